@@ -1,0 +1,134 @@
+// Message boxes and the colour, open and save dialogs.
+//
+// Every dialog goes through one presenter. The default presenter writes to stderr and answers
+// every question negatively (no window yet, or no display); the widget toolkit installs the
+// drawn windows, and tests install a scripted responder. While a dialog is up the dialog-open
+// flag is set and the host's BeforeDialog/AfterDialog callbacks bracket it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct DialogHost
+{
+    int32_t Reserved = 0;
+    void (*BeforeDialog)() = nullptr;
+    void (*AfterDialog)() = nullptr;
+    void* Owner = nullptr;
+};
+
+// The process-wide host; the application installs its callbacks at start-up.
+extern DialogHost GlobalDialogHost;
+
+// Set while a message box or dialog is open; other parts ignore input meanwhile.
+extern uint8_t DialogOpenFlag;
+
+// Runs BeforeDialog on construction and AfterDialog on destruction.
+class DialogGuard
+{
+public:
+    explicit DialogGuard(const DialogHost& host);
+    ~DialogGuard();
+    DialogGuard(const DialogGuard&) = delete;
+    DialogGuard& operator=(const DialogGuard&) = delete;
+
+private:
+    void (*AfterDialog)();
+};
+
+// Serialises dialogs: two never open at once. Not re-entrant.
+class TZAVThreadLock
+{
+public:
+    TZAVThreadLock();
+    ~TZAVThreadLock();
+    TZAVThreadLock(const TZAVThreadLock&) = delete;
+    TZAVThreadLock& operator=(const TZAVThreadLock&) = delete;
+};
+
+enum class DialogKind : int32_t
+{
+    Error,
+    Message,
+    YesNo,
+    OkCancel,
+    Colour,
+    OpenFile,
+    SaveFile,
+};
+
+// What a dialog asks. For file dialogs `Filter` is the list of (description, pattern) pairs.
+struct DialogRequest
+{
+    DialogKind Kind = DialogKind::Message;
+    std::string Title;
+    std::string Text;
+    // colour dialog
+    bool HasInitialColour = false;
+    uint8_t InitialColour[3] = {0, 0, 0};
+    uint8_t* CustomColours = nullptr; // 16 RGB triples kept between calls
+    // file dialogs
+    std::string StartFolder;
+    std::string DefaultName;
+    std::string DefaultExtension;
+    std::string Filter; // "description\0pattern\0...\0"
+    int32_t FilterIndex = 0;
+    bool MustExist = false;
+    bool PromptOverwrite = false;
+};
+
+// The user's answer. `Accepted` is Yes / OK; false is No / Cancel / closed.
+struct DialogAnswer
+{
+    bool Accepted = false;
+    uint8_t Colour[3] = {0, 0, 0};
+    std::string Path;
+    int32_t FilterIndex = 0;
+};
+
+class DialogPresenter
+{
+public:
+    virtual ~DialogPresenter() = default;
+    virtual DialogAnswer Present(const DialogRequest& request) = 0;
+};
+
+// Installs a presenter (null restores the default one); returns the previous one.
+DialogPresenter* SetDialogPresenter(DialogPresenter* presenter);
+
+void ShowError(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void ShowMessage(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool AskYesNo(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool AskOkCancel(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Beep();
+
+// colour and initial are RGB in 0..1; initial may be null.
+bool ChooseColour(const DialogHost& host, float* colour, const float* initial);
+
+bool AskOpenFileName(const DialogHost& host, std::string& result, std::string& start_folder,
+                     const char* description, const char* extension, const char* default_name,
+                     bool remember_folder);
+bool AskSaveFileName(const DialogHost& host, std::string& result, std::string& start_folder,
+                     const char* description, const char* extension, const char* default_name,
+                     bool remember_folder);
+// filter_list: pairs of description and pattern, each ended by NUL, the list by an extra NUL.
+bool AskOpenFileNameFromList(const DialogHost& host, std::string& result, std::string& start_folder,
+                             const char* filter_list, const char* default_name, bool remember_folder,
+                             int32_t* filter_index = nullptr);
+bool AskSaveFileNameFromList(const DialogHost& host, std::string& result, std::string& start_folder,
+                             const char* filter_list, const char* default_name, bool remember_folder,
+                             int32_t* filter_index = nullptr);
+
+// Replaces the characters a file name may not hold by '_'.
+std::string CleanFileName(const char* name);
+
+// Finds a missing file: as named, beside the hint folder, or by asking the user.
+bool LocateFile(const DialogHost& host, std::string& path, const char* hint_folder);
+
+// Opens a document or web page with the desktop's default program.
+bool OpenDocument(const DialogHost& host, const char* path);
+
+// Crash marker: present while a file dialog is open; survives a crash inside one.
+bool DialogCrashMarkerPresent();
+void SetDialogCrashMarker();
+void ClearDialogCrashMarker();

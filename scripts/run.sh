@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Sets up when needed, builds, and starts Tarnwick with the given arguments.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$root/scripts/setup.sh"
+build_dir="$(bash "$root/scripts/build.sh")"
+exec "$build_dir/tarnwick" "$@"

@@ -1,0 +1,58 @@
+#include "core/status.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "core/report.h"
+
+namespace {
+
+TStatusHook status_hook = nullptr;
+std::vector<StatusLine> sink_lines;
+
+// The sink is bounded so that a program without a panel cannot grow it without end.
+constexpr size_t MaxSinkLines = 10000;
+
+void Emit(StatusKind kind, std::string text)
+{
+    if (status_hook) {
+        status_hook(kind, text.c_str());
+        return;
+    }
+    std::fprintf(stderr, "%s%s\n", kind == StatusKind::Warning ? "warning: " : "", text.c_str());
+    if (sink_lines.size() >= MaxSinkLines)
+        sink_lines.erase(sink_lines.begin());
+    sink_lines.push_back({kind, std::move(text)});
+}
+
+} // namespace
+
+void AddStatus(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = FormatReportText(format, arguments);
+    va_end(arguments);
+    Emit(StatusKind::Status, std::move(text));
+}
+
+void AddWarning(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = FormatReportText(format, arguments);
+    va_end(arguments);
+    Emit(StatusKind::Warning, std::move(text));
+}
+
+void SetStatusHook(TStatusHook hook)
+{
+    status_hook = hook;
+}
+
+std::vector<StatusLine> TakeStatusLines()
+{
+    std::vector<StatusLine> lines;
+    lines.swap(sink_lines);
+    return lines;
+}

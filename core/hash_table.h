@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <strings.h>
@@ -25,7 +26,7 @@ public:
     {
         Buckets.reserve(BucketCount);
         for (int32_t i = 0; i < BucketCount; i++)
-            Buckets.push_back(new TZAVMultiList<THashTableNode<T>*>());
+            Buckets.push_back(std::make_unique<TZAVMultiList<THashTableNode<T>*>>());
         Order.resize(BucketCount);
         for (int32_t i = 0; i < BucketCount; i++)
             Order[i] = i;
@@ -37,10 +38,8 @@ public:
 
     ~THashTable()
     {
-        for (TZAVMultiList<THashTableNode<T>*>* bucket : Buckets) {
+        for (auto& bucket : Buckets)
             bucket->Clear();
-            delete bucket;
-        }
     }
 
     THashTable(const THashTable&) = delete;
@@ -90,7 +89,7 @@ private:
         return nullptr;
     }
 
-    std::vector<TZAVMultiList<THashTableNode<T>*>*> Buckets;
+    std::vector<std::unique_ptr<TZAVMultiList<THashTableNode<T>*>>> Buckets;
     std::vector<int32_t> Order;
     int32_t BucketCount;
     int32_t Count = 0;

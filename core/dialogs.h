@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct DialogHost
 {
@@ -36,7 +37,9 @@ private:
     void (*AfterDialog)();
 };
 
-// Serialises dialogs: two never open at once. Not re-entrant.
+// Serialises dialogs: two never open at once. Not re-entrant: a second lock taken by the thread
+// that already holds it is refused (Acquired() is false) instead of deadlocking, and the dialog
+// it guards does not open.
 class TZAVThreadLock
 {
 public:
@@ -44,6 +47,10 @@ public:
     ~TZAVThreadLock();
     TZAVThreadLock(const TZAVThreadLock&) = delete;
     TZAVThreadLock& operator=(const TZAVThreadLock&) = delete;
+    bool Acquired() const { return Held; }
+
+private:
+    bool Held = false;
 };
 
 enum class DialogKind : int32_t
@@ -57,7 +64,9 @@ enum class DialogKind : int32_t
     SaveFile,
 };
 
-// What a dialog asks. For file dialogs `Filter` is the list of (description, pattern) pairs.
+// What a dialog asks. For file dialogs `Filter` is the list of (description, pattern) pairs and
+// `FilterIndex` the 0-based entry to preselect; open dialogs set MustExist, save dialogs
+// PromptOverwrite. Message boxes and questions carry Title and Text only.
 struct DialogRequest
 {
     DialogKind Kind = DialogKind::Message;
@@ -83,8 +92,17 @@ struct DialogAnswer
     bool Accepted = false;
     uint8_t Colour[3] = {0, 0, 0};
     std::string Path;
-    int32_t FilterIndex = 0;
+    int32_t FilterIndex = 0; // 0-based entry the user ended with
 };
+
+struct DialogFilterEntry
+{
+    std::string Description;
+    std::string Pattern;
+};
+
+// Splits a NUL-separated filter list into its entries; an unpaired description is dropped.
+std::vector<DialogFilterEntry> SplitDialogFilter(const std::string& filter);
 
 class DialogPresenter
 {
@@ -128,7 +146,8 @@ bool LocateFile(const DialogHost& host, std::string& path, const char* hint_fold
 // Opens a document or web page with the desktop's default program.
 bool OpenDocument(const DialogHost& host, const char* path);
 
-// Crash marker: present while a file dialog is open; survives a crash inside one.
+// Crash marker: a file in the user folder, present while a file dialog is open, so that it
+// survives a crash inside one.
 bool DialogCrashMarkerPresent();
 void SetDialogCrashMarker();
 void ClearDialogCrashMarker();

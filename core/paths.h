@@ -20,19 +20,27 @@ bool TempFolder(std::string& result);
 bool DesktopFolder(std::string& result);
 // The user folder ($XDG_CONFIG_HOME or ~/.config); with a subfolder, that folder, created if missing.
 bool AppDataFolder(std::string& result, const char* subfolder);
+// The program's own folder inside the user folder (settings, lock file, crash marker), created if missing.
+constexpr const char* UserFolderName = "Tarnwick";
+bool UserFolder(std::string& result);
 
 // Makes a new empty file with a unique name in folder (mkstemp); result is its path.
 bool MakeUniqueFileName(std::string& result, const std::string& folder, const char* extension);
 bool MakeTempFileName(std::string& result, const char* extension);
 
+// True for a readable file that is not a folder.
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// Creates the folder and any missing parents.
 bool EnsureFolder(const std::string& path);
+// Overwrites destination, which is replaced only once the copy is complete.
 bool CopyFile(const std::string& destination, const std::string& source);
+// Fails when destination exists; moves across file systems by copying.
 bool MoveFile(const std::string& destination, const std::string& source);
 bool DeleteFile(const std::string& path);
 
-// Looks for name in folder without regard to case; with recursive, descends depth-first into
-// sub-folders whose names do not begin with '.'.
+// Looks for name in folder without regard to case (an exact match wins); with recursive, descends
+// depth-first, in name order, into sub-folders whose names do not begin with '.'. Links to folders
+// are not followed, so a link loop cannot trap the search.
 bool FindFileInFolder(const std::string& name, const std::string& folder, std::string& result,
                       bool recursive);

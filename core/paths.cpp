@@ -1,0 +1,318 @@
+// Paths, special folders and file routines on Linux: the user folder follows the XDG rules,
+// temporary names come from mkstemps, and case-insensitive lookups list the folder.
+#include "core/paths.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/safe_file.h"
+
+namespace {
+
+constexpr size_t CopyBufferSize = 64 * 1024;
+
+std::string HomeFolder()
+{
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0')
+        return home;
+    const passwd* entry = getpwuid(getuid());
+    if (entry != nullptr && entry->pw_dir != nullptr)
+        return entry->pw_dir;
+    return std::string();
+}
+
+// Closes a descriptor on every path out.
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int descriptor) : Descriptor(descriptor) {}
+    ~FileDescriptor()
+    {
+        if (Descriptor >= 0)
+            close(Descriptor);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return Descriptor; }
+
+private:
+    int Descriptor;
+};
+
+struct FolderEntry
+{
+    std::string Name;
+    bool IsFolder = false;
+    bool IsLink = false;
+};
+
+// Lists a folder in name order, without "." and "..".
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& out_entries)
+{
+    std::string prefix = WithTrailingSeparator(folder);
+    DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
+    if (listing == nullptr)
+        return false;
+    while (const dirent* entry = readdir(listing)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        FolderEntry item;
+        item.Name = entry->d_name;
+        std::string full_path = prefix + item.Name;
+        struct stat link_status;
+        if (lstat(full_path.c_str(), &link_status) != 0)
+            continue;
+        item.IsLink = S_ISLNK(link_status.st_mode);
+        struct stat status;
+        item.IsFolder = stat(full_path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+        out_entries.push_back(std::move(item));
+    }
+    closedir(listing);
+    std::sort(out_entries.begin(), out_entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
+    return true;
+}
+
+} // namespace
+
+bool IsPathSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+void SplitPath(const std::string& path, std::string& out_folder, std::string& out_name)
+{
+    size_t last = path.find_last_of("/\\");
+    if (last == std::string::npos) {
+        out_folder.clear();
+        out_name = path;
+        return;
+    }
+    out_folder = path.substr(0, last + 1);
+    out_name = path.substr(last + 1);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    std::string folder, name;
+    SplitPath(path, folder, name);
+    return folder;
+}
+
+std::string NameOf(const std::string& path)
+{
+    std::string folder, name;
+    SplitPath(path, folder, name);
+    return name;
+}
+
+std::string WithTrailingSeparator(std::string folder)
+{
+    if (!folder.empty() && !IsPathSeparator(folder.back()))
+        folder.push_back(PathSeparator);
+    return folder;
+}
+
+bool ProgramFolder(std::string& result)
+{
+    std::vector<char> buffer(256);
+    for (;;) {
+        ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0)
+            return false;
+        if (static_cast<size_t>(length) < buffer.size()) {
+            result = FolderOf(std::string(buffer.data(), static_cast<size_t>(length)));
+            return !result.empty();
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool TempFolder(std::string& result)
+{
+    const char* from_environment = std::getenv("TMPDIR");
+    if (from_environment != nullptr && from_environment[0] != '\0' && FolderExists(from_environment)) {
+        result = WithTrailingSeparator(from_environment);
+        return true;
+    }
+    if (!FolderExists("/tmp"))
+        return false;
+    result = "/tmp/";
+    return true;
+}
+
+bool DesktopFolder(std::string& result)
+{
+    std::string home = HomeFolder();
+    if (home.empty())
+        return false;
+    result = WithTrailingSeparator(home) + "Desktop/";
+    return true;
+}
+
+bool AppDataFolder(std::string& result, const char* subfolder)
+{
+    // XDG asks for relative values of XDG_CONFIG_HOME to be ignored.
+    const char* configured = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (configured != nullptr && configured[0] == '/')
+        base = configured;
+    else {
+        std::string home = HomeFolder();
+        if (home.empty())
+            return false;
+        base = WithTrailingSeparator(home) + ".config";
+    }
+    base = WithTrailingSeparator(base);
+    if (subfolder != nullptr && subfolder[0] != '\0')
+        base = WithTrailingSeparator(base + subfolder);
+    if (!EnsureFolder(base))
+        return false;
+    result = base;
+    return true;
+}
+
+bool UserFolder(std::string& result)
+{
+    return AppDataFolder(result, UserFolderName);
+}
+
+bool MakeUniqueFileName(std::string& result, const std::string& folder, const char* extension)
+{
+    std::string suffix;
+    if (extension != nullptr && extension[0] != '\0')
+        suffix = std::string(".") + extension;
+    std::string pattern = WithTrailingSeparator(folder) + "XXXXXXXXXX" + suffix;
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int descriptor = mkstemps(name.data(), static_cast<int>(suffix.size()));
+    if (descriptor < 0)
+        return false;
+    close(descriptor);
+    result = name.data();
+    return true;
+}
+
+bool MakeTempFileName(std::string& result, const char* extension)
+{
+    std::string folder;
+    return TempFolder(folder) && MakeUniqueFileName(result, folder, extension);
+}
+
+bool FileExists(const std::string& path)
+{
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status;
+    return file.Get() >= 0 && fstat(file.Get(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+bool FolderExists(const std::string& path)
+{
+    struct stat status;
+    return !path.empty() && stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool EnsureFolder(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    if (FolderExists(path))
+        return true;
+    // Create each missing level in turn, like mkdir -p.
+    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        std::string level = path.substr(0, end);
+        if (!level.empty() && mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
+            return false;
+        if (end == std::string::npos)
+            break;
+    }
+    return FolderExists(path);
+}
+
+bool CopyFile(const std::string& destination, const std::string& source)
+{
+    FileDescriptor input(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (input.Get() < 0)
+        return false;
+    TZAVSafeFileWriter writer(destination);
+    FILE* output = writer.Open();
+    if (output == nullptr)
+        return false;
+    std::vector<char> buffer(CopyBufferSize);
+    for (;;) {
+        ssize_t length = read(input.Get(), buffer.data(), buffer.size());
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (length < 0)
+            return false;
+        if (length == 0)
+            break;
+        if (std::fwrite(buffer.data(), 1, static_cast<size_t>(length), output) != static_cast<size_t>(length))
+            return false;
+    }
+    return writer.Commit();
+}
+
+bool MoveFile(const std::string& destination, const std::string& source)
+{
+    struct stat status;
+    if (lstat(destination.c_str(), &status) == 0)
+        return false;
+    if (rename(source.c_str(), destination.c_str()) == 0)
+        return true;
+    if (errno != EXDEV)
+        return false;
+    return CopyFile(destination, source) && DeleteFile(source);
+}
+
+bool DeleteFile(const std::string& path)
+{
+    return unlink(path.c_str()) == 0;
+}
+
+bool FindFileInFolder(const std::string& name, const std::string& folder, std::string& result,
+                      bool recursive)
+{
+    if (name.empty())
+        return false;
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(folder, entries))
+        return false;
+    std::string prefix = WithTrailingSeparator(folder);
+    const FolderEntry* match = nullptr;
+    for (const FolderEntry& entry : entries) {
+        if (entry.IsFolder)
+            continue;
+        if (entry.Name == name) {
+            match = &entry;
+            break;
+        }
+        if (match == nullptr && strcasecmp(entry.Name.c_str(), name.c_str()) == 0)
+            match = &entry;
+    }
+    if (match != nullptr) {
+        result = prefix + match->Name;
+        return true;
+    }
+    if (!recursive)
+        return false;
+    for (const FolderEntry& entry : entries) {
+        if (!entry.IsFolder || entry.IsLink || entry.Name[0] == '.')
+            continue;
+        if (FindFileInFolder(name, prefix + entry.Name, result, true))
+            return true;
+    }
+    return false;
+}

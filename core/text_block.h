@@ -1,0 +1,129 @@
+// The text block stream: the tab-indented syntax of nested blocks of key/value lines in which
+// items save themselves, with binary arrays carried inside as base64 text.
+//
+//     kind<TAB>name
+//     {
+//         Key<TAB>value
+//         tag<TAB>
+//         {
+//             Size<TAB>84
+//     <base64 text in lines of 80, at the left margin>
+//         }
+//     }
+//
+// Writers share one process-wide indentation level. Readers go through TZAVTextReader, which
+// counts lines so that every message names the file and the line.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// [SECTION] Writing
+
+int32_t GetTextBlockLevel();
+// Negative levels are taken as 0.
+void SetTextBlockLevel(int32_t level);
+
+// Every writer returns false when the stream reports a failed write.
+[[nodiscard]] bool WriteTextIndent(FILE* file);
+// "key<TAB>value\n", indented.
+[[nodiscard]] bool WriteTextLine(FILE* file, const char* key, std::string_view value);
+[[nodiscard]] bool WriteTextInt(FILE* file, const char* key, int32_t value);
+[[nodiscard]] bool WriteTextFlag(FILE* file, const char* key, bool value);
+[[nodiscard]] bool WriteTextFloat(FILE* file, const char* key, float value);
+[[nodiscard]] bool WriteTextFloat3(FILE* file, const char* key, const float value[3]);
+// A line holding only a line end.
+[[nodiscard]] bool WriteTextEmptyLine(FILE* file);
+
+// The indented "{" line; the level rises by one.
+[[nodiscard]] bool WriteTextBlockStart(FILE* file);
+// The level falls by one, never below 0, then the indented "}" line.
+[[nodiscard]] bool WriteTextBlockEnd(FILE* file);
+
+// Opens a block on construction (header "kind<TAB>name", then "{") and closes it on destruction
+// or at Close. An inactive block writes nothing, then or later.
+class TStartTextFileBlock
+{
+public:
+    TStartTextFileBlock(FILE* file, const char* kind, std::string_view name, bool active = true);
+    ~TStartTextFileBlock();
+    TStartTextFileBlock(const TStartTextFileBlock&) = delete;
+    TStartTextFileBlock& operator=(const TStartTextFileBlock&) = delete;
+
+    // Closes the block now; false when the block's header, or this "}", failed to write.
+    [[nodiscard]] bool Close();
+    bool Good() const { return Written; }
+
+    FILE* File;
+    bool Active;
+
+private:
+    bool Open = false;
+    bool Written = true;
+};
+
+// Writes `data` as a binary block under `tag`: a "Size" line with the number of base64
+// characters, then the text in lines of 80 at the left margin.
+[[nodiscard]] bool WriteBinaryBlock(FILE* file, std::span<const uint8_t> data, const char* tag);
+
+// [SECTION] Reading
+
+// Removes leading and trailing blanks, tabs, carriage returns and line feeds.
+std::string_view TrimText(std::string_view text);
+// The key is the first blank-delimited word; the value is the rest, trimmed. Both are empty for
+// a blank line.
+void SplitKeyValue(std::string_view line, std::string_view& out_key, std::string_view& out_value);
+// Keys compare without regard to case unless a reader says otherwise.
+bool KeyIs(std::string_view key, std::string_view name);
+// The value as an integer in the manner of atoi: leading digits, 0 when there are none.
+int32_t TextValueInt(std::string_view value);
+float TextValueFloat(std::string_view value);
+
+// A text file being read: hands out whole lines, keeps the line number, can give one line back,
+// and keeps the first error. Errors reach the user as a warning in the message panel; the
+// caller may show Error() in a box as well.
+class TZAVTextReader
+{
+public:
+    TZAVTextReader(FILE* file, std::string file_name);
+    TZAVTextReader(const TZAVTextReader&) = delete;
+    TZAVTextReader& operator=(const TZAVTextReader&) = delete;
+
+    // The next line, untrimmed; false at end of file.
+    bool ReadLine(std::string& out_line);
+    // The next line trimmed (a view into a buffer that the next read replaces).
+    bool ReadTrimmedLine(std::string_view& out_line);
+    // The line last read is handed out again by the next read.
+    void UnreadLine();
+
+    FILE* File() const { return Stream; }
+    const std::string& FileName() const { return Name; }
+    int32_t LineNumber() const { return Line; }
+    // Bytes from the read position to the end of the file; -1 when the stream cannot tell.
+    int64_t RemainingBytes() const;
+
+    // Records "text (file "name", line n)" unless an error is already recorded.
+    void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    bool Failed() const { return !ErrorText.empty(); }
+    const std::string& Error() const { return ErrorText; }
+
+private:
+    FILE* Stream;
+    std::string Name;
+    std::string Buffer;
+    std::string ErrorText;
+    int32_t Line = 0;
+    bool Pushed = false;
+};
+
+// Skips lines up to and including the "}" that closes a block whose "{" was just read.
+// False when the file ends first.
+bool SkipTextBlock(TZAVTextReader& reader);
+
+// Reads the binary block that follows. On success out_data holds the decoded bytes; on failure
+// it stays as it was, the reader holds the message and false is returned.
+[[nodiscard]] bool ReadBinaryBlock(TZAVTextReader& reader, std::vector<uint8_t>& out_data);

@@ -1,0 +1,262 @@
+#include "core/virtual_memory.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <unistd.h>
+#include <vector>
+
+#include "core/dialogs.h"
+#include "core/paths.h"
+#include "core/report.h"
+
+namespace {
+
+// Largest single read or write; the kernel moves at most about 2 GiB per call anyway.
+constexpr int64_t MaxTransfer = int64_t(1) << 30;
+
+struct PagedItem
+{
+    int32_t ID = 0;
+    int64_t Size = 0;
+    int64_t Capacity = 0;
+    int64_t Offset = 0;
+};
+
+class PagingFile
+{
+public:
+    PagingFile() = default;
+    ~PagingFile() { Close(); }
+    PagingFile(const PagingFile&) = delete;
+    PagingFile& operator=(const PagingFile&) = delete;
+
+    bool Open(const std::string& path)
+    {
+        Close();
+        Descriptor = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        return Descriptor >= 0;
+    }
+    void Close()
+    {
+        if (Descriptor >= 0)
+            close(Descriptor);
+        Descriptor = -1;
+    }
+    bool IsOpen() const { return Descriptor >= 0; }
+
+    bool Write(const uint8_t* data, int64_t size, int64_t offset) const
+    {
+        while (size > 0) {
+            ssize_t written = pwrite(Descriptor, data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return false;
+            data += written;
+            size -= written;
+            offset += written;
+        }
+        return true;
+    }
+    bool Read(uint8_t* data, int64_t size, int64_t offset) const
+    {
+        while (size > 0) {
+            ssize_t read_size = pread(Descriptor, data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
+            if (read_size < 0 && errno == EINTR)
+                continue;
+            // End of file before the item's end: the file was cut short.
+            if (read_size <= 0)
+                return false;
+            data += read_size;
+            size -= read_size;
+            offset += read_size;
+        }
+        return true;
+    }
+
+private:
+    int Descriptor = -1;
+};
+
+struct VirtualMemoryState
+{
+    bool Initialized = false;
+    int32_t NextID = 1;
+    std::string Path;
+    PagingFile File;
+    int64_t FileEnd = 0;
+    // The process that made the file; a forked child that exits must not delete it.
+    pid_t OwnerProcess = 0;
+    std::map<int32_t, PagedItem> Paged;
+    // Free slots by capacity; within one capacity the last freed is reused first.
+    std::map<int64_t, std::vector<PagedItem>> FreePool;
+} state;
+
+[[noreturn]] void EndProcess()
+{
+    std::exit(EXIT_FAILURE);
+}
+
+void EnsureInitialized()
+{
+    if (state.Initialized)
+        return;
+    ShowMessage(GlobalDialogHost, "Virtual Memory Manager has not been initialized!");
+    EndProcess();
+}
+
+void RemovePagingFileAtExit()
+{
+    if (state.Initialized && getpid() == state.OwnerProcess)
+        ShutdownVirtualMemory();
+}
+
+// Takes the smallest free slot that holds size bytes, or makes a new one at the end of the file.
+PagedItem TakeSlot(int64_t size)
+{
+    auto fitting = state.FreePool.lower_bound(size);
+    if (fitting == state.FreePool.end()) {
+        PagedItem item{state.NextID++, size, size, state.FileEnd};
+        state.FileEnd += size;
+        return item;
+    }
+    std::vector<PagedItem>& slots = fitting->second;
+    PagedItem item = slots.back();
+    slots.pop_back();
+    if (slots.empty())
+        state.FreePool.erase(fitting);
+    item.Size = size;
+    return item;
+}
+
+void FreeSlot(std::map<int32_t, PagedItem>::iterator paged)
+{
+    state.FreePool[paged->second.Capacity].push_back(paged->second);
+    state.Paged.erase(paged);
+}
+
+} // namespace
+
+bool InitVirtualMemory()
+{
+    if (state.Initialized)
+        return true;
+    std::string path;
+    if (!MakeTempFileName(path, "tmp") || !state.File.Open(path)) {
+        if (!path.empty())
+            DeleteFile(path);
+        ShowMessage(GlobalDialogHost, "Cannot create the paging file in the temporary folder");
+        return false;
+    }
+    static bool exit_handler_installed = false;
+    if (!exit_handler_installed)
+        exit_handler_installed = std::atexit(RemovePagingFileAtExit) == 0;
+    state.Initialized = true;
+    state.NextID = 1;
+    state.Path = path;
+    state.FileEnd = 0;
+    state.OwnerProcess = getpid();
+    return true;
+}
+
+void ShutdownVirtualMemory()
+{
+    if (!state.Initialized)
+        return;
+    state.File.Close();
+    state.Paged.clear();
+    state.FreePool.clear();
+    state.Initialized = false;
+    DeleteFile(state.Path);
+    state.Path.clear();
+}
+
+bool ResetVirtualMemory()
+{
+    if (!state.Paged.empty())
+        return false;
+    ShutdownVirtualMemory();
+    return InitVirtualMemory();
+}
+
+void PageOut(std::unique_ptr<uint8_t[]>& buffer, int64_t size, int32_t& id)
+{
+    id = 0;
+    EnsureInitialized();
+    if (size <= 0)
+        return;
+    if (buffer == nullptr)
+        ReportError("buffer == NULL in PageOut()");
+    PagedItem item = TakeSlot(size);
+    while (!state.File.Write(buffer.get(), size, item.Offset)) {
+        if (!AskOkCancel(GlobalDialogHost,
+                         "You have run out temporary file space. Please free some space on your system drive "
+                         "and try again.\n\nPress Cancel to exit this program now."))
+            EndProcess();
+    }
+    id = item.ID;
+    buffer.reset();
+    state.Paged[item.ID] = item;
+}
+
+bool PageIn(std::unique_ptr<uint8_t[]>& buffer, int64_t& size, int32_t& id)
+{
+    buffer.reset();
+    size = 0;
+    EnsureInitialized();
+    auto paged = state.Paged.find(id);
+    if (paged == state.Paged.end()) {
+        ShowMessage(GlobalDialogHost, "Cannot find the virtual memory item with ID = %d", id);
+        EndProcess();
+    }
+    const PagedItem& item = paged->second;
+    auto data = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(item.Size));
+    if (!state.File.Read(data.get(), item.Size, item.Offset)) {
+        ShowMessage(GlobalDialogHost, "Cannot read the virtual memory item with ID = %d", id);
+        EndProcess();
+    }
+    buffer = std::move(data);
+    size = item.Size;
+    FreeSlot(paged);
+    id = 0;
+    return true;
+}
+
+void DiscardPaged(int32_t id)
+{
+    auto paged = state.Paged.find(id);
+    if (paged != state.Paged.end())
+        FreeSlot(paged);
+}
+
+bool IsVirtualMemoryInitialized()
+{
+    return state.Initialized;
+}
+
+std::string VirtualMemoryFilePath()
+{
+    return state.Path;
+}
+
+int32_t PagedItemCount()
+{
+    return static_cast<int32_t>(state.Paged.size());
+}
+
+bool GetPagedItemOffset(int32_t id, int64_t& out_offset)
+{
+    auto paged = state.Paged.find(id);
+    if (paged == state.Paged.end())
+        return false;
+    out_offset = paged->second.Offset;
+    return true;
+}
+
+int64_t VirtualMemoryFileSize()
+{
+    return state.FileEnd;
+}

@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "core/dialogs.h"
+#include "core/paths.h"
+#include "core/virtual_memory.h"
+
+namespace {
+
+std::unique_ptr<uint8_t[]> Pattern(int64_t size, uint8_t seed)
+{
+    auto buffer = std::make_unique<uint8_t[]>(static_cast<size_t>(size));
+    for (int64_t i = 0; i < size; i++)
+        buffer[i] = static_cast<uint8_t>(seed + i * 7);
+    return buffer;
+}
+
+int32_t PageOutPattern(int64_t size, uint8_t seed)
+{
+    std::unique_ptr<uint8_t[]> buffer = Pattern(size, seed);
+    int32_t id = -5;
+    PageOut(buffer, size, id);
+    EXPECT_EQ(buffer, nullptr);
+    return id;
+}
+
+void PageInAndDrop(int32_t id)
+{
+    std::unique_ptr<uint8_t[]> buffer;
+    int64_t size = 0;
+    ASSERT_TRUE(PageIn(buffer, size, id));
+}
+
+int64_t OffsetOf(int32_t id)
+{
+    int64_t offset = -1;
+    EXPECT_TRUE(GetPagedItemOffset(id, offset)) << "ID " << id;
+    return offset;
+}
+
+int CountEntries(const std::string& folder)
+{
+    int count = 0;
+    if (DIR* directory = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(directory))
+            count += entry->d_name[0] != '.';
+        closedir(directory);
+    }
+    return count;
+}
+
+// Each test pages into a fresh temporary folder of its own.
+class VirtualMemory : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/tarnwick_vm_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        Folder = pattern;
+        const char* previous = std::getenv("TMPDIR");
+        PreviousTemp = previous ? previous : "";
+        setenv("TMPDIR", Folder.c_str(), 1);
+        ASSERT_TRUE(InitVirtualMemory());
+    }
+    void TearDown() override
+    {
+        ShutdownVirtualMemory();
+        if (PreviousTemp.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", PreviousTemp.c_str(), 1);
+        rmdir(Folder.c_str());
+    }
+
+    std::string Folder;
+    std::string PreviousTemp;
+};
+
+using VirtualMemoryDeathTest = VirtualMemory;
+
+TEST_F(VirtualMemory, PagedBytesComeBackIdentical)
+{
+    int32_t first = PageOutPattern(1000, 3);
+    int32_t second = PageOutPattern(77, 9);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 2);
+    EXPECT_EQ(PagedItemCount(), 2);
+
+    std::unique_ptr<uint8_t[]> buffer;
+    int64_t size = 0;
+    ASSERT_TRUE(PageIn(buffer, size, first));
+    EXPECT_EQ(first, 0);
+    ASSERT_EQ(size, 1000);
+    std::unique_ptr<uint8_t[]> expected = Pattern(1000, 3);
+    EXPECT_EQ(std::memcmp(buffer.get(), expected.get(), 1000), 0);
+
+    ASSERT_TRUE(PageIn(buffer, size, second));
+    ASSERT_EQ(size, 77);
+    expected = Pattern(77, 9);
+    EXPECT_EQ(std::memcmp(buffer.get(), expected.get(), 77), 0);
+    EXPECT_EQ(PagedItemCount(), 0);
+}
+
+TEST_F(VirtualMemory, SizeZeroDoesNothing)
+{
+    auto buffer = std::make_unique<uint8_t[]>(4);
+    uint8_t* kept = buffer.get();
+    int32_t id = 12;
+    PageOut(buffer, 0, id);
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(buffer.get(), kept);
+    EXPECT_EQ(PagedItemCount(), 0);
+    EXPECT_EQ(VirtualMemoryFileSize(), 0);
+}
+
+TEST_F(VirtualMemory, SmallerDataReusesTheFreedSlotAndItsID)
+{
+    int32_t id = PageOutPattern(100, 1);
+    int64_t offset = OffsetOf(id);
+    PageInAndDrop(id);
+    int32_t reused = PageOutPattern(80, 2);
+    EXPECT_EQ(reused, id);
+    EXPECT_EQ(OffsetOf(reused), offset);
+    EXPECT_EQ(VirtualMemoryFileSize(), 100);
+
+    // The slot keeps its capacity: 100 bytes fit again after the 80 come back.
+    PageInAndDrop(reused);
+    int32_t again = PageOutPattern(100, 3);
+    EXPECT_EQ(OffsetOf(again), offset);
+    EXPECT_EQ(VirtualMemoryFileSize(), 100);
+}
+
+TEST_F(VirtualMemory, LargerDataIsAppended)
+{
+    int32_t id = PageOutPattern(100, 1);
+    PageInAndDrop(id);
+    int32_t larger = PageOutPattern(120, 2);
+    EXPECT_EQ(larger, id + 1);
+    EXPECT_EQ(OffsetOf(larger), 100);
+    EXPECT_EQ(VirtualMemoryFileSize(), 220);
+}
+
+TEST_F(VirtualMemory, BestFitThenLastFreedFirst)
+{
+    int32_t big = PageOutPattern(500, 1);
+    int32_t first = PageOutPattern(100, 2);
+    int32_t second = PageOutPattern(100, 3);
+    int64_t second_offset = OffsetOf(second);
+    int64_t first_offset = OffsetOf(first);
+    PageInAndDrop(big);
+    PageInAndDrop(first);
+    DiscardPaged(second);
+
+    // 90 bytes fit all three slots: the smallest capacity wins, and of the two the last freed.
+    int32_t reused = PageOutPattern(90, 4);
+    EXPECT_EQ(reused, second);
+    EXPECT_EQ(OffsetOf(reused), second_offset);
+    int32_t next = PageOutPattern(90, 5);
+    EXPECT_EQ(next, first);
+    EXPECT_EQ(OffsetOf(next), first_offset);
+    EXPECT_EQ(VirtualMemoryFileSize(), 700);
+}
+
+TEST_F(VirtualMemory, DiscardIgnoresUnknownIDs)
+{
+    int32_t id = PageOutPattern(10, 1);
+    DiscardPaged(0);
+    DiscardPaged(id + 1);
+    EXPECT_EQ(PagedItemCount(), 1);
+    DiscardPaged(id);
+    EXPECT_EQ(PagedItemCount(), 0);
+}
+
+TEST_F(VirtualMemory, ResetOnlyWhenNothingIsPaged)
+{
+    std::string old_path = VirtualMemoryFilePath();
+    int32_t id = PageOutPattern(64, 1);
+    EXPECT_FALSE(ResetVirtualMemory());
+    EXPECT_EQ(VirtualMemoryFilePath(), old_path);
+    EXPECT_EQ(PagedItemCount(), 1);
+
+    PageInAndDrop(id);
+    ASSERT_TRUE(ResetVirtualMemory());
+    EXPECT_FALSE(FileExists(old_path));
+    EXPECT_TRUE(FileExists(VirtualMemoryFilePath()));
+    EXPECT_EQ(VirtualMemoryFileSize(), 0);
+    // IDs start over, and the old free slot is gone.
+    EXPECT_EQ(PageOutPattern(32, 2), 1);
+    EXPECT_EQ(OffsetOf(1), 0);
+}
+
+TEST_F(VirtualMemory, ShutdownRemovesThePagingFile)
+{
+    std::string path = VirtualMemoryFilePath();
+    EXPECT_EQ(path.rfind(Folder, 0), 0u) << path;
+    EXPECT_TRUE(FileExists(path));
+    PageOutPattern(50, 1);
+    ShutdownVirtualMemory();
+    EXPECT_FALSE(IsVirtualMemoryInitialized());
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_EQ(CountEntries(Folder), 0);
+}
+
+TEST_F(VirtualMemoryDeathTest, PageInOfARetiredIDEndsTheProcess)
+{
+    int32_t id = PageOutPattern(100, 1);
+    int32_t retired = id;
+    PageInAndDrop(id);
+    std::unique_ptr<uint8_t[]> buffer;
+    int64_t size = 0;
+    EXPECT_EXIT(PageIn(buffer, size, retired), testing::ExitedWithCode(EXIT_FAILURE),
+                "Cannot find the virtual memory item with ID = 1");
+}
+
+TEST_F(VirtualMemoryDeathTest, UseBeforeInitialisationEndsTheProcess)
+{
+    ShutdownVirtualMemory();
+    auto buffer = std::make_unique<uint8_t[]>(8);
+    int32_t id = 0;
+    EXPECT_EXIT(PageOut(buffer, 8, id), testing::ExitedWithCode(EXIT_FAILURE),
+                "Virtual Memory Manager has not been initialized!");
+}
+
+TEST_F(VirtualMemoryDeathTest, ACutShortFileIsNotReadAsData)
+{
+    int32_t id = PageOutPattern(4096, 1);
+    ASSERT_EQ(truncate(VirtualMemoryFilePath().c_str(), 100), 0);
+    std::unique_ptr<uint8_t[]> buffer;
+    int64_t size = 0;
+    EXPECT_EXIT(PageIn(buffer, size, id), testing::ExitedWithCode(EXIT_FAILURE),
+                "Cannot read the virtual memory item with ID = 1");
+}
+
+TEST_F(VirtualMemoryDeathTest, ExitRemovesTheFileButAForkedChildLeavesItAlone)
+{
+    std::string path = VirtualMemoryFilePath();
+    // The child inherits the manager; its exit must not delete the parent's file.
+    EXPECT_EXIT(std::exit(0), testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(FileExists(path));
+
+    ShutdownVirtualMemory();
+    EXPECT_EXIT(
+        {
+            InitVirtualMemory();
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(CountEntries(Folder), 0);
+}
+
+// Limits the file size of this (child) process so that writes past it fail with EFBIG.
+void LimitFileSize(rlim_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = std::min(bytes, limit.rlim_max);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST_F(VirtualMemoryDeathTest, FullDiskCancelEndsTheProcess)
+{
+    // Without a window every question gets its negative answer: Cancel.
+    EXPECT_EXIT(
+        {
+            LimitFileSize(4096);
+            PageOutPattern(8192, 1);
+        },
+        testing::ExitedWithCode(EXIT_FAILURE), "run out temporary file space");
+}
+
+// Frees "disk space" when asked, then answers OK.
+class FreeSpaceThenRetry : public DialogPresenter
+{
+public:
+    DialogAnswer Present(const DialogRequest& request) override
+    {
+        Questions++;
+        DialogAnswer answer;
+        answer.Accepted = request.Kind == DialogKind::OkCancel;
+        LimitFileSize(RLIM_INFINITY);
+        return answer;
+    }
+    int Questions = 0;
+};
+
+TEST_F(VirtualMemoryDeathTest, FullDiskOkRetriesTheWrite)
+{
+    EXPECT_EXIT(
+        {
+            FreeSpaceThenRetry presenter;
+            SetDialogPresenter(&presenter);
+            LimitFileSize(4096);
+            int32_t id = PageOutPattern(8192, 7);
+            std::unique_ptr<uint8_t[]> buffer;
+            int64_t size = 0;
+            PageIn(buffer, size, id);
+            std::unique_ptr<uint8_t[]> expected = Pattern(8192, 7);
+            bool same = size == 8192 && std::memcmp(buffer.get(), expected.get(), 8192) == 0;
+            std::exit(same && presenter.Questions == 1 ? 0 : 3);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+} // namespace

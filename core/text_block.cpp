@@ -15,6 +15,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include "core/event_queue.h"
 #include "core/report.h"
 #include "core/status.h"
 #include "core/text_line.h"
@@ -235,6 +236,7 @@ bool WriteBinaryBlock(FILE* file, std::span<const uint8_t> data, const char* tag
         for (size_t line = 0; line < part.size(); line += BytesPerLine) {
             EncodeBase64(part.subspan(line, std::min(BytesPerLine, part.size() - line)), text);
             text.push_back('\n');
+            TarnwickEvents_ProgressTick();
         }
         written = WriteAll(file, text);
     }

@@ -1,0 +1,624 @@
+// CR2 tree: nodes, the parser and the writer.
+//
+// [SECTION] Texts
+// [SECTION] Nodes
+// [SECTION] Store and root
+// [SECTION] Reading the file
+// [SECTION] Parser
+// [SECTION] Writer
+#include "files/cr2_tree.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "core/safe_file.h"
+
+namespace {
+
+constexpr char EmptyText[] = "";
+constexpr char PlaceholderKeyword[] = "<AVAILABLE>";
+// Zero bytes after the file's text: the line scanner reads 16 bytes at a time, and the last
+// line's end gets a NUL there.
+constexpr size_t TextPadding = 32;
+constexpr size_t NodesPerBlock = 16384;
+constexpr size_t WriteBufferSize = 256 * 1024;
+
+// [SECTION] Texts
+
+// CR and LF end lines and are never part of one.
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Compares without regard to ASCII case; with cut_at_colon both texts end at their first ':'.
+bool SameText(const char* first, const char* second, bool cut_at_colon)
+{
+    for (;; first++, second++) {
+        const bool first_ended = *first == '\0' || (cut_at_colon && *first == ':');
+        const bool second_ended = *second == '\0' || (cut_at_colon && *second == ':');
+        if (first_ended || second_ended)
+            return first_ended && second_ended;
+        if (LowerAscii(*first) != LowerAscii(*second))
+            return false;
+    }
+}
+
+bool NodeMatches(const TZAVCR2TreeNode& node, const char* keyword, const char* value, bool ignore_suffix)
+{
+    if (keyword != nullptr && !SameText(node.GetKeyword(), keyword, false))
+        return false;
+    return value == nullptr || SameText(node.GetValue(), value, ignore_suffix);
+}
+
+char* CopyText(const char* text)
+{
+    const size_t length = std::strlen(text);
+    char* copy = new char[length + 1];
+    std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+} // namespace
+
+// [SECTION] Nodes
+
+TZAVCR2TreeNode::TZAVCR2TreeNode(const char* keyword, const char* value) : Keyword(EmptyText), Value(EmptyText)
+{
+    std::unique_ptr<char[]> keyword_copy(CopyText(keyword != nullptr ? keyword : EmptyText));
+    std::unique_ptr<char[]> value_copy(CopyText(value != nullptr ? value : EmptyText));
+    Keyword = keyword_copy.release();
+    Value = value_copy.release();
+    NodeFlags = Flags_KeywordOwned | Flags_ValueOwned;
+}
+
+TZAVCR2TreeNode::TZAVCR2TreeNode(TStoreTexts, const char* keyword, const char* value, uint8_t flags)
+    : Keyword(keyword), Value(value), NodeFlags(flags)
+{
+}
+
+TZAVCR2TreeNode::~TZAVCR2TreeNode()
+{
+    if (NodeFlags & Flags_KeywordOwned)
+        delete[] Keyword;
+    if (NodeFlags & Flags_ValueOwned)
+        delete[] Value;
+}
+
+void TZAVCR2TreeNode::operator delete(TZAVCR2TreeNode* node, std::destroying_delete_t)
+{
+    const bool in_store = node->NodeFlags & Flags_InStore;
+    node->~TZAVCR2TreeNode();
+    if (!in_store)
+        ::operator delete(node);
+}
+
+void TZAVCR2TreeNode::operator delete(void* memory)
+{
+    ::operator delete(memory);
+}
+
+void TZAVCR2TreeNode::SetKeyword(const char* text)
+{
+    // Copy before freeing: text may be this node's own keyword.
+    char* copy = CopyText(text != nullptr ? text : EmptyText);
+    if (NodeFlags & Flags_KeywordOwned)
+        delete[] Keyword;
+    Keyword = copy;
+    NodeFlags = static_cast<uint8_t>((NodeFlags | Flags_KeywordOwned) & ~Flags_Placeholder);
+}
+
+void TZAVCR2TreeNode::SetValue(const char* text)
+{
+    char* copy = CopyText(text != nullptr ? text : EmptyText);
+    if (NodeFlags & Flags_ValueOwned)
+        delete[] Value;
+    Value = copy;
+    NodeFlags |= Flags_ValueOwned;
+}
+
+TZAVCR2TreeNode* TZAVCR2TreeNode::FindChild(const char* keyword, const char* value, bool ignore_suffix) const
+{
+    for (TZAVCR2TreeNode* child = FirstChild(); child != nullptr; child = child->Next()) {
+        if (NodeMatches(*child, keyword, value, ignore_suffix))
+            return child;
+    }
+    return nullptr;
+}
+
+TZAVCR2TreeNode* TZAVCR2TreeNode::FindNext(const char* keyword, const char* value, bool ignore_suffix) const
+{
+    for (TZAVCR2TreeNode* sibling = Next(); sibling != nullptr; sibling = sibling->Next()) {
+        if (NodeMatches(*sibling, keyword, value, ignore_suffix))
+            return sibling;
+    }
+    return nullptr;
+}
+
+// [SECTION] Store and root
+
+namespace {
+
+// The file's text, cut in place into NUL-terminated keywords and values, and the nodes made
+// from it, in blocks.
+class TZAVCR2Store
+{
+public:
+    std::unique_ptr<char[]> Text;
+
+    void* AllocateNode()
+    {
+        if (UsedInLastBlock == NodesPerBlock) {
+            Blocks.push_back(std::make_unique_for_overwrite<TNodeSlot[]>(NodesPerBlock));
+            UsedInLastBlock = 0;
+        }
+        return &Blocks.back()[UsedInLastBlock++];
+    }
+
+private:
+    struct alignas(TZAVCR2TreeNode) TNodeSlot
+    {
+        unsigned char Bytes[sizeof(TZAVCR2TreeNode)];
+    };
+    std::vector<std::unique_ptr<TNodeSlot[]>> Blocks;
+    size_t UsedInLastBlock = NodesPerBlock;
+};
+
+class TZAVCR2TreeRoot final : public TZAVCR2TreeNode
+{
+public:
+    TZAVCR2TreeRoot() : TZAVCR2TreeNode(EmptyText, EmptyText) { HasBlock = true; }
+    // The children live in the store, so they go before it does.
+    ~TZAVCR2TreeRoot() override { DeleteChildren(); }
+
+    TZAVCR2Store Store;
+};
+
+// [SECTION] Reading the file
+
+class TFileDescriptor
+{
+public:
+    explicit TFileDescriptor(int descriptor) : Descriptor(descriptor) {}
+    ~TFileDescriptor()
+    {
+        if (Descriptor >= 0)
+            close(Descriptor);
+    }
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    int Get() const { return Descriptor; }
+
+private:
+    int Descriptor;
+};
+
+// Reads the whole file in large reads into a buffer followed by TextPadding zero bytes.
+bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& out_text, size_t& out_size,
+                   std::string& out_error)
+{
+    TFileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status;
+    if (file.Get() < 0 || fstat(file.Get(), &status) != 0) {
+        out_error = "Error opening the file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        out_error = "Error opening the file " + path + ": it is a folder";
+        return false;
+    }
+    // One byte more than the size, so that the end shows as a read of 0 without growing.
+    size_t capacity = (S_ISREG(status.st_mode) ? static_cast<size_t>(status.st_size) : 0) + 1;
+    std::unique_ptr<char[]> text(new (std::nothrow) char[capacity + TextPadding]);
+    size_t size = 0;
+    for (;;) {
+        if (text == nullptr) {
+            out_error = "Not enough memory to read the file " + path;
+            return false;
+        }
+        if (size == capacity) {
+            // The file grew while it was read, or is not a regular file.
+            capacity = capacity * 2 + 65536;
+            std::unique_ptr<char[]> larger(new (std::nothrow) char[capacity + TextPadding]);
+            if (larger != nullptr)
+                std::memcpy(larger.get(), text.get(), size);
+            text = std::move(larger);
+            continue;
+        }
+        const ssize_t count = read(file.Get(), text.get() + size, capacity - size);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            out_error = "Error reading the file " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        if (count == 0)
+            break;
+        size += static_cast<size_t>(count);
+    }
+    std::memset(text.get() + size, 0, TextPadding);
+    out_text = std::move(text);
+    out_size = size;
+    return true;
+}
+
+// NUL bytes carry nothing in a text file and would cut a keyword or value short.
+size_t DropNulBytes(char* text, size_t size)
+{
+    char* write = static_cast<char*>(std::memchr(text, '\0', size));
+    if (write == nullptr)
+        return size;
+    for (const char* read = write; read < text + size; read++) {
+        if (*read != '\0')
+            *write++ = *read;
+    }
+    const size_t new_size = static_cast<size_t>(write - text);
+    std::memset(text + new_size, 0, size - new_size);
+    return new_size;
+}
+
+// The first CR or LF at or after cursor, or end. Reads up to 15 bytes past end (the padding).
+char* FindLineEnd(char* cursor, char* end)
+{
+#if defined(__SSE2__)
+    const __m128i line_feed = _mm_set1_epi8('\n');
+    const __m128i carriage_return = _mm_set1_epi8('\r');
+    for (; cursor < end; cursor += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cursor));
+        const int mask = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, line_feed), _mm_cmpeq_epi8(chunk, carriage_return)));
+        if (mask != 0) {
+            char* found = cursor + __builtin_ctz(static_cast<unsigned>(mask));
+            return found < end ? found : end;
+        }
+    }
+    return end;
+#else
+    while (cursor < end && *cursor != '\n' && *cursor != '\r')
+        cursor++;
+    return cursor;
+#endif
+}
+
+} // namespace
+
+// [SECTION] Parser
+
+// Turns the text into nodes. The current node is the last line read in the innermost open block;
+// a "{" opens a block under it with a placeholder node that takes the block's first line.
+class TZAVCR2Parser
+{
+public:
+    TZAVCR2Parser(const std::string& path, bool flat) : Path(path), Flat(flat) {}
+
+    bool Parse(std::unique_ptr<char[]> text, size_t size, std::unique_ptr<TZAVCR2TreeNode>& out_root,
+               std::string& out_error);
+
+private:
+    bool OpenBlock(int64_t line_number, std::string& out_error);
+    bool CloseBlock(int64_t line_number, std::string& out_error);
+    void AddLine(char* keyword, char* value);
+    TZAVCR2TreeNode* NewNode(const char* keyword, const char* value, uint8_t flags);
+    bool Fail(int64_t line_number, const char* problem, std::string& out_error) const;
+
+    const std::string& Path;
+    const bool Flat;
+    std::unique_ptr<TZAVCR2TreeRoot> Root;
+    TZAVCR2TreeNode* Current = nullptr;
+    // A node that was the last child of its parent when its block closed; checked before use.
+    TZAVCR2TreeNode* LastClosed = nullptr;
+    // Line numbers of the "{" of every open block, innermost last.
+    std::vector<int64_t> OpenBlockLines;
+    // Top-level "actor" and "prop" nodes by lower-case keyword and value cut at ':'.
+    std::unordered_map<std::string, TZAVCR2TreeNode*> MergeTargets;
+};
+
+bool TZAVCR2Parser::Fail(int64_t line_number, const char* problem, std::string& out_error) const
+{
+    out_error = "Error reading the CR2 file " + Path;
+    if (line_number > 0)
+        out_error += " (line " + std::to_string(line_number) + ")";
+    out_error += ": ";
+    out_error += problem;
+    return false;
+}
+
+TZAVCR2TreeNode* TZAVCR2Parser::NewNode(const char* keyword, const char* value, uint8_t flags)
+{
+    return new (Root->Store.AllocateNode()) TZAVCR2TreeNode(TZAVCR2TreeNode::TStoreTexts{}, keyword, value,
+                                                            static_cast<uint8_t>(flags | TZAVCR2TreeNode::Flags_InStore));
+}
+
+bool TZAVCR2Parser::OpenBlock(int64_t line_number, std::string& out_error)
+{
+    if (Root == nullptr) {
+        Root = std::make_unique<TZAVCR2TreeRoot>();
+        Current = Root.get();
+    } else if (OpenBlockLines.empty()) {
+        return Fail(line_number, "'{' found after the end of the top-level block", out_error);
+    }
+    TZAVCR2TreeNode* placeholder = NewNode(PlaceholderKeyword, EmptyText, TZAVCR2TreeNode::Flags_Placeholder);
+    // Blocks usually open under a childless node; the remembered last child saves a walk when a
+    // node gets a second block.
+    if (Current->FirstChild() == nullptr)
+        Current->AddChild(placeholder);
+    else if (LastClosed != nullptr && LastClosed->Parent() == Current && LastClosed->Next() == nullptr)
+        LastClosed->InsertAfter(placeholder);
+    else
+        Current->LastChild()->InsertAfter(placeholder);
+    Current->HasBlock = true;
+    Current = placeholder;
+    OpenBlockLines.push_back(line_number);
+    return true;
+}
+
+bool TZAVCR2Parser::CloseBlock(int64_t line_number, std::string& out_error)
+{
+    if (OpenBlockLines.empty())
+        return Fail(line_number, "'}' found without a matching '{'", out_error);
+    OpenBlockLines.pop_back();
+    TZAVCR2TreeNode* closed = Current;
+    TZAVCR2TreeNode* parent = closed->Parent();
+    LastClosed = closed;
+    if (closed->NodeFlags & TZAVCR2TreeNode::Flags_Placeholder) {
+        // A block that never got its first line. Blocks nested in it stay, in its place.
+        while (TZAVCR2TreeNode* child = closed->FirstChild())
+            closed->InsertBefore(child);
+        LastClosed = closed->Previous();
+        delete closed;
+    }
+    // The top-level block is done once it closes: the root is not a line of the file.
+    Current = OpenBlockLines.empty() ? nullptr : parent;
+    return true;
+}
+
+void TZAVCR2Parser::AddLine(char* keyword, char* value)
+{
+    std::string merge_key;
+    const bool top_level = Current->Parent() == Root.get();
+    if (!Flat && top_level && (SameText(keyword, "actor", false) || SameText(keyword, "prop", false))) {
+        for (const char* c = keyword; *c != '\0'; c++)
+            merge_key += LowerAscii(*c);
+        merge_key += '\n';
+        for (const char* c = value; *c != '\0' && *c != ':'; c++)
+            merge_key += LowerAscii(*c);
+        auto found = MergeTargets.find(merge_key);
+        if (found != MergeTargets.end()) {
+            Current = found->second;
+            return;
+        }
+    }
+    if (Current->NodeFlags & TZAVCR2TreeNode::Flags_Placeholder) {
+        Current->Keyword = keyword;
+        Current->Value = value;
+        Current->NodeFlags &= static_cast<uint8_t>(~TZAVCR2TreeNode::Flags_Placeholder);
+    } else {
+        TZAVCR2TreeNode* node = NewNode(keyword, value, TZAVCR2TreeNode::Flags_None);
+        Current->InsertAfter(node);
+        Current = node;
+    }
+    if (!merge_key.empty())
+        MergeTargets.emplace(std::move(merge_key), Current);
+}
+
+bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size, std::unique_ptr<TZAVCR2TreeNode>& out_root,
+                          std::string& out_error)
+{
+    size = DropNulBytes(text.get(), size);
+    char* cursor = text.get();
+    char* const end = cursor + size;
+    // A UTF-8 byte order mark would otherwise hide the first "{".
+    if (size >= 3 && std::memcmp(cursor, "\xEF\xBB\xBF", 3) == 0)
+        cursor += 3;
+
+    int64_t line_number = 0;
+    while (cursor < end) {
+        char* const line_end = FindLineEnd(cursor, end);
+        line_number++;
+        // CR LF is one line end; other pairs make an empty line, which is skipped anyway.
+        char* next = line_end;
+        if (next < end)
+            next += (next[0] == '\r' && next + 1 < end && next[1] == '\n') ? 2 : 1;
+
+        char* keyword = cursor;
+        while (keyword < line_end && IsBlank(*keyword))
+            keyword++;
+        cursor = next;
+        if (keyword == line_end)
+            continue;
+        if (*keyword == '{') {
+            if (!OpenBlock(line_number, out_error))
+                return false;
+            continue;
+        }
+        if (*keyword == '}') {
+            if (!CloseBlock(line_number, out_error))
+                return false;
+            continue;
+        }
+        // Lines outside the top-level block are not part of the tree.
+        if (Current == nullptr)
+            continue;
+        char* keyword_end = keyword;
+        while (keyword_end < line_end && !IsBlank(*keyword_end))
+            keyword_end++;
+        char* value = keyword_end;
+        while (value < line_end && IsBlank(*value))
+            value++;
+        char* value_end = line_end;
+        while (value_end > value && IsBlank(value_end[-1]))
+            value_end--;
+        // Cut the texts in place; the line end (or the padding) takes the last NUL.
+        *keyword_end = '\0';
+        *value_end = '\0';
+        AddLine(keyword, value);
+    }
+    if (Root == nullptr)
+        return Fail(0, "no '{' found", out_error);
+    if (!OpenBlockLines.empty()) {
+        const std::string problem = "the file ends inside the block opened at line " +
+                                    std::to_string(OpenBlockLines.back()) + " (the file may be cut short)";
+        return Fail(0, problem.c_str(), out_error);
+    }
+    Root->Store.Text = std::move(text);
+    out_root = std::move(Root);
+    return true;
+}
+
+bool ParseCR2File(const std::string& path, bool flat, std::unique_ptr<TZAVCR2TreeNode>& out_root,
+                  std::string& out_error)
+{
+    try {
+        std::unique_ptr<char[]> text;
+        size_t size = 0;
+        if (!ReadWholeFile(path, text, size, out_error))
+            return false;
+        TZAVCR2Parser parser(path, flat);
+        return parser.Parse(std::move(text), size, out_root, out_error);
+    } catch (const std::bad_alloc&) {
+        out_error = "Not enough memory to read the file " + path;
+        return false;
+    }
+}
+
+// [SECTION] Writer
+
+namespace {
+
+// Gathers the output in a large buffer, so that a line costs a few copies rather than calls.
+class TWriteBuffer
+{
+public:
+    explicit TWriteBuffer(FILE* file) : File(file), Data(std::make_unique_for_overwrite<char[]>(WriteBufferSize)) {}
+
+    void Append(const char* text, size_t length)
+    {
+        if (length > WriteBufferSize - Used) {
+            Flush();
+            if (length > WriteBufferSize) {
+                WriteOut(text, length);
+                return;
+            }
+        }
+        std::memcpy(Data.get() + Used, text, length);
+        Used += length;
+    }
+
+    void AppendTabs(int32_t count)
+    {
+        static constexpr char Tabs[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+        constexpr int32_t TabsLength = static_cast<int32_t>(sizeof(Tabs) - 1);
+        for (; count > TabsLength; count -= TabsLength)
+            Append(Tabs, TabsLength);
+        if (count > 0)
+            Append(Tabs, static_cast<size_t>(count));
+    }
+
+    void AppendBrace(int32_t depth, const char* brace_line)
+    {
+        AppendTabs(depth);
+        Append(brace_line, 2);
+    }
+
+    void AppendLine(int32_t depth, const TZAVCR2TreeNode& node)
+    {
+        AppendTabs(depth);
+        Append(node.GetKeyword(), std::strlen(node.GetKeyword()));
+        Append(" ", 1);
+        Append(node.GetValue(), std::strlen(node.GetValue()));
+        Append("\n", 1);
+    }
+
+    [[nodiscard]] bool Finish()
+    {
+        Flush();
+        return !Failed;
+    }
+
+private:
+    void Flush()
+    {
+        WriteOut(Data.get(), Used);
+        Used = 0;
+    }
+
+    void WriteOut(const char* text, size_t length)
+    {
+        if (!Failed && length > 0 && std::fwrite(text, 1, length, File) != length)
+            Failed = true;
+    }
+
+    FILE* File;
+    std::unique_ptr<char[]> Data;
+    size_t Used = 0;
+    bool Failed = false;
+};
+
+} // namespace
+
+bool WriteCR2Tree(FILE* file, const TZAVCR2TreeNode* first, int32_t depth)
+{
+    if (depth < 0)
+        depth = 0;
+    TWriteBuffer out(file);
+    out.AppendBrace(depth, "{\n");
+    // Walks down through first children and back up through parents, so nesting depth costs
+    // no stack.
+    const TZAVCR2TreeNode* node = first;
+    int32_t level = depth + 1;
+    while (node != nullptr) {
+        out.AppendLine(level, *node);
+        if (node->FirstChild() != nullptr) {
+            out.AppendBrace(level, "{\n");
+            node = node->FirstChild();
+            level++;
+            continue;
+        }
+        if (node->HasBlock) {
+            out.AppendBrace(level, "{\n");
+            out.AppendBrace(level, "}\n");
+        }
+        while (node->Next() == nullptr && level > depth + 1) {
+            node = node->Parent();
+            level--;
+            out.AppendBrace(level, "}\n");
+        }
+        node = node->Next();
+    }
+    out.AppendBrace(depth, "}\n");
+    return out.Finish();
+}
+
+bool WriteCR2File(const std::string& path, const TZAVCR2TreeNode& root, std::string& out_error)
+{
+    TZAVSafeFileWriter writer(path);
+    FILE* file = writer.Open();
+    if (file == nullptr) {
+        out_error = "Cannot write the CR2 file " + path + ": " + writer.Error();
+        return false;
+    }
+    if (!WriteCR2Tree(file, root.FirstChild(), 0)) {
+        out_error = "Cannot write the CR2 file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!writer.Commit()) {
+        out_error = "Cannot write the CR2 file " + path + ": " + writer.Error();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "core/paths.h"
+#include "core/status.h"
+#include "files/settings.h"
+#include "support/scripted_dialogs.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+std::string ProgramFolderText()
+{
+    std::string folder;
+    EXPECT_TRUE(ProgramFolder(folder));
+    return folder;
+}
+
+bool HasWarning(const std::vector<StatusLine>& lines, const std::string& part)
+{
+    for (const StatusLine& line : lines) {
+        if (line.Kind == StatusKind::Warning && line.Text.find(part) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+int CountFiles(const std::string& folder)
+{
+    int count = 0;
+    if (DIR* directory = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(directory))
+            count += entry->d_type == DT_REG;
+        closedir(directory);
+    }
+    return count;
+}
+
+void MakeFolder(const std::string& path)
+{
+    ASSERT_TRUE(EnsureFolder(path)) << path;
+}
+
+class Settings : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Folders.Made);
+        TakeStatusLines();
+    }
+
+    std::string SettingsFile() const { return Folders.UserFolderPath() + "Tarnwick_Orvane_v2.ini"; }
+    void WriteSettingsFile(const std::string& contents) const
+    {
+        MakeFolder(Folders.UserFolderPath());
+        Folders.Root.Write("config/Tarnwick/Tarnwick_Orvane_v2.ini", contents);
+    }
+
+    UserFoldersInTemp Folders;
+};
+
+TEST_F(Settings, FirstRunWritesTheDefaults)
+{
+    TTarnwick_Settings settings;
+    std::string program = ProgramFolderText();
+    std::string user = Folders.UserFolderPath();
+    EXPECT_EQ(settings.UserFolder, user);
+    EXPECT_EQ(settings.ImportPath, program + "Objects/");
+    EXPECT_EQ(settings.AutoSavePath, user + "AutoSave.Tarnwick");
+    EXPECT_EQ(settings.AutoSaveFileName, "");
+    EXPECT_EQ(settings.UndoLimit, 64);
+    EXPECT_EQ(MaxTextureSize, 8192);
+    EXPECT_EQ(MinTextureSize, 64);
+    EXPECT_TRUE(settings.AutoSaveEnabled());
+
+    std::string expected = "ImportPath\t" + program + "Objects/\n"
+                           "ExportPath\t" + program + "Objects/\n"
+                           "ImagesPath\t" + program + "Images/\n"
+                           "ProjectsPath\t" + program + "Projects/\n"
+                           "AutoSaveFileName\t" + user + "AutoSave.Tarnwick\n"
+                           "AutoSaveTime\t120.000000\n"
+                           "MaxTextureSize2\t8192\n"
+                           "RunCount\t1\n"
+                           "Hints\t1\n"
+                           "UseTextureCompression\t0\n"
+                           "Font\t2\n"
+                           "ColorScheme\t1\n"
+                           "CacheViewports\t1\n"
+                           "UndoLimit\t64\n"
+                           "LoadDefaultProject\t1\n";
+    EXPECT_EQ(TemporaryFolder::Read(SettingsFile()), expected);
+}
+
+TEST_F(Settings, EveryStartRaisesRunCountByOneAndStoresIt)
+{
+    for (int32_t start = 1; start <= 3; start++) {
+        TTarnwick_Settings settings("Recovery");
+        EXPECT_EQ(settings.RunCount, start);
+        EXPECT_NE(TemporaryFolder::Read(SettingsFile()).find("RunCount\t" + std::to_string(start) + "\n"),
+                  std::string::npos);
+        EXPECT_NE(settings.AutoSavePath.find("/Recovery.Tarnwick"), std::string::npos);
+    }
+}
+
+TEST_F(Settings, ReadingAppliesTheKeysAndKeepsDefaultsForBadValues)
+{
+    std::string existing = Folders.Root.Path() + "exports";
+    std::string search = Folders.Root.Path() + "library";
+    MakeFolder(existing);
+    WriteSettingsFile("ImportPath\t" + Folders.Root.Path() + "missing\n"
+                      "  exportpath \t " + existing + " \t\n"
+                      "SearchPath\t" + search + "\n"
+                      "SEARCHPATH\t" + search + "/\n"
+                      "RecursiveSearchPath\t" + search + "/deep\n"
+                      "\n"
+                      "NoSuchKey\t5\n"
+                      "AutoSaveFileName\t/old/AutoSave.Tarnwick\n"
+                      "AutoSaveTime\t0.9\n"
+                      "MaxTextureSize2\t4096\n"
+                      "ExtraLargeTextureSize\t16384\n"
+                      "RunCount\t41\n"
+                      "UndoLimit\t10\n"
+                      "UseTextureCompression\t1\n"
+                      "Font\t0\n"
+                      "ColorScheme\t3\n"
+                      "CacheViewports\t0\n"
+                      "LoadDefaultProject\tyes\n");
+    TTarnwick_Settings settings;
+
+    EXPECT_EQ(settings.ImportPath, ProgramFolderText() + "Objects/");
+    EXPECT_EQ(settings.ExportPath, existing + "/");
+    ASSERT_EQ(settings.GlobalSearchPaths.Count(), 2);
+    EXPECT_EQ(settings.GlobalSearchPaths.Data()[0]->Path, search + "/");
+    EXPECT_FALSE(settings.GlobalSearchPaths.Data()[0]->Recursive);
+    EXPECT_EQ(settings.GlobalSearchPaths.Data()[1]->Path, search + "/deep/");
+    EXPECT_TRUE(settings.GlobalSearchPaths.Data()[1]->Recursive);
+    EXPECT_EQ(settings.AutoSaveFileName, "/old/AutoSave.Tarnwick");
+    EXPECT_FALSE(settings.AutoSaveEnabled());
+    EXPECT_EQ(MaxTextureSize, 4096);
+    EXPECT_EQ(settings.RunCount, 42);
+    EXPECT_EQ(settings.UndoLimit, 10);
+    EXPECT_TRUE(settings.UseTextureCompression);
+    EXPECT_EQ(settings.Font, 2);
+    EXPECT_EQ(settings.ColorScheme, 1);
+    EXPECT_FALSE(settings.CacheViewports);
+    // Numbers that do not parse read as 0.
+    EXPECT_FALSE(settings.LoadDefaultProject);
+}
+
+TEST_F(Settings, AutoSaveSwitchesOffAtNineTenthsOfASecond)
+{
+    TTarnwick_Settings settings;
+    for (float off : {0.0f, 0.5f, 0.9f}) {
+        settings.AutoSaveTime = off;
+        EXPECT_FALSE(settings.AutoSaveEnabled()) << off;
+        EXPECT_FALSE(settings.AutoSaveDue(10.0)) << off;
+    }
+    settings.AutoSaveTime = 1.0f;
+    EXPECT_TRUE(settings.AutoSaveEnabled());
+    EXPECT_FALSE(settings.AutoSaveDue(0.99));
+    EXPECT_TRUE(settings.AutoSaveDue(1.0));
+}
+
+TEST_F(Settings, TextureLimitBelowTheMinimumKeepsTheDefault)
+{
+    WriteSettingsFile("MaxTextureSize2\tlarge\n");
+    TTarnwick_Settings settings;
+    EXPECT_EQ(MaxTextureSize, 8192);
+}
+
+TEST_F(Settings, ChangedSettingsSurviveARestart)
+{
+    std::string library = Folders.Root.Path() + "library/";
+    std::string images = Folders.Root.Path() + "my images";
+    MakeFolder(images);
+    {
+        TTarnwick_Settings settings;
+        settings.ImagesPath = images + "/";
+        settings.AutoSaveTime = 30.5f;
+        settings.UndoLimit = 12;
+        settings.Hints = false;
+        settings.UseTextureCompression = true;
+        settings.AddSearchPath(library + "b", true);
+        settings.AddSearchPath(library + "a", false);
+        MaxTextureSize = 2048;
+        // The destructor deletes this run's autosave and writes the file.
+        Folders.Root.Write("config/Tarnwick/AutoSave.Tarnwick", "project");
+    }
+    EXPECT_FALSE(FileExists(Folders.UserFolderPath() + "AutoSave.Tarnwick"));
+
+    TTarnwick_Settings settings;
+    EXPECT_EQ(settings.ImagesPath, images + "/");
+    EXPECT_FLOAT_EQ(settings.AutoSaveTime, 30.5f);
+    EXPECT_EQ(settings.UndoLimit, 12);
+    EXPECT_TRUE(settings.Hints);
+    EXPECT_TRUE(settings.UseTextureCompression);
+    EXPECT_EQ(MaxTextureSize, 2048);
+    EXPECT_EQ(settings.RunCount, 2);
+    EXPECT_EQ(settings.AutoSaveFileName, Folders.UserFolderPath() + "AutoSave.Tarnwick");
+    ASSERT_EQ(settings.GlobalSearchPaths.Count(), 2);
+    EXPECT_EQ(settings.GlobalSearchPaths.Data()[0]->Path, library + "b/");
+    EXPECT_TRUE(settings.GlobalSearchPaths.Data()[0]->Recursive);
+    EXPECT_EQ(settings.GlobalSearchPaths.Data()[1]->Path, library + "a/");
+    EXPECT_FALSE(settings.GlobalSearchPaths.Data()[1]->Recursive);
+}
+
+using SettingsDeathTest = Settings;
+
+TEST_F(SettingsDeathTest, FailedWriteLeavesTheOldFileAndIsReported)
+{
+    WriteSettingsFile("RunCount\t7\nUndoLimit\t9\n");
+    std::string old_contents = TemporaryFolder::Read(SettingsFile());
+    EXPECT_EXIT(
+        {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = 16;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            TTarnwick_Settings settings;
+            bool reported = HasWarning(TakeStatusLines(), "The settings were not saved");
+            std::exit(reported && settings.RunCount == 8 ? 0 : 3);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(TemporaryFolder::Read(SettingsFile()), old_contents);
+    EXPECT_EQ(CountFiles(Folders.UserFolderPath()), 1);
+}
+
+TEST_F(Settings, UnusableUserFolderKeepsTheDefaults)
+{
+    // A plain file where the configuration folder should be: no folder can be made there.
+    std::string blocker = Folders.Root.Write("blocker", "x");
+    ScopedEnvironment config("XDG_CONFIG_HOME", blocker);
+    TTarnwick_Settings settings;
+    EXPECT_TRUE(HasWarning(TakeStatusLines(), "Cannot make the user folder"));
+    EXPECT_EQ(settings.UserFolder, "");
+    EXPECT_EQ(settings.RunCount, 1);
+    EXPECT_EQ(settings.ImportPath, ProgramFolderText() + "Objects/");
+    EXPECT_FALSE(settings.WriteSettings());
+}
+
+TEST_F(Settings, SearchPathsHoldNoDuplicates)
+{
+    TTarnwick_Settings settings;
+    settings.AddSearchPath("", true);
+    settings.AddSearchPath("/figures/library", false);
+    settings.AddSearchPath("/figures/library/", true);
+    settings.AddSearchPathOfFile("/figures/library/figure.obj", false);
+    settings.AddSearchPathOfFile("figure.obj", false);
+    settings.AddSearchPathOfFile("/figures/other/figure.obj", true);
+    ASSERT_EQ(settings.GlobalSearchPaths.Count(), 2);
+    EXPECT_EQ(settings.GlobalSearchPaths.Data()[0]->Path, "/figures/library/");
+    EXPECT_FALSE(settings.GlobalSearchPaths.Data()[0]->Recursive);
+    EXPECT_EQ(settings.GlobalSearchPaths.Data()[1]->Path, "/figures/other/");
+    EXPECT_TRUE(settings.GlobalSearchPaths.Data()[1]->Recursive);
+}
+
+class FindFileTest : public Settings
+{
+protected:
+    void SetUp() override
+    {
+        Settings::SetUp();
+        Library = Folders.Root.Path() + "library/";
+        MakeFolder(Library + ".hidden");
+        MakeFolder(Library + "geometry/people");
+        Folders.Root.Write("library/.hidden/figure.obj", "hidden");
+    }
+    std::string Library;
+};
+
+TEST_F(FindFileTest, RecursiveSearchIgnoresCaseAndSkipsDotFolders)
+{
+    TTarnwick_Settings settings;
+    settings.AddSearchPath(Library, true);
+    std::string path = "C:\\Poser\\Runtime\\FIGURE.OBJ";
+    EXPECT_FALSE(settings.FindFile(path, false));
+    EXPECT_EQ(path, "C:\\Poser\\Runtime\\FIGURE.OBJ");
+
+    Folders.Root.Write("library/geometry/people/figure.obj", "found");
+    EXPECT_TRUE(settings.FindFile(path, false));
+    EXPECT_EQ(path, Library + "geometry/people/figure.obj");
+}
+
+TEST_F(FindFileTest, PlainSearchPathLooksOnlyInItsFolder)
+{
+    Folders.Root.Write("library/geometry/people/figure.obj", "found");
+    TTarnwick_Settings settings;
+    settings.AddSearchPath(Library + "geometry", false);
+    std::string path = "/elsewhere/Figure.obj";
+    EXPECT_FALSE(settings.FindFile(path, false));
+    settings.AddSearchPath(Library + "geometry/people", false);
+    EXPECT_TRUE(settings.FindFile(path, false));
+    EXPECT_EQ(path, Library + "geometry/people/figure.obj");
+}
+
+TEST_F(FindFileTest, ExistingFileTeachesItsFolder)
+{
+    std::string path = Folders.Root.Write("library/geometry/hat.obj", "hat");
+    TTarnwick_Settings settings;
+    std::string empty;
+    EXPECT_FALSE(settings.FindFile(empty, true));
+    EXPECT_TRUE(settings.FindFile(path, false));
+    ASSERT_EQ(settings.GlobalSearchPaths.Count(), 1);
+    EXPECT_EQ(settings.GlobalSearchPaths.Data()[0]->Path, Library + "geometry/");
+
+    std::string moved = "/old/place/HAT.OBJ";
+    EXPECT_TRUE(settings.FindFile(moved, false));
+    EXPECT_EQ(moved, path);
+}
+
+TEST_F(FindFileTest, AskingTheUser)
+{
+    std::string chosen = Folders.Root.Write("library/geometry/people/torso.obj", "torso");
+    TTarnwick_Settings settings;
+    {
+        ScriptedDialogs dialogs;
+        dialogs.Expect(DialogKind::YesNo, false, "The file 'torso.obj' cannot be found.");
+        std::string path = "/gone/torso.obj";
+        EXPECT_FALSE(settings.FindFile(path, true));
+        EXPECT_EQ(path, "/gone/torso.obj");
+    }
+    {
+        ScriptedDialogs dialogs;
+        dialogs.Expect(DialogKind::YesNo, true, "Do you want to find it now?")
+            .ExpectFile(DialogKind::OpenFile, chosen, "torso.obj");
+        std::string path = "/gone/torso.obj";
+        EXPECT_TRUE(settings.FindFile(path, true));
+        EXPECT_EQ(path, chosen);
+    }
+    ASSERT_EQ(settings.GlobalSearchPaths.Count(), 1);
+    EXPECT_EQ(settings.GlobalSearchPaths.Data()[0]->Path, Library + "geometry/people/");
+}
+
+} // namespace

@@ -1,0 +1,200 @@
+// Wavefront MTL reading and writing.
+#include "mesh/mtl_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <strings.h>
+#include <vector>
+
+#include "core/paths.h"
+#include "core/report.h"
+#include "core/safe_file.h"
+#include "core/status.h"
+#include "core/text_line.h"
+
+namespace {
+
+struct TFileCloser
+{
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using TFileHandle = std::unique_ptr<FILE, TFileCloser>;
+
+std::string_view Trim(std::string_view text)
+{
+    auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && is_space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool SameText(std::string_view left, std::string_view right)
+{
+    return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
+}
+
+// All `count` numbers or nothing: a short line changes no value.
+bool ParseNumbers(std::string_view text, float* out_values, int32_t count)
+{
+    float values[3];
+    const char* cursor = text.data();
+    const char* end = text.data() + text.size();
+    for (int32_t i = 0; i < count; i++) {
+        while (cursor < end && (*cursor == ' ' || *cursor == '\t'))
+            cursor++;
+        if (cursor < end && *cursor == '+')
+            cursor++;
+        auto [next, error] = std::from_chars(cursor, end, values[i]);
+        if (error != std::errc())
+            return false;
+        cursor = next;
+    }
+    std::copy_n(values, count, out_values);
+    return true;
+}
+
+// A file named in a library: as given when absolute, otherwise beside the library; the name is
+// matched without regard to case.
+bool FindBeside(const std::string& name, const std::string& folder, std::string& out_path)
+{
+    if (!name.empty() && name[0] == PathSeparator && FileExists(name)) {
+        out_path = name;
+        return true;
+    }
+    if (FileExists(folder + name)) {
+        out_path = folder + name;
+        return true;
+    }
+    std::string sub_folder;
+    std::string file_name;
+    SplitPath(name, sub_folder, file_name);
+    return FindFileInFolder(file_name, folder + sub_folder, out_path, false);
+}
+
+void SetChannelColor(TZAVMaterial* material, const char* channel_name, const float color[3])
+{
+    if (TZAVMaterialChannel* channel = material->FindChannel(channel_name))
+        std::copy_n(color, 3, channel->Colors[0]);
+}
+
+} // namespace
+
+std::string MtlPathFor(const std::string& obj_path)
+{
+    std::string name = NameOf(obj_path);
+    size_t dot = name.rfind('.');
+    std::string base = obj_path;
+    if (dot != std::string::npos && dot > 0)
+        base.resize(obj_path.size() - (name.size() - dot));
+    return base + ".mtl";
+}
+
+void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
+{
+    if (mesh.MtlLibName.empty())
+        return;
+    const std::string folder = FolderOf(obj_path);
+    std::string path;
+    if (!FindBeside(mesh.MtlLibName, folder, path)) {
+        AddWarning("The material library \"%s\" named in %s was not found", mesh.MtlLibName.c_str(),
+                   obj_path.c_str());
+        return;
+    }
+    TFileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        AddWarning("The material library %s cannot be opened", path.c_str());
+        return;
+    }
+    const std::string mtl_folder = FolderOf(path);
+    std::vector<TZAVMaterial*> targets;
+    std::string line_text;
+    int32_t line_number = 0;
+    int32_t bad_count = 0;
+    int32_t first_bad = 0;
+    auto note_bad = [&]() {
+        if (bad_count++ == 0)
+            first_bad = line_number;
+    };
+    while (ReadTextLine(line_text, file.get())) {
+        line_number++;
+        std::string_view line = Trim(line_text);
+        size_t keyword_end = std::min(line.size(), line.find_first_of(" \t"));
+        std::string_view keyword = line.substr(0, keyword_end);
+        std::string_view rest = Trim(line.substr(keyword_end));
+        if (SameText(keyword, "newmtl")) {
+            targets.clear();
+            for (TZAVMaterial* material : mesh.Materials) {
+                if (!SameText(material->Name, rest))
+                    continue;
+                targets.push_back(material);
+                if (form == MtlReadForm::FirstMatch)
+                    break;
+            }
+            continue;
+        }
+        float values[3];
+        if (SameText(keyword, "Ns")) {
+            if (!ParseNumbers(rest, values, 1)) {
+                note_bad();
+                continue;
+            }
+            for (TZAVMaterial* material : targets)
+                if (TZAVMaterialChannel* glossy = material->FindChannel("Glossy"))
+                    glossy->Strength = values[0] / 100.0f;
+        } else if (SameText(keyword, "Ka") || SameText(keyword, "Kd") || SameText(keyword, "Ks")) {
+            if (!ParseNumbers(rest, values, 3)) {
+                note_bad();
+                continue;
+            }
+            const char* channel = SameText(keyword, "Ka") ? "Ambient" : SameText(keyword, "Kd") ? "Color" : "Specular";
+            for (TZAVMaterial* material : targets)
+                SetChannelColor(material, channel, values);
+        } else if (SameText(keyword, "map_Kd") || SameText(keyword, "map_Bump")) {
+            const char* channel_name = SameText(keyword, "map_Kd") ? "Color" : "Bump";
+            for (TZAVMaterial* material : targets)
+                if (TZAVMaterialChannel* channel = material->FindChannel(channel_name))
+                    channel->MapFileName.assign(rest);
+            std::string found;
+            if (!targets.empty() && !FindBeside(std::string(rest), mtl_folder, found))
+                AddWarning("The texture \"%.*s\" named in %s (line %d) was not found", static_cast<int>(rest.size()),
+                           rest.data(), path.c_str(), line_number);
+        }
+    }
+    if (bad_count > 0)
+        AddWarning("%s: %d line(s) could not be read; the first is line %d", path.c_str(), bad_count, first_bad);
+}
+
+bool WriteMTL(const TZAVPolyMesh& mesh, const std::string& path, std::string& out_error)
+{
+    TZAVSafeFileWriter writer(path);
+    FILE* file = writer.Open();
+    if (file == nullptr) {
+        out_error = FormatReportTextf("Error creating the file %s", path.c_str());
+        return false;
+    }
+    for (const TZAVMaterial* material : mesh.Materials) {
+        std::fprintf(file, "newmtl %s\n", material->Name.c_str());
+        if (const TZAVMaterialChannel* glossy = material->FindChannel("Glossy"))
+            std::fprintf(file, "Ns %.0f\n", static_cast<double>(glossy->Strength) * 100.0);
+        static constexpr const char* Colors[][2] = {{"Ka", "Ambient"}, {"Kd", "Color"}, {"Ks", "Specular"}};
+        for (const auto& [keyword, channel_name] : Colors)
+            if (const TZAVMaterialChannel* channel = material->FindChannel(channel_name))
+                std::fprintf(file, "%s %.6f %.6f %.6f\n", keyword, static_cast<double>(channel->Colors[0][0]),
+                             static_cast<double>(channel->Colors[0][1]), static_cast<double>(channel->Colors[0][2]));
+        static constexpr const char* Maps[][2] = {{"map_Kd", "Color"}, {"map_Bump", "Bump"}};
+        for (const auto& [keyword, channel_name] : Maps) {
+            const TZAVMaterialChannel* channel = material->FindChannel(channel_name);
+            if (channel != nullptr && !channel->MapFileName.empty())
+                std::fprintf(file, "%s %s\n", keyword, NameOf(channel->MapFileName).c_str());
+        }
+    }
+    if (!writer.Commit()) {
+        out_error = FormatReportTextf("Error writing the file %s: %s", path.c_str(), writer.Error().c_str());
+        return false;
+    }
+    return true;
+}

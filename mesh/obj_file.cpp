@@ -1,0 +1,914 @@
+// Wavefront OBJ reading and writing.
+//
+// [SECTION] Line reading
+// [SECTION] Number and corner parsing
+// [SECTION] ReadOBJ
+// [SECTION] Writing
+#include "mesh/obj_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <strings.h>
+#include <string_view>
+
+#include "core/dialogs.h"
+#include "core/hash_table.h"
+#include "core/paths.h"
+#include "core/report.h"
+#include "core/safe_file.h"
+#include "core/status.h"
+#include "mesh/mtl_file.h"
+
+namespace {
+
+// [SECTION] Line reading
+
+constexpr size_t ChunkSize = size_t{1} << 20;
+constexpr int32_t NameTableBuckets = 100;
+
+struct TFileCloser
+{
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using TFileHandle = std::unique_ptr<FILE, TFileCloser>;
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view TrimLine(std::string_view text)
+{
+    auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && is_space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Hands out the lines of a file read in large chunks. A line longer than the buffer grows it, so
+// lines of any length arrive whole. Lines end at LF (CR LF) or, in files without LF, at CR.
+class TChunkedLineReader
+{
+public:
+    explicit TChunkedLineReader(FILE* file) : File(file), Buffer(ChunkSize) {}
+
+    bool NextLine(std::string_view& out_line)
+    {
+        for (;;) {
+            const char* start = Buffer.data() + Begin;
+            const char* found = static_cast<const char*>(std::memchr(start, Separator, End - Begin));
+            if (found == nullptr && AtEnd && Begin < End)
+                found = Buffer.data() + End;
+            if (found != nullptr) {
+                size_t length = static_cast<size_t>(found - start);
+                Begin = std::min(End, Begin + length + 1);
+                if (length > 0 && start[length - 1] == '\r')
+                    length--;
+                out_line = std::string_view(start, length);
+                LineNumber++;
+                return true;
+            }
+            if (AtEnd)
+                return false;
+            Refill();
+        }
+    }
+
+    void Rewind()
+    {
+        std::rewind(File);
+        Begin = End = 0;
+        AtEnd = false;
+        LineNumber = 0;
+    }
+
+    bool Failed() const { return ReadFailed; }
+
+    int64_t LineNumber = 0;
+
+private:
+    void Refill()
+    {
+        std::memmove(Buffer.data(), Buffer.data() + Begin, End - Begin);
+        End -= Begin;
+        Begin = 0;
+        if (End == Buffer.size())
+            Buffer.resize(Buffer.size() * 2);
+        size_t read = std::fread(Buffer.data() + End, 1, Buffer.size() - End, File);
+        if (!SeparatorKnown)
+            DetectSeparator(End, End + read);
+        End += read;
+        if (read == 0) {
+            AtEnd = true;
+            ReadFailed = std::ferror(File) != 0;
+        }
+    }
+
+    void DetectSeparator(size_t from, size_t to)
+    {
+        for (size_t i = from; i < to; i++) {
+            if (Buffer[i] == '\n') {
+                SeparatorKnown = true;
+                return;
+            }
+            if (Buffer[i] == '\r' && i + 1 < to) {
+                Separator = Buffer[i + 1] == '\n' ? '\n' : '\r';
+                SeparatorKnown = true;
+                return;
+            }
+        }
+    }
+
+    FILE* File;
+    std::vector<char> Buffer;
+    size_t Begin = 0;
+    size_t End = 0;
+    bool AtEnd = false;
+    bool ReadFailed = false;
+    bool SeparatorKnown = false;
+    char Separator = '\n';
+};
+
+enum class ObjLine : int32_t
+{
+    Empty,
+    Other,
+    Comment,
+    Vertex,
+    Normal,
+    TexVertex,
+    Face,
+    Polyline,
+    Group,
+    UseMaterial,
+    MaterialLibrary,
+};
+
+// Splits off the keyword; out_rest is the text after it, without leading blanks (and trimmed at
+// the end for the kinds whose rest is a name).
+ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
+{
+    size_t begin = 0;
+    while (begin < line.size() && IsBlank(line[begin]))
+        begin++;
+    line.remove_prefix(begin);
+    if (line.empty())
+        return ObjLine::Empty;
+    if (line[0] == '#') {
+        out_rest = line;
+        return ObjLine::Comment;
+    }
+    if (line.starts_with("mtllib")) {
+        out_rest = TrimLine(line.substr(6));
+        return ObjLine::MaterialLibrary;
+    }
+    size_t keyword_end = 0;
+    while (keyword_end < line.size() && !IsBlank(line[keyword_end]))
+        keyword_end++;
+    std::string_view keyword = line.substr(0, keyword_end);
+    out_rest = line.substr(keyword_end);
+    while (!out_rest.empty() && IsBlank(out_rest.front()))
+        out_rest.remove_prefix(1);
+    // "v" and "vn" match in any case, every other keyword exactly.
+    if (keyword.size() == 1) {
+        switch (keyword[0]) {
+        case 'v':
+        case 'V': return ObjLine::Vertex;
+        case 'f': return ObjLine::Face;
+        case 'l': return ObjLine::Polyline;
+        case 'g': out_rest = TrimLine(out_rest); return ObjLine::Group;
+        default: return ObjLine::Other;
+        }
+    }
+    if (keyword.size() == 2) {
+        if ((keyword[0] | 0x20) == 'v' && (keyword[1] | 0x20) == 'n')
+            return ObjLine::Normal;
+        if (keyword == "vt")
+            return ObjLine::TexVertex;
+        if (keyword == "fo")
+            return ObjLine::Face;
+        return ObjLine::Other;
+    }
+    if (keyword == "usemtl") {
+        out_rest = TrimLine(out_rest);
+        return ObjLine::UseMaterial;
+    }
+    return ObjLine::Other;
+}
+
+int32_t CountTokens(std::string_view rest)
+{
+    int32_t tokens = 0;
+    bool in_token = false;
+    for (char c : rest) {
+        bool blank = IsBlank(c);
+        tokens += !blank && !in_token;
+        in_token = !blank;
+    }
+    return std::min(tokens, TZAVPolyMesh::MaxCornerCount);
+}
+
+// [SECTION] Number and corner parsing
+
+// Reads blanks then one number, as "%f" does; null when there is no number.
+const char* ParseFloat(const char* cursor, const char* end, float& out_value)
+{
+    while (cursor < end && IsBlank(*cursor))
+        cursor++;
+    if (cursor < end && *cursor == '+')
+        cursor++;
+    auto [next, error] = std::from_chars(cursor, end, out_value);
+    return error == std::errc() ? next : nullptr;
+}
+
+// Fills `count` floats; those after the first that fails keep their value. False on a failure.
+bool ParseFloats(std::string_view rest, float* out_values, int32_t count)
+{
+    const char* cursor = rest.data();
+    const char* end = rest.data() + rest.size();
+    for (int32_t i = 0; i < count; i++) {
+        cursor = ParseFloat(cursor, end, out_values[i]);
+        if (cursor == nullptr)
+            return false;
+    }
+    return true;
+}
+
+// A decimal integer with an optional sign; null when there are no digits. Values beyond the
+// 32-bit range are clamped, which no index check accepts.
+const char* ParseIndex(const char* cursor, const char* end, int64_t& out_value)
+{
+    bool negative = false;
+    if (cursor < end && (*cursor == '-' || *cursor == '+'))
+        negative = *cursor++ == '-';
+    const char* digits = cursor;
+    int64_t value = 0;
+    while (cursor < end && static_cast<unsigned>(*cursor - '0') < 10) {
+        value = std::min<int64_t>(value * 10 + (*cursor - '0'), int64_t{1} << 40);
+        cursor++;
+    }
+    if (cursor == digits)
+        return nullptr;
+    out_value = negative ? -value : value;
+    return cursor;
+}
+
+// One corner token in the forms v, v/t, v//n and v/t/n; 0 stands for a missing index. Null
+// when the token is not wholly one of them.
+const char* ParseCornerToken(const char* cursor, const char* end, int64_t out_indices[3])
+{
+    out_indices[0] = out_indices[1] = out_indices[2] = 0;
+    cursor = ParseIndex(cursor, end, out_indices[0]);
+    if (cursor == nullptr)
+        return nullptr;
+    if (cursor < end && *cursor == '/') {
+        cursor++;
+        if (cursor < end && *cursor == '/') {
+            cursor = ParseIndex(cursor + 1, end, out_indices[2]);
+        } else {
+            cursor = ParseIndex(cursor, end, out_indices[1]);
+            if (cursor != nullptr && cursor < end && *cursor == '/')
+                cursor = ParseIndex(cursor + 1, end, out_indices[2]);
+        }
+        if (cursor == nullptr)
+            return nullptr;
+    }
+    return cursor == end || IsBlank(*cursor) ? cursor : nullptr;
+}
+
+// OBJ indices are 1-based; negative ones count back from the last element read so far.
+// -1 when the index names no element.
+int32_t ResolveIndex(int64_t index, int64_t read_so_far, int64_t total)
+{
+    if (index > 0 && index <= total)
+        return static_cast<int32_t>(index - 1);
+    if (index < 0 && read_so_far + index >= 0)
+        return static_cast<int32_t>(read_so_far + index);
+    return -1;
+}
+
+// [SECTION] ReadOBJ
+
+struct TObjCounts
+{
+    int64_t Vertices = 0;
+    int64_t TexVertices = 0;
+    int64_t Normals = 0;
+    int64_t Faces = 0;
+    int64_t Corners = 0;
+    int64_t Lines = 0;
+    int64_t LineCorners = 0;
+};
+
+struct TBadLines
+{
+    int64_t Count = 0;
+    int64_t First = 0;
+
+    void Note(int64_t line)
+    {
+        if (Count++ == 0)
+            First = line;
+    }
+};
+
+std::string BaseName(const std::string& path)
+{
+    std::string name = NameOf(path);
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return name;
+    return name.substr(0, dot);
+}
+
+// The second pass: fills a mesh sized by the first.
+class TObjFiller
+{
+public:
+    TObjFiller(TZAVPolyMesh& staging, const TZAVPolyMesh& target, const TObjCounts& counts, uint32_t flags)
+        : Mesh(staging), Target(target), Counts(counts), Flags(flags), GroupTable(NameTableBuckets),
+          MaterialTable(NameTableBuckets)
+    {
+    }
+
+    // False when the file no longer matches the counts of the first pass.
+    bool Line(ObjLine kind, std::string_view rest, int64_t line_number);
+    void StartSingleGroup(const std::string& name) { CurrentGroup = FindOrAddGroup(name); }
+    bool Complete() const
+    {
+        return VerticesRead == Counts.Vertices && TexVerticesRead == Counts.TexVertices &&
+               NormalsRead == Counts.Normals && FacesRead == Counts.Faces && LinesRead == Counts.Lines;
+    }
+
+    TBadLines Bad;
+    bool MaterialSeen = false;
+
+private:
+    int32_t FindOrAddGroup(std::string_view name);
+    int32_t FindOrAddMaterial(std::string_view name);
+    // Parses corners into the arrays at `cursor`; the number parsed, or -1 for a bad token.
+    int32_t ParseCorners(std::string_view rest, int32_t* vertices, int32_t* tex_vertices, int32_t* normals,
+                         int64_t room);
+
+    TZAVPolyMesh& Mesh;
+    const TZAVPolyMesh& Target;
+    const TObjCounts& Counts;
+    uint32_t Flags;
+    THashTable<int32_t> GroupTable;
+    THashTable<int32_t> MaterialTable;
+    int32_t CurrentGroup = -1;
+    int32_t CurrentMaterial = -1;
+    bool InternalNames = false;
+    int64_t VerticesRead = 0;
+    int64_t TexVerticesRead = 0;
+    int64_t NormalsRead = 0;
+    int64_t FacesRead = 0;
+    int64_t LinesRead = 0;
+    int32_t CornerCursor = 0;
+    int32_t LineCornerCursor = 0;
+};
+
+int32_t TObjFiller::FindOrAddGroup(std::string_view name)
+{
+    std::string key(name);
+    int32_t index = -1;
+    if (GroupTable.Find(key.c_str(), &index))
+        return index;
+    index = Mesh.Groups2.Count();
+    if (index > INT16_MAX)
+        return -2;
+    TZAVGroup2* group = Target.CreateGroup2();
+    group->SetNameLiteral(name);
+    group->Index = index;
+    Mesh.Groups2.Add(group);
+    GroupTable.Insert(key.c_str(), index);
+    return index;
+}
+
+int32_t TObjFiller::FindOrAddMaterial(std::string_view name)
+{
+    std::string key(name);
+    int32_t index = -1;
+    if (MaterialTable.Find(key.c_str(), &index))
+        return index;
+    index = Mesh.Materials.Count();
+    if (index > INT16_MAX)
+        return -2;
+    TZAVMaterial* material = Target.CreateMaterial();
+    material->SetNameLiteral(name);
+    material->Index = index;
+    Mesh.Materials.Add(material);
+    MaterialTable.Insert(key.c_str(), index);
+    return index;
+}
+
+int32_t TObjFiller::ParseCorners(std::string_view rest, int32_t* vertices, int32_t* tex_vertices,
+                                 int32_t* normals, int64_t room)
+{
+    const char* cursor = rest.data();
+    const char* end = rest.data() + rest.size();
+    const bool load_normals = Flags & ObjRead_LoadNormals;
+    int32_t count = 0;
+    while (count < TZAVPolyMesh::MaxCornerCount) {
+        while (cursor < end && IsBlank(*cursor))
+            cursor++;
+        if (cursor == end)
+            break;
+        if (count == room)
+            return -2;
+        int64_t indices[3];
+        cursor = ParseCornerToken(cursor, end, indices);
+        if (cursor == nullptr)
+            return -1;
+        int32_t vertex = ResolveIndex(indices[0], VerticesRead, Counts.Vertices);
+        int32_t tex_vertex = indices[1] == 0 ? -1 : ResolveIndex(indices[1], TexVerticesRead, Counts.TexVertices);
+        int32_t normal = -1;
+        if (load_normals && indices[2] != 0)
+            normal = ResolveIndex(indices[2], NormalsRead, Counts.Normals);
+        if (vertex < 0 || (indices[1] != 0 && tex_vertex < 0) || (load_normals && indices[2] != 0 && normal < 0))
+            return -1;
+        vertices[count] = vertex;
+        tex_vertices[count] = tex_vertex;
+        if (normals != nullptr)
+            normals[count] = normal;
+        count++;
+    }
+    return count;
+}
+
+bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
+{
+    switch (kind) {
+    case ObjLine::Vertex:
+        if (VerticesRead == Counts.Vertices)
+            return false;
+        if (!ParseFloats(rest, &Mesh.Vertices[3 * VerticesRead], 3))
+            Bad.Note(line_number);
+        VerticesRead++;
+        return true;
+    case ObjLine::Normal:
+        if (!(Flags & ObjRead_LoadNormals))
+            return true;
+        if (NormalsRead == Counts.Normals)
+            return false;
+        if (!ParseFloats(rest, &Mesh.Normals[3 * NormalsRead], 3))
+            Bad.Note(line_number);
+        NormalsRead++;
+        return true;
+    case ObjLine::TexVertex:
+        if (TexVerticesRead == Counts.TexVertices)
+            return false;
+        if (!ParseFloats(rest, &Mesh.TexVertices[2 * TexVerticesRead], 2))
+            Bad.Note(line_number);
+        TexVerticesRead++;
+        return true;
+    case ObjLine::Face: {
+        if (FacesRead == Counts.Faces)
+            return false;
+        const int32_t polygon = static_cast<int32_t>(FacesRead++);
+        Mesh.PolygonMaterial[polygon] = static_cast<int16_t>(CurrentMaterial);
+        Mesh.PolygonGroup[polygon] = static_cast<int16_t>(CurrentGroup);
+        int32_t count = ParseCorners(rest, &Mesh.CornerVertex[CornerCursor], &Mesh.CornerTexVertex[CornerCursor],
+                                     &Mesh.CornerNormal[CornerCursor], Counts.Corners - CornerCursor);
+        if (count == -2)
+            return false;
+        // A face that cannot be read, or has fewer than three corners, keeps its slot empty.
+        if (count < 3)
+            Bad.Note(line_number);
+        else
+            CornerCursor += count;
+        Mesh.EndPolygon(polygon, CornerCursor);
+        return true;
+    }
+    case ObjLine::Polyline: {
+        if (LinesRead == Counts.Lines)
+            return false;
+        const int32_t line = static_cast<int32_t>(LinesRead++);
+        int32_t count = ParseCorners(rest, &Mesh.LineVertex[LineCornerCursor], &Mesh.LineTexVertex[LineCornerCursor],
+                                     nullptr, Counts.LineCorners - LineCornerCursor);
+        if (count == -2)
+            return false;
+        // A polyline needs two points.
+        if (count < 2)
+            Bad.Note(line_number);
+        else
+            LineCornerCursor += count;
+        Mesh.LineStart[line + 1] = LineCornerCursor;
+        return true;
+    }
+    case ObjLine::Group:
+        if (Flags & ObjRead_SingleGroup || InternalNames)
+            return true;
+        CurrentGroup = FindOrAddGroup(rest);
+        if (CurrentGroup == -2) {
+            Bad.Note(line_number);
+            CurrentGroup = Mesh.Groups2.Count() - 1;
+        }
+        return true;
+    case ObjLine::Comment: {
+        if (!(Flags & ObjRead_UseInternalNames) || rest.size() < 2)
+            return true;
+        std::string_view text = TrimLine(rest.substr(2));
+        size_t keyword_end = std::min(text.size(), text.find_first_of(" \t"));
+        if (!(keyword_end == 13 && strncasecmp(text.data(), "InternalName:", 13) == 0))
+            return true;
+        InternalNames = true;
+        if (!(Flags & ObjRead_SingleGroup)) {
+            CurrentGroup = FindOrAddGroup(TrimLine(text.substr(keyword_end)));
+            if (CurrentGroup == -2) {
+                Bad.Note(line_number);
+                CurrentGroup = Mesh.Groups2.Count() - 1;
+            }
+        }
+        return true;
+    }
+    case ObjLine::UseMaterial:
+        MaterialSeen = true;
+        CurrentMaterial = FindOrAddMaterial(rest);
+        if (CurrentMaterial == -2) {
+            Bad.Note(line_number);
+            CurrentMaterial = Mesh.Materials.Count() - 1;
+        }
+        return true;
+    case ObjLine::MaterialLibrary:
+        Mesh.MtlLibName.assign(rest);
+        return true;
+    case ObjLine::Empty:
+    case ObjLine::Other:
+        return true;
+    }
+    return true;
+}
+
+bool CountLines(TChunkedLineReader& reader, uint32_t flags, TObjCounts& out_counts)
+{
+    std::string_view line;
+    std::string_view rest;
+    while (reader.NextLine(line)) {
+        switch (ClassifyLine(line, rest)) {
+        case ObjLine::Vertex: out_counts.Vertices++; break;
+        case ObjLine::Normal: out_counts.Normals += (flags & ObjRead_LoadNormals) ? 1 : 0; break;
+        case ObjLine::TexVertex: out_counts.TexVertices++; break;
+        case ObjLine::Face:
+            out_counts.Faces++;
+            out_counts.Corners += CountTokens(rest);
+            break;
+        case ObjLine::Polyline:
+            out_counts.Lines++;
+            out_counts.LineCorners += CountTokens(rest);
+            break;
+        default: break;
+        }
+    }
+    return !reader.Failed();
+}
+
+} // namespace
+
+bool ReadOBJ(const std::string& path, TZAVPolyMesh& mesh, uint32_t flags, std::string& out_error)
+{
+    TFileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        out_error = FormatReportTextf("Cannot open the OBJ file %s", path.c_str());
+        return false;
+    }
+    TChunkedLineReader reader(file.get());
+    TObjCounts counts;
+    if (!CountLines(reader, flags, counts)) {
+        out_error = FormatReportTextf("Error reading the OBJ file %s", path.c_str());
+        return false;
+    }
+    if (counts.Vertices == 0) {
+        out_error = FormatReportTextf("This OBJ file has no vertices! (%s)", path.c_str());
+        return false;
+    }
+    for (int64_t count : {counts.Vertices, counts.TexVertices, counts.Normals, counts.Faces, counts.Corners,
+                          counts.Lines, counts.LineCorners}) {
+        if (count > INT32_MAX) {
+            out_error = FormatReportTextf("The OBJ file %s is too large to load", path.c_str());
+            return false;
+        }
+    }
+
+    TZAVPolyMesh staging;
+    staging.Allocate(static_cast<int32_t>(counts.Vertices), static_cast<int32_t>(counts.TexVertices),
+                     static_cast<int32_t>(counts.Normals), static_cast<int32_t>(counts.Faces));
+    staging.AllocateCorners(static_cast<int32_t>(counts.Corners));
+    staging.AllocateLines(static_cast<int32_t>(counts.Lines), static_cast<int32_t>(counts.LineCorners));
+
+    TObjFiller filler(staging, mesh, counts, flags);
+    if (flags & ObjRead_SingleGroup)
+        filler.StartSingleGroup(NameOf(path));
+    reader.Rewind();
+    std::string_view line;
+    std::string_view rest;
+    bool consistent = true;
+    while (consistent && reader.NextLine(line))
+        consistent = filler.Line(ClassifyLine(line, rest), rest, reader.LineNumber);
+    if (reader.Failed() || !consistent || !filler.Complete()) {
+        out_error = FormatReportTextf("The OBJ file %s changed or could not be read while loading (line %lld)",
+                                      path.c_str(), static_cast<long long>(reader.LineNumber));
+        return false;
+    }
+    file.reset();
+    // Faces that could not be read gave back the corners counted for them.
+    const int32_t corners_used = staging.PolygonStart[staging.GetPolygonCount()];
+    staging.CornerVertex.resize(corners_used);
+    staging.CornerTexVertex.resize(corners_used);
+    staging.CornerNormal.resize(corners_used);
+    staging.CornerVisible.resize(corners_used);
+    const int32_t line_corners_used = staging.LineStart.back();
+    staging.LineVertex.resize(line_corners_used);
+    staging.LineTexVertex.resize(line_corners_used);
+
+    if (filler.Bad.Count > 0)
+        AddWarning("%s: %lld line(s) could not be read; the first is line %lld", path.c_str(),
+                   static_cast<long long>(filler.Bad.Count), static_cast<long long>(filler.Bad.First));
+
+    // One sub-object covers everything the file held.
+    std::string name = BaseName(path);
+    auto* group = new TZAVGroup;
+    group->SetNameLiteral(name);
+    group->Index = 0;
+    auto whole = [](int64_t count) { return TZAVIndexRange{0, static_cast<int32_t>(count) - 1}; };
+    group->VertexRange = whole(counts.Vertices);
+    group->TexVertexRange = whole(counts.TexVertices);
+    group->NormalRange = whole(counts.Normals);
+    group->PolygonRange = whole(counts.Faces);
+    group->LineRange = whole(counts.Lines);
+    staging.Groups.Add(group);
+    std::fill(staging.PolygonPart.begin(), staging.PolygonPart.end(), 0);
+
+    if (!filler.MaterialSeen) {
+        TZAVMaterial* material = mesh.CreateMaterial();
+        material->SetNameLiteral(name);
+        material->Index = 0;
+        staging.Materials.Add(material);
+        std::fill(staging.PolygonMaterial.begin(), staging.PolygonMaterial.end(), 0);
+    }
+
+    ReadMTL(staging, path, (flags & ObjRead_MtlVariant) ? MtlReadForm::EveryMatch : MtlReadForm::FirstMatch);
+    mesh.AdoptContents(staging);
+    mesh.Prepare();
+    return true;
+}
+
+// [SECTION] Writing
+
+namespace {
+
+// Collects output in a large buffer; the file sees few, large writes.
+class TOutputBuffer
+{
+public:
+    explicit TOutputBuffer(FILE* file) : File(file) { Text.reserve(ChunkSize + 4096); }
+
+    void Append(std::string_view text)
+    {
+        Text.append(text);
+        FlushIfFull();
+    }
+    // "%.8f"
+    void AppendFloat(float value)
+    {
+        char digits[64];
+        auto result = std::to_chars(digits, digits + sizeof digits, static_cast<double>(value),
+                                    std::chars_format::fixed, 8);
+        Text.append(digits, result.ptr);
+    }
+    void AppendInt(int64_t value)
+    {
+        char digits[24];
+        auto result = std::to_chars(digits, digits + sizeof digits, value);
+        Text.append(digits, result.ptr);
+    }
+    void AppendFloats(const char* keyword, const float* values, int32_t count)
+    {
+        Text.append(keyword);
+        for (int32_t i = 0; i < count; i++) {
+            Text.push_back(' ');
+            AppendFloat(values[i]);
+        }
+        Text.push_back('\n');
+        FlushIfFull();
+    }
+    // Writes what is left; false when any write failed.
+    bool Finish()
+    {
+        Flush();
+        return Good;
+    }
+
+private:
+    void FlushIfFull()
+    {
+        if (Text.size() >= ChunkSize)
+            Flush();
+    }
+    void Flush()
+    {
+        if (!Text.empty() && std::fwrite(Text.data(), 1, Text.size(), File) != Text.size())
+            Good = false;
+        Text.clear();
+    }
+
+    FILE* File;
+    std::string Text;
+    bool Good = true;
+};
+
+void WriteHeader(TOutputBuffer& out, const std::string& mtl_path, int32_t vertex_count)
+{
+    out.Append("# This OBJ file was exported from Tarnwick\n");
+    out.Append("# Tarnwick " TARNWICK_VERSION "\n");
+    if (!mtl_path.empty()) {
+        out.Append("mtllib ");
+        out.Append(NameOf(mtl_path));
+        out.Append("\n");
+    }
+    out.Append("# Vertex Count ");
+    out.AppendInt(vertex_count);
+    out.Append("\n");
+}
+
+void WriteVertex(TOutputBuffer& out, const TZAVPolyMesh& mesh, int32_t vertex)
+{
+    float position[3];
+    mesh.GetVertex(vertex, position);
+    out.AppendFloats("v", position, 3);
+}
+
+void WriteNormal(TOutputBuffer& out, const TZAVPolyMesh& mesh, int32_t vertex)
+{
+    static constexpr float None[3] = {0, 0, 0};
+    const bool has_normal = mesh.Normals.size() >= 3 * (static_cast<size_t>(vertex) + 1);
+    out.AppendFloats("vn", has_normal ? &mesh.Normals[3 * static_cast<size_t>(vertex)] : None, 3);
+}
+
+// The switches and the "f" line of one polygon; vertex_map and tex_map renumber indices (an
+// empty map keeps them). False when a corner's vertex is not in vertex_map.
+bool WritePolygon(TOutputBuffer& out, const TZAVPolyMesh& mesh, int32_t polygon, uint32_t flags,
+                  int32_t& previous_material, int32_t& previous_group, const TZAVGroup2* renumber,
+                  const std::vector<int32_t>& tex_map)
+{
+    const int32_t material = mesh.PolygonMaterial[polygon];
+    TZAVMaterial* material_item = nullptr;
+    if (material != previous_material && mesh.Materials.Get(material_item, material)) {
+        out.Append("usemtl ");
+        out.Append(material_item->Name);
+        out.Append("\n");
+    }
+    previous_material = material;
+    const int32_t group = mesh.PolygonGroup[polygon];
+    TZAVGroup2* group_item = nullptr;
+    if ((flags & ObjWrite_Groups) && group != previous_group && mesh.Groups2.Get(group_item, group)) {
+        std::string_view name = group_item->Name;
+        out.Append("g ");
+        out.Append(name.substr(0, name.find(':')));
+        out.Append("\n");
+    }
+    previous_group = group;
+    out.Append("f");
+    for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
+        int32_t vertex = mesh.CornerVertex[corner];
+        int32_t tex_vertex = mesh.CornerTexVertex[corner];
+        if (vertex < 0)
+            continue;
+        if (renumber != nullptr) {
+            vertex = renumber->FindVertex(vertex);
+            if (vertex < 0)
+                return false;
+            tex_vertex = tex_vertex >= 0 ? tex_map[tex_vertex] : -1;
+        }
+        out.Append(" ");
+        out.AppendInt(vertex + 1);
+        if (tex_vertex >= 0) {
+            out.Append("/");
+            out.AppendInt(tex_vertex + 1);
+            out.Append("/");
+        } else {
+            out.Append("//");
+        }
+        out.AppendInt(vertex + 1);
+    }
+    out.Append("\n");
+    return true;
+}
+
+void WritePolylines(TOutputBuffer& out, const TZAVPolyMesh& mesh)
+{
+    for (int32_t line = 0; line < mesh.GetLineCount(); line++) {
+        out.Append("l");
+        for (int32_t corner = mesh.LineStart[line]; corner < mesh.LineStart[line + 1]; corner++) {
+            out.Append(" ");
+            out.AppendInt(mesh.LineVertex[corner] + 1);
+            if (mesh.LineTexVertex[corner] >= 0) {
+                out.Append("/");
+                out.AppendInt(mesh.LineTexVertex[corner] + 1);
+            }
+        }
+        out.Append("\n");
+    }
+}
+
+bool CommitFile(TZAVSafeFileWriter& writer, TOutputBuffer& out, const std::string& path, std::string& out_error)
+{
+    bool written = out.Finish();
+    if (!writer.Commit() || !written) {
+        out_error = FormatReportTextf("Error writing the file %s: %s", path.c_str(),
+                                      writer.Error().empty() ? "write failed" : writer.Error().c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteOBJ(const TZAVPolyMesh& mesh, const std::string& path, uint32_t flags, std::string& out_error)
+{
+    const bool vertices_only = flags & ObjWrite_VerticesOnly;
+    const std::string mtl_path = vertices_only ? std::string() : MtlPathFor(path);
+    TZAVSafeFileWriter writer(path);
+    if (writer.Open() == nullptr) {
+        out_error = FormatReportTextf("Error creating the file %s", path.c_str());
+        return false;
+    }
+    TOutputBuffer out(writer.File());
+    WriteHeader(out, mtl_path, mesh.GetVertexCount());
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
+        WriteVertex(out, mesh, vertex);
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
+        WriteNormal(out, mesh, vertex);
+    if (!vertices_only) {
+        for (int32_t tex_vertex = 0; tex_vertex < mesh.GetTexVertexCount(); tex_vertex++)
+            out.AppendFloats("vt", &mesh.TexVertices[2 * static_cast<size_t>(tex_vertex)], 2);
+        int32_t previous_material = -1;
+        int32_t previous_group = -1;
+        for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
+            WritePolygon(out, mesh, polygon, flags, previous_material, previous_group, nullptr, {});
+        WritePolylines(out, mesh);
+    }
+    if (!CommitFile(writer, out, path, out_error))
+        return false;
+    return vertices_only || WriteMTL(mesh, mtl_path, out_error);
+}
+
+bool WriteOBJGroups(const TZAVPolyMesh& mesh, const std::string& path, uint32_t flags, std::string& out_error)
+{
+    const bool vertices_only = flags & ObjWrite_VerticesOnly;
+    const std::string mtl_path = vertices_only ? std::string() : MtlPathFor(path);
+    std::string base = path.substr(0, path.size() - NameOf(path).size()) + BaseName(path);
+    std::vector<int32_t> tex_map(mesh.GetTexVertexCount(), -1);
+    std::vector<int32_t> tex_order;
+    for (const TZAVGroup2* group : mesh.Groups2) {
+        // Texture vertices are renumbered in the order the group's polygons first use them.
+        std::fill(tex_map.begin(), tex_map.end(), -1);
+        tex_order.clear();
+        for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
+            if (mesh.PolygonGroup[polygon] != group->Index)
+                continue;
+            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
+                int32_t tex_vertex = mesh.CornerTexVertex[corner];
+                if (tex_vertex >= 0 && tex_map[tex_vertex] < 0) {
+                    tex_map[tex_vertex] = static_cast<int32_t>(tex_order.size());
+                    tex_order.push_back(tex_vertex);
+                }
+            }
+        }
+        std::string file_path = FormatReportTextf("%s_%s.OBJ", base.c_str(), CleanFileName(group->Name.c_str()).c_str());
+        TZAVSafeFileWriter writer(file_path);
+        if (writer.Open() == nullptr) {
+            out_error = FormatReportTextf("Error creating the file %s", file_path.c_str());
+            return false;
+        }
+        TOutputBuffer out(writer.File());
+        WriteHeader(out, mtl_path, group->GetVertexCount());
+        for (int32_t vertex : group->Vertices)
+            WriteVertex(out, mesh, vertex);
+        for (int32_t vertex : group->Vertices)
+            WriteNormal(out, mesh, vertex);
+        if (!vertices_only) {
+            for (int32_t tex_vertex : tex_order)
+                out.AppendFloats("vt", &mesh.TexVertices[2 * static_cast<size_t>(tex_vertex)], 2);
+            int32_t previous_material = -1;
+            int32_t previous_group = -1;
+            for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
+                if (mesh.PolygonGroup[polygon] != group->Index)
+                    continue;
+                if (!WritePolygon(out, mesh, polygon, flags, previous_material, previous_group, group, tex_map)) {
+                    out_error = FormatReportTextf("The group \"%s\" contains an invalid vertex index",
+                                                  group->Name.c_str());
+                    return false;
+                }
+            }
+        }
+        if (!CommitFile(writer, out, file_path, out_error))
+            return false;
+    }
+    return vertices_only || WriteMTL(mesh, mtl_path, out_error);
+}

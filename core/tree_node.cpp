@@ -12,8 +12,9 @@ void TZAVTreeNode::CheckInsertable(const TZAVTreeNode* node, const char* place) 
 {
     if (node == nullptr)
         ReportError("node == NULL in TZAVTreeNode::%s()", place);
-    // Covers node == this: a node contains itself.
-    if (node->Contains(this))
+    // Only a node with children can hold this one below it; the walk up is skipped for the
+    // fresh leaves that parsers insert, or deep trees would build in quadratic time.
+    if (node == this || (node->FirstChild() != nullptr && node->Contains(this)))
         ReportError("A node cannot be inserted into its own subtree in TZAVTreeNode::%s()", place);
 }
 

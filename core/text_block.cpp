@@ -296,20 +296,6 @@ float TextValueFloat(std::string_view value)
 
 TZAVTextReader::TZAVTextReader(FILE* file, std::string file_name) : Stream(file), Name(std::move(file_name)) {}
 
-bool TZAVTextReader::ReadLine(std::string& out_line)
-{
-    if (Pushed) {
-        Pushed = false;
-        out_line = Buffer;
-        return true;
-    }
-    if (!ReadTextLine(Buffer, Stream))
-        return false;
-    Line++;
-    out_line = Buffer;
-    return true;
-}
-
 bool TZAVTextReader::ReadTrimmedLine(std::string_view& out_line)
 {
     if (Pushed)

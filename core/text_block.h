@@ -93,9 +93,7 @@ public:
     TZAVTextReader(const TZAVTextReader&) = delete;
     TZAVTextReader& operator=(const TZAVTextReader&) = delete;
 
-    // The next line, untrimmed; false at end of file.
-    bool ReadLine(std::string& out_line);
-    // The next line trimmed (a view into a buffer that the next read replaces).
+    // The next line, trimmed (a view into a buffer that the next read replaces); false at end of file.
     bool ReadTrimmedLine(std::string_view& out_line);
     // The line last read is handed out again by the next read.
     void UnreadLine();

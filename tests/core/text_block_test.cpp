@@ -187,8 +187,15 @@ TEST_F(TextBlock, ShortWritesAreReported)
     EXPECT_EQ(GetTextBlockLevel(), 0);
 }
 
-TEST_F(TextBlock, KeyValueLinesSplitAtTheFirstWord)
+TEST_F(TextBlock, KeyValueLinesAreWrittenAndSplitAtTheFirstWord)
 {
+    StreamFile file(std::tmpfile());
+    const float colour[3] = {0.5f, 1.0f, -0.25f};
+    ASSERT_TRUE(WriteTextFloat3(file.get(), "BackgroundColor", colour) && WriteTextFloat(file.get(), "Zoom", 2.0f) &&
+                WriteTextFlag(file.get(), "Current", true));
+    EXPECT_EQ(ContentsOf(file.get()),
+              "BackgroundColor\t0.50000000 1.00000000 -0.25000000\nZoom\t2.00000000\nCurrent\t1\n");
+
     std::string_view key;
     std::string_view value;
     SplitKeyValue("\t  Name \t My  Figure \r\n", key, value);

@@ -108,11 +108,6 @@ void TZAVCR2TreeNode::operator delete(TZAVCR2TreeNode* node, std::destroying_del
         ::operator delete(node);
 }
 
-void TZAVCR2TreeNode::operator delete(void* memory)
-{
-    ::operator delete(memory);
-}
-
 void TZAVCR2TreeNode::SetKeyword(const char* text)
 {
     // Copy before freeing: text may be this node's own keyword.
@@ -606,18 +601,19 @@ bool WriteCR2Tree(FILE* file, const TZAVCR2TreeNode* first, int32_t depth)
 
 bool WriteCR2File(const std::string& path, const TZAVCR2TreeNode& root, std::string& out_error)
 {
+    // The writer's own messages name the file.
     TZAVSafeFileWriter writer(path);
     FILE* file = writer.Open();
     if (file == nullptr) {
-        out_error = "Cannot write the CR2 file " + path + ": " + writer.Error();
+        out_error = writer.Error();
         return false;
     }
     if (!WriteCR2Tree(file, root.FirstChild(), 0)) {
-        out_error = "Cannot write the CR2 file " + path + ": " + std::strerror(errno);
+        out_error = "Error writing '" + path + "': " + std::strerror(errno);
         return false;
     }
     if (!writer.Commit()) {
-        out_error = "Cannot write the CR2 file " + path + ": " + writer.Error();
+        out_error = writer.Error();
         return false;
     }
     return true;

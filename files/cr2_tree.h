@@ -25,8 +25,6 @@ public:
     ~TZAVCR2TreeNode() override;
     // Frees the memory only of nodes that did not come from a parsed tree's store.
     void operator delete(TZAVCR2TreeNode* node, std::destroying_delete_t);
-    // Only for a constructor that throws inside a new expression.
-    void operator delete(void* memory);
 
     const char* GetKeyword() const { return Keyword; }
     const char* GetValue() const { return Value; }

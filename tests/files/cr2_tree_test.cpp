@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "files/cr2_tree.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using TreePtr = std::unique_ptr<TZAVCR2TreeNode>;
+
+// Parses text through a file, as the program does; fails the test when the parser refuses it.
+TreePtr Parse(const std::string& text, bool flat = true)
+{
+    TemporaryFolder folder;
+    TreePtr root;
+    std::string error;
+    EXPECT_TRUE(ParseCR2File(folder.Write("figure.cr2", text), flat, root, error)) << error;
+    return root;
+}
+
+std::string ParseError(const std::string& text, const std::string& name = "bad.cr2")
+{
+    TemporaryFolder folder;
+    const std::string path = folder.Write(name, text);
+    TreePtr root = Parse("{\nkept 1\n}\n");
+    TZAVCR2TreeNode* before = root.get();
+    std::string error;
+    EXPECT_FALSE(ParseCR2File(path, true, root, error));
+    EXPECT_EQ(root.get(), before) << "the caller's tree was replaced";
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    return error;
+}
+
+std::string Write(const TZAVCR2TreeNode* first, int32_t depth = 0)
+{
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* stream = open_memstream(&data, &size);
+    EXPECT_TRUE(WriteCR2Tree(stream, first, depth));
+    std::fclose(stream);
+    std::string text(data, size);
+    std::free(data);
+    return text;
+}
+
+std::string WriteRoot(const TreePtr& root)
+{
+    return root != nullptr ? Write(root->FirstChild()) : std::string();
+}
+
+std::string LongValue()
+{
+    std::string value;
+    for (int i = 0; value.size() < 50000; i++)
+        value += std::to_string(i % 997) + ".125 ";
+    value.resize(50000);
+    value.back() = '9';
+    return value;
+}
+
+TEST(CR2Tree, RoundTripKeepsEveryLineAndRewritesIdentically)
+{
+    const std::string accented = "B\xC3\xA9n\xC3\xA9" "dicte \xC3\x86rm";
+    const std::string long_value = LongValue();
+    const std::string source = "{\r\n"
+                               "version\r\n\t{\r\n\tnumber 4.01\r\n\t}\r\n"
+                               "actor BODY:1\r\n\t{\r\n"
+                               "\tname   Body Part  \t\r\n"
+                               "\tchannels\r\n\t\t{\r\n"
+                               "\t\ttargetGeom Smile\r\n\t\t\t{\r\n"
+                               "\t\t\tdeltas\r\n\t\t\t\t{\r\n"
+                               "\t\t\t\td 0 0.10000000 0.00000000 -0.25000000\r\n"
+                               "\t\t\t\td 7 1e-3 2 3\r\n"
+                               "\t\t\t\t}\r\n\t\t\t}\r\n\t\t}\r\n\t}\r\n"
+                               "actor rHand:1\r\n\t{\r\n"
+                               "\tname " + accented + "\r\n"
+                               "\tsphereMatsRaw " + long_value + "\r\n"
+                               "\tformat %s%n%d\r\n"
+                               "\t}\r\n"
+                               "}\r\n";
+    const std::string expected = "{\n"
+                                 "\tversion \n\t{\n\t\tnumber 4.01\n\t}\n"
+                                 "\tactor BODY:1\n\t{\n"
+                                 "\t\tname Body Part\n"
+                                 "\t\tchannels \n\t\t{\n"
+                                 "\t\t\ttargetGeom Smile\n\t\t\t{\n"
+                                 "\t\t\t\tdeltas \n\t\t\t\t{\n"
+                                 "\t\t\t\t\td 0 0.10000000 0.00000000 -0.25000000\n"
+                                 "\t\t\t\t\td 7 1e-3 2 3\n"
+                                 "\t\t\t\t}\n\t\t\t}\n\t\t}\n\t}\n"
+                                 "\tactor rHand:1\n\t{\n"
+                                 "\t\tname " + accented + "\n"
+                                 "\t\tsphereMatsRaw " + long_value + "\n"
+                                 "\t\tformat %s%n%d\n"
+                                 "\t}\n"
+                                 "}\n";
+    TreePtr root = Parse(source);
+    ASSERT_NE(root, nullptr);
+    EXPECT_TRUE(root->HasBlock);
+    const TZAVCR2TreeNode* hand = root->FindChild("actor", "rhand", true);
+    ASSERT_NE(hand, nullptr);
+    EXPECT_EQ(std::string(hand->FindChild("name", nullptr, false)->GetValue()), accented);
+    EXPECT_EQ(std::string(hand->FindChild("sphereMatsRaw", nullptr, false)->GetValue()), long_value);
+
+    const std::string first_output = WriteRoot(root);
+    EXPECT_EQ(first_output, expected);
+    EXPECT_EQ(WriteRoot(Parse(first_output)), first_output);
+
+    // The same through files, with the safe writer.
+    TemporaryFolder folder;
+    std::string error;
+    ASSERT_TRUE(WriteCR2File(folder.Path() + "out.cr2", *root, error)) << error;
+    EXPECT_EQ(TemporaryFolder::Read(folder.Path() + "out.cr2"), expected);
+}
+
+TEST(CR2Tree, EmptyBlocksKeepTheirBraces)
+{
+    TreePtr root = Parse("{\n}\n");
+    EXPECT_TRUE(root->HasBlock);
+    EXPECT_EQ(root->FirstChild(), nullptr);
+    EXPECT_EQ(WriteRoot(root), "{\n}\n");
+
+    // Both placeholders go; the actor keeps an empty block.
+    root = Parse("{\nactor hip:1\n{\n{\n}\n}\n}\n");
+    const TZAVCR2TreeNode* actor = root->FirstChild();
+    EXPECT_TRUE(actor->HasBlock);
+    EXPECT_EQ(actor->FirstChild(), nullptr);
+    EXPECT_EQ(WriteRoot(root), "{\n\tactor hip:1\n\t{\n\t}\n}\n");
+
+    // A block that never got its own first line keeps what was nested in it.
+    EXPECT_EQ(WriteRoot(Parse("{\na\n{\n{\nb 1\n}\n}\n}\n")), "{\n\ta \n\t{\n\t\tb 1\n\t}\n}\n");
+    // A line that reads like the placeholder is data like any other.
+    EXPECT_EQ(WriteRoot(Parse("{\n<AVAILABLE> x\n}\n")), "{\n\t<AVAILABLE> x\n}\n");
+}
+
+TEST(CR2Tree, SecondActorDescriptionMergesUnlessFlat)
+{
+    const std::string source = "{\nactor hip:1\n{\nname hip\n}\nActor hip:2\n{\nchannels\n{\n}\n}\n"
+                               "figure\n{\nactor hip:3\n}\n}\n";
+    EXPECT_EQ(WriteRoot(Parse(source, false)),
+              "{\n\tactor hip:1\n\t{\n\t\tname hip\n\t\tchannels \n\t\t{\n\t\t}\n\t}\n"
+              "\tfigure \n\t{\n\t\tactor hip:3\n\t}\n}\n");
+    EXPECT_EQ(WriteRoot(Parse(source, true)),
+              "{\n\tactor hip:1\n\t{\n\t\tname hip\n\t}\n\tActor hip:2\n\t{\n\t\tchannels \n\t\t{\n\t\t}\n\t}\n"
+              "\tfigure \n\t{\n\t\tactor hip:3\n\t}\n}\n");
+}
+
+TEST(CR2Tree, AcceptsEveryLineEndAndDropsOnlyNulBytes)
+{
+    const std::string expected = "{\n\tname Left Hand\n\tbyte \xFF\x80\n}\n";
+    EXPECT_EQ(WriteRoot(Parse("{\rname Left Hand\r\rbyte \xFF\x80\r}")), expected);
+    EXPECT_EQ(WriteRoot(Parse("{\n\r  \t\n\rname Left Hand\n\rbyte \xFF\x80\n\r}\n\r")), expected);
+    const char with_nul_bytes[] = "\xEF\xBB\xBF{\nna\0me Left\0 Hand\nbyte \xFF\x80\n}";
+    EXPECT_EQ(WriteRoot(Parse(std::string(with_nul_bytes, sizeof(with_nul_bytes) - 1))), expected);
+    // Lines outside the top-level block are not part of it, nor siblings of the root.
+    TreePtr root = Parse("header\n{\nname Left Hand\nbyte \xFF\x80\n}\ntrailer\n");
+    EXPECT_EQ(WriteRoot(root), expected);
+    EXPECT_EQ(root->Next(), nullptr);
+}
+
+TEST(CR2Tree, BadFilesAreRefusedWithFileAndLine)
+{
+    EXPECT_NE(ParseError("{\r\na 1\r\n}\r\n}\r\n").find("(line 4): '}' found without a matching '{'"),
+              std::string::npos);
+    EXPECT_NE(ParseError("}\n{\n}\n").find("(line 1)"), std::string::npos);
+    EXPECT_NE(ParseError("{\na\n{\nb 1\n").find("ends inside the block opened at line 3"), std::string::npos);
+    EXPECT_NE(ParseError("{\n}\n{\n}\n").find("(line 3): '{' found after the end"), std::string::npos);
+    EXPECT_NE(ParseError("no blocks here\n").find("no '{' found"), std::string::npos);
+    EXPECT_NE(ParseError("").find("no '{' found"), std::string::npos);
+
+    TemporaryFolder folder;
+    TreePtr root;
+    std::string error;
+    EXPECT_FALSE(ParseCR2File(folder.Path() + "missing.cr2", true, root, error));
+    EXPECT_NE(error.find("Error opening the file " + folder.Path() + "missing.cr2"), std::string::npos);
+    EXPECT_FALSE(ParseCR2File(folder.Path(), true, root, error));
+    EXPECT_EQ(root, nullptr);
+}
+
+TEST(CR2Tree, FindsChildrenAndSiblingsWithoutCaseOrSuffix)
+{
+    TreePtr root = Parse("{\nprop ball:1\nactor Hip:1\nactor chest:2\nACTOR hip:3\nfigure\n}\n");
+    const TZAVCR2TreeNode* hip = root->FindChild("actor", "HIP:9", true);
+    ASSERT_NE(hip, nullptr);
+    EXPECT_STREQ(hip->GetValue(), "Hip:1");
+    EXPECT_EQ(root->FindChild("actor", "hip", false), nullptr);
+    EXPECT_EQ(root->FindChild("actor", "hip:3", false), root->FirstChild()->Next()->Next()->Next());
+    EXPECT_EQ(root->FindChild(nullptr, nullptr, false), root->FirstChild());
+    EXPECT_STREQ(hip->FindNext("actor", nullptr, false)->GetValue(), "chest:2");
+    EXPECT_STREQ(hip->FindNext(nullptr, "hip", true)->GetKeyword(), "ACTOR");
+    EXPECT_EQ(hip->FindNext("prop", nullptr, false), nullptr);
+}
+
+TEST(CR2Tree, EditedParsedTreesFreeWhatTheyOwn)
+{
+    TreePtr root = Parse("{\nactor hip:1\n{\nname hip\nchannels\n{\nold 1\n}\n}\n}\n");
+    TZAVCR2TreeNode* actor = root->FirstChild();
+    TZAVCR2TreeNode* channels = actor->FindChild("channels", nullptr, false);
+    channels->DeleteChildren();
+    auto* target = new TZAVCR2TreeNode("targetGeom", "Smile");
+    channels->AddChild(target);
+    target->AddChild(new TZAVCR2TreeNode(nullptr, "lonely"));
+    actor->SetValue(actor->GetValue()); // its own text
+    actor->SetKeyword("prop");
+    TZAVCR2TreeNode* name = actor->FirstChild();
+    name->Unlink();
+    delete name;
+    target->SetTag(7);
+    EXPECT_EQ(target->GetTag(), 7);
+    EXPECT_EQ(WriteRoot(root),
+              "{\n\tprop hip:1\n\t{\n\t\tchannels \n\t\t{\n\t\t\ttargetGeom Smile\n\t\t\t{\n\t\t\t\t lonely\n"
+              "\t\t\t}\n\t\t}\n\t}\n}\n");
+    EXPECT_EQ(Write(actor->FirstChild(), 2), "\t\t{\n\t\t\tchannels \n\t\t\t{\n\t\t\t\ttargetGeom Smile\n"
+                                             "\t\t\t\t{\n\t\t\t\t\t lonely\n\t\t\t\t}\n\t\t\t}\n\t\t}\n");
+}
+
+TEST(CR2Tree, DeepNestingNeedsNoStack)
+{
+    constexpr int Depth = 200000;
+    std::string text = "{\n";
+    for (int i = 0; i < Depth; i++)
+        text += "a\n{\n";
+    for (int i = 0; i <= Depth; i++)
+        text += "}\n";
+    TreePtr root = Parse(text);
+    ASSERT_NE(root, nullptr);
+    int depth = 0;
+    for (const TZAVCR2TreeNode* node = root->FirstChild(); node != nullptr; node = node->FirstChild())
+        depth++;
+    EXPECT_EQ(depth, Depth);
+}
+
+TEST(CR2Tree, FailedWriteIsReportedAndKeepsTheOldFile)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.Write("figure.cr2", "old figure\n");
+    std::string source = "{\n";
+    for (int i = 0; i < 20000; i++)
+        source += "d " + std::to_string(i) + " 0.10000000 0.20000000 0.30000000\n";
+    source += "}\n";
+    TreePtr root = Parse(source);
+    ASSERT_NE(root, nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        // A full disk in miniature: writes beyond 16 KB fail with EFBIG instead of a signal.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16384, 16384};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool written = WriteCR2File(path, *root, error);
+        _exit(!written && error.find(path) != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was not reported";
+    EXPECT_EQ(TemporaryFolder::Read(path), "old figure\n");
+    int entries = 0;
+    if (DIR* listing = opendir(folder.Path().c_str())) {
+        while (const dirent* entry = readdir(listing))
+            entries += std::string(entry->d_name) != "." && std::string(entry->d_name) != "..";
+        closedir(listing);
+    }
+    EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+}
+
+} // namespace

@@ -10,7 +10,6 @@
 
 #include "core/dialogs.h"
 #include "core/paths.h"
-#include "core/report.h"
 #include "core/safe_file.h"
 #include "core/status.h"
 #include "core/text_line.h"
@@ -70,8 +69,7 @@ TTarnwick_Settings::TTarnwick_Settings(std::string autosave_base_name)
     ReadSettings();
     RunCount++;
     if (!UserFolder.empty())
-        AutoSavePath = FormatReportTextf("%s%s.%s", UserFolder.c_str(), AutoSaveBaseName.c_str(),
-                                         ProjectFileExtension);
+        AutoSavePath = UserFolder + AutoSaveBaseName + "." + ProjectFileExtension;
     // RunCount is stored at once, before anything else can fail.
     WriteSettings();
 }
@@ -99,7 +97,7 @@ void TTarnwick_Settings::SetDefaults()
 
 std::string TTarnwick_Settings::SettingsFilePath() const
 {
-    return FormatReportTextf(SettingsFileFormat, UserFolder.c_str());
+    return UserFolder + SettingsFileName;
 }
 
 void TTarnwick_Settings::ReadSettings()

@@ -20,7 +20,7 @@ extern int32_t MinTextureSize;
 constexpr int32_t DefaultMaxTextureSize = 8192;
 constexpr int32_t DefaultMinTextureSize = 64;
 
-constexpr const char* SettingsFileFormat = "%sTarnwick_Orvane_v2.ini";
+constexpr const char* SettingsFileName = "Tarnwick_Orvane_v2.ini";
 constexpr const char* ProjectFileExtension = "Tarnwick";
 // Autosave switches off at this interval or below.
 constexpr float AutoSaveOffLimit = 0.9f;

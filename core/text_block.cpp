@@ -294,7 +294,9 @@ float TextValueFloat(std::string_view value)
     return number;
 }
 
-TZAVTextReader::TZAVTextReader(FILE* file, std::string file_name) : Stream(file), Name(std::move(file_name)) {}
+TZAVTextReader::TZAVTextReader(FILE* file, std::string file_name) : Stream(file), Name(std::move(file_name))
+{
+}
 
 bool TZAVTextReader::ReadTrimmedLine(std::string_view& out_line)
 {
@@ -399,7 +401,8 @@ int64_t ReadBinaryBlockSize(TZAVTextReader& reader)
     }
     int64_t remaining = reader.RemainingBytes();
     if (remaining >= 0 && size > remaining) {
-        reader.Fail("binary block \"Size\" %" PRId64 " is larger than the rest of the file (%" PRId64 " bytes)",
+        reader.Fail("binary block \"Size\" %" PRId64 " is larger than the rest of the file (%" PRId64
+                    " bytes)",
                     size, remaining);
         return -1;
     }
@@ -426,8 +429,8 @@ bool ReadBinaryBlock(TZAVTextReader& reader, std::vector<uint8_t>& out_data)
         }
         auto bad = std::find_if_not(line.begin(), line.end(), IsBase64Character);
         if (bad != line.end()) {
-            reader.Fail("'%c' (byte 0x%02X) is not a base64 character", std::isprint(uint8_t(*bad)) ? *bad : '?',
-                        unsigned(uint8_t(*bad)));
+            reader.Fail("'%c' (byte 0x%02X) is not a base64 character",
+                        std::isprint(uint8_t(*bad)) ? *bad : '?', unsigned(uint8_t(*bad)));
             return false;
         }
         if (int64_t(text.size() + line.size()) > size) {
@@ -441,8 +444,8 @@ bool ReadBinaryBlock(TZAVTextReader& reader, std::vector<uint8_t>& out_data)
         return false;
     }
     if (int64_t(text.size()) != size) {
-        reader.Fail("binary block holds %zu characters of base64 text, its \"Size\" says %" PRId64, text.size(),
-                    size);
+        reader.Fail("binary block holds %zu characters of base64 text, its \"Size\" says %" PRId64,
+                    text.size(), size);
         return false;
     }
     std::vector<uint8_t> bytes;

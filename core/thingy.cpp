@@ -143,7 +143,8 @@ void TTarnwick_Thingy::ApplyThingyRecord(const TTarnwick_ThingyRecord& record)
 bool TTarnwick_Thingy::SaveToStream(FILE* file)
 {
     int64_t size_position = 0;
-    return OpenChunk(file, ChunkType, size_position) && WriteThingyRecord(file) && CloseChunk(file, size_position);
+    return OpenChunk(file, ChunkType, size_position) && WriteThingyRecord(file) &&
+           CloseChunk(file, size_position);
 }
 
 bool TTarnwick_Thingy::SaveToStream_Alt(FILE* file)
@@ -161,7 +162,8 @@ bool TTarnwick_Thingy::SaveToStream_Text(FILE* file)
     return written;
 }
 
-bool TTarnwick_Thingy::LoadFromStream_Text_ConsiderCommand(TZAVTextReader&, std::string_view, std::string_view)
+bool TTarnwick_Thingy::LoadFromStream_Text_ConsiderCommand(TZAVTextReader&, std::string_view,
+                                                           std::string_view)
 {
     return false;
 }

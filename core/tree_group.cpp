@@ -21,9 +21,9 @@ TTarnwick_TreeGroup::~TTarnwick_TreeGroup()
 bool TTarnwick_TreeGroup::SaveToStream(FILE* file)
 {
     int64_t size_position = 0;
-    return OpenChunk(file, ChunkType, size_position) && WriteThingyRecord(file) && WriteUInt8(file, Collapsed) &&
-           WriteUInt8(file, Hidden) && WriteInt32LE(file, Index) && WriteInt32LE(file, ParentIndex) &&
-           CloseChunk(file, size_position);
+    return OpenChunk(file, ChunkType, size_position) && WriteThingyRecord(file) &&
+           WriteUInt8(file, Collapsed) && WriteUInt8(file, Hidden) && WriteInt32LE(file, Index) &&
+           WriteInt32LE(file, ParentIndex) && CloseChunk(file, size_position);
 }
 
 bool TTarnwick_TreeGroup::LoadFromStream(FILE* file)
@@ -82,7 +82,8 @@ bool TTarnwick_TreeGroup::LoadSubGroup(TZAVTextReader& reader, std::string_view,
     return AdoptSubGroup(reader, value, new TTarnwick_TreeGroup());
 }
 
-bool TTarnwick_TreeGroup::AdoptSubGroup(TZAVTextReader& reader, std::string_view name, TTarnwick_TreeGroup* group)
+bool TTarnwick_TreeGroup::AdoptSubGroup(TZAVTextReader& reader, std::string_view name,
+                                        TTarnwick_TreeGroup* group)
 {
     std::unique_ptr<TTarnwick_TreeGroup> owned(group);
     owned->SetNameLiteral(name);
@@ -119,14 +120,16 @@ bool TTarnwick_TreeGroup::Walk(TTarnwick_TreeGroup* group, int32_t depth, TWalkC
     return true;
 }
 
-void TTarnwick_TreeGroup::WalkPruned(TTarnwick_TreeGroup* group, int32_t depth, TWalkCallback callback, void* data)
+void TTarnwick_TreeGroup::WalkPruned(TTarnwick_TreeGroup* group, int32_t depth, TWalkCallback callback,
+                                     void* data)
 {
     for (; group != nullptr; group = group->NextGroup())
         if (callback(group, depth, data))
             WalkPruned(group->FirstChildGroup(), depth + 1, callback, data);
 }
 
-void TTarnwick_TreeGroup::NumberGroups(TTarnwick_TreeGroup* group, TTarnwick_TreeGroup* parent, int32_t& counter)
+void TTarnwick_TreeGroup::NumberGroups(TTarnwick_TreeGroup* group, TTarnwick_TreeGroup* parent,
+                                       int32_t& counter)
 {
     for (; group != nullptr; group = group->NextGroup()) {
         group->Index = counter++;
@@ -206,9 +209,12 @@ bool TTarnwick_TreeGroup::MoveTreeItem(TTarnwick_TreeGroup* tree, int32_t from, 
 
 // [SECTION] The object tree
 
-TTarnwick_ObjectTreeGroup::TTarnwick_ObjectTreeGroup(TTarnwick_ObjectFactory factory) : ItemFactory(factory) {}
+TTarnwick_ObjectTreeGroup::TTarnwick_ObjectTreeGroup(TTarnwick_ObjectFactory factory) : ItemFactory(factory)
+{
+}
 
-bool TTarnwick_ObjectTreeGroup::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
+bool TTarnwick_ObjectTreeGroup::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
+                                                                    std::string_view key,
                                                                     std::string_view value)
 {
     if (TTarnwick_TreeGroup::LoadFromStream_Text_ConsiderCommand(reader, key, value))

@@ -76,7 +76,10 @@ protected:
     bool AdoptSubGroup(TZAVTextReader& reader, std::string_view name, TTarnwick_TreeGroup* group);
 
 private:
-    static TTarnwick_TreeGroup* AsGroup(TZAVTreeNode* node) { return dynamic_cast<TTarnwick_TreeGroup*>(node); }
+    static TTarnwick_TreeGroup* AsGroup(TZAVTreeNode* node)
+    {
+        return dynamic_cast<TTarnwick_TreeGroup*>(node);
+    }
 };
 
 // Creates the object, camera or light that a block keyword names; null for other keywords.

@@ -13,10 +13,12 @@ std::string Int32Bytes(int32_t value)
     return std::string(reinterpret_cast<char*>(bytes), 4);
 }
 
-ChunkReadResult ReadHeader(FILE* file, int32_t version, TZAVChunkHeader& out_header, std::string* out_error = nullptr)
+ChunkReadResult ReadHeader(FILE* file, int32_t version, TZAVChunkHeader& out_header,
+                           std::string* out_error = nullptr)
 {
     std::string error;
-    ChunkReadResult result = ReadChunkHeader(file, "old.Tarnwick", ChunkLayoutForVersion(version), out_header, error);
+    ChunkReadResult result =
+        ReadChunkHeader(file, "old.Tarnwick", ChunkLayoutForVersion(version), out_header, error);
     if (out_error)
         *out_error = error;
     return result;
@@ -34,7 +36,8 @@ TEST(BinaryChunk, FieldsAreLittleEndian)
     int32_t number = 0;
     float real = 0.0f;
     uint8_t byte = 0;
-    ASSERT_TRUE(ReadInt32LE(file.get(), number) && ReadFloatLE(file.get(), real) && ReadUInt8(file.get(), byte));
+    ASSERT_TRUE(ReadInt32LE(file.get(), number) && ReadFloatLE(file.get(), real) &&
+                ReadUInt8(file.get(), byte));
     EXPECT_EQ(number, -2);
     EXPECT_EQ(real, 1.0f);
     EXPECT_EQ(byte, 7);
@@ -69,7 +72,8 @@ TEST(BinaryChunk, WrittenChunksAreFoundPastJunkAndSkipped)
 
 TEST(BinaryChunk, OlderLayoutsGoWithoutMarkersOrSizes)
 {
-    StreamFile version5 = FileHolding(Int32Bytes(82) + Int32Bytes(1) + "\x01" + Int32Bytes(69) + Int32Bytes(0));
+    StreamFile version5 =
+        FileHolding(Int32Bytes(82) + Int32Bytes(1) + "\x01" + Int32Bytes(69) + Int32Bytes(0));
     TZAVChunkHeader header;
     ASSERT_EQ(ReadHeader(version5.get(), 5, header), ChunkReadResult::Chunk);
     EXPECT_EQ(header.ID, 82);

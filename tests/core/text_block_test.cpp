@@ -101,8 +101,9 @@ TEST_F(TextBlock, LevelTwoIndentsEverythingButTheBase64)
         EXPECT_EQ(GetTextBlockLevel(), 3);
     }
     EXPECT_EQ(GetTextBlockLevel(), 2);
-    EXPECT_EQ(ContentsOf(file.get()), "\t\tlayer\tSkin\n\t\t{\n\t\t\tCount\t3\n"
-                                      "\t\t\tWeights\t\n\t\t\t{\n\t\t\t\tSize\t8\nYWJjZA==\n\t\t\t}\n\t\t}\n");
+    EXPECT_EQ(ContentsOf(file.get()),
+              "\t\tlayer\tSkin\n\t\t{\n\t\t\tCount\t3\n"
+              "\t\t\tWeights\t\n\t\t\t{\n\t\t\t\tSize\t8\nYWJjZA==\n\t\t\t}\n\t\t}\n");
 }
 
 TEST_F(TextBlock, ReaderAcceptsIndentedAndUnindentedBase64)
@@ -191,8 +192,8 @@ TEST_F(TextBlock, KeyValueLinesAreWrittenAndSplitAtTheFirstWord)
 {
     StreamFile file(std::tmpfile());
     const float colour[3] = {0.5f, 1.0f, -0.25f};
-    ASSERT_TRUE(WriteTextFloat3(file.get(), "BackgroundColor", colour) && WriteTextFloat(file.get(), "Zoom", 2.0f) &&
-                WriteTextFlag(file.get(), "Current", true));
+    ASSERT_TRUE(WriteTextFloat3(file.get(), "BackgroundColor", colour) &&
+                WriteTextFloat(file.get(), "Zoom", 2.0f) && WriteTextFlag(file.get(), "Current", true));
     EXPECT_EQ(ContentsOf(file.get()),
               "BackgroundColor\t0.50000000 1.00000000 -0.25000000\nZoom\t2.00000000\nCurrent\t1\n");
 

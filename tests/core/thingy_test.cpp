@@ -146,7 +146,8 @@ TEST(Thingy, ItemHeaderLines)
     StreamFile file(std::tmpfile());
     SetTextBlockLevel(1);
     ASSERT_TRUE(item.SaveToStream_Text(file.get()));
-    EXPECT_EQ(ContentsOf(file.get()), "\tName\tLeft Arm\n\tReadOnly\t0\n\tID\t" + std::to_string(item.ID) + "\n");
+    EXPECT_EQ(ContentsOf(file.get()),
+              "\tName\tLeft Arm\n\tReadOnly\t0\n\tID\t" + std::to_string(item.ID) + "\n");
 
     StreamFile second(std::tmpfile());
     ASSERT_TRUE(item.SetID(0));
@@ -165,11 +166,12 @@ TEST(Thingy, GenericBlockReaderAppliesKeysAndSkipsUnclaimedBlocks)
 {
     TestItem item;
     std::string next;
-    ASSERT_TRUE(LoadText(item,
-                         "morph\tignored\n{\n\tNAME\tBrow 100%s\n\treadonly\t1\n\tCurrent\t1\n"
-                         "\tUnknown\tkey\n\tPalette\tlater\n\t{\n\t\tStrength\t99\n\t\tInner\n\t\t{\n\t\t}\n\t}\n"
-                         "\tStrength\t7\n\tDeltas\t\n\t{\n\t\tSize\t4\nAQID\n\t}\n\tStrength\t8\n}\nnext\n",
-                         &next));
+    ASSERT_TRUE(
+        LoadText(item,
+                 "morph\tignored\n{\n\tNAME\tBrow 100%s\n\treadonly\t1\n\tCurrent\t1\n"
+                 "\tUnknown\tkey\n\tPalette\tlater\n\t{\n\t\tStrength\t99\n\t\tInner\n\t\t{\n\t\t}\n\t}\n"
+                 "\tStrength\t7\n\tDeltas\t\n\t{\n\t\tSize\t4\nAQID\n\t}\n\tStrength\t8\n}\nnext\n",
+                 &next));
     EXPECT_STREQ(item.GetName(), "Brow 100%s");
     EXPECT_FALSE(item.ReadOnly) << "ReadOnly is matched with its case";
     EXPECT_TRUE(item.Current);

@@ -157,7 +157,8 @@ TEST(TreeGroup, NumberingFindingAndChunkTypes)
     EXPECT_EQ(TTarnwick_TreeGroup::FindItemByID(tree.Body, tree.Root.List.Data()[0]->ID), nullptr);
     EXPECT_EQ(TTarnwick_TreeGroup::FindItemByID(&tree.Root, -5), nullptr);
 
-    TTarnwick_TreeGroup::SetChunkTypes(&tree.Root, TTarnwick_FileChunkID_MorphGroup, TTarnwick_FileChunkID_Morph);
+    TTarnwick_TreeGroup::SetChunkTypes(&tree.Root, TTarnwick_FileChunkID_MorphGroup,
+                                       TTarnwick_FileChunkID_Morph);
     EXPECT_EQ(tree.Hands->ChunkType, TTarnwick_FileChunkID_MorphGroup);
     EXPECT_EQ(tree.Table->ChunkType, TTarnwick_FileChunkID_Morph);
 }
@@ -239,9 +240,10 @@ TEST(TreeGroup, TextFormNestsGroupBlocks)
     StreamFile file(std::tmpfile());
     SetTextBlockLevel(0);
     ASSERT_TRUE(root.SaveToStream_Text(file.get()));
-    EXPECT_EQ(ContentsOf(file.get()), "selections\t\n{\n\tName\tRoot\n\tReadOnly\t0\n\tCollapsed\t0\n\tHidden\t0\n\n"
-                                      "\tgroup\tNew Group\n\t{\n\t\tName\tNew Group\n\t\tReadOnly\t0\n"
-                                      "\t\tCollapsed\t1\n\t\tHidden\t0\n\n\t}\n}\n");
+    EXPECT_EQ(ContentsOf(file.get()),
+              "selections\t\n{\n\tName\tRoot\n\tReadOnly\t0\n\tCollapsed\t0\n\tHidden\t0\n\n"
+              "\tgroup\tNew Group\n\t{\n\t\tName\tNew Group\n\t\tReadOnly\t0\n"
+              "\t\tCollapsed\t1\n\t\tHidden\t0\n\n\t}\n}\n");
     EXPECT_EQ(GetTextBlockLevel(), 0);
 }
 

@@ -126,7 +126,7 @@ DialogAnswer PresentMessage(const DialogHost& host, DialogKind kind, const char*
 uint8_t custom_colours[CustomColourCount * 3] = {};
 uint8_t last_colour[3] = {};
 
-// Truncates like the original byte conversion; out-of-range and NaN values are clamped first.
+// Truncates toward zero (0.5 gives 127); out-of-range and NaN values are clamped first.
 uint8_t ColourByte(float value)
 {
     if (!(value > 0.0f))

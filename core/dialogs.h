@@ -21,7 +21,8 @@ struct DialogHost
 // The process-wide host; the application installs its callbacks at start-up.
 extern DialogHost GlobalDialogHost;
 
-// Set while a message box or dialog is open; other parts ignore input meanwhile.
+// Set while any message box or dialog is open (error boxes included); other parts ignore input
+// meanwhile.
 extern uint8_t DialogOpenFlag;
 
 // Runs BeforeDialog on construction and AfterDialog on destruction.
@@ -111,7 +112,8 @@ public:
     virtual DialogAnswer Present(const DialogRequest& request) = 0;
 };
 
-// Installs a presenter (null restores the default one); returns the previous one.
+// Installs a presenter (null restores the default one); returns the previous one, null when that
+// was the default, so that handing the result back restores it.
 DialogPresenter* SetDialogPresenter(DialogPresenter* presenter);
 
 void ShowError(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));

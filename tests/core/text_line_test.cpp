@@ -101,12 +101,4 @@ TEST(TextLine, StringVariantReadsAVeryLongLineWhole)
     EXPECT_EQ(lines[1], "next");
 }
 
-TEST(TextLine, RefusesAMissingBuffer)
-{
-    MemoryStream stream("abc\n");
-    char buffer[4];
-    EXPECT_FALSE(ReadTextLine(nullptr, 4, stream.Get()));
-    EXPECT_FALSE(ReadTextLine(buffer, 0, stream.Get()));
-}
-
 } // namespace

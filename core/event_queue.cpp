@@ -1,12 +1,12 @@
 #include "core/event_queue.h"
 
-#include <chrono>
 #include <exception>
 #include <new>
 #include <string>
 
 #include "core/list.h"
 #include "core/report.h"
+#include "core/timer.h"
 
 namespace {
 
@@ -39,6 +39,7 @@ TEventPostHook post_hook = nullptr;
 TZAVEventHandler default_handler = nullptr;
 TAfterProcessingHook after_processing_hook = nullptr;
 
+// The stopwatch is kept here rather than in a TZAVStopwatch so that tests can drive its clock.
 struct BusyIndicator
 {
     TBusyDrawHook DrawHook = nullptr;
@@ -48,15 +49,9 @@ struct BusyIndicator
     bool Suppressed = false;
 } busy;
 
-double MonotonicSeconds()
-{
-    using std::chrono::steady_clock;
-    return std::chrono::duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
 double BusyNow()
 {
-    return busy.Clock ? busy.Clock() : MonotonicSeconds();
+    return busy.Clock ? busy.Clock() : Seconds();
 }
 
 void DrawBusyText()

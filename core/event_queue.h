@@ -47,5 +47,5 @@ void TarnwickEvents_ProgressTick();
 void SuppressProgressTicks(bool suppress);
 // Receives the indicator text; the main window draws it into its status area.
 void SetBusyDrawHook(TBusyDrawHook hook);
-// Null restores the monotonic clock.
+// Null restores Seconds().
 void SetBusyClock(TBusyClock clock);

@@ -162,7 +162,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const size_t lines = static_cast<size_t>(std::count(figure.begin(), figure.end(), '\n'));
-    std::printf("figure: %.1f MB, %zu lines\n", static_cast<double>(figure.size()) / (1024.0 * 1024.0), lines);
+    std::printf("figure: %.1f MB, %zu lines\n", static_cast<double>(figure.size()) / (1024.0 * 1024.0),
+                lines);
     ReadIntoMemory(input_path); // into the page cache
 
     std::vector<double> read_times, parse_times, parse_write_times, destroy_times;

@@ -80,7 +80,8 @@ char* CopyText(const char* text)
 
 // [SECTION] Nodes
 
-TZAVCR2TreeNode::TZAVCR2TreeNode(const char* keyword, const char* value) : Keyword(EmptyText), Value(EmptyText)
+TZAVCR2TreeNode::TZAVCR2TreeNode(const char* keyword, const char* value)
+    : Keyword(EmptyText), Value(EmptyText)
 {
     std::unique_ptr<char[]> keyword_copy(CopyText(keyword != nullptr ? keyword : EmptyText));
     std::unique_ptr<char[]> value_copy(CopyText(value != nullptr ? value : EmptyText));
@@ -347,8 +348,9 @@ bool TZAVCR2Parser::Fail(int64_t line_number, const char* problem, std::string& 
 
 TZAVCR2TreeNode* TZAVCR2Parser::NewNode(const char* keyword, const char* value, uint8_t flags)
 {
-    return new (Root->Store.AllocateNode()) TZAVCR2TreeNode(TZAVCR2TreeNode::TStoreTexts{}, keyword, value,
-                                                            static_cast<uint8_t>(flags | TZAVCR2TreeNode::Flags_InStore));
+    return new (Root->Store.AllocateNode())
+        TZAVCR2TreeNode(TZAVCR2TreeNode::TStoreTexts{}, keyword, value,
+                        static_cast<uint8_t>(flags | TZAVCR2TreeNode::Flags_InStore));
 }
 
 bool TZAVCR2Parser::OpenBlock(int64_t line_number, std::string& out_error)
@@ -423,8 +425,8 @@ void TZAVCR2Parser::AddLine(char* keyword, char* value)
         MergeTargets.emplace(std::move(merge_key), Current);
 }
 
-bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size, std::unique_ptr<TZAVCR2TreeNode>& out_root,
-                          std::string& out_error)
+bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size,
+                          std::unique_ptr<TZAVCR2TreeNode>& out_root, std::string& out_error)
 {
     size = DropNulBytes(text.get(), size);
     char* cursor = text.get();
@@ -511,7 +513,10 @@ namespace {
 class TWriteBuffer
 {
 public:
-    explicit TWriteBuffer(FILE* file) : File(file), Data(std::make_unique_for_overwrite<char[]>(WriteBufferSize)) {}
+    explicit TWriteBuffer(FILE* file)
+        : File(file), Data(std::make_unique_for_overwrite<char[]>(WriteBufferSize))
+    {
+    }
 
     void Append(const char* text, size_t length)
     {

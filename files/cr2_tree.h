@@ -42,10 +42,7 @@ public:
 
     TZAVCR2TreeNode* Next() const { return static_cast<TZAVCR2TreeNode*>(TZAVTreeNode::Next()); }
     TZAVCR2TreeNode* Previous() const { return static_cast<TZAVCR2TreeNode*>(TZAVTreeNode::Previous()); }
-    TZAVCR2TreeNode* FirstChild() const
-    {
-        return static_cast<TZAVCR2TreeNode*>(TZAVTreeNode::FirstChild());
-    }
+    TZAVCR2TreeNode* FirstChild() const { return static_cast<TZAVCR2TreeNode*>(TZAVTreeNode::FirstChild()); }
     TZAVCR2TreeNode* Parent() const { return static_cast<TZAVCR2TreeNode*>(TZAVTreeNode::Parent()); }
 
     // A number for the tree's user (an index into its own list, for example); 0 at creation.
@@ -81,8 +78,8 @@ private:
 // Without flat, an "actor" or "prop" line at the top level whose value matches an earlier one's
 // up to the ':' continues that earlier node, so the second description of an actor merges into
 // the first. On failure out_error names the file (and line) and out_root is left as it was.
-[[nodiscard]] bool ParseCR2File(const std::string& path, bool flat, std::unique_ptr<TZAVCR2TreeNode>& out_root,
-                                std::string& out_error);
+[[nodiscard]] bool ParseCR2File(const std::string& path, bool flat,
+                                std::unique_ptr<TZAVCR2TreeNode>& out_root, std::string& out_error);
 
 // Writes first and its following siblings as one block at depth tabs: each line as its keyword,
 // a blank and its value, each block in "{" and "}" lines one tab deeper. False when a write

@@ -70,7 +70,8 @@ std::string LongValue()
 
 TEST(CR2Tree, RoundTripKeepsEveryLineAndRewritesIdentically)
 {
-    const std::string accented = "B\xC3\xA9n\xC3\xA9" "dicte \xC3\x86rm";
+    const std::string accented = "B\xC3\xA9n\xC3\xA9"
+                                 "dicte \xC3\x86rm";
     const std::string long_value = LongValue();
     const std::string source = "{\r\n"
                                "version\r\n\t{\r\n\tnumber 4.01\r\n\t}\r\n"
@@ -83,8 +84,12 @@ TEST(CR2Tree, RoundTripKeepsEveryLineAndRewritesIdentically)
                                "\t\t\t\td 7 1e-3 2 3\r\n"
                                "\t\t\t\t}\r\n\t\t\t}\r\n\t\t}\r\n\t}\r\n"
                                "actor rHand:1\r\n\t{\r\n"
-                               "\tname " + accented + "\r\n"
-                               "\tsphereMatsRaw " + long_value + "\r\n"
+                               "\tname " +
+                               accented +
+                               "\r\n"
+                               "\tsphereMatsRaw " +
+                               long_value +
+                               "\r\n"
                                "\tformat %s%n%d\r\n"
                                "\t}\r\n"
                                "}\r\n";
@@ -99,8 +104,12 @@ TEST(CR2Tree, RoundTripKeepsEveryLineAndRewritesIdentically)
                                  "\t\t\t\t\td 7 1e-3 2 3\n"
                                  "\t\t\t\t}\n\t\t\t}\n\t\t}\n\t}\n"
                                  "\tactor rHand:1\n\t{\n"
-                                 "\t\tname " + accented + "\n"
-                                 "\t\tsphereMatsRaw " + long_value + "\n"
+                                 "\t\tname " +
+                                 accented +
+                                 "\n"
+                                 "\t\tsphereMatsRaw " +
+                                 long_value +
+                                 "\n"
                                  "\t\tformat %s%n%d\n"
                                  "\t}\n"
                                  "}\n";
@@ -150,9 +159,10 @@ TEST(CR2Tree, SecondActorDescriptionMergesUnlessFlat)
     EXPECT_EQ(WriteRoot(Parse(source, false)),
               "{\n\tactor hip:1\n\t{\n\t\tname hip\n\t\tchannels \n\t\t{\n\t\t}\n\t}\n"
               "\tfigure \n\t{\n\t\tactor hip:3\n\t}\n}\n");
-    EXPECT_EQ(WriteRoot(Parse(source, true)),
-              "{\n\tactor hip:1\n\t{\n\t\tname hip\n\t}\n\tActor hip:2\n\t{\n\t\tchannels \n\t\t{\n\t\t}\n\t}\n"
-              "\tfigure \n\t{\n\t\tactor hip:3\n\t}\n}\n");
+    EXPECT_EQ(
+        WriteRoot(Parse(source, true)),
+        "{\n\tactor hip:1\n\t{\n\t\tname hip\n\t}\n\tActor hip:2\n\t{\n\t\tchannels \n\t\t{\n\t\t}\n\t}\n"
+        "\tfigure \n\t{\n\t\tactor hip:3\n\t}\n}\n");
 }
 
 TEST(CR2Tree, AcceptsEveryLineEndAndDropsOnlyNulBytes)

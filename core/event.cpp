@@ -18,9 +18,7 @@ std::unique_ptr<char[]> DuplicateText(const char* text)
 
 } // namespace
 
-TZAVEvent::TZAVEvent(int32_t id) : ID(id)
-{
-}
+TZAVEvent::TZAVEvent(int32_t id) : ID(id) {}
 
 TZAVEvent::TZAVEvent(TZAVEventHandler handler, void* context, int32_t id)
     : ID(id), Context(context), Handler(handler)

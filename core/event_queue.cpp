@@ -120,9 +120,11 @@ void EndProcessing()
 {
     EventQueueState& queue = Queue();
     queue.Processing = false;
-    // Named so that a traversal fault reports "TempEvents".
+    // Named so that a traversal fault reports "TZAVEvent *", "event" and "TempEvents".
     TZAVMultiList<TZAVEvent*>& TempEvents = queue.TempEvents;
+    // clang-format off
     ZAV_TRAVERSE(TZAVEvent *, event, TempEvents)
+    // clang-format on
     {
         queue.MainQueue.Add(event);
     }

@@ -50,7 +50,8 @@ public:
     bool Write(const uint8_t* data, int64_t size, int64_t offset) const
     {
         while (size > 0) {
-            ssize_t written = pwrite(Descriptor, data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
+            ssize_t written =
+                pwrite(Descriptor, data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0)
@@ -64,7 +65,8 @@ public:
     bool Read(uint8_t* data, int64_t size, int64_t offset) const
     {
         while (size > 0) {
-            ssize_t read_size = pread(Descriptor, data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
+            ssize_t read_size =
+                pread(Descriptor, data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
             if (read_size < 0 && errno == EINTR)
                 continue;
             // End of file before the item's end: the file was cut short.

@@ -125,7 +125,8 @@ void TTarnwick_Settings::ConsiderLine(const std::string& line)
     size_t key_end = line.find_first_of(Blanks, key_start);
     std::string key = line.substr(key_start, key_end - key_start);
     std::string value;
-    size_t value_start = key_end == std::string::npos ? std::string::npos : line.find_first_not_of(Blanks, key_end);
+    size_t value_start =
+        key_end == std::string::npos ? std::string::npos : line.find_first_not_of(Blanks, key_end);
     if (value_start != std::string::npos)
         value = line.substr(value_start, line.find_last_not_of(Blanks) + 1 - value_start);
 
@@ -134,9 +135,9 @@ void TTarnwick_Settings::ConsiderLine(const std::string& line)
         const char* Key;
         std::string* Folder;
     };
-    for (const FolderKey& folder_key : {FolderKey{"ImportPath", &ImportPath}, FolderKey{"ExportPath", &ExportPath},
-                                        FolderKey{"ImagesPath", &ImagesPath},
-                                        FolderKey{"ProjectsPath", &ProjectsPath}}) {
+    for (const FolderKey& folder_key :
+         {FolderKey{"ImportPath", &ImportPath}, FolderKey{"ExportPath", &ExportPath},
+          FolderKey{"ImagesPath", &ImagesPath}, FolderKey{"ProjectsPath", &ProjectsPath}}) {
         if (SameKey(key, folder_key.Key)) {
             // A folder that has gone keeps the default.
             if (FolderExists(value))
@@ -242,13 +243,13 @@ bool TTarnwick_Settings::FindFile(std::string& path, bool ask_user)
             return true;
         }
     }
-    if (!ask_user
-        || !AskYesNo(GlobalDialogHost, "The file '%s' cannot be found. Do you want to find it now?", name.c_str()))
+    if (!ask_user || !AskYesNo(GlobalDialogHost, "The file '%s' cannot be found. Do you want to find it now?",
+                               name.c_str()))
         return false;
     std::string chosen;
     std::string start_folder = FolderExists(folder) ? folder : ImportPath;
-    if (!AskOpenFileName(GlobalDialogHost, chosen, start_folder, "", "", name.c_str(), false)
-        || !FileExists(chosen))
+    if (!AskOpenFileName(GlobalDialogHost, chosen, start_folder, "", "", name.c_str(), false) ||
+        !FileExists(chosen))
         return false;
     path = chosen;
     AddSearchPathOfFile(path, false);

@@ -79,11 +79,20 @@ TEST_F(Settings, FirstRunWritesTheDefaults)
     EXPECT_EQ(MinTextureSize, 64);
     EXPECT_TRUE(settings.AutoSaveEnabled());
 
-    std::string expected = "ImportPath\t" + program + "Objects/\n"
-                           "ExportPath\t" + program + "Objects/\n"
-                           "ImagesPath\t" + program + "Images/\n"
-                           "ProjectsPath\t" + program + "Projects/\n"
-                           "AutoSaveFileName\t" + user + "AutoSave.Tarnwick\n"
+    std::string expected = "ImportPath\t" + program +
+                           "Objects/\n"
+                           "ExportPath\t" +
+                           program +
+                           "Objects/\n"
+                           "ImagesPath\t" +
+                           program +
+                           "Images/\n"
+                           "ProjectsPath\t" +
+                           program +
+                           "Projects/\n"
+                           "AutoSaveFileName\t" +
+                           user +
+                           "AutoSave.Tarnwick\n"
                            "AutoSaveTime\t120.000000\n"
                            "MaxTextureSize2\t8192\n"
                            "RunCount\t1\n"
@@ -113,11 +122,20 @@ TEST_F(Settings, ReadingAppliesTheKeysAndKeepsDefaultsForBadValues)
     std::string existing = Folders.Root.Path() + "exports";
     std::string search = Folders.Root.Path() + "library";
     MakeFolder(existing);
-    WriteSettingsFile("ImportPath\t" + Folders.Root.Path() + "missing\n"
-                      "  exportpath \t " + existing + " \t\n"
-                      "SearchPath\t" + search + "\n"
-                      "SEARCHPATH\t" + search + "/\n"
-                      "RecursiveSearchPath\t" + search + "/deep\n"
+    WriteSettingsFile("ImportPath\t" + Folders.Root.Path() +
+                      "missing\n"
+                      "  exportpath \t " +
+                      existing +
+                      " \t\n"
+                      "SearchPath\t" +
+                      search +
+                      "\n"
+                      "SEARCHPATH\t" +
+                      search +
+                      "/\n"
+                      "RecursiveSearchPath\t" +
+                      search +
+                      "/deep\n"
                       "\n"
                       "NoSuchKey\t5\n"
                       "AutoSaveFileName\t/old/AutoSave.Tarnwick\n"

@@ -7,12 +7,17 @@
 #include "mesh/obj_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <strings.h>
 #include <string_view>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "core/dialogs.h"
 #include "core/hash_table.h"
@@ -153,6 +158,15 @@ enum class ObjLine : int32_t
 // the end for the kinds whose rest is a name).
 ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
 {
+    // The bulk of a file: "v ", "vt ", "vn " and "f " at the start of the line.
+    if (line.size() >= 3 && line[1] == ' ' && (line[0] == 'v' || line[0] == 'f')) {
+        out_rest = line.substr(2);
+        return line[0] == 'v' ? ObjLine::Vertex : ObjLine::Face;
+    }
+    if (line.size() >= 4 && line[0] == 'v' && line[2] == ' ' && (line[1] == 't' || line[1] == 'n')) {
+        out_rest = line.substr(3);
+        return line[1] == 't' ? ObjLine::TexVertex : ObjLine::Normal;
+    }
     size_t begin = 0;
     while (begin < line.size() && IsBlank(line[begin]))
         begin++;
@@ -201,27 +215,69 @@ ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
     return ObjLine::Other;
 }
 
+// A token starts at each non-blank whose predecessor is blank (or the start).
 int32_t CountTokens(std::string_view rest)
 {
+    const char* text = rest.data();
+    const size_t size = rest.size();
     int32_t tokens = 0;
-    bool in_token = false;
-    for (char c : rest) {
-        bool blank = IsBlank(c);
-        tokens += !blank && !in_token;
-        in_token = !blank;
+    bool previous_blank = true;
+    size_t i = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: bit k of `blank` is set when byte k is a blank.
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i tab = _mm_set1_epi8('\t');
+    for (; i + 16 <= size; i += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        uint32_t blank = static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, tab))));
+        uint32_t blank_before = ((blank << 1) | (previous_blank ? 1u : 0u)) & 0xFFFFu;
+        tokens += std::popcount(~blank & blank_before & 0xFFFFu);
+        previous_blank = (blank >> 15) & 1u;
+    }
+#endif
+    for (; i < size; i++) {
+        bool blank = IsBlank(text[i]);
+        tokens += previous_blank && !blank;
+        previous_blank = blank;
     }
     return std::min(tokens, TZAVPolyMesh::MaxCornerCount);
 }
 
 // [SECTION] Number and corner parsing
 
-// Reads blanks then one number, as "%f" does; null when there is no number.
+// Powers of ten that a float holds exactly.
+constexpr float ExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// Reads blanks then one number, as "%f" does; null when there is no number. Plain decimals with
+// a short mantissa take the exact fast path (the quotient of two exactly held floats is
+// correctly rounded); everything else goes through from_chars.
 const char* ParseFloat(const char* cursor, const char* end, float& out_value)
 {
     while (cursor < end && IsBlank(*cursor))
         cursor++;
     if (cursor < end && *cursor == '+')
         cursor++;
+    const char* scan = cursor;
+    const bool negative = scan < end && *scan == '-';
+    scan += negative;
+    uint32_t mantissa = 0;
+    int32_t digits = 0;
+    int32_t fraction_digits = 0;
+    for (; scan < end && static_cast<unsigned>(*scan - '0') < 10 && digits < 9; scan++, digits++)
+        mantissa = mantissa * 10 + static_cast<uint32_t>(*scan - '0');
+    if (scan < end && *scan == '.') {
+        scan++;
+        for (; scan < end && static_cast<unsigned>(*scan - '0') < 10 && digits < 9; scan++, digits++)
+            mantissa = mantissa * 10 + static_cast<uint32_t>(*scan - '0'), fraction_digits++;
+    }
+    const bool ends_plainly = scan == end || (static_cast<unsigned>(*scan - '0') >= 10 && *scan != 'e' &&
+                                              *scan != 'E' && *scan != '.');
+    if (digits > 0 && mantissa < (1u << 24) && ends_plainly) {
+        float value = static_cast<float>(mantissa) / ExactPowersOfTen[fraction_digits];
+        out_value = negative ? -value : value;
+        return scan;
+    }
     auto [next, error] = std::from_chars(cursor, end, out_value);
     return error == std::errc() ? next : nullptr;
 }
@@ -239,8 +295,8 @@ bool ParseFloats(std::string_view rest, float* out_values, int32_t count)
     return true;
 }
 
-// A decimal integer with an optional sign; null when there are no digits. Values beyond the
-// 32-bit range are clamped, which no index check accepts.
+// A decimal integer with an optional sign; null when there are no digits, or more of them than
+// any index needs (which also keeps the value from overflowing).
 const char* ParseIndex(const char* cursor, const char* end, int64_t& out_value)
 {
     bool negative = false;
@@ -248,11 +304,9 @@ const char* ParseIndex(const char* cursor, const char* end, int64_t& out_value)
         negative = *cursor++ == '-';
     const char* digits = cursor;
     int64_t value = 0;
-    while (cursor < end && static_cast<unsigned>(*cursor - '0') < 10) {
-        value = std::min<int64_t>(value * 10 + (*cursor - '0'), int64_t{1} << 40);
-        cursor++;
-    }
-    if (cursor == digits)
+    while (cursor < end && static_cast<unsigned>(*cursor - '0') < 10)
+        value = value * 10 + (*cursor++ - '0');
+    if (cursor == digits || cursor - digits > 12)
         return nullptr;
     out_value = negative ? -value : value;
     return cursor;

@@ -82,8 +82,11 @@ template <typename T> void TakeList(TZAVMultiList<T>& target, TZAVMultiList<T>& 
 
 float FastSquareRoot(float value)
 {
-    int32_t index = static_cast<int32_t>(std::lround(value * 500.0f));
-    if (index >= square_root_table.LowerBound && index < SquareRootTableSize)
+    const float scaled = value * 500.0f + 0.5f;
+    if (!(scaled < static_cast<float>(SquareRootTableSize)) || scaled < 0.0f)
+        return std::sqrt(value);
+    const int32_t index = static_cast<int32_t>(scaled);
+    if (index >= square_root_table.LowerBound)
         return square_root_table.Entries[index];
     return std::sqrt(value);
 }
@@ -196,6 +199,20 @@ TZAVMaterial* TZAVPolyMesh::CreateMaterial() const
 TZAVGroup2* TZAVPolyMesh::CreateGroup2() const
 {
     return new TZAVGroup2;
+}
+
+int64_t TZAVPolyMesh::GetArrayBytes() const
+{
+    auto bytes = [](const auto& array) {
+        return static_cast<int64_t>(array.capacity() * sizeof(array[0]));
+    };
+    return bytes(Vertices) + bytes(TexVertices) + bytes(Normals) + bytes(PolygonNormals) + bytes(PolygonAreas) +
+           bytes(PolygonStart) + bytes(PolygonMaterial) + bytes(PolygonGroup) + bytes(PolygonPart) +
+           bytes(CornerVertex) + bytes(CornerTexVertex) + bytes(CornerNormal) + bytes(CornerVisible) +
+           bytes(LineStart) + bytes(LineVertex) + bytes(LineTexVertex) + bytes(VertexFlags) + bytes(PolygonFlags) +
+           bytes(WeldMap) + bytes(VertexPolygonStart) + bytes(VertexPolygons) + bytes(TexVertexPolygonStart) +
+           bytes(TexVertexPolygons) + bytes(DirtyPolygons) + bytes(DirtyVertices) + bytes(VisiblePolygons) +
+           bytes(VisibleVertices);
 }
 
 std::span<const int32_t> TZAVPolyMesh::GetVertexPolygons(int32_t vertex) const

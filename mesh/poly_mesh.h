@@ -93,6 +93,9 @@ public:
     // Loaders fill polygons in order: each call closes polygon `polygon` after `corner_end` corners.
     void EndPolygon(int32_t polygon, int32_t corner_end) { PolygonStart[polygon + 1] = corner_end; }
 
+    // Bytes held by the flat arrays (not the lists' elements).
+    int64_t GetArrayBytes() const;
+
     int32_t GetVertexCount() const { return VertexCount; }
     int32_t GetTexVertexCount() const { return TexVertexCount; }
     int32_t GetNormalCount() const { return NormalCount; }
@@ -106,7 +109,7 @@ public:
     // The vertex that stands for `vertex` through the weld map (itself unless welded or ignored).
     int32_t WeldedVertex(int32_t vertex) const
     {
-        return IgnoreWeld || WeldMap.empty() || WeldMap[vertex] < 0 ? vertex : WeldMap[vertex];
+        return !Welded || IgnoreWeld || WeldMap[vertex] < 0 ? vertex : WeldMap[vertex];
     }
     std::span<const int32_t> GetVertexPolygons(int32_t vertex) const;
     std::span<const int32_t> GetTexVertexPolygons(int32_t tex_vertex) const;
@@ -165,6 +168,7 @@ public:
     std::vector<uint32_t> VertexFlags;
     std::vector<uint32_t> PolygonFlags;
 
+    // Holds one entry per vertex whenever Welded is set.
     std::vector<int32_t> WeldMap;
     bool IgnoreWeld = false;
     uint8_t Welded = 0;
@@ -193,6 +197,8 @@ public:
     TZAVMultiList<TZAVMaterial*> Materials;
 
 protected:
+    void BuildAdjacency(const std::vector<int32_t>& corner_elements, std::vector<int32_t>& out_start,
+                        std::vector<int32_t>& out_polygons) const;
     void ComputeBoundingBox();
     void MarkOpenVertices();
     void MakeGroupNamesUnique();

@@ -23,11 +23,40 @@ void CountsToOffsets(std::vector<int32_t>& out_start)
 
 } // namespace
 
+// Polygons at each element named by corner_elements (-1 = none): out_start, sized element count
+// + 1 and zero, receives the offsets into out_polygons.
+void TZAVPolyMesh::BuildAdjacency(const std::vector<int32_t>& corner_elements, std::vector<int32_t>& out_start,
+                                  std::vector<int32_t>& out_polygons) const
+{
+    for (int32_t element : corner_elements)
+        if (element >= 0)
+            out_start[element]++;
+    CountsToOffsets(out_start);
+    out_polygons.resize(out_start.back());
+    // Fill by advancing each start, then shift back: start[e] ends where start[e + 1] began.
+    for (int32_t polygon = 0; polygon < PolygonCount; polygon++)
+        for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++)
+            if (corner_elements[corner] >= 0)
+                out_polygons[out_start[corner_elements[corner]]++] = polygon;
+    std::copy_backward(out_start.begin(), out_start.end() - 1, out_start.end());
+    out_start[0] = 0;
+}
+
 void TZAVPolyMesh::DropDuplicateFirstCorners()
 {
-    int32_t write = 0;
-    int32_t read = PolygonStart.empty() ? 0 : PolygonStart[0];
-    for (int32_t polygon = 0; polygon < PolygonCount; polygon++) {
+    auto repeats_first_corner = [&](int32_t polygon) {
+        const int32_t start = PolygonStart[polygon];
+        return PolygonStart[polygon + 1] - start > 3 && CornerVertex[start] == CornerVertex[start + 1];
+    };
+    // Nothing moves before the first polygon that loses a corner.
+    int32_t first = 0;
+    while (first < PolygonCount && !repeats_first_corner(first))
+        first++;
+    if (first == PolygonCount)
+        return;
+    int32_t write = PolygonStart[first];
+    int32_t read = write;
+    for (int32_t polygon = first; polygon < PolygonCount; polygon++) {
         int32_t end = PolygonStart[polygon + 1];
         if (end - read > 3 && CornerVertex[read] == CornerVertex[read + 1])
             read++;
@@ -49,16 +78,14 @@ void TZAVPolyMesh::DropDuplicateFirstCorners()
 void TZAVPolyMesh::BuildVertexAdjacency()
 {
     VertexPolygonStart.assign(static_cast<size_t>(VertexCount) + 1, 0);
-    for (int32_t vertex : CornerVertex)
-        VertexPolygonStart[WeldedVertex(vertex)]++;
-    CountsToOffsets(VertexPolygonStart);
-    VertexPolygons.resize(CornerVertex.size());
-    // Fill by advancing each start, then shift back: start[v] ends where start[v + 1] began.
-    for (int32_t polygon = 0; polygon < PolygonCount; polygon++)
-        for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++)
-            VertexPolygons[VertexPolygonStart[WeldedVertex(CornerVertex[corner])]++] = polygon;
-    std::copy_backward(VertexPolygonStart.begin(), VertexPolygonStart.end() - 1, VertexPolygonStart.end());
-    VertexPolygonStart[0] = 0;
+    if (!Welded || IgnoreWeld) {
+        BuildAdjacency(CornerVertex, VertexPolygonStart, VertexPolygons);
+        return;
+    }
+    std::vector<int32_t> welded_vertices(CornerVertex.size());
+    for (size_t corner = 0; corner < CornerVertex.size(); corner++)
+        welded_vertices[corner] = WeldedVertex(CornerVertex[corner]);
+    BuildAdjacency(welded_vertices, VertexPolygonStart, VertexPolygons);
 }
 
 void TZAVPolyMesh::BuildTexVertexAdjacency()
@@ -68,25 +95,30 @@ void TZAVPolyMesh::BuildTexVertexAdjacency()
     if (TexVertexCount == 0)
         return;
     TexVertexPolygonStart.assign(static_cast<size_t>(TexVertexCount) + 1, 0);
-    for (int32_t tex_vertex : CornerTexVertex)
-        if (tex_vertex >= 0)
-            TexVertexPolygonStart[tex_vertex]++;
-    CountsToOffsets(TexVertexPolygonStart);
-    TexVertexPolygons.resize(TexVertexPolygonStart[TexVertexCount]);
-    for (int32_t polygon = 0; polygon < PolygonCount; polygon++)
-        for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++)
-            if (CornerTexVertex[corner] >= 0)
-                TexVertexPolygons[TexVertexPolygonStart[CornerTexVertex[corner]]++] = polygon;
-    std::copy_backward(TexVertexPolygonStart.begin(), TexVertexPolygonStart.end() - 1,
-                       TexVertexPolygonStart.end());
-    TexVertexPolygonStart[0] = 0;
+    BuildAdjacency(CornerTexVertex, TexVertexPolygonStart, TexVertexPolygons);
 }
 
 void TZAVPolyMesh::MarkOpenVertices()
 {
-    std::vector<int32_t> neighbours;
+    // Neighbour lists are short; the rare long one goes to the heap.
+    constexpr size_t InlineNeighbours = 64;
+    int32_t inline_neighbours[InlineNeighbours];
+    std::vector<int32_t> heap_neighbours;
+    // How often each neighbour of the current vertex was met; zero between vertices.
+    std::vector<uint8_t> met(VertexCount, 0);
     for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
-        neighbours.clear();
+        int32_t* neighbours = inline_neighbours;
+        size_t count = 0;
+        size_t capacity = InlineNeighbours;
+        auto add = [&](int32_t neighbour) {
+            if (count == capacity) {
+                heap_neighbours.assign(neighbours, neighbours + count);
+                heap_neighbours.resize(2 * capacity);
+                neighbours = heap_neighbours.data();
+                capacity = heap_neighbours.size();
+            }
+            neighbours[count++] = neighbour;
+        };
         int32_t previous_polygon = -1;
         for (int32_t polygon : GetVertexPolygons(vertex)) {
             // A polygon that uses the vertex twice is listed twice; its corners are met once.
@@ -94,26 +126,22 @@ void TZAVPolyMesh::MarkOpenVertices()
                 continue;
             previous_polygon = polygon;
             const int32_t start = PolygonStart[polygon];
-            const int32_t count = PolygonStart[polygon + 1] - start;
-            for (int32_t k = 0; k < count; k++) {
+            const int32_t corner_count = PolygonStart[polygon + 1] - start;
+            for (int32_t k = 0; k < corner_count; k++) {
                 if (WeldedVertex(CornerVertex[start + k]) != vertex)
                     continue;
-                neighbours.push_back(WeldedVertex(CornerVertex[start + (k + count - 1) % count]));
-                neighbours.push_back(WeldedVertex(CornerVertex[start + (k + 1) % count]));
+                add(WeldedVertex(CornerVertex[start + (k + corner_count - 1) % corner_count]));
+                add(WeldedVertex(CornerVertex[start + (k + 1) % corner_count]));
             }
         }
-        std::sort(neighbours.begin(), neighbours.end());
         // An edge used by one polygon shows as a neighbour met once.
-        for (size_t i = 0; i < neighbours.size();) {
-            size_t run = i + 1;
-            while (run < neighbours.size() && neighbours[run] == neighbours[i])
-                run++;
-            if (run - i == 1) {
+        for (size_t i = 0; i < count; i++)
+            met[neighbours[i]] += met[neighbours[i]] < UINT8_MAX;
+        for (size_t i = 0; i < count; i++)
+            if (met[neighbours[i]] == 1)
                 VertexFlags[vertex] |= VertexFlag_Open;
-                break;
-            }
-            i = run;
-        }
+        for (size_t i = 0; i < count; i++)
+            met[neighbours[i]] = 0;
     }
 }
 
@@ -159,30 +187,32 @@ void TZAVPolyMesh::BuildGroup2Vertices()
 {
     const int32_t group_count = Groups2.Count();
     TZAVGroup2** groups = Groups2.Data();
-    // Walking the vertices in order gives each group its vertices already sorted.
-    std::vector<int32_t> last_vertex(group_count, -1);
     std::vector<int32_t> sizes(group_count, 0);
+    // The distinct groups at one vertex, in the order met.
+    std::vector<int32_t> vertex_groups;
+    // Walking the vertices in order gives each group its vertices already sorted; the first pass
+    // counts, the second fills.
     for (int pass = 0; pass < 2; pass++) {
-        std::fill(last_vertex.begin(), last_vertex.end(), -1);
-        for (int32_t group = 0; group < group_count; group++) {
-            if (pass == 1) {
-                groups[group]->Vertices.resize(sizes[group]);
-                groups[group]->Shared.resize(sizes[group]);
-            }
+        for (int32_t group = 0; group < group_count && pass == 1; group++) {
+            groups[group]->Vertices.resize(sizes[group]);
+            groups[group]->Shared.resize(sizes[group]);
             sizes[group] = 0;
         }
         for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
+            vertex_groups.clear();
             int32_t first_group = INT32_MAX;
+            int32_t previous_group = -1;
             for (int32_t polygon : GetVertexPolygons(vertex)) {
-                int32_t group = PolygonGroup[polygon];
-                if (group >= 0 && group < group_count)
-                    first_group = std::min(first_group, group);
-            }
-            for (int32_t polygon : GetVertexPolygons(vertex)) {
-                int32_t group = PolygonGroup[polygon];
-                if (group < 0 || group >= group_count || last_vertex[group] == vertex)
+                const int32_t group = PolygonGroup[polygon];
+                if (group == previous_group || group < 0 || group >= group_count)
                     continue;
-                last_vertex[group] = vertex;
+                previous_group = group;
+                if (std::find(vertex_groups.begin(), vertex_groups.end(), group) != vertex_groups.end())
+                    continue;
+                vertex_groups.push_back(group);
+                first_group = std::min(first_group, group);
+            }
+            for (int32_t group : vertex_groups) {
                 if (pass == 1) {
                     groups[group]->Vertices[sizes[group]] = vertex;
                     groups[group]->Shared[sizes[group]] = group != first_group;
@@ -222,14 +252,16 @@ void TZAVPolyMesh::Prepare()
     DropDuplicateFirstCorners();
 
     // Loaders check their indices; a bad one here is a fault of the code that filled the mesh.
-    for (int32_t vertex : CornerVertex)
-        if (vertex < 0 || vertex >= VertexCount)
-            ReportError("Corner vertex %d out of range in TZAVPolyMesh::Prepare()", vertex);
-    for (int32_t& tex_vertex : CornerTexVertex)
+    const size_t corner_total = CornerVertex.size();
+    for (size_t corner = 0; corner < corner_total; corner++) {
+        if (static_cast<uint32_t>(CornerVertex[corner]) >= static_cast<uint32_t>(VertexCount))
+            ReportError("Corner vertex %d out of range in TZAVPolyMesh::Prepare()", CornerVertex[corner]);
+        int32_t& tex_vertex = CornerTexVertex[corner];
         if (TexVertexCount == 0)
             tex_vertex = -1;
-        else if (tex_vertex < 0 || tex_vertex >= TexVertexCount)
+        else if (static_cast<uint32_t>(tex_vertex) >= static_cast<uint32_t>(TexVertexCount))
             tex_vertex = 0;
+    }
 
     WeldMap.assign(VertexCount, -1);
     Welded = 0;

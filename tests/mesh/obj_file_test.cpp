@@ -264,6 +264,20 @@ TEST_F(ObjFileTest, LongLinesAndCarriageReturnsAreReadWhole)
     EXPECT_EQ(dos.Groups2.Data()[0]->Name, "body");
 }
 
+TEST_F(ObjFileTest, PolylinesOfTwoPointsAreKeptAndWritten)
+{
+    TZAVPolyMesh mesh;
+    ASSERT_TRUE(Load("v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nf 1 2 3\nl 1 2\nl 3/1 1/1 2/1\nl 2\n", mesh));
+    ASSERT_EQ(mesh.GetLineCount(), 3);
+    EXPECT_EQ(mesh.LineStart, (std::vector<int32_t>{0, 2, 5, 5}));
+    EXPECT_EQ(mesh.LineVertex, (std::vector<int32_t>{0, 1, 2, 0, 1}));
+    EXPECT_EQ(mesh.LineTexVertex, (std::vector<int32_t>{-1, -1, 0, 0, 0}));
+    EXPECT_EQ(Warnings().size(), 1u);
+    const std::string path = Folder.Path() + "lines.obj";
+    ASSERT_TRUE(WriteOBJ(mesh, path, ObjWrite_None, Error)) << Error;
+    EXPECT_NE(TemporaryFolder::Read(path).find("\nl 1 2\nl 3/1 1/1 2/1\nl\n"), std::string::npos);
+}
+
 // [SECTION] Round trips
 
 TEST_F(ObjFileTest, WrittenFigureReadsBackTheSame)

@@ -295,8 +295,11 @@ bool ParseFloats(std::string_view rest, float* out_values, int32_t count)
     return true;
 }
 
+constexpr int64_t MaxIndexDigits = 12;
+
 // A decimal integer with an optional sign; null when there are no digits, or more of them than
 // any index needs (which also keeps the value from overflowing).
+
 const char* ParseIndex(const char* cursor, const char* end, int64_t& out_value)
 {
     bool negative = false;
@@ -304,9 +307,10 @@ const char* ParseIndex(const char* cursor, const char* end, int64_t& out_value)
         negative = *cursor++ == '-';
     const char* digits = cursor;
     int64_t value = 0;
-    while (cursor < end && static_cast<unsigned>(*cursor - '0') < 10)
-        value = value * 10 + (*cursor++ - '0');
-    if (cursor == digits || cursor - digits > 12)
+    for (; cursor < end && static_cast<unsigned>(*cursor - '0') < 10; cursor++)
+        if (cursor - digits < MaxIndexDigits)
+            value = value * 10 + (*cursor - '0');
+    if (cursor == digits || cursor - digits > MaxIndexDigits)
         return nullptr;
     out_value = negative ? -value : value;
     return cursor;

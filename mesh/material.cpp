@@ -3,7 +3,6 @@
 #include "mesh/material.h"
 
 #include <charconv>
-#include <strings.h>
 
 #include "core/text_block.h"
 
@@ -30,11 +29,6 @@ constexpr TChannelDefaults StandardChannels[] = {
     {"Ambient", true, false, false, false, 1.0f, 0.1f, 1.0f},
     {"Glossy", false, true, false, false, 0.1f, 1.0f, 1.0f},
 };
-
-bool SameText(std::string_view left, std::string_view right)
-{
-    return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
-}
 
 // Reads up to three numbers; missing ones stay as they were.
 void ParseFloat3(std::string_view value, float out_values[3])
@@ -94,7 +88,7 @@ void TZAVMaterial::AddDefaultChannels()
 TZAVMaterialChannel* TZAVMaterial::FindChannel(std::string_view name) const
 {
     for (TZAVMaterialChannel* channel : ArbChannels)
-        if (SameText(channel->Name, name))
+        if (KeyIs(channel->Name, name))
             return channel;
     return nullptr;
 }

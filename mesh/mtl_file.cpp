@@ -5,13 +5,13 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
-#include <strings.h>
 #include <vector>
 
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/safe_file.h"
 #include "core/status.h"
+#include "core/text_block.h"
 #include "core/text_line.h"
 
 namespace {
@@ -21,21 +21,6 @@ struct TFileCloser
     void operator()(FILE* file) const { std::fclose(file); }
 };
 using TFileHandle = std::unique_ptr<FILE, TFileCloser>;
-
-std::string_view Trim(std::string_view text)
-{
-    auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && is_space(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && is_space(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool SameText(std::string_view left, std::string_view right)
-{
-    return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
-}
 
 // All `count` numbers or nothing: a short line changes no value.
 bool ParseNumbers(std::string_view text, float* out_values, int32_t count)
@@ -121,14 +106,14 @@ void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
     };
     while (ReadTextLine(line_text, file.get())) {
         line_number++;
-        std::string_view line = Trim(line_text);
+        std::string_view line = TrimText(line_text);
         size_t keyword_end = std::min(line.size(), line.find_first_of(" \t"));
         std::string_view keyword = line.substr(0, keyword_end);
-        std::string_view rest = Trim(line.substr(keyword_end));
-        if (SameText(keyword, "newmtl")) {
+        std::string_view rest = TrimText(line.substr(keyword_end));
+        if (KeyIs(keyword, "newmtl")) {
             targets.clear();
             for (TZAVMaterial* material : mesh.Materials) {
-                if (!SameText(material->Name, rest))
+                if (!KeyIs(material->Name, rest))
                     continue;
                 targets.push_back(material);
                 if (form == MtlReadForm::FirstMatch)
@@ -137,7 +122,7 @@ void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
             continue;
         }
         float values[3];
-        if (SameText(keyword, "Ns")) {
+        if (KeyIs(keyword, "Ns")) {
             if (!ParseNumbers(rest, values, 1)) {
                 note_bad();
                 continue;
@@ -145,16 +130,16 @@ void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
             for (TZAVMaterial* material : targets)
                 if (TZAVMaterialChannel* glossy = material->FindChannel("Glossy"))
                     glossy->Strength = values[0] / 100.0f;
-        } else if (SameText(keyword, "Ka") || SameText(keyword, "Kd") || SameText(keyword, "Ks")) {
+        } else if (KeyIs(keyword, "Ka") || KeyIs(keyword, "Kd") || KeyIs(keyword, "Ks")) {
             if (!ParseNumbers(rest, values, 3)) {
                 note_bad();
                 continue;
             }
-            const char* channel = SameText(keyword, "Ka") ? "Ambient" : SameText(keyword, "Kd") ? "Color" : "Specular";
+            const char* channel = KeyIs(keyword, "Ka") ? "Ambient" : KeyIs(keyword, "Kd") ? "Color" : "Specular";
             for (TZAVMaterial* material : targets)
                 SetChannelColor(material, channel, values);
-        } else if (SameText(keyword, "map_Kd") || SameText(keyword, "map_Bump")) {
-            const char* channel_name = SameText(keyword, "map_Kd") ? "Color" : "Bump";
+        } else if (KeyIs(keyword, "map_Kd") || KeyIs(keyword, "map_Bump")) {
+            const char* channel_name = KeyIs(keyword, "map_Kd") ? "Color" : "Bump";
             for (TZAVMaterial* material : targets)
                 if (TZAVMaterialChannel* channel = material->FindChannel(channel_name))
                     channel->MapFileName.assign(rest);

@@ -25,6 +25,7 @@
 #include "core/report.h"
 #include "core/safe_file.h"
 #include "core/status.h"
+#include "core/text_block.h"
 #include "mesh/mtl_file.h"
 
 namespace {
@@ -43,16 +44,6 @@ using TFileHandle = std::unique_ptr<FILE, TFileCloser>;
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-std::string_view TrimLine(std::string_view text)
-{
-    auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && is_space(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && is_space(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Hands out the lines of a file read in large chunks. A line longer than the buffer grows it, so
@@ -178,7 +169,7 @@ ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
         return ObjLine::Comment;
     }
     if (line.starts_with("mtllib")) {
-        out_rest = TrimLine(line.substr(6));
+        out_rest = TrimText(line.substr(6));
         return ObjLine::MaterialLibrary;
     }
     size_t keyword_end = 0;
@@ -195,7 +186,7 @@ ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
         case 'V': return ObjLine::Vertex;
         case 'f': return ObjLine::Face;
         case 'l': return ObjLine::Polyline;
-        case 'g': out_rest = TrimLine(out_rest); return ObjLine::Group;
+        case 'g': out_rest = TrimText(out_rest); return ObjLine::Group;
         default: return ObjLine::Other;
         }
     }
@@ -209,7 +200,7 @@ ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
         return ObjLine::Other;
     }
     if (keyword == "usemtl") {
-        out_rest = TrimLine(out_rest);
+        out_rest = TrimText(out_rest);
         return ObjLine::UseMaterial;
     }
     return ObjLine::Other;
@@ -571,13 +562,13 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
     case ObjLine::Comment: {
         if (!(Flags & ObjRead_UseInternalNames) || rest.size() < 2)
             return true;
-        std::string_view text = TrimLine(rest.substr(2));
+        std::string_view text = TrimText(rest.substr(2));
         size_t keyword_end = std::min(text.size(), text.find_first_of(" \t"));
         if (!(keyword_end == 13 && strncasecmp(text.data(), "InternalName:", 13) == 0))
             return true;
         InternalNames = true;
         if (!(Flags & ObjRead_SingleGroup)) {
-            CurrentGroup = FindOrAddGroup(TrimLine(text.substr(keyword_end)));
+            CurrentGroup = FindOrAddGroup(TrimText(text.substr(keyword_end)));
             if (CurrentGroup == -2) {
                 Bad.Note(line_number);
                 CurrentGroup = Mesh.Groups2.Count() - 1;

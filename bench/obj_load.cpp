@@ -41,7 +41,8 @@ void WriteFigure(const std::string& path, int32_t rings, int32_t segments)
         for (int32_t ring = 0; ring < rings; ring++)
             for (int32_t segment = 0; segment < segments; segment++) {
                 float angle = 6.2831853f * static_cast<float>(segment) / static_cast<float>(segments);
-                float radius = 1.0f + 0.1f * std::sin(static_cast<float>(ring) * 0.3f + static_cast<float>(group));
+                float radius =
+                    1.0f + 0.1f * std::sin(static_cast<float>(ring) * 0.3f + static_cast<float>(group));
                 std::fprintf(file, "v %.6f %.6f %.6f\n", base_x + radius * std::cos(angle),
                              static_cast<float>(ring) * 0.01f, base_z + radius * std::sin(angle));
             }
@@ -49,7 +50,8 @@ void WriteFigure(const std::string& path, int32_t rings, int32_t segments)
     for (int32_t group = 0; group < GroupCount; group++)
         for (int32_t ring = 0; ring < rings; ring++)
             for (int32_t segment = 0; segment < segments; segment++)
-                std::fprintf(file, "vt %.6f %.6f\n", static_cast<float>(segment) / static_cast<float>(segments),
+                std::fprintf(file, "vt %.6f %.6f\n",
+                             static_cast<float>(segment) / static_cast<float>(segments),
                              static_cast<float>(ring) / static_cast<float>(rings));
     for (int32_t group = 0; group < GroupCount; group++) {
         std::fprintf(file, "g limb_%02d\nusemtl material_%d\n", group, group % MaterialCount);
@@ -189,7 +191,8 @@ int main(int argc, char** argv)
     std::printf("vertices %lld\n", static_cast<long long>(vertex_count));
     std::printf("ReadOBJ with Prepare: %.4f s (median of %d)\n", our_time, runs);
     std::printf("tinyobjloader LoadObj: %.4f s (median of %d)\n", their_time, runs);
-    std::printf("peak memory growth of a load: %.1f bytes/vertex\n", peak / static_cast<double>(vertex_count));
+    std::printf("peak memory growth of a load: %.1f bytes/vertex\n",
+                peak / static_cast<double>(vertex_count));
     std::printf("finished mesh arrays: %.1f bytes/vertex\n",
                 static_cast<double>(mesh_bytes) / static_cast<double>(vertex_count));
     std::printf("peak growth / finished mesh: %.2f\n", peak / static_cast<double>(mesh_bytes));

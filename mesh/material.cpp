@@ -96,10 +96,11 @@ TZAVMaterialChannel* TZAVMaterial::FindChannel(std::string_view name) const
 bool TTarnwick_MaterialChannel::SaveToStream_Text(FILE* file)
 {
     TStartTextFileBlock block(file, "channel", Name);
-    bool written = TTarnwick_Thingy::SaveToStream_Text(file) &&
-                   WriteTextLine(file, "MapFileName", MapFileName) && WriteTextFloat(file, "Strength", Strength) &&
-                   WriteTextFloat3(file, "Color", Colors[0]) && WriteTextInt(file, "TextureIndex", TextureIndex) &&
-                   WriteTextFlag(file, "UseColor", UseColor) && WriteTextFlag(file, "UseStrength", UseStrength);
+    bool written =
+        TTarnwick_Thingy::SaveToStream_Text(file) && WriteTextLine(file, "MapFileName", MapFileName) &&
+        WriteTextFloat(file, "Strength", Strength) && WriteTextFloat3(file, "Color", Colors[0]) &&
+        WriteTextInt(file, "TextureIndex", TextureIndex) && WriteTextFlag(file, "UseColor", UseColor) &&
+        WriteTextFlag(file, "UseStrength", UseStrength);
     return block.Close() && written;
 }
 

@@ -135,7 +135,9 @@ void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
                 note_bad();
                 continue;
             }
-            const char* channel = KeyIs(keyword, "Ka") ? "Ambient" : KeyIs(keyword, "Kd") ? "Color" : "Specular";
+            const char* channel = KeyIs(keyword, "Ka")   ? "Ambient"
+                                  : KeyIs(keyword, "Kd") ? "Color"
+                                                         : "Specular";
             for (TZAVMaterial* material : targets)
                 SetChannelColor(material, channel, values);
         } else if (KeyIs(keyword, "map_Kd") || KeyIs(keyword, "map_Bump")) {
@@ -145,12 +147,13 @@ void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
                     channel->MapFileName.assign(rest);
             std::string found;
             if (!targets.empty() && !FindBeside(std::string(rest), mtl_folder, found))
-                AddWarning("The texture \"%.*s\" named in %s (line %d) was not found", static_cast<int>(rest.size()),
-                           rest.data(), path.c_str(), line_number);
+                AddWarning("The texture \"%.*s\" named in %s (line %d) was not found",
+                           static_cast<int>(rest.size()), rest.data(), path.c_str(), line_number);
         }
     }
     if (bad_count > 0)
-        AddWarning("%s: %d line(s) could not be read; the first is line %d", path.c_str(), bad_count, first_bad);
+        AddWarning("%s: %d line(s) could not be read; the first is line %d", path.c_str(), bad_count,
+                   first_bad);
 }
 
 bool WriteMTL(const TZAVPolyMesh& mesh, const std::string& path, std::string& out_error)
@@ -169,7 +172,8 @@ bool WriteMTL(const TZAVPolyMesh& mesh, const std::string& path, std::string& ou
         for (const auto& [keyword, channel_name] : Colors)
             if (const TZAVMaterialChannel* channel = material->FindChannel(channel_name))
                 std::fprintf(file, "%s %.6f %.6f %.6f\n", keyword, static_cast<double>(channel->Colors[0][0]),
-                             static_cast<double>(channel->Colors[0][1]), static_cast<double>(channel->Colors[0][2]));
+                             static_cast<double>(channel->Colors[0][1]),
+                             static_cast<double>(channel->Colors[0][2]));
         static constexpr const char* Maps[][2] = {{"map_Kd", "Color"}, {"map_Bump", "Bump"}};
         for (const auto& [keyword, channel_name] : Maps) {
             const TZAVMaterialChannel* channel = material->FindChannel(channel_name);

@@ -183,11 +183,17 @@ ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
     if (keyword.size() == 1) {
         switch (keyword[0]) {
         case 'v':
-        case 'V': return ObjLine::Vertex;
-        case 'f': return ObjLine::Face;
-        case 'l': return ObjLine::Polyline;
-        case 'g': out_rest = TrimText(out_rest); return ObjLine::Group;
-        default: return ObjLine::Other;
+        case 'V':
+            return ObjLine::Vertex;
+        case 'f':
+            return ObjLine::Face;
+        case 'l':
+            return ObjLine::Polyline;
+        case 'g':
+            out_rest = TrimText(out_rest);
+            return ObjLine::Group;
+        default:
+            return ObjLine::Other;
         }
     }
     if (keyword.size() == 2) {
@@ -475,11 +481,13 @@ int32_t TObjFiller::ParseCorners(std::string_view rest, int32_t* vertices, int32
         if (cursor == nullptr)
             return -1;
         int32_t vertex = ResolveIndex(indices[0], VerticesRead, Counts.Vertices);
-        int32_t tex_vertex = indices[1] == 0 ? -1 : ResolveIndex(indices[1], TexVerticesRead, Counts.TexVertices);
+        int32_t tex_vertex =
+            indices[1] == 0 ? -1 : ResolveIndex(indices[1], TexVerticesRead, Counts.TexVertices);
         int32_t normal = -1;
         if (load_normals && indices[2] != 0)
             normal = ResolveIndex(indices[2], NormalsRead, Counts.Normals);
-        if (vertex < 0 || (indices[1] != 0 && tex_vertex < 0) || (load_normals && indices[2] != 0 && normal < 0))
+        if (vertex < 0 || (indices[1] != 0 && tex_vertex < 0) ||
+            (load_normals && indices[2] != 0 && normal < 0))
             return -1;
         vertices[count] = vertex;
         tex_vertices[count] = tex_vertex;
@@ -522,8 +530,9 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
         const int32_t polygon = static_cast<int32_t>(FacesRead++);
         Mesh.PolygonMaterial[polygon] = static_cast<int16_t>(CurrentMaterial);
         Mesh.PolygonGroup[polygon] = static_cast<int16_t>(CurrentGroup);
-        int32_t count = ParseCorners(rest, &Mesh.CornerVertex[CornerCursor], &Mesh.CornerTexVertex[CornerCursor],
-                                     &Mesh.CornerNormal[CornerCursor], Counts.Corners - CornerCursor);
+        int32_t count =
+            ParseCorners(rest, &Mesh.CornerVertex[CornerCursor], &Mesh.CornerTexVertex[CornerCursor],
+                         &Mesh.CornerNormal[CornerCursor], Counts.Corners - CornerCursor);
         if (count == -2)
             return false;
         // A face that cannot be read, or has fewer than three corners, keeps its slot empty.
@@ -538,8 +547,9 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
         if (LinesRead == Counts.Lines)
             return false;
         const int32_t line = static_cast<int32_t>(LinesRead++);
-        int32_t count = ParseCorners(rest, &Mesh.LineVertex[LineCornerCursor], &Mesh.LineTexVertex[LineCornerCursor],
-                                     nullptr, Counts.LineCorners - LineCornerCursor);
+        int32_t count =
+            ParseCorners(rest, &Mesh.LineVertex[LineCornerCursor], &Mesh.LineTexVertex[LineCornerCursor],
+                         nullptr, Counts.LineCorners - LineCornerCursor);
         if (count == -2)
             return false;
         // A polyline needs two points.
@@ -600,9 +610,15 @@ bool CountLines(TChunkedLineReader& reader, uint32_t flags, TObjCounts& out_coun
     std::string_view rest;
     while (reader.NextLine(line)) {
         switch (ClassifyLine(line, rest)) {
-        case ObjLine::Vertex: out_counts.Vertices++; break;
-        case ObjLine::Normal: out_counts.Normals += (flags & ObjRead_LoadNormals) ? 1 : 0; break;
-        case ObjLine::TexVertex: out_counts.TexVertices++; break;
+        case ObjLine::Vertex:
+            out_counts.Vertices++;
+            break;
+        case ObjLine::Normal:
+            out_counts.Normals += (flags & ObjRead_LoadNormals) ? 1 : 0;
+            break;
+        case ObjLine::TexVertex:
+            out_counts.TexVertices++;
+            break;
         case ObjLine::Face:
             out_counts.Faces++;
             out_counts.Corners += CountTokens(rest);
@@ -611,7 +627,8 @@ bool CountLines(TChunkedLineReader& reader, uint32_t flags, TObjCounts& out_coun
             out_counts.Lines++;
             out_counts.LineCorners += CountTokens(rest);
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return !reader.Failed();
@@ -660,8 +677,9 @@ bool ReadOBJ(const std::string& path, TZAVPolyMesh& mesh, uint32_t flags, std::s
     while (consistent && reader.NextLine(line))
         consistent = filler.Line(ClassifyLine(line, rest), rest, reader.LineNumber);
     if (reader.Failed() || !consistent || !filler.Complete()) {
-        out_error = FormatReportTextf("The OBJ file %s changed or could not be read while loading (line %lld)",
-                                      path.c_str(), static_cast<long long>(reader.LineNumber));
+        out_error =
+            FormatReportTextf("The OBJ file %s changed or could not be read while loading (line %lld)",
+                              path.c_str(), static_cast<long long>(reader.LineNumber));
         return false;
     }
     file.reset();
@@ -865,7 +883,8 @@ void WritePolylines(TOutputBuffer& out, const TZAVPolyMesh& mesh)
     }
 }
 
-bool CommitFile(TZAVSafeFileWriter& writer, TOutputBuffer& out, const std::string& path, std::string& out_error)
+bool CommitFile(TZAVSafeFileWriter& writer, TOutputBuffer& out, const std::string& path,
+                std::string& out_error)
 {
     bool written = out.Finish();
     if (!writer.Commit() || !written) {
@@ -921,7 +940,8 @@ bool WriteOBJGroups(const TZAVPolyMesh& mesh, const std::string& path, uint32_t 
         for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
             if (mesh.PolygonGroup[polygon] != group->Index)
                 continue;
-            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
+            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1];
+                 corner++) {
                 int32_t tex_vertex = mesh.CornerTexVertex[corner];
                 if (tex_vertex >= 0 && tex_map[tex_vertex] < 0) {
                     tex_map[tex_vertex] = static_cast<int32_t>(tex_order.size());
@@ -929,7 +949,8 @@ bool WriteOBJGroups(const TZAVPolyMesh& mesh, const std::string& path, uint32_t 
                 }
             }
         }
-        std::string file_path = FormatReportTextf("%s_%s.OBJ", base.c_str(), CleanFileName(group->Name.c_str()).c_str());
+        std::string file_path =
+            FormatReportTextf("%s_%s.OBJ", base.c_str(), CleanFileName(group->Name.c_str()).c_str());
         TZAVSafeFileWriter writer(file_path);
         if (writer.Open() == nullptr) {
             out_error = FormatReportTextf("Error creating the file %s", file_path.c_str());
@@ -949,7 +970,8 @@ bool WriteOBJGroups(const TZAVPolyMesh& mesh, const std::string& path, uint32_t 
             for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
                 if (mesh.PolygonGroup[polygon] != group->Index)
                     continue;
-                if (!WritePolygon(out, mesh, polygon, flags, previous_material, previous_group, group, tex_map)) {
+                if (!WritePolygon(out, mesh, polygon, flags, previous_material, previous_group, group,
+                                  tex_map)) {
                     out_error = FormatReportTextf("The group \"%s\" contains an invalid vertex index",
                                                   group->Name.c_str());
                     return false;

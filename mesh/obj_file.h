@@ -36,7 +36,8 @@ enum TZAVObjWriteFlags : uint32_t
 
 // False when the file cannot be read, holds no vertices or is damaged beyond a single line;
 // out_error then names the file and `mesh` is unchanged.
-[[nodiscard]] bool ReadOBJ(const std::string& path, TZAVPolyMesh& mesh, uint32_t flags, std::string& out_error);
+[[nodiscard]] bool ReadOBJ(const std::string& path, TZAVPolyMesh& mesh, uint32_t flags,
+                           std::string& out_error);
 
 // Writes the OBJ (displayed positions through GetVertex) and, beside it, the MTL. The old file
 // survives a failed write; out_error says why.

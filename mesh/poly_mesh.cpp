@@ -166,13 +166,13 @@ void TZAVPolyMesh::AdoptContents(TZAVPolyMesh& source)
     for (auto member : {&TZAVPolyMesh::Vertices, &TZAVPolyMesh::TexVertices, &TZAVPolyMesh::Normals,
                         &TZAVPolyMesh::PolygonNormals, &TZAVPolyMesh::PolygonAreas})
         (this->*member).swap(source.*member);
-    for (auto member : {&TZAVPolyMesh::PolygonStart, &TZAVPolyMesh::CornerVertex, &TZAVPolyMesh::CornerTexVertex,
-                        &TZAVPolyMesh::CornerNormal, &TZAVPolyMesh::LineStart, &TZAVPolyMesh::LineVertex,
-                        &TZAVPolyMesh::LineTexVertex, &TZAVPolyMesh::WeldMap, &TZAVPolyMesh::VertexPolygonStart,
-                        &TZAVPolyMesh::VertexPolygons, &TZAVPolyMesh::TexVertexPolygonStart,
-                        &TZAVPolyMesh::TexVertexPolygons, &TZAVPolyMesh::DirtyPolygons,
-                        &TZAVPolyMesh::DirtyVertices, &TZAVPolyMesh::VisiblePolygons,
-                        &TZAVPolyMesh::VisibleVertices})
+    for (auto member :
+         {&TZAVPolyMesh::PolygonStart, &TZAVPolyMesh::CornerVertex, &TZAVPolyMesh::CornerTexVertex,
+          &TZAVPolyMesh::CornerNormal, &TZAVPolyMesh::LineStart, &TZAVPolyMesh::LineVertex,
+          &TZAVPolyMesh::LineTexVertex, &TZAVPolyMesh::WeldMap, &TZAVPolyMesh::VertexPolygonStart,
+          &TZAVPolyMesh::VertexPolygons, &TZAVPolyMesh::TexVertexPolygonStart,
+          &TZAVPolyMesh::TexVertexPolygons, &TZAVPolyMesh::DirtyPolygons, &TZAVPolyMesh::DirtyVertices,
+          &TZAVPolyMesh::VisiblePolygons, &TZAVPolyMesh::VisibleVertices})
         (this->*member).swap(source.*member);
     PolygonMaterial.swap(source.PolygonMaterial);
     PolygonGroup.swap(source.PolygonGroup);
@@ -203,16 +203,14 @@ TZAVGroup2* TZAVPolyMesh::CreateGroup2() const
 
 int64_t TZAVPolyMesh::GetArrayBytes() const
 {
-    auto bytes = [](const auto& array) {
-        return static_cast<int64_t>(array.capacity() * sizeof(array[0]));
-    };
-    return bytes(Vertices) + bytes(TexVertices) + bytes(Normals) + bytes(PolygonNormals) + bytes(PolygonAreas) +
-           bytes(PolygonStart) + bytes(PolygonMaterial) + bytes(PolygonGroup) + bytes(PolygonPart) +
-           bytes(CornerVertex) + bytes(CornerTexVertex) + bytes(CornerNormal) + bytes(CornerVisible) +
-           bytes(LineStart) + bytes(LineVertex) + bytes(LineTexVertex) + bytes(VertexFlags) + bytes(PolygonFlags) +
-           bytes(WeldMap) + bytes(VertexPolygonStart) + bytes(VertexPolygons) + bytes(TexVertexPolygonStart) +
-           bytes(TexVertexPolygons) + bytes(DirtyPolygons) + bytes(DirtyVertices) + bytes(VisiblePolygons) +
-           bytes(VisibleVertices);
+    auto bytes = [](const auto& array) { return static_cast<int64_t>(array.capacity() * sizeof(array[0])); };
+    return bytes(Vertices) + bytes(TexVertices) + bytes(Normals) + bytes(PolygonNormals) +
+           bytes(PolygonAreas) + bytes(PolygonStart) + bytes(PolygonMaterial) + bytes(PolygonGroup) +
+           bytes(PolygonPart) + bytes(CornerVertex) + bytes(CornerTexVertex) + bytes(CornerNormal) +
+           bytes(CornerVisible) + bytes(LineStart) + bytes(LineVertex) + bytes(LineTexVertex) +
+           bytes(VertexFlags) + bytes(PolygonFlags) + bytes(WeldMap) + bytes(VertexPolygonStart) +
+           bytes(VertexPolygons) + bytes(TexVertexPolygonStart) + bytes(TexVertexPolygons) +
+           bytes(DirtyPolygons) + bytes(DirtyVertices) + bytes(VisiblePolygons) + bytes(VisibleVertices);
 }
 
 std::span<const int32_t> TZAVPolyMesh::GetVertexPolygons(int32_t vertex) const

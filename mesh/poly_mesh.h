@@ -100,7 +100,10 @@ public:
     int32_t GetTexVertexCount() const { return TexVertexCount; }
     int32_t GetNormalCount() const { return NormalCount; }
     int32_t GetPolygonCount() const { return PolygonCount; }
-    int32_t GetLineCount() const { return static_cast<int32_t>(LineStart.empty() ? 0 : LineStart.size() - 1); }
+    int32_t GetLineCount() const
+    {
+        return static_cast<int32_t>(LineStart.empty() ? 0 : LineStart.size() - 1);
+    }
     int32_t GetCornerTotal() const { return PolygonStart.empty() ? 0 : PolygonStart[PolygonCount]; }
     int32_t GetPolygonCornerCount(int32_t polygon) const
     {
@@ -141,7 +144,8 @@ public:
     [[nodiscard]] bool SavePolygonsToStream(FILE* file) const;
     // Reads PolygonCount records; every count and index is checked against the mesh. On failure
     // the polygons stay as they were and out_error names the file and the polygon.
-    [[nodiscard]] bool LoadPolygonsFromStream(FILE* file, const std::string& file_name, std::string& out_error);
+    [[nodiscard]] bool LoadPolygonsFromStream(FILE* file, const std::string& file_name,
+                                              std::string& out_error);
 
     // Geometry (3 floats per vertex and normal, 2 per texture vertex).
     std::vector<float> Vertices;

@@ -25,8 +25,8 @@ void CountsToOffsets(std::vector<int32_t>& out_start)
 
 // Polygons at each element named by corner_elements (-1 = none): out_start, sized element count
 // + 1 and zero, receives the offsets into out_polygons.
-void TZAVPolyMesh::BuildAdjacency(const std::vector<int32_t>& corner_elements, std::vector<int32_t>& out_start,
-                                  std::vector<int32_t>& out_polygons) const
+void TZAVPolyMesh::BuildAdjacency(const std::vector<int32_t>& corner_elements,
+                                  std::vector<int32_t>& out_start, std::vector<int32_t>& out_polygons) const
 {
     for (int32_t element : corner_elements)
         if (element >= 0)

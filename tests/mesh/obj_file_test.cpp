@@ -203,7 +203,8 @@ TEST_F(ObjFileTest, CornerFormsAndCountsFollowTheFormat)
         EXPECT_EQ(mesh.CornerNormal[corner], mesh.CornerVertex[corner]);
     std::vector<std::string> warnings = Warnings();
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("test.obj: 1 line(s) could not be read; the first is line 15"), std::string::npos)
+    EXPECT_NE(warnings[0].find("test.obj: 1 line(s) could not be read; the first is line 15"),
+              std::string::npos)
         << warnings[0];
 }
 
@@ -306,7 +307,8 @@ TEST_F(ObjFileTest, WrittenFigureReadsBackTheSame)
     EXPECT_EQ(text.rfind("# This OBJ file was exported from Tarnwick\n", 0), 0u);
     EXPECT_NE(text.find("\ng arm\n"), std::string::npos);
     EXPECT_NE(text.find("f 6/5/6 7/6/7 11/6/11 12/6/12 10/5/10\n"), std::string::npos);
-    EXPECT_NE(TemporaryFolder::Read(Folder.Path() + "copy.mtl").find("newmtl skin\nNs 50\n"), std::string::npos);
+    EXPECT_NE(TemporaryFolder::Read(Folder.Path() + "copy.mtl").find("newmtl skin\nNs 50\n"),
+              std::string::npos);
 }
 
 TEST_F(ObjFileTest, WriterFormsCornersWithoutTextureVertices)
@@ -452,7 +454,8 @@ TEST_F(ObjFileTest, LinesThatCannotBeReadGiveOneWarningAndKeepTheirSlots)
         std::vector<std::string> warnings = Warnings();
         ASSERT_EQ(warnings.size(), 1u);
         const std::string expected = "test.obj: " + std::to_string(test.Count) +
-                                     " line(s) could not be read; the first is line " + std::to_string(test.First);
+                                     " line(s) could not be read; the first is line " +
+                                     std::to_string(test.First);
         EXPECT_NE(warnings[0].find(expected), std::string::npos) << warnings[0];
     }
 }

@@ -213,8 +213,9 @@ TEST(PolyMesh, MakeQuadsAndTrisOnlyFansLargePolygons)
     std::vector<float> positions;
     for (int32_t v = 0; v < 8; v++)
         positions.insert(positions.end(), {std::cos(v * 0.7f), std::sin(v * 0.7f), 0.0f});
-    Build(mesh, positions,
-          {{{0, 1, 2}, 1, 0}, {{0, 1, 2, 3, 4, 5, 6}, 0, 1}, {{1, 2, 3, 4, 5, 6}, 1, 2}, {{7, 6, 5, 4}, 0, 0}});
+    Build(
+        mesh, positions,
+        {{{0, 1, 2}, 1, 0}, {{0, 1, 2, 3, 4, 5, 6}, 0, 1}, {{1, 2, 3, 4, 5, 6}, 1, 2}, {{7, 6, 5, 4}, 0, 0}});
     mesh.PolygonPart = {0, 3, 4, 0};
     mesh.MakeQuadsAndTrisOnly();
     ASSERT_EQ(mesh.GetPolygonCount(), 1 + 3 + 2 + 1);
@@ -311,7 +312,8 @@ TEST(PolyMesh, PreparedMeshHandsOverWholly)
 TEST(PolyMeshBinary, PolygonRecordsRoundTrip)
 {
     TZAVPolyMesh mesh;
-    Build(mesh, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {{{0, 1, 2, 3}, 2, 1}, {{}, -1, -1}, {{3, 2, 1}, 0, 4}}, 4);
+    Build(mesh, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {{{0, 1, 2, 3}, 2, 1}, {{}, -1, -1}, {{3, 2, 1}, 0, 4}},
+          4);
     mesh.CornerVisible[1] = 0;
     StreamFile file(std::tmpfile());
     ASSERT_TRUE(mesh.SavePolygonsToStream(file.get()));

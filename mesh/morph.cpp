@@ -11,7 +11,9 @@
 
 // [SECTION] Morph
 
-TTarnwick_Morph::TTarnwick_Morph(int32_t vertex_count) : TTarnwick_VertexValues<3>(vertex_count, ItemTraits) {}
+TTarnwick_Morph::TTarnwick_Morph(int32_t vertex_count) : TTarnwick_VertexValues<3>(vertex_count, ItemTraits)
+{
+}
 
 float* TTarnwick_Morph::GetVertex(int32_t i)
 {
@@ -81,7 +83,8 @@ void TTarnwick_Morph::AddToVertices(std::span<float> positions, float factor)
         ReportError("%zu positions for %d vertices in TTarnwick_Morph::AddToVertices()", positions.size() / 3,
                     vcount);
     float* position = positions.data();
-    if (const TTarnwick_MorphDelta* deltas = Records()) {
+    if (IsCompressed()) {
+        const TTarnwick_MorphDelta* deltas = Records();
         for (int32_t d = 0; d < DeltaCount; d++)
             for (int32_t k = 0; k < 3; k++)
                 position[int64_t(deltas[d].Index) * 3 + k] += factor * deltas[d].Value[k];
@@ -177,7 +180,8 @@ bool TTarnwick_MorphMixer::AddMorphsToMixer_OnVisitMorph(TTarnwick_TreeGroup* gr
     if (mixer == nullptr || mixer->Mesh == nullptr)
         ReportError("Mesh == NULL in TTarnwick_Mesh::AddMorphsToMixer_OnVisitMorph()");
     for (TTarnwick_Thingy* item : group->List)
-        if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item); morph != nullptr && mixer->List.IndexOf(morph) < 0)
+        if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item);
+            morph != nullptr && mixer->List.IndexOf(morph) < 0)
             mixer->List.Add(morph);
     return true;
 }

@@ -21,7 +21,8 @@ using TTarnwick_MorphDelta = TTarnwick_VertexRecord<3>;
 class TTarnwick_Morph : public TTarnwick_VertexValues<3>
 {
 public:
-    static constexpr TTarnwick_VertexValueTraits ItemTraits{"TTarnwick_Morph", "vertices", "morph", true, true};
+    static constexpr TTarnwick_VertexValueTraits ItemTraits{"TTarnwick_Morph", "vertices", "morph", true,
+                                                            true};
 
     // Expanded and zero.
     explicit TTarnwick_Morph(int32_t vertex_count);

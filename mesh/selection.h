@@ -12,8 +12,8 @@ using TTarnwick_SelectionValue = TTarnwick_VertexRecord<1>;
 class TTarnwick_Selection : public TTarnwick_VertexValues<1>
 {
 public:
-    static constexpr TTarnwick_VertexValueTraits ItemTraits{"TTarnwick_Selection", "vselect", "selection", false,
-                                                            false};
+    static constexpr TTarnwick_VertexValueTraits ItemTraits{"TTarnwick_Selection", "vselect", "selection",
+                                                            false, false};
 
     // Named "New Selection", expanded, every weight 0.
     explicit TTarnwick_Selection(int32_t vertex_count);

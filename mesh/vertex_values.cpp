@@ -1,3 +1,6 @@
+// The storage of morphs and selections: compression, paging, the value cursor and persistence.
+// Every count and index read from a file is checked before anything is allocated or applied.
+//
 // Sections: [SECTION] Checking data read from files, [SECTION] Forms and paging,
 // [SECTION] Values and the cursor, [SECTION] Persistence.
 #include "mesh/vertex_values.h"
@@ -18,7 +21,8 @@ namespace {
 // a selection the weight itself.
 constexpr double StoredThreshold = 1e-30;
 
-void PageInArray(std::unique_ptr<uint8_t[]>& buffer, int32_t& id, int64_t expected_size, const char* class_name)
+void PageInArray(std::unique_ptr<uint8_t[]>& buffer, int32_t& id, int64_t expected_size,
+                 const char* class_name)
 {
     if (id == 0)
         return;
@@ -43,7 +47,7 @@ std::unique_ptr<uint8_t[]> CopyOf(std::span<const uint8_t> data)
 
 template <int32_t Components>
 std::string TTarnwick_VertexValues<Components>::CheckCounts(bool compressed, int32_t vertex_count,
-                                                             int32_t delta_count)
+                                                            int32_t delta_count)
 {
     if (vertex_count < 0 || vertex_count > MaxVertexCount)
         return FormatReportTextf("vcount %d is out of range (0 to %d)", vertex_count, MaxVertexCount);
@@ -54,15 +58,15 @@ std::string TTarnwick_VertexValues<Components>::CheckCounts(bool compressed, int
 
 template <int32_t Components>
 std::string TTarnwick_VertexValues<Components>::CheckData(bool compressed, int32_t vertex_count,
-                                                           int32_t delta_count, std::span<const uint8_t> data)
+                                                          int32_t delta_count, std::span<const uint8_t> data)
 {
     if (std::string problem = CheckCounts(compressed, vertex_count, delta_count); !problem.empty())
         return problem;
     int64_t expected = compressed ? int64_t(delta_count) * RecordSize : int64_t(vertex_count) * ValueSize;
     if (int64_t(data.size()) != expected)
         return FormatReportTextf("the \"data\" block holds %zu bytes where %s %d need %" PRId64, data.size(),
-                                 compressed ? "DeltaCount" : "vcount", compressed ? delta_count : vertex_count,
-                                 expected);
+                                 compressed ? "DeltaCount" : "vcount",
+                                 compressed ? delta_count : vertex_count, expected);
     if (!compressed)
         return {};
     int32_t previous = -1;
@@ -71,8 +75,8 @@ std::string TTarnwick_VertexValues<Components>::CheckData(bool compressed, int32
         if (index < 0 || index >= vertex_count)
             return FormatReportTextf("record %d names vertex %d of %d", record, index, vertex_count);
         if (index <= previous)
-            return FormatReportTextf("record %d (vertex %d) does not follow vertex %d in ascending order", record,
-                                     index, previous);
+            return FormatReportTextf("record %d (vertex %d) does not follow vertex %d in ascending order",
+                                     record, index, previous);
         previous = index;
     }
     return {};
@@ -82,7 +86,7 @@ std::string TTarnwick_VertexValues<Components>::CheckData(bool compressed, int32
 
 template <int32_t Components>
 TTarnwick_VertexValues<Components>::TTarnwick_VertexValues(int32_t vertex_count,
-                                                            const TTarnwick_VertexValueTraits& traits)
+                                                           const TTarnwick_VertexValueTraits& traits)
     : Traits(traits)
 {
     if (vertex_count < 0 || vertex_count > MaxVertexCount)
@@ -191,7 +195,8 @@ template <int32_t Components> void TTarnwick_VertexValues<Components>::BecomeCur
         Expand();
 }
 
-template <int32_t Components> void TTarnwick_VertexValues<Components>::StopBeingCurrent(uint32_t release_flags)
+template <int32_t Components>
+void TTarnwick_VertexValues<Components>::StopBeingCurrent(uint32_t release_flags)
 {
     if (release_flags & TTarnwick_Release_Compress)
         Compress();
@@ -200,8 +205,8 @@ template <int32_t Components> void TTarnwick_VertexValues<Components>::StopBeing
         PageOut();
 }
 
-template <int32_t Components> void TTarnwick_VertexValues<Components>::RestoreForm(bool was_compressed,
-                                                                                     bool was_paged_in)
+template <int32_t Components>
+void TTarnwick_VertexValues<Components>::RestoreForm(bool was_compressed, bool was_paged_in)
 {
     if (!was_compressed)
         Expand();
@@ -210,8 +215,8 @@ template <int32_t Components> void TTarnwick_VertexValues<Components>::RestoreFo
 }
 
 template <int32_t Components>
-void TTarnwick_VertexValues<Components>::ReplaceData(bool compressed, int32_t vertex_count, int32_t delta_count,
-                                                     std::span<const uint8_t> data)
+void TTarnwick_VertexValues<Components>::ReplaceData(bool compressed, int32_t vertex_count,
+                                                     int32_t delta_count, std::span<const uint8_t> data)
 {
     DiscardPaged(ExpandedPageID);
     DiscardPaged(CompressedPageID);
@@ -250,7 +255,8 @@ typename TTarnwick_VertexValues<Components>::TRecord* TTarnwick_VertexValues<Com
     return Compressed ? reinterpret_cast<TRecord*>(RecordBytes.get()) : nullptr;
 }
 
-template <int32_t Components> float* TTarnwick_VertexValues<Components>::RequireExpanded(const char* operation)
+template <int32_t Components>
+float* TTarnwick_VertexValues<Components>::RequireExpanded(const char* operation)
 {
     Expand();
     float* values = ExpandedValues();
@@ -298,7 +304,8 @@ template <int32_t Components> float* TTarnwick_VertexValues<Components>::CursorV
 template <int32_t Components> void TTarnwick_VertexValues<Components>::Resize(int32_t vertex_count)
 {
     if (vertex_count < 0 || vertex_count > MaxVertexCount)
-        ReportError("vertex count %d is out of range in %s::SetVertexCount()", vertex_count, Traits.ClassName);
+        ReportError("vertex count %d is out of range in %s::SetVertexCount()", vertex_count,
+                    Traits.ClassName);
     PageIn();
     bool keep = Traits.KeepsValuesOnResize;
     if (Compressed) {
@@ -353,8 +360,8 @@ template <int32_t Components> bool TTarnwick_VertexValues<Components>::SaveToStr
     int64_t size_position = 0;
     bool written = OpenChunk(file, ChunkType, size_position) && WriteThingyRecord(file) &&
                    WriteUInt8(file, Compressed ? 1 : 0) && WriteExtraFields(file) &&
-                   (!Compressed || WriteInt32LE(file, DeltaCount)) && WriteBytes(file, bytes.data(), bytes.size()) &&
-                   CloseChunk(file, size_position);
+                   (!Compressed || WriteInt32LE(file, DeltaCount)) &&
+                   WriteBytes(file, bytes.data(), bytes.size()) && CloseChunk(file, size_position);
     RestoreForm(was_compressed, was_paged_in);
     return written;
 }
@@ -378,7 +385,8 @@ template <int32_t Components> bool TTarnwick_VertexValues<Components>::LoadFromS
         problem = CheckData(compressed != 0, vcount, delta_count, data);
     }
     if (!problem.empty()) {
-        AddWarning("The %s \"%s\" cannot be read: %s", Traits.BlockKeyword, record.Name.c_str(), problem.c_str());
+        AddWarning("The %s \"%s\" cannot be read: %s", Traits.BlockKeyword, record.Name.c_str(),
+                   problem.c_str());
         return false;
     }
     ApplyThingyRecord(record);
@@ -420,39 +428,37 @@ bool TTarnwick_VertexValues<Components>::LoadFromStream_Text_ConsiderCommand(TZA
     }
     if (!KeyIs(key, "data"))
         return false;
-    std::vector<uint8_t> data;
-    if (!ReadBinaryBlock(reader, data))
-        return true;
-    // Checked here too, so that the message names the data block's line.
-    std::string problem = CheckData(Pending.Compressed, Pending.VertexCount, Pending.DeltaCount, data);
-    if (!problem.empty()) {
-        reader.Fail("The %s \"%s\" cannot be read: %s", Traits.BlockKeyword, Name.c_str(), problem.c_str());
-        return true;
+    // Checked here as well as at the block's end, so that the message names the data block's line.
+    if (ReadBinaryBlock(reader, Pending.Data)) {
+        Pending.HasData = true;
+        PendingBlockIsSound(reader);
     }
-    Pending.Data = std::move(data);
-    Pending.HasData = true;
     return true;
 }
 
-template <int32_t Components> bool TTarnwick_VertexValues<Components>::LoadFromStream_Text(TZAVTextReader& reader)
+template <int32_t Components>
+bool TTarnwick_VertexValues<Components>::PendingBlockIsSound(TZAVTextReader& reader) const
+{
+    std::string problem;
+    if (Pending.HasData)
+        problem = CheckData(Pending.Compressed, Pending.VertexCount, Pending.DeltaCount, Pending.Data);
+    else if (Pending.VertexCountGiven)
+        problem = CheckCounts(false, Pending.VertexCount, 0);
+    if (problem.empty())
+        return true;
+    reader.Fail("The %s \"%s\" cannot be read: %s", Traits.BlockKeyword, Name.c_str(), problem.c_str());
+    return false;
+}
+
+template <int32_t Components>
+bool TTarnwick_VertexValues<Components>::LoadFromStream_Text(TZAVTextReader& reader)
 {
     Pending = TPendingBlock{};
     Pending.VertexCount = vcount;
     Pending.DeltaCount = DeltaCount;
     Pending.Compressed = Compressed;
-    bool read = TTarnwick_Thingy::LoadFromStream_Text(reader);
-    if (read) {
-        // Counts written after the data block are held to it as well.
-        std::string problem;
-        if (Pending.HasData)
-            problem = CheckData(Pending.Compressed, Pending.VertexCount, Pending.DeltaCount, Pending.Data);
-        else if (Pending.VertexCountGiven)
-            problem = CheckCounts(false, Pending.VertexCount, 0);
-        if (!problem.empty()) {
-            reader.Fail("The %s \"%s\" cannot be read: %s", Traits.BlockKeyword, Name.c_str(), problem.c_str());
-            read = false;
-        }
-    }
+    // Counts written after the data block are held to it as well.
+    bool read = TTarnwick_Thingy::LoadFromStream_Text(reader) && PendingBlockIsSound(reader);
     if (read) {
         if (Pending.HasData)
             ReplaceData(Pending.Compressed, Pending.VertexCount, Pending.DeltaCount, Pending.Data);

@@ -141,8 +141,11 @@ private:
     static std::string CheckCounts(bool compressed, int32_t vertex_count, int32_t delta_count);
     static std::string CheckData(bool compressed, int32_t vertex_count, int32_t delta_count,
                                  std::span<const uint8_t> data);
+    // Holds the pending block to its counts; a refusal goes to the reader.
+    bool PendingBlockIsSound(TZAVTextReader& reader) const;
     static bool IsStored(const float* value);
-    void ReplaceData(bool compressed, int32_t vertex_count, int32_t delta_count, std::span<const uint8_t> data);
+    void ReplaceData(bool compressed, int32_t vertex_count, int32_t delta_count,
+                     std::span<const uint8_t> data);
     std::span<const uint8_t> PresentBytes();
     void RestoreForm(bool was_compressed, bool was_paged_in);
 

@@ -1,0 +1,86 @@
+// The spatial index of a mesh: an octree over the displayed positions with the polygons (placed
+// by their first corner) and the vertices in its leaves. Nodes and index lists are flat arrays;
+// the items of a leaf are one contiguous range of each list.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class TZAVPolyMesh;
+
+template <typename TIndex> struct TZAVOctreeNode
+{
+    // Box of the node's vertices and of every corner of its polygons, so that a query rejecting
+    // the box misses nothing of the node.
+    float Min[3];
+    float Max[3];
+    // Component-wise bounds of the unit normals of its polygons' fan triangles.
+    float NormalMin[3];
+    float NormalMax[3];
+    TIndex Children[8];
+    TIndex FirstPolygon;
+    TIndex PolygonCount;
+    TIndex FirstVertex;
+    TIndex VertexCount;
+};
+
+class TZAVOctree
+{
+public:
+    using TNode = TZAVOctreeNode<int32_t>;
+
+    struct TBuildInput
+    {
+        const TZAVPolyMesh* Mesh = nullptr;
+        std::span<const float> Positions;
+        // 6 floats per polygon: normal minimum then maximum.
+        std::span<const float> NormalBounds;
+        int32_t Levels = 5;
+        int32_t PolygonsPerLeaf = 1;
+    };
+    void Build(const TBuildInput& input);
+
+    // Vertices within radius of center, and polygons with a corner within it.
+    void QuerySphere(const float center[3], float radius, std::vector<int32_t>& out_vertices,
+                     std::vector<int32_t>& out_polygons) const;
+    // Visits the nodes depth first from the root; visit(node) returns false to skip the subtree.
+    template <typename TVisit> void Walk(TVisit visit) const
+    {
+        if (!Nodes.empty())
+            WalkFrom(0, visit);
+    }
+    // False when every polygon normal the node's bounds allow faces away from a viewer looking
+    // along view_direction.
+    static bool CanFaceViewer(const TNode& node, const float view_direction[3]);
+
+    std::span<const int32_t> NodePolygons(const TNode& node) const
+    {
+        return {Polygons.data() + node.FirstPolygon, static_cast<size_t>(node.PolygonCount)};
+    }
+    std::span<const int32_t> NodeVertices(const TNode& node) const
+    {
+        return {Vertices.data() + node.FirstVertex, static_cast<size_t>(node.VertexCount)};
+    }
+    int32_t Depth() const { return TreeDepth; }
+
+    // Nodes[0] is the root when there is one.
+    std::vector<TNode> Nodes;
+    std::vector<int32_t> Polygons;
+    std::vector<int32_t> Vertices;
+
+private:
+    template <typename TVisit> void WalkFrom(int32_t node_index, TVisit& visit) const
+    {
+        const TNode& node = Nodes[node_index];
+        if (!visit(node))
+            return;
+        for (int32_t child : node.Children)
+            if (child >= 0)
+                WalkFrom(child, visit);
+    }
+
+    const TZAVPolyMesh* Mesh = nullptr;
+    std::span<const float> Positions;
+    int32_t TreeDepth = 0;
+};

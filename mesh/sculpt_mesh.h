@@ -1,0 +1,186 @@
+// TTarnwick_Mesh: the mesh the user sculpts and paints. To the base geometry of TZAVPolyMesh it
+// adds the displayed positions (base plus morphs), the morph and selection trees with a current
+// morph and selection, hidden temporary morphs and selection for the tools, symmetry tables,
+// per-polygon normal bounds, the polygon layer masks, a spatial index built on demand, and the
+// "mesh" text block of a project file.
+//
+// Keeping the display up to date:
+//   - UpdateVertices(changed) after a morph changed some vertices: recomputes the displayed
+//     positions of those vertices, the normals of the polygons around them and the vertex normals
+//     of those polygons' vertices, and nothing else. The touched polygons and vertices are left in
+//     DirtyPolygons and DirtyVertices.
+//   - ResolveVertices (positions) then ComputeNormals(false) after a change of mode or of the
+//     morphs in use.
+//
+// [SECTION] Flags and notices
+// [SECTION] TTarnwick_Mesh
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "mesh/mirror_table.h"
+#include "mesh/morph.h"
+#include "mesh/morph_tree.h"
+#include "mesh/octree.h"
+#include "mesh/poly_mesh.h"
+#include "mesh/selection.h"
+
+// [SECTION] Flags and notices
+
+// Notices shown at most once per run; the application keeps the word in its option flags.
+enum TTarnwick_NoticeFlag : uint32_t
+{
+    Notice_None = 0,
+    Notice_ReadOnlySelectionShown = 1 << 0,
+    Notice_ReadOnlyMorphShown = 1 << 1,
+};
+
+// The name a baked morph gets until the language file has an entry for it.
+inline constexpr const char* BakedMorphDefaultName = "Baked Morph";
+
+// [SECTION] TTarnwick_Mesh
+
+class TTarnwick_Mesh : public TZAVPolyMesh, public TTarnwick_Thingy
+{
+public:
+    // Empty, with the trees, the hidden items and the defaults of a mesh of no vertices.
+    TTarnwick_Mesh();
+    ~TTarnwick_Mesh() override;
+
+    // TZAVPolyMesh. Normals come from the displayed positions; ComputePolygonNormal also keeps the
+    // polygon's normal bounds.
+    void ComputePolygonNormal(int32_t polygon) override;
+    // The base allocation, then fresh trees with "Default Morph" and "Default Selection" current,
+    // the hidden items and zeroed layer masks.
+    void Allocate(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
+                  int32_t polygon_count) override;
+    // Sizes the mesh's own per-polygon arrays, resolves the displayed positions, then the base Prepare.
+    void Prepare() override;
+    // The displayed position.
+    void GetVertex(int32_t vertex, float out_position[3]) const override;
+    // Polygon normals, then vertex normals, both limited to the dirty lists when only_dirty.
+    void ComputeNormals(bool only_dirty) override;
+    // Takes a loader's geometry and starts the sculpt data afresh for it (trees, defaults, masks).
+    void AdoptContents(TZAVPolyMesh& source) override;
+    TZAVMaterial* CreateMaterial() const override;
+    TZAVGroup2* CreateGroup2() const override;
+
+    // TTarnwick_Thingy: the "mesh" block. The mesh is read whole into temporaries and applied
+    // only when every count, index and block size checks out; otherwise it stays as it was and
+    // the reader holds the message.
+    bool SaveToStream_Text(FILE* file) override;
+    bool LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
+                                             std::string_view value) override;
+    bool LoadFromStream_Text(TZAVTextReader& reader) override;
+    // A loaded weld map is kept aside because Prepare starts a fresh one; the owner installs it
+    // after Prepare. False (nothing changed) when the block carried none of the right size.
+    bool InstallLoadedWeldMap();
+
+    // Morphs and selections. A null item clears the current one.
+    void SetCurrentMorph(TTarnwick_Morph* morph);
+    void SetCurrentSelection(TTarnwick_Selection* selection, bool compress_old);
+    // A new item of the mesh's vertex count, appended to the group of row `position` of the tree
+    // view (the root for -1 or a row that does not exist).
+    TTarnwick_Morph* NewMorph(int32_t position);
+    TTarnwick_Selection* NewSelection(int32_t position);
+    // A new current morph holding displayed - base for every vertex, Strength 0.
+    TTarnwick_Morph* BakeToNewMorph(int32_t position);
+
+    // Read-only checks for tools: false when the current item is read-only, after showing its
+    // notice unless notice_flags says it was shown this run.
+    bool CheckMorphWritable(uint32_t& notice_flags) const;
+    bool CheckSelectionWritable(uint32_t& notice_flags) const;
+
+    // Displayed positions = base + morphs in use (see the class comment).
+    void ResolveVertices();
+    void UpdateVertices(std::span<const int32_t> changed_vertices);
+    std::span<const float> GetDisplayedPosition(int32_t vertex) const
+    {
+        return {DisplayedVertices.data() + 3 * static_cast<size_t>(vertex), 3};
+    }
+
+    // Spatial index over the displayed positions; dropped when positions change.
+    bool HasOctree() const { return Octree != nullptr; }
+    void BuildOctree();
+    void DropOctree() { Octree.reset(); }
+    const TZAVOctree* GetOctree() const { return Octree.get(); }
+
+    // Symmetry along SymmetryAxis. The tables match vertices by their base positions within
+    // 10^-precision of the bounding box diagonal.
+    void BuildMirrorTables(int32_t precision);
+    // One-sided copy towards the side `direction` names, on the given vertices (all without a list).
+    void MirrorCurrentMorph(TTarnwick_MirrorDirection direction, std::span<const int32_t> vertices);
+    void MirrorCurrentMorph(TTarnwick_MirrorDirection direction);
+    // Swaps the displacements of each vertex and its mirror vertex.
+    void ExchangeCurrentMorphSides(std::span<const int32_t> vertices);
+    void ExchangeCurrentMorphSides();
+    // Copies the weights of the current selection towards the side `direction` names.
+    void MirrorCurrentSelection(TTarnwick_MirrorDirection direction, std::span<const int32_t> vertices);
+    // The same one-sided copy on any expanded displacement array of vcount × 3 floats.
+    void MirrorDisplacements(std::span<float> displacements, TTarnwick_MirrorDirection direction,
+                             std::span<const int32_t> vertices) const;
+
+    // Tree-walk callbacks (data is the mesh).
+    static bool MorphNotInUse_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t depth, void* mesh);
+    static bool ResolveVertices_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t depth, void* mesh);
+
+    // Displayed positions, 3 floats per vertex; Vertices holds the base positions.
+    std::vector<float> DisplayedVertices;
+    // Per polygon: component-wise minimum (3 floats) then maximum (3 floats) of its fan triangles'
+    // unit normals.
+    std::vector<float> PolygonNormalBounds;
+    // Layer membership per polygon: bit i - 1 set for layer i.
+    std::vector<uint32_t> PolygonLayerFlags;
+
+    std::unique_ptr<TTarnwick_MorphTreeGroup> MorphTree;
+    std::unique_ptr<TTarnwick_SelectionTreeGroup> SelectionTree;
+    // Owned by the trees.
+    TTarnwick_MorphTreeGroup* HiddenMorphs = nullptr;
+    TTarnwick_Morph* TempMorph = nullptr;
+    TTarnwick_Morph* TempMorph2 = nullptr;
+    TTarnwick_SelectionTreeGroup* HiddenSelections = nullptr;
+    TTarnwick_Selection* TempSelection = nullptr;
+    TTarnwick_Morph* CurrentMorph = nullptr;
+    TTarnwick_Selection* CurrentSelection = nullptr;
+    TTarnwick_MorphMixer Mixer;
+
+    bool MixMorphs = false;
+    int32_t SymmetryAxis = 0;
+    TTarnwick_MirrorTables MirrorTables;
+    bool ForceColorTextureDisplay = false;
+    bool CanDrawSelection = false;
+    bool AlwaysAllSelected = false;
+    bool MapsEdited = false;
+    // Set when the current selection changes; the selection display clears it when redrawn.
+    bool SelectionDisplayStale = true;
+
+private:
+    struct TPendingMesh;
+
+    // Steps 2 to 6 of Allocate: fresh trees and hidden items for the present counts.
+    void StartSculptData();
+    void AttachHiddenGroups();
+    void ResizeOwnArrays();
+    // The group of row `position` in the tree view, or the root.
+    static TTarnwick_TreeGroup* GroupAtRow(TTarnwick_TreeGroup* tree, int32_t position);
+    // Checks the pending block whole; empty when sound, otherwise the problem.
+    std::string CheckPending(const TPendingMesh& pending) const;
+    void ApplyPending(TPendingMesh& pending);
+    bool ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key);
+
+    std::unique_ptr<TPendingMesh> Pending;
+    std::vector<int32_t> LoadedWeldMap;
+    uint8_t LoadedWelded = 0;
+    std::unique_ptr<TZAVOctree> Octree;
+    // Scratch of UpdateVertices: the update in which each polygon or vertex was last gathered.
+    std::vector<uint32_t> PolygonStamp;
+    std::vector<uint32_t> VertexStamp;
+    uint32_t UpdateStamp = 0;
+};
+
+using TTarnwick_MeshPtr = TTarnwick_Mesh*;

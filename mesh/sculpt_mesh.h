@@ -161,19 +161,30 @@ public:
 
 private:
     struct TPendingMesh;
+    // Defined beside the pending block, so that this header need not show it.
+    struct TPendingMeshDeleter
+    {
+        void operator()(TPendingMesh* pending) const;
+    };
+    using TPendingMeshPtr = std::unique_ptr<TPendingMesh, TPendingMeshDeleter>;
 
-    // Steps 2 to 6 of Allocate: fresh trees and hidden items for the present counts.
+    // Steps 2 to 5 of Allocate: fresh trees and hidden items for the present vertex count.
     void StartSculptData();
-    void AttachHiddenGroups();
-    void ResizeOwnArrays();
+    void AttachHiddenMorphs();
+    void AttachHiddenSelections();
+    TTarnwick_MirrorTables::TContext MirrorContext() const;
+    std::vector<int32_t> AllVertices() const;
+    template <typename TOperation> void WithCurrentMorphExpanded(TOperation operation);
     // The group of row `position` in the tree view, or the root.
     static TTarnwick_TreeGroup* GroupAtRow(TTarnwick_TreeGroup* tree, int32_t position);
     // Checks the pending block whole; empty when sound, otherwise the problem.
-    std::string CheckPending(const TPendingMesh& pending) const;
+    std::string CheckPending(TPendingMesh& pending) const;
     void ApplyPending(TPendingMesh& pending);
+    // Empties the mixer without deleting its morphs, which the trees own.
+    void ForgetMixedMorphs();
     bool ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key);
 
-    std::unique_ptr<TPendingMesh> Pending;
+    TPendingMeshPtr Pending;
     std::vector<int32_t> LoadedWeldMap;
     uint8_t LoadedWelded = 0;
     std::unique_ptr<TZAVOctree> Octree;

@@ -1,0 +1,185 @@
+// Mirror tables: matching the vertices of the two sides by their base positions, and copying or
+// exchanging per-vertex values through the tables.
+#include "mesh/mirror_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "mesh/poly_mesh.h"
+
+namespace {
+
+constexpr uint32_t UntouchableVertex = VertexFlag_Hidden | VertexFlag_Locked;
+constexpr float OnPlaneDistance = 1e-30f;
+
+} // namespace
+
+void TTarnwick_MirrorTables::Reset(int32_t vertex_count)
+{
+    for (std::vector<int32_t>& table : Tables) {
+        table.resize(vertex_count);
+        std::iota(table.begin(), table.end(), 0);
+    }
+}
+
+int32_t TTarnwick_MirrorTables::Mirror(int32_t vertex) const
+{
+    const int32_t to_positive = Tables[Mirror_ToPositive][vertex];
+    return to_positive != vertex ? to_positive : Tables[Mirror_ToNegative][vertex];
+}
+
+void TTarnwick_MirrorTables::Build(std::span<const float> positions, int32_t axis, int32_t precision,
+                                   std::span<uint32_t> vertex_flags)
+{
+    const int32_t vertex_count = static_cast<int32_t>(positions.size() / 3);
+    Reset(vertex_count);
+    for (uint32_t& flags : vertex_flags)
+        flags &= ~VertexFlag_MirrorPositive;
+    if (vertex_count == 0 || axis < 0 || axis > 2)
+        return;
+
+    // Tolerance relative to the size of the mesh, so that a scaled mesh matches the same way.
+    float minimum[3] = {positions[0], positions[1], positions[2]};
+    float maximum[3] = {positions[0], positions[1], positions[2]};
+    float largest_offset = 0;
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
+        for (int32_t k = 0; k < 3; k++) {
+            minimum[k] = std::min(minimum[k], positions[3 * vertex + k]);
+            maximum[k] = std::max(maximum[k], positions[3 * vertex + k]);
+        }
+        largest_offset = std::max(largest_offset, std::fabs(positions[3 * vertex + axis]));
+    }
+    const float diagonal = std::hypot(maximum[0] - minimum[0], maximum[1] - minimum[1], maximum[2] - minimum[2]);
+    const float tolerance = static_cast<float>(std::pow(10.0, -std::clamp(precision, 0, 30))) * diagonal;
+
+    // Negative-side vertices in buckets by their distance from the plane (CSR).
+    const int32_t bucket_count = vertex_count / 10 + 1;
+    auto bucket_of = [&](float offset) {
+        if (largest_offset <= 0)
+            return 0;
+        return std::clamp(static_cast<int32_t>(offset / largest_offset * bucket_count), 0, bucket_count - 1);
+    };
+    std::vector<int32_t> bucket_start(static_cast<size_t>(bucket_count) + 1, 0);
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
+        if (positions[3 * vertex + axis] < -tolerance)
+            bucket_start[bucket_of(-positions[3 * vertex + axis]) + 1]++;
+    std::partial_sum(bucket_start.begin(), bucket_start.end(), bucket_start.begin());
+    std::vector<int32_t> bucket_vertices(bucket_start.back());
+    std::vector<int32_t> fill(bucket_start.begin(), bucket_start.end() - 1);
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
+        if (positions[3 * vertex + axis] < -tolerance)
+            bucket_vertices[fill[bucket_of(-positions[3 * vertex + axis])]++] = vertex;
+
+    // Until matched, every off-plane vertex has no mirror in the table of its own side.
+    std::vector<uint8_t> matched(vertex_count, 0);
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
+        const float offset = positions[3 * vertex + axis];
+        if (offset > tolerance) {
+            Tables[Mirror_ToPositive][vertex] = -1;
+            if (vertex < static_cast<int32_t>(vertex_flags.size()))
+                vertex_flags[vertex] |= VertexFlag_MirrorPositive;
+        } else if (offset < -tolerance) {
+            Tables[Mirror_ToNegative][vertex] = -1;
+        }
+    }
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
+        const float* position = &positions[3 * vertex];
+        if (position[axis] <= tolerance)
+            continue;
+        int32_t best = -1;
+        float best_distance = tolerance;
+        const int32_t last_bucket = bucket_of(position[axis] + tolerance);
+        for (int32_t bucket = bucket_of(position[axis] - tolerance); bucket <= last_bucket; bucket++) {
+            for (int32_t slot = bucket_start[bucket]; slot < bucket_start[bucket + 1]; slot++) {
+                const int32_t candidate = bucket_vertices[slot];
+                if (matched[candidate])
+                    continue;
+                float mirrored[3] = {positions[3 * candidate], positions[3 * candidate + 1],
+                                     positions[3 * candidate + 2]};
+                mirrored[axis] = -mirrored[axis];
+                const float distance = std::hypot(mirrored[0] - position[0], mirrored[1] - position[1],
+                                                  mirrored[2] - position[2]);
+                if (distance <= best_distance) {
+                    best_distance = distance;
+                    best = candidate;
+                }
+            }
+        }
+        if (best < 0)
+            continue;
+        matched[best] = 1;
+        Tables[Mirror_ToPositive][vertex] = best;
+        Tables[Mirror_ToNegative][best] = vertex;
+    }
+}
+
+void TTarnwick_MirrorTables::CopyDisplacements(std::span<float> values, TTarnwick_MirrorDirection direction,
+                                               std::span<const int32_t> vertices, const TContext& context) const
+{
+    const std::vector<int32_t>& table = Tables[direction];
+    const int32_t axis = context.Axis;
+    for (int32_t vertex : vertices) {
+        if (vertex < 0 || vertex >= VertexCount() || (context.VertexFlags[vertex] & UntouchableVertex))
+            continue;
+        float* value = &values[3 * static_cast<size_t>(vertex)];
+        if (std::fabs(context.BasePositions[3 * static_cast<size_t>(vertex) + axis]) <= OnPlaneDistance) {
+            value[axis] = 0;
+            continue;
+        }
+        const int32_t source = table[vertex];
+        if (source < 0 || source == vertex)
+            continue;
+        const float* source_value = &values[3 * static_cast<size_t>(source)];
+        std::copy_n(source_value, 3, value);
+        value[axis] = -value[axis];
+    }
+}
+
+void TTarnwick_MirrorTables::ExchangeDisplacements(std::span<float> values, std::span<const int32_t> vertices,
+                                                   const TContext& context) const
+{
+    const int32_t axis = context.Axis;
+    // Each pair once, however many of its two vertices are listed.
+    std::vector<std::pair<int32_t, int32_t>> pairs;
+    pairs.reserve(vertices.size());
+    for (int32_t vertex : vertices) {
+        if (vertex < 0 || vertex >= VertexCount())
+            continue;
+        const int32_t mirror = Mirror(vertex);
+        if (mirror >= 0)
+            pairs.emplace_back(std::min(vertex, mirror), std::max(vertex, mirror));
+    }
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    for (auto [first, second] : pairs) {
+        const bool first_free = !(context.VertexFlags[first] & UntouchableVertex);
+        const bool second_free = !(context.VertexFlags[second] & UntouchableVertex);
+        float* first_value = &values[3 * static_cast<size_t>(first)];
+        float* second_value = &values[3 * static_cast<size_t>(second)];
+        if (first == second) {
+            if (first_free && std::fabs(context.BasePositions[3 * static_cast<size_t>(first) + axis]) <= OnPlaneDistance)
+                first_value[axis] = -first_value[axis];
+            continue;
+        }
+        // A pair with one side left alone would lose that side's shape; both stay as they are.
+        if (!first_free || !second_free)
+            continue;
+        std::swap_ranges(first_value, first_value + 3, second_value);
+        first_value[axis] = -first_value[axis];
+        second_value[axis] = -second_value[axis];
+    }
+}
+
+void TTarnwick_MirrorTables::CopyWeights(std::span<float> weights, TTarnwick_MirrorDirection direction,
+                                         std::span<const int32_t> vertices, const TContext& context) const
+{
+    const std::vector<int32_t>& table = Tables[direction];
+    for (int32_t vertex : vertices) {
+        if (vertex < 0 || vertex >= VertexCount() || (context.VertexFlags[vertex] & UntouchableVertex))
+            continue;
+        const int32_t source = table[vertex];
+        if (source >= 0 && source != vertex)
+            weights[vertex] = weights[source];
+    }
+}

@@ -1,0 +1,556 @@
+// TTarnwick_Mesh: the trees and their current and temporary items, the displayed positions with
+// their full and incremental updates, normals with their bounds, the octree and the mirror
+// operations. The text block is in sculpt_mesh_text.cpp.
+//
+// [SECTION] Construction and allocation
+// [SECTION] Current and new morphs and selections
+// [SECTION] Displayed positions
+// [SECTION] Normals
+// [SECTION] Octree and symmetry
+#include "mesh/sculpt_mesh.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <numeric>
+
+#include "core/dialogs.h"
+#include "core/report.h"
+
+namespace {
+
+constexpr float NegligibleStrength = 1e-30f;
+// Spatial index: levels, and polygons per leaf = polygon count / 8^5 (at least one).
+constexpr int32_t OctreeLevels = 5;
+constexpr int32_t OctreeLeafDivisor = 8 * 8 * 8 * 8 * 8;
+
+constexpr const char* ReadOnlyMorphNotice =
+    "The current morph is designated as read-only.\nThe read-only status can be changed in the \"Morph "
+    "Manager\".";
+constexpr const char* ReadOnlySelectionNotice =
+    "The current selection is designated as read-only.\nThe read-only status can be changed in the "
+    "\"Selection Manager\".";
+
+// The morph of the displacements at `vertices`, added to positions with factor; a compressed
+// morph is searched, since its records are sorted by vertex.
+void AddMorphAt(TTarnwick_Morph* morph, float factor, std::span<const int32_t> vertices, float* positions)
+{
+    if (morph == nullptr || std::fabs(factor) <= NegligibleStrength)
+        return;
+    if (morph->IsCompressed()) {
+        const TTarnwick_MorphDelta* deltas = morph->Deltas();
+        const TTarnwick_MorphDelta* end = deltas + morph->DeltaCount;
+        for (int32_t vertex : vertices) {
+            const TTarnwick_MorphDelta* found = std::lower_bound(
+                deltas, end, vertex, [](const TTarnwick_MorphDelta& delta, int32_t index) { return delta.Index < index; });
+            if (found == end || found->Index != vertex)
+                continue;
+            float* position = positions + 3 * static_cast<size_t>(vertex);
+            for (int32_t k = 0; k < 3; k++)
+                position[k] += factor * found->Value[k];
+        }
+        return;
+    }
+    const float* values = morph->vertices();
+    for (int32_t vertex : vertices) {
+        if (vertex >= morph->vcount)
+            continue;
+        float* position = positions + 3 * static_cast<size_t>(vertex);
+        const float* value = values + 3 * static_cast<size_t>(vertex);
+        for (int32_t k = 0; k < 3; k++)
+            position[k] += factor * value[k];
+    }
+}
+
+// Calls visit(morph) for every morph of the tree, hidden groups included.
+template <typename TVisit> void ForEachMorph(TTarnwick_TreeGroup* tree, TVisit visit)
+{
+    auto callback = [](TTarnwick_TreeGroup* group, int32_t, void* data) {
+        for (TTarnwick_Thingy* item : group->List)
+            if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item))
+                (*static_cast<TVisit*>(data))(morph);
+        return true;
+    };
+    TTarnwick_TreeGroup::Walk(tree, 0, callback, &visit, false);
+}
+
+void CrossProduct(const float* a, const float* b, const float* c, float out[3])
+{
+    // (c - b) x (a - b), as the base mesh forms it.
+    const float u[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
+    const float w[3] = {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+    out[0] = u[1] * w[2] - u[2] * w[1];
+    out[1] = u[2] * w[0] - u[0] * w[2];
+    out[2] = u[0] * w[1] - u[1] * w[0];
+}
+
+} // namespace
+
+// [SECTION] Construction and allocation
+
+TTarnwick_Mesh::TTarnwick_Mesh()
+{
+    Mixer.Mesh = this;
+    StartSculptData();
+}
+
+TTarnwick_Mesh::~TTarnwick_Mesh() = default;
+
+void TTarnwick_Mesh::Allocate(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
+                              int32_t polygon_count)
+{
+    TZAVPolyMesh::Allocate(vertex_count, tex_vertex_count, normal_count, polygon_count);
+    DisplayedVertices.assign(3 * static_cast<size_t>(vertex_count), 0.0f);
+    PolygonLayerFlags.assign(polygon_count, 0);
+    PolygonNormalBounds.assign(6 * static_cast<size_t>(polygon_count), 0.0f);
+    MirrorTables.Reset(vertex_count);
+    LoadedWeldMap.clear();
+    DropOctree();
+    StartSculptData();
+}
+
+void TTarnwick_Mesh::AdoptContents(TZAVPolyMesh& source)
+{
+    TZAVPolyMesh::AdoptContents(source);
+    DisplayedVertices = Vertices;
+    PolygonLayerFlags.assign(PolygonCount, 0);
+    PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
+    MirrorTables.Reset(VertexCount);
+    LoadedWeldMap.clear();
+    DropOctree();
+    StartSculptData();
+}
+
+void TTarnwick_Mesh::StartSculptData()
+{
+    CurrentMorph = nullptr;
+    CurrentSelection = nullptr;
+    ForgetMixedMorphs();
+    MorphTree = std::make_unique<TTarnwick_MorphTreeGroup>();
+    MorphTree->SetNameLiteral("Morph Targets");
+    MorphTree->Label = "morphs";
+    SelectionTree = std::make_unique<TTarnwick_SelectionTreeGroup>();
+    SelectionTree->SetNameLiteral("Selections");
+    SelectionTree->Label = "selections";
+    AttachHiddenMorphs();
+    AttachHiddenSelections();
+
+    TTarnwick_Morph* morph = NewMorph(-1);
+    morph->SetNameLiteral("Default Morph");
+    SetCurrentMorph(morph);
+    TTarnwick_Selection* selection = NewSelection(-1);
+    selection->SetNameLiteral("Default Selection");
+    SetCurrentSelection(selection, true);
+}
+
+void TTarnwick_Mesh::ForgetMixedMorphs()
+{
+    while (Mixer.List.Count() > 0)
+        Mixer.List.RemoveAt(Mixer.List.Count() - 1);
+}
+
+void TTarnwick_Mesh::AttachHiddenMorphs()
+{
+    MorphTree->Owner = static_cast<uint32_t>(ID);
+    HiddenMorphs = new TTarnwick_MorphTreeGroup();
+    HiddenMorphs->SetNameLiteral("Hidden Morphs");
+    HiddenMorphs->Hidden = true;
+    MorphTree->AddChild(HiddenMorphs);
+    TempMorph = new TTarnwick_Morph(VertexCount);
+    TempMorph->SetNameLiteral("Temp Morph");
+    TempMorph->Locked = true;
+    TempMorph2 = new TTarnwick_Morph(VertexCount);
+    TempMorph2->SetNameLiteral("Temp Morph 2");
+    TempMorph2->Locked = true;
+    HiddenMorphs->List.Add(TempMorph);
+    HiddenMorphs->List.Add(TempMorph2);
+}
+
+void TTarnwick_Mesh::AttachHiddenSelections()
+{
+    SelectionTree->Owner = static_cast<uint32_t>(ID);
+    HiddenSelections = new TTarnwick_SelectionTreeGroup();
+    HiddenSelections->SetNameLiteral("Hidden Selections");
+    HiddenSelections->Hidden = true;
+    SelectionTree->AddChild(HiddenSelections);
+    TempSelection = new TTarnwick_Selection(VertexCount);
+    TempSelection->SetNameLiteral("Temp Selection");
+    TempSelection->Locked = true;
+    HiddenSelections->List.Add(TempSelection);
+}
+
+TZAVMaterial* TTarnwick_Mesh::CreateMaterial() const
+{
+    auto* material = new TTarnwick_Material;
+    material->AddDefaultChannels();
+    return material;
+}
+
+TZAVGroup2* TTarnwick_Mesh::CreateGroup2() const
+{
+    return new TTarnwick_Group;
+}
+
+void TTarnwick_Mesh::Prepare()
+{
+    if (PolygonLayerFlags.size() != static_cast<size_t>(PolygonCount))
+        PolygonLayerFlags.assign(PolygonCount, 0);
+    PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
+    if (MirrorTables.VertexCount() != VertexCount)
+        MirrorTables.Reset(VertexCount);
+    // Left over from a stroke they would limit the fresh normals to a few polygons.
+    DirtyPolygons.clear();
+    DirtyVertices.clear();
+    ResolveVertices();
+    TZAVPolyMesh::Prepare();
+}
+
+// [SECTION] Current and new morphs and selections
+
+void TTarnwick_Mesh::SetCurrentMorph(TTarnwick_Morph* morph)
+{
+    if (morph == CurrentMorph && morph != nullptr) {
+        morph->BecomeCurrent();
+        return;
+    }
+    if (CurrentMorph != nullptr) {
+        uint32_t release = TTarnwick_Release_None;
+        if (morph != nullptr)
+            release = TTarnwick_Release_Compress | (MixMorphs ? TTarnwick_Release_None : TTarnwick_Release_PageOut);
+        CurrentMorph->StopBeingCurrent(release);
+    }
+    CurrentMorph = morph;
+    if (morph != nullptr)
+        morph->BecomeCurrent();
+}
+
+void TTarnwick_Mesh::SetCurrentSelection(TTarnwick_Selection* selection, bool compress_old)
+{
+    if (selection == CurrentSelection && selection != nullptr) {
+        selection->BecomeCurrent();
+        return;
+    }
+    if (CurrentSelection != nullptr) {
+        uint32_t release = TTarnwick_Release_None;
+        if (selection != nullptr)
+            release = (compress_old ? TTarnwick_Release_Compress : TTarnwick_Release_None) | TTarnwick_Release_PageOut;
+        CurrentSelection->StopBeingCurrent(release);
+    }
+    CurrentSelection = selection;
+    if (selection != nullptr)
+        selection->BecomeCurrent();
+    SelectionDisplayStale = true;
+}
+
+TTarnwick_TreeGroup* TTarnwick_Mesh::GroupAtRow(TTarnwick_TreeGroup* tree, int32_t position)
+{
+    if (position < 0)
+        return tree;
+    std::vector<TTarnwick_TreeRow> rows;
+    TTarnwick_TreeGroup::FlattenTree(tree, rows);
+    if (position >= static_cast<int32_t>(rows.size()))
+        return tree;
+    return rows[position].Group;
+}
+
+TTarnwick_Morph* TTarnwick_Mesh::NewMorph(int32_t position)
+{
+    auto* morph = new TTarnwick_Morph(VertexCount);
+    GroupAtRow(MorphTree.get(), position)->List.Add(morph);
+    return morph;
+}
+
+TTarnwick_Selection* TTarnwick_Mesh::NewSelection(int32_t position)
+{
+    auto* selection = new TTarnwick_Selection(VertexCount);
+    GroupAtRow(SelectionTree.get(), position)->List.Add(selection);
+    return selection;
+}
+
+TTarnwick_Morph* TTarnwick_Mesh::BakeToNewMorph(int32_t position)
+{
+    TTarnwick_Morph* morph = NewMorph(position);
+    morph->SetNameLiteral(BakedMorphDefaultName);
+    morph->Strength = 0.0f;
+    if (DisplayedVertices.size() == Vertices.size() && VertexCount > 0) {
+        float* values = morph->vertices();
+        for (size_t i = 0; i < Vertices.size(); i++)
+            values[i] = DisplayedVertices[i] - Vertices[i];
+    }
+    SetCurrentMorph(morph);
+    return morph;
+}
+
+bool TTarnwick_Mesh::CheckMorphWritable(uint32_t& notice_flags) const
+{
+    if (CurrentMorph == nullptr || !CurrentMorph->ReadOnly)
+        return true;
+    if (!(notice_flags & Notice_ReadOnlyMorphShown)) {
+        notice_flags |= Notice_ReadOnlyMorphShown;
+        ShowMessage(GlobalDialogHost, "%s", ReadOnlyMorphNotice);
+    }
+    return false;
+}
+
+bool TTarnwick_Mesh::CheckSelectionWritable(uint32_t& notice_flags) const
+{
+    if (CurrentSelection == nullptr || !CurrentSelection->ReadOnly)
+        return true;
+    if (!(notice_flags & Notice_ReadOnlySelectionShown)) {
+        notice_flags |= Notice_ReadOnlySelectionShown;
+        ShowMessage(GlobalDialogHost, "%s", ReadOnlySelectionNotice);
+    }
+    return false;
+}
+
+// [SECTION] Displayed positions
+
+bool TTarnwick_Mesh::MorphNotInUse_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t, void* data)
+{
+    auto* mesh = static_cast<TTarnwick_Mesh*>(data);
+    for (TTarnwick_Thingy* item : group->List) {
+        auto* morph = dynamic_cast<TTarnwick_Morph*>(item);
+        if (morph != nullptr && morph != mesh->TempMorph2 && morph != mesh->CurrentMorph)
+            morph->PageOut();
+    }
+    return true;
+}
+
+bool TTarnwick_Mesh::ResolveVertices_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t, void* data)
+{
+    auto* mesh = static_cast<TTarnwick_Mesh*>(data);
+    for (TTarnwick_Thingy* item : group->List) {
+        auto* morph = dynamic_cast<TTarnwick_Morph*>(item);
+        if (morph == nullptr || morph == mesh->TempMorph2)
+            continue;
+        if (std::fabs(morph->Strength) < NegligibleStrength && morph != mesh->CurrentMorph) {
+            morph->PageOut();
+            continue;
+        }
+        morph->PageIn();
+        morph->AddToVertices(mesh->DisplayedVertices, morph->Strength);
+    }
+    return true;
+}
+
+void TTarnwick_Mesh::ResolveVertices()
+{
+    DisplayedVertices = Vertices;
+    DropOctree();
+    if (MixMorphs) {
+        TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this, false);
+        return;
+    }
+    TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, MorphNotInUse_OnVisitMorph, this, false);
+    if (CurrentMorph != nullptr)
+        CurrentMorph->AddToVertices(DisplayedVertices, 1.0f);
+    if (TempMorph != nullptr)
+        TempMorph->AddToVertices(DisplayedVertices, 1.0f);
+}
+
+void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
+{
+    if (DisplayedVertices.size() != Vertices.size()) {
+        ResolveVertices();
+        ComputeNormals(false);
+        return;
+    }
+    for (int32_t vertex : changed_vertices)
+        if (vertex < 0 || vertex >= VertexCount)
+            ReportError("Vertex %d of %d in TTarnwick_Mesh::UpdateVertices()", vertex, VertexCount);
+    DropOctree();
+
+    // Positions of the changed vertices from scratch: base, then the morphs in use.
+    float* positions = DisplayedVertices.data();
+    for (int32_t vertex : changed_vertices)
+        std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3, positions + 3 * static_cast<size_t>(vertex));
+    if (MixMorphs) {
+        ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
+            if (morph == TempMorph2)
+                return;
+            if (std::fabs(morph->Strength) < NegligibleStrength && morph != CurrentMorph)
+                return;
+            AddMorphAt(morph, morph->Strength, changed_vertices, positions);
+        });
+    } else {
+        AddMorphAt(CurrentMorph, 1.0f, changed_vertices, positions);
+        AddMorphAt(TempMorph, 1.0f, changed_vertices, positions);
+    }
+
+    if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
+        Normals.size() != 3 * static_cast<size_t>(VertexCount)) {
+        ComputeNormals(false);
+        return;
+    }
+    // A stamp per polygon and vertex says whether this update gathered it already.
+    if (PolygonStamp.size() != static_cast<size_t>(PolygonCount) ||
+        VertexStamp.size() != static_cast<size_t>(VertexCount) || ++UpdateStamp == 0) {
+        PolygonStamp.assign(PolygonCount, 0);
+        VertexStamp.assign(VertexCount, 0);
+        UpdateStamp = 1;
+    }
+    const uint32_t stamp = UpdateStamp;
+
+    // The polygons around the changed vertices, then the vertices of those polygons.
+    DirtyPolygons.clear();
+    DirtyVertices.clear();
+    for (int32_t vertex : changed_vertices) {
+        for (int32_t polygon : GetVertexPolygons(vertex)) {
+            if (PolygonStamp[polygon] == stamp)
+                continue;
+            PolygonStamp[polygon] = stamp;
+            DirtyPolygons.push_back(polygon);
+        }
+    }
+    for (int32_t polygon : DirtyPolygons) {
+        ComputePolygonNormal(polygon);
+        for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++) {
+            const int32_t vertex = WeldedVertex(CornerVertex[corner]);
+            if (VertexStamp[vertex] == stamp)
+                continue;
+            VertexStamp[vertex] = stamp;
+            DirtyVertices.push_back(vertex);
+        }
+    }
+    for (int32_t vertex : DirtyVertices)
+        ComputeVertexNormal(vertex);
+}
+
+void TTarnwick_Mesh::GetVertex(int32_t vertex, float out_position[3]) const
+{
+    std::copy_n(&DisplayedVertices[3 * static_cast<size_t>(vertex)], 3, out_position);
+}
+
+// [SECTION] Normals
+
+void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
+{
+    if (PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount))
+        PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
+    assert(DisplayedVertices.size() == 3 * static_cast<size_t>(VertexCount));
+    const int32_t start = PolygonStart[polygon];
+    const int32_t count = PolygonStart[polygon + 1] - start;
+    float normal[3] = {0, 0, 0};
+    float area = 0;
+    float* bounds = &PolygonNormalBounds[6 * static_cast<size_t>(polygon)];
+    std::fill_n(bounds, 6, 0.0f);
+    auto position = [&](int32_t corner) {
+        return &DisplayedVertices[3 * static_cast<size_t>(WeldedVertex(CornerVertex[start + corner]))];
+    };
+    for (int32_t k = 0; k + 2 < count; k++) {
+        float cross[3];
+        CrossProduct(position(0), position(k + 1), position(k + 2), cross);
+        const float length = FastSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+        area += 0.5f * length;
+        float unit[3] = {cross[0], cross[1], cross[2]};
+        if (length > 1e-30f)
+            for (float& component : unit)
+                component /= length;
+        for (int32_t axis = 0; axis < 3; axis++) {
+            normal[axis] += cross[axis];
+            bounds[axis] = k == 0 ? unit[axis] : std::min(bounds[axis], unit[axis]);
+            bounds[3 + axis] = k == 0 ? unit[axis] : std::max(bounds[3 + axis], unit[axis]);
+        }
+    }
+    const float length = FastSquareRoot(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+    if (length > 0)
+        for (float& component : normal)
+            component /= length;
+    std::copy_n(normal, 3, &PolygonNormals[3 * static_cast<size_t>(polygon)]);
+    PolygonAreas[polygon] = area;
+}
+
+void TTarnwick_Mesh::ComputeNormals(bool only_dirty)
+{
+    if (DisplayedVertices.size() != Vertices.size())
+        DisplayedVertices = Vertices;
+    ComputePolygonNormals(only_dirty);
+    ComputeVertexNormals(only_dirty);
+}
+
+// [SECTION] Octree and symmetry
+
+void TTarnwick_Mesh::BuildOctree()
+{
+    auto octree = std::make_unique<TZAVOctree>();
+    TZAVOctree::TBuildInput input;
+    input.Mesh = this;
+    input.Positions = DisplayedVertices;
+    input.NormalBounds = PolygonNormalBounds;
+    input.Levels = OctreeLevels;
+    input.PolygonsPerLeaf = std::max(1, PolygonCount / OctreeLeafDivisor);
+    octree->Build(input);
+    Octree = std::move(octree);
+}
+
+void TTarnwick_Mesh::BuildMirrorTables(int32_t precision)
+{
+    MirrorTables.Build(Vertices, SymmetryAxis, precision, VertexFlags);
+}
+
+TTarnwick_MirrorTables::TContext TTarnwick_Mesh::MirrorContext() const
+{
+    TTarnwick_MirrorTables::TContext context;
+    context.BasePositions = Vertices;
+    context.VertexFlags = VertexFlags;
+    context.Axis = SymmetryAxis;
+    return context;
+}
+
+std::vector<int32_t> TTarnwick_Mesh::AllVertices() const
+{
+    std::vector<int32_t> vertices(VertexCount);
+    std::iota(vertices.begin(), vertices.end(), 0);
+    return vertices;
+}
+
+void TTarnwick_Mesh::MirrorDisplacements(std::span<float> displacements, TTarnwick_MirrorDirection direction,
+                                         std::span<const int32_t> vertices) const
+{
+    MirrorTables.CopyDisplacements(displacements, direction, vertices, MirrorContext());
+}
+
+// The morph is worked on expanded and keeps its form.
+template <typename TOperation> void TTarnwick_Mesh::WithCurrentMorphExpanded(TOperation operation)
+{
+    if (CurrentMorph == nullptr || CurrentMorph->vcount != VertexCount || VertexCount == 0)
+        return;
+    const bool was_compressed = CurrentMorph->IsCompressed();
+    CurrentMorph->Expand();
+    operation(std::span<float>(CurrentMorph->vertices(), 3 * static_cast<size_t>(VertexCount)));
+    if (was_compressed)
+        CurrentMorph->Compress();
+}
+
+void TTarnwick_Mesh::MirrorCurrentMorph(TTarnwick_MirrorDirection direction, std::span<const int32_t> vertices)
+{
+    WithCurrentMorphExpanded([&](std::span<float> values) { MirrorDisplacements(values, direction, vertices); });
+}
+
+void TTarnwick_Mesh::MirrorCurrentMorph(TTarnwick_MirrorDirection direction)
+{
+    MirrorCurrentMorph(direction, AllVertices());
+}
+
+void TTarnwick_Mesh::ExchangeCurrentMorphSides(std::span<const int32_t> vertices)
+{
+    WithCurrentMorphExpanded(
+        [&](std::span<float> values) { MirrorTables.ExchangeDisplacements(values, vertices, MirrorContext()); });
+}
+
+void TTarnwick_Mesh::ExchangeCurrentMorphSides()
+{
+    ExchangeCurrentMorphSides(AllVertices());
+}
+
+void TTarnwick_Mesh::MirrorCurrentSelection(TTarnwick_MirrorDirection direction, std::span<const int32_t> vertices)
+{
+    if (CurrentSelection == nullptr || CurrentSelection->vcount != VertexCount || VertexCount == 0)
+        return;
+    const bool was_compressed = CurrentSelection->IsCompressed();
+    CurrentSelection->Expand();
+    MirrorTables.CopyWeights(std::span<float>(CurrentSelection->vselect(), VertexCount), direction, vertices,
+                             MirrorContext());
+    if (was_compressed)
+        CurrentSelection->Compress();
+}

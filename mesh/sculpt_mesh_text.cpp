@@ -1,0 +1,569 @@
+// The "mesh" text block of TTarnwick_Mesh. Writing follows the block's fixed order; reading
+// gathers the whole block into a pending copy, checks every count, size and index in it, and only
+// then replaces the mesh's data, so that a damaged block leaves the mesh as it was.
+//
+// Material maps ("map" blocks) are not read or written yet: they are skipped as unclaimed blocks.
+//
+// [SECTION] Pending block
+// [SECTION] Writing
+// [SECTION] Reading
+// [SECTION] Checking and applying
+#include <cinttypes>
+#include <cstring>
+#include <optional>
+
+#include "core/binary_chunk.h"
+#include "core/report.h"
+#include "core/status.h"
+#include "core/text_block.h"
+#include "mesh/sculpt_mesh.h"
+
+// [SECTION] Pending block
+
+namespace {
+
+// "polygons": Material, Group, Count as 2 bytes each; "polygons_b" (older): 4 bytes each. Both
+// follow with Vertex and TexVertex (4 bytes each) per corner.
+constexpr int32_t PolygonHeaderSize = 6;
+constexpr int32_t OldPolygonHeaderSize = 12;
+constexpr int32_t CornerSize = 8;
+// Every byte size derived from a count stays within 32 bits.
+constexpr int64_t MaxElementCount = INT32_MAX / 16;
+
+struct TDataBlock
+{
+    std::vector<uint8_t> Bytes;
+    int32_t Line = 0;
+};
+
+} // namespace
+
+struct TTarnwick_Mesh::TPendingMesh
+{
+    int32_t VertexCount = 0;
+    int32_t TexVertexCount = 0;
+    int32_t PolygonCount = 0;
+    int32_t MaterialCount = -1;
+    int32_t SymmetryAxis = 0;
+    bool VertexCountGiven = false;
+    bool MixMorphs = false;
+    bool ForceColorTextureDisplay = false;
+    bool CanDrawSelection = false;
+    bool AlwaysAllSelected = false;
+    uint8_t Welded = 0;
+
+    std::optional<TDataBlock> Vertices;
+    std::optional<TDataBlock> TexVertices;
+    std::optional<TDataBlock> Polygons;
+    bool OldPolygonLayout = false;
+    std::optional<TDataBlock> WeldMap;
+    std::optional<TDataBlock> VertexFlags;
+    std::optional<TDataBlock> PolygonFlags;
+    std::optional<TDataBlock> LayerFlags;
+
+    std::vector<std::unique_ptr<TZAVMaterial>> Materials;
+    std::vector<std::unique_ptr<TZAVGroup2>> Groups;
+    std::unique_ptr<TTarnwick_MorphTreeGroup> MorphTree;
+    std::unique_ptr<TTarnwick_SelectionTreeGroup> SelectionTree;
+
+    // Filled by the check from Polygons.
+    std::vector<int32_t> PolygonStart;
+    std::vector<int16_t> PolygonMaterial;
+    std::vector<int16_t> PolygonGroup;
+    std::vector<int32_t> CornerVertex;
+    std::vector<int32_t> CornerTexVertex;
+    bool KeepWeldMap = false;
+};
+
+void TTarnwick_Mesh::TPendingMeshDeleter::operator()(TPendingMesh* pending) const
+{
+    delete pending;
+}
+
+// [SECTION] Writing
+
+namespace {
+
+template <typename T> std::span<const uint8_t> BytesOf(const std::vector<T>& values)
+{
+    return {reinterpret_cast<const uint8_t*>(values.data()), values.size() * sizeof(T)};
+}
+
+void PutInt16(uint8_t* out, int32_t value)
+{
+    out[0] = static_cast<uint8_t>(value & 0xFF);
+    out[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+int32_t GetInt16(const uint8_t* bytes)
+{
+    return static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)));
+}
+
+bool WriteItem(FILE* file, TZAVThingy* element)
+{
+    auto* item = dynamic_cast<TTarnwick_Thingy*>(element);
+    if (item == nullptr)
+        ReportError("A material or polygon group without persistence in TTarnwick_Mesh::SaveToStream_Text()");
+    return item->SaveToStream_Text(file);
+}
+
+} // namespace
+
+bool TTarnwick_Mesh::SaveToStream_Text(FILE* file)
+{
+    TStartTextFileBlock block(file, "mesh", std::string_view());
+    bool written = block.Good();
+    auto flag_when_set = [&](const char* key, bool value) {
+        written = written && (!value || WriteTextFlag(file, key, value));
+    };
+    flag_when_set("ForceColorTextureDisplay", ForceColorTextureDisplay);
+    flag_when_set("CanDrawSelection", CanDrawSelection);
+    flag_when_set("AlwaysAllSelected", AlwaysAllSelected);
+    written = written && WriteTextFlag(file, "MixMorphs", MixMorphs) && WriteTextInt(file, "vcount", VertexCount) &&
+              WriteTextInt(file, "vtcount", TexVertexCount) && WriteTextInt(file, "pcount", PolygonCount) &&
+              WriteTextInt(file, "SymmetryAxis", SymmetryAxis) && WriteTextInt(file, "mcount", Materials.Count()) &&
+              WriteTextFlag(file, "MapsEdited", MapsEdited) && WriteTextInt(file, "Welded", Welded);
+
+    if (Welded && WeldMap.size() == static_cast<size_t>(VertexCount))
+        written = written && WriteBinaryBlock(file, BytesOf(WeldMap), "weldmap");
+    written = written && WriteBinaryBlock(file, BytesOf(Vertices), "vertices") &&
+              WriteBinaryBlock(file, BytesOf(TexVertices), "tvertices");
+
+    std::vector<uint8_t> polygons(PolygonHeaderSize * static_cast<size_t>(PolygonCount) +
+                                  CornerSize * static_cast<size_t>(GetCornerTotal()));
+    uint8_t* out = polygons.data();
+    for (int32_t polygon = 0; polygon < PolygonCount; polygon++) {
+        PutInt16(out, PolygonMaterial[polygon]);
+        PutInt16(out + 2, PolygonGroup[polygon]);
+        PutInt16(out + 4, GetPolygonCornerCount(polygon));
+        out += PolygonHeaderSize;
+        for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++) {
+            EncodeInt32LE(out, CornerVertex[corner]);
+            EncodeInt32LE(out + 4, CornerTexVertex[corner]);
+            out += CornerSize;
+        }
+    }
+    written = written && WriteBinaryBlock(file, polygons, "polygons");
+
+    for (TZAVMaterial* material : Materials)
+        written = written && WriteItem(file, material);
+    for (TZAVGroup2* group : Groups2)
+        written = written && WriteItem(file, group);
+    written = written && WriteBinaryBlock(file, BytesOf(VertexFlags), "vflags") &&
+              WriteBinaryBlock(file, BytesOf(PolygonFlags), "pflags") &&
+              WriteBinaryBlock(file, BytesOf(PolygonLayerFlags), "PolygonLayerFlags");
+    // Material maps write their "map" blocks here once the mesh keeps them.
+    written = written && MorphTree->SaveToStream_Text(file) && SelectionTree->SaveToStream_Text(file);
+    return block.Close() && written;
+}
+
+// [SECTION] Reading
+
+bool TTarnwick_Mesh::LoadFromStream_Text(TZAVTextReader& reader)
+{
+    Pending.reset(new TPendingMesh);
+    const bool read = TTarnwick_Thingy::LoadFromStream_Text(reader);
+    TPendingMeshPtr pending = std::move(Pending);
+    if (!read || reader.Failed())
+        return false;
+    std::string problem = CheckPending(*pending);
+    if (!problem.empty()) {
+        reader.Fail("The mesh cannot be read: %s", problem.c_str());
+        return false;
+    }
+    if (pending->WeldMap && !pending->KeepWeldMap)
+        AddWarning("The weld map of the mesh in \"%s\" (line %d) does not fit its %d vertices and was dropped",
+                   reader.FileName().c_str(), pending->WeldMap->Line, pending->VertexCount);
+    ApplyPending(*pending);
+    return true;
+}
+
+bool TTarnwick_Mesh::ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key)
+{
+    TPendingMesh& pending = *Pending;
+    std::optional<TDataBlock>* target = nullptr;
+    if (KeyIs(key, "vertices")) {
+        if (!pending.VertexCountGiven) {
+            reader.Fail("a \"vertices\" block before \"vcount\"");
+            return true;
+        }
+        target = &pending.Vertices;
+    } else if (KeyIs(key, "tvertices")) {
+        target = &pending.TexVertices;
+    } else if (KeyIs(key, "polygons") || KeyIs(key, "polygons_b")) {
+        target = &pending.Polygons;
+        pending.OldPolygonLayout = KeyIs(key, "polygons_b");
+    } else if (KeyIs(key, "weldmap")) {
+        target = &pending.WeldMap;
+    } else if (KeyIs(key, "vflags")) {
+        target = &pending.VertexFlags;
+    } else if (KeyIs(key, "pflags")) {
+        target = &pending.PolygonFlags;
+    } else if (KeyIs(key, "PolygonLayerFlags")) {
+        target = &pending.LayerFlags;
+    } else {
+        return false;
+    }
+    TDataBlock block;
+    block.Line = reader.LineNumber();
+    if (ReadBinaryBlock(reader, block.Bytes))
+        *target = std::move(block);
+    return true;
+}
+
+bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
+                                                         std::string_view value)
+{
+    if (Pending == nullptr)
+        return false;
+    TPendingMesh& pending = *Pending;
+    auto integer_key = [&](const char* name, int32_t& out_value) {
+        if (!KeyIs(key, name))
+            return false;
+        out_value = TextValueInt(value);
+        return true;
+    };
+    auto flag_key = [&](const char* name, bool& out_value) {
+        if (!KeyIs(key, name))
+            return false;
+        out_value = TextValueInt(value) != 0;
+        return true;
+    };
+    if (integer_key("vcount", pending.VertexCount)) {
+        pending.VertexCountGiven = true;
+        return true;
+    }
+    if (integer_key("vtcount", pending.TexVertexCount) || integer_key("pcount", pending.PolygonCount) ||
+        integer_key("mcount", pending.MaterialCount) || integer_key("SymmetryAxis", pending.SymmetryAxis) ||
+        flag_key("MixMorphs", pending.MixMorphs) || flag_key("CanDrawSelection", pending.CanDrawSelection) ||
+        flag_key("ForceColorTextureDisplay", pending.ForceColorTextureDisplay) ||
+        flag_key("AlwaysAllSelected", pending.AlwaysAllSelected))
+        return true;
+    if (KeyIs(key, "Welded")) {
+        pending.Welded = TextValueInt(value) != 0;
+        return true;
+    }
+    if (KeyIs(key, "morphs")) {
+        auto tree = std::make_unique<TTarnwick_MorphTreeGroup>();
+        if (tree->LoadFromStream_Text(reader))
+            pending.MorphTree = std::move(tree);
+        return true;
+    }
+    if (KeyIs(key, "selections")) {
+        auto tree = std::make_unique<TTarnwick_SelectionTreeGroup>();
+        if (tree->LoadFromStream_Text(reader))
+            pending.SelectionTree = std::move(tree);
+        return true;
+    }
+    if (KeyIs(key, "material")) {
+        std::unique_ptr<TZAVMaterial> material(CreateMaterial());
+        material->SetNameLiteral(value);
+        if (dynamic_cast<TTarnwick_Thingy&>(*material).LoadFromStream_Text(reader))
+            pending.Materials.push_back(std::move(material));
+        return true;
+    }
+    if (KeyIs(key, "polygroup")) {
+        std::unique_ptr<TZAVGroup2> group(CreateGroup2());
+        group->SetNameLiteral(value);
+        if (dynamic_cast<TTarnwick_Thingy&>(*group).LoadFromStream_Text(reader))
+            pending.Groups.push_back(std::move(group));
+        return true;
+    }
+    return ReadPendingDataBlock(reader, key);
+}
+
+// [SECTION] Checking and applying
+
+namespace {
+
+// Empty when the block holds count elements of element_size bytes.
+std::string CheckBlockSize(const char* name, const TDataBlock& block, int32_t count, const char* count_name,
+                           int32_t element_size)
+{
+    const int64_t expected = int64_t(count) * element_size;
+    if (int64_t(block.Bytes.size()) == expected)
+        return {};
+    return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes where \"%s\" %d needs %" PRId64, name,
+                             block.Line, block.Bytes.size(), count_name, count, expected);
+}
+
+std::string CheckCount(const char* name, int32_t count)
+{
+    if (count < 0)
+        return FormatReportTextf("\"%s\" is negative (%d)", name, count);
+    if (count > MaxElementCount)
+        return FormatReportTextf("\"%s\" is too large (%d)", name, count);
+    return {};
+}
+
+// Decodes the polygons of either layout, checking each field against the block and the counts.
+std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t vertex_count,
+                           int32_t tex_vertex_count, int32_t polygon_count, std::vector<int32_t>& out_start,
+                           std::vector<int16_t>& out_material, std::vector<int16_t>& out_group,
+                           std::vector<int32_t>& out_vertex, std::vector<int32_t>& out_tex_vertex)
+{
+    const char* name = old_layout ? "polygons_b" : "polygons";
+    const int32_t header_size = old_layout ? OldPolygonHeaderSize : PolygonHeaderSize;
+    const uint8_t* bytes = block.Bytes.data();
+    const size_t size = block.Bytes.size();
+    auto fail = [&](int32_t polygon, const char* what) {
+        return FormatReportTextf("polygon %d of the \"%s\" block (line %d): %s", polygon, name, block.Line, what);
+    };
+    // Every polygon needs at least its header, so a count beyond that allocates nothing.
+    if (int64_t(polygon_count) * header_size > int64_t(size))
+        return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes, too few for \"pcount\" %d", name,
+                                 block.Line, size, polygon_count);
+    out_start.assign(static_cast<size_t>(polygon_count) + 1, 0);
+    out_material.resize(polygon_count);
+    out_group.resize(polygon_count);
+    out_vertex.clear();
+    out_tex_vertex.clear();
+    size_t offset = 0;
+    for (int32_t polygon = 0; polygon < polygon_count; polygon++) {
+        if (size - offset < size_t(header_size))
+            return fail(polygon, "the block ends inside its header");
+        int32_t material = 0;
+        int32_t group = 0;
+        int32_t count = 0;
+        if (old_layout) {
+            material = DecodeInt32LE(bytes + offset);
+            group = DecodeInt32LE(bytes + offset + 4);
+            count = DecodeInt32LE(bytes + offset + 8);
+        } else {
+            material = GetInt16(bytes + offset);
+            group = GetInt16(bytes + offset + 2);
+            count = GetInt16(bytes + offset + 4);
+        }
+        offset += header_size;
+        if (material < -1 || material > INT16_MAX || group < -1 || group > INT16_MAX)
+            return fail(polygon, "material or group index out of range");
+        if (count < 0 || int64_t(count) * CornerSize > int64_t(size - offset))
+            return fail(polygon, "its corner count runs past the end of the block");
+        for (int32_t corner = 0; corner < count; corner++, offset += CornerSize) {
+            const int32_t vertex = DecodeInt32LE(bytes + offset);
+            const int32_t tex_vertex = DecodeInt32LE(bytes + offset + 4);
+            if (vertex < 0 || vertex >= vertex_count)
+                return fail(polygon, FormatReportTextf("a corner names vertex %d of %d", vertex, vertex_count).c_str());
+            if (tex_vertex < -1 || tex_vertex >= tex_vertex_count)
+                return fail(polygon, FormatReportTextf("a corner names texture vertex %d of %d", tex_vertex,
+                                                       tex_vertex_count)
+                                         .c_str());
+            out_vertex.push_back(vertex);
+            out_tex_vertex.push_back(tex_vertex);
+        }
+        out_material[polygon] = static_cast<int16_t>(material);
+        out_group[polygon] = static_cast<int16_t>(group);
+        out_start[polygon + 1] = static_cast<int32_t>(out_vertex.size());
+    }
+    if (offset != size)
+        return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes after its %d polygons", name,
+                                 block.Line, size - offset, polygon_count);
+    return {};
+}
+
+// Empty when every item of the tree covers vertex_count vertices.
+template <typename TItem> std::string CheckTreeItems(TTarnwick_TreeGroup* tree, int32_t vertex_count)
+{
+    struct TCheck
+    {
+        int32_t VertexCount;
+        std::string Problem;
+    } check{vertex_count, {}};
+    auto visit = [](TTarnwick_TreeGroup* group, int32_t, void* data) {
+        auto* state = static_cast<TCheck*>(data);
+        for (TTarnwick_Thingy* item : group->List) {
+            auto* values = dynamic_cast<TItem*>(item);
+            if (values != nullptr && values->vcount != state->VertexCount) {
+                state->Problem = FormatReportTextf("the %s \"%s\" has %d vertices where the mesh has %d",
+                                                   TItem::ItemTraits.BlockKeyword, values->GetName(),
+                                                   values->vcount, state->VertexCount);
+                return false;
+            }
+        }
+        return true;
+    };
+    TTarnwick_TreeGroup::Walk(tree, 0, visit, &check, false);
+    return check.Problem;
+}
+
+template <typename T> void CopyBlock(const std::optional<TDataBlock>& block, std::vector<T>& out_values)
+{
+    if (block && !block->Bytes.empty())
+        std::memcpy(out_values.data(), block->Bytes.data(), block->Bytes.size());
+}
+
+// The item flagged Current, the others' flags cleared; null when none is flagged.
+template <typename TItem> TItem* TakeFlaggedCurrent(TTarnwick_TreeGroup* tree)
+{
+    TItem* found = nullptr;
+    auto visit = [](TTarnwick_TreeGroup* group, int32_t, void* data) {
+        auto*& current = *static_cast<TItem**>(data);
+        for (TTarnwick_Thingy* item : group->List) {
+            auto* typed = dynamic_cast<TItem*>(item);
+            if (typed == nullptr || !typed->Current)
+                continue;
+            if (current == nullptr)
+                current = typed;
+            typed->Current = false;
+        }
+        return true;
+    };
+    TTarnwick_TreeGroup::Walk(tree, 0, visit, &found, false);
+    return found;
+}
+
+} // namespace
+
+std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
+{
+    std::string problem;
+    for (auto [name, count] : {std::pair{"vcount", pending.VertexCount}, std::pair{"vtcount", pending.TexVertexCount},
+                               std::pair{"pcount", pending.PolygonCount}})
+        if (problem = CheckCount(name, count); !problem.empty())
+            return problem;
+    if (pending.SymmetryAxis < 0 || pending.SymmetryAxis > 2)
+        return FormatReportTextf("\"SymmetryAxis\" %d is not 0, 1 or 2", pending.SymmetryAxis);
+
+    // Blocks whose count is above zero must be there, and every block must match its count.
+    struct TSizedBlock
+    {
+        const char* Name;
+        const std::optional<TDataBlock>& Block;
+        int32_t Count;
+        const char* CountName;
+        int32_t ElementSize;
+        bool Required;
+    };
+    const TSizedBlock sized_blocks[] = {
+        {"vertices", pending.Vertices, pending.VertexCount, "vcount", 12, true},
+        {"tvertices", pending.TexVertices, pending.TexVertexCount, "vtcount", 8, true},
+        {"vflags", pending.VertexFlags, pending.VertexCount, "vcount", 4, false},
+        {"pflags", pending.PolygonFlags, pending.PolygonCount, "pcount", 4, false},
+        {"PolygonLayerFlags", pending.LayerFlags, pending.PolygonCount, "pcount", 4, false},
+    };
+    for (const TSizedBlock& sized : sized_blocks) {
+        if (!sized.Block) {
+            if (sized.Required && sized.Count > 0)
+                return FormatReportTextf("no \"%s\" block for \"%s\" %d", sized.Name, sized.CountName, sized.Count);
+            continue;
+        }
+        if (problem = CheckBlockSize(sized.Name, *sized.Block, sized.Count, sized.CountName, sized.ElementSize);
+            !problem.empty())
+            return problem;
+    }
+
+    if (!pending.Polygons) {
+        if (pending.PolygonCount > 0)
+            return FormatReportTextf("no \"polygons\" block for \"pcount\" %d", pending.PolygonCount);
+        pending.PolygonStart.assign(1, 0);
+    } else if (problem = DecodePolygons(*pending.Polygons, pending.OldPolygonLayout, pending.VertexCount,
+                                        pending.TexVertexCount, pending.PolygonCount, pending.PolygonStart,
+                                        pending.PolygonMaterial, pending.PolygonGroup, pending.CornerVertex,
+                                        pending.CornerTexVertex);
+               !problem.empty()) {
+        return problem;
+    }
+    const int32_t material_count = static_cast<int32_t>(pending.Materials.size());
+    const int32_t group_count = static_cast<int32_t>(pending.Groups.size());
+    if (pending.MaterialCount >= 0 && pending.MaterialCount != material_count)
+        return FormatReportTextf("\"mcount\" %d disagrees with its %d \"material\" blocks", pending.MaterialCount,
+                                 material_count);
+    for (int32_t polygon = 0; polygon < pending.PolygonCount; polygon++) {
+        if (pending.PolygonMaterial[polygon] >= material_count)
+            return FormatReportTextf("polygon %d names material %d of %d", polygon, pending.PolygonMaterial[polygon],
+                                     material_count);
+        if (pending.PolygonGroup[polygon] >= group_count)
+            return FormatReportTextf("polygon %d names polygon group %d of %d", polygon,
+                                     pending.PolygonGroup[polygon], group_count);
+    }
+
+    if (pending.WeldMap) {
+        // A weld map of another size is dropped, as it always was; a wrong entry means damage.
+        pending.KeepWeldMap = pending.WeldMap->Bytes.size() == 4 * static_cast<size_t>(pending.VertexCount);
+        for (size_t entry = 0; pending.KeepWeldMap && entry < size_t(pending.VertexCount); entry++) {
+            const int32_t target = DecodeInt32LE(pending.WeldMap->Bytes.data() + 4 * entry);
+            if (target < -1 || target >= pending.VertexCount)
+                return FormatReportTextf("the \"weldmap\" block (line %d) welds vertex %zu to vertex %d of %d",
+                                         pending.WeldMap->Line, entry, target, pending.VertexCount);
+        }
+    }
+    if (pending.MorphTree)
+        if (problem = CheckTreeItems<TTarnwick_Morph>(pending.MorphTree.get(), pending.VertexCount); !problem.empty())
+            return problem;
+    if (pending.SelectionTree)
+        return CheckTreeItems<TTarnwick_Selection>(pending.SelectionTree.get(), pending.VertexCount);
+    return {};
+}
+
+void TTarnwick_Mesh::ApplyPending(TPendingMesh& pending)
+{
+    Allocate(pending.VertexCount, pending.TexVertexCount, pending.VertexCount, pending.PolygonCount);
+    CopyBlock(pending.Vertices, Vertices);
+    CopyBlock(pending.TexVertices, TexVertices);
+    CopyBlock(pending.VertexFlags, VertexFlags);
+    CopyBlock(pending.PolygonFlags, PolygonFlags);
+    CopyBlock(pending.LayerFlags, PolygonLayerFlags);
+    DisplayedVertices = Vertices;
+
+    PolygonStart.swap(pending.PolygonStart);
+    PolygonMaterial.swap(pending.PolygonMaterial);
+    PolygonGroup.swap(pending.PolygonGroup);
+    CornerVertex.swap(pending.CornerVertex);
+    CornerTexVertex.swap(pending.CornerTexVertex);
+    CornerNormal.assign(CornerVertex.size(), -1);
+    CornerVisible.assign(CornerVertex.size(), 1);
+
+    Materials.Clear();
+    for (auto& material : pending.Materials) {
+        material->Index = Materials.Count();
+        Materials.Add(material.release());
+    }
+    Groups2.Clear();
+    for (auto& group : pending.Groups) {
+        group->Index = Groups2.Count();
+        Groups2.Add(group.release());
+    }
+
+    MixMorphs = pending.MixMorphs;
+    SymmetryAxis = pending.SymmetryAxis;
+    ForceColorTextureDisplay = pending.ForceColorTextureDisplay;
+    CanDrawSelection = pending.CanDrawSelection;
+    AlwaysAllSelected = pending.AlwaysAllSelected;
+    Welded = pending.Welded;
+    LoadedWelded = pending.Welded;
+    LoadedWeldMap.clear();
+    if (pending.KeepWeldMap) {
+        LoadedWeldMap.resize(pending.VertexCount);
+        CopyBlock(pending.WeldMap, LoadedWeldMap);
+    }
+
+    // Loaded trees replace the fresh ones; the hidden items are the mesh's own, never in a file.
+    if (pending.MorphTree) {
+        CurrentMorph = nullptr;
+        ForgetMixedMorphs();
+        MorphTree = std::move(pending.MorphTree);
+        MorphTree->Label = "morphs";
+        AttachHiddenMorphs();
+        SetCurrentMorph(TakeFlaggedCurrent<TTarnwick_Morph>(MorphTree.get()));
+    }
+    if (pending.SelectionTree) {
+        CurrentSelection = nullptr;
+        SelectionTree = std::move(pending.SelectionTree);
+        SelectionTree->Label = "selections";
+        AttachHiddenSelections();
+        SetCurrentSelection(TakeFlaggedCurrent<TTarnwick_Selection>(SelectionTree.get()), true);
+    }
+}
+
+bool TTarnwick_Mesh::InstallLoadedWeldMap()
+{
+    if (LoadedWeldMap.size() != static_cast<size_t>(VertexCount) || VertexCount == 0)
+        return false;
+    WeldMap = LoadedWeldMap;
+    Welded = LoadedWelded;
+    BuildVertexAdjacency();
+    BuildTexVertexAdjacency();
+    ComputeNormals(false);
+    return true;
+}

@@ -8,11 +8,15 @@
 #include "core/paths.h"
 #include "core/status.h"
 #include "core/text_block.h"
+#include "core/tree_group.h"
 #include "mesh/layer.h"
+#include "mesh/layer_commands.h"
 #include "mesh/layer_set.h"
 #include "mesh/poly_mesh.h"
+#include "support/paged_items.h"
 #include "support/scripted_dialogs.h"
 #include "support/stream_file.h"
+#include "support/strip_mesh.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -227,6 +231,50 @@ TEST(LayerMasks, LocksReachPolygonsOfLockedLayersAndTheirVertices)
     EXPECT_TRUE(VerticesWith(mesh, VertexFlag_Locked).empty());
     // Other bits are left alone.
     EXPECT_EQ(PolygonsWith(mesh, PolygonFlag_Hidden), std::vector<int32_t>{3});
+}
+
+class LayersOverObjects : public PagedItemTest
+{
+};
+
+TEST_F(LayersOverObjects, LocksAndVisibilityReachEveryObjectOfTheTree)
+{
+    TTarnwick_LayerList layers;
+    TTarnwick_ObjectTreeGroup tree(CreateSceneObject);
+    auto first = MakeStripObject(3);
+    auto second = MakeStripObject(2);
+    TTarnwick_Mesh& near_mesh = *first->Mesh;
+    TTarnwick_Mesh& far_mesh = *second->Mesh;
+    near_mesh.PolygonLayerFlags = {LayerBit(5), 0, LayerBit(8)};
+    far_mesh.PolygonLayerFlags = {0, LayerBit(5)};
+    tree.List.Add(first.release());
+    // The second object sits in a sub-group, beside a camera that has no mesh.
+    auto* group = new TTarnwick_ObjectTreeGroup(CreateSceneObject);
+    group->List.Add(new TTarnwick_Camera);
+    group->List.Add(second.release());
+    tree.AddChild(group);
+
+    layers.Layers[5].Locked = 1;
+    layers.Layers[8].SetHidden(true);
+    ApplyLayerLocks(layers, &tree);
+    ApplyLayerVisibility(layers, &tree);
+    EXPECT_EQ(PolygonsWith(near_mesh, PolygonFlag_Locked), std::vector<int32_t>{0});
+    EXPECT_EQ(PolygonsWith(far_mesh, PolygonFlag_Locked), std::vector<int32_t>{1});
+    EXPECT_EQ(VerticesWith(far_mesh, VertexFlag_Locked), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(PolygonsWith(near_mesh, PolygonFlag_Hidden), std::vector<int32_t>{2});
+    EXPECT_TRUE(PolygonsWith(far_mesh, PolygonFlag_Hidden).empty());
+
+    layers.Layers[0].SetHidden(true);
+    ApplyLayerVisibility(layers, &tree);
+    EXPECT_TRUE(near_mesh.VisiblePolygons.empty());
+    EXPECT_TRUE(far_mesh.VisiblePolygons.empty());
+    layers.Layers[0].SetHidden(false);
+    layers.Layers[5].Locked = 0;
+    ApplyLayerLocks(layers, &tree);
+    ApplyLayerVisibility(layers, &tree);
+    EXPECT_EQ(near_mesh.VisiblePolygons, (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(far_mesh.VisiblePolygons, (std::vector<int32_t>{0, 1}));
+    EXPECT_TRUE(VerticesWith(far_mesh, VertexFlag_Locked).empty());
 }
 
 // [SECTION] The "layer" block

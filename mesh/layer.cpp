@@ -71,8 +71,8 @@ void TTarnwick_Layer::SetHidden(bool hidden)
 bool TTarnwick_Layer::SaveToStream_Text(FILE* file)
 {
     TStartTextFileBlock block(file, "layer", Name);
-    bool written = block.Good() && TTarnwick_Thingy::SaveToStream_Text(file) &&
-                   WriteTextFloat3(file, "Color", Color);
+    bool written =
+        block.Good() && TTarnwick_Thingy::SaveToStream_Text(file) && WriteTextFloat3(file, "Color", Color);
     for (const TLayerFlagKey& flag : LayerFlagKeys)
         written = written && WriteTextFlag(file, flag.Key, (DisplayFlags & flag.Flag) != 0);
     written = written && WriteTextFlag(file, "Locked", Locked != 0);

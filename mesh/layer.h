@@ -54,8 +54,8 @@ public:
     bool IsHidden() const { return (DisplayFlags & LayerDisplay_Hidden) != 0; }
     void SetHidden(bool hidden);
 
-    uint32_t DisplayFlags = LayerDisplay_UseViewportDefault | LayerDisplay_Textured | LayerDisplay_Smooth |
-                            LayerDisplay_Filter;
+    uint32_t DisplayFlags =
+        LayerDisplay_UseViewportDefault | LayerDisplay_Textured | LayerDisplay_Smooth | LayerDisplay_Filter;
     uint8_t Locked = 0;
     float Color[3] = {1.0f, 1.0f, 1.0f};
     // Not filled or emptied by hand.
@@ -93,7 +93,10 @@ public:
     // The record at CurrentLayer, or layer 0 when CurrentLayer is out of range.
     TTarnwick_Layer* GetCurrentLayer();
     const TTarnwick_Layer* GetCurrentLayer() const;
-    int32_t GetCurrentLayerIndex() const { return CurrentLayer >= 0 && CurrentLayer < LayerCount ? CurrentLayer : 0; }
+    int32_t GetCurrentLayerIndex() const
+    {
+        return CurrentLayer >= 0 && CurrentLayer < LayerCount ? CurrentLayer : 0;
+    }
     // Null outside 0..31.
     TTarnwick_Layer* GetLayer(int32_t index);
     const TTarnwick_Layer* GetLayer(int32_t index) const;

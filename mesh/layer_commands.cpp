@@ -253,7 +253,8 @@ TTarnwick_LayerSetMesh LayerSetMeshOf(TTarnwick_Object* object)
 bool HandleLayerCommand(TTarnwick_LayerCommandModel& model, TZAVEvent* event)
 {
     int32_t id = event->GetID();
-    if ((id < LayerCommand_FirstInGroup || id > LayerCommand_LastInGroup) && id != LayerCommand_DeleteAllLayerSets)
+    if ((id < LayerCommand_FirstInGroup || id > LayerCommand_LastInGroup) &&
+        id != LayerCommand_DeleteAllLayerSets)
         return false;
     if (model.CurrentObject == nullptr || model.Layers == nullptr)
         return true;

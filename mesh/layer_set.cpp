@@ -37,7 +37,10 @@ std::array<TLayerFields, LayerCount> CaptureLayers(const TTarnwick_LayerList& la
     std::array<TLayerFields, LayerCount> fields;
     for (int32_t index = 0; index < LayerCount; index++) {
         const TTarnwick_Layer& layer = layers.Layers[index];
-        fields[index] = {layer.Name, layer.ReadOnly, layer.DisplayFlags, layer.Locked,
+        fields[index] = {layer.Name,
+                         layer.ReadOnly,
+                         layer.DisplayFlags,
+                         layer.Locked,
                          {layer.Color[0], layer.Color[1], layer.Color[2]}};
     }
     return fields;
@@ -194,8 +197,8 @@ bool LoadLayerSet(const std::string& path, TTarnwick_LayerList& layers, const TT
             if (!ReadBinaryBlock(reader, bytes))
                 break;
             if (bytes.size() != size_t(mesh.PolygonCount) * 4) {
-                reader.Fail("the layer masks are for %zu polygons, the current object has %d", bytes.size() / 4,
-                            mesh.PolygonCount);
+                reader.Fail("the layer masks are for %zu polygons, the current object has %d",
+                            bytes.size() / 4, mesh.PolygonCount);
                 break;
             }
             masks.resize(size_t(mesh.PolygonCount));

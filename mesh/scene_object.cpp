@@ -95,7 +95,8 @@ bool TTarnwick_Object::SaveToStream(FILE* file)
     Mesh->ChunkType = TTarnwick_FileChunkID_Mesh;
     Mesh->Mixer.ChunkType = TTarnwick_FileChunkID_MorphMixer;
     return Mesh->SaveToStream(file) &&
-           SaveTree(file, Mesh->MorphTree.get(), TTarnwick_FileChunkID_MorphGroup, TTarnwick_FileChunkID_Morph) &&
+           SaveTree(file, Mesh->MorphTree.get(), TTarnwick_FileChunkID_MorphGroup,
+                    TTarnwick_FileChunkID_Morph) &&
            SaveTree(file, Mesh->SelectionTree.get(), TTarnwick_FileChunkID_SelectionGroup,
                     TTarnwick_FileChunkID_Selection) &&
            Mesh->Mixer.SaveToStream(file);

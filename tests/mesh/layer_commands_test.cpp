@@ -319,7 +319,8 @@ TEST_F(LayerCommands, DeletingAllLayerSetsAsksFirst)
     ASSERT_TRUE(EnsureFolder(folder));
     ASSERT_TRUE(AddLayerSetToIndex(folder, "a.LaySet"));
     ScriptedDialogs dialogs;
-    dialogs.Expect(DialogKind::YesNo, true, "Are you sure that you would like to delete all of these layer sets?");
+    dialogs.Expect(DialogKind::YesNo, true,
+                   "Are you sure that you would like to delete all of these layer sets?");
     EXPECT_TRUE(Run(240));
     EXPECT_FALSE(FileExists(folder + "Files.txt"));
 }

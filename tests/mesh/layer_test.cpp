@@ -292,11 +292,12 @@ TEST(LayerBlock, WritesItsLinesInOrderAndReadsThemBack)
     layer.Locked = 1;
     StreamFile file(std::tmpfile());
     ASSERT_TRUE(layer.SaveToStream_Text(file.get()));
-    EXPECT_EQ(ContentsOf(file.get()), "layer\tArms\n{\n\tName\tArms\n\tReadOnly\t0\n"
-                                      "\tColor\t0.25000000 0.50000000 1.00000000\n"
-                                      "\tUseViewportDefault\t0\n\tTextured\t0\n\tStippled\t0\n\tWireFrame\t0\n"
-                                      "\tWireFrameOverlay\t1\n\tPoints\t1\n\tHidden\t1\n\tSmooth\t0\n"
-                                      "\tFilter\t0\n\tLocked\t1\n}\n");
+    EXPECT_EQ(ContentsOf(file.get()),
+              "layer\tArms\n{\n\tName\tArms\n\tReadOnly\t0\n"
+              "\tColor\t0.25000000 0.50000000 1.00000000\n"
+              "\tUseViewportDefault\t0\n\tTextured\t0\n\tStippled\t0\n\tWireFrame\t0\n"
+              "\tWireFrameOverlay\t1\n\tPoints\t1\n\tHidden\t1\n\tSmooth\t0\n"
+              "\tFilter\t0\n\tLocked\t1\n}\n");
 
     // Keys in any case; a non-zero integer sets a flag and zero clears it.
     StreamFile text = FileHolding("{\nNAME\t100% %s\ncolor\t0.1 0.2 0.3\nStippled\t7\nsmooth\t0\n"
@@ -306,8 +307,8 @@ TEST(LayerBlock, WritesItsLinesInOrderAndReadsThemBack)
     ASSERT_TRUE(read.LoadFromStream_Text(reader));
     EXPECT_EQ(read.Name, "100% %s");
     EXPECT_FLOAT_EQ(read.Color[2], 0.3f);
-    EXPECT_EQ(read.DisplayFlags,
-              LayerDisplay_UseViewportDefault | LayerDisplay_Textured | LayerDisplay_Stippled | LayerDisplay_Filter);
+    EXPECT_EQ(read.DisplayFlags, LayerDisplay_UseViewportDefault | LayerDisplay_Textured |
+                                     LayerDisplay_Stippled | LayerDisplay_Filter);
     EXPECT_EQ(read.Locked, 1);
 }
 
@@ -344,11 +345,12 @@ TEST_F(LayerSetFiles, RoundTripOntoAnotherCopyOfTheMesh)
 TEST_F(LayerSetFiles, PolygonCountMismatchKeepsOnlyWhatCameBefore)
 {
     ScriptedDialogs dialogs;
-    std::string path = Folders.Root.Write("other.LaySet", "verify_vcount 99\n"
-                                                           "layer\tBefore\n{\n\tName\tBefore\n\tHidden\t1\n}\n"
-                                                           "verify_pcount 3\n"
-                                                           "layer\tAfter\n{\n\tName\tAfter\n}\n"
-                                                           "PolygonLayerFlags\t\n{\n\tSize\t12\nAQAAAAEAAAA=\n}\n");
+    std::string path =
+        Folders.Root.Write("other.LaySet", "verify_vcount 99\n"
+                                           "layer\tBefore\n{\n\tName\tBefore\n\tHidden\t1\n}\n"
+                                           "verify_pcount 3\n"
+                                           "layer\tAfter\n{\n\tName\tAfter\n}\n"
+                                           "PolygonLayerFlags\t\n{\n\tSize\t12\nAQAAAAEAAAA=\n}\n");
     TTarnwick_LayerList layers;
     std::vector<uint32_t> masks = {LayerBit(2), LayerBit(3)};
     EXPECT_FALSE(LoadLayerSet(path, layers, MeshOf(masks)));
@@ -361,8 +363,9 @@ TEST_F(LayerSetFiles, PolygonCountMismatchKeepsOnlyWhatCameBefore)
     std::vector<StatusLine> lines = TakeStatusLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].Kind, StatusKind::Warning);
-    EXPECT_EQ(lines[0].Text, "The vertex count used in this layer set does not match the current object. This "
-                             "may or may not cause issues with the layer set.");
+    EXPECT_EQ(lines[0].Text,
+              "The vertex count used in this layer set does not match the current object. This "
+              "may or may not cause issues with the layer set.");
 }
 
 TEST_F(LayerSetFiles, MasksForOtherPolygonsRefuseTheWholeFile)
@@ -447,7 +450,8 @@ TEST_F(LayerSetFiles, DeleteAllTouchesOnlyFilesInTheFolder)
 
     {
         ScriptedDialogs dialogs;
-        dialogs.Expect(DialogKind::YesNo, false, "Are you sure that you would like to delete all of these layer sets?");
+        dialogs.Expect(DialogKind::YesNo, false,
+                       "Are you sure that you would like to delete all of these layer sets?");
         EXPECT_FALSE(DeleteAllLayerSets(folder));
         EXPECT_TRUE(FileExists(a));
     }

@@ -101,7 +101,8 @@ TEST_F(SceneObject, ObjectBlockLeavesOutAnEmptyOBJFileName)
 
     object.OBJFileName = "torso.obj";
     std::string text = TextOf(object);
-    EXPECT_NE(text.find("\tFileName\t/figures/torso.cr2\n\tOBJFileName\ttorso.obj\n\tPos\t"), std::string::npos);
+    EXPECT_NE(text.find("\tFileName\t/figures/torso.cr2\n\tOBJFileName\ttorso.obj\n\tPos\t"),
+              std::string::npos);
 
     StreamFile lines(std::tmpfile());
     ASSERT_TRUE(object.SaveToStream_Text(lines.get(), false));
@@ -216,10 +217,12 @@ TEST_F(SceneObject, MeshTreesAndMixerFollowTheObjectsChunk)
     std::vector<int32_t> ids = ChunkIDs(*object);
     // Root groups and the hidden groups, with their items, pre-order.
     const std::vector<int32_t> expected = {
-        TTarnwick_FileChunkID_Object,         TTarnwick_FileChunkID_Mesh,           TTarnwick_FileChunkID_MorphGroup,
-        TTarnwick_FileChunkID_Morph,          TTarnwick_FileChunkID_Morph,          TTarnwick_FileChunkID_MorphGroup,
-        TTarnwick_FileChunkID_Morph,          TTarnwick_FileChunkID_Morph,          TTarnwick_FileChunkID_SelectionGroup,
-        TTarnwick_FileChunkID_Selection,      TTarnwick_FileChunkID_SelectionGroup, TTarnwick_FileChunkID_Selection,
+        TTarnwick_FileChunkID_Object,         TTarnwick_FileChunkID_Mesh,
+        TTarnwick_FileChunkID_MorphGroup,     TTarnwick_FileChunkID_Morph,
+        TTarnwick_FileChunkID_Morph,          TTarnwick_FileChunkID_MorphGroup,
+        TTarnwick_FileChunkID_Morph,          TTarnwick_FileChunkID_Morph,
+        TTarnwick_FileChunkID_SelectionGroup, TTarnwick_FileChunkID_Selection,
+        TTarnwick_FileChunkID_SelectionGroup, TTarnwick_FileChunkID_Selection,
         TTarnwick_FileChunkID_MorphMixer,
     };
     EXPECT_EQ(ids, expected);

@@ -359,22 +359,39 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         if (vertex < 0 || vertex >= VertexCount)
             ReportError("Vertex %d of %d in TTarnwick_Mesh::UpdateVertices()", vertex, VertexCount);
     DropOctree();
+    // A stamp per polygon and vertex says whether this update met it already: Stamp for the
+    // changed vertices, Stamp + 1 for the vertices whose normals are due.
+    if (PolygonStamp.size() != static_cast<size_t>(PolygonCount) ||
+        VertexStamp.size() != static_cast<size_t>(VertexCount) || UpdateStamp >= UINT32_MAX - 2) {
+        PolygonStamp.assign(PolygonCount, 0);
+        VertexStamp.assign(VertexCount, 0);
+        UpdateStamp = 0;
+    }
+    UpdateStamp += 2;
+    const uint32_t changed_stamp = UpdateStamp - 1;
+    const uint32_t stamp = UpdateStamp;
 
-    // Positions of the changed vertices from scratch: base, then the morphs in use.
+    // Positions of the changed vertices from scratch (each once): base, then the morphs in use.
+    ChangedVertices.clear();
     float* positions = DisplayedVertices.data();
-    for (int32_t vertex : changed_vertices)
+    for (int32_t vertex : changed_vertices) {
+        if (VertexStamp[vertex] == changed_stamp)
+            continue;
+        VertexStamp[vertex] = changed_stamp;
+        ChangedVertices.push_back(vertex);
         std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3, positions + 3 * static_cast<size_t>(vertex));
+    }
     if (MixMorphs) {
         ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
             if (morph == TempMorph2)
                 return;
             if (std::fabs(morph->Strength) < NegligibleStrength && morph != CurrentMorph)
                 return;
-            AddMorphAt(morph, morph->Strength, changed_vertices, positions);
+            AddMorphAt(morph, morph->Strength, ChangedVertices, positions);
         });
     } else {
-        AddMorphAt(CurrentMorph, 1.0f, changed_vertices, positions);
-        AddMorphAt(TempMorph, 1.0f, changed_vertices, positions);
+        AddMorphAt(CurrentMorph, 1.0f, ChangedVertices, positions);
+        AddMorphAt(TempMorph, 1.0f, ChangedVertices, positions);
     }
 
     if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
@@ -382,19 +399,11 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         ComputeNormals(false);
         return;
     }
-    // A stamp per polygon and vertex says whether this update gathered it already.
-    if (PolygonStamp.size() != static_cast<size_t>(PolygonCount) ||
-        VertexStamp.size() != static_cast<size_t>(VertexCount) || ++UpdateStamp == 0) {
-        PolygonStamp.assign(PolygonCount, 0);
-        VertexStamp.assign(VertexCount, 0);
-        UpdateStamp = 1;
-    }
-    const uint32_t stamp = UpdateStamp;
 
     // The polygons around the changed vertices, then the vertices of those polygons.
     DirtyPolygons.clear();
     DirtyVertices.clear();
-    for (int32_t vertex : changed_vertices) {
+    for (int32_t vertex : ChangedVertices) {
         for (int32_t polygon : GetVertexPolygons(vertex)) {
             if (PolygonStamp[polygon] == stamp)
                 continue;

@@ -98,6 +98,7 @@ public:
 
     // Displayed positions = base + morphs in use (see the class comment).
     void ResolveVertices();
+    // Repeats in changed_vertices are allowed.
     void UpdateVertices(std::span<const int32_t> changed_vertices);
     std::span<const float> GetDisplayedPosition(int32_t vertex) const
     {
@@ -188,10 +189,12 @@ private:
     std::vector<int32_t> LoadedWeldMap;
     uint8_t LoadedWelded = 0;
     std::unique_ptr<TZAVOctree> Octree;
-    // Scratch of UpdateVertices: the update in which each polygon or vertex was last gathered.
+    // Scratch of UpdateVertices, kept so that an update allocates nothing: the update in which each
+    // polygon or vertex was last met, and the changed vertices without repeats.
     std::vector<uint32_t> PolygonStamp;
     std::vector<uint32_t> VertexStamp;
     uint32_t UpdateStamp = 0;
+    std::vector<int32_t> ChangedVertices;
 };
 
 using TTarnwick_MeshPtr = TTarnwick_Mesh*;

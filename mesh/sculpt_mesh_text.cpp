@@ -433,25 +433,19 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
         int32_t Count;
         const char* CountName;
         int32_t ElementSize;
-        bool Required;
     };
-    const TSizedBlock sized_blocks[] = {
-        {"vertices", pending.Vertices, pending.VertexCount, "vcount", 12, true},
-        {"tvertices", pending.TexVertices, pending.TexVertexCount, "vtcount", 8, true},
-        {"vflags", pending.VertexFlags, pending.VertexCount, "vcount", 4, false},
-        {"pflags", pending.PolygonFlags, pending.PolygonCount, "pcount", 4, false},
-        {"PolygonLayerFlags", pending.LayerFlags, pending.PolygonCount, "pcount", 4, false},
-    };
-    for (const TSizedBlock& sized : sized_blocks) {
+    auto check_sized = [](const TSizedBlock& sized, bool required) -> std::string {
         if (!sized.Block) {
-            if (sized.Required && sized.Count > 0)
+            if (required && sized.Count > 0)
                 return FormatReportTextf("no \"%s\" block for \"%s\" %d", sized.Name, sized.CountName, sized.Count);
-            continue;
+            return {};
         }
-        if (problem = CheckBlockSize(sized.Name, *sized.Block, sized.Count, sized.CountName, sized.ElementSize);
-            !problem.empty())
+        return CheckBlockSize(sized.Name, *sized.Block, sized.Count, sized.CountName, sized.ElementSize);
+    };
+    for (const TSizedBlock& sized : {TSizedBlock{"vertices", pending.Vertices, pending.VertexCount, "vcount", 12},
+                                     TSizedBlock{"tvertices", pending.TexVertices, pending.TexVertexCount, "vtcount", 8}})
+        if (problem = check_sized(sized, true); !problem.empty())
             return problem;
-    }
 
     if (!pending.Polygons) {
         if (pending.PolygonCount > 0)
@@ -464,6 +458,12 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
                !problem.empty()) {
         return problem;
     }
+    for (const TSizedBlock& sized :
+         {TSizedBlock{"vflags", pending.VertexFlags, pending.VertexCount, "vcount", 4},
+          TSizedBlock{"pflags", pending.PolygonFlags, pending.PolygonCount, "pcount", 4},
+          TSizedBlock{"PolygonLayerFlags", pending.LayerFlags, pending.PolygonCount, "pcount", 4}})
+        if (problem = check_sized(sized, false); !problem.empty())
+            return problem;
     const int32_t material_count = static_cast<int32_t>(pending.Materials.size());
     const int32_t group_count = static_cast<int32_t>(pending.Groups.size());
     if (pending.MaterialCount >= 0 && pending.MaterialCount != material_count)

@@ -1,0 +1,326 @@
+#include "mesh/sculpt_mesh.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/paged_items.h"
+#include "support/scripted_dialogs.h"
+#include "support/sculpt_meshes.h"
+
+namespace {
+
+class SculptMesh : public PagedItemTest
+{
+};
+
+void SetDelta(TTarnwick_Morph& morph, int32_t vertex, float x, float y, float z)
+{
+    float* delta = morph.GetVertex(vertex);
+    delta[0] = x;
+    delta[1] = y;
+    delta[2] = z;
+}
+
+void ExpectPosition(const TTarnwick_Mesh& mesh, int32_t vertex, float x, float y, float z)
+{
+    float position[3];
+    mesh.GetVertex(vertex, position);
+    EXPECT_FLOAT_EQ(position[0], x) << "vertex " << vertex;
+    EXPECT_FLOAT_EQ(position[1], y) << "vertex " << vertex;
+    EXPECT_FLOAT_EQ(position[2], z) << "vertex " << vertex;
+}
+
+void ExpectArraysNear(const std::vector<float>& actual, const std::vector<float>& expected, const char* what)
+{
+    ASSERT_EQ(actual.size(), expected.size()) << what;
+    for (size_t i = 0; i < actual.size(); i++)
+        ASSERT_NEAR(actual[i], expected[i], 1e-6f) << what << " [" << i << "]";
+}
+
+template <typename TItem> TItem* FindItem(TTarnwick_TreeGroup* tree, const std::string& name)
+{
+    std::vector<TTarnwick_TreeRow> rows;
+    TTarnwick_TreeGroup::FlattenTree(tree, rows);
+    for (const TTarnwick_TreeRow& row : rows)
+        if (row.Item != nullptr && row.Item->Name == name)
+            return dynamic_cast<TItem*>(row.Item);
+    return nullptr;
+}
+
+TEST_F(SculptMesh, NewMeshHasDefaultsCurrentAndKeepsHiddenItemsOutOfItsText)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 2, 2);
+    ASSERT_NE(mesh.CurrentMorph, nullptr);
+    ASSERT_NE(mesh.CurrentSelection, nullptr);
+    EXPECT_EQ(mesh.CurrentMorph->Name, "Default Morph");
+    EXPECT_EQ(mesh.CurrentSelection->Name, "Default Selection");
+    EXPECT_TRUE(mesh.CurrentMorph->Current);
+    EXPECT_EQ(mesh.CurrentMorph->vcount, 9);
+    EXPECT_TRUE(mesh.TempMorph->Locked && mesh.TempMorph2->Locked && mesh.TempSelection->Locked);
+    EXPECT_TRUE(mesh.HiddenMorphs->Hidden && mesh.HiddenSelections->Hidden);
+    EXPECT_EQ(mesh.MorphTree->Name, "Morph Targets");
+    EXPECT_EQ(mesh.SelectionTree->Name, "Selections");
+
+    std::string text = TextOf(mesh);
+    EXPECT_NE(text.find("Default Morph"), std::string::npos);
+    EXPECT_NE(text.find("Default Selection"), std::string::npos);
+    for (const char* hidden : {"Hidden Morphs", "Temp Morph", "Hidden Selections", "Temp Selection"})
+        EXPECT_EQ(text.find(hidden), std::string::npos) << hidden;
+}
+
+TEST_F(SculptMesh, MixerAddsMorphsByStrengthOnlyWhenMixing)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 2, 2);
+    TTarnwick_Morph* idle = mesh.NewMorph(-1);
+    SetDelta(*idle, 4, 1, 2, 3);
+    idle->Strength = 0;
+    TTarnwick_Morph* other = mesh.NewMorph(-1);
+    SetDelta(*other, 4, 0, 0, 10);
+    other->Strength = 1;
+
+    // Mixing: a morph of strength 0 that is not current moves nothing; the other adds by strength.
+    mesh.MixMorphs = true;
+    mesh.ResolveVertices();
+    ExpectPosition(mesh, 4, 0, 1, 10);
+    EXPECT_FALSE(idle->IsPagedIn());
+    other->Strength = 0.5f;
+    mesh.ResolveVertices();
+    ExpectPosition(mesh, 4, 0, 1, 5);
+
+    // Not mixing: only the current and temporary morphs count, at full strength.
+    mesh.MixMorphs = false;
+    mesh.ResolveVertices();
+    ExpectPosition(mesh, 4, 0, 1, 0);
+    EXPECT_FALSE(other->IsPagedIn());
+    SetDelta(*mesh.TempMorph, 4, 0, 1, 0);
+    mesh.SetCurrentMorph(idle);
+    mesh.ResolveVertices();
+    ExpectPosition(mesh, 4, 1, 4, 3);
+}
+
+TEST_F(SculptMesh, SwitchingCurrentItemsCompressesThePreviousOneAndReadOnlyMorphsStayCompressed)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 4, 4);
+    TTarnwick_Morph* first = mesh.CurrentMorph;
+    SetDelta(*first, 3, 1, 0, 0);
+    TTarnwick_Morph* protected_morph = mesh.NewMorph(-1);
+    SetDelta(*protected_morph, 5, 0, 1, 0);
+    protected_morph->Compress();
+    protected_morph->ReadOnly = true;
+
+    mesh.SetCurrentMorph(protected_morph);
+    EXPECT_TRUE(protected_morph->IsCompressed());
+    EXPECT_TRUE(protected_morph->Current);
+    EXPECT_FALSE(first->Current);
+    EXPECT_TRUE(first->IsCompressed());
+    EXPECT_FALSE(first->IsPagedIn());
+
+    mesh.SetCurrentMorph(first);
+    EXPECT_FALSE(first->IsCompressed());
+    EXPECT_FLOAT_EQ(first->GetVertex(3)[0], 1.0f);
+
+    TTarnwick_Selection* previous = mesh.CurrentSelection;
+    previous->SetVSelect(2, 0.5f);
+    TTarnwick_Selection* next = mesh.NewSelection(-1);
+    mesh.SelectionDisplayStale = false;
+    mesh.SetCurrentSelection(next, false);
+    EXPECT_FALSE(previous->IsCompressed());
+    EXPECT_FALSE(previous->IsPagedIn());
+    EXPECT_TRUE(mesh.SelectionDisplayStale);
+    mesh.SetCurrentSelection(previous, true);
+    EXPECT_TRUE(next->IsCompressed());
+    EXPECT_FLOAT_EQ(previous->GetVSelect(2), 0.5f);
+}
+
+TEST_F(SculptMesh, NewItemsGoToTheGroupOfTheTreeRow)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 2, 2);
+    auto* face = new TTarnwick_MorphTreeGroup();
+    face->SetNameLiteral("Face");
+    mesh.MorphTree->AddChild(face);
+    // Rows: root, Default Morph, Face.
+    TTarnwick_Morph* morph = mesh.NewMorph(2);
+    EXPECT_EQ(face->List.IndexOf(morph), 0);
+    EXPECT_EQ(morph->vcount, 9);
+    EXPECT_GE(mesh.MorphTree->List.IndexOf(mesh.NewMorph(99)), 0);
+}
+
+TEST_F(SculptMesh, BakeTurnsTheDisplayedShapeIntoANewCurrentMorph)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 2, 2);
+    SetDelta(*mesh.CurrentMorph, 1, 0, 0, 2);
+    SetDelta(*mesh.TempMorph, 1, 1, 0, 0);
+    mesh.ResolveVertices();
+    TTarnwick_Morph* baked = mesh.BakeToNewMorph(-1);
+    EXPECT_EQ(mesh.CurrentMorph, baked);
+    EXPECT_EQ(baked->Name, BakedMorphDefaultName);
+    EXPECT_FLOAT_EQ(baked->Strength, 0.0f);
+    EXPECT_FLOAT_EQ(baked->GetVertex(1)[0], 1.0f);
+    EXPECT_FLOAT_EQ(baked->GetVertex(1)[2], 2.0f);
+    EXPECT_FLOAT_EQ(baked->GetVertex(0)[2], 0.0f);
+}
+
+TEST_F(SculptMesh, ReadOnlyNoticesShowOncePerRun)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 2, 2);
+    uint32_t notices = Notice_None;
+    ScriptedDialogs dialogs;
+    EXPECT_TRUE(mesh.CheckMorphWritable(notices));
+    mesh.CurrentMorph->ReadOnly = true;
+    mesh.CurrentSelection->ReadOnly = true;
+    EXPECT_FALSE(mesh.CheckMorphWritable(notices));
+    EXPECT_FALSE(mesh.CheckMorphWritable(notices));
+    EXPECT_FALSE(mesh.CheckSelectionWritable(notices));
+    ASSERT_EQ(dialogs.Requests().size(), 2u);
+    EXPECT_TRUE(dialogs.Shown(DialogKind::Message, "The current morph is designated as read-only.\nThe read-only "
+                                                   "status can be changed in the \"Morph Manager\"."));
+    EXPECT_TRUE(dialogs.Shown(DialogKind::Message, "The current selection is designated as read-only."));
+}
+
+// A random sparse morph brought up to date incrementally gives what a full recompute gives, and
+// the update touches only the polygons around the changed vertices.
+TEST_F(SculptMesh, IncrementalUpdateMatchesAFullRecompute)
+{
+    for (bool mixing : {false, true}) {
+        SCOPED_TRACE(mixing ? "mixing" : "current and temporary morph");
+        TTarnwick_Mesh mesh;
+        MakeGrid(mesh, 30, 20);
+        mesh.MixMorphs = mixing;
+        TTarnwick_Morph* background = mesh.NewMorph(-1);
+        SetDelta(*background, 40, 0.5f, 0.5f, 0.5f);
+        background->Strength = 0.5f;
+        background->Compress();
+        mesh.ResolveVertices();
+        mesh.ComputeNormals(false);
+
+        std::mt19937 random(mixing ? 7 : 11);
+        std::uniform_int_distribution<int32_t> pick(0, mesh.GetVertexCount() - 1);
+        std::uniform_real_distribution<float> offset(-0.3f, 0.3f);
+        std::vector<int32_t> changed;
+        for (int32_t i = 0; i < 40; i++) {
+            changed.push_back(pick(random));
+            SetDelta(*mesh.CurrentMorph, changed.back(), offset(random), offset(random), offset(random));
+        }
+        changed.push_back(40);
+        if (mixing)
+            background->Strength = 2.0f;
+        mesh.UpdateVertices(changed);
+
+        std::vector<int32_t> expected_polygons;
+        for (int32_t vertex : changed)
+            for (int32_t polygon : mesh.GetVertexPolygons(vertex))
+                expected_polygons.push_back(polygon);
+        std::sort(expected_polygons.begin(), expected_polygons.end());
+        expected_polygons.erase(std::unique(expected_polygons.begin(), expected_polygons.end()),
+                                expected_polygons.end());
+        std::vector<int32_t> dirty = mesh.DirtyPolygons;
+        std::sort(dirty.begin(), dirty.end());
+        EXPECT_EQ(dirty, expected_polygons);
+
+        const std::vector<float> positions = mesh.DisplayedVertices;
+        const std::vector<float> normals = mesh.Normals;
+        const std::vector<float> polygon_normals = mesh.PolygonNormals;
+        const std::vector<float> bounds = mesh.PolygonNormalBounds;
+        mesh.DirtyPolygons.clear();
+        mesh.DirtyVertices.clear();
+        mesh.ResolveVertices();
+        mesh.ComputeNormals(false);
+        ExpectArraysNear(positions, mesh.DisplayedVertices, "positions");
+        ExpectArraysNear(normals, mesh.Normals, "vertex normals");
+        ExpectArraysNear(polygon_normals, mesh.PolygonNormals, "polygon normals");
+        ExpectArraysNear(bounds, mesh.PolygonNormalBounds, "normal bounds");
+    }
+}
+
+TEST_F(SculptMesh, NormalBoundsSpanTheFanTriangles)
+{
+    TTarnwick_Mesh mesh;
+    mesh.Allocate(4, 0, 4, 1);
+    // A quad folded along its 0-2 diagonal: one triangle faces +z, the other -x.
+    const float positions[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, -1};
+    std::copy(std::begin(positions), std::end(positions), mesh.Vertices.begin());
+    mesh.AllocateCorners(4);
+    for (int32_t corner = 0; corner < 4; corner++)
+        mesh.CornerVertex[corner] = corner;
+    mesh.EndPolygon(0, 4);
+    mesh.Prepare();
+    const std::vector<float> expected = {-1, 0, 0, 0, 0, 1};
+    ExpectArraysNear(mesh.PolygonNormalBounds, expected, "bounds");
+}
+
+TEST_F(SculptMesh, MirrorTablesPairVerticesAcrossTheAxisAtAnyScale)
+{
+    for (float scale : {1.0f, 1000.0f}) {
+        TTarnwick_Mesh mesh;
+        MakeGrid(mesh, 4, 2, scale);
+        mesh.BuildMirrorTables(4);
+        // Row 1: vertices 5 (x = -2) .. 9 (x = 2).
+        EXPECT_EQ(mesh.MirrorTables.Mirror(5), 9) << scale;
+        EXPECT_EQ(mesh.MirrorTables.Mirror(9), 5);
+        EXPECT_EQ(mesh.MirrorTables.Mirror(6), 8);
+        EXPECT_EQ(mesh.MirrorTables.Mirror(7), 7);
+        EXPECT_EQ(mesh.MirrorTables.Source(Mirror_ToPositive, 9), 5);
+        EXPECT_EQ(mesh.MirrorTables.Source(Mirror_ToPositive, 5), 5);
+        EXPECT_TRUE(mesh.VertexFlags[9] & VertexFlag_MirrorPositive);
+        EXPECT_FALSE(mesh.VertexFlags[5] & VertexFlag_MirrorPositive);
+        EXPECT_FALSE(mesh.VertexFlags[7] & VertexFlag_MirrorPositive);
+    }
+}
+
+TEST_F(SculptMesh, MirrorOperationsCopyAndExchangeSidesOfTheCurrentMorph)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 4, 2);
+    mesh.BuildMirrorTables(4);
+    TTarnwick_Morph& morph = *mesh.CurrentMorph;
+    SetDelta(morph, 5, 0.1f, 0.2f, 0.3f);
+    SetDelta(morph, 7, 0.5f, 0.5f, 0);
+    SetDelta(morph, 8, 9, 9, 9);
+    SetDelta(morph, 0, 0.4f, 0, 0);
+    mesh.VertexFlags[4] |= VertexFlag_Locked;
+    morph.Compress();
+
+    mesh.MirrorCurrentMorph(Mirror_ToPositive);
+    EXPECT_TRUE(morph.IsCompressed());
+    const float* delta = morph.GetVertex(9);
+    EXPECT_FLOAT_EQ(delta[0], -0.1f);
+    EXPECT_FLOAT_EQ(delta[1], 0.2f);
+    EXPECT_FLOAT_EQ(delta[2], 0.3f);
+    // On the plane the axis component goes; the source side and locked vertices stay.
+    EXPECT_FLOAT_EQ(morph.GetVertex(7)[0], 0.0f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(7)[1], 0.5f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(8)[0], 0.0f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(5)[0], 0.1f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(4)[0], 0.0f);
+
+    SetDelta(morph, 7, 0.5f, 0, 0);
+    SetDelta(morph, 9, 0.7f, 0, 0);
+    const std::vector<int32_t> listed = {5, 9, 7};
+    mesh.ExchangeCurrentMorphSides(listed);
+    EXPECT_FLOAT_EQ(morph.GetVertex(5)[0], -0.7f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(5)[1], 0.0f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(9)[0], -0.1f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(9)[1], 0.2f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(7)[0], -0.5f);
+    SetDelta(morph, 6, 1, 2, 3);
+    const std::vector<int32_t> one_side = {6};
+    mesh.ExchangeCurrentMorphSides(one_side);
+    EXPECT_FLOAT_EQ(morph.GetVertex(8)[0], -1.0f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(8)[2], 3.0f);
+    EXPECT_FLOAT_EQ(morph.GetVertex(6)[1], 0.0f);
+
+    mesh.CurrentSelection->SetVSelect(1, 0.75f);
+    const std::vector<int32_t> targets = {3, 4};
+    mesh.MirrorCurrentSelection(Mirror_ToPositive, targets);
+    EXPECT_FLOAT_EQ(mesh.CurrentSelection->GetVSelect(3), 0.75f);
+    EXPECT_FLOAT_EQ(mesh.CurrentSelection->GetVSelect(4), 0.0f);
+}
+
+} // namespace

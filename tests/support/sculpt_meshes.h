@@ -1,0 +1,108 @@
+// Small sculpt meshes for tests, and the text-form surgery that damaged-block tests need.
+//
+//     TTarnwick_Mesh mesh;
+//     MakeGrid(mesh, 4, 3);                          // 5 × 4 vertices, x from -2 to 2, z = 0.1 x²
+//     std::string text = TextOf(mesh);
+//     text = ReplaceDataBlock(text, "vertices", bytes);  // the block re-encoded around new bytes
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/text_block.h"
+#include "mesh/sculpt_mesh.h"
+#include "support/stream_file.h"
+
+// A grid of columns × rows quads in the plane y, symmetric about x = 0 when columns is even.
+inline void MakeGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows, float scale = 1.0f)
+{
+    const int32_t row_length = columns + 1;
+    const int32_t vertex_count = row_length * (rows + 1);
+    const int32_t polygon_count = columns * rows;
+    mesh.Allocate(vertex_count, vertex_count, vertex_count, polygon_count);
+    for (int32_t j = 0; j <= rows; j++) {
+        for (int32_t i = 0; i <= columns; i++) {
+            const int32_t vertex = j * row_length + i;
+            const float x = float(i) - float(columns) / 2;
+            mesh.Vertices[3 * vertex] = x * scale;
+            mesh.Vertices[3 * vertex + 1] = float(j) * scale;
+            mesh.Vertices[3 * vertex + 2] = 0.1f * x * x * scale;
+            mesh.TexVertices[2 * vertex] = float(i) / float(columns);
+            mesh.TexVertices[2 * vertex + 1] = float(j) / float(rows);
+        }
+    }
+    mesh.AllocateCorners(4 * polygon_count);
+    int32_t corner = 0;
+    for (int32_t j = 0; j < rows; j++) {
+        for (int32_t i = 0; i < columns; i++) {
+            const int32_t first = j * row_length + i;
+            for (int32_t vertex : {first, first + 1, first + 1 + row_length, first + row_length}) {
+                mesh.CornerVertex[corner] = vertex;
+                mesh.CornerTexVertex[corner] = vertex;
+                corner++;
+            }
+            mesh.EndPolygon(j * columns + i, corner);
+        }
+    }
+    mesh.Prepare();
+}
+
+template <typename T> std::vector<uint8_t> AsBytes(const std::vector<T>& values)
+{
+    std::vector<uint8_t> bytes(values.size() * sizeof(T));
+    if (!bytes.empty())
+        std::memcpy(bytes.data(), values.data(), bytes.size());
+    return bytes;
+}
+
+// The text with the binary block `tag` (written one level deep, as in a mesh block) holding bytes.
+inline std::string ReplaceDataBlock(const std::string& text, const std::string& tag, std::span<const uint8_t> bytes,
+                                    const std::string& new_tag = {})
+{
+    const std::string header = "\n\t" + tag + "\t\n";
+    const size_t start = text.find(header);
+    EXPECT_NE(start, std::string::npos) << tag;
+    const size_t end = text.find("\n\t}\n", start);
+    StreamFile file(std::tmpfile());
+    SetTextBlockLevel(1);
+    EXPECT_TRUE(WriteBinaryBlock(file.get(), bytes, new_tag.empty() ? tag.c_str() : new_tag.c_str()));
+    SetTextBlockLevel(0);
+    std::string block = ContentsOf(file.get());
+    return text.substr(0, start + 1) + block + text.substr(end + 4);
+}
+
+// The text with the first line starting "\t" + key replaced by "\t" + key + "\t" + value (or removed
+// when value is null).
+inline std::string ReplaceLine(const std::string& text, const std::string& key, const char* value)
+{
+    const size_t start = text.find("\n\t" + key + "\t");
+    EXPECT_NE(start, std::string::npos) << key;
+    const size_t end = text.find('\n', start + 1);
+    std::string line = value != nullptr ? "\n\t" + key + "\t" + value : std::string();
+    return text.substr(0, start) + line + text.substr(end);
+}
+
+// The polygons in the block layout: 2-byte (or, old layout, 4-byte) Material, Group and Count,
+// then Vertex and TexVertex per corner.
+inline std::vector<uint8_t> PolygonBytes(const TTarnwick_Mesh& mesh, bool old_layout)
+{
+    std::vector<uint8_t> bytes;
+    auto put = [&](int32_t value, int32_t size) {
+        for (int32_t k = 0; k < size; k++)
+            bytes.push_back(uint8_t((uint32_t(value) >> (8 * k)) & 0xFF));
+    };
+    const int32_t field = old_layout ? 4 : 2;
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
+        put(mesh.PolygonMaterial[polygon], field);
+        put(mesh.PolygonGroup[polygon], field);
+        put(mesh.GetPolygonCornerCount(polygon), field);
+        for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
+            put(mesh.CornerVertex[corner], 4);
+            put(mesh.CornerTexVertex[corner], 4);
+        }
+    }
+    return bytes;
+}

@@ -129,17 +129,7 @@ TTarnwick_Layer* TTarnwick_LayerList::GetCurrentLayer()
     return &Layers[GetCurrentLayerIndex()];
 }
 
-const TTarnwick_Layer* TTarnwick_LayerList::GetCurrentLayer() const
-{
-    return &Layers[GetCurrentLayerIndex()];
-}
-
 TTarnwick_Layer* TTarnwick_LayerList::GetLayer(int32_t index)
-{
-    return index >= 0 && index < LayerCount ? &Layers[index] : nullptr;
-}
-
-const TTarnwick_Layer* TTarnwick_LayerList::GetLayer(int32_t index) const
 {
     return index >= 0 && index < LayerCount ? &Layers[index] : nullptr;
 }

@@ -92,14 +92,12 @@ public:
     int32_t GetLayerCount() const { return LayerCount; }
     // The record at CurrentLayer, or layer 0 when CurrentLayer is out of range.
     TTarnwick_Layer* GetCurrentLayer();
-    const TTarnwick_Layer* GetCurrentLayer() const;
     int32_t GetCurrentLayerIndex() const
     {
         return CurrentLayer >= 0 && CurrentLayer < LayerCount ? CurrentLayer : 0;
     }
     // Null outside 0..31.
     TTarnwick_Layer* GetLayer(int32_t index);
-    const TTarnwick_Layer* GetLayer(int32_t index) const;
     // The index of a record of this list, -1 for anything else.
     int32_t IndexOf(const void* layer) const;
     // True when the current layer changed; an index outside 0..31 means layer 0.

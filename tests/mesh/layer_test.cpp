@@ -264,11 +264,6 @@ TEST_F(LayersOverObjects, LocksAndVisibilityReachEveryObjectOfTheTree)
     EXPECT_EQ(PolygonsWith(near_mesh, PolygonFlag_Hidden), std::vector<int32_t>{2});
     EXPECT_TRUE(PolygonsWith(far_mesh, PolygonFlag_Hidden).empty());
 
-    layers.Layers[0].SetHidden(true);
-    ApplyLayerVisibility(layers, &tree);
-    EXPECT_TRUE(near_mesh.VisiblePolygons.empty());
-    EXPECT_TRUE(far_mesh.VisiblePolygons.empty());
-    layers.Layers[0].SetHidden(false);
     layers.Layers[5].Locked = 0;
     ApplyLayerLocks(layers, &tree);
     ApplyLayerVisibility(layers, &tree);

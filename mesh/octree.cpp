@@ -114,8 +114,11 @@ public:
             node.Children[child] = child_index;
             GrowBox(node.Min, node.Max, built.Min);
             GrowBox(node.Min, node.Max, built.Max);
-            GrowBox(node.NormalMin, node.NormalMax, built.NormalMin);
-            GrowBox(node.NormalMin, node.NormalMax, built.NormalMax);
+            // A child without polygons has empty normal bounds (minimum above maximum).
+            if (built.NormalMin[0] <= built.NormalMax[0]) {
+                GrowBox(node.NormalMin, node.NormalMax, built.NormalMin);
+                GrowBox(node.NormalMin, node.NormalMax, built.NormalMax);
+            }
         }
         Tree.Nodes[node_index] = node;
         return node_index;
@@ -218,6 +221,9 @@ void TZAVOctree::QuerySphere(const float center[3], float radius, std::vector<in
 
 bool TZAVOctree::CanFaceViewer(const TNode& node, const float view_direction[3])
 {
+    // Without polygons there is nothing to face away.
+    if (!(node.NormalMin[0] <= node.NormalMax[0]))
+        return true;
     // The smallest dot product any normal within the bounds can have with the view direction.
     float smallest = 0;
     for (int32_t k = 0; k < 3; k++)

@@ -15,7 +15,8 @@ template <typename TIndex> struct TZAVOctreeNode
     // the box misses nothing of the node.
     float Min[3];
     float Max[3];
-    // Component-wise bounds of the unit normals of its polygons' fan triangles.
+    // Component-wise bounds of the unit normals of its polygons' fan triangles; empty (minimum
+    // above maximum) for a node without polygons.
     float NormalMin[3];
     float NormalMax[3];
     TIndex Children[8];
@@ -51,7 +52,7 @@ public:
             WalkFrom(0, visit);
     }
     // False when every polygon normal the node's bounds allow faces away from a viewer looking
-    // along view_direction.
+    // along view_direction; true for a node without polygons.
     static bool CanFaceViewer(const TNode& node, const float view_direction[3]);
 
     std::span<const int32_t> NodePolygons(const TNode& node) const

@@ -411,8 +411,9 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
             DirtyPolygons.push_back(polygon);
         }
     }
+    PolygonNormalBounds.resize(6 * static_cast<size_t>(PolygonCount));
     for (int32_t polygon : DirtyPolygons) {
-        ComputePolygonNormal(polygon);
+        PolygonNormalFromDisplayed(polygon);
         for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++) {
             const int32_t vertex = WeldedVertex(CornerVertex[corner]);
             if (VertexStamp[vertex] == stamp)
@@ -421,8 +422,26 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
             DirtyVertices.push_back(vertex);
         }
     }
-    for (int32_t vertex : DirtyVertices)
-        ComputeVertexNormal(vertex);
+    // As ComputeVertexNormal, without a call per vertex.
+    const int32_t* polygon_start = VertexPolygonStart.data();
+    const int32_t* vertex_polygons = VertexPolygons.data();
+    const float* polygon_normals = PolygonNormals.data();
+    for (int32_t vertex : DirtyVertices) {
+        if (polygon_start[vertex] == polygon_start[vertex + 1])
+            continue;
+        float normal[3] = {0, 0, 0};
+        for (int32_t entry = polygon_start[vertex]; entry < polygon_start[vertex + 1]; entry++) {
+            const float* polygon_normal = polygon_normals + 3 * static_cast<size_t>(vertex_polygons[entry]);
+            normal[0] += polygon_normal[0];
+            normal[1] += polygon_normal[1];
+            normal[2] += polygon_normal[2];
+        }
+        const float length = FastSquareRoot(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+        if (length > 0)
+            for (float& component : normal)
+                component /= length;
+        std::copy_n(normal, 3, &Normals[3 * static_cast<size_t>(vertex)]);
+    }
 }
 
 void TTarnwick_Mesh::GetVertex(int32_t vertex, float out_position[3]) const
@@ -436,29 +455,40 @@ void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
 {
     if (PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount))
         PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
+    PolygonNormalFromDisplayed(polygon);
+}
+
+// Fan over the first corner: the summed cross products give the normal, half their lengths the
+// area, and each triangle's unit normal widens the bounds.
+inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon)
+{
     assert(DisplayedVertices.size() == 3 * static_cast<size_t>(VertexCount));
     const int32_t start = PolygonStart[polygon];
     const int32_t count = PolygonStart[polygon + 1] - start;
-    float normal[3] = {0, 0, 0};
-    float area = 0;
-    float* bounds = &PolygonNormalBounds[6 * static_cast<size_t>(polygon)];
-    std::fill_n(bounds, 6, 0.0f);
+    const int32_t* corners = CornerVertex.data() + start;
+    const float* positions = DisplayedVertices.data();
+    const bool welded = Welded && !IgnoreWeld;
     auto position = [&](int32_t corner) {
-        return &DisplayedVertices[3 * static_cast<size_t>(WeldedVertex(CornerVertex[start + corner]))];
+        int32_t vertex = corners[corner];
+        if (welded && WeldMap[vertex] >= 0)
+            vertex = WeldMap[vertex];
+        return positions + 3 * static_cast<size_t>(vertex);
     };
+    float normal[3] = {0, 0, 0};
+    float bounds[6] = {0, 0, 0, 0, 0, 0};
+    float area = 0;
+    const float* first = position(0);
     for (int32_t k = 0; k + 2 < count; k++) {
         float cross[3];
-        CrossProduct(position(0), position(k + 1), position(k + 2), cross);
+        CrossProduct(first, position(k + 1), position(k + 2), cross);
         const float length = FastSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
         area += 0.5f * length;
-        float unit[3] = {cross[0], cross[1], cross[2]};
-        if (length > 1e-30f)
-            for (float& component : unit)
-                component /= length;
+        const float scale = length > 1e-30f ? 1.0f / length : 1.0f;
         for (int32_t axis = 0; axis < 3; axis++) {
             normal[axis] += cross[axis];
-            bounds[axis] = k == 0 ? unit[axis] : std::min(bounds[axis], unit[axis]);
-            bounds[3 + axis] = k == 0 ? unit[axis] : std::max(bounds[3 + axis], unit[axis]);
+            const float unit = cross[axis] * scale;
+            bounds[axis] = k == 0 ? unit : std::min(bounds[axis], unit);
+            bounds[3 + axis] = k == 0 ? unit : std::max(bounds[3 + axis], unit);
         }
     }
     const float length = FastSquareRoot(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
@@ -466,6 +496,7 @@ void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
         for (float& component : normal)
             component /= length;
     std::copy_n(normal, 3, &PolygonNormals[3 * static_cast<size_t>(polygon)]);
+    std::copy_n(bounds, 6, &PolygonNormalBounds[6 * static_cast<size_t>(polygon)]);
     PolygonAreas[polygon] = area;
 }
 

@@ -181,6 +181,7 @@ private:
     // Checks the pending block whole; empty when sound, otherwise the problem.
     std::string CheckPending(TPendingMesh& pending) const;
     void ApplyPending(TPendingMesh& pending);
+    void PolygonNormalFromDisplayed(int32_t polygon);
     // Empties the mixer without deleting its morphs, which the trees own.
     void ForgetMixedMorphs();
     bool ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key);

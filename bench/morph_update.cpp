@@ -1,0 +1,109 @@
+// Incremental display update against the memory-bandwidth floor. On a generated quad grid of about
+// 1,000,000 vertices (2,500 with --smoke), a brush-like morph moves a contiguous band of 5 % of the
+// vertices; the timed step writes the displacements into the current morph and brings the
+// displayed positions and normals up to date through TTarnwick_Mesh::UpdateVertices. The
+// baseline is one copy of the position array (vertex count × 12 bytes). Prints the medians and
+// their ratio; the last line is "ratio morph_update <value>".
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+#include "core/virtual_memory.h"
+#include "mesh/sculpt_mesh.h"
+
+namespace {
+
+constexpr int32_t FullSide = 1000;
+constexpr int32_t SmokeSide = 50;
+constexpr int FullRuns = 9;
+constexpr double MovedShare = 0.05;
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// side × side vertices in a gently curved sheet, (side - 1)² quads.
+void MakeSheet(TTarnwick_Mesh& mesh, int32_t side)
+{
+    const int32_t quads = side - 1;
+    mesh.Allocate(side * side, 0, side * side, quads * quads);
+    for (int32_t j = 0; j < side; j++) {
+        for (int32_t i = 0; i < side; i++) {
+            float* position = &mesh.Vertices[3 * (size_t(j) * side + i)];
+            position[0] = float(i);
+            position[1] = float(j);
+            position[2] = 0.001f * float((i - side / 2) * (i - side / 2));
+        }
+    }
+    mesh.AllocateCorners(4 * quads * quads);
+    int32_t corner = 0;
+    for (int32_t j = 0; j < quads; j++) {
+        for (int32_t i = 0; i < quads; i++) {
+            const int32_t first = j * side + i;
+            for (int32_t vertex : {first, first + 1, first + 1 + side, first + side})
+                mesh.CornerVertex[corner++] = vertex;
+            mesh.EndPolygon(j * quads + i, corner);
+        }
+    }
+    mesh.Prepare();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    const int32_t side = smoke ? SmokeSide : FullSide;
+    const int runs = smoke ? 1 : FullRuns;
+    if (!InitVirtualMemory())
+        return 1;
+
+    TTarnwick_Mesh mesh;
+    MakeSheet(mesh, side);
+    const int32_t vertex_count = mesh.GetVertexCount();
+    // A band of whole rows, as a brush stroke across the sheet touches neighbouring vertices.
+    std::vector<int32_t> moved(static_cast<size_t>(vertex_count * MovedShare));
+    std::iota(moved.begin(), moved.end(), 0);
+    std::vector<float> copy(mesh.Vertices.size());
+
+    std::vector<double> update_times;
+    std::vector<double> copy_times;
+    float checksum = 0;
+    for (int run = 0; run < runs; run++) {
+        const float lift = 0.01f * float(run + 1);
+        Clock::time_point start = Clock::now();
+        float* deltas = mesh.CurrentMorph->vertices();
+        for (int32_t vertex : moved)
+            deltas[3 * size_t(vertex) + 2] = lift * float(vertex % side) / float(side);
+        mesh.UpdateVertices(moved);
+        update_times.push_back(SecondsSince(start));
+        checksum += mesh.Normals[3 * size_t(moved.back()) + 2];
+
+        start = Clock::now();
+        std::memcpy(copy.data(), mesh.DisplayedVertices.data(), size_t(vertex_count) * 12);
+        copy_times.push_back(SecondsSince(start));
+        checksum += copy[size_t(run) % copy.size()];
+    }
+
+    const double update = Median(update_times);
+    const double floor = Median(copy_times);
+    std::printf("vertices %d, moved %zu, polygons refreshed %zu, vertex normals refreshed %zu (checksum %g)\n",
+                vertex_count, moved.size(), mesh.DirtyPolygons.size(), mesh.DirtyVertices.size(), double(checksum));
+    std::printf("morph update (median of %d): %.3f ms\n", runs, update * 1e3);
+    std::printf("position copy (median of %d): %.3f ms\n", runs, floor * 1e3);
+    std::printf("ratio morph_update %.3f\n", update / floor);
+    ShutdownVirtualMemory();
+    return 0;
+}

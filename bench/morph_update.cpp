@@ -99,8 +99,9 @@ int main(int argc, char** argv)
 
     const double update = Median(update_times);
     const double floor = Median(copy_times);
-    std::printf("vertices %d, moved %zu, polygons refreshed %zu, vertex normals refreshed %zu (checksum %g)\n",
-                vertex_count, moved.size(), mesh.DirtyPolygons.size(), mesh.DirtyVertices.size(), double(checksum));
+    std::printf(
+        "vertices %d, moved %zu, polygons refreshed %zu, vertex normals refreshed %zu (checksum %g)\n",
+        vertex_count, moved.size(), mesh.DirtyPolygons.size(), mesh.DirtyVertices.size(), double(checksum));
     std::printf("morph update (median of %d): %.3f ms\n", runs, update * 1e3);
     std::printf("position copy (median of %d): %.3f ms\n", runs, floor * 1e3);
     std::printf("ratio morph_update %.3f\n", update / floor);

@@ -50,7 +50,8 @@ void TTarnwick_MirrorTables::Build(std::span<const float> positions, int32_t axi
         }
         largest_offset = std::max(largest_offset, std::fabs(positions[3 * vertex + axis]));
     }
-    const float diagonal = std::hypot(maximum[0] - minimum[0], maximum[1] - minimum[1], maximum[2] - minimum[2]);
+    const float diagonal =
+        std::hypot(maximum[0] - minimum[0], maximum[1] - minimum[1], maximum[2] - minimum[2]);
     const float tolerance = static_cast<float>(std::pow(10.0, -std::clamp(precision, 0, 30))) * diagonal;
 
     // Negative-side vertices in buckets by their distance from the plane (CSR).
@@ -115,7 +116,8 @@ void TTarnwick_MirrorTables::Build(std::span<const float> positions, int32_t axi
 }
 
 void TTarnwick_MirrorTables::CopyDisplacements(std::span<float> values, TTarnwick_MirrorDirection direction,
-                                               std::span<const int32_t> vertices, const TContext& context) const
+                                               std::span<const int32_t> vertices,
+                                               const TContext& context) const
 {
     const std::vector<int32_t>& table = Tables[direction];
     const int32_t axis = context.Axis;
@@ -158,7 +160,8 @@ void TTarnwick_MirrorTables::ExchangeDisplacements(std::span<float> values, std:
         float* first_value = &values[3 * static_cast<size_t>(first)];
         float* second_value = &values[3 * static_cast<size_t>(second)];
         if (first == second) {
-            if (first_free && std::fabs(context.BasePositions[3 * static_cast<size_t>(first) + axis]) <= OnPlaneDistance)
+            if (first_free &&
+                std::fabs(context.BasePositions[3 * static_cast<size_t>(first) + axis]) <= OnPlaneDistance)
                 first_value[axis] = -first_value[axis];
             continue;
         }

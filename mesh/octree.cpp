@@ -108,8 +108,9 @@ public:
                 child_cell.Min[k] = upper ? centre[k] : cell.Min[k];
                 child_cell.Max[k] = upper ? cell.Max[k] : centre[k];
             }
-            const int32_t child_index = BuildNode(child_cell, first_polygon + polygon_starts[child], child_polygons,
-                                                  first_vertex + vertex_starts[child], child_vertices, depth + 1);
+            const int32_t child_index =
+                BuildNode(child_cell, first_polygon + polygon_starts[child], child_polygons,
+                          first_vertex + vertex_starts[child], child_vertices, depth + 1);
             const TZAVOctree::TNode& built = Tree.Nodes[child_index];
             node.Children[child] = child_index;
             GrowBox(node.Min, node.Max, built.Min);
@@ -144,7 +145,8 @@ private:
             GrowBox(node.Min, node.Max, Position(vertex));
         const bool has_bounds = Input.NormalBounds.size() == 6 * static_cast<size_t>(mesh.GetPolygonCount());
         for (int32_t polygon : Tree.NodePolygons(node)) {
-            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++)
+            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1];
+                 corner++)
                 GrowBox(node.Min, node.Max, Position(mesh.WeldedVertex(mesh.CornerVertex[corner])));
             if (has_bounds) {
                 const float* bounds = &Input.NormalBounds[6 * static_cast<size_t>(polygon)];
@@ -208,8 +210,10 @@ void TZAVOctree::QuerySphere(const float center[3], float radius, std::vector<in
             if (within(&Positions[3 * static_cast<size_t>(vertex)]))
                 out_vertices.push_back(vertex);
         for (int32_t polygon : NodePolygons(node)) {
-            for (int32_t corner = Mesh->PolygonStart[polygon]; corner < Mesh->PolygonStart[polygon + 1]; corner++) {
-                if (within(&Positions[3 * static_cast<size_t>(Mesh->WeldedVertex(Mesh->CornerVertex[corner]))])) {
+            for (int32_t corner = Mesh->PolygonStart[polygon]; corner < Mesh->PolygonStart[polygon + 1];
+                 corner++) {
+                if (within(&Positions[3 *
+                                      static_cast<size_t>(Mesh->WeldedVertex(Mesh->CornerVertex[corner]))])) {
                     out_polygons.push_back(polygon);
                     break;
                 }

@@ -41,8 +41,10 @@ void AddMorphAt(TTarnwick_Morph* morph, float factor, std::span<const int32_t> v
         const TTarnwick_MorphDelta* deltas = morph->Deltas();
         const TTarnwick_MorphDelta* end = deltas + morph->DeltaCount;
         for (int32_t vertex : vertices) {
-            const TTarnwick_MorphDelta* found = std::lower_bound(
-                deltas, end, vertex, [](const TTarnwick_MorphDelta& delta, int32_t index) { return delta.Index < index; });
+            const TTarnwick_MorphDelta* found =
+                std::lower_bound(deltas, end, vertex, [](const TTarnwick_MorphDelta& delta, int32_t index) {
+                    return delta.Index < index;
+                });
             if (found == end || found->Index != vertex)
                 continue;
             float* position = positions + 3 * static_cast<size_t>(vertex);
@@ -216,7 +218,8 @@ void TTarnwick_Mesh::SetCurrentMorph(TTarnwick_Morph* morph)
     if (CurrentMorph != nullptr) {
         uint32_t release = TTarnwick_Release_None;
         if (morph != nullptr)
-            release = TTarnwick_Release_Compress | (MixMorphs ? TTarnwick_Release_None : TTarnwick_Release_PageOut);
+            release =
+                TTarnwick_Release_Compress | (MixMorphs ? TTarnwick_Release_None : TTarnwick_Release_PageOut);
         CurrentMorph->StopBeingCurrent(release);
     }
     CurrentMorph = morph;
@@ -233,7 +236,8 @@ void TTarnwick_Mesh::SetCurrentSelection(TTarnwick_Selection* selection, bool co
     if (CurrentSelection != nullptr) {
         uint32_t release = TTarnwick_Release_None;
         if (selection != nullptr)
-            release = (compress_old ? TTarnwick_Release_Compress : TTarnwick_Release_None) | TTarnwick_Release_PageOut;
+            release = (compress_old ? TTarnwick_Release_Compress : TTarnwick_Release_None) |
+                      TTarnwick_Release_PageOut;
         CurrentSelection->StopBeingCurrent(release);
     }
     CurrentSelection = selection;
@@ -379,7 +383,8 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
             continue;
         VertexStamp[vertex] = changed_stamp;
         ChangedVertices.push_back(vertex);
-        std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3, positions + 3 * static_cast<size_t>(vertex));
+        std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3,
+                    positions + 3 * static_cast<size_t>(vertex));
     }
     if (MixMorphs) {
         ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
@@ -436,7 +441,8 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
             normal[1] += polygon_normal[1];
             normal[2] += polygon_normal[2];
         }
-        const float length = FastSquareRoot(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+        const float length =
+            FastSquareRoot(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
         if (length > 0)
             for (float& component : normal)
                 component /= length;
@@ -474,8 +480,10 @@ inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon)
             vertex = WeldMap[vertex];
         return positions + 3 * static_cast<size_t>(vertex);
     };
-    float normal[3] = {0, 0, 0};
-    float bounds[6] = {0, 0, 0, 0, 0, 0};
+    // Scalars rather than small arrays, so that the loop stays in registers.
+    float normal_x = 0, normal_y = 0, normal_z = 0;
+    float low_x = INFINITY, low_y = INFINITY, low_z = INFINITY;
+    float high_x = -INFINITY, high_y = -INFINITY, high_z = -INFINITY;
     float area = 0;
     const float* first = position(0);
     for (int32_t k = 0; k + 2 < count; k++) {
@@ -483,20 +491,33 @@ inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon)
         CrossProduct(first, position(k + 1), position(k + 2), cross);
         const float length = FastSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
         area += 0.5f * length;
+        normal_x += cross[0];
+        normal_y += cross[1];
+        normal_z += cross[2];
         const float scale = length > 1e-30f ? 1.0f / length : 1.0f;
-        for (int32_t axis = 0; axis < 3; axis++) {
-            normal[axis] += cross[axis];
-            const float unit = cross[axis] * scale;
-            bounds[axis] = k == 0 ? unit : std::min(bounds[axis], unit);
-            bounds[3 + axis] = k == 0 ? unit : std::max(bounds[3 + axis], unit);
-        }
+        const float unit_x = cross[0] * scale, unit_y = cross[1] * scale, unit_z = cross[2] * scale;
+        low_x = std::min(low_x, unit_x);
+        low_y = std::min(low_y, unit_y);
+        low_z = std::min(low_z, unit_z);
+        high_x = std::max(high_x, unit_x);
+        high_y = std::max(high_y, unit_y);
+        high_z = std::max(high_z, unit_z);
     }
-    const float length = FastSquareRoot(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-    if (length > 0)
-        for (float& component : normal)
-            component /= length;
-    std::copy_n(normal, 3, &PolygonNormals[3 * static_cast<size_t>(polygon)]);
-    std::copy_n(bounds, 6, &PolygonNormalBounds[6 * static_cast<size_t>(polygon)]);
+    float* bounds = &PolygonNormalBounds[6 * static_cast<size_t>(polygon)];
+    if (count < 3) {
+        std::fill_n(bounds, 6, 0.0f);
+    } else {
+        bounds[0] = low_x, bounds[1] = low_y, bounds[2] = low_z;
+        bounds[3] = high_x, bounds[4] = high_y, bounds[5] = high_z;
+    }
+    float* normal = &PolygonNormals[3 * static_cast<size_t>(polygon)];
+    const float length = FastSquareRoot(normal_x * normal_x + normal_y * normal_y + normal_z * normal_z);
+    if (length > 0) {
+        normal_x /= length;
+        normal_y /= length;
+        normal_z /= length;
+    }
+    normal[0] = normal_x, normal[1] = normal_y, normal[2] = normal_z;
     PolygonAreas[polygon] = area;
 }
 
@@ -562,9 +583,11 @@ template <typename TOperation> void TTarnwick_Mesh::WithCurrentMorphExpanded(TOp
         CurrentMorph->Compress();
 }
 
-void TTarnwick_Mesh::MirrorCurrentMorph(TTarnwick_MirrorDirection direction, std::span<const int32_t> vertices)
+void TTarnwick_Mesh::MirrorCurrentMorph(TTarnwick_MirrorDirection direction,
+                                        std::span<const int32_t> vertices)
 {
-    WithCurrentMorphExpanded([&](std::span<float> values) { MirrorDisplacements(values, direction, vertices); });
+    WithCurrentMorphExpanded(
+        [&](std::span<float> values) { MirrorDisplacements(values, direction, vertices); });
 }
 
 void TTarnwick_Mesh::MirrorCurrentMorph(TTarnwick_MirrorDirection direction)
@@ -574,8 +597,9 @@ void TTarnwick_Mesh::MirrorCurrentMorph(TTarnwick_MirrorDirection direction)
 
 void TTarnwick_Mesh::ExchangeCurrentMorphSides(std::span<const int32_t> vertices)
 {
-    WithCurrentMorphExpanded(
-        [&](std::span<float> values) { MirrorTables.ExchangeDisplacements(values, vertices, MirrorContext()); });
+    WithCurrentMorphExpanded([&](std::span<float> values) {
+        MirrorTables.ExchangeDisplacements(values, vertices, MirrorContext());
+    });
 }
 
 void TTarnwick_Mesh::ExchangeCurrentMorphSides()
@@ -583,7 +607,8 @@ void TTarnwick_Mesh::ExchangeCurrentMorphSides()
     ExchangeCurrentMorphSides(AllVertices());
 }
 
-void TTarnwick_Mesh::MirrorCurrentSelection(TTarnwick_MirrorDirection direction, std::span<const int32_t> vertices)
+void TTarnwick_Mesh::MirrorCurrentSelection(TTarnwick_MirrorDirection direction,
+                                            std::span<const int32_t> vertices)
 {
     if (CurrentSelection == nullptr || CurrentSelection->vcount != VertexCount || VertexCount == 0)
         return;

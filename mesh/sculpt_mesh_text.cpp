@@ -120,10 +120,11 @@ bool TTarnwick_Mesh::SaveToStream_Text(FILE* file)
     flag_when_set("ForceColorTextureDisplay", ForceColorTextureDisplay);
     flag_when_set("CanDrawSelection", CanDrawSelection);
     flag_when_set("AlwaysAllSelected", AlwaysAllSelected);
-    written = written && WriteTextFlag(file, "MixMorphs", MixMorphs) && WriteTextInt(file, "vcount", VertexCount) &&
-              WriteTextInt(file, "vtcount", TexVertexCount) && WriteTextInt(file, "pcount", PolygonCount) &&
-              WriteTextInt(file, "SymmetryAxis", SymmetryAxis) && WriteTextInt(file, "mcount", Materials.Count()) &&
-              WriteTextFlag(file, "MapsEdited", MapsEdited) && WriteTextInt(file, "Welded", Welded);
+    written =
+        written && WriteTextFlag(file, "MixMorphs", MixMorphs) && WriteTextInt(file, "vcount", VertexCount) &&
+        WriteTextInt(file, "vtcount", TexVertexCount) && WriteTextInt(file, "pcount", PolygonCount) &&
+        WriteTextInt(file, "SymmetryAxis", SymmetryAxis) && WriteTextInt(file, "mcount", Materials.Count()) &&
+        WriteTextFlag(file, "MapsEdited", MapsEdited) && WriteTextInt(file, "Welded", Welded);
 
     if (Welded && WeldMap.size() == static_cast<size_t>(VertexCount))
         written = written && WriteBinaryBlock(file, BytesOf(WeldMap), "weldmap");
@@ -173,8 +174,9 @@ bool TTarnwick_Mesh::LoadFromStream_Text(TZAVTextReader& reader)
         return false;
     }
     if (pending->WeldMap && !pending->KeepWeldMap)
-        AddWarning("The weld map of the mesh in \"%s\" (line %d) does not fit its %d vertices and was dropped",
-                   reader.FileName().c_str(), pending->WeldMap->Line, pending->VertexCount);
+        AddWarning(
+            "The weld map of the mesh in \"%s\" (line %d) does not fit its %d vertices and was dropped",
+            reader.FileName().c_str(), pending->WeldMap->Line, pending->VertexCount);
     ApplyPending(*pending);
     return true;
 }
@@ -284,8 +286,8 @@ std::string CheckBlockSize(const char* name, const TDataBlock& block, int32_t co
     const int64_t expected = int64_t(count) * element_size;
     if (int64_t(block.Bytes.size()) == expected)
         return {};
-    return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes where \"%s\" %d needs %" PRId64, name,
-                             block.Line, block.Bytes.size(), count_name, count, expected);
+    return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes where \"%s\" %d needs %" PRId64,
+                             name, block.Line, block.Bytes.size(), count_name, count, expected);
 }
 
 std::string CheckCount(const char* name, int32_t count)
@@ -308,12 +310,13 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
     const uint8_t* bytes = block.Bytes.data();
     const size_t size = block.Bytes.size();
     auto fail = [&](int32_t polygon, const char* what) {
-        return FormatReportTextf("polygon %d of the \"%s\" block (line %d): %s", polygon, name, block.Line, what);
+        return FormatReportTextf("polygon %d of the \"%s\" block (line %d): %s", polygon, name, block.Line,
+                                 what);
     };
     // Every polygon needs at least its header, so a count beyond that allocates nothing.
     if (int64_t(polygon_count) * header_size > int64_t(size))
-        return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes, too few for \"pcount\" %d", name,
-                                 block.Line, size, polygon_count);
+        return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes, too few for \"pcount\" %d",
+                                 name, block.Line, size, polygon_count);
     out_start.assign(static_cast<size_t>(polygon_count) + 1, 0);
     out_material.resize(polygon_count);
     out_group.resize(polygon_count);
@@ -344,7 +347,9 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
             const int32_t vertex = DecodeInt32LE(bytes + offset);
             const int32_t tex_vertex = DecodeInt32LE(bytes + offset + 4);
             if (vertex < 0 || vertex >= vertex_count)
-                return fail(polygon, FormatReportTextf("a corner names vertex %d of %d", vertex, vertex_count).c_str());
+                return fail(
+                    polygon,
+                    FormatReportTextf("a corner names vertex %d of %d", vertex, vertex_count).c_str());
             if (tex_vertex < -1 || tex_vertex >= tex_vertex_count)
                 return fail(polygon, FormatReportTextf("a corner names texture vertex %d of %d", tex_vertex,
                                                        tex_vertex_count)
@@ -418,8 +423,9 @@ template <typename TItem> TItem* TakeFlaggedCurrent(TTarnwick_TreeGroup* tree)
 std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
 {
     std::string problem;
-    for (auto [name, count] : {std::pair{"vcount", pending.VertexCount}, std::pair{"vtcount", pending.TexVertexCount},
-                               std::pair{"pcount", pending.PolygonCount}})
+    for (auto [name, count] :
+         {std::pair{"vcount", pending.VertexCount}, std::pair{"vtcount", pending.TexVertexCount},
+          std::pair{"pcount", pending.PolygonCount}})
         if (problem = CheckCount(name, count); !problem.empty())
             return problem;
     if (pending.SymmetryAxis < 0 || pending.SymmetryAxis > 2)
@@ -437,13 +443,15 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
     auto check_sized = [](const TSizedBlock& sized, bool required) -> std::string {
         if (!sized.Block) {
             if (required && sized.Count > 0)
-                return FormatReportTextf("no \"%s\" block for \"%s\" %d", sized.Name, sized.CountName, sized.Count);
+                return FormatReportTextf("no \"%s\" block for \"%s\" %d", sized.Name, sized.CountName,
+                                         sized.Count);
             return {};
         }
         return CheckBlockSize(sized.Name, *sized.Block, sized.Count, sized.CountName, sized.ElementSize);
     };
-    for (const TSizedBlock& sized : {TSizedBlock{"vertices", pending.Vertices, pending.VertexCount, "vcount", 12},
-                                     TSizedBlock{"tvertices", pending.TexVertices, pending.TexVertexCount, "vtcount", 8}})
+    for (const TSizedBlock& sized :
+         {TSizedBlock{"vertices", pending.Vertices, pending.VertexCount, "vcount", 12},
+          TSizedBlock{"tvertices", pending.TexVertices, pending.TexVertexCount, "vtcount", 8}})
         if (problem = check_sized(sized, true); !problem.empty())
             return problem;
 
@@ -467,12 +475,12 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
     const int32_t material_count = static_cast<int32_t>(pending.Materials.size());
     const int32_t group_count = static_cast<int32_t>(pending.Groups.size());
     if (pending.MaterialCount >= 0 && pending.MaterialCount != material_count)
-        return FormatReportTextf("\"mcount\" %d disagrees with its %d \"material\" blocks", pending.MaterialCount,
-                                 material_count);
+        return FormatReportTextf("\"mcount\" %d disagrees with its %d \"material\" blocks",
+                                 pending.MaterialCount, material_count);
     for (int32_t polygon = 0; polygon < pending.PolygonCount; polygon++) {
         if (pending.PolygonMaterial[polygon] >= material_count)
-            return FormatReportTextf("polygon %d names material %d of %d", polygon, pending.PolygonMaterial[polygon],
-                                     material_count);
+            return FormatReportTextf("polygon %d names material %d of %d", polygon,
+                                     pending.PolygonMaterial[polygon], material_count);
         if (pending.PolygonGroup[polygon] >= group_count)
             return FormatReportTextf("polygon %d names polygon group %d of %d", polygon,
                                      pending.PolygonGroup[polygon], group_count);
@@ -484,12 +492,14 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
         for (size_t entry = 0; pending.KeepWeldMap && entry < size_t(pending.VertexCount); entry++) {
             const int32_t target = DecodeInt32LE(pending.WeldMap->Bytes.data() + 4 * entry);
             if (target < -1 || target >= pending.VertexCount)
-                return FormatReportTextf("the \"weldmap\" block (line %d) welds vertex %zu to vertex %d of %d",
-                                         pending.WeldMap->Line, entry, target, pending.VertexCount);
+                return FormatReportTextf(
+                    "the \"weldmap\" block (line %d) welds vertex %zu to vertex %d of %d",
+                    pending.WeldMap->Line, entry, target, pending.VertexCount);
         }
     }
     if (pending.MorphTree)
-        if (problem = CheckTreeItems<TTarnwick_Morph>(pending.MorphTree.get(), pending.VertexCount); !problem.empty())
+        if (problem = CheckTreeItems<TTarnwick_Morph>(pending.MorphTree.get(), pending.VertexCount);
+            !problem.empty())
             return problem;
     if (pending.SelectionTree)
         return CheckTreeItems<TTarnwick_Selection>(pending.SelectionTree.get(), pending.VertexCount);

@@ -63,7 +63,8 @@ TEST_F(Octree, SphereQueriesMatchABruteForceSearch)
             if (inside(vertex))
                 expected_vertices.push_back(vertex);
         for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
-            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++)
+            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1];
+                 corner++)
                 if (inside(mesh.CornerVertex[corner])) {
                     expected_polygons.push_back(polygon);
                     break;

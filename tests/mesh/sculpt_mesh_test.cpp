@@ -179,8 +179,9 @@ TEST_F(SculptMesh, ReadOnlyNoticesShowOncePerRun)
     EXPECT_FALSE(mesh.CheckMorphWritable(notices));
     EXPECT_FALSE(mesh.CheckSelectionWritable(notices));
     ASSERT_EQ(dialogs.Requests().size(), 2u);
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Message, "The current morph is designated as read-only.\nThe read-only "
-                                                   "status can be changed in the \"Morph Manager\"."));
+    EXPECT_TRUE(dialogs.Shown(DialogKind::Message,
+                              "The current morph is designated as read-only.\nThe read-only "
+                              "status can be changed in the \"Morph Manager\"."));
     EXPECT_TRUE(dialogs.Shown(DialogKind::Message, "The current selection is designated as read-only."));
 }
 

@@ -126,7 +126,8 @@ TEST_F(SculptMeshText, RoundTripKeepsGeometryMorphsAndSelections)
         TTarnwick_Selection* loaded = FindItem<TTarnwick_Selection>(copy.SelectionTree.get(), name);
         ASSERT_NE(loaded, nullptr) << name;
         for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
-            EXPECT_FLOAT_EQ(loaded->GetVSelect(vertex), original->GetVSelect(vertex)) << name << " " << vertex;
+            EXPECT_FLOAT_EQ(loaded->GetVSelect(vertex), original->GetVSelect(vertex))
+                << name << " " << vertex;
     }
     ASSERT_NE(copy.CurrentMorph, nullptr);
     EXPECT_EQ(copy.CurrentMorph->Name, "Brow");
@@ -183,8 +184,8 @@ struct TDamage
 };
 
 // The polygon bytes of the mesh with one 4-byte field rewritten; offset counts from the start.
-std::string WithPolygonField(const std::string& text, const TTarnwick_Mesh& mesh, size_t offset, int32_t value,
-                             bool old_layout = false)
+std::string WithPolygonField(const std::string& text, const TTarnwick_Mesh& mesh, size_t offset,
+                             int32_t value, bool old_layout = false)
 {
     std::vector<uint8_t> bytes = PolygonBytes(mesh, old_layout);
     EncodeInt32LE(bytes.data() + offset, value);
@@ -195,10 +196,12 @@ TEST_F(SculptMeshText, DamagedBlocksAreRefusedAndTheMeshKeepsItsData)
 {
     // 20 vertices and texture vertices, 12 quads; polygon 0 starts with Material, Group, Count.
     const TDamage damages[] = {
-        {"corner vertex", [](auto& t, auto& m) { return WithPolygonField(t, m, 6, 20); }, "names vertex 20 of 20"},
+        {"corner vertex", [](auto& t, auto& m) { return WithPolygonField(t, m, 6, 20); },
+         "names vertex 20 of 20"},
         {"corner texture vertex", [](auto& t, auto& m) { return WithPolygonField(t, m, 10, 20); },
          "names texture vertex 20 of 20"},
-        {"corner count", [](auto& t, auto& m) { return WithPolygonField(t, m, 4, 1000); }, "runs past the end"},
+        {"corner count", [](auto& t, auto& m) { return WithPolygonField(t, m, 4, 1000); },
+         "runs past the end"},
         {"old layout corner", [](auto& t, auto& m) { return WithPolygonField(t, m, 12, -4, true); },
          "names vertex -4"},
         {"material index", [](auto& t, auto& m) { return WithPolygonField(t, m, 0, 0x00010005); },
@@ -219,11 +222,14 @@ TEST_F(SculptMeshText, DamagedBlocksAreRefusedAndTheMeshKeepsItsData)
          "needs 160"},
         {"vertices before vcount", [](auto& t, auto&) { return ReplaceLine(t, "vcount", nullptr); },
          "\"vertices\" block before \"vcount\""},
-        {"negative count", [](auto& t, auto&) { return ReplaceLine(t, "vtcount", "-5"); }, "\"vtcount\" is negative"},
+        {"negative count", [](auto& t, auto&) { return ReplaceLine(t, "vtcount", "-5"); },
+         "\"vtcount\" is negative"},
         {"huge count", [](auto& t, auto&) { return ReplaceLine(t, "pcount", "2000000000"); }, "too large"},
         {"one polygon more", [](auto& t, auto&) { return ReplaceLine(t, "pcount", "13"); }, "polygon 12"},
-        {"one polygon fewer", [](auto& t, auto&) { return ReplaceLine(t, "pcount", "11"); }, "after its 11 polygons"},
-        {"material count", [](auto& t, auto&) { return ReplaceLine(t, "mcount", "2"); }, "\"mcount\" 2 disagrees"},
+        {"one polygon fewer", [](auto& t, auto&) { return ReplaceLine(t, "pcount", "11"); },
+         "after its 11 polygons"},
+        {"material count", [](auto& t, auto&) { return ReplaceLine(t, "mcount", "2"); },
+         "\"mcount\" 2 disagrees"},
         {"symmetry axis", [](auto& t, auto&) { return ReplaceLine(t, "SymmetryAxis", "3"); }, "SymmetryAxis"},
         {"weld map entry",
          [](auto& t, auto& m) {
@@ -232,9 +238,10 @@ TEST_F(SculptMeshText, DamagedBlocksAreRefusedAndTheMeshKeepsItsData)
              return ReplaceDataBlock(t, "weldmap", AsBytes(weld_map));
          },
          "welds vertex 3 to vertex 99"},
-        {"vertex flags", [](auto& t, auto&) { return ReplaceDataBlock(t, "vflags", std::vector<uint8_t>(4)); },
-         "\"vflags\""},
-        {"polygon flags", [](auto& t, auto&) { return ReplaceDataBlock(t, "pflags", std::vector<uint8_t>(52)); },
+        {"vertex flags",
+         [](auto& t, auto&) { return ReplaceDataBlock(t, "vflags", std::vector<uint8_t>(4)); }, "\"vflags\""},
+        {"polygon flags",
+         [](auto& t, auto&) { return ReplaceDataBlock(t, "pflags", std::vector<uint8_t>(52)); },
          "\"pflags\""},
         {"layer flags",
          [](auto& t, auto&) { return ReplaceDataBlock(t, "PolygonLayerFlags", std::vector<uint8_t>(44)); },

@@ -59,8 +59,8 @@ template <typename T> std::vector<uint8_t> AsBytes(const std::vector<T>& values)
 }
 
 // The text with the binary block `tag` (written one level deep, as in a mesh block) holding bytes.
-inline std::string ReplaceDataBlock(const std::string& text, const std::string& tag, std::span<const uint8_t> bytes,
-                                    const std::string& new_tag = {})
+inline std::string ReplaceDataBlock(const std::string& text, const std::string& tag,
+                                    std::span<const uint8_t> bytes, const std::string& new_tag = {})
 {
     const std::string header = "\n\t" + tag + "\t\n";
     const size_t start = text.find(header);

@@ -294,6 +294,24 @@ float TextValueFloat(std::string_view value)
     return number;
 }
 
+void TextValueFloat3(std::string_view value, float out_values[3])
+{
+    const char* cursor = value.data();
+    const char* end = value.data() + value.size();
+    for (int32_t i = 0; i < 3; i++) {
+        while (cursor < end && (*cursor == ' ' || *cursor == '\t'))
+            cursor++;
+        if (cursor < end && *cursor == '+')
+            cursor++;
+        float number = 0.0f;
+        auto [next, error] = std::from_chars(cursor, end, number);
+        if (error != std::errc())
+            return;
+        out_values[i] = number;
+        cursor = next;
+    }
+}
+
 TZAVTextReader::TZAVTextReader(FILE* file, std::string file_name) : Stream(file), Name(std::move(file_name))
 {
 }

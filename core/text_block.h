@@ -82,6 +82,8 @@ bool KeyIs(std::string_view key, std::string_view name);
 // The value as an integer in the manner of atoi: leading digits, 0 when there are none.
 int32_t TextValueInt(std::string_view value);
 float TextValueFloat(std::string_view value);
+// "%f %f %f": up to three numbers; those missing or unreadable keep their old values.
+void TextValueFloat3(std::string_view value, float out_values[3]);
 
 // A text file being read: hands out whole lines, keeps the line number, can give one line back,
 // and keeps the first error. Errors reach the user as a warning in the message panel; the

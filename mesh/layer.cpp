@@ -38,13 +38,6 @@ constexpr float LayerPalette[][3] = {
 };
 constexpr int32_t LayerPaletteSize = int32_t(sizeof(LayerPalette) / sizeof(LayerPalette[0]));
 
-// "%f %f %f": numbers that are missing keep their old values.
-void ReadFloat3(std::string_view value, float out_values[3])
-{
-    std::string text(value);
-    std::sscanf(text.c_str(), "%f %f %f", &out_values[0], &out_values[1], &out_values[2]);
-}
-
 void CallHook(void (*hook)(void*), void* data)
 {
     if (hook != nullptr)
@@ -83,7 +76,7 @@ bool TTarnwick_Layer::LoadFromStream_Text_ConsiderCommand(TZAVTextReader&, std::
                                                           std::string_view value)
 {
     if (KeyIs(key, "Color")) {
-        ReadFloat3(value, Color);
+        TextValueFloat3(value, Color);
         return true;
     }
     if (KeyIs(key, "Locked")) {

@@ -30,25 +30,6 @@ constexpr TChannelDefaults StandardChannels[] = {
     {"Glossy", false, true, false, false, 0.1f, 1.0f, 1.0f},
 };
 
-// Reads up to three numbers; missing ones stay as they were.
-void ParseFloat3(std::string_view value, float out_values[3])
-{
-    const char* cursor = value.data();
-    const char* end = value.data() + value.size();
-    for (int32_t i = 0; i < 3; i++) {
-        while (cursor < end && (*cursor == ' ' || *cursor == '\t'))
-            cursor++;
-        if (cursor < end && *cursor == '+')
-            cursor++;
-        float number = 0.0f;
-        auto [next, error] = std::from_chars(cursor, end, number);
-        if (error != std::errc())
-            return;
-        out_values[i] = number;
-        cursor = next;
-    }
-}
-
 } // namespace
 
 TZAVMaterialChannel::TZAVMaterialChannel()
@@ -112,7 +93,7 @@ bool TTarnwick_MaterialChannel::LoadFromStream_Text_ConsiderCommand(TZAVTextRead
     else if (KeyIs(key, "Strength"))
         Strength = TextValueFloat(value);
     else if (KeyIs(key, "Color"))
-        ParseFloat3(value, Colors[0]);
+        TextValueFloat3(value, Colors[0]);
     else if (KeyIs(key, "TextureIndex"))
         TextureIndex = TextValueInt(value);
     else if (KeyIs(key, "UseColor"))

@@ -13,13 +13,6 @@ namespace {
 
 constexpr size_t FileNameFieldSize = 256;
 
-// "%f %f %f": numbers that are missing keep their old values.
-void ReadFloat3(std::string_view value, float out_values[3])
-{
-    std::string text(value);
-    std::sscanf(text.c_str(), "%f %f %f", &out_values[0], &out_values[1], &out_values[2]);
-}
-
 bool WriteFloat3LE(FILE* file, const float values[3])
 {
     return WriteFloatLE(file, values[0]) && WriteFloatLE(file, values[1]) && WriteFloatLE(file, values[2]);
@@ -160,11 +153,11 @@ bool TTarnwick_Object::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reade
     } else if (KeyIs(key, "OBJFileName")) {
         OBJFileName.assign(value);
     } else if (KeyIs(key, "Pos")) {
-        ReadFloat3(value, Pos);
+        TextValueFloat3(value, Pos);
     } else if (KeyIs(key, "Rot")) {
-        ReadFloat3(value, Rot);
+        TextValueFloat3(value, Rot);
     } else if (KeyIs(key, "Scale")) {
-        ReadFloat3(value, Scale);
+        TextValueFloat3(value, Scale);
     } else {
         return false;
     }
@@ -217,7 +210,7 @@ bool TTarnwick_Light::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader
     if (KeyIs(key, "Brightness"))
         Brightness = TextValueFloat(value);
     else if (KeyIs(key, "Color"))
-        ReadFloat3(value, Color);
+        TextValueFloat3(value, Color);
     else if (KeyIs(key, "Radius"))
         Radius = TextValueFloat(value);
     else if (KeyIs(key, "SpotAngle"))

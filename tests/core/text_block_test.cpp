@@ -213,4 +213,10 @@ TEST_F(TextBlock, KeyValueLinesAreWrittenAndSplitAtTheFirstWord)
     EXPECT_EQ(TextValueInt("-7"), -7);
     EXPECT_EQ(TextValueInt("x"), 0);
     EXPECT_FLOAT_EQ(TextValueFloat("0.25000000"), 0.25f);
+
+    float values[3] = {9, 9, 9};
+    TextValueFloat3("0.5\t+1 x", values); // the third number is unreadable and keeps its value
+    EXPECT_FLOAT_EQ(values[0], 0.5f);
+    EXPECT_FLOAT_EQ(values[1], 1.0f);
+    EXPECT_FLOAT_EQ(values[2], 9.0f);
 }

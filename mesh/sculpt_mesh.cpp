@@ -4,15 +4,20 @@
 //
 // [SECTION] Construction and allocation
 // [SECTION] Current and new morphs and selections
-// [SECTION] Displayed positions
 // [SECTION] Normals
+// [SECTION] Displayed positions
 // [SECTION] Octree and symmetry
 #include "mesh/sculpt_mesh.h"
 
 #include <algorithm>
 #include <cassert>
+#include <cfloat>
 #include <cmath>
 #include <numeric>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/dialogs.h"
 #include "core/report.h"
@@ -20,6 +25,20 @@
 namespace {
 
 constexpr float NegligibleStrength = 1e-30f;
+
+// 1 / sqrt(value) for value > 0: the hardware estimate refined by one Newton step (about 23 bits),
+// which costs a fraction of a square root and a division; normals are refreshed by the thousand
+// during a stroke.
+inline float InverseLength(float squared_length)
+{
+#if defined(__SSE2__)
+    if (squared_length >= FLT_MIN) {
+        const float estimate = _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(squared_length)));
+        return estimate * (1.5f - 0.5f * squared_length * estimate * estimate);
+    }
+#endif
+    return 1.0f / std::sqrt(squared_length);
+}
 // Spatial index: levels, and polygons per leaf = polygon count / 8^5 (at least one).
 constexpr int32_t OctreeLevels = 5;
 constexpr int32_t OctreeLeafDivisor = 8 * 8 * 8 * 8 * 8;
@@ -307,6 +326,261 @@ bool TTarnwick_Mesh::CheckSelectionWritable(uint32_t& notice_flags) const
     return false;
 }
 
+// [SECTION] Normals
+
+void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
+{
+    if (PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount))
+        PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
+    PolygonNormalFromDisplayed(polygon);
+}
+
+// Fan over the first corner: the summed cross products give the normal, half their lengths the
+// area, and each triangle's unit normal widens the bounds.
+inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon)
+{
+    assert(DisplayedVertices.size() == 3 * static_cast<size_t>(VertexCount));
+    const int32_t start = PolygonStart[polygon];
+    const int32_t count = PolygonStart[polygon + 1] - start;
+    const int32_t* corners = CornerVertex.data() + start;
+    const float* positions = DisplayedVertices.data();
+    const bool welded = Welded && !IgnoreWeld;
+    auto position = [&](int32_t corner) {
+        int32_t vertex = corners[corner];
+        if (welded && WeldMap[vertex] >= 0)
+            vertex = WeldMap[vertex];
+        return positions + 3 * static_cast<size_t>(vertex);
+    };
+    // Scalars rather than small arrays, so that the loop stays in registers.
+    float normal_x = 0, normal_y = 0, normal_z = 0;
+    float low_x = INFINITY, low_y = INFINITY, low_z = INFINITY;
+    float high_x = -INFINITY, high_y = -INFINITY, high_z = -INFINITY;
+    float area = 0;
+    const float* first = position(0);
+    for (int32_t k = 0; k + 2 < count; k++) {
+        float cross[3];
+        CrossProduct(first, position(k + 1), position(k + 2), cross);
+        const float squared_length = cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2];
+        const float inverse = squared_length > 0 ? InverseLength(squared_length) : 0.0f;
+        const float length = squared_length * inverse;
+        area += 0.5f * length;
+        normal_x += cross[0];
+        normal_y += cross[1];
+        normal_z += cross[2];
+        const float scale = length > 1e-30f ? inverse : 1.0f;
+        const float unit_x = cross[0] * scale, unit_y = cross[1] * scale, unit_z = cross[2] * scale;
+        low_x = std::min(low_x, unit_x);
+        low_y = std::min(low_y, unit_y);
+        low_z = std::min(low_z, unit_z);
+        high_x = std::max(high_x, unit_x);
+        high_y = std::max(high_y, unit_y);
+        high_z = std::max(high_z, unit_z);
+    }
+    float* bounds = &PolygonNormalBounds[6 * static_cast<size_t>(polygon)];
+    if (count < 3) {
+        std::fill_n(bounds, 6, 0.0f);
+    } else {
+        bounds[0] = low_x, bounds[1] = low_y, bounds[2] = low_z;
+        bounds[3] = high_x, bounds[4] = high_y, bounds[5] = high_z;
+    }
+    float* normal = &PolygonNormals[3 * static_cast<size_t>(polygon)];
+    const float squared_length = normal_x * normal_x + normal_y * normal_y + normal_z * normal_z;
+    if (squared_length > 0) {
+        const float inverse = InverseLength(squared_length);
+        normal_x *= inverse;
+        normal_y *= inverse;
+        normal_z *= inverse;
+    }
+    normal[0] = normal_x, normal[1] = normal_y, normal[2] = normal_z;
+    PolygonAreas[polygon] = area;
+}
+
+#if defined(__SSE2__)
+// Four quads lane by lane, with the operations of PolygonNormalFromDisplayed in the same order so
+// that both paths give the same normals, areas and bounds.
+bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
+{
+    const float* positions = DisplayedVertices.data();
+    const bool welded = Welded && !IgnoreWeld;
+    // corners[corner][axis] holds that coordinate of the corner in each of the four quads.
+    __m128 corners[4][4];
+    const int32_t* quad_corners[4];
+    for (int32_t lane = 0; lane < 4; lane++)
+        quad_corners[lane] = CornerVertex.data() + PolygonStart[polygons[lane]];
+    for (int32_t corner = 0; corner < 4; corner++) {
+        __m128* lanes = corners[corner];
+        for (int32_t lane = 0; lane < 4; lane++) {
+            int32_t vertex = quad_corners[lane][corner];
+            if (welded && WeldMap[vertex] >= 0)
+                vertex = WeldMap[vertex];
+            // x and y as one 8-byte load, then z: never a read past the last position.
+            const float* position = positions + 3 * static_cast<size_t>(vertex);
+            lanes[lane] = _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(position))),
+                                        _mm_load_ss(position + 2));
+        }
+        _MM_TRANSPOSE4_PS(lanes[0], lanes[1], lanes[2], lanes[3]);
+    }
+    auto load = [&](int32_t corner, int32_t axis) { return corners[corner][axis]; };
+    const __m128 half = _mm_set1_ps(0.5f);
+    const __m128 three_halves = _mm_set1_ps(1.5f);
+    const __m128 smallest = _mm_set1_ps(FLT_MIN);
+    const __m128 negligible = _mm_set1_ps(1e-30f);
+    const __m128 one = _mm_set1_ps(1.0f);
+    // Lanes at or below FLT_MIN would need the exact square root: leave them to the scalar path.
+    auto inverse_length = [&](__m128 squared_length, bool& out_exact) {
+        out_exact = _mm_movemask_ps(_mm_cmplt_ps(squared_length, smallest)) == 0;
+        const __m128 estimate = _mm_rsqrt_ps(squared_length);
+        return _mm_mul_ps(estimate, _mm_sub_ps(three_halves, _mm_mul_ps(_mm_mul_ps(half, squared_length),
+                                                                          _mm_mul_ps(estimate, estimate))));
+    };
+    __m128 normal[3] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+    __m128 low[3], high[3];
+    __m128 area = _mm_setzero_ps();
+    for (int32_t axis = 0; axis < 3; axis++) {
+        low[axis] = _mm_set1_ps(INFINITY);
+        high[axis] = _mm_set1_ps(-INFINITY);
+    }
+    for (int32_t triangle = 0; triangle < 2; triangle++) {
+        // (c - b) x (a - b) over the fan triangle (0, triangle + 1, triangle + 2).
+        __m128 u[3], w[3];
+        for (int32_t axis = 0; axis < 3; axis++) {
+            u[axis] = _mm_sub_ps(load(triangle + 2, axis), load(triangle + 1, axis));
+            w[axis] = _mm_sub_ps(load(0, axis), load(triangle + 1, axis));
+        }
+        const __m128 cross[3] = {
+            _mm_sub_ps(_mm_mul_ps(u[1], w[2]), _mm_mul_ps(u[2], w[1])),
+            _mm_sub_ps(_mm_mul_ps(u[2], w[0]), _mm_mul_ps(u[0], w[2])),
+            _mm_sub_ps(_mm_mul_ps(u[0], w[1]), _mm_mul_ps(u[1], w[0])),
+        };
+        const __m128 squared_length = _mm_add_ps(
+            _mm_add_ps(_mm_mul_ps(cross[0], cross[0]), _mm_mul_ps(cross[1], cross[1])), _mm_mul_ps(cross[2], cross[2]));
+        bool exact = false;
+        const __m128 inverse = inverse_length(squared_length, exact);
+        if (!exact)
+            return false;
+        const __m128 length = _mm_mul_ps(squared_length, inverse);
+        area = _mm_add_ps(area, _mm_mul_ps(half, length));
+        const __m128 scale = _mm_or_ps(_mm_and_ps(_mm_cmpgt_ps(length, negligible), inverse),
+                                       _mm_andnot_ps(_mm_cmpgt_ps(length, negligible), one));
+        for (int32_t axis = 0; axis < 3; axis++) {
+            normal[axis] = _mm_add_ps(normal[axis], cross[axis]);
+            const __m128 unit = _mm_mul_ps(cross[axis], scale);
+            low[axis] = _mm_min_ps(unit, low[axis]);
+            high[axis] = _mm_max_ps(unit, high[axis]);
+        }
+    }
+    const __m128 squared_length = _mm_add_ps(
+        _mm_add_ps(_mm_mul_ps(normal[0], normal[0]), _mm_mul_ps(normal[1], normal[1])), _mm_mul_ps(normal[2], normal[2]));
+    bool exact = false;
+    const __m128 inverse = inverse_length(squared_length, exact);
+    if (!exact)
+        return false;
+    alignas(16) float out[10][4]; // normal, low, high, area
+    for (int32_t axis = 0; axis < 3; axis++) {
+        _mm_store_ps(out[axis], _mm_mul_ps(normal[axis], inverse));
+        _mm_store_ps(out[3 + axis], low[axis]);
+        _mm_store_ps(out[6 + axis], high[axis]);
+    }
+    _mm_store_ps(out[9], area);
+    for (int32_t lane = 0; lane < 4; lane++) {
+        const size_t polygon = static_cast<size_t>(polygons[lane]);
+        float* bounds = &PolygonNormalBounds[6 * polygon];
+        float* polygon_normal = &PolygonNormals[3 * polygon];
+        for (int32_t axis = 0; axis < 3; axis++) {
+            polygon_normal[axis] = out[axis][lane];
+            bounds[axis] = out[3 + axis][lane];
+            bounds[3 + axis] = out[6 + axis][lane];
+        }
+        PolygonAreas[polygon] = out[9][lane];
+    }
+    return true;
+}
+#endif
+
+void TTarnwick_Mesh::PolygonNormalsFromDisplayed(std::span<const int32_t> polygons)
+{
+#if defined(__SSE2__)
+    int32_t quads[4];
+    int32_t quad_count = 0;
+    for (int32_t polygon : polygons) {
+        if (PolygonStart[polygon + 1] - PolygonStart[polygon] != 4) {
+            PolygonNormalFromDisplayed(polygon);
+            continue;
+        }
+        quads[quad_count++] = polygon;
+        if (quad_count < 4)
+            continue;
+        quad_count = 0;
+        if (!QuadNormalsFromDisplayed(quads))
+            for (int32_t quad : quads)
+                PolygonNormalFromDisplayed(quad);
+    }
+    for (int32_t i = 0; i < quad_count; i++)
+        PolygonNormalFromDisplayed(quads[i]);
+#else
+    for (int32_t polygon : polygons)
+        PolygonNormalFromDisplayed(polygon);
+#endif
+}
+
+void TTarnwick_Mesh::ComputePolygonNormals(bool only_dirty)
+{
+    if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
+        PolygonAreas.size() != static_cast<size_t>(PolygonCount) ||
+        PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount)) {
+        // Sizes the arrays and computes polygon by polygon.
+        TZAVPolyMesh::ComputePolygonNormals(false);
+        return;
+    }
+    if (only_dirty && !DirtyPolygons.empty()) {
+        PolygonNormalsFromDisplayed(DirtyPolygons);
+        return;
+    }
+    constexpr int32_t BatchSize = 256;
+    int32_t batch[BatchSize];
+    for (int32_t first = 0; first < PolygonCount; first += BatchSize) {
+        const int32_t count = std::min(BatchSize, PolygonCount - first);
+        std::iota(batch, batch + count, first);
+        PolygonNormalsFromDisplayed(std::span<const int32_t>(batch, count));
+    }
+}
+
+// The unit sum of the normals of the polygons around the vertex.
+inline void TTarnwick_Mesh::VertexNormalFromPolygons(int32_t vertex)
+{
+    const int32_t first = VertexPolygonStart[vertex];
+    const int32_t end = VertexPolygonStart[vertex + 1];
+    if (first == end)
+        return;
+    const float* polygon_normals = PolygonNormals.data();
+    float normal_x = 0, normal_y = 0, normal_z = 0;
+    for (int32_t entry = first; entry < end; entry++) {
+        const float* polygon_normal = polygon_normals + 3 * static_cast<size_t>(VertexPolygons[entry]);
+        normal_x += polygon_normal[0];
+        normal_y += polygon_normal[1];
+        normal_z += polygon_normal[2];
+    }
+    const float squared_length = normal_x * normal_x + normal_y * normal_y + normal_z * normal_z;
+    const float inverse = squared_length > 0 ? InverseLength(squared_length) : 1.0f;
+    float* out_normal = &Normals[3 * static_cast<size_t>(vertex)];
+    out_normal[0] = normal_x * inverse;
+    out_normal[1] = normal_y * inverse;
+    out_normal[2] = normal_z * inverse;
+}
+
+void TTarnwick_Mesh::ComputeVertexNormal(int32_t vertex)
+{
+    VertexNormalFromPolygons(vertex);
+}
+
+void TTarnwick_Mesh::ComputeNormals(bool only_dirty)
+{
+    if (DisplayedVertices.size() != Vertices.size())
+        DisplayedVertices = Vertices;
+    ComputePolygonNormals(only_dirty);
+    ComputeVertexNormals(only_dirty);
+}
+
 // [SECTION] Displayed positions
 
 bool TTarnwick_Mesh::MorphNotInUse_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t, void* data)
@@ -406,127 +680,55 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     }
 
     // The polygons around the changed vertices, then the vertices of those polygons.
-    DirtyPolygons.clear();
-    DirtyVertices.clear();
+    // Gathered without branches: every candidate is written, and the count moves on only for one
+    // not met before (each polygon is met by up to four of its corners, unpredictably).
+    size_t bound = 0;
+    for (int32_t vertex : ChangedVertices)
+        bound += static_cast<size_t>(VertexPolygonStart[vertex + 1] - VertexPolygonStart[vertex]);
+    if (GatherScratch.size() < bound)
+        GatherScratch.resize(bound);
+    int32_t* gathered = GatherScratch.data();
+    size_t count = 0;
+    uint32_t* polygon_stamps = PolygonStamp.data();
     for (int32_t vertex : ChangedVertices) {
-        for (int32_t polygon : GetVertexPolygons(vertex)) {
-            if (PolygonStamp[polygon] == stamp)
-                continue;
-            PolygonStamp[polygon] = stamp;
-            DirtyPolygons.push_back(polygon);
+        for (int32_t entry = VertexPolygonStart[vertex]; entry < VertexPolygonStart[vertex + 1]; entry++) {
+            const int32_t polygon = VertexPolygons[entry];
+            gathered[count] = polygon;
+            count += polygon_stamps[polygon] != stamp;
+            polygon_stamps[polygon] = stamp;
         }
     }
+    DirtyPolygons.assign(gathered, gathered + count);
     PolygonNormalBounds.resize(6 * static_cast<size_t>(PolygonCount));
+    PolygonNormalsFromDisplayed(DirtyPolygons);
+
+    count = 0;
+    for (int32_t polygon : DirtyPolygons)
+        count += static_cast<size_t>(PolygonStart[polygon + 1] - PolygonStart[polygon]);
+    if (GatherScratch.size() < count)
+        GatherScratch.resize(count);
+    gathered = GatherScratch.data();
+    count = 0;
+    uint32_t* vertex_stamps = VertexStamp.data();
+    const bool welded = Welded && !IgnoreWeld;
     for (int32_t polygon : DirtyPolygons) {
-        PolygonNormalFromDisplayed(polygon);
         for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++) {
-            const int32_t vertex = WeldedVertex(CornerVertex[corner]);
-            if (VertexStamp[vertex] == stamp)
-                continue;
-            VertexStamp[vertex] = stamp;
-            DirtyVertices.push_back(vertex);
+            int32_t vertex = CornerVertex[corner];
+            if (welded && WeldMap[vertex] >= 0)
+                vertex = WeldMap[vertex];
+            gathered[count] = vertex;
+            count += vertex_stamps[vertex] != stamp;
+            vertex_stamps[vertex] = stamp;
         }
     }
-    // As ComputeVertexNormal, without a call per vertex.
-    const int32_t* polygon_start = VertexPolygonStart.data();
-    const int32_t* vertex_polygons = VertexPolygons.data();
-    const float* polygon_normals = PolygonNormals.data();
-    for (int32_t vertex : DirtyVertices) {
-        if (polygon_start[vertex] == polygon_start[vertex + 1])
-            continue;
-        float normal[3] = {0, 0, 0};
-        for (int32_t entry = polygon_start[vertex]; entry < polygon_start[vertex + 1]; entry++) {
-            const float* polygon_normal = polygon_normals + 3 * static_cast<size_t>(vertex_polygons[entry]);
-            normal[0] += polygon_normal[0];
-            normal[1] += polygon_normal[1];
-            normal[2] += polygon_normal[2];
-        }
-        const float length =
-            FastSquareRoot(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-        if (length > 0)
-            for (float& component : normal)
-                component /= length;
-        std::copy_n(normal, 3, &Normals[3 * static_cast<size_t>(vertex)]);
-    }
+    DirtyVertices.assign(gathered, gathered + count);
+    for (int32_t vertex : DirtyVertices)
+        VertexNormalFromPolygons(vertex);
 }
 
 void TTarnwick_Mesh::GetVertex(int32_t vertex, float out_position[3]) const
 {
     std::copy_n(&DisplayedVertices[3 * static_cast<size_t>(vertex)], 3, out_position);
-}
-
-// [SECTION] Normals
-
-void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
-{
-    if (PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount))
-        PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
-    PolygonNormalFromDisplayed(polygon);
-}
-
-// Fan over the first corner: the summed cross products give the normal, half their lengths the
-// area, and each triangle's unit normal widens the bounds.
-inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon)
-{
-    assert(DisplayedVertices.size() == 3 * static_cast<size_t>(VertexCount));
-    const int32_t start = PolygonStart[polygon];
-    const int32_t count = PolygonStart[polygon + 1] - start;
-    const int32_t* corners = CornerVertex.data() + start;
-    const float* positions = DisplayedVertices.data();
-    const bool welded = Welded && !IgnoreWeld;
-    auto position = [&](int32_t corner) {
-        int32_t vertex = corners[corner];
-        if (welded && WeldMap[vertex] >= 0)
-            vertex = WeldMap[vertex];
-        return positions + 3 * static_cast<size_t>(vertex);
-    };
-    // Scalars rather than small arrays, so that the loop stays in registers.
-    float normal_x = 0, normal_y = 0, normal_z = 0;
-    float low_x = INFINITY, low_y = INFINITY, low_z = INFINITY;
-    float high_x = -INFINITY, high_y = -INFINITY, high_z = -INFINITY;
-    float area = 0;
-    const float* first = position(0);
-    for (int32_t k = 0; k + 2 < count; k++) {
-        float cross[3];
-        CrossProduct(first, position(k + 1), position(k + 2), cross);
-        const float length = FastSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
-        area += 0.5f * length;
-        normal_x += cross[0];
-        normal_y += cross[1];
-        normal_z += cross[2];
-        const float scale = length > 1e-30f ? 1.0f / length : 1.0f;
-        const float unit_x = cross[0] * scale, unit_y = cross[1] * scale, unit_z = cross[2] * scale;
-        low_x = std::min(low_x, unit_x);
-        low_y = std::min(low_y, unit_y);
-        low_z = std::min(low_z, unit_z);
-        high_x = std::max(high_x, unit_x);
-        high_y = std::max(high_y, unit_y);
-        high_z = std::max(high_z, unit_z);
-    }
-    float* bounds = &PolygonNormalBounds[6 * static_cast<size_t>(polygon)];
-    if (count < 3) {
-        std::fill_n(bounds, 6, 0.0f);
-    } else {
-        bounds[0] = low_x, bounds[1] = low_y, bounds[2] = low_z;
-        bounds[3] = high_x, bounds[4] = high_y, bounds[5] = high_z;
-    }
-    float* normal = &PolygonNormals[3 * static_cast<size_t>(polygon)];
-    const float length = FastSquareRoot(normal_x * normal_x + normal_y * normal_y + normal_z * normal_z);
-    if (length > 0) {
-        normal_x /= length;
-        normal_y /= length;
-        normal_z /= length;
-    }
-    normal[0] = normal_x, normal[1] = normal_y, normal[2] = normal_z;
-    PolygonAreas[polygon] = area;
-}
-
-void TTarnwick_Mesh::ComputeNormals(bool only_dirty)
-{
-    if (DisplayedVertices.size() != Vertices.size())
-        DisplayedVertices = Vertices;
-    ComputePolygonNormals(only_dirty);
-    ComputeVertexNormals(only_dirty);
 }
 
 // [SECTION] Octree and symmetry

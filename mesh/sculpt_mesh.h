@@ -55,6 +55,10 @@ public:
     // TZAVPolyMesh. Normals come from the displayed positions; ComputePolygonNormal also keeps the
     // polygon's normal bounds.
     void ComputePolygonNormal(int32_t polygon) override;
+    // Quads four at a time; the same arithmetic as ComputePolygonNormal.
+    void ComputePolygonNormals(bool only_dirty) override;
+    // The same normalisation as the incremental update, so that both give identical normals.
+    void ComputeVertexNormal(int32_t vertex) override;
     // The base allocation, then fresh trees with "Default Morph" and "Default Selection" current,
     // the hidden items and zeroed layer masks.
     void Allocate(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
@@ -182,6 +186,10 @@ private:
     std::string CheckPending(TPendingMesh& pending) const;
     void ApplyPending(TPendingMesh& pending);
     void PolygonNormalFromDisplayed(int32_t polygon);
+    // False, with nothing written, when a lane needs the scalar path (a tiny or empty triangle).
+    bool QuadNormalsFromDisplayed(const int32_t polygons[4]);
+    void PolygonNormalsFromDisplayed(std::span<const int32_t> polygons);
+    void VertexNormalFromPolygons(int32_t vertex);
     // Empties the mixer without deleting its morphs, which the trees own.
     void ForgetMixedMorphs();
     bool ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key);
@@ -196,6 +204,7 @@ private:
     std::vector<uint32_t> VertexStamp;
     uint32_t UpdateStamp = 0;
     std::vector<int32_t> ChangedVertices;
+    std::vector<int32_t> GatherScratch;
 };
 
 using TTarnwick_MeshPtr = TTarnwick_Mesh*;

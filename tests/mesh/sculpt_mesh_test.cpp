@@ -240,6 +240,35 @@ TEST_F(SculptMesh, IncrementalUpdateMatchesAFullRecompute)
     }
 }
 
+TEST_F(SculptMesh, QuadBatchesMatchPolygonByPolygonNormals)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 7, 5); // 35 quads: batches of four and three left over
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> offset(-0.4f, 0.4f);
+    for (float& coordinate : mesh.DisplayedVertices)
+        coordinate += offset(random);
+    // A collapsed edge (a triangle of no area) and a quad shrunk to a point send their batches
+    // down the one-polygon path.
+    std::copy_n(&mesh.DisplayedVertices[3], 3, &mesh.DisplayedVertices[0]);
+    const int32_t* corners = &mesh.CornerVertex[mesh.PolygonStart[20]];
+    for (int32_t corner = 1; corner < 4; corner++)
+        std::copy_n(&mesh.DisplayedVertices[3 * corners[0]], 3, &mesh.DisplayedVertices[3 * corners[corner]]);
+    mesh.ComputeNormals(false);
+    const std::vector<float> normals = mesh.PolygonNormals;
+    const std::vector<float> bounds = mesh.PolygonNormalBounds;
+    const std::vector<float> areas = mesh.PolygonAreas;
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
+        mesh.ComputePolygonNormal(polygon);
+    ExpectArraysNear(normals, mesh.PolygonNormals, "polygon normals");
+    ExpectArraysNear(bounds, mesh.PolygonNormalBounds, "normal bounds");
+    ExpectArraysNear(areas, mesh.PolygonAreas, "areas");
+    EXPECT_NEAR(mesh.PolygonNormals[3 * 5 + 2] * mesh.PolygonNormals[3 * 5 + 2] +
+                    mesh.PolygonNormals[3 * 5 + 1] * mesh.PolygonNormals[3 * 5 + 1] +
+                    mesh.PolygonNormals[3 * 5] * mesh.PolygonNormals[3 * 5],
+                1.0f, 1e-5f);
+}
+
 TEST_F(SculptMesh, NormalBoundsSpanTheFanTriangles)
 {
     TTarnwick_Mesh mesh;

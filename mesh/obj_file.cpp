@@ -33,6 +33,8 @@ namespace {
 // [SECTION] Line reading
 
 constexpr size_t ChunkSize = size_t{1} << 20;
+// Bytes past the data of the line buffer; they belong to no line.
+constexpr size_t LinePadding = 16;
 constexpr int32_t NameTableBuckets = 100;
 
 struct TFileCloser
@@ -48,16 +50,18 @@ bool IsBlank(char c)
 
 // Hands out the lines of a file read in large chunks. A line longer than the buffer grows it, so
 // lines of any length arrive whole. Lines end at LF (CR LF) or, in files without LF, at CR.
+// Every line is followed by a separator byte (never a digit) and at least LinePadding readable
+// bytes, so that parsers may stop at the first non-digit and load whole vectors.
 class TChunkedLineReader
 {
 public:
-    explicit TChunkedLineReader(FILE* file) : File(file), Buffer(ChunkSize) {}
+    explicit TChunkedLineReader(FILE* file) : File(file), Buffer(ChunkSize + LinePadding) {}
 
     bool NextLine(std::string_view& out_line)
     {
         for (;;) {
             const char* start = Buffer.data() + Begin;
-            const char* found = static_cast<const char*>(std::memchr(start, Separator, End - Begin));
+            const char* found = FindSeparator(start, Buffer.data() + End);
             if (found == nullptr && AtEnd && Begin < End)
                 found = Buffer.data() + End;
             if (found != nullptr) {
@@ -93,16 +97,39 @@ private:
         std::memmove(Buffer.data(), Buffer.data() + Begin, End - Begin);
         End -= Begin;
         Begin = 0;
-        if (End == Buffer.size())
-            Buffer.resize(Buffer.size() * 2);
-        size_t read = std::fread(Buffer.data() + End, 1, Buffer.size() - End, File);
+        if (End == Capacity())
+            Buffer.resize(Capacity() * 2 + LinePadding);
+        size_t read = std::fread(Buffer.data() + End, 1, Capacity() - End, File);
         if (!SeparatorKnown)
             DetectSeparator(End, End + read);
         End += read;
         if (read == 0) {
             AtEnd = true;
             ReadFailed = std::ferror(File) != 0;
+            // The last line may lack its separator; it gets one in the padding.
+            Buffer[End] = '\n';
         }
+    }
+
+    size_t Capacity() const { return Buffer.size() - LinePadding; }
+
+    // Most lines are short: an inline search beats a call to memchr. Loads may reach into the padding.
+    const char* FindSeparator(const char* from, const char* end) const
+    {
+#ifdef __SSE2__
+        const __m128i separator = _mm_set1_epi8(Separator);
+        for (const char* block = from; block < end; block += 16) {
+            __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+            uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, separator)));
+            if (mask != 0) {
+                const char* found = block + std::countr_zero(mask);
+                return found < end ? found : nullptr;
+            }
+        }
+        return nullptr;
+#else
+        return static_cast<const char*>(std::memchr(from, Separator, end - from));
+#endif
     }
 
     void DetectSeparator(size_t from, size_t to)
@@ -147,7 +174,9 @@ enum class ObjLine : int32_t
 
 // Splits off the keyword; out_rest is the text after it, without leading blanks (and trimmed at
 // the end for the kinds whose rest is a name).
-ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
+ObjLine ClassifyOtherLine(std::string_view line, std::string_view& out_rest);
+
+inline ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
 {
     // The bulk of a file: "v ", "vt ", "vn " and "f " at the start of the line.
     if (line.size() >= 3 && line[1] == ' ' && (line[0] == 'v' || line[0] == 'f')) {
@@ -158,6 +187,11 @@ ObjLine ClassifyLine(std::string_view line, std::string_view& out_rest)
         out_rest = line.substr(3);
         return line[1] == 't' ? ObjLine::TexVertex : ObjLine::Normal;
     }
+    return ClassifyOtherLine(line, out_rest);
+}
+
+ObjLine ClassifyOtherLine(std::string_view line, std::string_view& out_rest)
+{
     size_t begin = 0;
     while (begin < line.size() && IsBlank(line[begin]))
         begin++;
@@ -217,39 +251,66 @@ int32_t CountTokens(std::string_view rest)
 {
     const char* text = rest.data();
     const size_t size = rest.size();
-    int32_t tokens = 0;
-    bool previous_blank = true;
-    size_t i = 0;
+    int64_t tokens = 0;
 #ifdef __SSE2__
-    // Sixteen bytes at a time: bit k of `blank` is set when byte k is a blank.
+    // Sixteen bytes at a time, the last load reaching into the line padding; its bytes past the
+    // line count as blanks. Token starts are summed per lane by a sum of absolute differences.
     const __m128i space = _mm_set1_epi8(' ');
     const __m128i tab = _mm_set1_epi8('\t');
-    for (; i + 16 <= size; i += 16) {
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    __m128i previous_blank = _mm_set1_epi8(-1);
+    __m128i sums = _mm_setzero_si128();
+    for (size_t i = 0; i < size; i += 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        uint32_t blank = static_cast<uint32_t>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, tab))));
-        uint32_t blank_before = ((blank << 1) | (previous_blank ? 1u : 0u)) & 0xFFFFu;
-        tokens += std::popcount(~blank & blank_before & 0xFFFFu);
-        previous_blank = (blank >> 15) & 1u;
+        __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, tab));
+        if (size - i < 16)
+            blank =
+                _mm_or_si128(blank, _mm_cmpgt_epi8(lanes, _mm_set1_epi8(static_cast<char>(size - i - 1))));
+        __m128i blank_before = _mm_or_si128(_mm_slli_si128(blank, 1), _mm_srli_si128(previous_blank, 15));
+        __m128i starts = _mm_and_si128(_mm_andnot_si128(blank, blank_before), one);
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(starts, _mm_setzero_si128()));
+        previous_blank = blank;
     }
-#endif
-    for (; i < size; i++) {
+    tokens = _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
+#else
+    bool previous_blank = true;
+    for (size_t i = 0; i < size; i++) {
         bool blank = IsBlank(text[i]);
         tokens += previous_blank && !blank;
         previous_blank = blank;
     }
-    return std::min(tokens, TZAVPolyMesh::MaxCornerCount);
+#endif
+    return static_cast<int32_t>(std::min<int64_t>(tokens, TZAVPolyMesh::MaxCornerCount));
 }
 
 // [SECTION] Number and corner parsing
 
-// Powers of ten that a float holds exactly.
-constexpr float ExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+// Reads a run of digits, moving the cursor past it; the count of digits. The value wraps when the
+// run is long, so callers bound the count. No end check: a line is followed by a non-digit.
+inline int32_t ReadDigits(const char*& cursor, uint64_t& out_value)
+{
+    const auto* scan = reinterpret_cast<const unsigned char*>(cursor);
+    uint64_t value = 0;
+    for (uint64_t digit; (digit = *scan - uint64_t{'0'}) < 10; scan++)
+        value = value * 10 + digit;
+    out_value = value;
+    const ptrdiff_t count = reinterpret_cast<const char*>(scan) - cursor;
+    cursor = reinterpret_cast<const char*>(scan);
+    return static_cast<int32_t>(std::min<ptrdiff_t>(count, INT32_MAX));
+}
 
-// Reads blanks then one number, as "%f" does; null when there is no number. Plain decimals with
-// a short mantissa take the exact fast path (the quotient of two exactly held floats is
-// correctly rounded); everything else goes through from_chars.
-const char* ParseFloat(const char* cursor, const char* end, float& out_value)
+// Powers of ten that a float holds exactly.
+constexpr float ExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f};
+constexpr uint64_t PowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                    100000, 1000000, 10000000, 100000000, 1000000000};
+// Nine digits cannot overflow the mantissa's 64 bits whatever their split.
+constexpr int32_t MaxFastDigits = 9;
+
+// Reads blanks then one number, as "%f" does; null when there is no number. Plain decimals of at
+// most nine digits and a mantissa below 2^24 take the exact fast path (the quotient of two exactly
+// held floats is correctly rounded, as from_chars is); everything else goes through from_chars.
+inline const char* ParseFloat(const char* cursor, const char* end, float& out_value)
 {
     while (cursor < end && IsBlank(*cursor))
         cursor++;
@@ -258,22 +319,23 @@ const char* ParseFloat(const char* cursor, const char* end, float& out_value)
     const char* scan = cursor;
     const bool negative = scan < end && *scan == '-';
     scan += negative;
-    uint32_t mantissa = 0;
-    int32_t digits = 0;
+    uint64_t whole = 0;
+    uint64_t fraction = 0;
+    const int32_t whole_digits = ReadDigits(scan, whole);
     int32_t fraction_digits = 0;
-    for (; scan < end && static_cast<unsigned>(*scan - '0') < 10 && digits < 9; scan++, digits++)
-        mantissa = mantissa * 10 + static_cast<uint32_t>(*scan - '0');
     if (scan < end && *scan == '.') {
         scan++;
-        for (; scan < end && static_cast<unsigned>(*scan - '0') < 10 && digits < 9; scan++, digits++)
-            mantissa = mantissa * 10 + static_cast<uint32_t>(*scan - '0'), fraction_digits++;
+        fraction_digits = ReadDigits(scan, fraction);
     }
-    const bool ends_plainly = scan == end || (static_cast<unsigned>(*scan - '0') >= 10 && *scan != 'e' &&
-                                              *scan != 'E' && *scan != '.');
-    if (digits > 0 && mantissa < (1u << 24) && ends_plainly) {
-        float value = static_cast<float>(mantissa) / ExactPowersOfTen[fraction_digits];
-        out_value = negative ? -value : value;
-        return scan;
+    const int64_t digits = int64_t{whole_digits} + fraction_digits;
+    const bool ends_plainly = scan == end || (*scan != 'e' && *scan != 'E' && *scan != '.');
+    if (digits > 0 && digits <= MaxFastDigits && ends_plainly) {
+        const uint64_t mantissa = whole * PowersOfTen[fraction_digits] + fraction;
+        if (mantissa < (uint64_t{1} << 24)) {
+            float value = static_cast<float>(mantissa) / ExactPowersOfTen[fraction_digits];
+            out_value = negative ? -value : value;
+            return scan;
+        }
     }
     auto [next, error] = std::from_chars(cursor, end, out_value);
     return error == std::errc() ? next : nullptr;
@@ -292,30 +354,26 @@ bool ParseFloats(std::string_view rest, float* out_values, int32_t count)
     return true;
 }
 
-constexpr int64_t MaxIndexDigits = 12;
+constexpr int32_t MaxIndexDigits = 12;
 
 // A decimal integer with an optional sign; null when there are no digits, or more of them than
 // any index needs (which also keeps the value from overflowing).
-
-const char* ParseIndex(const char* cursor, const char* end, int64_t& out_value)
+inline const char* ParseIndex(const char* cursor, const char* end, int64_t& out_value)
 {
     bool negative = false;
     if (cursor < end && (*cursor == '-' || *cursor == '+'))
         negative = *cursor++ == '-';
-    const char* digits = cursor;
-    int64_t value = 0;
-    for (; cursor < end && static_cast<unsigned>(*cursor - '0') < 10; cursor++)
-        if (cursor - digits < MaxIndexDigits)
-            value = value * 10 + (*cursor - '0');
-    if (cursor == digits || cursor - digits > MaxIndexDigits)
+    uint64_t value = 0;
+    const int32_t digits = ReadDigits(cursor, value);
+    if (digits == 0 || digits > MaxIndexDigits)
         return nullptr;
-    out_value = negative ? -value : value;
+    out_value = negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
     return cursor;
 }
 
 // One corner token in the forms v, v/t, v//n and v/t/n; 0 stands for a missing index. Null
 // when the token is not wholly one of them.
-const char* ParseCornerToken(const char* cursor, const char* end, int64_t out_indices[3])
+inline const char* ParseCornerToken(const char* cursor, const char* end, int64_t out_indices[3])
 {
     out_indices[0] = out_indices[1] = out_indices[2] = 0;
     cursor = ParseIndex(cursor, end, out_indices[0]);

@@ -49,6 +49,18 @@ struct TSquareRootTable
 
 const TSquareRootTable square_root_table;
 
+// FastSquareRoot, here where the normal loops can inline it.
+inline float TableSquareRoot(float value)
+{
+    const float scaled = value * 500.0f + 0.5f;
+    if (!(scaled < static_cast<float>(SquareRootTableSize)) || scaled < 0.0f)
+        return std::sqrt(value);
+    const int32_t index = static_cast<int32_t>(scaled);
+    if (index >= square_root_table.LowerBound)
+        return square_root_table.Entries[index];
+    return std::sqrt(value);
+}
+
 void Cross(const float* a, const float* b, const float* c, float out[3])
 {
     // (c - b) x (a - b)
@@ -61,7 +73,7 @@ void Cross(const float* a, const float* b, const float* c, float out[3])
 
 void Normalise(float* vector)
 {
-    float length = FastSquareRoot(vector[0] * vector[0] + vector[1] * vector[1] + vector[2] * vector[2]);
+    float length = TableSquareRoot(vector[0] * vector[0] + vector[1] * vector[1] + vector[2] * vector[2]);
     if (length > 0) {
         vector[0] /= length;
         vector[1] /= length;
@@ -82,13 +94,7 @@ template <typename T> void TakeList(TZAVMultiList<T>& target, TZAVMultiList<T>& 
 
 float FastSquareRoot(float value)
 {
-    const float scaled = value * 500.0f + 0.5f;
-    if (!(scaled < static_cast<float>(SquareRootTableSize)) || scaled < 0.0f)
-        return std::sqrt(value);
-    const int32_t index = static_cast<int32_t>(scaled);
-    if (index >= square_root_table.LowerBound)
-        return square_root_table.Entries[index];
-    return std::sqrt(value);
+    return TableSquareRoot(value);
 }
 
 // [SECTION] Allocation and hand-over
@@ -318,7 +324,7 @@ void TZAVPolyMesh::ComputePolygonNormal(int32_t polygon)
             normal[0] += cross[0];
             normal[1] += cross[1];
             normal[2] += cross[2];
-            area += 0.5f * FastSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+            area += 0.5f * TableSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
         }
         Normalise(normal);
     }

@@ -3,6 +3,7 @@
 // polygon groups and the drawing order.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <strings.h>
 
 #include "core/report.h"
@@ -19,6 +20,99 @@ void CountsToOffsets(std::vector<int32_t>& out_start)
         entry = sum;
         sum += count;
     }
+}
+
+// Marks the vertices with an edge that belongs to a single polygon, from the two neighbours that
+// each adjacency entry of a vertex has in its polygon (gathered while the adjacency was filled).
+// A neighbour met once shows such an edge.
+void MarkOpenVerticesFromRings(TZAVPolyMesh& mesh, const int32_t* ring_neighbours)
+{
+    const int32_t vertex_count = mesh.GetVertexCount();
+    std::vector<uint8_t> met(vertex_count, 0);
+    const int32_t* start = mesh.VertexPolygonStart.data();
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
+        const int32_t* first = ring_neighbours + 2 * static_cast<size_t>(start[vertex]);
+        const int32_t* last = ring_neighbours + 2 * static_cast<size_t>(start[vertex + 1]);
+        for (const int32_t* neighbour = first; neighbour < last; neighbour++)
+            met[*neighbour] += met[*neighbour] < UINT8_MAX;
+        bool open = false;
+        for (const int32_t* neighbour = first; neighbour < last; neighbour++) {
+            open |= met[*neighbour] == 1;
+            met[*neighbour] = 0;
+        }
+        if (open)
+            mesh.VertexFlags[vertex] |= VertexFlag_Open;
+    }
+}
+
+// Checks the corners' vertices, repairs their texture vertices, points each corner's normal at
+// its vertex and builds both adjacency tables, in one walk that counts and one that fills. Returns
+// for each adjacency entry of a vertex the corners before and after it in its polygon.
+std::unique_ptr<int32_t[]> BuildCornerTables(TZAVPolyMesh& mesh)
+{
+    const int32_t vertex_count = mesh.GetVertexCount();
+    const int32_t tex_vertex_count = mesh.GetTexVertexCount();
+    const int32_t polygon_count = mesh.GetPolygonCount();
+    const bool has_tex_vertices = tex_vertex_count > 0;
+    mesh.VertexPolygonStart.assign(static_cast<size_t>(vertex_count) + 1, 0);
+    mesh.TexVertexPolygonStart.clear();
+    mesh.TexVertexPolygons.clear();
+    if (has_tex_vertices)
+        mesh.TexVertexPolygonStart.assign(static_cast<size_t>(tex_vertex_count) + 1, 0);
+    int32_t* vertex_start = mesh.VertexPolygonStart.data();
+    int32_t* tex_vertex_start = mesh.TexVertexPolygonStart.data();
+    const size_t corner_total = mesh.CornerVertex.size();
+    for (size_t corner = 0; corner < corner_total; corner++) {
+        const int32_t vertex = mesh.CornerVertex[corner];
+        // Loaders check their indices; a bad one here is a fault of the code that filled the mesh.
+        if (static_cast<uint32_t>(vertex) >= static_cast<uint32_t>(vertex_count))
+            ReportError("Corner vertex %d out of range in TZAVPolyMesh::Prepare()", vertex);
+        mesh.CornerNormal[corner] = vertex;
+        vertex_start[vertex]++;
+        int32_t& tex_vertex = mesh.CornerTexVertex[corner];
+        if (!has_tex_vertices) {
+            tex_vertex = -1;
+            continue;
+        }
+        if (static_cast<uint32_t>(tex_vertex) >= static_cast<uint32_t>(tex_vertex_count))
+            tex_vertex = 0;
+        tex_vertex_start[tex_vertex]++;
+    }
+    CountsToOffsets(mesh.VertexPolygonStart);
+    mesh.VertexPolygons.resize(mesh.VertexPolygonStart.back());
+    if (has_tex_vertices) {
+        CountsToOffsets(mesh.TexVertexPolygonStart);
+        mesh.TexVertexPolygons.resize(mesh.TexVertexPolygonStart.back());
+    }
+    // Fill by advancing each start, then shift back: start[e] ends where start[e + 1] began. Each
+    // adjacency entry of a vertex also receives the corners before and after it in its polygon,
+    // which is all that marking the open vertices needs.
+    auto ring_neighbours = std::make_unique_for_overwrite<int32_t[]>(2 * corner_total);
+    for (int32_t polygon = 0; polygon < polygon_count; polygon++) {
+        const int32_t start = mesh.PolygonStart[polygon];
+        const int32_t end = mesh.PolygonStart[polygon + 1];
+        if (start == end)
+            continue;
+        int32_t previous = mesh.CornerVertex[end - 1];
+        for (int32_t corner = start; corner < end; corner++) {
+            const int32_t vertex = mesh.CornerVertex[corner];
+            const int32_t slot = vertex_start[vertex]++;
+            mesh.VertexPolygons[slot] = polygon;
+            ring_neighbours[2 * static_cast<size_t>(slot)] = previous;
+            ring_neighbours[2 * static_cast<size_t>(slot) + 1] =
+                mesh.CornerVertex[corner + 1 == end ? start : corner + 1];
+            previous = vertex;
+            if (has_tex_vertices)
+                mesh.TexVertexPolygons[tex_vertex_start[mesh.CornerTexVertex[corner]]++] = polygon;
+        }
+    }
+    for (std::vector<int32_t>* start : {&mesh.VertexPolygonStart, &mesh.TexVertexPolygonStart}) {
+        if (start->empty())
+            continue;
+        std::copy_backward(start->begin(), start->end() - 1, start->end());
+        start->front() = 0;
+    }
+    return ring_neighbours;
 }
 
 } // namespace
@@ -153,15 +247,19 @@ void TZAVPolyMesh::ComputeBoundingBox()
         BoundingDiagonal = 0;
         return;
     }
-    for (int32_t axis = 0; axis < 3; axis++)
-        BoundingMin[axis] = BoundingMax[axis] = Vertices[axis];
+    // Locals, which the compiler keeps in registers; the members might alias the positions.
+    float minimum[3] = {Vertices[0], Vertices[1], Vertices[2]};
+    float maximum[3] = {Vertices[0], Vertices[1], Vertices[2]};
+    const float* positions = Vertices.data();
     for (int32_t vertex = 1; vertex < VertexCount; vertex++) {
-        const float* position = &Vertices[3 * static_cast<size_t>(vertex)];
+        const float* position = positions + 3 * static_cast<size_t>(vertex);
         for (int32_t axis = 0; axis < 3; axis++) {
-            BoundingMin[axis] = std::min(BoundingMin[axis], position[axis]);
-            BoundingMax[axis] = std::max(BoundingMax[axis], position[axis]);
+            minimum[axis] = std::min(minimum[axis], position[axis]);
+            maximum[axis] = std::max(maximum[axis], position[axis]);
         }
     }
+    std::copy_n(minimum, 3, BoundingMin);
+    std::copy_n(maximum, 3, BoundingMax);
     float size[3] = {BoundingMax[0] - BoundingMin[0], BoundingMax[1] - BoundingMin[1],
                      BoundingMax[2] - BoundingMin[2]};
     BoundingDiagonal = std::sqrt(size[0] * size[0] + size[1] * size[1] + size[2] * size[2]);
@@ -188,37 +286,58 @@ void TZAVPolyMesh::BuildGroup2Vertices()
     const int32_t group_count = Groups2.Count();
     TZAVGroup2** groups = Groups2.Data();
     std::vector<int32_t> sizes(group_count, 0);
-    // The distinct groups at one vertex, in the order met.
+    // The distinct groups at one vertex, in the order met, and the lowest of them.
     std::vector<int32_t> vertex_groups;
-    // Walking the vertices in order gives each group its vertices already sorted; the first pass
-    // counts, the second fills.
-    for (int pass = 0; pass < 2; pass++) {
-        for (int32_t group = 0; group < group_count && pass == 1; group++) {
-            groups[group]->Vertices.resize(sizes[group]);
-            groups[group]->Shared.resize(sizes[group]);
-            sizes[group] = 0;
+    int32_t first_group = INT32_MAX;
+    auto collect_groups = [&](int32_t vertex) {
+        vertex_groups.clear();
+        first_group = INT32_MAX;
+        int32_t previous_group = -1;
+        for (int32_t polygon : GetVertexPolygons(vertex)) {
+            const int32_t group = PolygonGroup[polygon];
+            if (group == previous_group || group < 0 || group >= group_count)
+                continue;
+            previous_group = group;
+            if (std::find(vertex_groups.begin(), vertex_groups.end(), group) != vertex_groups.end())
+                continue;
+            vertex_groups.push_back(group);
+            first_group = std::min(first_group, group);
         }
-        for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
-            vertex_groups.clear();
-            int32_t first_group = INT32_MAX;
-            int32_t previous_group = -1;
-            for (int32_t polygon : GetVertexPolygons(vertex)) {
-                const int32_t group = PolygonGroup[polygon];
-                if (group == previous_group || group < 0 || group >= group_count)
-                    continue;
-                previous_group = group;
-                if (std::find(vertex_groups.begin(), vertex_groups.end(), group) != vertex_groups.end())
-                    continue;
-                vertex_groups.push_back(group);
-                first_group = std::min(first_group, group);
-            }
-            for (int32_t group : vertex_groups) {
-                if (pass == 1) {
-                    groups[group]->Vertices[sizes[group]] = vertex;
-                    groups[group]->Shared[sizes[group]] = group != first_group;
-                }
-                sizes[group]++;
-            }
+    };
+    // Walking the vertices in order gives each group its vertices already sorted. The first walk
+    // counts and keeps the group of each vertex that has only one (most have), so that the second
+    // walk, which fills, revisits the polygons only of the vertices on a group border.
+    constexpr int32_t NoGroup = -1;
+    constexpr int32_t SeveralGroups = -2;
+    auto single_group = std::make_unique_for_overwrite<int32_t[]>(VertexCount);
+    for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
+        collect_groups(vertex);
+        for (int32_t group : vertex_groups)
+            sizes[group]++;
+        single_group[vertex] = vertex_groups.size() == 1 ? vertex_groups[0]
+                               : vertex_groups.empty()   ? NoGroup
+                                                         : SeveralGroups;
+    }
+    for (int32_t group = 0; group < group_count; group++) {
+        groups[group]->Vertices.resize(sizes[group]);
+        groups[group]->Shared.resize(sizes[group]);
+        sizes[group] = 0;
+    }
+    for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
+        const int32_t group = single_group[vertex];
+        if (group >= 0) {
+            groups[group]->Vertices[sizes[group]] = vertex;
+            groups[group]->Shared[sizes[group]] = 0;
+            sizes[group]++;
+            continue;
+        }
+        if (group == NoGroup)
+            continue;
+        collect_groups(vertex);
+        for (int32_t shared_group : vertex_groups) {
+            groups[shared_group]->Vertices[sizes[shared_group]] = vertex;
+            groups[shared_group]->Shared[sizes[shared_group]] = shared_group != first_group;
+            sizes[shared_group]++;
         }
     }
 }
@@ -251,30 +370,25 @@ void TZAVPolyMesh::Prepare()
         Materials.SetCurrent(0);
     DropDuplicateFirstCorners();
 
-    // Loaders check their indices; a bad one here is a fault of the code that filled the mesh.
-    const size_t corner_total = CornerVertex.size();
-    for (size_t corner = 0; corner < corner_total; corner++) {
-        if (static_cast<uint32_t>(CornerVertex[corner]) >= static_cast<uint32_t>(VertexCount))
-            ReportError("Corner vertex %d out of range in TZAVPolyMesh::Prepare()", CornerVertex[corner]);
-        int32_t& tex_vertex = CornerTexVertex[corner];
-        if (TexVertexCount == 0)
-            tex_vertex = -1;
-        else if (static_cast<uint32_t>(tex_vertex) >= static_cast<uint32_t>(TexVertexCount))
-            tex_vertex = 0;
-    }
-
     WeldMap.assign(VertexCount, -1);
     Welded = 0;
-    MakeNormalsFollowVertices();
+    // One normal per vertex, named by every corner of the vertex (BuildCornerTables points them).
+    Normals.assign(3 * static_cast<size_t>(VertexCount), 0.0f);
+    NormalCount = VertexCount;
+    for (TZAVGroup* group : Groups)
+        group->NormalRange = group->VertexRange;
     VertexFlags.assign(VertexCount, 0);
     PolygonFlags.assign(PolygonCount, 0);
     PolygonNormals.assign(3 * static_cast<size_t>(PolygonCount), 0.0f);
     PolygonAreas.assign(PolygonCount, 0.0f);
     CurrentPolygon = -1;
 
-    BuildVertexAdjacency();
-    BuildTexVertexAdjacency();
-    MarkOpenVertices();
+    // Corner indices and both adjacency tables; then, from the neighbours each corner met, the
+    // open vertices.
+    std::unique_ptr<int32_t[]> ring_neighbours = BuildCornerTables(*this);
+    MarkOpenVerticesFromRings(*this, ring_neighbours.get());
+    ring_neighbours.reset();
+
     ComputeNormals(true);
     ComputeBoundingBox();
     MakeGroupNamesUnique();

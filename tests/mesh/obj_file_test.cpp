@@ -5,6 +5,12 @@
 #define TINYOBJLOADER_IMPLEMENTATION
 #include <tiny_obj_loader.h>
 
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <iterator>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -277,6 +283,108 @@ TEST_F(ObjFileTest, PolylinesOfTwoPointsAreKeptAndWritten)
     const std::string path = Folder.Path() + "lines.obj";
     ASSERT_TRUE(WriteOBJ(mesh, path, ObjWrite_None, Error)) << Error;
     EXPECT_NE(TemporaryFolder::Read(path).find("\nl 1 2\nl 3/1 1/1 2/1\nl\n"), std::string::npos);
+}
+
+// [SECTION] Numbers and counts
+
+TEST_F(ObjFileTest, NumbersReadBitForBitAsFromCharsReadsThem)
+{
+    // Shapes the short decimal path takes, and those it must hand on: the 2^24 mantissa bound,
+    // nine and ten digits, missing whole or fraction digits, signs, exponents, long runs.
+    std::istringstream shapes("0 -0 +7 -0.000000 16777215 16777216 16777217 1677721.5 167772.17 "
+                              "0.16777215 0.16777217 .5 -.25 5. 123456789 1234567890 0.123456789 "
+                              "1.234567891 00000000012.5 1e3 -2.5E-3 0.1 0.3 3.4028235e38 1e-45 "
+                              "0.000000001 99999999.9 4294967296.5 18446744073709551617 "
+                              "123456789012345678901234567890 0.000000000000000000000000000000000001234567");
+    std::vector<std::string> numbers{std::istream_iterator<std::string>(shapes), {}};
+    std::mt19937 random(20240611);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<uint32_t> mantissa(0, (1u << 25) - 1);
+    char text[64];
+    for (int32_t i = 0; i < 20000; i++) {
+        // "%.Nf" of random values over magnitudes from 1e-3 to 1e5, N from 0 to 9.
+        std::snprintf(text, sizeof text, "%.*f", i % 10, unit(random) * std::pow(10.0, (i / 10) % 9 - 3));
+        numbers.push_back(text);
+        // Mantissas on both sides of 2^24 with the point anywhere.
+        std::string digits = std::to_string(mantissa(random));
+        digits.insert(digits.size() - std::min<size_t>(digits.size(), i % 9), ".");
+        numbers.push_back(digits);
+    }
+    if (numbers.size() % 3 != 0)
+        numbers.resize(numbers.size() - numbers.size() % 3);
+
+    for (const char* separator : {"\n", "\r\n"}) {
+        SCOPED_TRACE(separator[0] == '\r' ? "CR LF" : "LF");
+        std::string obj;
+        for (size_t i = 0; i < numbers.size(); i += 3) {
+            obj += i == 0 ? "v " : std::string(separator) + "v ";
+            obj += numbers[i] + " " + numbers[i + 1] + "\t" + numbers[i + 2];
+        }
+        TZAVPolyMesh mesh;
+        ASSERT_TRUE(Load(obj, mesh)) << Error;
+        EXPECT_TRUE(Warnings().empty());
+        ASSERT_EQ(mesh.Vertices.size(), numbers.size());
+        int32_t mismatches = 0;
+        for (size_t i = 0; i < numbers.size(); i++) {
+            std::string_view number = numbers[i];
+            if (number.starts_with('+'))
+                number.remove_prefix(1);
+            float expected = -1;
+            auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), expected);
+            ASSERT_TRUE(error == std::errc() && end == number.data() + number.size()) << numbers[i];
+            if (std::bit_cast<uint32_t>(mesh.Vertices[i]) != std::bit_cast<uint32_t>(expected) &&
+                mismatches++ < 10)
+                ADD_FAILURE() << numbers[i] << " read as " << mesh.Vertices[i] << ", expected " << expected;
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
+}
+
+TEST_F(ObjFileTest, LastLineWithoutLineEndEndsWhereTheFileEnds)
+{
+    // Over a megabyte of digits ahead of it, so that the reader's buffer holds digits past the
+    // end of the last line.
+    std::string digits;
+    for (int32_t line = 0; line < 600; line++)
+        digits += "# " + std::string(2000, '7') + "\n";
+    const std::string head = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 1 1 1\n";
+
+    TZAVPolyMesh face;
+    ASSERT_TRUE(Load(head + digits + "f 1 2 3", face)) << Error;
+    EXPECT_TRUE(Warnings().empty());
+    ASSERT_EQ(face.GetPolygonCount(), 1);
+    EXPECT_EQ(CornerVertices(face, 0), (std::vector<int32_t>{0, 1, 2}));
+
+    TZAVPolyMesh vertex;
+    ASSERT_TRUE(Load(head + digits + "f 1 2 3\nv 1 2 3", vertex)) << Error;
+    ASSERT_EQ(vertex.GetVertexCount(), 5);
+    EXPECT_EQ(std::vector<float>(vertex.Vertices.end() - 3, vertex.Vertices.end()),
+              (std::vector<float>{1, 2, 3}));
+}
+
+TEST_F(ObjFileTest, CornersAreCountedExactlyWhateverTheBlanks)
+{
+    // Faces of 3 to 40 corners whose tokens and blank runs fall on every offset of the reader's
+    // sixteen-byte steps; the first pass must size the corner arrays exactly.
+    std::string obj = "v 0 0 0\nv 1 0 0\nv 1 1 0\n";
+    std::vector<int32_t> expected;
+    const char* blanks[] = {" ", "\t", "  ", " \t ", "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t"};
+    for (int32_t corners = 3; corners <= 40; corners++) {
+        obj += "f";
+        for (int32_t k = 0; k < corners; k++) {
+            obj += blanks[(corners + k) % 5];
+            obj += std::to_string(k % 3 + 1);
+            expected.push_back(k % 3);
+        }
+        obj += corners % 2 == 0 ? " \t" : "";
+        obj += corners % 3 == 0 ? "\r\n" : "\n";
+    }
+    TZAVPolyMesh mesh;
+    ASSERT_TRUE(Load(obj, mesh)) << Error;
+    EXPECT_TRUE(Warnings().empty());
+    EXPECT_EQ(mesh.GetPolygonCount(), 38);
+    EXPECT_EQ(mesh.CornerVertex, expected);
+    EXPECT_EQ(mesh.CornerVertex.capacity(), expected.size());
 }
 
 // [SECTION] Round trips

@@ -39,6 +39,15 @@ inline float InverseLength(float squared_length)
 #endif
     return 1.0f / std::sqrt(squared_length);
 }
+
+#if defined(__SSE2__)
+// x, y, z as one vector with w = 0: an 8-byte and a 4-byte load, never a read past the third float.
+inline __m128 LoadVector3(const float* values)
+{
+    return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(values))),
+                         _mm_load_ss(values + 2));
+}
+#endif
 // Spatial index: levels, and polygons per leaf = polygon count / 8^5 (at least one).
 constexpr int32_t OctreeLevels = 5;
 constexpr int32_t OctreeLeafDivisor = 8 * 8 * 8 * 8 * 8;
@@ -413,10 +422,7 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
             int32_t vertex = quad_corners[lane][corner];
             if (welded && WeldMap[vertex] >= 0)
                 vertex = WeldMap[vertex];
-            // x and y as one 8-byte load, then z: never a read past the last position.
-            const float* position = positions + 3 * static_cast<size_t>(vertex);
-            lanes[lane] = _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(position))),
-                                        _mm_load_ss(position + 2));
+            lanes[lane] = LoadVector3(positions + 3 * static_cast<size_t>(vertex));
         }
         _MM_TRANSPOSE4_PS(lanes[0], lanes[1], lanes[2], lanes[3]);
     }
@@ -553,6 +559,19 @@ inline void TTarnwick_Mesh::VertexNormalFromPolygons(int32_t vertex)
     if (first == end)
         return;
     const float* polygon_normals = PolygonNormals.data();
+    float* out_normal = &Normals[3 * static_cast<size_t>(vertex)];
+#if defined(__SSE2__)
+    __m128 sum = _mm_setzero_ps();
+    for (int32_t entry = first; entry < end; entry++)
+        sum = _mm_add_ps(sum, LoadVector3(polygon_normals + 3 * static_cast<size_t>(VertexPolygons[entry])));
+    const __m128 squares = _mm_mul_ps(sum, sum);
+    const float squared_length = _mm_cvtss_f32(
+        _mm_add_ss(_mm_add_ss(squares, _mm_shuffle_ps(squares, squares, 1)), _mm_movehl_ps(squares, squares)));
+    const float inverse = squared_length > 0 ? InverseLength(squared_length) : 1.0f;
+    const __m128 normal = _mm_mul_ps(sum, _mm_set1_ps(inverse));
+    _mm_storel_pi(reinterpret_cast<__m64*>(out_normal), normal);
+    _mm_store_ss(out_normal + 2, _mm_movehl_ps(normal, normal));
+#else
     float normal_x = 0, normal_y = 0, normal_z = 0;
     for (int32_t entry = first; entry < end; entry++) {
         const float* polygon_normal = polygon_normals + 3 * static_cast<size_t>(VertexPolygons[entry]);
@@ -562,10 +581,10 @@ inline void TTarnwick_Mesh::VertexNormalFromPolygons(int32_t vertex)
     }
     const float squared_length = normal_x * normal_x + normal_y * normal_y + normal_z * normal_z;
     const float inverse = squared_length > 0 ? InverseLength(squared_length) : 1.0f;
-    float* out_normal = &Normals[3 * static_cast<size_t>(vertex)];
     out_normal[0] = normal_x * inverse;
     out_normal[1] = normal_y * inverse;
     out_normal[2] = normal_z * inverse;
+#endif
 }
 
 void TTarnwick_Mesh::ComputeVertexNormal(int32_t vertex)
@@ -680,48 +699,31 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     }
 
     // The polygons around the changed vertices, then the vertices of those polygons.
-    // Gathered without branches: every candidate is written, and the count moves on only for one
-    // not met before (each polygon is met by up to four of its corners, unpredictably).
-    size_t bound = 0;
-    for (int32_t vertex : ChangedVertices)
-        bound += static_cast<size_t>(VertexPolygonStart[vertex + 1] - VertexPolygonStart[vertex]);
-    if (GatherScratch.size() < bound)
-        GatherScratch.resize(bound);
-    int32_t* gathered = GatherScratch.data();
-    size_t count = 0;
-    uint32_t* polygon_stamps = PolygonStamp.data();
+    DirtyPolygons.clear();
+    DirtyVertices.clear();
     for (int32_t vertex : ChangedVertices) {
         for (int32_t entry = VertexPolygonStart[vertex]; entry < VertexPolygonStart[vertex + 1]; entry++) {
             const int32_t polygon = VertexPolygons[entry];
-            gathered[count] = polygon;
-            count += polygon_stamps[polygon] != stamp;
-            polygon_stamps[polygon] = stamp;
+            if (PolygonStamp[polygon] == stamp)
+                continue;
+            PolygonStamp[polygon] = stamp;
+            DirtyPolygons.push_back(polygon);
         }
     }
-    DirtyPolygons.assign(gathered, gathered + count);
     PolygonNormalBounds.resize(6 * static_cast<size_t>(PolygonCount));
     PolygonNormalsFromDisplayed(DirtyPolygons);
-
-    count = 0;
-    for (int32_t polygon : DirtyPolygons)
-        count += static_cast<size_t>(PolygonStart[polygon + 1] - PolygonStart[polygon]);
-    if (GatherScratch.size() < count)
-        GatherScratch.resize(count);
-    gathered = GatherScratch.data();
-    count = 0;
-    uint32_t* vertex_stamps = VertexStamp.data();
     const bool welded = Welded && !IgnoreWeld;
     for (int32_t polygon : DirtyPolygons) {
         for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++) {
             int32_t vertex = CornerVertex[corner];
             if (welded && WeldMap[vertex] >= 0)
                 vertex = WeldMap[vertex];
-            gathered[count] = vertex;
-            count += vertex_stamps[vertex] != stamp;
-            vertex_stamps[vertex] = stamp;
+            if (VertexStamp[vertex] == stamp)
+                continue;
+            VertexStamp[vertex] = stamp;
+            DirtyVertices.push_back(vertex);
         }
     }
-    DirtyVertices.assign(gathered, gathered + count);
     for (int32_t vertex : DirtyVertices)
         VertexNormalFromPolygons(vertex);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "support/paged_items.h"
@@ -263,6 +264,16 @@ TEST_F(SculptMesh, QuadBatchesMatchPolygonByPolygonNormals)
     ExpectArraysNear(normals, mesh.PolygonNormals, "polygon normals");
     ExpectArraysNear(bounds, mesh.PolygonNormalBounds, "normal bounds");
     ExpectArraysNear(areas, mesh.PolygonAreas, "areas");
+    // Vertex normals: the unit sum of the normals of the polygons around each vertex.
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++) {
+        double sum[3] = {0, 0, 0};
+        for (int32_t polygon : mesh.GetVertexPolygons(vertex))
+            for (int32_t axis = 0; axis < 3; axis++)
+                sum[axis] += mesh.PolygonNormals[3 * polygon + axis];
+        const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+        for (int32_t axis = 0; axis < 3; axis++)
+            ASSERT_NEAR(mesh.Normals[3 * vertex + axis], sum[axis] / length, 1e-5) << "vertex " << vertex;
+    }
     EXPECT_NEAR(mesh.PolygonNormals[3 * 5 + 2] * mesh.PolygonNormals[3 * 5 + 2] +
                     mesh.PolygonNormals[3 * 5 + 1] * mesh.PolygonNormals[3 * 5 + 1] +
                     mesh.PolygonNormals[3 * 5] * mesh.PolygonNormals[3 * 5],

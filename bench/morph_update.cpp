@@ -18,7 +18,7 @@ namespace {
 
 constexpr int32_t FullSide = 1000;
 constexpr int32_t SmokeSide = 50;
-constexpr int FullRuns = 9;
+constexpr int FullRuns = 51;
 constexpr double MovedShare = 0.05;
 
 using Clock = std::chrono::steady_clock;

@@ -676,8 +676,22 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
             continue;
         VertexStamp[vertex] = changed_stamp;
         ChangedVertices.push_back(vertex);
-        std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3,
-                    positions + 3 * static_cast<size_t>(vertex));
+    }
+    auto expanded = [&](const TTarnwick_Morph* morph) {
+        return morph != nullptr && !morph->IsCompressed() && morph->vcount >= VertexCount;
+    };
+    if (!MixMorphs && expanded(CurrentMorph) && expanded(TempMorph)) {
+        // A stroke's usual case in one pass, in the order of the general path below.
+        const float* current = CurrentMorph->vertices();
+        const float* temporary = TempMorph->vertices();
+        for (int32_t vertex : ChangedVertices) {
+            const size_t offset = 3 * static_cast<size_t>(vertex);
+            for (size_t k = offset; k < offset + 3; k++)
+                positions[k] = (Vertices[k] + current[k]) + temporary[k];
+        }
+    } else {
+        for (int32_t vertex : ChangedVertices)
+            std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3, positions + 3 * static_cast<size_t>(vertex));
     }
     if (MixMorphs) {
         ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
@@ -687,7 +701,7 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
                 return;
             AddMorphAt(morph, morph->Strength, ChangedVertices, positions);
         });
-    } else {
+    } else if (!expanded(CurrentMorph) || !expanded(TempMorph)) {
         AddMorphAt(CurrentMorph, 1.0f, ChangedVertices, positions);
         AddMorphAt(TempMorph, 1.0f, ChangedVertices, positions);
     }

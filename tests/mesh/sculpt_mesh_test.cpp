@@ -211,6 +211,8 @@ TEST_F(SculptMesh, IncrementalUpdateMatchesAFullRecompute)
             SetDelta(*mesh.CurrentMorph, changed.back(), offset(random), offset(random), offset(random));
         }
         changed.push_back(40);
+        // A tool's working deltas count too when morphs are not mixed.
+        SetDelta(*mesh.TempMorph, changed[3], 0.1f, -0.2f, 0.05f);
         if (mixing)
             background->Strength = 2.0f;
         mesh.UpdateVertices(changed);

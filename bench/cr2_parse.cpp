@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "files/cr2_tree.h"
 
 namespace {
@@ -23,19 +24,6 @@ constexpr size_t SmokeSize = 1024 * 1024;
 constexpr int FullRuns = 5;
 constexpr int MorphsPerActor = 6;
 constexpr int DeltasPerMorph = 1500;
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Appends a line in the writer's own form, so the rewrite must give back the input.
 void AddLine(std::string& text, int depth, const char* line)
@@ -169,13 +157,13 @@ int main(int argc, char** argv)
     std::vector<double> read_times, parse_times, parse_write_times, destroy_times;
     bool ok = true;
     for (int run = 0; run < runs && ok; run++) {
-        Clock::time_point start = Clock::now();
+        BenchClock::time_point start = BenchClock::now();
         ok = ReadIntoMemory(input_path) == figure.size();
         read_times.push_back(SecondsSince(start));
 
         std::unique_ptr<TZAVCR2TreeNode> root;
         std::string error;
-        start = Clock::now();
+        start = BenchClock::now();
         ok = ok && ParseCR2File(input_path, true, root, error);
         parse_times.push_back(SecondsSince(start));
         if (!ok) {
@@ -187,7 +175,7 @@ int main(int argc, char** argv)
         ok = output != nullptr && std::fclose(output) == 0 && ok;
         parse_write_times.push_back(SecondsSince(start));
 
-        start = Clock::now();
+        start = BenchClock::now();
         root.reset();
         destroy_times.push_back(SecondsSince(start));
     }

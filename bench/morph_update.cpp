@@ -11,6 +11,7 @@
 #include <numeric>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "core/virtual_memory.h"
 #include "mesh/sculpt_mesh.h"
 
@@ -20,19 +21,6 @@ constexpr int32_t FullSide = 1000;
 constexpr int32_t SmokeSide = 50;
 constexpr int FullRuns = 51;
 constexpr double MovedShare = 0.05;
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // side × side vertices in a gently curved sheet, (side - 1)² quads.
 void MakeSheet(TTarnwick_Mesh& mesh, int32_t side)
@@ -87,7 +75,7 @@ int main(int argc, char** argv)
     float checksum = 0;
     for (int run = 0; run < runs; run++) {
         const float lift = 0.01f * float(run + 1);
-        Clock::time_point start = Clock::now();
+        BenchClock::time_point start = BenchClock::now();
         float* deltas = mesh.CurrentMorph->vertices();
         for (size_t i = 0; i < moved.size(); i++)
             deltas[3 * size_t(moved[i]) + 2] = lift * profile[i];
@@ -95,7 +83,7 @@ int main(int argc, char** argv)
         update_times.push_back(SecondsSince(start));
         checksum += mesh.Normals[3 * size_t(moved.back()) + 2];
 
-        start = Clock::now();
+        start = BenchClock::now();
         std::memcpy(copy.data(), mesh.DisplayedVertices.data(), size_t(vertex_count) * 12);
         copy_times.push_back(SecondsSince(start));
         checksum += copy[size_t(run) % copy.size()];

@@ -18,6 +18,7 @@
 
 #include <tiny_obj_loader.h>
 
+#include "bench/bench_timing.h"
 #include "mesh/obj_file.h"
 
 namespace {
@@ -75,27 +76,16 @@ void WriteFigure(const std::string& path, int32_t rings, int32_t segments)
         std::fclose(mtl);
 }
 
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 double TimeOurs(const std::string& path, int64_t* out_vertices = nullptr, int64_t* out_mesh_bytes = nullptr)
 {
-    auto start = std::chrono::steady_clock::now();
+    auto start = BenchClock::now();
     TZAVPolyMesh mesh;
     std::string error;
     if (!ReadOBJ(path, mesh, ObjRead_None, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         std::exit(1);
     }
-    double seconds = Seconds(start);
+    double seconds = SecondsSince(start);
     if (out_vertices != nullptr)
         *out_vertices = mesh.GetVertexCount();
     if (out_mesh_bytes != nullptr)
@@ -105,7 +95,7 @@ double TimeOurs(const std::string& path, int64_t* out_vertices = nullptr, int64_
 
 double TimeTinyObj(const std::string& path)
 {
-    auto start = std::chrono::steady_clock::now();
+    auto start = BenchClock::now();
     tinyobj::attrib_t attributes;
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
@@ -116,7 +106,7 @@ double TimeTinyObj(const std::string& path)
         std::fprintf(stderr, "tinyobjloader: %s\n", error.c_str());
         std::exit(1);
     }
-    return Seconds(start);
+    return SecondsSince(start);
 }
 
 int64_t MaxResidentBytes()

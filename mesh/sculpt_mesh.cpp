@@ -44,7 +44,7 @@ inline float InverseLength(float squared_length)
 // x, y, z as one vector with w = 0: an 8-byte and a 4-byte load, never a read past the third float.
 inline __m128 LoadVector3(const float* values)
 {
-    return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(values))),
+    return _mm_movelh_ps(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(values)),
                          _mm_load_ss(values + 2));
 }
 #endif

@@ -39,16 +39,6 @@ void ExpectArraysNear(const std::vector<float>& actual, const std::vector<float>
         ASSERT_NEAR(actual[i], expected[i], 1e-6f) << what << " [" << i << "]";
 }
 
-template <typename TItem> TItem* FindItem(TTarnwick_TreeGroup* tree, const std::string& name)
-{
-    std::vector<TTarnwick_TreeRow> rows;
-    TTarnwick_TreeGroup::FlattenTree(tree, rows);
-    for (const TTarnwick_TreeRow& row : rows)
-        if (row.Item != nullptr && row.Item->Name == name)
-            return dynamic_cast<TItem*>(row.Item);
-    return nullptr;
-}
-
 TEST_F(SculptMesh, NewMeshHasDefaultsCurrentAndKeepsHiddenItemsOutOfItsText)
 {
     TTarnwick_Mesh mesh;

@@ -12,16 +12,6 @@ class SculptMeshText : public PagedItemTest
 {
 };
 
-template <typename TItem> TItem* FindItem(TTarnwick_TreeGroup* tree, const std::string& name)
-{
-    std::vector<TTarnwick_TreeRow> rows;
-    TTarnwick_TreeGroup::FlattenTree(tree, rows);
-    for (const TTarnwick_TreeRow& row : rows)
-        if (row.Item != nullptr && row.Item->Name == name)
-            return dynamic_cast<TItem*>(row.Item);
-    return nullptr;
-}
-
 std::vector<float> DenseDeltas(TTarnwick_Morph& morph)
 {
     std::vector<float> deltas;

@@ -16,6 +16,17 @@
 #include "mesh/sculpt_mesh.h"
 #include "support/stream_file.h"
 
+// The first item of the tree, hidden groups included, with that name and type.
+template <typename TItem> TItem* FindItem(TTarnwick_TreeGroup* tree, const std::string& name)
+{
+    std::vector<TTarnwick_TreeRow> rows;
+    TTarnwick_TreeGroup::FlattenTree(tree, rows);
+    for (const TTarnwick_TreeRow& row : rows)
+        if (row.Item != nullptr && row.Item->Name == name)
+            return dynamic_cast<TItem*>(row.Item);
+    return nullptr;
+}
+
 // A grid of columns × rows quads in the plane y, symmetric about x = 0 when columns is even.
 inline void MakeGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows, float scale = 1.0f)
 {

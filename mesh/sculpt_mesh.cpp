@@ -669,14 +669,16 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     const uint32_t stamp = UpdateStamp;
 
     // Positions of the changed vertices from scratch (each once): base, then the morphs in use.
-    ChangedVertices.clear();
+    ChangedVertices.resize(changed_vertices.size());
     float* positions = DisplayedVertices.data();
+    size_t changed_count = 0;
     for (int32_t vertex : changed_vertices) {
         if (VertexStamp[vertex] == changed_stamp)
             continue;
         VertexStamp[vertex] = changed_stamp;
-        ChangedVertices.push_back(vertex);
+        ChangedVertices[changed_count++] = vertex;
     }
+    ChangedVertices.resize(changed_count);
     auto expanded = [&](const TTarnwick_Morph* morph) {
         return morph != nullptr && !morph->IsCompressed() && morph->vcount >= VertexCount;
     };
@@ -713,31 +715,54 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     }
 
     // The polygons around the changed vertices, then the vertices of those polygons.
-    DirtyPolygons.clear();
-    DirtyVertices.clear();
+    // Gathered through plain pointers into scratch room for every candidate, so that the counts
+    // stay in registers.
+    const int32_t* polygon_start = PolygonStart.data();
+    const int32_t* vertex_polygon_start = VertexPolygonStart.data();
+    const int32_t* vertex_polygons = VertexPolygons.data();
+    uint32_t* polygon_stamps = PolygonStamp.data();
+    uint32_t* vertex_stamps = VertexStamp.data();
+    size_t bound = 0;
+    for (int32_t vertex : ChangedVertices)
+        bound += static_cast<size_t>(vertex_polygon_start[vertex + 1] - vertex_polygon_start[vertex]);
+    if (GatherScratch.size() < bound)
+        GatherScratch.resize(bound);
+    int32_t* gathered = GatherScratch.data();
+    size_t count = 0;
     for (int32_t vertex : ChangedVertices) {
-        for (int32_t entry = VertexPolygonStart[vertex]; entry < VertexPolygonStart[vertex + 1]; entry++) {
-            const int32_t polygon = VertexPolygons[entry];
-            if (PolygonStamp[polygon] == stamp)
+        for (int32_t entry = vertex_polygon_start[vertex]; entry < vertex_polygon_start[vertex + 1]; entry++) {
+            const int32_t polygon = vertex_polygons[entry];
+            if (polygon_stamps[polygon] == stamp)
                 continue;
-            PolygonStamp[polygon] = stamp;
-            DirtyPolygons.push_back(polygon);
+            polygon_stamps[polygon] = stamp;
+            gathered[count++] = polygon;
         }
     }
+    DirtyPolygons.assign(gathered, gathered + count);
     PolygonNormalBounds.resize(6 * static_cast<size_t>(PolygonCount));
     PolygonNormalsFromDisplayed(DirtyPolygons);
-    const bool welded = Welded && !IgnoreWeld;
+
+    bound = 0;
+    for (int32_t polygon : DirtyPolygons)
+        bound += static_cast<size_t>(polygon_start[polygon + 1] - polygon_start[polygon]);
+    if (GatherScratch.size() < bound)
+        GatherScratch.resize(bound);
+    gathered = GatherScratch.data();
+    count = 0;
+    const int32_t* corner_vertices = CornerVertex.data();
+    const int32_t* weld_map = Welded && !IgnoreWeld ? WeldMap.data() : nullptr;
     for (int32_t polygon : DirtyPolygons) {
-        for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++) {
-            int32_t vertex = CornerVertex[corner];
-            if (welded && WeldMap[vertex] >= 0)
-                vertex = WeldMap[vertex];
-            if (VertexStamp[vertex] == stamp)
+        for (int32_t corner = polygon_start[polygon]; corner < polygon_start[polygon + 1]; corner++) {
+            int32_t vertex = corner_vertices[corner];
+            if (weld_map != nullptr && weld_map[vertex] >= 0)
+                vertex = weld_map[vertex];
+            if (vertex_stamps[vertex] == stamp)
                 continue;
-            VertexStamp[vertex] = stamp;
-            DirtyVertices.push_back(vertex);
+            vertex_stamps[vertex] = stamp;
+            gathered[count++] = vertex;
         }
     }
+    DirtyVertices.assign(gathered, gathered + count);
     for (int32_t vertex : DirtyVertices)
         VertexNormalFromPolygons(vertex);
 }

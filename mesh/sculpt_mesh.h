@@ -204,6 +204,7 @@ private:
     std::vector<uint32_t> VertexStamp;
     uint32_t UpdateStamp = 0;
     std::vector<int32_t> ChangedVertices;
+    std::vector<int32_t> GatherScratch;
 };
 
 using TTarnwick_MeshPtr = TTarnwick_Mesh*;

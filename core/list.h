@@ -164,7 +164,8 @@ public:
     {
         if (capacity <= Capacity())
             return;
-        ReportTrace("SetCapacity - nCapacity = %d, max_size() = %d\n", capacity, static_cast<int>(MaxCount()));
+        ReportTrace("SetCapacity - nCapacity = %d, max_size() = %d\n", capacity,
+                    static_cast<int>(MaxCount()));
         Elements.reserve(static_cast<size_t>(capacity));
     }
 
@@ -309,10 +310,10 @@ inline void GuardTraversal(int32_t index, int32_t& guard, const char* type_text,
 
 // for each element by index: `item` is the element, `item##_index` its index, which the body may
 // step back after removing the element.
-#define ZAV_TRAVERSE(Type, item, list)                                                                 \
-    for (int32_t item##_index = 0, item##_count = (list).Count(), item##_guard = -1;                   \
-         item##_index < item##_count; ++item##_index)                                                  \
-        if (Type item{}; !(list).Get(item, item##_index))                                              \
-            break;                                                                                     \
-        else if (GuardTraversal(item##_index, item##_guard, #Type, #item, #list); false) {             \
+#define ZAV_TRAVERSE(Type, item, list)                                                                       \
+    for (int32_t item##_index = 0, item##_count = (list).Count(), item##_guard = -1;                         \
+         item##_index < item##_count; ++item##_index)                                                        \
+        if (Type item{}; !(list).Get(item, item##_index))                                                    \
+            break;                                                                                           \
+        else if (GuardTraversal(item##_index, item##_guard, #Type, #item, #list); false) {                   \
         } else

@@ -437,7 +437,7 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
         out_exact = _mm_movemask_ps(_mm_cmplt_ps(squared_length, smallest)) == 0;
         const __m128 estimate = _mm_rsqrt_ps(squared_length);
         return _mm_mul_ps(estimate, _mm_sub_ps(three_halves, _mm_mul_ps(_mm_mul_ps(half, squared_length),
-                                                                          _mm_mul_ps(estimate, estimate))));
+                                                                        _mm_mul_ps(estimate, estimate))));
     };
     __m128 normal[3] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
     __m128 low[3], high[3];
@@ -458,8 +458,9 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
             _mm_sub_ps(_mm_mul_ps(u[2], w[0]), _mm_mul_ps(u[0], w[2])),
             _mm_sub_ps(_mm_mul_ps(u[0], w[1]), _mm_mul_ps(u[1], w[0])),
         };
-        const __m128 squared_length = _mm_add_ps(
-            _mm_add_ps(_mm_mul_ps(cross[0], cross[0]), _mm_mul_ps(cross[1], cross[1])), _mm_mul_ps(cross[2], cross[2]));
+        const __m128 squared_length =
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(cross[0], cross[0]), _mm_mul_ps(cross[1], cross[1])),
+                       _mm_mul_ps(cross[2], cross[2]));
         bool exact = false;
         const __m128 inverse = inverse_length(squared_length, exact);
         if (!exact)
@@ -475,8 +476,9 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
             high[axis] = _mm_max_ps(unit, high[axis]);
         }
     }
-    const __m128 squared_length = _mm_add_ps(
-        _mm_add_ps(_mm_mul_ps(normal[0], normal[0]), _mm_mul_ps(normal[1], normal[1])), _mm_mul_ps(normal[2], normal[2]));
+    const __m128 squared_length =
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(normal[0], normal[0]), _mm_mul_ps(normal[1], normal[1])),
+                   _mm_mul_ps(normal[2], normal[2]));
     bool exact = false;
     const __m128 inverse = inverse_length(squared_length, exact);
     if (!exact)
@@ -565,8 +567,8 @@ inline void TTarnwick_Mesh::VertexNormalFromPolygons(int32_t vertex)
     for (int32_t entry = first; entry < end; entry++)
         sum = _mm_add_ps(sum, LoadVector3(polygon_normals + 3 * static_cast<size_t>(VertexPolygons[entry])));
     const __m128 squares = _mm_mul_ps(sum, sum);
-    const float squared_length = _mm_cvtss_f32(
-        _mm_add_ss(_mm_add_ss(squares, _mm_shuffle_ps(squares, squares, 1)), _mm_movehl_ps(squares, squares)));
+    const float squared_length = _mm_cvtss_f32(_mm_add_ss(
+        _mm_add_ss(squares, _mm_shuffle_ps(squares, squares, 1)), _mm_movehl_ps(squares, squares)));
     const float inverse = squared_length > 0 ? InverseLength(squared_length) : 1.0f;
     const __m128 normal = _mm_mul_ps(sum, _mm_set1_ps(inverse));
     _mm_storel_pi(reinterpret_cast<__m64*>(out_normal), normal);
@@ -693,19 +695,20 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         }
     } else {
         for (int32_t vertex : ChangedVertices)
-            std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3, positions + 3 * static_cast<size_t>(vertex));
-    }
-    if (MixMorphs) {
-        ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
-            if (morph == TempMorph2)
-                return;
-            if (std::fabs(morph->Strength) < NegligibleStrength && morph != CurrentMorph)
-                return;
-            AddMorphAt(morph, morph->Strength, ChangedVertices, positions);
-        });
-    } else if (!expanded(CurrentMorph) || !expanded(TempMorph)) {
-        AddMorphAt(CurrentMorph, 1.0f, ChangedVertices, positions);
-        AddMorphAt(TempMorph, 1.0f, ChangedVertices, positions);
+            std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3,
+                        positions + 3 * static_cast<size_t>(vertex));
+        if (MixMorphs) {
+            ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
+                if (morph == TempMorph2)
+                    return;
+                if (std::fabs(morph->Strength) < NegligibleStrength && morph != CurrentMorph)
+                    return;
+                AddMorphAt(morph, morph->Strength, ChangedVertices, positions);
+            });
+        } else {
+            AddMorphAt(CurrentMorph, 1.0f, ChangedVertices, positions);
+            AddMorphAt(TempMorph, 1.0f, ChangedVertices, positions);
+        }
     }
 
     if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
@@ -722,15 +725,19 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     const int32_t* vertex_polygons = VertexPolygons.data();
     uint32_t* polygon_stamps = PolygonStamp.data();
     uint32_t* vertex_stamps = VertexStamp.data();
+    auto scratch_for = [&](size_t candidates) {
+        if (GatherScratch.size() < candidates)
+            GatherScratch.resize(candidates);
+        return GatherScratch.data();
+    };
     size_t bound = 0;
     for (int32_t vertex : ChangedVertices)
         bound += static_cast<size_t>(vertex_polygon_start[vertex + 1] - vertex_polygon_start[vertex]);
-    if (GatherScratch.size() < bound)
-        GatherScratch.resize(bound);
-    int32_t* gathered = GatherScratch.data();
+    int32_t* gathered = scratch_for(bound);
     size_t count = 0;
     for (int32_t vertex : ChangedVertices) {
-        for (int32_t entry = vertex_polygon_start[vertex]; entry < vertex_polygon_start[vertex + 1]; entry++) {
+        for (int32_t entry = vertex_polygon_start[vertex]; entry < vertex_polygon_start[vertex + 1];
+             entry++) {
             const int32_t polygon = vertex_polygons[entry];
             if (polygon_stamps[polygon] == stamp)
                 continue;
@@ -745,9 +752,7 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     bound = 0;
     for (int32_t polygon : DirtyPolygons)
         bound += static_cast<size_t>(polygon_start[polygon + 1] - polygon_start[polygon]);
-    if (GatherScratch.size() < bound)
-        GatherScratch.resize(bound);
-    gathered = GatherScratch.data();
+    gathered = scratch_for(bound);
     count = 0;
     const int32_t* corner_vertices = CornerVertex.data();
     const int32_t* weld_map = Welded && !IgnoreWeld ? WeldMap.data() : nullptr;

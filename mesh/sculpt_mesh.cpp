@@ -13,6 +13,7 @@
 #include <cassert>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #if defined(__SSE2__)
@@ -341,12 +342,12 @@ void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
 {
     if (PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount))
         PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
-    PolygonNormalFromDisplayed(polygon);
+    PolygonNormalFromDisplayed(polygon, nullptr);
 }
 
 // Fan over the first corner: the summed cross products give the normal, half their lengths the
 // area, and each triangle's unit normal widens the bounds.
-inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon)
+inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon, const TTarnwick_MarkSet::TMarker* marks)
 {
     assert(DisplayedVertices.size() == 3 * static_cast<size_t>(VertexCount));
     const int32_t start = PolygonStart[polygon];
@@ -354,12 +355,14 @@ inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon)
     const int32_t* corners = CornerVertex.data() + start;
     const float* positions = DisplayedVertices.data();
     const bool welded = Welded && !IgnoreWeld;
-    auto position = [&](int32_t corner) {
-        int32_t vertex = corners[corner];
-        if (welded && WeldMap[vertex] >= 0)
-            vertex = WeldMap[vertex];
-        return positions + 3 * static_cast<size_t>(vertex);
+    auto vertex_at = [&](int32_t corner) {
+        const int32_t vertex = corners[corner];
+        return welded && WeldMap[vertex] >= 0 ? WeldMap[vertex] : vertex;
     };
+    auto position = [&](int32_t corner) { return positions + 3 * static_cast<size_t>(vertex_at(corner)); };
+    if (marks != nullptr)
+        for (int32_t corner = 0; corner < count; corner++)
+            marks->Mark(vertex_at(corner));
     // Scalars rather than small arrays, so that the loop stays in registers.
     float normal_x = 0, normal_y = 0, normal_z = 0;
     float low_x = INFINITY, low_y = INFINITY, low_z = INFINITY;
@@ -405,28 +408,64 @@ inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon)
 }
 
 #if defined(__SSE2__)
+namespace {
+
+// x, y and z of four vertices, one vertex per lane.
+inline void LoadLanes(const float* positions, const int32_t vertices[4], __m128 out[3])
+{
+    const float* a = positions + 3 * static_cast<size_t>(vertices[0]);
+    const float* b = positions + 3 * static_cast<size_t>(vertices[1]);
+    const float* c = positions + 3 * static_cast<size_t>(vertices[2]);
+    const float* d = positions + 3 * static_cast<size_t>(vertices[3]);
+    const __m128 ab = _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(a)),
+                                   reinterpret_cast<const __m64*>(b));
+    const __m128 cd = _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(c)),
+                                   reinterpret_cast<const __m64*>(d));
+    out[0] = _mm_shuffle_ps(ab, cd, _MM_SHUFFLE(2, 0, 2, 0));
+    out[1] = _mm_shuffle_ps(ab, cd, _MM_SHUFFLE(3, 1, 3, 1));
+    out[2] = _mm_setr_ps(a[2], b[2], c[2], d[2]);
+}
+
+// Lane i of x, y and z to out + 3i, for four consecutive triples.
+inline void StoreTriples(__m128 x, __m128 y, __m128 z, __m128 w, float* out)
+{
+    _MM_TRANSPOSE4_PS(x, y, z, w);
+    // Each four-float store is overwritten in its fourth float by the next; the last stores three.
+    _mm_storeu_ps(out, x);
+    _mm_storeu_ps(out + 3, y);
+    _mm_storeu_ps(out + 6, z);
+    _mm_storel_pi(reinterpret_cast<__m64*>(out + 9), w);
+    _mm_store_ss(out + 11, _mm_movehl_ps(w, w));
+}
+
+} // namespace
+
 // Four quads lane by lane, with the operations of PolygonNormalFromDisplayed in the same order so
 // that both paths give the same normals, areas and bounds.
-bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
+template <bool WeldedMesh>
+bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4], const TTarnwick_MarkSet::TMarker* marks)
 {
     const float* positions = DisplayedVertices.data();
-    const bool welded = Welded && !IgnoreWeld;
     // corners[corner][axis] holds that coordinate of the corner in each of the four quads.
-    __m128 corners[4][4];
-    const int32_t* quad_corners[4];
-    for (int32_t lane = 0; lane < 4; lane++)
-        quad_corners[lane] = CornerVertex.data() + PolygonStart[polygons[lane]];
-    for (int32_t corner = 0; corner < 4; corner++) {
-        __m128* lanes = corners[corner];
-        for (int32_t lane = 0; lane < 4; lane++) {
-            int32_t vertex = quad_corners[lane][corner];
-            if (welded && WeldMap[vertex] >= 0)
+    __m128 corners[4][3];
+    int32_t vertices[4][4];
+    for (int32_t lane = 0; lane < 4; lane++) {
+        const int32_t* quad_corners = CornerVertex.data() + PolygonStart[polygons[lane]];
+        for (int32_t corner = 0; corner < 4; corner++) {
+            int32_t vertex = quad_corners[corner];
+            if (WeldedMesh && WeldMap[vertex] >= 0)
                 vertex = WeldMap[vertex];
-            lanes[lane] = LoadVector3(positions + 3 * static_cast<size_t>(vertex));
+            vertices[corner][lane] = vertex;
         }
-        _MM_TRANSPOSE4_PS(lanes[0], lanes[1], lanes[2], lanes[3]);
     }
-    auto load = [&](int32_t corner, int32_t axis) { return corners[corner][axis]; };
+    for (int32_t corner = 0; corner < 4; corner++)
+        LoadLanes(positions, vertices[corner], corners[corner]);
+    if (marks != nullptr) {
+        const TTarnwick_MarkSet::TMarker marker = *marks;
+        for (int32_t corner = 0; corner < 4; corner++)
+            for (int32_t lane = 0; lane < 4; lane++)
+                marker.Mark(vertices[corner][lane]);
+    }
     const __m128 half = _mm_set1_ps(0.5f);
     const __m128 three_halves = _mm_set1_ps(1.5f);
     const __m128 smallest = _mm_set1_ps(FLT_MIN);
@@ -450,8 +489,8 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
         // (c - b) x (a - b) over the fan triangle (0, triangle + 1, triangle + 2).
         __m128 u[3], w[3];
         for (int32_t axis = 0; axis < 3; axis++) {
-            u[axis] = _mm_sub_ps(load(triangle + 2, axis), load(triangle + 1, axis));
-            w[axis] = _mm_sub_ps(load(0, axis), load(triangle + 1, axis));
+            u[axis] = _mm_sub_ps(corners[triangle + 2][axis], corners[triangle + 1][axis]);
+            w[axis] = _mm_sub_ps(corners[0][axis], corners[triangle + 1][axis]);
         }
         const __m128 cross[3] = {
             _mm_sub_ps(_mm_mul_ps(u[1], w[2]), _mm_mul_ps(u[2], w[1])),
@@ -483,9 +522,30 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
     const __m128 inverse = inverse_length(squared_length, exact);
     if (!exact)
         return false;
+    for (int32_t axis = 0; axis < 3; axis++)
+        normal[axis] = _mm_mul_ps(normal[axis], inverse);
+    const int32_t first = polygons[0];
+    if (polygons[1] == first + 1 && polygons[2] == first + 2 && polygons[3] == first + 3) {
+        // Consecutive polygons, the common case of a sorted list: whole rows at once.
+        const size_t polygon = static_cast<size_t>(first);
+        StoreTriples(normal[0], normal[1], normal[2], area, &PolygonNormals[3 * polygon]);
+        _mm_storeu_ps(&PolygonAreas[polygon], area);
+        __m128 rows[4] = {low[0], low[1], low[2], high[0]};
+        _MM_TRANSPOSE4_PS(rows[0], rows[1], rows[2], rows[3]);
+        const __m128 tails[2] = {_mm_unpacklo_ps(high[1], high[2]), _mm_unpackhi_ps(high[1], high[2])};
+        float* bounds = &PolygonNormalBounds[6 * polygon];
+        for (int32_t lane = 0; lane < 4; lane++) {
+            _mm_storeu_ps(bounds + 6 * lane, rows[lane]);
+            if (lane % 2 == 0)
+                _mm_storel_pi(reinterpret_cast<__m64*>(bounds + 6 * lane + 4), tails[lane / 2]);
+            else
+                _mm_storeh_pi(reinterpret_cast<__m64*>(bounds + 6 * lane + 4), tails[lane / 2]);
+        }
+        return true;
+    }
     alignas(16) float out[10][4]; // normal, low, high, area
     for (int32_t axis = 0; axis < 3; axis++) {
-        _mm_store_ps(out[axis], _mm_mul_ps(normal[axis], inverse));
+        _mm_store_ps(out[axis], normal[axis]);
         _mm_store_ps(out[3 + axis], low[axis]);
         _mm_store_ps(out[6 + axis], high[axis]);
     }
@@ -503,31 +563,40 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4])
     }
     return true;
 }
-#endif
 
-void TTarnwick_Mesh::PolygonNormalsFromDisplayed(std::span<const int32_t> polygons)
+template <bool WeldedMesh>
+void TTarnwick_Mesh::PolygonNormalsInQuads(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks)
 {
-#if defined(__SSE2__)
     int32_t quads[4];
     int32_t quad_count = 0;
     for (int32_t polygon : polygons) {
         if (PolygonStart[polygon + 1] - PolygonStart[polygon] != 4) {
-            PolygonNormalFromDisplayed(polygon);
+            PolygonNormalFromDisplayed(polygon, marks);
             continue;
         }
         quads[quad_count++] = polygon;
         if (quad_count < 4)
             continue;
         quad_count = 0;
-        if (!QuadNormalsFromDisplayed(quads))
+        if (!QuadNormalsFromDisplayed<WeldedMesh>(quads, marks))
             for (int32_t quad : quads)
-                PolygonNormalFromDisplayed(quad);
+                PolygonNormalFromDisplayed(quad, nullptr);
     }
     for (int32_t i = 0; i < quad_count; i++)
-        PolygonNormalFromDisplayed(quads[i]);
+        PolygonNormalFromDisplayed(quads[i], marks);
+}
+#endif
+
+void TTarnwick_Mesh::PolygonNormalsFromDisplayed(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks)
+{
+#if defined(__SSE2__)
+    if (Welded && !IgnoreWeld)
+        PolygonNormalsInQuads<true>(polygons, marks);
+    else
+        PolygonNormalsInQuads<false>(polygons, marks);
 #else
     for (int32_t polygon : polygons)
-        PolygonNormalFromDisplayed(polygon);
+        PolygonNormalFromDisplayed(polygon, marks);
 #endif
 }
 
@@ -541,7 +610,7 @@ void TTarnwick_Mesh::ComputePolygonNormals(bool only_dirty)
         return;
     }
     if (only_dirty && !DirtyPolygons.empty()) {
-        PolygonNormalsFromDisplayed(DirtyPolygons);
+        PolygonNormalsFromDisplayed(DirtyPolygons, nullptr);
         return;
     }
     constexpr int32_t BatchSize = 256;
@@ -549,7 +618,7 @@ void TTarnwick_Mesh::ComputePolygonNormals(bool only_dirty)
     for (int32_t first = 0; first < PolygonCount; first += BatchSize) {
         const int32_t count = std::min(BatchSize, PolygonCount - first);
         std::iota(batch, batch + count, first);
-        PolygonNormalsFromDisplayed(std::span<const int32_t>(batch, count));
+        PolygonNormalsFromDisplayed(std::span<const int32_t>(batch, count), nullptr);
     }
 }
 
@@ -658,43 +727,32 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         if (vertex < 0 || vertex >= VertexCount)
             ReportError("Vertex %d of %d in TTarnwick_Mesh::UpdateVertices()", vertex, VertexCount);
     DropOctree();
-    // A stamp per polygon and vertex says whether this update met it already: Stamp for the
-    // changed vertices, Stamp + 1 for the vertices whose normals are due.
-    if (PolygonStamp.size() != static_cast<size_t>(PolygonCount) ||
-        VertexStamp.size() != static_cast<size_t>(VertexCount) || UpdateStamp >= UINT32_MAX - 2) {
-        PolygonStamp.assign(PolygonCount, 0);
-        VertexStamp.assign(VertexCount, 0);
-        UpdateStamp = 0;
-    }
-    UpdateStamp += 2;
-    const uint32_t changed_stamp = UpdateStamp - 1;
-    const uint32_t stamp = UpdateStamp;
+    PolygonMarks.Resize(PolygonCount);
+    VertexMarks.Resize(VertexCount);
 
-    // Positions of the changed vertices from scratch (each once): base, then the morphs in use.
-    ChangedVertices.resize(changed_vertices.size());
+    // Positions of the changed vertices from scratch: base, then the morphs in use.
     float* positions = DisplayedVertices.data();
-    size_t changed_count = 0;
-    for (int32_t vertex : changed_vertices) {
-        if (VertexStamp[vertex] == changed_stamp)
-            continue;
-        VertexStamp[vertex] = changed_stamp;
-        ChangedVertices[changed_count++] = vertex;
-    }
-    ChangedVertices.resize(changed_count);
     auto expanded = [&](const TTarnwick_Morph* morph) {
         return morph != nullptr && !morph->IsCompressed() && morph->vcount >= VertexCount;
     };
     if (!MixMorphs && expanded(CurrentMorph) && expanded(TempMorph)) {
-        // A stroke's usual case in one pass, in the order of the general path below.
+        // A stroke's usual case in one pass, in the order of the general path below; a vertex
+        // named twice is simply computed twice.
         const float* current = CurrentMorph->vertices();
         const float* temporary = TempMorph->vertices();
-        for (int32_t vertex : ChangedVertices) {
+        for (int32_t vertex : changed_vertices) {
             const size_t offset = 3 * static_cast<size_t>(vertex);
             for (size_t k = offset; k < offset + 3; k++)
                 positions[k] = (Vertices[k] + current[k]) + temporary[k];
         }
     } else {
-        for (int32_t vertex : ChangedVertices)
+        // The morphs are added vertex list by vertex list, so each vertex must come once.
+        const TTarnwick_MarkSet::TMarker marker = VertexMarks.Marker();
+        for (int32_t vertex : changed_vertices)
+            marker.Mark(vertex);
+        VertexMarks.Take(ChangedVertices);
+        changed_vertices = ChangedVertices;
+        for (int32_t vertex : changed_vertices)
             std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3,
                         positions + 3 * static_cast<size_t>(vertex));
         if (MixMorphs) {
@@ -703,11 +761,11 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
                     return;
                 if (std::fabs(morph->Strength) < NegligibleStrength && morph != CurrentMorph)
                     return;
-                AddMorphAt(morph, morph->Strength, ChangedVertices, positions);
+                AddMorphAt(morph, morph->Strength, changed_vertices, positions);
             });
         } else {
-            AddMorphAt(CurrentMorph, 1.0f, ChangedVertices, positions);
-            AddMorphAt(TempMorph, 1.0f, ChangedVertices, positions);
+            AddMorphAt(CurrentMorph, 1.0f, changed_vertices, positions);
+            AddMorphAt(TempMorph, 1.0f, changed_vertices, positions);
         }
     }
 
@@ -717,57 +775,22 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         return;
     }
 
-    // The polygons around the changed vertices, then the vertices of those polygons.
-    // Gathered through plain pointers into scratch room for every candidate, so that the counts
-    // stay in registers.
-    const int32_t* polygon_start = PolygonStart.data();
+    // The polygons around the changed vertices, then the vertices of those polygons (marked by the
+    // polygon normal pass), each listed once and in ascending order, so that the normal passes
+    // walk memory forwards.
     const int32_t* vertex_polygon_start = VertexPolygonStart.data();
     const int32_t* vertex_polygons = VertexPolygons.data();
-    uint32_t* polygon_stamps = PolygonStamp.data();
-    uint32_t* vertex_stamps = VertexStamp.data();
-    auto scratch_for = [&](size_t candidates) {
-        if (GatherScratch.size() < candidates)
-            GatherScratch.resize(candidates);
-        return GatherScratch.data();
-    };
-    size_t bound = 0;
-    for (int32_t vertex : ChangedVertices)
-        bound += static_cast<size_t>(vertex_polygon_start[vertex + 1] - vertex_polygon_start[vertex]);
-    int32_t* gathered = scratch_for(bound);
-    size_t count = 0;
-    for (int32_t vertex : ChangedVertices) {
-        for (int32_t entry = vertex_polygon_start[vertex]; entry < vertex_polygon_start[vertex + 1];
-             entry++) {
-            const int32_t polygon = vertex_polygons[entry];
-            if (polygon_stamps[polygon] == stamp)
-                continue;
-            polygon_stamps[polygon] = stamp;
-            gathered[count++] = polygon;
-        }
+    const TTarnwick_MarkSet::TMarker polygon_marker = PolygonMarks.Marker();
+    for (int32_t vertex : changed_vertices) {
+        const int32_t end = vertex_polygon_start[vertex + 1];
+        for (int32_t entry = vertex_polygon_start[vertex]; entry < end; entry++)
+            polygon_marker.Mark(vertex_polygons[entry]);
     }
-    DirtyPolygons.assign(gathered, gathered + count);
+    PolygonMarks.Take(DirtyPolygons);
     PolygonNormalBounds.resize(6 * static_cast<size_t>(PolygonCount));
-    PolygonNormalsFromDisplayed(DirtyPolygons);
-
-    bound = 0;
-    for (int32_t polygon : DirtyPolygons)
-        bound += static_cast<size_t>(polygon_start[polygon + 1] - polygon_start[polygon]);
-    gathered = scratch_for(bound);
-    count = 0;
-    const int32_t* corner_vertices = CornerVertex.data();
-    const int32_t* weld_map = Welded && !IgnoreWeld ? WeldMap.data() : nullptr;
-    for (int32_t polygon : DirtyPolygons) {
-        for (int32_t corner = polygon_start[polygon]; corner < polygon_start[polygon + 1]; corner++) {
-            int32_t vertex = corner_vertices[corner];
-            if (weld_map != nullptr && weld_map[vertex] >= 0)
-                vertex = weld_map[vertex];
-            if (vertex_stamps[vertex] == stamp)
-                continue;
-            vertex_stamps[vertex] = stamp;
-            gathered[count++] = vertex;
-        }
-    }
-    DirtyVertices.assign(gathered, gathered + count);
+    const TTarnwick_MarkSet::TMarker vertex_marker = VertexMarks.Marker();
+    PolygonNormalsFromDisplayed(DirtyPolygons, &vertex_marker);
+    VertexMarks.Take(DirtyVertices);
     for (int32_t vertex : DirtyVertices)
         VertexNormalFromPolygons(vertex);
 }

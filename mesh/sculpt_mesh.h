@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mesh/mark_set.h"
 #include "mesh/mirror_table.h"
 #include "mesh/morph.h"
 #include "mesh/morph_tree.h"
@@ -185,10 +186,13 @@ private:
     // Checks the pending block whole; empty when sound, otherwise the problem.
     std::string CheckPending(TPendingMesh& pending) const;
     void ApplyPending(TPendingMesh& pending);
-    void PolygonNormalFromDisplayed(int32_t polygon);
-    // False, with nothing written, when a lane needs the scalar path (a tiny or empty triangle).
-    bool QuadNormalsFromDisplayed(const int32_t polygons[4]);
-    void PolygonNormalsFromDisplayed(std::span<const int32_t> polygons);
+    // The normal passes mark the corners of their polygons when given a marker.
+    void PolygonNormalFromDisplayed(int32_t polygon, const TTarnwick_MarkSet::TMarker* marks);
+    // False, with no normal written, when a lane needs the scalar path (a tiny or empty triangle).
+    template <bool WeldedMesh> bool QuadNormalsFromDisplayed(const int32_t polygons[4], const TTarnwick_MarkSet::TMarker* marks);
+    void PolygonNormalsFromDisplayed(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks);
+    // Quads four at a time, other polygons one by one.
+    template <bool WeldedMesh> void PolygonNormalsInQuads(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks);
     void VertexNormalFromPolygons(int32_t vertex);
     // Empties the mixer without deleting its morphs, which the trees own.
     void ForgetMixedMorphs();
@@ -198,13 +202,11 @@ private:
     std::vector<int32_t> LoadedWeldMap;
     uint8_t LoadedWelded = 0;
     std::unique_ptr<TZAVOctree> Octree;
-    // Scratch of UpdateVertices, kept so that an update allocates nothing: the update in which each
-    // polygon or vertex was last met, and the changed vertices without repeats.
-    std::vector<uint32_t> PolygonStamp;
-    std::vector<uint32_t> VertexStamp;
-    uint32_t UpdateStamp = 0;
+    // Scratch of UpdateVertices, kept so that an update allocates nothing: the polygons and
+    // vertices met, and the changed vertices without repeats.
+    TTarnwick_MarkSet PolygonMarks;
+    TTarnwick_MarkSet VertexMarks;
     std::vector<int32_t> ChangedVertices;
-    std::vector<int32_t> GatherScratch;
 };
 
 using TTarnwick_MeshPtr = TTarnwick_Mesh*;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <random>
+#include <set>
 
 #include "support/paged_items.h"
 #include "support/scripted_dialogs.h"
@@ -178,58 +180,95 @@ TEST_F(SculptMesh, ReadOnlyNoticesShowOncePerRun)
 
 // A random sparse morph brought up to date incrementally gives what a full recompute gives, and
 // the update touches only the polygons around the changed vertices.
+// Moves `changed` (repeats allowed) through the current and temporary morph, or with a mixed
+// background morph, updates incrementally, and checks the dirty lists and every displayed array
+// against a full recompute.
+void CheckIncrementalUpdate(TTarnwick_Mesh& mesh, const std::vector<int32_t>& changed, bool mixing, uint32_t seed)
+{
+    SCOPED_TRACE(mixing ? "mixing" : "current and temporary morph");
+    mesh.MixMorphs = mixing;
+    TTarnwick_Morph* background = mesh.NewMorph(-1);
+    SetDelta(*background, changed.back(), 0.5f, 0.5f, 0.5f);
+    background->Strength = 0.5f;
+    background->Compress();
+    mesh.ResolveVertices();
+    mesh.ComputeNormals(false);
+
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> offset(-0.3f, 0.3f);
+    for (int32_t vertex : changed)
+        SetDelta(*mesh.CurrentMorph, vertex, offset(random), offset(random), offset(random));
+    // A tool's working deltas count too when morphs are not mixed.
+    SetDelta(*mesh.TempMorph, changed[3], 0.1f, -0.2f, 0.05f);
+    if (mixing)
+        background->Strength = 2.0f;
+    mesh.UpdateVertices(changed);
+
+    std::set<int32_t> expected_polygons;
+    for (int32_t vertex : changed)
+        for (int32_t polygon : mesh.GetVertexPolygons(vertex))
+            expected_polygons.insert(polygon);
+    std::set<int32_t> expected_vertices;
+    for (int32_t polygon : expected_polygons)
+        for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++)
+            expected_vertices.insert(mesh.WeldedVertex(mesh.CornerVertex[corner]));
+    EXPECT_EQ(mesh.DirtyPolygons, std::vector<int32_t>(expected_polygons.begin(), expected_polygons.end()));
+    EXPECT_EQ(mesh.DirtyVertices, std::vector<int32_t>(expected_vertices.begin(), expected_vertices.end()));
+
+    const std::vector<float> positions = mesh.DisplayedVertices;
+    const std::vector<float> normals = mesh.Normals;
+    const std::vector<float> polygon_normals = mesh.PolygonNormals;
+    const std::vector<float> bounds = mesh.PolygonNormalBounds;
+    const std::vector<float> areas = mesh.PolygonAreas;
+    mesh.DirtyPolygons.clear();
+    mesh.DirtyVertices.clear();
+    mesh.ResolveVertices();
+    mesh.ComputeNormals(false);
+    ExpectArraysNear(positions, mesh.DisplayedVertices, "positions");
+    ExpectArraysNear(normals, mesh.Normals, "vertex normals");
+    ExpectArraysNear(polygon_normals, mesh.PolygonNormals, "polygon normals");
+    ExpectArraysNear(bounds, mesh.PolygonNormalBounds, "normal bounds");
+    ExpectArraysNear(areas, mesh.PolygonAreas, "areas");
+}
+
 TEST_F(SculptMesh, IncrementalUpdateMatchesAFullRecompute)
 {
     for (bool mixing : {false, true}) {
-        SCOPED_TRACE(mixing ? "mixing" : "current and temporary morph");
-        TTarnwick_Mesh mesh;
-        MakeGrid(mesh, 30, 20);
-        mesh.MixMorphs = mixing;
-        TTarnwick_Morph* background = mesh.NewMorph(-1);
-        SetDelta(*background, 40, 0.5f, 0.5f, 0.5f);
-        background->Strength = 0.5f;
-        background->Compress();
-        mesh.ResolveVertices();
-        mesh.ComputeNormals(false);
-
-        std::mt19937 random(mixing ? 7 : 11);
-        std::uniform_int_distribution<int32_t> pick(0, mesh.GetVertexCount() - 1);
-        std::uniform_real_distribution<float> offset(-0.3f, 0.3f);
-        std::vector<int32_t> changed;
-        for (int32_t i = 0; i < 40; i++) {
-            changed.push_back(pick(random));
-            SetDelta(*mesh.CurrentMorph, changed.back(), offset(random), offset(random), offset(random));
+        {
+            SCOPED_TRACE("scattered vertices, one named twice");
+            TTarnwick_Mesh mesh;
+            MakeGrid(mesh, 30, 20);
+            std::mt19937 random(mixing ? 7 : 11);
+            std::uniform_int_distribution<int32_t> pick(0, mesh.GetVertexCount() - 1);
+            std::vector<int32_t> changed;
+            for (int32_t i = 0; i < 40; i++)
+                changed.push_back(pick(random));
+            changed.push_back(changed[5]);
+            changed.push_back(40);
+            CheckIncrementalUpdate(mesh, changed, mixing, 1);
         }
-        changed.push_back(40);
-        // A tool's working deltas count too when morphs are not mixed.
-        SetDelta(*mesh.TempMorph, changed[3], 0.1f, -0.2f, 0.05f);
-        if (mixing)
-            background->Strength = 2.0f;
-        mesh.UpdateVertices(changed);
-
-        std::vector<int32_t> expected_polygons;
-        for (int32_t vertex : changed)
-            for (int32_t polygon : mesh.GetVertexPolygons(vertex))
-                expected_polygons.push_back(polygon);
-        std::sort(expected_polygons.begin(), expected_polygons.end());
-        expected_polygons.erase(std::unique(expected_polygons.begin(), expected_polygons.end()),
-                                expected_polygons.end());
-        std::vector<int32_t> dirty = mesh.DirtyPolygons;
-        std::sort(dirty.begin(), dirty.end());
-        EXPECT_EQ(dirty, expected_polygons);
-
-        const std::vector<float> positions = mesh.DisplayedVertices;
-        const std::vector<float> normals = mesh.Normals;
-        const std::vector<float> polygon_normals = mesh.PolygonNormals;
-        const std::vector<float> bounds = mesh.PolygonNormalBounds;
-        mesh.DirtyPolygons.clear();
-        mesh.DirtyVertices.clear();
-        mesh.ResolveVertices();
-        mesh.ComputeNormals(false);
-        ExpectArraysNear(positions, mesh.DisplayedVertices, "positions");
-        ExpectArraysNear(normals, mesh.Normals, "vertex normals");
-        ExpectArraysNear(polygon_normals, mesh.PolygonNormals, "polygon normals");
-        ExpectArraysNear(bounds, mesh.PolygonNormalBounds, "normal bounds");
+        {
+            SCOPED_TRACE("a band of whole rows, as a stroke across the mesh");
+            TTarnwick_Mesh mesh;
+            MakeGrid(mesh, 30, 20);
+            std::vector<int32_t> changed(3 * 31);
+            std::iota(changed.begin(), changed.end(), 5 * 31);
+            CheckIncrementalUpdate(mesh, changed, mixing, 2);
+        }
+        {
+            SCOPED_TRACE("welded seam, triangles among the quads");
+            TTarnwick_Mesh mesh;
+            MakeSeamedGrid(mesh, 12, 8, 5);
+            // As the weld tool does: the adjacency then goes through the new weld map.
+            mesh.WeldByThreshold(1e-4f);
+            mesh.BuildVertexAdjacency();
+            ASSERT_TRUE(mesh.Welded);
+            ASSERT_EQ(mesh.WeldedVertex(MakeSeamedGridCopy(12, 8, 3)), 3 * 13 + 5);
+            // Both copies of seam vertices, their neighbours, and vertices of the triangle row.
+            std::vector<int32_t> changed = {MakeSeamedGridCopy(12, 8, 3), 3 * 13 + 5, 4 * 13 + 6, 4 * 13 + 4,
+                                            MakeSeamedGridCopy(12, 8, 7), 8 * 13 + 2, 7 * 13 + 9, 2 * 13 + 5};
+            CheckIncrementalUpdate(mesh, changed, mixing, 3);
+        }
     }
 }
 

@@ -61,6 +61,57 @@ inline void MakeGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows, float 
     mesh.Prepare();
 }
 
+// MakeSeamedGrid's own copy of the seam vertex in row j, after the grid's vertices.
+inline int32_t MakeSeamedGridCopy(int32_t columns, int32_t rows, int32_t j)
+{
+    return (columns + 1) * (rows + 1) + j;
+}
+
+// The grid of MakeGrid (without texture vertices) cut along the vertex column `seam`: the quads
+// right of it use copies of those vertices, at the same places, so that welding joins them
+// again; the quads of the last row are split into two triangles each.
+inline void MakeSeamedGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows, int32_t seam)
+{
+    const int32_t row_length = columns + 1;
+    const int32_t vertex_count = MakeSeamedGridCopy(columns, rows, rows + 1);
+    const int32_t polygon_count = columns * rows + columns;
+    mesh.Allocate(vertex_count, 0, vertex_count, polygon_count);
+    auto place = [&](int32_t vertex, int32_t i, int32_t j) {
+        const float x = float(i) - float(columns) / 2;
+        mesh.Vertices[3 * vertex] = x;
+        mesh.Vertices[3 * vertex + 1] = float(j);
+        mesh.Vertices[3 * vertex + 2] = 0.1f * x * x;
+    };
+    for (int32_t j = 0; j <= rows; j++) {
+        for (int32_t i = 0; i <= columns; i++)
+            place(j * row_length + i, i, j);
+        place(MakeSeamedGridCopy(columns, rows, j), seam, j);
+    }
+    mesh.AllocateCorners(4 * columns * (rows - 1) + 6 * columns);
+    int32_t corner = 0;
+    int32_t polygon = 0;
+    auto add = [&](std::initializer_list<int32_t> vertices) {
+        for (int32_t vertex : vertices)
+            mesh.CornerVertex[corner++] = vertex;
+        mesh.EndPolygon(polygon++, corner);
+    };
+    for (int32_t j = 0; j < rows; j++) {
+        for (int32_t i = 0; i < columns; i++) {
+            auto at = [&](int32_t column, int32_t row) {
+                return i >= seam && column == seam ? MakeSeamedGridCopy(columns, rows, row) : row * row_length + column;
+            };
+            const int32_t a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            if (j < rows - 1) {
+                add({a, b, c, d});
+            } else {
+                add({a, b, c});
+                add({a, c, d});
+            }
+        }
+    }
+    mesh.Prepare();
+}
+
 template <typename T> std::vector<uint8_t> AsBytes(const std::vector<T>& values)
 {
     std::vector<uint8_t> bytes(values.size() * sizeof(T));

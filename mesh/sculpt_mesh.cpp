@@ -469,8 +469,6 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4], const T
     const __m128 half = _mm_set1_ps(0.5f);
     const __m128 three_halves = _mm_set1_ps(1.5f);
     const __m128 smallest = _mm_set1_ps(FLT_MIN);
-    const __m128 negligible = _mm_set1_ps(1e-30f);
-    const __m128 one = _mm_set1_ps(1.0f);
     // Lanes at or below FLT_MIN would need the exact square root: leave them to the scalar path.
     auto inverse_length = [&](__m128 squared_length, bool& out_exact) {
         out_exact = _mm_movemask_ps(_mm_cmplt_ps(squared_length, smallest)) == 0;
@@ -504,13 +502,12 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4], const T
         const __m128 inverse = inverse_length(squared_length, exact);
         if (!exact)
             return false;
-        const __m128 length = _mm_mul_ps(squared_length, inverse);
-        area = _mm_add_ps(area, _mm_mul_ps(half, length));
-        const __m128 scale = _mm_or_ps(_mm_and_ps(_mm_cmpgt_ps(length, negligible), inverse),
-                                       _mm_andnot_ps(_mm_cmpgt_ps(length, negligible), one));
+        area = _mm_add_ps(area, _mm_mul_ps(half, _mm_mul_ps(squared_length, inverse)));
+        // Every lane is at least FLT_MIN long here, far above the 1e-30 below which a triangle's
+        // normal is left unscaled.
         for (int32_t axis = 0; axis < 3; axis++) {
             normal[axis] = _mm_add_ps(normal[axis], cross[axis]);
-            const __m128 unit = _mm_mul_ps(cross[axis], scale);
+            const __m128 unit = _mm_mul_ps(cross[axis], inverse);
             low[axis] = _mm_min_ps(unit, low[axis]);
             high[axis] = _mm_max_ps(unit, high[axis]);
         }
@@ -658,6 +655,71 @@ inline void TTarnwick_Mesh::VertexNormalFromPolygons(int32_t vertex)
 #endif
 }
 
+// Four vertices at a time when each has four polygons (most of a quad mesh), with the operations of
+// VertexNormalFromPolygons in the same order; other vertices one by one.
+void TTarnwick_Mesh::VertexNormalsFromPolygons(std::span<const int32_t> vertices)
+{
+    size_t next = 0;
+#if defined(__SSE2__)
+    const int32_t* starts = VertexPolygonStart.data();
+    const int32_t* vertex_polygons = VertexPolygons.data();
+    const float* polygon_normals = PolygonNormals.data();
+    const __m128 half = _mm_set1_ps(0.5f);
+    const __m128 three_halves = _mm_set1_ps(1.5f);
+    const __m128 smallest = _mm_set1_ps(FLT_MIN);
+    while (next + 4 <= vertices.size()) {
+        const int32_t* group = vertices.data() + next;
+        bool four_each = true;
+        for (int32_t lane = 0; lane < 4; lane++)
+            four_each &= starts[group[lane] + 1] - starts[group[lane]] == 4;
+        if (!four_each) {
+            VertexNormalFromPolygons(group[0]);
+            next++;
+            continue;
+        }
+        __m128 sum[3] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+        for (int32_t entry = 0; entry < 4; entry++) {
+            int32_t polygons[4];
+            for (int32_t lane = 0; lane < 4; lane++)
+                polygons[lane] = vertex_polygons[starts[group[lane]] + entry];
+            __m128 normal[3];
+            LoadLanes(polygon_normals, polygons, normal);
+            for (int32_t axis = 0; axis < 3; axis++)
+                sum[axis] = _mm_add_ps(sum[axis], normal[axis]);
+        }
+        const __m128 squared_length = _mm_add_ps(
+            _mm_add_ps(_mm_mul_ps(sum[0], sum[0]), _mm_mul_ps(sum[1], sum[1])), _mm_mul_ps(sum[2], sum[2]));
+        // A lane below FLT_MIN (an empty sum among them) takes the scalar path's exact root.
+        if (_mm_movemask_ps(_mm_cmplt_ps(squared_length, smallest)) != 0) {
+            for (int32_t lane = 0; lane < 4; lane++)
+                VertexNormalFromPolygons(group[lane]);
+            next += 4;
+            continue;
+        }
+        // estimate * (1.5 - 0.5 * squared_length * estimate * estimate), as InverseLength rounds it.
+        const __m128 estimate = _mm_rsqrt_ps(squared_length);
+        const __m128 inverse = _mm_mul_ps(
+            estimate,
+            _mm_sub_ps(three_halves, _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(half, squared_length), estimate), estimate)));
+        for (int32_t axis = 0; axis < 3; axis++)
+            sum[axis] = _mm_mul_ps(sum[axis], inverse);
+        if (group[1] == group[0] + 1 && group[2] == group[0] + 2 && group[3] == group[0] + 3) {
+            StoreTriples(sum[0], sum[1], sum[2], inverse, &Normals[3 * static_cast<size_t>(group[0])]);
+        } else {
+            alignas(16) float out[3][4];
+            for (int32_t axis = 0; axis < 3; axis++)
+                _mm_store_ps(out[axis], sum[axis]);
+            for (int32_t lane = 0; lane < 4; lane++)
+                for (int32_t axis = 0; axis < 3; axis++)
+                    Normals[3 * static_cast<size_t>(group[lane]) + axis] = out[axis][lane];
+        }
+        next += 4;
+    }
+#endif
+    for (; next < vertices.size(); next++)
+        VertexNormalFromPolygons(vertices[next]);
+}
+
 void TTarnwick_Mesh::ComputeVertexNormal(int32_t vertex)
 {
     VertexNormalFromPolygons(vertex);
@@ -723,9 +785,10 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         ComputeNormals(false);
         return;
     }
-    for (int32_t vertex : changed_vertices)
-        if (vertex < 0 || vertex >= VertexCount)
+    auto check = [&](int32_t vertex) {
+        if (static_cast<uint32_t>(vertex) >= static_cast<uint32_t>(VertexCount))
             ReportError("Vertex %d of %d in TTarnwick_Mesh::UpdateVertices()", vertex, VertexCount);
+    };
     DropOctree();
     PolygonMarks.Resize(PolygonCount);
     VertexMarks.Resize(VertexCount);
@@ -741,12 +804,15 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         const float* current = CurrentMorph->vertices();
         const float* temporary = TempMorph->vertices();
         for (int32_t vertex : changed_vertices) {
+            check(vertex);
             const size_t offset = 3 * static_cast<size_t>(vertex);
             for (size_t k = offset; k < offset + 3; k++)
                 positions[k] = (Vertices[k] + current[k]) + temporary[k];
         }
     } else {
         // The morphs are added vertex list by vertex list, so each vertex must come once.
+        for (int32_t vertex : changed_vertices)
+            check(vertex);
         const TTarnwick_MarkSet::TMarker marker = VertexMarks.Marker();
         for (int32_t vertex : changed_vertices)
             marker.Mark(vertex);
@@ -791,8 +857,7 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     const TTarnwick_MarkSet::TMarker vertex_marker = VertexMarks.Marker();
     PolygonNormalsFromDisplayed(DirtyPolygons, &vertex_marker);
     VertexMarks.Take(DirtyVertices);
-    for (int32_t vertex : DirtyVertices)
-        VertexNormalFromPolygons(vertex);
+    VertexNormalsFromPolygons(DirtyVertices);
 }
 
 void TTarnwick_Mesh::GetVertex(int32_t vertex, float out_position[3]) const

@@ -194,6 +194,7 @@ private:
     // Quads four at a time, other polygons one by one.
     template <bool WeldedMesh> void PolygonNormalsInQuads(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks);
     void VertexNormalFromPolygons(int32_t vertex);
+    void VertexNormalsFromPolygons(std::span<const int32_t> vertices);
     // Empties the mixer without deleting its morphs, which the trees own.
     void ForgetMixedMorphs();
     bool ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key);

@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 
+#include "core/report.h"
 #include "support/paged_items.h"
 #include "support/scripted_dialogs.h"
 #include "support/sculpt_meshes.h"
@@ -254,6 +255,10 @@ TEST_F(SculptMesh, IncrementalUpdateMatchesAFullRecompute)
             std::vector<int32_t> changed(3 * 31);
             std::iota(changed.begin(), changed.end(), 5 * 31);
             CheckIncrementalUpdate(mesh, changed, mixing, 2);
+            // A vertex past the end is a fault of the caller: reported, and the next update whole.
+            const std::vector<int32_t> bad = {changed[0], mesh.GetVertexCount()};
+            EXPECT_THROW(mesh.UpdateVertices(bad), TZAVError);
+            CheckIncrementalUpdate(mesh, {changed.rbegin(), changed.rend()}, mixing, 4);
         }
         {
             SCOPED_TRACE("welded seam, triangles among the quads");

@@ -93,6 +93,18 @@ void AddMorphAt(TTarnwick_Morph* morph, float factor, std::span<const int32_t> v
     }
 }
 
+// Calls visit(indices) over 0 .. count - 1 in ascending batches, for the batched normal passes.
+template <typename TVisit> void ForEachIndexBatch(int32_t count, TVisit visit)
+{
+    constexpr int32_t BatchSize = 256;
+    int32_t batch[BatchSize];
+    for (int32_t first = 0; first < count; first += BatchSize) {
+        const int32_t size = std::min(BatchSize, count - first);
+        std::iota(batch, batch + size, first);
+        visit(std::span<const int32_t>(batch, static_cast<size_t>(size)));
+    }
+}
+
 // Calls visit(morph) for every morph of the tree, hidden groups included.
 template <typename TVisit> void ForEachMorph(TTarnwick_TreeGroup* tree, TVisit visit)
 {
@@ -610,13 +622,7 @@ void TTarnwick_Mesh::ComputePolygonNormals(bool only_dirty)
         PolygonNormalsFromDisplayed(DirtyPolygons, nullptr);
         return;
     }
-    constexpr int32_t BatchSize = 256;
-    int32_t batch[BatchSize];
-    for (int32_t first = 0; first < PolygonCount; first += BatchSize) {
-        const int32_t count = std::min(BatchSize, PolygonCount - first);
-        std::iota(batch, batch + count, first);
-        PolygonNormalsFromDisplayed(std::span<const int32_t>(batch, count), nullptr);
-    }
+    ForEachIndexBatch(PolygonCount, [&](std::span<const int32_t> batch) { PolygonNormalsFromDisplayed(batch, nullptr); });
 }
 
 // The unit sum of the normals of the polygons around the vertex.
@@ -723,6 +729,20 @@ void TTarnwick_Mesh::VertexNormalsFromPolygons(std::span<const int32_t> vertices
 void TTarnwick_Mesh::ComputeVertexNormal(int32_t vertex)
 {
     VertexNormalFromPolygons(vertex);
+}
+
+void TTarnwick_Mesh::ComputeVertexNormals(bool only_dirty)
+{
+    if (Normals.size() != 3 * static_cast<size_t>(VertexCount) || NormalCount != VertexCount) {
+        // Makes the normals follow the vertices and computes vertex by vertex.
+        TZAVPolyMesh::ComputeVertexNormals(false);
+        return;
+    }
+    if (only_dirty && !DirtyVertices.empty()) {
+        VertexNormalsFromPolygons(DirtyVertices);
+        return;
+    }
+    ForEachIndexBatch(VertexCount, [&](std::span<const int32_t> batch) { VertexNormalsFromPolygons(batch); });
 }
 
 void TTarnwick_Mesh::ComputeNormals(bool only_dirty)

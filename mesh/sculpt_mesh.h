@@ -60,6 +60,7 @@ public:
     void ComputePolygonNormals(bool only_dirty) override;
     // The same normalisation as the incremental update, so that both give identical normals.
     void ComputeVertexNormal(int32_t vertex) override;
+    void ComputeVertexNormals(bool only_dirty) override;
     // The base allocation, then fresh trees with "Default Morph" and "Default Selection" current,
     // the hidden items and zeroed layer masks.
     void Allocate(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,

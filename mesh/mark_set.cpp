@@ -16,6 +16,7 @@ void TTarnwick_MarkSet::Resize(int32_t count)
 
 void TTarnwick_MarkSet::Take(std::vector<int32_t>& out)
 {
+    constexpr uint64_t AllMarked = 0x0101010101010101ull;
     constexpr size_t BlockSize = size_t(1) << BlockShift;
     size_t flagged = 0;
     for (uint8_t flag : Blocks)
@@ -37,9 +38,17 @@ void TTarnwick_MarkSet::Take(std::vector<int32_t>& out)
             if (word == 0)
                 continue;
             std::memset(&Marks[word_start], 0, sizeof(word));
+            const int32_t base = static_cast<int32_t>(word_start);
+            if (word == AllMarked) {
+                // Dense regions, such as a stroke's band, fill whole words.
+                for (int32_t k = 0; k < 8; k++)
+                    next[k] = base + k;
+                next += 8;
+                continue;
+            }
             // A mark is 1, so each marked byte holds exactly one set bit.
             for (; word != 0; word &= word - 1)
-                *next++ = static_cast<int32_t>(word_start) + (std::countr_zero(word) >> 3);
+                *next++ = base + (std::countr_zero(word) >> 3);
         }
     }
     out.resize(static_cast<size_t>(next - out.data()));

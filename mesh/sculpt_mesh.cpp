@@ -675,9 +675,12 @@ void TTarnwick_Mesh::VertexNormalsFromPolygons(std::span<const int32_t> vertices
     const __m128 smallest = _mm_set1_ps(FLT_MIN);
     while (next + 4 <= vertices.size()) {
         const int32_t* group = vertices.data() + next;
+        int32_t firsts[4];
         bool four_each = true;
-        for (int32_t lane = 0; lane < 4; lane++)
-            four_each &= starts[group[lane] + 1] - starts[group[lane]] == 4;
+        for (int32_t lane = 0; lane < 4; lane++) {
+            firsts[lane] = starts[group[lane]];
+            four_each &= starts[group[lane] + 1] - firsts[lane] == 4;
+        }
         if (!four_each) {
             VertexNormalFromPolygons(group[0]);
             next++;
@@ -687,7 +690,7 @@ void TTarnwick_Mesh::VertexNormalsFromPolygons(std::span<const int32_t> vertices
         for (int32_t entry = 0; entry < 4; entry++) {
             int32_t polygons[4];
             for (int32_t lane = 0; lane < 4; lane++)
-                polygons[lane] = vertex_polygons[starts[group[lane]] + entry];
+                polygons[lane] = vertex_polygons[firsts[lane] + entry];
             __m128 normal[3];
             LoadLanes(polygon_normals, polygons, normal);
             for (int32_t axis = 0; axis < 3; axis++)
@@ -867,9 +870,15 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     const int32_t* vertex_polygon_start = VertexPolygonStart.data();
     const int32_t* vertex_polygons = VertexPolygons.data();
     const TTarnwick_MarkSet::TMarker polygon_marker = PolygonMarks.Marker();
-    for (int32_t vertex : changed_vertices) {
-        const int32_t end = vertex_polygon_start[vertex + 1];
-        for (int32_t entry = vertex_polygon_start[vertex]; entry < end; entry++)
+    // Consecutive vertices have their polygon lists side by side: one flat loop per run of them.
+    const size_t changed_count = changed_vertices.size();
+    for (size_t next = 0; next < changed_count;) {
+        const int32_t first = changed_vertices[next];
+        int32_t end_vertex = first + 1;
+        for (next++; next < changed_count && changed_vertices[next] == end_vertex; next++)
+            end_vertex++;
+        const int32_t end = vertex_polygon_start[end_vertex];
+        for (int32_t entry = vertex_polygon_start[first]; entry < end; entry++)
             polygon_marker.Mark(vertex_polygons[entry]);
     }
     PolygonMarks.Take(DirtyPolygons);

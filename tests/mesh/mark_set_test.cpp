@@ -28,7 +28,7 @@ TEST(MarkSet, TakeListsEachMarkOnceInOrderAndEmptiesTheSet)
     set.Take(taken);
     EXPECT_TRUE(taken.empty());
 
-    // Many random rounds against a reference, reusing the same set as an update does.
+    // Rounds of scattered and dense marks against a reference, reusing the set as an update does.
     std::mt19937 random(7);
     std::uniform_int_distribution<int32_t> pick(0, count - 1);
     for (int round = 0; round < 20; round++) {
@@ -36,6 +36,11 @@ TEST(MarkSet, TakeListsEachMarkOnceInOrderAndEmptiesTheSet)
         const int marks = round * 37 % 500;
         for (int i = 0; i < marks; i++) {
             const int32_t index = pick(random);
+            reference.insert(index);
+            marker.Mark(index);
+        }
+        // A dense run too, as a stroke's band gives: whole words of marks.
+        for (int32_t index = round * 150; index < round * 150 + 8 * round + 3; index++) {
             reference.insert(index);
             marker.Mark(index);
         }

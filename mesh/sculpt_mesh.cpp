@@ -359,7 +359,8 @@ void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
 
 // Fan over the first corner: the summed cross products give the normal, half their lengths the
 // area, and each triangle's unit normal widens the bounds.
-inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon, const TTarnwick_MarkSet::TMarker* marks)
+inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon,
+                                                       const TTarnwick_MarkSet::TMarker* marks)
 {
     assert(DisplayedVertices.size() == 3 * static_cast<size_t>(VertexCount));
     const int32_t start = PolygonStart[polygon];
@@ -455,7 +456,8 @@ inline void StoreTriples(__m128 x, __m128 y, __m128 z, __m128 w, float* out)
 // Four quads lane by lane, with the operations of PolygonNormalFromDisplayed in the same order so
 // that both paths give the same normals, areas and bounds.
 template <bool WeldedMesh>
-bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4], const TTarnwick_MarkSet::TMarker* marks)
+bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4],
+                                              const TTarnwick_MarkSet::TMarker* marks)
 {
     const float* positions = DisplayedVertices.data();
     // corners[corner][axis] holds that coordinate of the corner in each of the four quads.
@@ -574,7 +576,8 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4], const T
 }
 
 template <bool WeldedMesh>
-void TTarnwick_Mesh::PolygonNormalsInQuads(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks)
+void TTarnwick_Mesh::PolygonNormalsInQuads(std::span<const int32_t> polygons,
+                                           const TTarnwick_MarkSet::TMarker* marks)
 {
     int32_t quads[4];
     int32_t quad_count = 0;
@@ -596,7 +599,8 @@ void TTarnwick_Mesh::PolygonNormalsInQuads(std::span<const int32_t> polygons, co
 }
 #endif
 
-void TTarnwick_Mesh::PolygonNormalsFromDisplayed(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks)
+void TTarnwick_Mesh::PolygonNormalsFromDisplayed(std::span<const int32_t> polygons,
+                                                 const TTarnwick_MarkSet::TMarker* marks)
 {
 #if defined(__SSE2__)
     if (Welded && !IgnoreWeld)
@@ -622,7 +626,8 @@ void TTarnwick_Mesh::ComputePolygonNormals(bool only_dirty)
         PolygonNormalsFromDisplayed(DirtyPolygons, nullptr);
         return;
     }
-    ForEachIndexBatch(PolygonCount, [&](std::span<const int32_t> batch) { PolygonNormalsFromDisplayed(batch, nullptr); });
+    ForEachIndexBatch(PolygonCount,
+                      [&](std::span<const int32_t> batch) { PolygonNormalsFromDisplayed(batch, nullptr); });
 }
 
 // The unit sum of the normals of the polygons around the vertex.
@@ -709,7 +714,8 @@ void TTarnwick_Mesh::VertexNormalsFromPolygons(std::span<const int32_t> vertices
         const __m128 estimate = _mm_rsqrt_ps(squared_length);
         const __m128 inverse = _mm_mul_ps(
             estimate,
-            _mm_sub_ps(three_halves, _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(half, squared_length), estimate), estimate)));
+            _mm_sub_ps(three_halves,
+                       _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(half, squared_length), estimate), estimate)));
         for (int32_t axis = 0; axis < 3; axis++)
             sum[axis] = _mm_mul_ps(sum[axis], inverse);
         if (group[1] == group[0] + 1 && group[2] == group[0] + 2 && group[3] == group[0] + 3) {

@@ -8,7 +8,7 @@
 //   - UpdateVertices(changed) after a morph changed some vertices: recomputes the displayed
 //     positions of those vertices, the normals of the polygons around them and the vertex normals
 //     of those polygons' vertices, and nothing else. The touched polygons and vertices are left in
-//     DirtyPolygons and DirtyVertices.
+//     DirtyPolygons and DirtyVertices, in ascending order.
 //   - ResolveVertices (positions) then ComputeNormals(false) after a change of mode or of the
 //     morphs in use.
 //
@@ -190,10 +190,13 @@ private:
     // The normal passes mark the corners of their polygons when given a marker.
     void PolygonNormalFromDisplayed(int32_t polygon, const TTarnwick_MarkSet::TMarker* marks);
     // False, with no normal written, when a lane needs the scalar path (a tiny or empty triangle).
-    template <bool WeldedMesh> bool QuadNormalsFromDisplayed(const int32_t polygons[4], const TTarnwick_MarkSet::TMarker* marks);
-    void PolygonNormalsFromDisplayed(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks);
+    template <bool WeldedMesh>
+    bool QuadNormalsFromDisplayed(const int32_t polygons[4], const TTarnwick_MarkSet::TMarker* marks);
+    void PolygonNormalsFromDisplayed(std::span<const int32_t> polygons,
+                                     const TTarnwick_MarkSet::TMarker* marks);
     // Quads four at a time, other polygons one by one.
-    template <bool WeldedMesh> void PolygonNormalsInQuads(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks);
+    template <bool WeldedMesh>
+    void PolygonNormalsInQuads(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks);
     void VertexNormalFromPolygons(int32_t vertex);
     void VertexNormalsFromPolygons(std::span<const int32_t> vertices);
     // Empties the mixer without deleting its morphs, which the trees own.

@@ -17,7 +17,8 @@ TEST(MarkSet, TakeListsEachMarkOnceInOrderAndEmptiesTheSet)
     const int32_t count = 3 * BlockSize + 13;
     TTarnwick_MarkSet set;
     set.Resize(count);
-    const std::vector<int32_t> edges = {count - 1, 0, BlockSize, BlockSize - 1, 7, 8, count - 1, 0, 2 * BlockSize + 5};
+    const std::vector<int32_t> edges = {count - 1, 0,         BlockSize, BlockSize - 1,    7,
+                                        8,         count - 1, 0,         2 * BlockSize + 5};
     TTarnwick_MarkSet::TMarker marker = set.Marker();
     for (int32_t index : edges)
         marker.Mark(index);

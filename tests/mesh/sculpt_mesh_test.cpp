@@ -184,7 +184,8 @@ TEST_F(SculptMesh, ReadOnlyNoticesShowOncePerRun)
 // Moves `changed` (repeats allowed) through the current and temporary morph, or with a mixed
 // background morph, updates incrementally, and checks the dirty lists and every displayed array
 // against a full recompute.
-void CheckIncrementalUpdate(TTarnwick_Mesh& mesh, const std::vector<int32_t>& changed, bool mixing, uint32_t seed)
+void CheckIncrementalUpdate(TTarnwick_Mesh& mesh, const std::vector<int32_t>& changed, bool mixing,
+                            uint32_t seed)
 {
     SCOPED_TRACE(mixing ? "mixing" : "current and temporary morph");
     mesh.MixMorphs = mixing;

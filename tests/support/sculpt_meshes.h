@@ -98,7 +98,8 @@ inline void MakeSeamedGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows, 
     for (int32_t j = 0; j < rows; j++) {
         for (int32_t i = 0; i < columns; i++) {
             auto at = [&](int32_t column, int32_t row) {
-                return i >= seam && column == seam ? MakeSeamedGridCopy(columns, rows, row) : row * row_length + column;
+                return i >= seam && column == seam ? MakeSeamedGridCopy(columns, rows, row)
+                                                   : row * row_length + column;
             };
             const int32_t a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
             if (j < rows - 1) {

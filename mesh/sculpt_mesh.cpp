@@ -440,8 +440,9 @@ inline void LoadLanes(const float* positions, const int32_t vertices[4], __m128 
 }
 
 // Lane i of x, y and z to out + 3i, for four consecutive triples.
-inline void StoreTriples(__m128 x, __m128 y, __m128 z, __m128 w, float* out)
+inline void StoreTriples(__m128 x, __m128 y, __m128 z, float* out)
 {
+    __m128 w = _mm_setzero_ps();
     _MM_TRANSPOSE4_PS(x, y, z, w);
     // Each four-float store is overwritten in its fourth float by the next; the last stores three.
     _mm_storeu_ps(out, x);
@@ -449,6 +450,24 @@ inline void StoreTriples(__m128 x, __m128 y, __m128 z, __m128 w, float* out)
     _mm_storeu_ps(out + 6, z);
     _mm_storel_pi(reinterpret_cast<__m64*>(out + 9), w);
     _mm_store_ss(out + 11, _mm_movehl_ps(w, w));
+}
+
+// (x² + y²) + z² lane by lane, summed in the scalar paths' order.
+inline __m128 SquaredLengths(const __m128 axes[3])
+{
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(axes[0], axes[0]), _mm_mul_ps(axes[1], axes[1])),
+                      _mm_mul_ps(axes[2], axes[2]));
+}
+
+// InverseLength lane by lane, rounded the same way. Lanes below FLT_MIN need the exact root:
+// out_exact tells whether there is none.
+inline __m128 InverseLengths(__m128 squared_length, bool& out_exact)
+{
+    out_exact = _mm_movemask_ps(_mm_cmplt_ps(squared_length, _mm_set1_ps(FLT_MIN))) == 0;
+    const __m128 estimate = _mm_rsqrt_ps(squared_length);
+    const __m128 product =
+        _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(_mm_set1_ps(0.5f), squared_length), estimate), estimate);
+    return _mm_mul_ps(estimate, _mm_sub_ps(_mm_set1_ps(1.5f), product));
 }
 
 } // namespace
@@ -481,15 +500,6 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4],
                 marker.Mark(vertices[corner][lane]);
     }
     const __m128 half = _mm_set1_ps(0.5f);
-    const __m128 three_halves = _mm_set1_ps(1.5f);
-    const __m128 smallest = _mm_set1_ps(FLT_MIN);
-    // Lanes at or below FLT_MIN would need the exact square root: leave them to the scalar path.
-    auto inverse_length = [&](__m128 squared_length, bool& out_exact) {
-        out_exact = _mm_movemask_ps(_mm_cmplt_ps(squared_length, smallest)) == 0;
-        const __m128 estimate = _mm_rsqrt_ps(squared_length);
-        return _mm_mul_ps(estimate, _mm_sub_ps(three_halves, _mm_mul_ps(_mm_mul_ps(half, squared_length),
-                                                                        _mm_mul_ps(estimate, estimate))));
-    };
     __m128 normal[3] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
     __m128 low[3], high[3];
     __m128 area = _mm_setzero_ps();
@@ -509,11 +519,9 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4],
             _mm_sub_ps(_mm_mul_ps(u[2], w[0]), _mm_mul_ps(u[0], w[2])),
             _mm_sub_ps(_mm_mul_ps(u[0], w[1]), _mm_mul_ps(u[1], w[0])),
         };
-        const __m128 squared_length =
-            _mm_add_ps(_mm_add_ps(_mm_mul_ps(cross[0], cross[0]), _mm_mul_ps(cross[1], cross[1])),
-                       _mm_mul_ps(cross[2], cross[2]));
+        const __m128 squared_length = SquaredLengths(cross);
         bool exact = false;
-        const __m128 inverse = inverse_length(squared_length, exact);
+        const __m128 inverse = InverseLengths(squared_length, exact);
         if (!exact)
             return false;
         area = _mm_add_ps(area, _mm_mul_ps(half, _mm_mul_ps(squared_length, inverse)));
@@ -526,11 +534,9 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4],
             high[axis] = _mm_max_ps(unit, high[axis]);
         }
     }
-    const __m128 squared_length =
-        _mm_add_ps(_mm_add_ps(_mm_mul_ps(normal[0], normal[0]), _mm_mul_ps(normal[1], normal[1])),
-                   _mm_mul_ps(normal[2], normal[2]));
+    const __m128 squared_length = SquaredLengths(normal);
     bool exact = false;
-    const __m128 inverse = inverse_length(squared_length, exact);
+    const __m128 inverse = InverseLengths(squared_length, exact);
     if (!exact)
         return false;
     for (int32_t axis = 0; axis < 3; axis++)
@@ -539,7 +545,7 @@ bool TTarnwick_Mesh::QuadNormalsFromDisplayed(const int32_t polygons[4],
     if (polygons[1] == first + 1 && polygons[2] == first + 2 && polygons[3] == first + 3) {
         // Consecutive polygons, the common case of a sorted list: whole rows at once.
         const size_t polygon = static_cast<size_t>(first);
-        StoreTriples(normal[0], normal[1], normal[2], area, &PolygonNormals[3 * polygon]);
+        StoreTriples(normal[0], normal[1], normal[2], &PolygonNormals[3 * polygon]);
         _mm_storeu_ps(&PolygonAreas[polygon], area);
         __m128 rows[4] = {low[0], low[1], low[2], high[0]};
         _MM_TRANSPOSE4_PS(rows[0], rows[1], rows[2], rows[3]);
@@ -675,9 +681,6 @@ void TTarnwick_Mesh::VertexNormalsFromPolygons(std::span<const int32_t> vertices
     const int32_t* starts = VertexPolygonStart.data();
     const int32_t* vertex_polygons = VertexPolygons.data();
     const float* polygon_normals = PolygonNormals.data();
-    const __m128 half = _mm_set1_ps(0.5f);
-    const __m128 three_halves = _mm_set1_ps(1.5f);
-    const __m128 smallest = _mm_set1_ps(FLT_MIN);
     while (next + 4 <= vertices.size()) {
         const int32_t* group = vertices.data() + next;
         int32_t firsts[4];
@@ -701,25 +704,20 @@ void TTarnwick_Mesh::VertexNormalsFromPolygons(std::span<const int32_t> vertices
             for (int32_t axis = 0; axis < 3; axis++)
                 sum[axis] = _mm_add_ps(sum[axis], normal[axis]);
         }
-        const __m128 squared_length = _mm_add_ps(
-            _mm_add_ps(_mm_mul_ps(sum[0], sum[0]), _mm_mul_ps(sum[1], sum[1])), _mm_mul_ps(sum[2], sum[2]));
+        const __m128 squared_length = SquaredLengths(sum);
         // A lane below FLT_MIN (an empty sum among them) takes the scalar path's exact root.
-        if (_mm_movemask_ps(_mm_cmplt_ps(squared_length, smallest)) != 0) {
+        bool exact = false;
+        const __m128 inverse = InverseLengths(squared_length, exact);
+        if (!exact) {
             for (int32_t lane = 0; lane < 4; lane++)
                 VertexNormalFromPolygons(group[lane]);
             next += 4;
             continue;
         }
-        // estimate * (1.5 - 0.5 * squared_length * estimate * estimate), as InverseLength rounds it.
-        const __m128 estimate = _mm_rsqrt_ps(squared_length);
-        const __m128 inverse = _mm_mul_ps(
-            estimate,
-            _mm_sub_ps(three_halves,
-                       _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(half, squared_length), estimate), estimate)));
         for (int32_t axis = 0; axis < 3; axis++)
             sum[axis] = _mm_mul_ps(sum[axis], inverse);
         if (group[1] == group[0] + 1 && group[2] == group[0] + 2 && group[3] == group[0] + 3) {
-            StoreTriples(sum[0], sum[1], sum[2], inverse, &Normals[3 * static_cast<size_t>(group[0])]);
+            StoreTriples(sum[0], sum[1], sum[2], &Normals[3 * static_cast<size_t>(group[0])]);
         } else {
             alignas(16) float out[3][4];
             for (int32_t axis = 0; axis < 3; axis++)

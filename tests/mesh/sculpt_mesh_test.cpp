@@ -181,8 +181,6 @@ TEST_F(SculptMesh, ReadOnlyNoticesShowOncePerRun)
     EXPECT_TRUE(dialogs.Shown(DialogKind::Message, "The current selection is designated as read-only."));
 }
 
-// A random sparse morph brought up to date incrementally gives what a full recompute gives, and
-// the update touches only the polygons around the changed vertices.
 // Moves `changed` (repeats allowed) through the current and temporary morph, or with a mixed
 // background morph, updates incrementally, and checks the dirty lists and every displayed array
 // against a full recompute.
@@ -235,6 +233,8 @@ void CheckIncrementalUpdate(TTarnwick_Mesh& mesh, const std::vector<int32_t>& ch
     ExpectArraysEqual(areas, mesh.PolygonAreas, "areas");
 }
 
+// Scattered, banded and welded changes brought up to date incrementally give what a full
+// recompute gives, touching only the polygons around the changed vertices and their corners.
 TEST_F(SculptMesh, IncrementalUpdateMatchesAFullRecompute)
 {
     for (bool mixing : {false, true}) {

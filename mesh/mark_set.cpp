@@ -1,7 +1,7 @@
 #include "mesh/mark_set.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 void TTarnwick_MarkSet::Resize(int32_t count)

@@ -32,7 +32,6 @@ public:
 
     // Room for indices 0 .. count - 1, all unmarked; keeps the room when the count is unchanged.
     void Resize(int32_t count);
-    int32_t Count() const { return IndexCount; }
     TMarker Marker() { return {Marks.data(), Blocks.data()}; }
     // Replaces out with the marked indices in ascending order and leaves the set empty.
     void Take(std::vector<int32_t>& out);

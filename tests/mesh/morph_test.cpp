@@ -8,20 +8,13 @@
 #include "core/virtual_memory.h"
 #include "mesh/morph_tree.h"
 #include "support/paged_items.h"
+#include "support/sculpt_meshes.h"
 
 namespace {
 
 class Morph : public PagedItemTest
 {
 };
-
-void SetDelta(TTarnwick_Morph& morph, int32_t i, float x, float y, float z)
-{
-    float* delta = morph.GetVertex(i);
-    delta[0] = x;
-    delta[1] = y;
-    delta[2] = z;
-}
 
 // Every displacement through the delta iterator, spread over all vertices; the indices visited.
 std::vector<float> DenseDeltas(TTarnwick_Morph& morph, std::vector<int32_t>* out_indices = nullptr)

@@ -18,14 +18,6 @@ class SculptMesh : public PagedItemTest
 {
 };
 
-void SetDelta(TTarnwick_Morph& morph, int32_t vertex, float x, float y, float z)
-{
-    float* delta = morph.GetVertex(vertex);
-    delta[0] = x;
-    delta[1] = y;
-    delta[2] = z;
-}
-
 void ExpectPosition(const TTarnwick_Mesh& mesh, int32_t vertex, float x, float y, float z)
 {
     float position[3];

@@ -16,6 +16,15 @@
 #include "mesh/sculpt_mesh.h"
 #include "support/stream_file.h"
 
+// Sets the displacement of one vertex of the morph, expanding it first.
+inline void SetDelta(TTarnwick_Morph& morph, int32_t vertex, float x, float y, float z)
+{
+    float* delta = morph.GetVertex(vertex);
+    delta[0] = x;
+    delta[1] = y;
+    delta[2] = z;
+}
+
 // The first item of the tree, hidden groups included, with that name and type.
 template <typename TItem> TItem* FindItem(TTarnwick_TreeGroup* tree, const std::string& name)
 {

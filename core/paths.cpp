@@ -316,3 +316,48 @@ bool FindFileInFolder(const std::string& name, const std::string& folder, std::s
     }
     return false;
 }
+
+bool FindFileBeside(const std::string& name, const std::string& folder, std::string& result)
+{
+    std::string relative = name;
+    std::replace(relative.begin(), relative.end(), '\\', PathSeparator);
+    if (relative.empty())
+        return false;
+    if (relative[0] == PathSeparator) {
+        if (FileExists(relative)) {
+            result = relative;
+            return true;
+        }
+    } else {
+        while (relative.starts_with("./"))
+            relative.erase(0, 2);
+        if (FileExists(WithTrailingSeparator(folder) + relative)) {
+            result = WithTrailingSeparator(folder) + relative;
+            return true;
+        }
+        // Each folder of the name, then the name itself, without regard to case.
+        std::string current = folder;
+        size_t start = 0;
+        for (size_t slash; (slash = relative.find(PathSeparator, start)) != std::string::npos; start = slash + 1) {
+            const std::string part = relative.substr(start, slash - start);
+            if (part.empty() || part == ".")
+                continue;
+            std::vector<FolderEntry> entries;
+            const FolderEntry* match = nullptr;
+            if (ListFolder(current, entries))
+                for (const FolderEntry& entry : entries)
+                    if (entry.IsFolder && strcasecmp(entry.Name.c_str(), part.c_str()) == 0 &&
+                        (match == nullptr || entry.Name == part))
+                        match = &entry;
+            if (match == nullptr) {
+                current.clear();
+                break;
+            }
+            current = WithTrailingSeparator(current) + match->Name;
+        }
+        if (!current.empty() && FindFileInFolder(relative.substr(start), current, result, false))
+            return true;
+    }
+    // A folder that exists only on the machine that wrote the name.
+    return FindFileInFolder(NameOf(relative), folder, result, false);
+}

@@ -44,3 +44,7 @@ bool DeleteFile(const std::string& path);
 // are not followed, so a link loop cannot trap the search.
 bool FindFileInFolder(const std::string& name, const std::string& folder, std::string& result,
                       bool recursive);
+// A file that another file names (a texture in an MTL, a library in an OBJ): absolute as given,
+// else relative to folder, its folders and name matched without regard to case, else by its bare
+// name in folder. Names written on Windows ("textures\skin.jpg", ".\Tex.jpg") are found too.
+bool FindFileBeside(const std::string& name, const std::string& folder, std::string& result);

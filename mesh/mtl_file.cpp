@@ -42,22 +42,29 @@ bool ParseNumbers(std::string_view text, float* out_values, int32_t count)
     return true;
 }
 
-// A file named in a library: as given when absolute, otherwise beside the library; the name is
-// matched without regard to case.
-bool FindBeside(const std::string& name, const std::string& folder, std::string& out_path)
+// "mtllib" may name several libraries, with blanks inside a name escaped as "\ ". A name of plain
+// blanks is taken whole when a file of that name exists, as files from some writers need.
+std::vector<std::string> LibraryNames(std::string_view text, const std::string& folder)
 {
-    if (!name.empty() && name[0] == PathSeparator && FileExists(name)) {
-        out_path = name;
-        return true;
+    std::string found;
+    if (FindFileBeside(std::string(text), folder, found))
+        return {std::string(text)};
+    std::vector<std::string> names;
+    std::string name;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == ' ' || text[i + 1] == '\t')) {
+            name.push_back(text[++i]);
+        } else if (text[i] == ' ' || text[i] == '\t') {
+            if (!name.empty())
+                names.push_back(std::move(name));
+            name.clear();
+        } else {
+            name.push_back(text[i]);
+        }
     }
-    if (FileExists(folder + name)) {
-        out_path = folder + name;
-        return true;
-    }
-    std::string sub_folder;
-    std::string file_name;
-    SplitPath(name, sub_folder, file_name);
-    return FindFileInFolder(file_name, folder + sub_folder, out_path, false);
+    if (!name.empty())
+        names.push_back(std::move(name));
+    return names;
 }
 
 void SetChannelColor(TZAVMaterial* material, const char* channel_name, const float color[3])
@@ -66,29 +73,8 @@ void SetChannelColor(TZAVMaterial* material, const char* channel_name, const flo
         std::copy_n(color, 3, channel->Colors[0]);
 }
 
-} // namespace
-
-std::string MtlPathFor(const std::string& obj_path)
+void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, MtlReadForm form)
 {
-    std::string name = NameOf(obj_path);
-    size_t dot = name.rfind('.');
-    std::string base = obj_path;
-    if (dot != std::string::npos && dot > 0)
-        base.resize(obj_path.size() - (name.size() - dot));
-    return base + ".mtl";
-}
-
-void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
-{
-    if (mesh.MtlLibName.empty())
-        return;
-    const std::string folder = FolderOf(obj_path);
-    std::string path;
-    if (!FindBeside(mesh.MtlLibName, folder, path)) {
-        AddWarning("The material library \"%s\" named in %s was not found", mesh.MtlLibName.c_str(),
-                   obj_path.c_str());
-        return;
-    }
     TFileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         AddWarning("The material library %s cannot be opened", path.c_str());
@@ -146,7 +132,7 @@ void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
                 if (TZAVMaterialChannel* channel = material->FindChannel(channel_name))
                     channel->MapFileName.assign(rest);
             std::string found;
-            if (!targets.empty() && !FindBeside(std::string(rest), mtl_folder, found))
+            if (!targets.empty() && !FindFileBeside(std::string(rest), mtl_folder, found))
                 AddWarning("The texture \"%.*s\" named in %s (line %d) was not found",
                            static_cast<int>(rest.size()), rest.data(), path.c_str(), line_number);
         }
@@ -154,6 +140,33 @@ void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
     if (bad_count > 0)
         AddWarning("%s: %d line(s) could not be read; the first is line %d", path.c_str(), bad_count,
                    first_bad);
+}
+
+} // namespace
+
+std::string MtlPathFor(const std::string& obj_path)
+{
+    std::string name = NameOf(obj_path);
+    size_t dot = name.rfind('.');
+    std::string base = obj_path;
+    if (dot != std::string::npos && dot > 0)
+        base.resize(obj_path.size() - (name.size() - dot));
+    return base + ".mtl";
+}
+
+void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
+{
+    if (mesh.MtlLibName.empty())
+        return;
+    const std::string folder = FolderOf(obj_path);
+    for (const std::string& name : LibraryNames(mesh.MtlLibName, folder)) {
+        std::string path;
+        if (FindFileBeside(name, folder, path))
+            ReadLibrary(mesh, path, form);
+        else
+            AddWarning("The material library \"%s\" named in %s was not found", name.c_str(),
+                       obj_path.c_str());
+    }
 }
 
 bool WriteMTL(const TZAVPolyMesh& mesh, const std::string& path, std::string& out_error)

@@ -57,25 +57,40 @@ class TChunkedLineReader
 public:
     explicit TChunkedLineReader(FILE* file) : File(file), Buffer(ChunkSize + LinePadding) {}
 
+    // A line whose last byte is "\\" goes on in the next one: the joint becomes blanks in place.
+    // LineNumber is that of the line's first part.
     bool NextLine(std::string_view& out_line)
     {
+        size_t scan = Begin;
+        LineNumber = PhysicalLines + 1;
         for (;;) {
-            const char* start = Buffer.data() + Begin;
-            const char* found = FindSeparator(start, Buffer.data() + End);
+            char* start = Buffer.data() + Begin;
+            const char* found = FindSeparator(Buffer.data() + scan, Buffer.data() + End);
             if (found == nullptr && AtEnd && Begin < End)
                 found = Buffer.data() + End;
             if (found != nullptr) {
                 size_t length = static_cast<size_t>(found - start);
+                PhysicalLines++;
+                size_t content = length;
+                if (content > 0 && start[content - 1] == '\r')
+                    content--;
+                if (content > 0 && start[content - 1] == '\\' && JoinsNextLine(start, content)) {
+                    std::fill(start + content - 1, start + length, ' ');
+                    if (found < Buffer.data() + End) {
+                        start[length] = ' ';
+                        scan = Begin + length + 1;
+                        continue;
+                    }
+                }
                 Begin = std::min(End, Begin + length + 1);
-                if (length > 0 && start[length - 1] == '\r')
-                    length--;
-                out_line = std::string_view(start, length);
-                LineNumber++;
+                out_line = std::string_view(start, content);
                 return true;
             }
             if (AtEnd)
                 return false;
+            const size_t scanned = scan - Begin;
             Refill();
+            scan = Begin + scanned;
         }
     }
 
@@ -84,7 +99,7 @@ public:
         std::rewind(File);
         Begin = End = 0;
         AtEnd = false;
-        LineNumber = 0;
+        LineNumber = PhysicalLines = 0;
     }
 
     bool Failed() const { return ReadFailed; }
@@ -92,6 +107,15 @@ public:
     int64_t LineNumber = 0;
 
 private:
+    // Comments keep a trailing "\\": it ends many a Windows path.
+    static bool JoinsNextLine(const char* line, size_t length)
+    {
+        size_t first = 0;
+        while (first < length && IsBlank(line[first]))
+            first++;
+        return first < length && line[first] != '#';
+    }
+
     void Refill()
     {
         std::memmove(Buffer.data(), Buffer.data() + Begin, End - Begin);
@@ -151,6 +175,7 @@ private:
     std::vector<char> Buffer;
     size_t Begin = 0;
     size_t End = 0;
+    int64_t PhysicalLines = 0;
     bool AtEnd = false;
     bool ReadFailed = false;
     bool SeparatorKnown = false;
@@ -371,27 +396,18 @@ inline const char* ParseIndex(const char* cursor, const char* end, int64_t& out_
     return cursor;
 }
 
-// One corner token in the forms v, v/t, v//n and v/t/n; 0 stands for a missing index. Null
-// when the token is not wholly one of them.
+// One corner token in the forms v, v/t, v//n and v/t/n; t and n may be left empty ("7/3/", "7//",
+// "7/"). 0 stands for a missing index. Null when the token is not wholly one of them.
 inline const char* ParseCornerToken(const char* cursor, const char* end, int64_t out_indices[3])
 {
     out_indices[0] = out_indices[1] = out_indices[2] = 0;
     cursor = ParseIndex(cursor, end, out_indices[0]);
-    if (cursor == nullptr)
-        return nullptr;
-    if (cursor < end && *cursor == '/') {
+    for (int32_t field = 1; field < 3 && cursor != nullptr && cursor < end && *cursor == '/'; field++) {
         cursor++;
-        if (cursor < end && *cursor == '/') {
-            cursor = ParseIndex(cursor + 1, end, out_indices[2]);
-        } else {
-            cursor = ParseIndex(cursor, end, out_indices[1]);
-            if (cursor != nullptr && cursor < end && *cursor == '/')
-                cursor = ParseIndex(cursor + 1, end, out_indices[2]);
-        }
-        if (cursor == nullptr)
-            return nullptr;
+        if (cursor < end && *cursor != '/' && !IsBlank(*cursor))
+            cursor = ParseIndex(cursor, end, out_indices[field]);
     }
-    return cursor == end || IsBlank(*cursor) ? cursor : nullptr;
+    return cursor != nullptr && (cursor == end || IsBlank(*cursor)) ? cursor : nullptr;
 }
 
 // OBJ indices are 1-based; negative ones count back from the last element read so far.
@@ -418,7 +434,8 @@ struct TObjCounts
     int64_t LineCorners = 0;
 };
 
-struct TBadLines
+// Lines that lost something: how many, and the first of them.
+struct TLossTally
 {
     int64_t Count = 0;
     int64_t First = 0;
@@ -439,6 +456,15 @@ std::string BaseName(const std::string& path)
     return name.substr(0, dot);
 }
 
+enum class CornerRead : int32_t
+{
+    Read,
+    // A token is malformed or names no vertex: the face keeps its slot, empty.
+    Unreadable,
+    // More corners than the first pass counted.
+    FileChanged,
+};
+
 // The second pass: fills a mesh sized by the first.
 class TObjFiller
 {
@@ -457,16 +483,16 @@ public:
         return VerticesRead == Counts.Vertices && TexVerticesRead == Counts.TexVertices &&
                NormalsRead == Counts.Normals && FacesRead == Counts.Faces && LinesRead == Counts.Lines;
     }
+    // The load's one warning, empty when nothing was lost.
+    std::string Losses(const std::string& path) const;
 
-    TBadLines Bad;
     bool MaterialSeen = false;
 
 private:
     int32_t FindOrAddGroup(std::string_view name);
     int32_t FindOrAddMaterial(std::string_view name);
-    // Parses corners into the arrays at `cursor`; the number parsed, or -1 for a bad token.
-    int32_t ParseCorners(std::string_view rest, int32_t* vertices, int32_t* tex_vertices, int32_t* normals,
-                         int64_t room);
+    CornerRead ParseCorners(std::string_view rest, int64_t line_number, int32_t* vertices,
+                            int32_t* tex_vertices, int32_t* normals, int64_t room, int32_t& out_count);
 
     TZAVPolyMesh& Mesh;
     const TZAVPolyMesh& Target;
@@ -474,6 +500,9 @@ private:
     uint32_t Flags;
     THashTable<int32_t> GroupTable;
     THashTable<int32_t> MaterialTable;
+    TLossTally Unreadable;
+    TLossTally LostIndices;
+    TLossTally CutFaces;
     int32_t CurrentGroup = -1;
     int32_t CurrentMaterial = -1;
     bool InternalNames = false;
@@ -484,86 +513,120 @@ private:
     int64_t LinesRead = 0;
     int32_t CornerCursor = 0;
     int32_t LineCornerCursor = 0;
+    int64_t LineNumber = 0;
 };
 
-int32_t TObjFiller::FindOrAddGroup(std::string_view name)
+// The index of the named element, made on first use. Polygons keep 16-bit indices: once the list
+// is full, the name falls to its last element and the line counts as unreadable.
+template <typename TItem, typename TCreate>
+int32_t FindOrAdd(THashTable<int32_t>& table, TZAVMultiList<TItem*>& list, std::string_view name,
+                  TCreate create, TLossTally& unreadable, int64_t line_number)
 {
     std::string key(name);
     int32_t index = -1;
-    if (GroupTable.Find(key.c_str(), &index))
+    if (table.Find(key.c_str(), &index))
         return index;
-    index = Mesh.Groups2.Count();
-    if (index > INT16_MAX)
-        return -2;
-    TZAVGroup2* group = Target.CreateGroup2();
-    group->SetNameLiteral(name);
-    group->Index = index;
-    Mesh.Groups2.Add(group);
-    GroupTable.Insert(key.c_str(), index);
+    index = list.Count();
+    if (index > INT16_MAX) {
+        unreadable.Note(line_number);
+        return index - 1;
+    }
+    TItem* item = create();
+    item->SetNameLiteral(name);
+    item->Index = index;
+    list.Add(item);
+    table.Insert(key.c_str(), index);
     return index;
+}
+
+int32_t TObjFiller::FindOrAddGroup(std::string_view name)
+{
+    return FindOrAdd(GroupTable, Mesh.Groups2, name, [this] { return Target.CreateGroup2(); }, Unreadable,
+                     LineNumber);
 }
 
 int32_t TObjFiller::FindOrAddMaterial(std::string_view name)
 {
-    std::string key(name);
-    int32_t index = -1;
-    if (MaterialTable.Find(key.c_str(), &index))
-        return index;
-    index = Mesh.Materials.Count();
-    if (index > INT16_MAX)
-        return -2;
-    TZAVMaterial* material = Target.CreateMaterial();
-    material->SetNameLiteral(name);
-    material->Index = index;
-    Mesh.Materials.Add(material);
-    MaterialTable.Insert(key.c_str(), index);
-    return index;
+    return FindOrAdd(MaterialTable, Mesh.Materials, name, [this] { return Target.CreateMaterial(); },
+                     Unreadable, LineNumber);
 }
 
-int32_t TObjFiller::ParseCorners(std::string_view rest, int32_t* vertices, int32_t* tex_vertices,
-                                 int32_t* normals, int64_t room)
+// A texture or normal index that names no element is dropped (the corner keeps its vertex); a
+// face of more corners than a polygon holds keeps the first of them.
+CornerRead TObjFiller::ParseCorners(std::string_view rest, int64_t line_number, int32_t* vertices,
+                                    int32_t* tex_vertices, int32_t* normals, int64_t room, int32_t& out_count)
 {
     const char* cursor = rest.data();
     const char* end = rest.data() + rest.size();
     const bool load_normals = Flags & ObjRead_LoadNormals;
+    bool lost_index = false;
     int32_t count = 0;
-    while (count < TZAVPolyMesh::MaxCornerCount) {
+    for (;;) {
         while (cursor < end && IsBlank(*cursor))
             cursor++;
         if (cursor == end)
             break;
+        if (count == TZAVPolyMesh::MaxCornerCount) {
+            CutFaces.Note(line_number);
+            break;
+        }
         if (count == room)
-            return -2;
+            return CornerRead::FileChanged;
         int64_t indices[3];
         cursor = ParseCornerToken(cursor, end, indices);
         if (cursor == nullptr)
-            return -1;
-        int32_t vertex = ResolveIndex(indices[0], VerticesRead, Counts.Vertices);
-        int32_t tex_vertex =
-            indices[1] == 0 ? -1 : ResolveIndex(indices[1], TexVerticesRead, Counts.TexVertices);
-        int32_t normal = -1;
-        if (load_normals && indices[2] != 0)
-            normal = ResolveIndex(indices[2], NormalsRead, Counts.Normals);
-        if (vertex < 0 || (indices[1] != 0 && tex_vertex < 0) ||
-            (load_normals && indices[2] != 0 && normal < 0))
-            return -1;
+            return CornerRead::Unreadable;
+        const int32_t vertex = ResolveIndex(indices[0], VerticesRead, Counts.Vertices);
+        if (vertex < 0)
+            return CornerRead::Unreadable;
+        int32_t tex_vertex = -1;
+        if (indices[1] != 0) {
+            tex_vertex = ResolveIndex(indices[1], TexVerticesRead, Counts.TexVertices);
+            lost_index |= tex_vertex < 0;
+        }
+        if (normals != nullptr) {
+            int32_t normal = -1;
+            if (load_normals && indices[2] != 0) {
+                normal = ResolveIndex(indices[2], NormalsRead, Counts.Normals);
+                lost_index |= normal < 0;
+            }
+            normals[count] = normal;
+        }
         vertices[count] = vertex;
         tex_vertices[count] = tex_vertex;
-        if (normals != nullptr)
-            normals[count] = normal;
         count++;
     }
-    return count;
+    if (lost_index)
+        LostIndices.Note(line_number);
+    out_count = count;
+    return CornerRead::Read;
+}
+
+std::string TObjFiller::Losses(const std::string& path) const
+{
+    std::string text;
+    auto add = [&](const TLossTally& tally, const std::string& what) {
+        if (tally.Count == 0)
+            return;
+        text += text.empty() ? path + ": " : "; ";
+        text += std::to_string(tally.Count) + what + std::to_string(tally.First);
+    };
+    add(Unreadable, " line(s) could not be read; the first is line ");
+    add(LostIndices, " face(s) or line(s) lost texture or normal indices that name nothing; the first is line ");
+    add(CutFaces, " face(s) of more than " + std::to_string(TZAVPolyMesh::MaxCornerCount) +
+                      " corners kept only their first; the first is line ");
+    return text;
 }
 
 bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
 {
+    LineNumber = line_number;
     switch (kind) {
     case ObjLine::Vertex:
         if (VerticesRead == Counts.Vertices)
             return false;
         if (!ParseFloats(rest, &Mesh.Vertices[3 * VerticesRead], 3))
-            Bad.Note(line_number);
+            Unreadable.Note(line_number);
         VerticesRead++;
         return true;
     case ObjLine::Normal:
@@ -572,14 +635,14 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
         if (NormalsRead == Counts.Normals)
             return false;
         if (!ParseFloats(rest, &Mesh.Normals[3 * NormalsRead], 3))
-            Bad.Note(line_number);
+            Unreadable.Note(line_number);
         NormalsRead++;
         return true;
     case ObjLine::TexVertex:
         if (TexVerticesRead == Counts.TexVertices)
             return false;
         if (!ParseFloats(rest, &Mesh.TexVertices[2 * TexVerticesRead], 2))
-            Bad.Note(line_number);
+            Unreadable.Note(line_number);
         TexVerticesRead++;
         return true;
     case ObjLine::Face: {
@@ -588,14 +651,15 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
         const int32_t polygon = static_cast<int32_t>(FacesRead++);
         Mesh.PolygonMaterial[polygon] = static_cast<int16_t>(CurrentMaterial);
         Mesh.PolygonGroup[polygon] = static_cast<int16_t>(CurrentGroup);
-        int32_t count =
-            ParseCorners(rest, &Mesh.CornerVertex[CornerCursor], &Mesh.CornerTexVertex[CornerCursor],
-                         &Mesh.CornerNormal[CornerCursor], Counts.Corners - CornerCursor);
-        if (count == -2)
+        int32_t count = 0;
+        const CornerRead read = ParseCorners(
+            rest, line_number, Mesh.CornerVertex.data() + CornerCursor, Mesh.CornerTexVertex.data() + CornerCursor,
+            Mesh.CornerNormal.data() + CornerCursor, Counts.Corners - CornerCursor, count);
+        if (read == CornerRead::FileChanged)
             return false;
         // A face that cannot be read, or has fewer than three corners, keeps its slot empty.
-        if (count < 3)
-            Bad.Note(line_number);
+        if (read == CornerRead::Unreadable || count < 3)
+            Unreadable.Note(line_number);
         else
             CornerCursor += count;
         Mesh.EndPolygon(polygon, CornerCursor);
@@ -605,27 +669,23 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
         if (LinesRead == Counts.Lines)
             return false;
         const int32_t line = static_cast<int32_t>(LinesRead++);
-        int32_t count =
-            ParseCorners(rest, &Mesh.LineVertex[LineCornerCursor], &Mesh.LineTexVertex[LineCornerCursor],
-                         nullptr, Counts.LineCorners - LineCornerCursor);
-        if (count == -2)
+        int32_t count = 0;
+        const CornerRead read = ParseCorners(rest, line_number, Mesh.LineVertex.data() + LineCornerCursor,
+                                             Mesh.LineTexVertex.data() + LineCornerCursor, nullptr,
+                                             Counts.LineCorners - LineCornerCursor, count);
+        if (read == CornerRead::FileChanged)
             return false;
         // A polyline needs two points.
-        if (count < 2)
-            Bad.Note(line_number);
+        if (read == CornerRead::Unreadable || count < 2)
+            Unreadable.Note(line_number);
         else
             LineCornerCursor += count;
         Mesh.LineStart[line + 1] = LineCornerCursor;
         return true;
     }
     case ObjLine::Group:
-        if (Flags & ObjRead_SingleGroup || InternalNames)
-            return true;
-        CurrentGroup = FindOrAddGroup(rest);
-        if (CurrentGroup == -2) {
-            Bad.Note(line_number);
-            CurrentGroup = Mesh.Groups2.Count() - 1;
-        }
+        if (!(Flags & ObjRead_SingleGroup) && !InternalNames)
+            CurrentGroup = FindOrAddGroup(rest);
         return true;
     case ObjLine::Comment: {
         if (!(Flags & ObjRead_UseInternalNames) || rest.size() < 2)
@@ -635,22 +695,13 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
         if (!(keyword_end == 13 && strncasecmp(text.data(), "InternalName:", 13) == 0))
             return true;
         InternalNames = true;
-        if (!(Flags & ObjRead_SingleGroup)) {
+        if (!(Flags & ObjRead_SingleGroup))
             CurrentGroup = FindOrAddGroup(TrimText(text.substr(keyword_end)));
-            if (CurrentGroup == -2) {
-                Bad.Note(line_number);
-                CurrentGroup = Mesh.Groups2.Count() - 1;
-            }
-        }
         return true;
     }
     case ObjLine::UseMaterial:
         MaterialSeen = true;
         CurrentMaterial = FindOrAddMaterial(rest);
-        if (CurrentMaterial == -2) {
-            Bad.Note(line_number);
-            CurrentMaterial = Mesh.Materials.Count() - 1;
-        }
         return true;
     case ObjLine::MaterialLibrary:
         Mesh.MtlLibName.assign(rest);
@@ -751,9 +802,8 @@ bool ReadOBJ(const std::string& path, TZAVPolyMesh& mesh, uint32_t flags, std::s
     staging.LineVertex.resize(line_corners_used);
     staging.LineTexVertex.resize(line_corners_used);
 
-    if (filler.Bad.Count > 0)
-        AddWarning("%s: %lld line(s) could not be read; the first is line %lld", path.c_str(),
-                   static_cast<long long>(filler.Bad.Count), static_cast<long long>(filler.Bad.First));
+    if (std::string losses = filler.Losses(path); !losses.empty())
+        AddWarning("%s", losses.c_str());
 
     // One sub-object covers everything the file held.
     std::string name = BaseName(path);
@@ -881,6 +931,11 @@ bool WritePolygon(TOutputBuffer& out, const TZAVPolyMesh& mesh, int32_t polygon,
                   int32_t& previous_material, int32_t& previous_group, const TZAVGroup2* renumber,
                   const std::vector<int32_t>& tex_map)
 {
+    // Empty slots (faces that could not be read) have no line a reader would take.
+    const auto first = mesh.CornerVertex.begin() + mesh.PolygonStart[polygon];
+    const auto last = mesh.CornerVertex.begin() + mesh.PolygonStart[polygon + 1];
+    if (std::count_if(first, last, [](int32_t vertex) { return vertex >= 0; }) < 3)
+        return true;
     const int32_t material = mesh.PolygonMaterial[polygon];
     TZAVMaterial* material_item = nullptr;
     if (material != previous_material && mesh.Materials.Get(material_item, material)) {
@@ -928,6 +983,8 @@ bool WritePolygon(TOutputBuffer& out, const TZAVPolyMesh& mesh, int32_t polygon,
 void WritePolylines(TOutputBuffer& out, const TZAVPolyMesh& mesh)
 {
     for (int32_t line = 0; line < mesh.GetLineCount(); line++) {
+        if (mesh.LineStart[line + 1] - mesh.LineStart[line] < 2)
+            continue;
         out.Append("l");
         for (int32_t corner = mesh.LineStart[line]; corner < mesh.LineStart[line + 1]; corner++) {
             out.Append(" ");

@@ -58,8 +58,8 @@ struct TZAVCorner
 class TZAVPolyMesh
 {
 public:
-    // A face keeps at most this many corners.
-    static constexpr int32_t MaxCornerCount = 100;
+    // A face keeps at most this many corners: project files store the count in 16 bits.
+    static constexpr int32_t MaxCornerCount = INT16_MAX;
 
     TZAVPolyMesh();
     virtual ~TZAVPolyMesh();

@@ -376,6 +376,13 @@ inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon,
     if (marks != nullptr)
         for (int32_t corner = 0; corner < count; corner++)
             marks->Mark(vertex_at(corner));
+    if (count < 3) {
+        // An empty slot, or a polygon with no area.
+        std::fill_n(&PolygonNormalBounds[6 * static_cast<size_t>(polygon)], 6, 0.0f);
+        std::fill_n(&PolygonNormals[3 * static_cast<size_t>(polygon)], 3, 0.0f);
+        PolygonAreas[polygon] = 0;
+        return;
+    }
     // Scalars rather than small arrays, so that the loop stays in registers.
     float normal_x = 0, normal_y = 0, normal_z = 0;
     float low_x = INFINITY, low_y = INFINITY, low_z = INFINITY;
@@ -402,12 +409,8 @@ inline void TTarnwick_Mesh::PolygonNormalFromDisplayed(int32_t polygon,
         high_z = std::max(high_z, unit_z);
     }
     float* bounds = &PolygonNormalBounds[6 * static_cast<size_t>(polygon)];
-    if (count < 3) {
-        std::fill_n(bounds, 6, 0.0f);
-    } else {
-        bounds[0] = low_x, bounds[1] = low_y, bounds[2] = low_z;
-        bounds[3] = high_x, bounds[4] = high_y, bounds[5] = high_z;
-    }
+    bounds[0] = low_x, bounds[1] = low_y, bounds[2] = low_z;
+    bounds[3] = high_x, bounds[4] = high_y, bounds[5] = high_z;
     float* normal = &PolygonNormals[3 * static_cast<size_t>(polygon)];
     const float squared_length = normal_x * normal_x + normal_y * normal_y + normal_z * normal_z;
     if (squared_length > 0) {

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "core/report.h"
+#include "mesh/obj_file.h"
 #include "support/paged_items.h"
 #include "support/scripted_dialogs.h"
 #include "support/sculpt_meshes.h"
@@ -398,3 +399,67 @@ TEST_F(SculptMesh, MirrorOperationsCopyAndExchangeSidesOfTheCurrentMorph)
 }
 
 } // namespace
+
+namespace {
+
+std::vector<StatusLine> Warnings()
+{
+    std::vector<StatusLine> lines = TakeStatusLines();
+    std::erase_if(lines, [](const StatusLine& line) { return line.Kind != StatusKind::Warning; });
+    return lines;
+}
+
+// Each non-empty polygon as its corners, material name and group name.
+std::vector<std::string> FilledPolygons(const TTarnwick_Mesh& mesh)
+{
+    std::vector<std::string> polygons;
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
+        if (mesh.GetPolygonCornerCount(polygon) == 0)
+            continue;
+        std::string text = mesh.Materials.Data()[mesh.PolygonMaterial[polygon]]->Name + " " +
+                           mesh.Groups2.Data()[mesh.PolygonGroup[polygon]]->Name;
+        for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++)
+            text += " " + std::to_string(mesh.CornerVertex[corner]);
+        polygons.push_back(text);
+    }
+    return polygons;
+}
+
+} // namespace
+
+// Faces that could not be read leave empty slots, the last one and every one included: loading,
+// the normal passes, the project block and the OBJ writer must all take them.
+TEST_F(SculptMesh, EmptySlotsSurviveEveryRoundTrip)
+{
+    const std::string path = Folders.Root.Path() + "slots.obj";
+    const std::string grid = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\n";
+    std::string error;
+    for (const char* faces : {"f\nf 1 2\n", "usemtl a\ng top\nf 1 2 3 4\nf\nusemtl b\ng low\nf 2 5 3\nf 1 x 2\n"}) {
+        SCOPED_TRACE(faces);
+        Folders.Root.Write("slots.obj", grid + faces);
+        TTarnwick_Mesh mesh;
+        ASSERT_TRUE(ReadOBJ(path, mesh, ObjRead_None, error)) << error;
+        ASSERT_EQ(Warnings().size(), 1u);
+        mesh.PolygonLayerFlags.back() = 3;
+        mesh.PolygonLayerFlags.front() = 6;
+        mesh.ComputeNormals(false);
+
+        TTarnwick_Mesh reopened;
+        ASSERT_TRUE(ReadText(reopened, TextOf(mesh), &error)) << error;
+        reopened.Prepare();
+        EXPECT_TRUE(Warnings().empty());
+        EXPECT_EQ(reopened.PolygonStart, mesh.PolygonStart);
+        EXPECT_EQ(reopened.CornerVertex, mesh.CornerVertex);
+        EXPECT_EQ(reopened.PolygonMaterial, mesh.PolygonMaterial);
+        EXPECT_EQ(reopened.PolygonGroup, mesh.PolygonGroup);
+        EXPECT_EQ(reopened.PolygonLayerFlags, mesh.PolygonLayerFlags);
+
+        const std::string copy_path = Folders.Root.Path() + "copy.obj";
+        ASSERT_TRUE(WriteOBJ(mesh, copy_path, ObjWrite_Groups, error)) << error;
+        TTarnwick_Mesh copy;
+        ASSERT_TRUE(ReadOBJ(copy_path, copy, ObjRead_None, error)) << error;
+        EXPECT_TRUE(Warnings().empty());
+        if (mesh.Groups2.Count() > 0)
+            EXPECT_EQ(FilledPolygons(copy), FilledPolygons(mesh));
+    }
+}

@@ -57,9 +57,42 @@ class TChunkedLineReader
 public:
     explicit TChunkedLineReader(FILE* file) : File(file), Buffer(ChunkSize + LinePadding) {}
 
-    // A line whose last byte is "\\" goes on in the next one: the joint becomes blanks in place.
-    // LineNumber is that of the line's first part.
+    // A line whose last byte is "\\" goes on in the next one. LineNumber is that of the line's
+    // first part.
     bool NextLine(std::string_view& out_line)
+    {
+        // Most lines are whole in the buffer and not continued.
+        char* start = Buffer.data() + Begin;
+        const char* found = FindSeparator(start, Buffer.data() + End);
+        if (found != nullptr) [[likely]] {
+            const size_t length = static_cast<size_t>(found - start);
+            const size_t content = length - (length > 0 && start[length - 1] == '\r');
+            if (content == 0 || start[content - 1] != '\\') [[likely]] {
+                Begin += length + 1;
+                LineNumber = ++PhysicalLines;
+                out_line = std::string_view(start, content);
+                return true;
+            }
+        }
+        return NextLineSlowly(out_line);
+    }
+
+    void Rewind()
+    {
+        std::rewind(File);
+        Begin = End = 0;
+        AtEnd = false;
+        LineNumber = PhysicalLines = 0;
+    }
+
+    bool Failed() const { return ReadFailed; }
+
+    int64_t LineNumber = 0;
+
+private:
+    // Refills the buffer as needed, joins continued lines (the joint becomes blanks in place) and
+    // ends the last line at the end of the file.
+    [[gnu::noinline]] bool NextLineSlowly(std::string_view& out_line)
     {
         size_t scan = Begin;
         LineNumber = PhysicalLines + 1;
@@ -69,11 +102,9 @@ public:
             if (found == nullptr && AtEnd && Begin < End)
                 found = Buffer.data() + End;
             if (found != nullptr) {
-                size_t length = static_cast<size_t>(found - start);
+                const size_t length = static_cast<size_t>(found - start);
+                const size_t content = length - (length > 0 && start[length - 1] == '\r');
                 PhysicalLines++;
-                size_t content = length;
-                if (content > 0 && start[content - 1] == '\r')
-                    content--;
                 if (content > 0 && start[content - 1] == '\\' && JoinsNextLine(start, content)) {
                     std::fill(start + content - 1, start + length, ' ');
                     if (found < Buffer.data() + End) {
@@ -94,19 +125,6 @@ public:
         }
     }
 
-    void Rewind()
-    {
-        std::rewind(File);
-        Begin = End = 0;
-        AtEnd = false;
-        LineNumber = PhysicalLines = 0;
-    }
-
-    bool Failed() const { return ReadFailed; }
-
-    int64_t LineNumber = 0;
-
-private:
     // Comments keep a trailing "\\": it ends many a Windows path.
     static bool JoinsNextLine(const char* line, size_t length)
     {
@@ -325,16 +343,17 @@ inline int32_t ReadDigits(const char*& cursor, uint64_t& out_value)
     return static_cast<int32_t>(std::min<ptrdiff_t>(count, INT32_MAX));
 }
 
-// Powers of ten that a float holds exactly.
-constexpr float ExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f};
 constexpr uint64_t PowersOfTen[] = {1,      10,      100,      1000,      10000,
                                     100000, 1000000, 10000000, 100000000, 1000000000};
+// 10^-k rounded to double.
+constexpr double InversePowersOfTen[] = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9};
 // Nine digits cannot overflow the mantissa's 64 bits whatever their split.
 constexpr int32_t MaxFastDigits = 9;
 
 // Reads blanks then one number, as "%f" does; null when there is no number. Plain decimals of at
-// most nine digits and a mantissa below 2^24 take the exact fast path (the quotient of two exactly
-// held floats is correctly rounded, as from_chars is); everything else goes through from_chars.
+// most nine digits take a fast path: mantissa × 10^-k in double lies within two units of the last
+// place of the exact quotient, so unless it falls near the midpoint between two floats it rounds
+// to the float that from_chars gives. Near a midpoint, and for every other form, from_chars reads.
 inline const char* ParseFloat(const char* cursor, const char* end, float& out_value)
 {
     while (cursor < end && IsBlank(*cursor))
@@ -356,8 +375,11 @@ inline const char* ParseFloat(const char* cursor, const char* end, float& out_va
     const bool ends_plainly = scan == end || (*scan != 'e' && *scan != 'E' && *scan != '.');
     if (digits > 0 && digits <= MaxFastDigits && ends_plainly) {
         const uint64_t mantissa = whole * PowersOfTen[fraction_digits] + fraction;
-        if (mantissa < (uint64_t{1} << 24)) {
-            float value = static_cast<float>(mantissa) / ExactPowersOfTen[fraction_digits];
+        const double quotient = static_cast<double>(mantissa) * InversePowersOfTen[fraction_digits];
+        // The 29 bits that the float drops: the midpoint is 1 << 28.
+        const uint64_t dropped = std::bit_cast<uint64_t>(quotient) & ((uint64_t{1} << 29) - 1);
+        if (dropped - ((uint64_t{1} << 28) - 8) > 16) {
+            const float value = static_cast<float>(quotient);
             out_value = negative ? -value : value;
             return scan;
         }

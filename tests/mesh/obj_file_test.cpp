@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "core/paths.h"
 #include "core/status.h"
 #include "mesh/mtl_file.h"
@@ -663,6 +665,28 @@ TEST_F(ObjFileTest, MissingLibraryAndMapsAreReported)
     warnings = Warnings();
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("The texture \"red.png\""), std::string::npos) << warnings[0];
+}
+
+TEST_F(ObjFileTest, LibrariesAndMapsAreFoundAsOtherProgramsNameThem)
+{
+    // Several libraries on one line, a blank escaped inside a name, and maps named in Windows form.
+    ASSERT_EQ(mkdir((Folder.Path() + "textures").c_str(), 0700), 0);
+    Folder.Write("textures/Skin.jpg", "");
+    Folder.Write("Tex.jpg", "");
+    Folder.Write("first.mtl", "newmtl red\nKd 1 0 0\nmap_Kd .\\Tex.jpg\n");
+    Folder.Write("second lib.mtl", "newmtl blue\nKd 0 0 1\nmap_Bump TEXTURES\\skin.jpg\n");
+    TZAVPolyMesh mesh;
+    ASSERT_TRUE(Load("mtllib first.mtl second\\ lib.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nusemtl red\nf 1 2 3\n"
+                     "usemtl blue\nf 1 2 3\n",
+                     mesh));
+    EXPECT_TRUE(Warnings().empty());
+    EXPECT_FLOAT_EQ(mesh.Materials.Data()[0]->FindChannel("Color")->Colors[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(mesh.Materials.Data()[1]->FindChannel("Color")->Colors[0][2], 1.0f);
+    std::string found;
+    EXPECT_TRUE(FindFileBeside("TEXTURES\\skin.jpg", Folder.Path(), found));
+    EXPECT_EQ(found, Folder.Path() + "textures/Skin.jpg");
+    EXPECT_TRUE(FindFileBeside("C:\\Figures\\tex.jpg", Folder.Path(), found));
+    EXPECT_EQ(found, Folder.Path() + "Tex.jpg");
 }
 
 TEST_F(ObjFileTest, FailedWriteKeepsTheOldFile)

@@ -7,11 +7,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/safe_file.h"
+#include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -27,6 +33,7 @@ std::vector<std::string> FolderNames(const std::string& folder)
         }
         closedir(listing);
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -36,32 +43,38 @@ mode_t ModeOf(const std::string& path)
     return stat(path.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0;
 }
 
+bool Save(const std::string& path, const std::string& contents)
+{
+    TZAVSafeFileWriter writer(path);
+    FILE* file = writer.Open();
+    return file != nullptr && std::fwrite(contents.data(), 1, contents.size(), file) == contents.size() &&
+           writer.Commit();
+}
+
 TEST(SafeFile, CommitReplacesTheTargetAndKeepsItsPermissions)
 {
     TemporaryFolder folder;
     std::string target = folder.Write("project.Tarnwick", "old contents");
-    ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
     {
         TZAVSafeFileWriter writer(target);
         FILE* file = writer.Open();
         ASSERT_NE(file, nullptr) << writer.Error();
-        EXPECT_EQ(writer.Open(), file);
         std::fputs("new contents", file);
         // Until the commit the old file is what readers see.
         EXPECT_EQ(TemporaryFolder::Read(target), "old contents");
         ASSERT_TRUE(writer.Commit()) << writer.Error();
     }
     EXPECT_EQ(TemporaryFolder::Read(target), "new contents");
-    EXPECT_EQ(ModeOf(target), 0600u);
+    EXPECT_EQ(ModeOf(target), 0640u);
     EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"project.Tarnwick"});
 
-    // A new file gets 0644 less the umask.
-    mode_t old_mask = umask(027);
-    TZAVSafeFileWriter fresh(folder.Path() + "fresh.txt");
-    ASSERT_NE(fresh.Open(), nullptr);
-    ASSERT_TRUE(fresh.Commit());
+    // A new file gets what any program would give it: 0666 less the umask.
+    mode_t old_mask = umask(002);
+    bool saved = Save(folder.Path() + "fresh.txt", "fresh");
     umask(old_mask);
-    EXPECT_EQ(ModeOf(folder.Path() + "fresh.txt"), 0640u);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(ModeOf(folder.Path() + "fresh.txt"), 0664u);
 }
 
 TEST(SafeFile, UncommittedWriteLeavesNoTrace)
@@ -75,39 +88,133 @@ TEST(SafeFile, UncommittedWriteLeavesNoTrace)
     }
     EXPECT_EQ(TemporaryFolder::Read(target), "kept");
     EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"settings.ini"});
-
-    TZAVSafeFileWriter never_opened(target);
-    EXPECT_FALSE(never_opened.Commit());
-    EXPECT_FALSE(never_opened.Error().empty());
 }
 
-TEST(SafeFile, FailedWriteKeepsTheOldFile)
+// A save killed at any moment leaves the old or the new file, and the next save of the same file
+// removes what the killed one left, but nothing else: not a live save's temporary, not the
+// temporary of another file, not the user's own files.
+TEST(SafeFile, KilledSavesKeepOldOrNewFileAndTheNextSaveRemovesTheirLeftovers)
+{
+    constexpr size_t Size = 4 << 20;
+    constexpr int KillCount = 200;
+    // A kill tests the rename, not the disk: in memory fsync costs nothing and the run stays short.
+    std::optional<ScopedEnvironment> in_memory;
+    if (access("/dev/shm", W_OK) == 0)
+        in_memory.emplace("TMPDIR", "/dev/shm");
+    TemporaryFolder folder;
+    std::string first(Size, 'a');
+    std::string second(Size, 'b');
+    std::string target = folder.Write("figure.obj", first);
+    folder.Write(".figure.obj.backup", "the user's");
+    folder.Write("figure.obj.orig", "the user's");
+
+    // Another file's save, killed half way.
+    pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        TZAVSafeFileWriter writer(folder.Path() + "figure.mtl");
+        FILE* file = writer.Open();
+        if (file != nullptr)
+            std::fwrite(first.data(), 1, Size, file);
+        raise(SIGKILL);
+    }
+    ASSERT_EQ(waitpid(other, nullptr, 0), other);
+    const std::vector<std::string> others = FolderNames(folder.Path());
+    ASSERT_EQ(others.size(), 4u);
+
+    std::mt19937 random(1847);
+    std::uniform_int_distribution<useconds_t> delay(0, 4000);
+    for (int kill_index = 0; kill_index < KillCount; kill_index++) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int round = 0;; round++)
+                if (!Save(target, round % 2 == 0 ? second : first))
+                    _exit(1);
+        }
+        usleep(delay(random));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "a save failed before kill " << kill_index;
+        std::string contents = TemporaryFolder::Read(target);
+        ASSERT_TRUE(contents == first || contents == second)
+            << "kill " << kill_index << " left " << contents.size() << " bytes";
+        // At most the killed save's own temporary remains.
+        ASSERT_LE(FolderNames(folder.Path()).size(), others.size() + 1) << "after kill " << kill_index;
+    }
+
+    TZAVSafeFileWriter live(target);
+    ASSERT_NE(live.Open(), nullptr) << live.Error();
+    std::fputs("live", live.File());
+    ASSERT_TRUE(Save(target, "final"));
+    EXPECT_EQ(FolderNames(folder.Path()).size(), others.size() + 1);
+    ASSERT_TRUE(live.Commit()) << live.Error();
+    EXPECT_EQ(TemporaryFolder::Read(target), "live");
+    EXPECT_EQ(FolderNames(folder.Path()), others);
+}
+
+TEST(SafeFile, FailedWriteReportsItsCauseAndKeepsTheOldFile)
 {
     TemporaryFolder folder;
     std::string target = folder.Write("big.obj", "old mesh");
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         // The file-size limit makes the writes fail with EFBIG instead of killing the child.
+        close(channel[0]);
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{1024, 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
         TZAVSafeFileWriter writer(target);
         FILE* file = writer.Open();
-        if (file == nullptr)
-            _exit(2);
-        std::vector<char> block(64 * 1024, 'v');
-        std::fwrite(block.data(), 1, block.size(), file);
-        bool committed = writer.Commit();
-        bool names_target = writer.Error().find(target) != std::string::npos;
-        _exit(!committed && names_target ? 0 : 1);
+        if (file != nullptr) {
+            std::vector<char> block(64 * 1024, 'v');
+            std::fwrite(block.data(), 1, block.size(), file);
+        }
+        std::string error = file == nullptr || !writer.Commit() ? writer.Error() : "committed";
+        if (write(channel[1], error.data(), error.size()) < 0)
+            _exit(1);
+        _exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    close(channel[1]);
+    std::string error;
+    char buffer[512];
+    for (ssize_t length; (length = read(channel[0], buffer, sizeof buffer)) > 0;)
+        error.append(buffer, static_cast<size_t>(length));
+    close(channel[0]);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    EXPECT_NE(error.find(std::strerror(EFBIG)), std::string::npos) << error;
+    EXPECT_NE(error.find(target), std::string::npos) << error;
     EXPECT_EQ(TemporaryFolder::Read(target), "old mesh");
     EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"big.obj"});
+}
+
+TEST(SafeFile, ReadOnlyTargetIsReplacedOnlyWhenTheUserAgrees)
+{
+    TemporaryFolder folder;
+    std::string target = folder.Write("figure.cr2", "old");
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    {
+        ScriptedDialogs dialogs;
+        dialogs.Expect(DialogKind::YesNo, false, "read-only");
+        TZAVSafeFileWriter writer(target);
+        EXPECT_EQ(writer.Open(), nullptr);
+        EXPECT_NE(writer.Error().find("read-only"), std::string::npos) << writer.Error();
+        EXPECT_NE(writer.Error().find(target), std::string::npos) << writer.Error();
+        EXPECT_FALSE(writer.Commit());
+    }
+    EXPECT_EQ(TemporaryFolder::Read(target), "old");
+    EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"figure.cr2"});
+    {
+        ScriptedDialogs dialogs;
+        dialogs.Expect(DialogKind::YesNo, true, "read-only");
+        ASSERT_TRUE(Save(target, "new"));
+    }
+    EXPECT_EQ(TemporaryFolder::Read(target), "new");
+    EXPECT_EQ(ModeOf(target), 0444u);
 }
 
 TEST(SafeFile, ReadOnlyFolderIsReportedAndTheOldFileKept)
@@ -131,10 +238,7 @@ TEST(SafeFile, WritesThroughALinkAndKeepsTheLink)
     std::string real = folder.Write("real.ini", "old");
     std::string link = folder.Path() + "link.ini";
     ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
-    TZAVSafeFileWriter writer(link);
-    ASSERT_NE(writer.Open(), nullptr);
-    std::fputs("new", writer.File());
-    ASSERT_TRUE(writer.Commit());
+    ASSERT_TRUE(Save(link, "new"));
     struct stat status;
     ASSERT_EQ(lstat(link.c_str(), &status), 0);
     EXPECT_TRUE(S_ISLNK(status.st_mode));

@@ -174,7 +174,7 @@ bool WriteMTL(const TZAVPolyMesh& mesh, const std::string& path, std::string& ou
     TZAVSafeFileWriter writer(path);
     FILE* file = writer.Open();
     if (file == nullptr) {
-        out_error = FormatReportTextf("Error creating the file %s", path.c_str());
+        out_error = "Error creating the file " + path + ": " + writer.Error();
         return false;
     }
     for (const TZAVMaterial* material : mesh.Materials) {
@@ -195,7 +195,7 @@ bool WriteMTL(const TZAVPolyMesh& mesh, const std::string& path, std::string& ou
         }
     }
     if (!writer.Commit()) {
-        out_error = FormatReportTextf("Error writing the file %s: %s", path.c_str(), writer.Error().c_str());
+        out_error = writer.Error();
         return false;
     }
     return true;

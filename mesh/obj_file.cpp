@@ -1020,16 +1020,15 @@ void WritePolylines(TOutputBuffer& out, const TZAVPolyMesh& mesh)
     }
 }
 
+// The writer's reason names the file and the cause (no space, file too large, read-only).
 bool CommitFile(TZAVSafeFileWriter& writer, TOutputBuffer& out, const std::string& path,
                 std::string& out_error)
 {
-    bool written = out.Finish();
-    if (!writer.Commit() || !written) {
-        out_error = FormatReportTextf("Error writing the file %s: %s", path.c_str(),
-                                      writer.Error().empty() ? "write failed" : writer.Error().c_str());
-        return false;
-    }
-    return true;
+    const bool written = out.Finish();
+    if (writer.Commit() && written)
+        return true;
+    out_error = writer.Error().empty() ? "Error writing the file " + path : writer.Error();
+    return false;
 }
 
 } // namespace
@@ -1040,7 +1039,7 @@ bool WriteOBJ(const TZAVPolyMesh& mesh, const std::string& path, uint32_t flags,
     const std::string mtl_path = vertices_only ? std::string() : MtlPathFor(path);
     TZAVSafeFileWriter writer(path);
     if (writer.Open() == nullptr) {
-        out_error = FormatReportTextf("Error creating the file %s", path.c_str());
+        out_error = "Error creating the file " + path + ": " + writer.Error();
         return false;
     }
     TOutputBuffer out(writer.File());
@@ -1086,11 +1085,10 @@ bool WriteOBJGroups(const TZAVPolyMesh& mesh, const std::string& path, uint32_t 
                 }
             }
         }
-        std::string file_path =
-            FormatReportTextf("%s_%s.OBJ", base.c_str(), CleanFileName(group->Name.c_str()).c_str());
+        const std::string file_path = base + "_" + CleanFileName(group->Name.c_str()) + ".OBJ";
         TZAVSafeFileWriter writer(file_path);
         if (writer.Open() == nullptr) {
-            out_error = FormatReportTextf("Error creating the file %s", file_path.c_str());
+            out_error = "Error creating the file " + file_path + ": " + writer.Error();
             return false;
         }
         TOutputBuffer out(writer.File());

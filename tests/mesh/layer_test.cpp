@@ -93,25 +93,6 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 
 // [SECTION] The layer list
 
-TEST(LayerList, NewListHasTheBuiltInLayers)
-{
-    TTarnwick_LayerList layers;
-    EXPECT_EQ(layers.GetLayerCount(), 32);
-    EXPECT_EQ(layers.GetCurrentLayer(), &layers.Layers[0]);
-    EXPECT_EQ(layers.Layers[30].Name, "Hidden Layer");
-    EXPECT_TRUE(layers.Layers[30].IsHidden());
-    EXPECT_EQ(layers.Layers[30].Locked, 0);
-    EXPECT_EQ(layers.Layers[31].Name, "Locked Layer");
-    EXPECT_EQ(layers.Layers[31].Locked, 1);
-    EXPECT_FALSE(layers.Layers[31].IsHidden());
-    for (int32_t index = 0; index < 32; index++) {
-        bool built_in = index == 0 || index == 30 || index == 31;
-        EXPECT_EQ(layers.Layers[index].BuiltIn != 0, built_in) << index;
-        EXPECT_EQ(layers.Layers[index].Current, index == 0) << index;
-    }
-    EXPECT_EQ(layers.Layers[7].Name, "Layer 7");
-}
-
 TEST(LayerList, SetCurrentLayerReportsOnlyChanges)
 {
     TTarnwick_LayerList layers;

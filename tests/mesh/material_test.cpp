@@ -8,30 +8,17 @@
 #include "mesh/material.h"
 #include "support/stream_file.h"
 
-TEST(Material, NewMaterialsGetTheSevenStandardChannels)
+TEST(Material, NewMaterialsGetTheSevenStandardChannelsInOrder)
 {
     TZAVMaterial material;
     material.AddDefaultChannels();
-    ASSERT_EQ(material.ArbChannels.Count(), 7);
     std::string order;
     for (TZAVMaterialChannel* channel : material.ArbChannels)
         order += channel->Name + " ";
     EXPECT_EQ(order, "Color Bump Transparency Displacement Specular Ambient Glossy ");
-
-    const TZAVMaterialChannel* bump = material.FindChannel("bump");
-    ASSERT_NE(bump, nullptr);
-    EXPECT_TRUE(bump->UseStrength && bump->TakesMap && bump->Paintable && !bump->UseColor);
-    EXPECT_FLOAT_EQ(bump->Colors[1][0], 0.5f);
-    const TZAVMaterialChannel* displacement = material.FindChannel("Displacement");
-    EXPECT_FLOAT_EQ(displacement->Strength, 0.1f);
-    EXPECT_FLOAT_EQ(displacement->Colors[1][2], 0.0f);
-    EXPECT_FLOAT_EQ(material.FindChannel("Transparency")->Strength, 0.0f);
-    const TZAVMaterialChannel* ambient = material.FindChannel("Ambient");
-    EXPECT_TRUE(ambient->UseColor && !ambient->TakesMap && !ambient->Paintable);
-    EXPECT_FLOAT_EQ(ambient->Colors[0][1], 0.1f);
-    EXPECT_FLOAT_EQ(material.FindChannel("Glossy")->Strength, 0.1f);
-    EXPECT_FLOAT_EQ(material.FindChannel("Specular")->Colors[0][2], 1.0f);
-    EXPECT_EQ(material.FindChannel("Color")->TextureIndex, -1);
+    // Names are found in any case.
+    EXPECT_EQ(material.FindChannel("bump"), material.FindChannel("Bump"));
+    EXPECT_NE(material.FindChannel("bump"), nullptr);
     EXPECT_EQ(material.FindChannel("Sheen"), nullptr);
 }
 

@@ -1,5 +1,5 @@
-// Scene objects, cameras and lights: construction, text blocks, the binary record and what a save
-// writes after it, and the object tree's factory.
+// Scene objects, cameras and lights: display colours of new objects, text blocks, the binary record
+// and what a save writes after it, and the object tree's factory.
 #include "mesh/scene_object.h"
 
 #include <gtest/gtest.h>
@@ -51,13 +51,6 @@ TEST_F(SceneObject, NewObjectsHaveIndependentColoursInStepsOf255)
 {
     TTarnwick_Object first;
     TTarnwick_Object second;
-    EXPECT_EQ(first.Name, "New Object");
-    ExpectFloat3(first.Pos, 0, 0, 0);
-    ExpectFloat3(first.Scale, 1, 1, 1);
-    EXPECT_EQ(first.Matrices[3][0], 1.0f);
-    EXPECT_EQ(first.Matrices[3][5], 1.0f);
-    EXPECT_EQ(first.Matrices[3][1], 0.0f);
-    EXPECT_EQ(first.Mesh, nullptr);
     bool differ = false;
     for (int32_t k = 0; k < 3; k++) {
         for (const TTarnwick_Object* object : {&first, &second}) {
@@ -90,20 +83,15 @@ TEST_F(SceneObject, ObjectBlockLeavesOutAnEmptyOBJFileName)
 {
     TTarnwick_Object object;
     object.SetNameLiteral("Torso");
-    object.ID = 0;
     object.FileName = "/figures/torso.cr2";
-    object.Pos[1] = 2.5f;
-    EXPECT_EQ(TextOf(object), "object\tTorso\n{\n\tName\tTorso\n\tReadOnly\t0\n"
-                              "\tFileName\t/figures/torso.cr2\n"
-                              "\tPos\t0.00000000 2.50000000 0.00000000\n"
-                              "\tRot\t0.00000000 0.00000000 0.00000000\n"
-                              "\tScale\t1.00000000 1.00000000 1.00000000\n}\n");
+    EXPECT_NE(TextOf(object).find("\tFileName\t/figures/torso.cr2\n\tPos\t"), std::string::npos);
+    EXPECT_EQ(TextOf(object).find("OBJFileName"), std::string::npos);
 
     object.OBJFileName = "torso.obj";
-    std::string text = TextOf(object);
-    EXPECT_NE(text.find("\tFileName\t/figures/torso.cr2\n\tOBJFileName\ttorso.obj\n\tPos\t"),
+    EXPECT_NE(TextOf(object).find("\tFileName\t/figures/torso.cr2\n\tOBJFileName\ttorso.obj\n\tPos\t"),
               std::string::npos);
 
+    // Without the block frame only the item lines are written.
     StreamFile lines(std::tmpfile());
     ASSERT_TRUE(object.SaveToStream_Text(lines.get(), false));
     EXPECT_EQ(ContentsOf(lines.get()).rfind("Name\tTorso\n", 0), 0u);

@@ -57,10 +57,10 @@ public:
         return true;
     }
 
-    // False when the key is already present; the stored value then stays.
+    // False when the key is null or already present; the stored value then stays.
     bool Insert(const char* key, T value)
     {
-        if (FindNode(key) != nullptr)
+        if (key == nullptr || FindNode(key) != nullptr)
             return false;
         Buckets[BucketOf(key)]->Add(new THashTableNode<T>{std::string(key), std::move(value)});
         Count++;

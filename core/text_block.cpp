@@ -14,6 +14,7 @@
 #include <cstdarg>
 #include <strings.h>
 #include <sys/stat.h>
+#include <utility>
 
 #include "core/event_queue.h"
 #include "core/report.h"
@@ -351,10 +352,54 @@ void TZAVTextReader::Fail(const char* format, ...)
         return;
     va_list arguments;
     va_start(arguments, format);
+    FailureDetail = FormatReportText(format, arguments);
+    va_end(arguments);
+    FailureLine = Line;
+    ErrorText =
+        FormatReportTextf("Invalid data in file \"%s\", line %d: ", Name.c_str(), Line) + FailureDetail;
+    if (!Holding)
+        AddWarning("%s", ErrorText.c_str());
+}
+
+bool TZAVTextReader::HoldFailures(bool hold)
+{
+    return std::exchange(Holding, hold);
+}
+
+bool TZAVTextReader::TakeFailure(std::string& out_detail, int32_t& out_line)
+{
+    if (!Failed())
+        return false;
+    out_detail = std::move(FailureDetail);
+    out_line = FailureLine;
+    ErrorText.clear();
+    FailureDetail.clear();
+    return true;
+}
+
+void TZAVTextReader::Warn(int32_t line, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
     std::string detail = FormatReportText(format, arguments);
     va_end(arguments);
-    ErrorText = FormatReportTextf("Invalid data in file \"%s\", line %d: ", Name.c_str(), Line) + detail;
-    AddWarning("%s", ErrorText.c_str());
+    AddWarning("Invalid data in file \"%s\", line %d: %s", Name.c_str(), line, detail.c_str());
+}
+
+bool TZAVTextReader::EnterBlock()
+{
+    if (BlockDepth >= MaxTextBlockDepth) {
+        Fail("blocks are nested too deeply (more than %d levels)", MaxTextBlockDepth);
+        return false;
+    }
+    BlockDepth++;
+    return true;
+}
+
+void TZAVTextReader::LeaveBlock()
+{
+    if (BlockDepth > 0)
+        BlockDepth--;
 }
 
 bool SkipTextBlock(TZAVTextReader& reader)
@@ -409,22 +454,20 @@ int64_t ReadBinaryBlockSize(TZAVTextReader& reader)
     }
     int64_t size = -1;
     auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), size);
-    if (error != std::errc() || end != value.data() + value.size()) {
-        reader.Fail("binary block \"Size\" is not a number (\"%.*s\")", int(value.size()), value.data());
-        return -1;
-    }
-    if (size < 0) {
-        reader.Fail("binary block \"Size\" is negative (%" PRId64 ")", size);
-        return -1;
-    }
     int64_t remaining = reader.RemainingBytes();
-    if (remaining >= 0 && size > remaining) {
+    if (error != std::errc() || end != value.data() + value.size())
+        reader.Fail("binary block \"Size\" is not a number (\"%.*s\")", int(value.size()), value.data());
+    else if (size < 0)
+        reader.Fail("binary block \"Size\" is negative (%" PRId64 ")", size);
+    else if (remaining >= 0 && size > remaining)
         reader.Fail("binary block \"Size\" %" PRId64 " is larger than the rest of the file (%" PRId64
                     " bytes)",
                     size, remaining);
-        return -1;
-    }
-    return size;
+    else
+        return size;
+    // The rest of the block goes, so that the owner reads on in step.
+    SkipTextBlock(reader);
+    return -1;
 }
 
 } // namespace
@@ -447,12 +490,17 @@ bool ReadBinaryBlock(TZAVTextReader& reader, std::vector<uint8_t>& out_data)
         }
         auto bad = std::find_if_not(line.begin(), line.end(), IsBase64Character);
         if (bad != line.end()) {
+            const bool opens_block = line == "{";
             reader.Fail("'%c' (byte 0x%02X) is not a base64 character",
                         std::isprint(uint8_t(*bad)) ? *bad : '?', unsigned(uint8_t(*bad)));
+            if (opens_block)
+                SkipTextBlock(reader);
+            SkipTextBlock(reader);
             return false;
         }
         if (int64_t(text.size() + line.size()) > size) {
             reader.Fail("binary block holds more base64 text than its \"Size\" %" PRId64, size);
+            SkipTextBlock(reader);
             return false;
         }
         text.append(line);

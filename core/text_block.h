@@ -72,6 +72,10 @@ private:
 
 // [SECTION] Reading
 
+// Blocks nest no deeper than this, so that the readers, which recurse once per level, and the
+// trees they build stay far from the end of the stack.
+inline constexpr int32_t MaxTextBlockDepth = 256;
+
 // Removes leading and trailing blanks, tabs, carriage returns and line feeds.
 std::string_view TrimText(std::string_view text);
 // The key is the first blank-delimited word; the value is the rest, trimmed. Both are empty for
@@ -106,18 +110,35 @@ public:
     // Bytes from the read position to the end of the file; -1 when the stream cannot tell.
     int64_t RemainingBytes() const;
 
-    // Records "text (file "name", line n)" unless an error is already recorded.
+    // Records "Invalid data in file "name", line n: text" unless an error is already recorded.
     void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
     bool Failed() const { return !ErrorText.empty(); }
     const std::string& Error() const { return ErrorText; }
+
+    // While held, a failure is recorded but not shown: the owner of an item that can be dropped
+    // alone takes it with TakeFailure and reports it in its own words. Returns the previous state.
+    bool HoldFailures(bool hold);
+    // The recorded failure without its file and line prefix, and its line; clears it. False when
+    // nothing failed.
+    bool TakeFailure(std::string& out_detail, int32_t& out_line);
+    // A problem the reader recovered from: a warning in the form of Fail's message, naming `line`.
+    void Warn(int32_t line, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+    // A block's "{" was read: false (and failed) when that nests blocks deeper than MaxTextBlockDepth.
+    bool EnterBlock();
+    void LeaveBlock();
 
 private:
     FILE* Stream;
     std::string Name;
     std::string Buffer;
     std::string ErrorText;
+    std::string FailureDetail;
+    int32_t FailureLine = 0;
     int32_t Line = 0;
+    int32_t BlockDepth = 0;
     bool Pushed = false;
+    bool Holding = false;
 };
 
 // Skips lines up to and including the "}" that closes a block whose "{" was just read.
@@ -125,5 +146,6 @@ private:
 bool SkipTextBlock(TZAVTextReader& reader);
 
 // Reads the binary block that follows. On success out_data holds the decoded bytes; on failure
-// it stays as it was, the reader holds the message and false is returned.
+// it stays as it was, the reader holds the message, the rest of the binary block is skipped and
+// false is returned.
 [[nodiscard]] bool ReadBinaryBlock(TZAVTextReader& reader, std::vector<uint8_t>& out_data);

@@ -200,6 +200,18 @@ bool TTarnwick_Thingy::LoadFromStream_Text(TZAVTextReader& reader)
             return true;
         }
     }
+    if (!reader.EnterBlock()) {
+        SkipTextBlock(reader);
+        return false;
+    }
+    const bool read = ReadBlockLines(reader);
+    reader.LeaveBlock();
+    return read;
+}
+
+bool TTarnwick_Thingy::ReadBlockLines(TZAVTextReader& reader)
+{
+    std::string_view line;
     std::string_view key;
     std::string_view value;
     // Copies, because the views point into the reader's buffer, which a handler reading on replaces.
@@ -221,8 +233,12 @@ bool TTarnwick_Thingy::LoadFromStream_Text(TZAVTextReader& reader)
         value_text.assign(value);
         if (!ConsiderThingyKey(key_text, value_text))
             LoadFromStream_Text_ConsiderCommand(reader, key_text, value_text);
-        if (reader.Failed())
+        if (reader.Failed()) {
+            // Handlers leave the reader at this block's level; the rest of the block goes, so that
+            // an owner that drops this item alone reads on in step.
+            SkipTextBlock(reader);
             return false;
+        }
     }
     return true;
 }

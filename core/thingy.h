@@ -63,7 +63,8 @@ public:
     virtual bool LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                                      std::string_view value);
     // Reads the item's block: up to "{", then each line up to the matching "}". Nested blocks that
-    // no key claims are skipped. False when a handler failed (the reader holds the message).
+    // no key claims are skipped. False when a handler failed or the block nests too deeply: the
+    // reader holds the message and the rest of the block has been skipped.
     virtual bool LoadFromStream_Text(TZAVTextReader& reader);
     // Reads the binary record; the stored ID goes to LoadedID.
     virtual bool LoadFromStream(FILE* file);
@@ -90,6 +91,8 @@ protected:
 private:
     // The keys every item takes: "name" (any case), "ReadOnly" and "Current".
     bool ConsiderThingyKey(std::string_view key, std::string_view value);
+    // The lines after the block's "{", up to and including its "}".
+    bool ReadBlockLines(TZAVTextReader& reader);
     void Unregister();
 };
 

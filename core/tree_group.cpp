@@ -94,85 +94,142 @@ bool TTarnwick_TreeGroup::AdoptSubGroup(TZAVTextReader& reader, std::string_view
 
 // [SECTION] Walking the tree
 
+namespace {
+
+enum class TVisit : int32_t
+{
+    Descend,
+    SkipChildren,
+    Stop,
+};
+
+// Visits group, its following siblings and all their subtrees depth first, through the links
+// rather than by recursion, so that no depth of tree can exhaust the stack. enter(group, depth)
+// comes before a group's subtree and says whether to go into it; leave(group, depth) comes after
+// it and may stop the walk with false. False when the walk was stopped.
+template <typename TEnter, typename TLeave>
+bool TraverseGroups(TTarnwick_TreeGroup* group, int32_t depth, TEnter enter, TLeave leave)
+{
+    int32_t level = 0;
+    while (group != nullptr) {
+        const TVisit visit = enter(group, depth + level);
+        if (visit == TVisit::Stop)
+            return false;
+        if (visit == TVisit::Descend && group->FirstChildGroup() != nullptr) {
+            group = group->FirstChildGroup();
+            level++;
+            continue;
+        }
+        // Leave this group and every ancestor whose last child it closes.
+        for (;;) {
+            if (!leave(group, depth + level))
+                return false;
+            if (group->NextGroup() != nullptr) {
+                group = group->NextGroup();
+                break;
+            }
+            if (level == 0)
+                return true;
+            group = group->ParentGroup();
+            level--;
+        }
+    }
+    return true;
+}
+
+bool LeaveAlone(TTarnwick_TreeGroup*, int32_t)
+{
+    return true;
+}
+
+} // namespace
+
 TTarnwick_Thingy* TTarnwick_TreeGroup::FindItemByID(TTarnwick_TreeGroup* group, int32_t id)
 {
-    for (; group != nullptr; group = group->NextGroup()) {
-        for (TTarnwick_Thingy* item : group->List)
-            if (item != nullptr && item->ID == id)
-                return item;
-        if (TTarnwick_Thingy* found = FindItemByID(group->FirstChildGroup(), id))
-            return found;
-    }
-    return nullptr;
+    TTarnwick_Thingy* found = nullptr;
+    TraverseGroups(
+        group, 0,
+        [&](TTarnwick_TreeGroup* visited, int32_t) {
+            for (TTarnwick_Thingy* item : visited->List) {
+                if (item != nullptr && item->ID == id) {
+                    found = item;
+                    return TVisit::Stop;
+                }
+            }
+            return TVisit::Descend;
+        },
+        LeaveAlone);
+    return found;
 }
 
 bool TTarnwick_TreeGroup::Walk(TTarnwick_TreeGroup* group, int32_t depth, TWalkCallback callback, void* data,
                                bool post_order)
 {
-    for (; group != nullptr; group = group->NextGroup()) {
-        if (!post_order && !callback(group, depth, data))
-            return false;
-        if (!Walk(group->FirstChildGroup(), depth + 1, callback, data, post_order))
-            return false;
-        if (post_order && !callback(group, depth, data))
-            return false;
-    }
-    return true;
+    return TraverseGroups(
+        group, depth,
+        [&](TTarnwick_TreeGroup* visited, int32_t at) {
+            return post_order || callback(visited, at, data) ? TVisit::Descend : TVisit::Stop;
+        },
+        [&](TTarnwick_TreeGroup* visited, int32_t at) { return !post_order || callback(visited, at, data); });
 }
 
 void TTarnwick_TreeGroup::WalkPruned(TTarnwick_TreeGroup* group, int32_t depth, TWalkCallback callback,
                                      void* data)
 {
-    for (; group != nullptr; group = group->NextGroup())
-        if (callback(group, depth, data))
-            WalkPruned(group->FirstChildGroup(), depth + 1, callback, data);
+    TraverseGroups(
+        group, depth,
+        [&](TTarnwick_TreeGroup* visited, int32_t at) {
+            return callback(visited, at, data) ? TVisit::Descend : TVisit::SkipChildren;
+        },
+        LeaveAlone);
 }
 
 void TTarnwick_TreeGroup::NumberGroups(TTarnwick_TreeGroup* group, TTarnwick_TreeGroup* parent,
                                        int32_t& counter)
 {
-    for (; group != nullptr; group = group->NextGroup()) {
-        group->Index = counter++;
-        group->ParentIndex = parent != nullptr ? parent->Index : -1;
-        NumberGroups(group->FirstChildGroup(), group, counter);
-    }
+    TraverseGroups(
+        group, 0,
+        [&](TTarnwick_TreeGroup* visited, int32_t depth) {
+            TTarnwick_TreeGroup* visited_parent = depth == 0 ? parent : visited->ParentGroup();
+            visited->Index = counter++;
+            visited->ParentIndex = visited_parent != nullptr ? visited_parent->Index : -1;
+            return TVisit::Descend;
+        },
+        LeaveAlone);
 }
 
 void TTarnwick_TreeGroup::SetChunkTypes(TTarnwick_TreeGroup* group, int32_t group_type, int32_t item_type)
 {
-    for (; group != nullptr; group = group->NextGroup()) {
-        group->ChunkType = group_type;
-        for (TTarnwick_Thingy* item : group->List)
-            if (item != nullptr)
-                item->ChunkType = item_type;
-        SetChunkTypes(group->FirstChildGroup(), group_type, item_type);
-    }
+    TraverseGroups(
+        group, 0,
+        [&](TTarnwick_TreeGroup* visited, int32_t) {
+            visited->ChunkType = group_type;
+            for (TTarnwick_Thingy* item : visited->List)
+                if (item != nullptr)
+                    item->ChunkType = item_type;
+            return TVisit::Descend;
+        },
+        LeaveAlone);
 }
 
 // [SECTION] The tree panel's rows and drag and drop
 
-namespace {
-
-void AppendRows(TTarnwick_TreeGroup* group, int32_t depth, std::vector<TTarnwick_TreeRow>& out_rows)
-{
-    if (group->Hidden)
-        return;
-    out_rows.push_back({group, nullptr, depth});
-    if (group->Collapsed)
-        return;
-    for (TTarnwick_Thingy* item : group->List)
-        out_rows.push_back({group, item, depth + 1});
-    for (TTarnwick_TreeGroup* child = group->FirstChildGroup(); child != nullptr; child = child->NextGroup())
-        AppendRows(child, depth + 1, out_rows);
-}
-
-} // namespace
-
 void TTarnwick_TreeGroup::FlattenTree(TTarnwick_TreeGroup* tree, std::vector<TTarnwick_TreeRow>& out_rows)
 {
     out_rows.clear();
-    for (; tree != nullptr; tree = tree->NextGroup())
-        AppendRows(tree, 0, out_rows);
+    TraverseGroups(
+        tree, 0,
+        [&](TTarnwick_TreeGroup* group, int32_t depth) {
+            if (group->Hidden)
+                return TVisit::SkipChildren;
+            out_rows.push_back({group, nullptr, depth});
+            if (group->Collapsed)
+                return TVisit::SkipChildren;
+            for (TTarnwick_Thingy* item : group->List)
+                out_rows.push_back({group, item, depth + 1});
+            return TVisit::Descend;
+        },
+        LeaveAlone);
 }
 
 bool TTarnwick_TreeGroup::MoveTreeItem(TTarnwick_TreeGroup* tree, int32_t from, int32_t to)

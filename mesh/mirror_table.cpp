@@ -39,42 +39,63 @@ void TTarnwick_MirrorTables::Build(std::span<const float> positions, int32_t axi
     if (vertex_count == 0 || axis < 0 || axis > 2)
         return;
 
-    // Tolerance relative to the size of the mesh, so that a scaled mesh matches the same way.
-    float minimum[3] = {positions[0], positions[1], positions[2]};
-    float maximum[3] = {positions[0], positions[1], positions[2]};
-    float largest_offset = 0;
+    // Vertices with an infinite or undefined coordinate have no place to mirror: they keep
+    // themselves and are left out of the bounds and the buckets.
+    std::vector<uint8_t> finite(vertex_count, 0);
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
+        finite[vertex] = std::isfinite(positions[3 * vertex]) && std::isfinite(positions[3 * vertex + 1]) &&
+                         std::isfinite(positions[3 * vertex + 2]);
+
+    // Tolerance relative to the size of the mesh, so that a scaled mesh matches the same way. In
+    // double, so that the diagonal of a box near the float range stays finite.
+    double minimum[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    double maximum[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    double largest_offset = 0;
     for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
+        if (!finite[vertex])
+            continue;
         for (int32_t k = 0; k < 3; k++) {
-            minimum[k] = std::min(minimum[k], positions[3 * vertex + k]);
-            maximum[k] = std::max(maximum[k], positions[3 * vertex + k]);
+            minimum[k] = std::min<double>(minimum[k], positions[3 * vertex + k]);
+            maximum[k] = std::max<double>(maximum[k], positions[3 * vertex + k]);
         }
-        largest_offset = std::max(largest_offset, std::fabs(positions[3 * vertex + axis]));
+        largest_offset = std::max<double>(largest_offset, std::fabs(positions[3 * vertex + axis]));
     }
-    const float diagonal =
-        std::hypot(maximum[0] - minimum[0], maximum[1] - minimum[1], maximum[2] - minimum[2]);
-    const float tolerance = static_cast<float>(std::pow(10.0, -std::clamp(precision, 0, 30))) * diagonal;
+    const double diagonal =
+        minimum[0] <= maximum[0]
+            ? std::hypot(maximum[0] - minimum[0], maximum[1] - minimum[1], maximum[2] - minimum[2])
+            : 0.0;
+    const double tolerance = std::pow(10.0, -std::clamp(precision, 0, 30)) * diagonal;
 
     // Negative-side vertices in buckets by their distance from the plane (CSR).
     const int32_t bucket_count = vertex_count / 10 + 1;
-    auto bucket_of = [&](float offset) {
-        if (largest_offset <= 0)
+    auto bucket_of = [&](double offset) {
+        // Compared before the conversion, so that no offset can overflow the integer.
+        const double scaled = largest_offset > 0 ? offset / largest_offset * bucket_count : 0.0;
+        if (!(scaled > 0))
             return 0;
-        return std::clamp(static_cast<int32_t>(offset / largest_offset * bucket_count), 0, bucket_count - 1);
+        if (scaled >= bucket_count - 1)
+            return bucket_count - 1;
+        return static_cast<int32_t>(scaled);
+    };
+    auto negative_side = [&](int32_t vertex) {
+        return finite[vertex] && positions[3 * vertex + axis] < -tolerance;
     };
     std::vector<int32_t> bucket_start(static_cast<size_t>(bucket_count) + 1, 0);
     for (int32_t vertex = 0; vertex < vertex_count; vertex++)
-        if (positions[3 * vertex + axis] < -tolerance)
+        if (negative_side(vertex))
             bucket_start[bucket_of(-positions[3 * vertex + axis]) + 1]++;
     std::partial_sum(bucket_start.begin(), bucket_start.end(), bucket_start.begin());
     std::vector<int32_t> bucket_vertices(bucket_start.back());
     std::vector<int32_t> fill(bucket_start.begin(), bucket_start.end() - 1);
     for (int32_t vertex = 0; vertex < vertex_count; vertex++)
-        if (positions[3 * vertex + axis] < -tolerance)
+        if (negative_side(vertex))
             bucket_vertices[fill[bucket_of(-positions[3 * vertex + axis])]++] = vertex;
 
     // Until matched, every off-plane vertex has no mirror in the table of its own side.
     std::vector<uint8_t> matched(vertex_count, 0);
     for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
+        if (!finite[vertex])
+            continue;
         const float offset = positions[3 * vertex + axis];
         if (offset > tolerance) {
             Tables[Mirror_ToPositive][vertex] = -1;
@@ -86,10 +107,10 @@ void TTarnwick_MirrorTables::Build(std::span<const float> positions, int32_t axi
     }
     for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
         const float* position = &positions[3 * vertex];
-        if (position[axis] <= tolerance)
+        if (!finite[vertex] || position[axis] <= tolerance)
             continue;
         int32_t best = -1;
-        float best_distance = tolerance;
+        double best_distance = tolerance;
         const int32_t last_bucket = bucket_of(position[axis] + tolerance);
         for (int32_t bucket = bucket_of(position[axis] - tolerance); bucket <= last_bucket; bucket++) {
             for (int32_t slot = bucket_start[bucket]; slot < bucket_start[bucket + 1]; slot++) {

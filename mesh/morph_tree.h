@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "core/text_block.h"
@@ -20,18 +21,36 @@ public:
             return true;
         if (!KeyIs(key, TItem::ItemTraits.BlockKeyword))
             return false;
-        // Made empty: the block's "vcount" sizes it. An item that fails to read is dropped.
+        // Made empty: the block's "vcount" sizes it.
         auto item = std::make_unique<TItem>(0);
         item->SetNameLiteral(value);
-        if (item->LoadFromStream_Text(reader))
+        item->ExpectedVertexCount = ItemVertexCount;
+        // A damaged item is dropped alone, with a warning, and the tree reads on.
+        const bool held = reader.HoldFailures(true);
+        const bool read = item->LoadFromStream_Text(reader);
+        reader.HoldFailures(held);
+        std::string problem;
+        int32_t line = 0;
+        if (reader.TakeFailure(problem, line)) {
+            reader.Warn(line, "the %s \"%s\" was dropped: %s", TItem::ItemTraits.BlockKeyword,
+                        item->GetName(), problem.c_str());
+            return true;
+        }
+        if (read)
             List.Add(item.release());
         return true;
     }
 
     bool LoadSubGroup(TZAVTextReader& reader, std::string_view, std::string_view value) override
     {
-        return AdoptSubGroup(reader, value, new TGroup());
+        auto* group = new TGroup();
+        group->ItemVertexCount = ItemVertexCount;
+        return AdoptSubGroup(reader, value, group);
     }
+
+    // When not -1, the vertex count of the mesh the tree belongs to: items read with another are
+    // dropped before anything is allocated for them. Sub-groups read from a file take it on.
+    int32_t ItemVertexCount = -1;
 };
 
 class TTarnwick_MorphTreeGroup : public TTarnwick_ItemTreeGroup<TTarnwick_Morph, TTarnwick_MorphTreeGroup>

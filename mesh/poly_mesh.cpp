@@ -597,6 +597,11 @@ bool TZAVPolyMesh::LoadPolygonsFromStream(FILE* file, const std::string& file_na
         material[polygon] = GetInt16(&record[0]);
         group[polygon] = GetInt16(&record[2]);
         const int16_t count = GetInt16(&record[4]);
+        // -1 is "none" for both.
+        if (material[polygon] < -1 || material[polygon] >= Materials.Count())
+            return fail(polygon, "material index out of range");
+        if (group[polygon] < -1 || group[polygon] >= Groups2.Count())
+            return fail(polygon, "polygon group index out of range");
         if (count < 0)
             return fail(polygon, "negative corner count");
         if (!ReadBytes(file, record.data(), BinaryCornerSize * count))

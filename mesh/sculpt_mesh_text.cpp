@@ -65,6 +65,8 @@ struct TTarnwick_Mesh::TPendingMesh
     std::vector<std::unique_ptr<TZAVGroup2>> Groups;
     std::unique_ptr<TTarnwick_MorphTreeGroup> MorphTree;
     std::unique_ptr<TTarnwick_SelectionTreeGroup> SelectionTree;
+    int32_t MorphTreeLine = 0;
+    int32_t SelectionTreeLine = 0;
 
     // Filled by the check from Polygons.
     std::vector<int32_t> PolygonStart;
@@ -161,6 +163,36 @@ bool TTarnwick_Mesh::SaveToStream_Text(FILE* file)
 
 // [SECTION] Reading
 
+namespace {
+
+// Drops, with a warning, every item of the tree that does not cover vertex_count vertices.
+template <typename TItem>
+void DropMisfitItems(TTarnwick_TreeGroup* tree, int32_t vertex_count, TZAVTextReader& reader, int32_t line)
+{
+    struct TMisfits
+    {
+        int32_t VertexCount;
+        std::vector<std::pair<TTarnwick_TreeGroup*, TItem*>> Found;
+    } misfits{vertex_count, {}};
+    auto visit = [](TTarnwick_TreeGroup* group, int32_t, void* data) {
+        auto* state = static_cast<TMisfits*>(data);
+        for (TTarnwick_Thingy* item : group->List)
+            if (auto* values = dynamic_cast<TItem*>(item);
+                values != nullptr && values->vcount != state->VertexCount)
+                state->Found.emplace_back(group, values);
+        return true;
+    };
+    TTarnwick_TreeGroup::Walk(tree, 0, visit, &misfits, false);
+    for (auto [group, item] : misfits.Found) {
+        reader.Warn(line, "the %s \"%s\" was dropped: vcount %d does not match the %d vertices of its mesh",
+                    TItem::ItemTraits.BlockKeyword, item->GetName(), item->vcount, vertex_count);
+        group->List.Remove(item, true);
+        delete item;
+    }
+}
+
+} // namespace
+
 bool TTarnwick_Mesh::LoadFromStream_Text(TZAVTextReader& reader)
 {
     Pending.reset(new TPendingMesh);
@@ -173,6 +205,12 @@ bool TTarnwick_Mesh::LoadFromStream_Text(TZAVTextReader& reader)
         reader.Fail("The mesh cannot be read: %s", problem.c_str());
         return false;
     }
+    if (pending->MorphTree)
+        DropMisfitItems<TTarnwick_Morph>(pending->MorphTree.get(), pending->VertexCount, reader,
+                                         pending->MorphTreeLine);
+    if (pending->SelectionTree)
+        DropMisfitItems<TTarnwick_Selection>(pending->SelectionTree.get(), pending->VertexCount, reader,
+                                             pending->SelectionTreeLine);
     if (pending->WeldMap && !pending->KeepWeldMap)
         AddWarning(
             "The weld map of the mesh in \"%s\" (line %d) does not fit its %d vertices and was dropped",
@@ -246,14 +284,21 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
         pending.Welded = TextValueInt(value) != 0;
         return true;
     }
+    // Items that do not fit the vertex count read so far are dropped as they are read; a count
+    // that comes after the tree is held to its items at the end of the block.
+    const int32_t item_vertex_count = pending.VertexCountGiven ? pending.VertexCount : -1;
     if (KeyIs(key, "morphs")) {
         auto tree = std::make_unique<TTarnwick_MorphTreeGroup>();
+        tree->ItemVertexCount = item_vertex_count;
+        pending.MorphTreeLine = reader.LineNumber();
         if (tree->LoadFromStream_Text(reader))
             pending.MorphTree = std::move(tree);
         return true;
     }
     if (KeyIs(key, "selections")) {
         auto tree = std::make_unique<TTarnwick_SelectionTreeGroup>();
+        tree->ItemVertexCount = item_vertex_count;
+        pending.SelectionTreeLine = reader.LineNumber();
         if (tree->LoadFromStream_Text(reader))
             pending.SelectionTree = std::move(tree);
         return true;
@@ -367,31 +412,6 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
     return {};
 }
 
-// Empty when every item of the tree covers vertex_count vertices.
-template <typename TItem> std::string CheckTreeItems(TTarnwick_TreeGroup* tree, int32_t vertex_count)
-{
-    struct TCheck
-    {
-        int32_t VertexCount;
-        std::string Problem;
-    } check{vertex_count, {}};
-    auto visit = [](TTarnwick_TreeGroup* group, int32_t, void* data) {
-        auto* state = static_cast<TCheck*>(data);
-        for (TTarnwick_Thingy* item : group->List) {
-            auto* values = dynamic_cast<TItem*>(item);
-            if (values != nullptr && values->vcount != state->VertexCount) {
-                state->Problem = FormatReportTextf("the %s \"%s\" has %d vertices where the mesh has %d",
-                                                   TItem::ItemTraits.BlockKeyword, values->GetName(),
-                                                   values->vcount, state->VertexCount);
-                return false;
-            }
-        }
-        return true;
-    };
-    TTarnwick_TreeGroup::Walk(tree, 0, visit, &check, false);
-    return check.Problem;
-}
-
 template <typename T> void CopyBlock(const std::optional<TDataBlock>& block, std::vector<T>& out_values)
 {
     if (block && !block->Bytes.empty())
@@ -497,12 +517,6 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
                     pending.WeldMap->Line, entry, target, pending.VertexCount);
         }
     }
-    if (pending.MorphTree)
-        if (problem = CheckTreeItems<TTarnwick_Morph>(pending.MorphTree.get(), pending.VertexCount);
-            !problem.empty())
-            return problem;
-    if (pending.SelectionTree)
-        return CheckTreeItems<TTarnwick_Selection>(pending.SelectionTree.get(), pending.VertexCount);
     return {};
 }
 

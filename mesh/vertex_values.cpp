@@ -5,6 +5,7 @@
 // [SECTION] Values and the cursor, [SECTION] Persistence.
 #include "mesh/vertex_values.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cinttypes>
 #include <cstring>
@@ -31,6 +32,21 @@ void PageInArray(std::unique_ptr<uint8_t[]>& buffer, int32_t& id, int64_t expect
     if (size != expected_size)
         ReportError("paged data of %" PRId64 " bytes where %" PRId64 " were expected in %s::PageIn()", size,
                     expected_size, class_name);
+}
+
+// Reads size bytes in pieces, so that a size larger than what the file holds fails before it
+// allocates more than twice what was there. False at a short read.
+bool ReadGrowing(FILE* file, size_t size, std::vector<uint8_t>& out_data)
+{
+    constexpr size_t PieceSize = size_t(1) << 20;
+    out_data.clear();
+    while (out_data.size() < size) {
+        const size_t start = out_data.size();
+        out_data.resize(start + std::min(PieceSize, size - start));
+        if (!ReadBytes(file, out_data.data() + start, out_data.size() - start))
+            return false;
+    }
+    return true;
 }
 
 std::unique_ptr<uint8_t[]> CopyOf(std::span<const uint8_t> data)
@@ -115,21 +131,18 @@ template <int32_t Components> bool TTarnwick_VertexValues<Components>::IsStored(
     }
 }
 
-template <int32_t Components> void TTarnwick_VertexValues<Components>::Compress()
+template <int32_t Components>
+int32_t TTarnwick_VertexValues<Components>::CountStored(const float* values) const
 {
-    PageIn();
-    if (Compressed)
-        return;
-    const float* values = reinterpret_cast<const float*>(ValueBytes.get());
-    if (values == nullptr)
-        ReportError("%s == NULL in %s::Compress(). i.e. Compression/Expansion system is out of sync",
-                    Traits.ExpandedName, Traits.ClassName);
     int32_t count = 0;
     for (int32_t i = 0; i < vcount; i++)
         count += IsStored(values + int64_t(i) * Components) ? 1 : 0;
-    // Records larger than the expanded array are not worth making.
-    if (int64_t(count) * RecordSize > int64_t(vcount) * ValueSize)
-        return;
+    return count;
+}
+
+template <int32_t Components>
+void TTarnwick_VertexValues<Components>::BuildRecords(const float* values, int32_t count)
+{
     auto record_bytes = std::make_unique_for_overwrite<uint8_t[]>(size_t(count) * RecordSize);
     TRecord* records = reinterpret_cast<TRecord*>(record_bytes.get());
     int32_t written = 0;
@@ -148,6 +161,29 @@ template <int32_t Components> void TTarnwick_VertexValues<Components>::Compress(
     DeltaCount = count;
     Compressed = true;
     Cursor = -1;
+}
+
+template <int32_t Components> void TTarnwick_VertexValues<Components>::Compress()
+{
+    PageIn();
+    if (Compressed)
+        return;
+    const float* values = reinterpret_cast<const float*>(ValueBytes.get());
+    if (values == nullptr)
+        ReportError("%s == NULL in %s::Compress(). i.e. Compression/Expansion system is out of sync",
+                    Traits.ExpandedName, Traits.ClassName);
+    const int32_t count = CountStored(values);
+    // Records larger than the expanded array are not worth making.
+    if (int64_t(count) * RecordSize > int64_t(vcount) * ValueSize)
+        return;
+    BuildRecords(values, count);
+}
+
+template <int32_t Components> void TTarnwick_VertexValues<Components>::ToRecords()
+{
+    Compress();
+    if (const float* values = ExpandedValues())
+        BuildRecords(values, CountStored(values));
 }
 
 template <int32_t Components> void TTarnwick_VertexValues<Components>::Expand()
@@ -375,12 +411,12 @@ template <int32_t Components> bool TTarnwick_VertexValues<Components>::LoadFromS
         return false;
     if (compressed != 0 && !ReadInt32LE(file, delta_count))
         return false;
-    // The counts are checked before anything is allocated from them.
+    // The counts are checked before anything is read by them.
     std::string problem = CheckCounts(compressed != 0, vcount, delta_count);
     std::vector<uint8_t> data;
     if (problem.empty()) {
-        data.resize(compressed != 0 ? size_t(delta_count) * RecordSize : size_t(vcount) * ValueSize);
-        if (!ReadBytes(file, data.data(), data.size()))
+        if (!ReadGrowing(
+                file, compressed != 0 ? size_t(delta_count) * RecordSize : size_t(vcount) * ValueSize, data))
             return false;
         problem = CheckData(compressed != 0, vcount, delta_count, data);
     }
@@ -416,6 +452,8 @@ bool TTarnwick_VertexValues<Components>::LoadFromStream_Text_ConsiderCommand(TZA
     if (KeyIs(key, "vcount")) {
         Pending.VertexCount = TextValueInt(value);
         Pending.VertexCountGiven = true;
+        // A count out of range, or one its mesh cannot take, ends the block here.
+        PendingBlockIsSound(reader);
         return true;
     }
     if (KeyIs(key, "DeltaCount")) {
@@ -428,7 +466,11 @@ bool TTarnwick_VertexValues<Components>::LoadFromStream_Text_ConsiderCommand(TZA
     }
     if (!KeyIs(key, "data"))
         return false;
-    // Checked here as well as at the block's end, so that the message names the data block's line.
+    Pending.DataFollows = true;
+    // The counts are checked before the data is decoded, and the data against them after, so
+    // that each message names the data block's line.
+    if (!PendingBlockIsSound(reader))
+        return true;
     if (ReadBinaryBlock(reader, Pending.Data)) {
         Pending.HasData = true;
         PendingBlockIsSound(reader);
@@ -436,17 +478,23 @@ bool TTarnwick_VertexValues<Components>::LoadFromStream_Text_ConsiderCommand(TZA
     return true;
 }
 
+template <int32_t Components> std::string TTarnwick_VertexValues<Components>::CheckPendingCounts() const
+{
+    if (ExpectedVertexCount >= 0 && Pending.VertexCount != ExpectedVertexCount)
+        return FormatReportTextf("vcount %d does not match the %d vertices of its mesh", Pending.VertexCount,
+                                 ExpectedVertexCount);
+    return CheckCounts(Pending.Compressed && Pending.DataFollows, Pending.VertexCount, Pending.DeltaCount);
+}
+
 template <int32_t Components>
 bool TTarnwick_VertexValues<Components>::PendingBlockIsSound(TZAVTextReader& reader) const
 {
-    std::string problem;
-    if (Pending.HasData)
+    std::string problem = CheckPendingCounts();
+    if (problem.empty() && Pending.HasData)
         problem = CheckData(Pending.Compressed, Pending.VertexCount, Pending.DeltaCount, Pending.Data);
-    else if (Pending.VertexCountGiven)
-        problem = CheckCounts(false, Pending.VertexCount, 0);
     if (problem.empty())
         return true;
-    reader.Fail("The %s \"%s\" cannot be read: %s", Traits.BlockKeyword, Name.c_str(), problem.c_str());
+    reader.Fail("%s", problem.c_str());
     return false;
 }
 
@@ -460,10 +508,13 @@ bool TTarnwick_VertexValues<Components>::LoadFromStream_Text(TZAVTextReader& rea
     // Counts written after the data block are held to it as well.
     bool read = TTarnwick_Thingy::LoadFromStream_Text(reader) && PendingBlockIsSound(reader);
     if (read) {
-        if (Pending.HasData)
+        if (Pending.HasData) {
             ReplaceData(Pending.Compressed, Pending.VertexCount, Pending.DeltaCount, Pending.Data);
-        else if (Pending.VertexCountGiven)
+        } else if (Pending.VertexCountGiven) {
+            // Resized as records, which the count alone never makes larger.
+            ToRecords();
             Resize(Pending.VertexCount);
+        }
         PageOut();
     }
     Pending = TPendingBlock{};

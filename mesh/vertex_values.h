@@ -83,10 +83,12 @@ public:
     bool SaveToStream_Text(FILE* file) override;
     bool LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                              std::string_view value) override;
-    // Counts and data are checked together at the end of the block and applied only when they
-    // agree; a refused block leaves the values as they were.
+    // Counts and data are checked together, before anything is allocated from them, and applied
+    // only when they agree; a refused block leaves the values as they were. A block with a vcount
+    // and no data gives zero values held as no records, so a count alone allocates nothing.
     bool LoadFromStream_Text(TZAVTextReader& reader) override;
-    // A record that is cut short or does not fit vcount changes nothing.
+    // A record that is cut short or does not fit vcount changes nothing; the records are read as
+    // they arrive, so a count larger than the file allocates nothing from it.
     bool LoadFromStream(FILE* file) override;
     int32_t GetMemorySize() override;
 
@@ -96,6 +98,8 @@ public:
     bool Locked = false;
     // The ID of the item that Copy copied; -1 for none.
     int32_t SourceID = -1;
+    // When not -1, a text block must give this vcount (its mesh's); checked before its data is read.
+    int32_t ExpectedVertexCount = -1;
 
 protected:
     TTarnwick_VertexValues(int32_t vertex_count, const TTarnwick_VertexValueTraits& traits);
@@ -133,17 +137,26 @@ private:
         int32_t DeltaCount = 0;
         bool Compressed = false;
         bool VertexCountGiven = false;
+        // From the "data" line on, DeltaCount must fit the data that follows.
+        bool DataFollows = false;
         bool HasData = false;
         std::vector<uint8_t> Data;
     };
 
     // Empty when the counts (or data of that form and those counts) are sound, otherwise the problem.
     static std::string CheckCounts(bool compressed, int32_t vertex_count, int32_t delta_count);
+    // The counts of the pending block, with its vcount held to ExpectedVertexCount.
+    std::string CheckPendingCounts() const;
     static std::string CheckData(bool compressed, int32_t vertex_count, int32_t delta_count,
                                  std::span<const uint8_t> data);
     // Holds the pending block to its counts; a refusal goes to the reader.
     bool PendingBlockIsSound(TZAVTextReader& reader) const;
     static bool IsStored(const float* value);
+    int32_t CountStored(const float* values) const;
+    // Replaces the expanded values by `count` records of those stored.
+    void BuildRecords(const float* values, int32_t count);
+    // The compressed form whatever its size: records allocate only for the values stored.
+    void ToRecords();
     void ReplaceData(bool compressed, int32_t vertex_count, int32_t delta_count,
                      std::span<const uint8_t> data);
     std::span<const uint8_t> PresentBytes();

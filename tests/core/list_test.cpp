@@ -235,6 +235,9 @@ TEST(HashTable, FindsKeysWhateverTheirCase)
     EXPECT_TRUE(table.Find("EYES"));
     EXPECT_FALSE(table.Find("Hair", &value));
     EXPECT_EQ(value, 1);
+    EXPECT_FALSE(table.Insert(nullptr, 4));
+    EXPECT_FALSE(table.Find(nullptr));
+    EXPECT_EQ(table.GetCount(), 2);
 }
 
 TEST(HashTable, ManyKeysInFewBuckets)

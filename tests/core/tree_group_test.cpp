@@ -328,3 +328,57 @@ TEST(TreeGroup, BinaryRecordRoundTrips)
     EXPECT_EQ(untouched.Name, "New Group");
     EXPECT_EQ(untouched.Index, -1);
 }
+
+TEST(TreeGroup, DeepNestingIsRefusedAndTheDeepestTreeThatLoadsIsWalkedSavedAndDestroyed)
+{
+    auto nested = [](int32_t depth) {
+        std::string text = "{\n";
+        for (int32_t level = 0; level < depth; level++)
+            text += "group\tg\n{\n";
+        for (int32_t level = 0; level <= depth; level++)
+            text += "}\n";
+        return text + "after\n";
+    };
+    auto read = [](TTarnwick_TreeGroup& tree, const std::string& text, std::string& out_error) {
+        StreamFile file = FileHolding(text);
+        TZAVTextReader reader(file.get(), "deep.Tarnwick");
+        bool loaded = tree.LoadFromStream_Text(reader);
+        out_error = reader.Error();
+        // Whether it loaded or not, the reader stays in step with the blocks.
+        std::string_view next;
+        EXPECT_TRUE(reader.ReadTrimmedLine(next) && next == "after");
+        return loaded;
+    };
+    std::string error;
+    TTarnwick_ObjectTreeGroup refused(MakeObject);
+    EXPECT_FALSE(read(refused, nested(100000), error));
+    EXPECT_NE(error.find("deep.Tarnwick\", line " + std::to_string(2 * MaxTextBlockDepth + 1)),
+              std::string::npos)
+        << error;
+    EXPECT_NE(error.find("nested too deeply"), std::string::npos) << error;
+
+    destroyed_objects = 0;
+    {
+        TTarnwick_ObjectTreeGroup deepest(MakeObject);
+        deepest.Label = "objects";
+        ASSERT_TRUE(read(deepest, nested(MaxTextBlockDepth - 1), error)) << error;
+        TTarnwick_TreeGroup* last = &deepest;
+        while (last->FirstChildGroup() != nullptr)
+            last = last->FirstChildGroup();
+        // Its block is as deep as the deepest group's.
+        TTarnwick_Thingy* bottom = AddObject(last->ParentGroup(), "Bottom");
+        std::vector<std::string> visits;
+        EXPECT_TRUE(TTarnwick_TreeGroup::Walk(&deepest, 0, RecordVisit, &visits, true));
+        ASSERT_EQ(visits.size(), size_t(MaxTextBlockDepth));
+        EXPECT_EQ(visits.front(), "g:" + std::to_string(MaxTextBlockDepth - 1));
+        EXPECT_EQ(TTarnwick_TreeGroup::FindItemByID(&deepest, bottom->ID), bottom);
+
+        StreamFile file(std::tmpfile());
+        SetTextBlockLevel(0);
+        ASSERT_TRUE(deepest.SaveToStream_Text(file.get()));
+        std::string saved = ContentsOf(file.get());
+        TTarnwick_ObjectTreeGroup again(MakeObject);
+        EXPECT_TRUE(read(again, saved.substr(saved.find('\n') + 1) + "after\n", error)) << error;
+    }
+    EXPECT_EQ(destroyed_objects, 2);
+}

@@ -7,6 +7,7 @@
 #include "core/report.h"
 #include "core/virtual_memory.h"
 #include "mesh/morph_tree.h"
+#include "support/largest_allocation.h"
 #include "support/paged_items.h"
 #include "support/sculpt_meshes.h"
 
@@ -356,6 +357,18 @@ TEST_F(Morph, BadOrShortBinaryRecordChangesNothing)
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_NE(lines[0].Text.find(bad.Message), std::string::npos) << lines[0].Text;
     }
+
+    // Counts beyond what the file holds are refused before they allocate for it.
+    TTarnwick_Morph large(1 << 20);
+    for (uint8_t form : {0, 1}) {
+        SCOPED_TRACE(form);
+        std::string counted = payload.substr(0, records);
+        counted[AfterItemRecord] = char(form);
+        PutInt32(counted, AfterItemRecord + 5, 1 << 20);
+        ResetLargestAllocation();
+        EXPECT_FALSE(LoadPayload(large, counted));
+        EXPECT_LE(LargestAllocation(), size_t(1) << 20);
+    }
 }
 
 // [SECTION] Text block
@@ -439,7 +452,58 @@ TEST_F(Morph, TextBlockWhoseCountsDoNotFitItsDataIsRefused)
     }
 }
 
+TEST_F(Morph, VertexCountWithoutDataAllocatesNothingForMorphsOrSelections)
+{
+    TTarnwick_Morph largest(0);
+    ResetLargestAllocation();
+    ASSERT_TRUE(ReadText(largest, "morph\tBig\n{\n\tvcount\t134217727\n}\n"));
+    EXPECT_LT(LargestAllocation(), size_t(1) << 16);
+    EXPECT_EQ(largest.vcount, 134217727);
+    EXPECT_EQ(largest.GetMemorySize(), 0);
+    int32_t index = -1;
+    float delta[3];
+    EXPECT_FALSE(largest.GetFirstDelta(index, delta));
+
+    TTarnwick_Morph beyond(0);
+    std::string error;
+    ResetLargestAllocation();
+    EXPECT_FALSE(ReadText(beyond, "morph\tBig\n{\n\tvcount\t2147483647\n}\n", &error));
+    EXPECT_LT(LargestAllocation(), size_t(1) << 16);
+    EXPECT_NE(error.find("line 2: vcount 2147483647 is out of range"), std::string::npos) << error;
+    EXPECT_EQ(beyond.vcount, 0);
+    TakeStatusLines();
+
+    TTarnwick_Selection selection(0);
+    ResetLargestAllocation();
+    ASSERT_TRUE(ReadText(selection, "selection\tBig\n{\n\tvcount\t200000000\n}\n"));
+    EXPECT_LT(LargestAllocation(), size_t(1) << 16);
+    EXPECT_EQ(selection.vcount, 200000000);
+    EXPECT_EQ(selection.GetMemorySize(), 0);
+}
+
 // [SECTION] Morph tree and mixer
+
+TEST_F(Morph, MorphAndSelectionTreesNestedTooDeeplyAreRefused)
+{
+    constexpr int32_t Depth = 100000;
+    std::string text = "morphs\t\n{\n";
+    for (int32_t level = 0; level < Depth; level++)
+        text += "group\tg\n{\n";
+    for (int32_t level = 0; level <= Depth; level++)
+        text += "}\n";
+    TTarnwick_MorphTreeGroup morphs;
+    TTarnwick_SelectionTreeGroup selections;
+    for (TTarnwick_TreeGroup* tree :
+         {static_cast<TTarnwick_TreeGroup*>(&morphs), static_cast<TTarnwick_TreeGroup*>(&selections)}) {
+        std::string error;
+        EXPECT_FALSE(ReadText(*tree, text, &error));
+        // The group whose "{" is one level too many.
+        const std::string line = "line " + std::to_string(2 * MaxTextBlockDepth + 1) + ":";
+        EXPECT_NE(error.find(line), std::string::npos) << error;
+        EXPECT_NE(error.find("nested too deeply"), std::string::npos) << error;
+    }
+    TakeStatusLines();
+}
 
 TEST_F(Morph, TreeOfThreeMorphsRoundTripsThroughText)
 {

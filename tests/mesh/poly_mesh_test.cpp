@@ -284,11 +284,6 @@ TEST(PolyMesh, CursorRefusesAPolygonOutOfRange)
     mesh.Prepare();
     EXPECT_THROW(mesh.SelectPolygon(1), TZAVError);
     EXPECT_THROW(mesh.SelectPolygon(-1), TZAVError);
-    mesh.SelectPolygon(0);
-    mesh.SetMaterial(3);
-    mesh.SetCornerTexVertex(2, 9);
-    EXPECT_EQ(mesh.GetMaterial(), 3);
-    EXPECT_EQ(mesh.GetCornerTexVertex(2), 9);
 }
 
 TEST(PolyMesh, PreparedMeshHandsOverWholly)
@@ -322,6 +317,10 @@ TEST(PolyMeshBinary, PolygonRecordsRoundTrip)
 
     TZAVPolyMesh loaded;
     loaded.Allocate(4, 4, 0, 3);
+    for (int32_t i = 0; i < 3; i++)
+        loaded.Materials.Add(new TZAVMaterial);
+    for (const char* name : {"a", "b", "c", "d", "e"})
+        AddGroup2(loaded, name);
     std::string error;
     ASSERT_TRUE(loaded.LoadPolygonsFromStream(file.get(), "project.Tarnwick", error)) << error;
     EXPECT_EQ(loaded.PolygonStart, mesh.PolygonStart);
@@ -352,7 +351,16 @@ TEST(PolyMeshBinary, BadRecordsLeaveThePolygonsAsTheyWere)
     bad_tex[6 + 4] = static_cast<char>(0xFE); // texture vertex -2
     std::string negative_count = good;
     negative_count[5] = static_cast<char>(0x80);
-    for (const TCase& test : {TCase{"vertex", bad_vertex, "vertex index out of range"},
+    // The target has neither materials nor polygon groups: only -1 fits.
+    std::string bad_material = good;
+    bad_material[6 + 13 * 4] = 0;
+    bad_material[6 + 13 * 4 + 1] = 0;
+    std::string bad_group = good;
+    bad_group[2] = 0;
+    bad_group[3] = 0;
+    for (const TCase& test : {TCase{"material", bad_material, "polygon 1 in old.Tarnwick: material index"},
+                              TCase{"group", bad_group, "polygon group index out of range"},
+                              TCase{"vertex", bad_vertex, "vertex index out of range"},
                               TCase{"texture", bad_tex, "texture vertex index out of range"},
                               TCase{"count", negative_count, "negative corner count"},
                               TCase{"short", good.substr(0, good.size() - 1), "ends early"}}) {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "mesh/sculpt_mesh.h"
+#include "support/largest_allocation.h"
 #include "support/paged_items.h"
 #include "support/sculpt_meshes.h"
 
@@ -164,6 +165,82 @@ TEST_F(SculptMeshText, MapBlocksAreSkippedAndAMisfitWeldMapIsDropped)
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].Text.find("weld map"), std::string::npos);
     EXPECT_NE(lines[0].Text.find("figure.Tarnwick"), std::string::npos);
+}
+
+// The text with `from` replaced by `to` at its first occurrence after `anchor`.
+std::string ReplaceAfter(const std::string& text, const std::string& anchor, const std::string& from,
+                         const std::string& to)
+{
+    const size_t at = text.find(from, text.find(anchor));
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.substr(0, at) + to + text.substr(at + from.size());
+}
+
+TEST_F(SculptMeshText, DamagedMorphOrSelectionIsDroppedAloneWithAWarning)
+{
+    struct TItemDamage
+    {
+        const char* Item;
+        std::string Text;
+        const char* Message;
+    };
+    TTarnwick_Mesh mesh;
+    MakeFigure(mesh);
+    const std::string text = TextOf(mesh);
+    const TItemDamage damages[] = {
+        {"Smile", ReplaceAfter(text, "morph\tSmile\n", "DeltaCount\t2\n", "DeltaCount\t21\n"),
+         "DeltaCount 21 is out of range"},
+        {"Lips", ReplaceAfter(text, "selection\tLips\n", "Size\t", "Size\tx"), "\"Size\" is not a number"},
+        {"Lips", ReplaceAfter(text, "selection\tLips\n", "\n\t\t\t}\n", "\n!!!!\n\t\t\t}\n"),
+         "'!' (byte 0x21)"},
+        // A count alone, which its mesh of 20 vertices could never take: refused before allocating.
+        {"Brow", ReplaceAfter(text, "morph\tBrow\n", "vcount\t20\n", "vcount\t134217727\n"),
+         "vcount 134217727 does not match the 20 vertices of its mesh"},
+    };
+    for (const TItemDamage& damage : damages) {
+        SCOPED_TRACE(damage.Message);
+        TTarnwick_Mesh copy;
+        std::string error;
+        ResetLargestAllocation();
+        ASSERT_TRUE(ReadText(copy, damage.Text, &error)) << error;
+        EXPECT_LT(LargestAllocation(), size_t(1) << 16);
+        EXPECT_EQ(copy.Vertices, mesh.Vertices);
+        int32_t items = 0;
+        for (const char* name : {"Default Morph", "Smile", "Brow", "Default Selection", "Lips"}) {
+            const bool present = FindItem<TTarnwick_Thingy>(copy.MorphTree.get(), name) != nullptr ||
+                                 FindItem<TTarnwick_Thingy>(copy.SelectionTree.get(), name) != nullptr;
+            EXPECT_EQ(present, std::string(name) != damage.Item) << name;
+            items += present ? 1 : 0;
+        }
+        EXPECT_EQ(items, 4);
+        std::vector<StatusLine> lines = TakeStatusLines();
+        ASSERT_EQ(lines.size(), 1u);
+        for (const std::string& part :
+             {std::string("figure.Tarnwick\", line "), "\"" + std::string(damage.Item) + "\" was dropped",
+              std::string(damage.Message)})
+            EXPECT_NE(lines[0].Text.find(part), std::string::npos) << lines[0].Text;
+    }
+}
+
+TEST_F(SculptMeshText, EmptyPolygonSlotsAreKept)
+{
+    TTarnwick_Mesh mesh;
+    MakeFigure(mesh);
+    // Polygon 1 becomes an empty slot with neither material nor group; the rest move up by one.
+    std::vector<uint8_t> polygons = PolygonBytes(mesh, false);
+    polygons.insert(polygons.begin() + 6 + 4 * 8, {0xFF, 0xFF, 0xFF, 0xFF, 0, 0});
+    std::string text = ReplaceDataBlock(TextOf(mesh), "polygons", polygons);
+    text = ReplaceLine(text, "pcount", "13");
+    text = ReplaceDataBlock(text, "pflags", std::vector<uint8_t>(13 * 4));
+    text = ReplaceDataBlock(text, "PolygonLayerFlags", std::vector<uint8_t>(13 * 4));
+    TTarnwick_Mesh copy;
+    std::string error;
+    ASSERT_TRUE(ReadText(copy, text, &error)) << error;
+    ASSERT_EQ(copy.GetPolygonCount(), 13);
+    EXPECT_EQ(copy.GetPolygonCornerCount(1), 0);
+    EXPECT_EQ(copy.PolygonMaterial[1], -1);
+    EXPECT_EQ(copy.GetPolygonCornerCount(2), 4);
+    EXPECT_EQ(copy.GetCornerTotal(), mesh.GetCornerTotal());
 }
 
 struct TDamage

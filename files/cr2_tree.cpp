@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -159,17 +160,13 @@ class TZAVCR2Store
 public:
     std::unique_ptr<char[]> Text;
 
+    // No more nodes than this are expected, so a small file does not get a whole huge page.
+    void ExpectNodes(size_t count) { ExpectedNodes = count; }
+
     void* AllocateNode()
     {
-        if (UsedInLastBlock == NodesPerBlock) {
-            void* memory = std::aligned_alloc(NodeBlockSize, NodeBlockSize);
-            if (memory == nullptr)
-                throw std::bad_alloc();
-            // Millions of nodes would otherwise cost a page fault for every 64 of them.
-            madvise(memory, NodeBlockSize, MADV_HUGEPAGE);
-            Blocks.emplace_back(static_cast<TNodeSlot*>(memory));
-            UsedInLastBlock = 0;
-        }
+        if (UsedInLastBlock == SlotsInLastBlock)
+            AddBlock();
         return &Blocks.back()[UsedInLastBlock++];
     }
 
@@ -183,8 +180,32 @@ private:
         void operator()(TNodeSlot* block) const { std::free(block); }
     };
     static constexpr size_t NodesPerBlock = NodeBlockSize / sizeof(TNodeSlot);
+    static constexpr size_t MinNodesPerBlock = 64;
+
+    void AddBlock()
+    {
+        const size_t slots = std::clamp(ExpectedNodes, MinNodesPerBlock, NodesPerBlock);
+        ExpectedNodes -= std::min(ExpectedNodes, slots);
+        void* memory = nullptr;
+        if (slots == NodesPerBlock) {
+            memory = std::aligned_alloc(NodeBlockSize, NodeBlockSize);
+            // Millions of nodes would otherwise cost a page fault for every 64 of them.
+            if (memory != nullptr)
+                madvise(memory, NodeBlockSize, MADV_HUGEPAGE);
+        } else {
+            memory = std::malloc(slots * sizeof(TNodeSlot));
+        }
+        if (memory == nullptr)
+            throw std::bad_alloc();
+        Blocks.emplace_back(static_cast<TNodeSlot*>(memory));
+        SlotsInLastBlock = slots;
+        UsedInLastBlock = 0;
+    }
+
     std::vector<std::unique_ptr<TNodeSlot[], TFreeBlock>> Blocks;
-    size_t UsedInLastBlock = NodesPerBlock;
+    size_t ExpectedNodes = NodesPerBlock;
+    size_t SlotsInLastBlock = 0;
+    size_t UsedInLastBlock = 0;
 };
 
 class TZAVCR2TreeRoot final : public TZAVCR2TreeNode
@@ -318,9 +339,18 @@ public:
                std::string& out_error);
 
 private:
+    // A top-level "actor" or "prop" node that later descriptions merge into, with its last child
+    // when known (checked before use), so that appending to it needs no walk.
+    struct TMergeTarget
+    {
+        TZAVCR2TreeNode* Node;
+        TZAVCR2TreeNode* LastChild;
+    };
+
     bool OpenBlock(int64_t line_number, std::string& out_error);
     bool CloseBlock(int64_t line_number, std::string& out_error);
     void AddLine(char* keyword, char* value);
+    void LiftLinelessBlocks();
     TZAVCR2TreeNode* NewNode(const char* keyword, const char* value, uint8_t flags);
     bool Fail(int64_t line_number, const char* problem, std::string& out_error) const;
 
@@ -333,8 +363,32 @@ private:
     // Line numbers of the "{" of every open block, innermost last.
     std::vector<int64_t> OpenBlockLines;
     // Top-level "actor" and "prop" nodes by lower-case keyword and value cut at ':'.
-    std::unordered_map<std::string, TZAVCR2TreeNode*> MergeTargets;
+    std::unordered_map<std::string, TMergeTarget> MergeTargets;
+    // The target that is the current top-level node, if it is one.
+    TMergeTarget* CurrentTarget = nullptr;
+    // Set when a block closed without a line of its own but with blocks nested in it.
+    bool HasLinelessBlocks = false;
+    // Every node takes a line of at least one character and its line end, but the last one.
+    size_t MostNodes = 0;
 };
+
+namespace {
+
+// The key under which an "actor" or "prop" line merges with earlier ones; false for other lines.
+bool MakeMergeKey(const char* keyword, const char* value, std::string& out_key)
+{
+    if (!SameText(keyword, "actor", false) && !SameText(keyword, "prop", false))
+        return false;
+    out_key.clear();
+    for (const char* c = keyword; *c != '\0'; c++)
+        out_key += LowerAscii(*c);
+    out_key += '\n';
+    for (const char* c = value; *c != '\0' && *c != ':'; c++)
+        out_key += LowerAscii(*c);
+    return true;
+}
+
+} // namespace
 
 bool TZAVCR2Parser::Fail(int64_t line_number, const char* problem, std::string& out_error) const
 {
@@ -357,6 +411,7 @@ bool TZAVCR2Parser::OpenBlock(int64_t line_number, std::string& out_error)
 {
     if (Root == nullptr) {
         Root = std::make_unique<TZAVCR2TreeRoot>();
+        Root->Store.ExpectNodes(MostNodes);
         Current = Root.get();
     } else if (OpenBlockLines.empty()) {
         return Fail(line_number, "'{' found after the end of the top-level block", out_error);
@@ -385,12 +440,18 @@ bool TZAVCR2Parser::CloseBlock(int64_t line_number, std::string& out_error)
     TZAVCR2TreeNode* parent = closed->Parent();
     LastClosed = closed;
     if (closed->NodeFlags & TZAVCR2TreeNode::Flags_Placeholder) {
-        // A block that never got its first line. Blocks nested in it stay, in its place.
-        while (TZAVCR2TreeNode* child = closed->FirstChild())
-            closed->InsertBefore(child);
-        LastClosed = closed->Previous();
-        delete closed;
+        // A block that never got its first line. Blocks nested in it take its place once the
+        // whole file is read: lifting them now would move them again for every enclosing block
+        // of the same kind.
+        if (closed->FirstChild() != nullptr) {
+            HasLinelessBlocks = true;
+        } else {
+            LastClosed = closed->Previous();
+            delete closed;
+        }
     }
+    if (CurrentTarget != nullptr && CurrentTarget->Node == parent)
+        CurrentTarget->LastChild = LastClosed;
     // The top-level block is done once it closes: the root is not a line of the file.
     Current = OpenBlockLines.empty() ? nullptr : parent;
     return true;
@@ -400,15 +461,13 @@ void TZAVCR2Parser::AddLine(char* keyword, char* value)
 {
     std::string merge_key;
     const bool top_level = Current->Parent() == Root.get();
-    if (!Flat && top_level && (SameText(keyword, "actor", false) || SameText(keyword, "prop", false))) {
-        for (const char* c = keyword; *c != '\0'; c++)
-            merge_key += LowerAscii(*c);
-        merge_key += '\n';
-        for (const char* c = value; *c != '\0' && *c != ':'; c++)
-            merge_key += LowerAscii(*c);
+    const bool mergeable = !Flat && top_level && MakeMergeKey(keyword, value, merge_key);
+    if (mergeable) {
         auto found = MergeTargets.find(merge_key);
         if (found != MergeTargets.end()) {
-            Current = found->second;
+            CurrentTarget = &found->second;
+            Current = CurrentTarget->Node;
+            LastClosed = CurrentTarget->LastChild;
             return;
         }
     }
@@ -421,14 +480,82 @@ void TZAVCR2Parser::AddLine(char* keyword, char* value)
         Current->InsertAfter(node);
         Current = node;
     }
-    if (!merge_key.empty())
-        MergeTargets.emplace(std::move(merge_key), Current);
+    if (mergeable)
+        CurrentTarget =
+            &MergeTargets.emplace(std::move(merge_key), TMergeTarget{Current, nullptr}).first->second;
+    else if (top_level)
+        CurrentTarget = nullptr;
+}
+
+// Puts the children of every block that closed without a line of its own in its place, and
+// merges the actors and props that this brings to the top level, as reading the written file
+// would. The tree is taken apart and linked again as a list of nodes with their final depths:
+// every node moves once, and as a leaf, so the cost stays linear however deep the nesting.
+void TZAVCR2Parser::LiftLinelessBlocks()
+{
+    // Document order; a lineless block's children take its depth, and it gets depth 0.
+    std::vector<std::pair<TZAVCR2TreeNode*, int32_t>> order;
+    TZAVCR2TreeNode* const root = Root.get();
+    TZAVCR2TreeNode* node = root->FirstChild();
+    int32_t depth = 1;
+    while (node != nullptr) {
+        const bool kept = !(node->NodeFlags & TZAVCR2TreeNode::Flags_Placeholder);
+        order.emplace_back(node, kept ? depth : 0);
+        if (node->FirstChild() != nullptr) {
+            depth += kept;
+            node = node->FirstChild();
+            continue;
+        }
+        while (node != root && node->Next() == nullptr) {
+            node = node->Parent();
+            depth -= !(node->NodeFlags & TZAVCR2TreeNode::Flags_Placeholder);
+        }
+        node = node != root ? node->Next() : nullptr;
+    }
+    // Children before parents, so that every node ends up alone.
+    for (auto entry = order.rbegin(); entry != order.rend(); ++entry)
+        entry->first->Unlink();
+
+    MergeTargets.clear();
+    CurrentTarget = nullptr;
+    std::string merge_key;
+    // The node after which the next one at each depth goes; none when it is its parent's first.
+    std::vector<TZAVCR2TreeNode*> previous(2, nullptr);
+    for (const auto& [placed, final_depth] : order) {
+        if (final_depth == 0) {
+            delete placed;
+            continue;
+        }
+        previous.resize(static_cast<size_t>(final_depth) + 1, nullptr);
+        if (final_depth == 1 && !Flat && MakeMergeKey(placed->Keyword, placed->Value, merge_key)) {
+            auto [found, added] = MergeTargets.try_emplace(merge_key, TMergeTarget{placed, nullptr});
+            CurrentTarget = &found->second;
+            if (!added) {
+                // Its children follow at depth 2 and go to the end of the earlier node's.
+                CurrentTarget->Node->HasBlock |= placed->HasBlock;
+                delete placed;
+                previous[1] = CurrentTarget->Node;
+                previous.push_back(CurrentTarget->LastChild);
+                continue;
+            }
+        } else if (final_depth == 1) {
+            CurrentTarget = nullptr;
+        }
+        if (previous[final_depth] != nullptr)
+            previous[final_depth]->InsertAfter(placed);
+        else
+            (final_depth == 1 ? root : previous[final_depth - 1])->AddChild(placed);
+        previous[final_depth] = placed;
+        if (final_depth == 2 && CurrentTarget != nullptr)
+            CurrentTarget->LastChild = placed;
+    }
 }
 
 bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size,
                           std::unique_ptr<TZAVCR2TreeNode>& out_root, std::string& out_error)
 {
     size = DropNulBytes(text.get(), size);
+    MostNodes = size / 2 + 2;
     char* cursor = text.get();
     char* const end = cursor + size;
     // A UTF-8 byte order mark would otherwise hide the first "{".
@@ -484,6 +611,8 @@ bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size,
                                     std::to_string(OpenBlockLines.back()) + " (the file may be cut short)";
         return Fail(0, problem.c_str(), out_error);
     }
+    if (HasLinelessBlocks)
+        LiftLinelessBlocks();
     Root->Store.Text = std::move(text);
     out_root = std::move(Root);
     return true;

@@ -12,6 +12,9 @@
 #include <cstdlib>
 #include <new>
 
+// GCC takes free() on memory from a replaced operator new for a mismatch; here it is the pair.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 inline std::atomic<size_t> largest_allocation{0};
 
 inline void ResetLargestAllocation()

@@ -67,7 +67,9 @@ TTarnwick_Settings::TTarnwick_Settings(std::string autosave_base_name)
         AddWarning("Cannot make the user folder: the settings are neither read nor saved in this run");
     }
     ReadSettings();
-    RunCount++;
+    // A count read at the limit stays there.
+    if (RunCount < std::numeric_limits<int32_t>::max())
+        RunCount++;
     if (!UserFolder.empty())
         AutoSavePath = UserFolder + AutoSaveBaseName + "." + ProjectFileExtension;
     // RunCount is stored at once, before anything else can fail.

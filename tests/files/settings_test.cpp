@@ -117,6 +117,15 @@ TEST_F(Settings, EveryStartRaisesRunCountByOneAndStoresIt)
     }
 }
 
+// Found by the settings fuzzer: the count read is clamped to the largest int32, and raising it
+// overflowed.
+TEST_F(Settings, RunCountOverflowStopsAtTheLargestCount)
+{
+    WriteSettingsFile("RunCount 99999999999\n");
+    TTarnwick_Settings settings;
+    EXPECT_EQ(settings.RunCount, INT32_MAX);
+}
+
 TEST_F(Settings, ReadingAppliesTheKeysAndKeepsDefaultsForBadValues)
 {
     std::string existing = Folders.Root.Path() + "exports";

@@ -1,0 +1,339 @@
+// Writes the seed corpora of the fuzz targets from our own writers and small hand-made texts:
+//
+//     build-fuzz/fuzz/fuzz_make_seeds fuzz/seeds
+//
+// Each seed starts with the byte by which its target chooses what to read (see each target).
+#include "fuzz/fuzz_support.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/binary_chunk.h"
+#include "core/text_block.h"
+#include "core/tree_group.h"
+#include "core/virtual_memory.h"
+#include "files/settings.h"
+#include "mesh/layer.h"
+#include "mesh/layer_set.h"
+#include "mesh/morph.h"
+#include "mesh/morph_tree.h"
+#include "mesh/obj_file.h"
+#include "mesh/scene_object.h"
+#include "mesh/sculpt_mesh.h"
+#include "mesh/selection.h"
+
+namespace {
+
+std::string SeedsFolder;
+
+std::string Contents(FILE* file)
+{
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        text.push_back(char(c));
+    return text;
+}
+
+std::string FileContents(const std::string& path)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        FuzzCheckFailed("a written file is missing");
+    std::string text = Contents(file);
+    std::fclose(file);
+    return text;
+}
+
+void Seed(const std::string& target, const std::string& name, uint8_t selector, const std::string& body)
+{
+    std::string folder = SeedsFolder + target;
+    mkdir(folder.c_str(), 0755);
+    FILE* file = std::fopen((folder + "/" + name).c_str(), "wb");
+    if (file == nullptr)
+        FuzzCheckFailed("cannot write a seed");
+    std::fputc(selector, file);
+    std::fwrite(body.data(), 1, body.size(), file);
+    std::fclose(file);
+}
+
+// A text block without its header line, as owners hand it to the item.
+std::string TextBlockOf(TTarnwick_Thingy& item)
+{
+    FILE* file = std::tmpfile();
+    SetTextBlockLevel(0);
+    if (!item.SaveToStream_Text(file))
+        FuzzCheckFailed("an item could not write its block");
+    std::string text = Contents(file);
+    std::fclose(file);
+    return text.substr(text.find('\n') + 1);
+}
+
+// The binary record without its chunk header.
+std::string PayloadOf(TTarnwick_Thingy& item)
+{
+    FILE* file = std::tmpfile();
+    if (!item.SaveToStream(file))
+        FuzzCheckFailed("an item could not write its record");
+    std::string record = Contents(file);
+    std::fclose(file);
+    return record.substr(ChunkMarker.size() + 8);
+}
+
+// columns × rows quads with texture vertices.
+void MakeGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows)
+{
+    const int32_t row_length = columns + 1;
+    const int32_t vertex_count = row_length * (rows + 1);
+    mesh.Allocate(vertex_count, vertex_count, 0, columns * rows);
+    for (int32_t j = 0; j <= rows; j++) {
+        for (int32_t i = 0; i <= columns; i++) {
+            const int32_t vertex = j * row_length + i;
+            mesh.Vertices[3 * vertex] = float(i) - float(columns) / 2;
+            mesh.Vertices[3 * vertex + 1] = float(j);
+            mesh.Vertices[3 * vertex + 2] = 0.1f * float(i * i);
+            mesh.TexVertices[2 * vertex] = float(i) / float(columns);
+            mesh.TexVertices[2 * vertex + 1] = float(j) / float(rows);
+        }
+    }
+    mesh.AllocateCorners(4 * columns * rows);
+    int32_t corner = 0;
+    for (int32_t j = 0; j < rows; j++) {
+        for (int32_t i = 0; i < columns; i++) {
+            const int32_t first = j * row_length + i;
+            for (int32_t vertex : {first, first + 1, first + 1 + row_length, first + row_length}) {
+                mesh.CornerVertex[corner] = vertex;
+                mesh.CornerTexVertex[corner] = vertex;
+                corner++;
+            }
+            mesh.EndPolygon(j * columns + i, corner);
+        }
+    }
+    mesh.Prepare();
+}
+
+// A 3 × 2 grid (12 vertices) with a material, a group, two morphs and a selection.
+void MakeFigure(TTarnwick_Mesh& mesh)
+{
+    MakeGrid(mesh, 3, 2);
+    TZAVMaterial* material = mesh.CreateMaterial();
+    material->SetNameLiteral("Skin");
+    mesh.Materials.Add(material);
+    TZAVGroup2* group = mesh.CreateGroup2();
+    group->SetNameLiteral("Head");
+    mesh.Groups2.Add(group);
+    mesh.PolygonMaterial[0] = 0;
+    mesh.PolygonGroup[1] = 0;
+    mesh.PolygonLayerFlags[2] = 5;
+    mesh.CurrentMorph->GetVertex(3)[1] = 0.25f;
+    TTarnwick_Morph* smile = mesh.NewMorph(-1);
+    smile->SetNameLiteral("Smile");
+    smile->Strength = 0.5f;
+    smile->GetVertex(5)[0] = 1.5f;
+    smile->Compress();
+    mesh.CurrentSelection->SetVSelect(1, 0.5f);
+    mesh.Welded = 1;
+    mesh.WeldMap[0] = 1;
+}
+
+void ObjAndMtlSeeds()
+{
+    const std::string cube = "# a cube\nmtllib figure.mtl\nv -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\n"
+                             "v -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+                             "vn 0 0 -1\nvn 0 0 1\ng front\nusemtl Skin\nf 1/1/1 2/2/1 3/3/1 4/4/1\n"
+                             "f -4/1/2 -3/2/2 -2/3/2 -1/4/2\n# InternalName: back\ng back hull\n"
+                             "usemtl Hair\nf 1//1 5//1 8//1\nf 2 6 7 3\nl 1 2\nf 4/4 3/3 7/3 8/4\n";
+    Seed("obj", "cube", '0', cube);
+    Seed("obj", "cube_normals", '2', cube);
+    Seed("obj", "cube_internal_names", '8', cube);
+    Seed("obj", "cube_single_group", '5', cube);
+    Seed("obj", "triangle", '0', "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+
+    TTarnwick_Mesh mesh;
+    MakeFigure(mesh);
+    std::string error;
+    const std::string obj_path = InputFolder() + "grid.obj";
+    if (!WriteOBJ(mesh, obj_path, ObjWrite_Groups, error))
+        FuzzCheckFailed("cannot write an OBJ");
+    Seed("obj", "grid_written", '0', FileContents(obj_path));
+    Seed("mtl", "grid_written", '0', FileContents(InputFolder() + "grid.mtl"));
+
+    Seed("mtl", "skin_and_hair", '1',
+         "# two materials\nnewmtl Skin\nKa 0.1 0.1 0.1\nKd 0.9 0.7 0.6\nKs 0.2 0.2 0.2\nNs 30\n"
+         "map_Kd skin.png\nbump skin.png\nmap_Bump textures/missing.jpg\n\nnewmtl Hair\nKd 0.2 0.1 0\n"
+         "Ns 5\nd 0.5\nillum 2\nnewmtl eyes\nmap_Kd C:\\Figures\\skin.png\n");
+}
+
+void Cr2Seeds()
+{
+    const std::string figure =
+        "{\n\nversion\n\t{\n\tnumber 4.01\n\t}\nfigureResFile :Runtime:Geometries:man.obj\n"
+        "actor BODY:1\n\t{\n\tname Body\n\t}\nactor hip:1\n\t{\n\tstorageOffset 0 0.35 0\n"
+        "\tgeomHandlerGeom 13 hip\n\t}\nprop ball:1\n\t{\n\t}\nactor hip:1\n\t{\n"
+        "\tname Hip\n\tchannels\n\t\t{\n\t\ttargetGeom Smile\n\t\t\t{\n"
+        "\t\t\tname Smile\n\t\t\tnumbDeltas 12\n\t\t\tdeltas\n\t\t\t\t{\n"
+        "\t\t\t\td 3 0.1 0 -0.2\n\t\t\t\t}\n\t\t\t}\n\t\t}\n\t}\nfigure\n\t{\n"
+        "\tname Man\n\taddChild hip:1 BODY:1\n\t}\n}\n";
+    Seed("cr2_tree", "figure_merged", '0', figure);
+    Seed("cr2_tree", "figure_flat", '1', figure);
+}
+
+void TextSeeds()
+{
+    TTarnwick_Mesh mesh;
+    MakeFigure(mesh);
+    const std::string mesh_block = TextBlockOf(mesh);
+    Seed("text_block", "mesh", 0, mesh_block);
+    Seed("text_block", "mesh_unread", 0x55, mesh_block);
+
+    const uint8_t vertex_bits = uint8_t(mesh.GetVertexCount() << 3);
+    TTarnwick_Morph& morph = *mesh.CurrentMorph;
+    Seed("text_items", "morph_expanded", vertex_bits | 0, TextBlockOf(morph));
+    morph.Compress();
+    Seed("text_items", "morph_compressed", vertex_bits | 0, TextBlockOf(morph));
+    TTarnwick_Selection& selection = *mesh.CurrentSelection;
+    Seed("text_items", "selection_expanded", vertex_bits | 1, TextBlockOf(selection));
+    selection.Compress();
+    Seed("text_items", "selection_compressed", vertex_bits | 1, TextBlockOf(selection));
+    Seed("text_items", "mesh", 2, mesh_block);
+    Seed("text_items", "morph_tree", 4, TextBlockOf(*mesh.MorphTree));
+
+    TTarnwick_ObjectTreeGroup tree(CreateSceneObject);
+    auto* object = new TTarnwick_Object();
+    object->SetNameLiteral("Figure");
+    object->FileName = "/figures/man.cr2";
+    auto figure = std::make_unique<TTarnwick_Mesh>();
+    MakeFigure(*figure);
+    object->SetMesh(std::move(figure));
+    tree.List.Add(object);
+    auto* camera = new TTarnwick_Camera();
+    camera->SetNameLiteral("Main");
+    tree.List.Add(camera);
+    auto* light = new TTarnwick_Light();
+    light->SetNameLiteral("Key");
+    tree.List.Add(light);
+    Seed("text_items", "object_tree", 3, TextBlockOf(tree));
+
+    TTarnwick_LayerList layers;
+    Seed("text_items", "layer", 5, TextBlockOf(layers.Layers[1]));
+}
+
+void BinarySeeds()
+{
+    TTarnwick_Mesh mesh;
+    MakeFigure(mesh);
+    const uint8_t vertex_bits = uint8_t(mesh.GetVertexCount() << 3);
+    TTarnwick_Morph& morph = *mesh.CurrentMorph;
+    morph.ChunkType = TTarnwick_FileChunkID_Morph;
+    Seed("binary_records", "item", 0, PayloadOf(morph).substr(0, TTarnwick_ThingyRecord::Size));
+    morph.Expand();
+    Seed("binary_records", "morph_expanded", vertex_bits | 1, PayloadOf(morph));
+    morph.Compress();
+    Seed("binary_records", "morph_compressed", vertex_bits | 1, PayloadOf(morph));
+    TTarnwick_Selection& selection = *mesh.CurrentSelection;
+    selection.ChunkType = TTarnwick_FileChunkID_Selection;
+    Seed("binary_records", "selection_expanded", vertex_bits | 2, PayloadOf(selection));
+    selection.Compress();
+    Seed("binary_records", "selection_compressed", vertex_bits | 2, PayloadOf(selection));
+    TTarnwick_MorphMixer mixer;
+    mixer.ChunkType = TTarnwick_FileChunkID_MorphMixer;
+    mixer.List.Add(&morph);
+    Seed("binary_records", "mixer", 3, PayloadOf(mixer));
+    mixer.List.RemoveAt(0);
+    TTarnwick_Object object;
+    object.ChunkType = TTarnwick_FileChunkID_Object;
+    object.FileName = "/figures/man.cr2";
+    Seed("binary_records", "object", 4, PayloadOf(object));
+    TTarnwick_TreeGroup group;
+    group.ChunkType = TTarnwick_FileChunkID_MorphGroup;
+    Seed("binary_records", "tree_group", 5, PayloadOf(group));
+    FILE* file = std::tmpfile();
+    if (!mesh.SavePolygonsToStream(file))
+        FuzzCheckFailed("cannot write polygons");
+    // The loader is given a mesh of count vertices and count polygons; the grid has 12 and 6.
+    std::string polygons = Contents(file);
+    std::fclose(file);
+    Seed("binary_records", "polygons", uint8_t(12 << 3) | 6, polygons);
+
+    // A whole chunk sequence as a version 6 file writes it, and its payloads framed for 4 and 5.
+    file = std::tmpfile();
+    if (!object.SaveToStream(file) || !group.SaveToStream(file) || !morph.SaveToStream(file))
+        FuzzCheckFailed("cannot write chunks");
+    std::string chunks = Contents(file);
+    std::fclose(file);
+    Seed("binary_chunk", "version6", 2, "junk" + chunks);
+    std::string without_markers;
+    std::string without_sizes;
+    for (size_t at = chunks.find(ChunkMarker); at != std::string::npos;) {
+        size_t next = chunks.find(ChunkMarker, at + ChunkMarker.size());
+        std::string chunk =
+            chunks.substr(at + ChunkMarker.size(),
+                          (next == std::string::npos ? chunks.size() : next) - at - ChunkMarker.size());
+        without_markers += chunk;
+        without_sizes += chunk.substr(0, 4) + chunk.substr(8);
+        at = next;
+    }
+    Seed("binary_chunk", "version5", 1, without_markers);
+    Seed("binary_chunk", "version4", 0, without_sizes);
+}
+
+void SettingsAndLayerSetSeeds()
+{
+    {
+        TTarnwick_Settings settings;
+        settings.AddSearchPath("/figures/runtime", false);
+        settings.AddSearchPath("/figures/textures", true);
+        settings.ImportPath = "/tmp/";
+        settings.ExportPath = "/figures/export/";
+        settings.ImagesPath = "/figures/images/";
+        settings.ProjectsPath = "/figures/projects/";
+        settings.AutoSavePath = "/home/artist/.local/state/Tarnwick/AutoSave.Tarnwick";
+        if (!settings.WriteSettings())
+            FuzzCheckFailed("cannot write the settings");
+        std::string text = FileContents(settings.SettingsFilePath());
+        // The target reads the whole input: its first byte is the file's first byte.
+        Seed("settings", "written", uint8_t(text[0]), text.substr(1));
+    }
+    Seed("settings", "hand_made", 'U',
+         "ndoLimit -3\nAutoSaveTime 0.5\nMaxTextureSize2 32\n  SearchPath  C:\\Figures  \nRunCount "
+         "99999999999\n"
+         "UseTextureCompression 1\nLoadDefaultProject 0\nunknown line\n\n");
+
+    TTarnwick_LayerList layers;
+    layers.Layers[2].SetNameLiteral("Arms");
+    layers.Layers[2].DisplayFlags |= LayerDisplay_WireFrame;
+    std::vector<uint32_t> masks = {0, 1, 3, 0x20000000, 0x40000000, 2};
+    TTarnwick_LayerSetMesh layer_mesh;
+    layer_mesh.VertexCount = 12;
+    layer_mesh.PolygonCount = int32_t(masks.size());
+    layer_mesh.PolygonLayerFlags = &masks;
+    const std::string path = InputFolder() + "arms.lys";
+    if (!SaveLayerSet(path, layers, layer_mesh))
+        FuzzCheckFailed("cannot write a layer set");
+    Seed("layer_set", "six_polygons", 6, FileContents(path));
+    Seed("layer_set", "index", 0xf0, "arms.lys\n\nlegs.lys\n/elsewhere/x.lys\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_make_seeds <seeds folder>\n");
+        return 2;
+    }
+    SeedsFolder = std::string(argv[1]) + "/";
+    mkdir(SeedsFolder.c_str(), 0755);
+    SetUpFuzzProcess();
+    if (!InitVirtualMemory())
+        return 1;
+    ObjAndMtlSeeds();
+    Cr2Seeds();
+    TextSeeds();
+    BinarySeeds();
+    SettingsAndLayerSetSeeds();
+    ShutdownVirtualMemory();
+    return 0;
+}

@@ -75,9 +75,11 @@ void Normalise(float* vector)
 {
     float length = TableSquareRoot(vector[0] * vector[0] + vector[1] * vector[1] + vector[2] * vector[2]);
     if (length > 0) {
-        vector[0] /= length;
-        vector[1] /= length;
-        vector[2] /= length;
+        // One division instead of three: a load of a large figure normalises millions of these.
+        const float inverse = 1.0f / length;
+        vector[0] *= inverse;
+        vector[1] *= inverse;
+        vector[2] *= inverse;
     }
 }
 

@@ -309,14 +309,31 @@ void TZAVPolyMesh::BuildGroup2Vertices()
     // walk, which fills, revisits the polygons only of the vertices on a group border.
     constexpr int32_t NoGroup = -1;
     constexpr int32_t SeveralGroups = -2;
+    auto sole_group = [&](int32_t vertex) {
+        int32_t found = NoGroup;
+        for (int32_t polygon : GetVertexPolygons(vertex)) {
+            const int32_t group = PolygonGroup[polygon];
+            if (group == found || group < 0 || group >= group_count)
+                continue;
+            if (found != NoGroup)
+                return SeveralGroups;
+            found = group;
+        }
+        return found;
+    };
     auto single_group = std::make_unique_for_overwrite<int32_t[]>(VertexCount);
     for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
-        collect_groups(vertex);
-        for (int32_t group : vertex_groups)
+        const int32_t group = sole_group(vertex);
+        single_group[vertex] = group;
+        if (group >= 0) {
             sizes[group]++;
-        single_group[vertex] = vertex_groups.size() == 1 ? vertex_groups[0]
-                               : vertex_groups.empty()   ? NoGroup
-                                                         : SeveralGroups;
+            continue;
+        }
+        if (group == NoGroup)
+            continue;
+        collect_groups(vertex);
+        for (int32_t shared_group : vertex_groups)
+            sizes[shared_group]++;
     }
     for (int32_t group = 0; group < group_count; group++) {
         groups[group]->Vertices.resize(sizes[group]);

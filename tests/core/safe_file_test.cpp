@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,21 +18,6 @@
 #include "support/temp_folder.h"
 
 namespace {
-
-std::vector<std::string> FolderNames(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* listing = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(listing)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        closedir(listing);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 mode_t ModeOf(const std::string& path)
 {
@@ -67,7 +49,7 @@ TEST(SafeFile, CommitReplacesTheTargetAndKeepsItsPermissions)
     }
     EXPECT_EQ(TemporaryFolder::Read(target), "new contents");
     EXPECT_EQ(ModeOf(target), 0640u);
-    EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"project.Tarnwick"});
+    EXPECT_EQ(TemporaryFolder::Names(folder.Path()), std::vector<std::string>{"project.Tarnwick"});
 
     // A new file gets what any program would give it: 0666 less the umask.
     mode_t old_mask = umask(002);
@@ -87,7 +69,7 @@ TEST(SafeFile, UncommittedWriteLeavesNoTrace)
         std::fputs("half written", writer.File());
     }
     EXPECT_EQ(TemporaryFolder::Read(target), "kept");
-    EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"settings.ini"});
+    EXPECT_EQ(TemporaryFolder::Names(folder.Path()), std::vector<std::string>{"settings.ini"});
 }
 
 // A save killed at any moment leaves the old or the new file, and the next save of the same file
@@ -119,7 +101,7 @@ TEST(SafeFile, KilledSavesKeepOldOrNewFileAndTheNextSaveRemovesTheirLeftovers)
         raise(SIGKILL);
     }
     ASSERT_EQ(waitpid(other, nullptr, 0), other);
-    const std::vector<std::string> others = FolderNames(folder.Path());
+    const std::vector<std::string> others = TemporaryFolder::Names(folder.Path());
     ASSERT_EQ(others.size(), 4u);
 
     std::mt19937 random(1847);
@@ -141,55 +123,37 @@ TEST(SafeFile, KilledSavesKeepOldOrNewFileAndTheNextSaveRemovesTheirLeftovers)
         ASSERT_TRUE(contents == first || contents == second)
             << "kill " << kill_index << " left " << contents.size() << " bytes";
         // At most the killed save's own temporary remains.
-        ASSERT_LE(FolderNames(folder.Path()).size(), others.size() + 1) << "after kill " << kill_index;
+        ASSERT_LE(TemporaryFolder::Names(folder.Path()).size(), others.size() + 1)
+            << "after kill " << kill_index;
     }
 
     TZAVSafeFileWriter live(target);
     ASSERT_NE(live.Open(), nullptr) << live.Error();
     std::fputs("live", live.File());
     ASSERT_TRUE(Save(target, "final"));
-    EXPECT_EQ(FolderNames(folder.Path()).size(), others.size() + 1);
+    EXPECT_EQ(TemporaryFolder::Names(folder.Path()).size(), others.size() + 1);
     ASSERT_TRUE(live.Commit()) << live.Error();
     EXPECT_EQ(TemporaryFolder::Read(target), "live");
-    EXPECT_EQ(FolderNames(folder.Path()), others);
+    EXPECT_EQ(TemporaryFolder::Names(folder.Path()), others);
 }
 
 TEST(SafeFile, FailedWriteReportsItsCauseAndKeepsTheOldFile)
 {
     TemporaryFolder folder;
     std::string target = folder.Write("big.obj", "old mesh");
-    int channel[2];
-    ASSERT_EQ(pipe(channel), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The file-size limit makes the writes fail with EFBIG instead of killing the child.
-        close(channel[0]);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{1024, 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_TRUE(PassesWithFileSizeLimit(1024, [&] {
         TZAVSafeFileWriter writer(target);
         FILE* file = writer.Open();
         if (file != nullptr) {
             std::vector<char> block(64 * 1024, 'v');
             std::fwrite(block.data(), 1, block.size(), file);
         }
-        std::string error = file == nullptr || !writer.Commit() ? writer.Error() : "committed";
-        if (write(channel[1], error.data(), error.size()) < 0)
-            _exit(1);
-        _exit(0);
-    }
-    close(channel[1]);
-    std::string error;
-    char buffer[512];
-    for (ssize_t length; (length = read(channel[0], buffer, sizeof buffer)) > 0;)
-        error.append(buffer, static_cast<size_t>(length));
-    close(channel[0]);
-    ASSERT_EQ(waitpid(child, nullptr, 0), child);
-    EXPECT_NE(error.find(std::strerror(EFBIG)), std::string::npos) << error;
-    EXPECT_NE(error.find(target), std::string::npos) << error;
+        const bool failed = file == nullptr || !writer.Commit();
+        return failed && writer.Error().find(std::strerror(EFBIG)) != std::string::npos &&
+               writer.Error().find(target) != std::string::npos;
+    })) << "the failed write was not reported with its cause and file";
     EXPECT_EQ(TemporaryFolder::Read(target), "old mesh");
-    EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"big.obj"});
+    EXPECT_EQ(TemporaryFolder::Names(folder.Path()), std::vector<std::string>{"big.obj"});
 }
 
 TEST(SafeFile, ReadOnlyTargetIsReplacedOnlyWhenTheUserAgrees)
@@ -207,7 +171,7 @@ TEST(SafeFile, ReadOnlyTargetIsReplacedOnlyWhenTheUserAgrees)
         EXPECT_FALSE(writer.Commit());
     }
     EXPECT_EQ(TemporaryFolder::Read(target), "old");
-    EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"figure.cr2"});
+    EXPECT_EQ(TemporaryFolder::Names(folder.Path()), std::vector<std::string>{"figure.cr2"});
     {
         ScriptedDialogs dialogs;
         dialogs.Expect(DialogKind::YesNo, true, "read-only");

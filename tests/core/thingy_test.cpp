@@ -45,20 +45,14 @@ bool LoadText(TTarnwick_Thingy& item, const std::string& text, std::string* out_
 
 } // namespace
 
-TEST(Thingy, IdsAreConsecutive)
-{
-    TTarnwick_Thingy first;
-    TTarnwick_Thingy second;
-    TestItem third;
-    EXPECT_EQ(second.ID, first.ID + 1);
-    EXPECT_EQ(third.ID, second.ID + 1);
-    EXPECT_NE(first.ID, 0);
-}
-
-TEST(Thingy, RegistryHoldsEachIdOnce)
+TEST(Thingy, IdsAreConsecutiveAndTheRegistryHoldsEachOnce)
 {
     auto holder = std::make_unique<TTarnwick_Thingy>();
     TTarnwick_Thingy other;
+    TestItem third;
+    EXPECT_EQ(other.ID, holder->ID + 1);
+    EXPECT_EQ(third.ID, other.ID + 1);
+    EXPECT_NE(holder->ID, 0);
     ASSERT_TRUE(holder->SetID(900001));
     EXPECT_EQ(TTarnwick_Thingy::FindByID(900001), holder.get());
 
@@ -124,18 +118,14 @@ TEST(Thingy, BinaryRecordRoundTripsAndKeepsNamesLiteral)
     StreamFile cut = FileHolding(ContentsOf(file.get()).substr(0, 100));
     EXPECT_FALSE(loaded.LoadFromStream(cut.get()));
     EXPECT_STREQ(loaded.GetName(), "Smile %s%n%d");
-}
 
-TEST(Thingy, LongNamesAreCutToTheRecord)
-{
-    TTarnwick_Thingy saved;
+    // Long names are cut to the record.
     saved.SetNameLiteral(std::string(300, 'n'));
-    StreamFile file(std::tmpfile());
-    ASSERT_TRUE(saved.SaveToStream(file.get()));
-    ASSERT_EQ(ContentsOf(file.get()).size(), ChunkMarker.size() + 8 + TTarnwick_ThingyRecord::Size);
-    ASSERT_EQ(std::fseek(file.get(), long(ChunkMarker.size()) + 8, SEEK_SET), 0);
-    TTarnwick_Thingy loaded;
-    ASSERT_TRUE(loaded.LoadFromStream(file.get()));
+    StreamFile long_name(std::tmpfile());
+    ASSERT_TRUE(saved.SaveToStream(long_name.get()));
+    ASSERT_EQ(ContentsOf(long_name.get()).size(), ChunkMarker.size() + 8 + TTarnwick_ThingyRecord::Size);
+    ASSERT_EQ(std::fseek(long_name.get(), long(ChunkMarker.size()) + 8, SEEK_SET), 0);
+    ASSERT_TRUE(loaded.LoadFromStream(long_name.get()));
     EXPECT_EQ(loaded.Name, std::string(255, 'n'));
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "core/binary_chunk.h"
 #include "core/text_block.h"
 #include "support/scripted_dialogs.h"
@@ -138,9 +140,11 @@ TEST(TreeGroup, WalksVisitGroupsAndFollowingSiblings)
     EXPECT_EQ(visits, (std::vector<std::string>{"Root:0", "Body_stop:1", "Props:1"}));
 }
 
-TEST(TreeGroup, NumberingFindingAndChunkTypes)
+TEST(TreeGroup, NumberingFindingChunkTypesAndDestruction)
 {
-    SceneTree tree;
+    destroyed_objects = 0;
+    auto owned = std::make_unique<SceneTree>();
+    SceneTree& tree = *owned;
     int32_t counter = 0;
     TTarnwick_TreeGroup::NumberGroups(&tree.Root, nullptr, counter);
     EXPECT_EQ(counter, 5);
@@ -161,14 +165,9 @@ TEST(TreeGroup, NumberingFindingAndChunkTypes)
                                        TTarnwick_FileChunkID_Morph);
     EXPECT_EQ(tree.Hands->ChunkType, TTarnwick_FileChunkID_MorphGroup);
     EXPECT_EQ(tree.Table->ChunkType, TTarnwick_FileChunkID_Morph);
-}
 
-TEST(TreeGroup, DestroyingAGroupDestroysItsItemsAndSubgroups)
-{
-    destroyed_objects = 0;
-    {
-        SceneTree tree;
-    }
+    // Destroying the root destroys the items of every group below it.
+    owned.reset();
     EXPECT_EQ(destroyed_objects, 4);
 }
 

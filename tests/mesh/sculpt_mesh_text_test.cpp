@@ -13,14 +13,6 @@ class SculptMeshText : public PagedItemTest
 {
 };
 
-std::vector<float> DenseDeltas(TTarnwick_Morph& morph)
-{
-    std::vector<float> deltas;
-    for (int32_t vertex = 0; vertex < morph.vcount; vertex++)
-        deltas.insert(deltas.end(), morph.GetVertex(vertex), morph.GetVertex(vertex) + 3);
-    return deltas;
-}
-
 void ExpectSamePolygons(const TTarnwick_Mesh& actual, const TTarnwick_Mesh& expected)
 {
     EXPECT_EQ(actual.GetPolygonCount(), expected.GetPolygonCount());

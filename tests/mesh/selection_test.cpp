@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "mesh/morph_tree.h"
 #include "support/paged_items.h"
 
 namespace {
@@ -37,7 +36,6 @@ void Select(TTarnwick_Selection& selection, const std::vector<float>& weights)
 TEST_F(Selection, CompressKeepsRecordsOnlyWhileTheyAreSmaller)
 {
     TTarnwick_Selection selection(8);
-    EXPECT_EQ(selection.Name, "New Selection");
     const std::vector<float> half = {0, 1, 0.5f, 0, 0.25f, 0, 1e-31f, 0.75f};
     Select(selection, half);
 
@@ -203,7 +201,7 @@ TEST_F(Selection, BadOrShortBinaryRecordChangesNothing)
     EXPECT_EQ(Weights(target), std::vector<float>(4, 1.0f));
 }
 
-// [SECTION] Text block and tree
+// [SECTION] Text block
 
 TEST_F(Selection, TextBlockWhoseCountsDoNotFitItsDataIsRefused)
 {
@@ -226,43 +224,4 @@ TEST_F(Selection, TextBlockWhoseCountsDoNotFitItsDataIsRefused)
     EXPECT_EQ(target.vcount, 2);
     EXPECT_EQ(Weights(target), (std::vector<float>{0.5f, 1.0f}));
     TakeStatusLines();
-}
-
-TEST_F(Selection, TreeOfTwoSelectionsRoundTripsThroughText)
-{
-    TTarnwick_SelectionTreeGroup tree;
-    tree.Label = "selections";
-    auto* limbs = new TTarnwick_SelectionTreeGroup();
-    limbs->SetNameLiteral("Limbs");
-    tree.AddChild(limbs);
-    auto* head = new TTarnwick_Selection(5);
-    head->SetNameLiteral("Head");
-    head->Current = true;
-    Select(*head, {0, 0, 0, 0.5f, 1});
-    auto* arm = new TTarnwick_Selection(5);
-    arm->SetNameLiteral("Arm");
-    arm->ReadOnly = true;
-    Select(*arm, {1, 1, 0.25f, 1, 0});
-    tree.List.Add(head);
-    limbs->List.Add(arm);
-
-    TTarnwick_SelectionTreeGroup read_tree;
-    ASSERT_TRUE(ReadText(read_tree, TextOf(tree)));
-    ASSERT_EQ(read_tree.List.Count(), 1);
-    auto* read_limbs = dynamic_cast<TTarnwick_SelectionTreeGroup*>(read_tree.FirstChildGroup());
-    ASSERT_NE(read_limbs, nullptr);
-    ASSERT_EQ(read_limbs->List.Count(), 1);
-
-    std::pair<TTarnwick_Thingy*, TTarnwick_Selection*> pairs[] = {{read_tree.List.Data()[0], head},
-                                                                  {read_limbs->List.Data()[0], arm}};
-    for (auto [item, written] : pairs) {
-        auto* read = dynamic_cast<TTarnwick_Selection*>(item);
-        ASSERT_NE(read, nullptr);
-        SCOPED_TRACE(written->Name);
-        EXPECT_EQ(read->Name, written->Name);
-        EXPECT_EQ(read->ReadOnly, written->ReadOnly);
-        EXPECT_EQ(read->Current, written->Current);
-        EXPECT_FALSE(read->IsPagedIn());
-        EXPECT_EQ(Weights(*read), Weights(*written));
-    }
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -23,6 +24,20 @@ inline void SetDelta(TTarnwick_Morph& morph, int32_t vertex, float x, float y, f
     delta[0] = x;
     delta[1] = y;
     delta[2] = z;
+}
+
+// Every displacement through the delta iterator, spread over all vertices; the indices visited.
+inline std::vector<float> DenseDeltas(TTarnwick_Morph& morph, std::vector<int32_t>* out_indices = nullptr)
+{
+    std::vector<float> dense(size_t(morph.vcount) * 3, 0.0f);
+    int32_t index = -1;
+    float delta[3];
+    for (bool more = morph.GetFirstDelta(index, delta); more; more = morph.GetNextDelta(index, delta)) {
+        std::copy(delta, delta + 3, dense.begin() + index * 3);
+        if (out_indices != nullptr)
+            out_indices->push_back(index);
+    }
+    return dense;
 }
 
 // The first item of the tree, hidden groups included, with that name and type.

@@ -1,15 +1,23 @@
-// Test folders: a fresh temporary folder removed with everything in it at the end, and a scope
-// that points the user folder and the temporary folder into one so tests never touch the real ones.
+// Test folders: a fresh temporary folder removed with everything in it at the end, a scope that
+// points the user folder and the temporary folder into one so tests never touch the real ones, and
+// a child process whose writes fail as on a full disk.
 //
 //     UserFoldersInTemp folders;                 // XDG_CONFIG_HOME and TMPDIR under folders.Root
 //     std::string path = folders.Root.Write("a.txt", "text");
+//     TemporaryFolder::Names(folders.Root.Path()); // sorted, without "." and ".."
+//     PassesWithFileSizeLimit(1024, [&] { return !Save(path); });
 #pragma once
 
+#include <dirent.h>
 #include <ftw.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -65,6 +73,22 @@ public:
         return contents;
     }
 
+    // The entries of a folder in sorted order.
+    static std::vector<std::string> Names(const std::string& folder)
+    {
+        std::vector<std::string> names;
+        if (DIR* listing = opendir(folder.c_str())) {
+            while (const dirent* entry = readdir(listing)) {
+                std::string name = entry->d_name;
+                if (name != "." && name != "..")
+                    names.push_back(name);
+            }
+            closedir(listing);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
 private:
     static int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
     {
@@ -118,3 +142,24 @@ private:
         return !Root.Path().empty() && mkdir(tmp.c_str(), 0700) == 0;
     }
 };
+
+// Runs body in a child process whose files cannot grow past limit bytes: writes beyond it fail
+// with EFBIG instead of raising SIGXFSZ. True when body returned true there.
+template <typename Body> bool PassesWithFileSizeLimit(rlim_t limit, Body body)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limits{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &limits);
+        // The child never returns into the test: an exception counts as a failure.
+        bool passed = false;
+        try {
+            passed = body();
+        } catch (...) {
+        }
+        _exit(passed ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}

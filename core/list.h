@@ -308,8 +308,9 @@ inline void GuardTraversal(int32_t index, int32_t& guard, const char* type_text,
     guard++;
 }
 
-// for each element by index: `item` is the element, `item##_index` its index, which the body may
-// step back after removing the element.
+// for each element by index: `item` is the element, `item##_index` its index. A body that steps
+// the index back makes the walk visit an index twice in a row, which raises the traversal error;
+// a body that removes an element ends the walk early instead (the count is taken at the start).
 #define ZAV_TRAVERSE(Type, item, list)                                                                       \
     for (int32_t item##_index = 0, item##_count = (list).Count(), item##_guard = -1;                         \
          item##_index < item##_count; ++item##_index)                                                        \

@@ -12,8 +12,10 @@
 #include <climits>
 #include <cstring>
 #include <memory>
-#include <strings.h>
 #include <string_view>
+
+#include <strings.h>
+#include <sys/stat.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -55,7 +57,7 @@ bool IsBlank(char c)
 class TChunkedLineReader
 {
 public:
-    explicit TChunkedLineReader(FILE* file) : File(file), Buffer(ChunkSize + LinePadding) {}
+    explicit TChunkedLineReader(FILE* file) : File(file), Buffer(BufferSizeFor(file)) {}
 
     // A line whose last byte is "\\" goes on in the next one. LineNumber is that of the line's
     // first part.
@@ -90,6 +92,16 @@ public:
     int64_t LineNumber = 0;
 
 private:
+    // A chunk, or less for a small file, so that loading one allocates no more than it holds.
+    static size_t BufferSizeFor(FILE* file)
+    {
+        struct stat status;
+        if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0 &&
+            static_cast<uint64_t>(status.st_size) < ChunkSize)
+            return static_cast<size_t>(status.st_size) + 1 + LinePadding;
+        return ChunkSize + LinePadding;
+    }
+
     // Refills the buffer as needed, joins continued lines (the joint becomes blanks in place) and
     // ends the last line at the end of the file.
     [[gnu::noinline]] bool NextLineSlowly(std::string_view& out_line)

@@ -470,6 +470,19 @@ TEST_F(Morph, VertexCountWithoutDataAllocatesNothingForMorphsOrSelections)
     EXPECT_EQ(selection.GetMemorySize(), 0);
 }
 
+// The fuzzer's input, kept as found: a selection block with several counts and no data.
+TEST_F(Morph, FuzzedSelectionWithCountsAloneAllocatesNothing)
+{
+    StreamFile file(std::fopen(TARNWICK_TEST_DATA "fuzz/vcount-alone-allocates.selection", "rb"));
+    ASSERT_TRUE(file);
+    TZAVTextReader reader(file.get(), "vcount-alone-allocates.selection");
+    TTarnwick_Selection selection(12);
+    ResetLargestAllocation();
+    (void)selection.LoadFromStream_Text(reader);
+    EXPECT_LT(LargestAllocation(), size_t(1) << 20);
+    TakeStatusLines();
+}
+
 // [SECTION] Morph tree and mixer
 
 TEST_F(Morph, MorphAndSelectionTreesNestedTooDeeplyAreRefused)

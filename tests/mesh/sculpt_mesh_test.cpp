@@ -463,3 +463,18 @@ TEST_F(SculptMesh, EmptySlotsSurviveEveryRoundTrip)
             EXPECT_EQ(FilledPolygons(copy), FilledPolygons(mesh));
     }
 }
+
+// The fuzzer's inputs, kept as found: faces without corners, the last one among them.
+TEST_F(SculptMesh, FuzzedFacesWithoutCornersLoadAndPrepare)
+{
+    for (const char* name : {"face-without-corners.obj", "empty-polygon-normal-pass.obj"}) {
+        SCOPED_TRACE(name);
+        TTarnwick_Mesh mesh;
+        std::string error;
+        ASSERT_TRUE(ReadOBJ(std::string(TARNWICK_TEST_DATA "fuzz/") + name, mesh,
+                            ObjRead_LoadNormals | ObjRead_UseInternalNames, error))
+            << error;
+        mesh.Prepare();
+        EXPECT_FALSE(Warnings().empty());
+    }
+}

@@ -58,12 +58,6 @@ bool ReadChunks(FILE* file, const TZAVChunkLayout& layout, int64_t file_size, st
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetUpFuzzProcess();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)

@@ -90,12 +90,6 @@ void ReadRecord(uint8_t kind, int32_t count, FILE* stream)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetUpFuzzProcess();
-    return InitVirtualMemory() ? 0 : 1;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)

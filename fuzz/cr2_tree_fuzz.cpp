@@ -7,12 +7,6 @@
 
 #include "files/cr2_tree.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetUpFuzzProcess();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)

@@ -1,7 +1,7 @@
 // What every fuzz target shares: a private home, dialogs that answer negatively, a silent message
-// panel, and the input as a file, either by path or as an open stream.
+// panel, the paging file, and the input as a file, either by path or as an open stream. It defines
+// LLVMFuzzerInitialize, so a target includes it in one file only.
 //
-//     extern "C" int LLVMFuzzerInitialize(int*, char***) { SetUpFuzzProcess(); return 0; }
 //     std::string path = WriteInputFile("figure.cr2", data, size);  // a path reader's input
 //     FILE* stream = InputStream(data, size);                        // a stream reader's input
 #pragma once
@@ -19,6 +19,7 @@
 
 #include "core/dialogs.h"
 #include "core/status.h"
+#include "core/virtual_memory.h"
 
 // Every question gets its negative answer; nothing blocks and nothing aborts.
 class NegativeDialogs : public DialogPresenter
@@ -120,6 +121,14 @@ inline FILE* InputStream(const uint8_t* data, size_t size)
     std::fflush(stream);
     std::rewind(stream);
     return stream;
+}
+
+// Every target starts the same way: its private folders, then the paging file that morphs,
+// selections and meshes page into.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    SetUpFuzzProcess();
+    return InitVirtualMemory() ? 0 : 1;
 }
 
 // Stops the run with a message: libFuzzer keeps the input as a crash.

@@ -9,12 +9,6 @@
 #include "mesh/layer.h"
 #include "mesh/layer_set.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetUpFuzzProcess();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)

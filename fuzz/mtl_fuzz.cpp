@@ -8,18 +8,13 @@
 #include "mesh/mtl_file.h"
 #include "mesh/poly_mesh.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetUpFuzzProcess();
-    // A map file that the libraries can name, beside the OBJ.
-    WriteInputText("skin.png", "not an image");
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return -1;
+    // A map file that the libraries can name, beside the OBJ.
+    static const bool map_written = (WriteInputText("skin.png", "not an image"), true);
+    (void)map_written;
     const MtlReadForm form = (data[0] & 1) != 0 ? MtlReadForm::EveryMatch : MtlReadForm::FirstMatch;
     WriteInputFile("figure.mtl", data + 1, size - 1);
     TZAVPolyMesh mesh;

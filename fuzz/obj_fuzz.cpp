@@ -8,12 +8,6 @@
 #include "mesh/obj_file.h"
 #include "mesh/sculpt_mesh.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetUpFuzzProcess();
-    return InitVirtualMemory() ? 0 : 1;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)

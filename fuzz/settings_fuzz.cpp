@@ -22,12 +22,6 @@ std::string ReadWhole(const std::string& path)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetUpFuzzProcess();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string user_folder = FuzzFolder() + "config/Tarnwick/";

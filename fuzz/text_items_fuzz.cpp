@@ -88,12 +88,6 @@ void ReadItem(uint8_t kind, int32_t vertex_count, TZAVTextReader& reader)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetUpFuzzProcess();
-    return InitVirtualMemory() ? 0 : 1;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)

@@ -2,7 +2,7 @@
 // chunk's payload. The first byte's low three bits choose the record (item, morph, selection,
 // mixer, object, tree group, polygons), its high five bits the vertex count the item was made
 // with (for polygons: the vertex, texture vertex and polygon counts of the mesh).
-#include "fuzz/fuzz_support.h"
+#include "fuzz/loaded_items.h"
 
 #include <string>
 
@@ -26,29 +26,14 @@ void ReadRecord(uint8_t kind, int32_t count, FILE* stream)
     }
     case 1: {
         TTarnwick_Morph morph(count);
-        if (morph.LoadFromStream(stream)) {
-            int32_t index = 0;
-            float delta[3];
-            for (bool more = morph.GetFirstDelta(index, delta); more; more = morph.GetNextDelta(index, delta))
-                if (index < 0 || index >= morph.vcount)
-                    FuzzCheckFailed("a loaded morph holds a delta outside its vertices");
-            morph.Expand();
-            morph.Compress();
-        }
+        if (morph.LoadFromStream(stream))
+            UseMorph(morph);
         break;
     }
     case 2: {
         TTarnwick_Selection selection(count);
-        if (selection.LoadFromStream(stream)) {
-            int32_t index = 0;
-            float weight = 0;
-            for (bool more = selection.GetFirstValue(index, weight); more;
-                 more = selection.GetNextValue(index, weight))
-                if (index < 0 || index >= selection.vcount)
-                    FuzzCheckFailed("a loaded selection holds a weight outside its vertices");
-            selection.Expand();
-            selection.Compress();
-        }
+        if (selection.LoadFromStream(stream))
+            UseSelection(selection);
         break;
     }
     case 3: {

@@ -3,7 +3,7 @@
 // three bits choose the kind, its high five bits the vertex count of a morph or selection; the
 // rest is the block from its "{" on, as an owner hands it over after the header line. What was
 // read is then used the way the program uses it first.
-#include "fuzz/fuzz_support.h"
+#include "fuzz/loaded_items.h"
 
 #include <memory>
 #include <string>
@@ -19,31 +19,6 @@
 #include "mesh/selection.h"
 
 namespace {
-
-void UseMorph(TTarnwick_Morph& morph)
-{
-    int32_t index = 0;
-    float delta[3];
-    for (bool more = morph.GetFirstDelta(index, delta); more; more = morph.GetNextDelta(index, delta))
-        if (index < 0 || index >= morph.vcount)
-            FuzzCheckFailed("a loaded morph holds a delta outside its vertices");
-    morph.Compress();
-    morph.PageOut();
-    morph.Expand();
-}
-
-void UseSelection(TTarnwick_Selection& selection)
-{
-    int32_t index = 0;
-    float weight = 0;
-    for (bool more = selection.GetFirstValue(index, weight); more;
-         more = selection.GetNextValue(index, weight))
-        if (index < 0 || index >= selection.vcount)
-            FuzzCheckFailed("a loaded selection holds a weight outside its vertices");
-    selection.Compress();
-    selection.PageOut();
-    selection.Expand();
-}
 
 void ReadItem(uint8_t kind, int32_t vertex_count, TZAVTextReader& reader)
 {

@@ -342,31 +342,9 @@ int32_t CountTokens(std::string_view rest)
 // [SECTION] Number and corner parsing
 
 // Reads a run of digits, moving the cursor past it; the count of digits. The value wraps when the
-// run is long, so callers bound the count. No end check: a line is followed by a non-digit and
-// padding, so eight bytes can be loaded from any point of it.
+// run is long, so callers bound the count. No end check: a line is followed by a non-digit.
 inline int32_t ReadDigits(const char*& cursor, uint64_t& out_value)
 {
-    // Eight bytes at once: a byte is a digit when byte - '0' is below 10. Borrows and carries
-    // only spill into bytes after the first non-digit, which do not count.
-    uint64_t bytes;
-    std::memcpy(&bytes, cursor, sizeof bytes);
-    const uint64_t values = bytes - 0x3030303030303030u;
-    const uint64_t non_digits = (values | (values + 0x7676767676767676u)) & 0x8080808080808080u;
-    if (non_digits != 0) {
-        const int32_t count = std::countr_zero(non_digits) / 8;
-        if (count == 0) {
-            out_value = 0;
-            return 0;
-        }
-        // The digits to the top bytes, the first the most significant; then pairs, quads, all.
-        uint64_t digits = values << (8 * (8 - count));
-        digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFu;
-        digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFu;
-        digits = (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFu;
-        out_value = digits;
-        cursor += count;
-        return count;
-    }
     const auto* scan = reinterpret_cast<const unsigned char*>(cursor);
     uint64_t value = 0;
     for (uint64_t digit; (digit = *scan - uint64_t{'0'}) < 10; scan++)

@@ -119,7 +119,8 @@ bool WriteIndex(const std::string& folder, const std::vector<std::string>& names
     bool written = file != nullptr;
     for (const std::string& name : names)
         written = written && std::fprintf(file, "%s\n", name.c_str()) > 0;
-    if (written && writer.Commit())
+    // Commit even after a failed write: it names the cause.
+    if (file != nullptr && writer.Commit() && written)
         return true;
     AddWarning("Cannot write the file %s: %s", path.c_str(), writer.Error().c_str());
     return false;
@@ -138,7 +139,7 @@ bool SaveLayerSet(const std::string& path, TTarnwick_LayerList& layers, const TT
     TZAVSafeFileWriter writer(path);
     FILE* file = writer.Open();
     if (file == nullptr) {
-        ShowError(GlobalDialogHost, "Cannot create the file %s", path.c_str());
+        ShowError(GlobalDialogHost, "Cannot create the file %s: %s", path.c_str(), writer.Error().c_str());
         return false;
     }
     TextLevelScope level;

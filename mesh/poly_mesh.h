@@ -204,7 +204,6 @@ protected:
     void BuildAdjacency(const std::vector<int32_t>& corner_elements, std::vector<int32_t>& out_start,
                         std::vector<int32_t>& out_polygons) const;
     void ComputeBoundingBox();
-    void MarkOpenVertices();
     void MakeGroupNamesUnique();
     void BuildGroup2Vertices();
     // One normal per vertex; every corner's Normal names its (welded) vertex.

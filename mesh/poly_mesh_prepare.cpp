@@ -192,53 +192,6 @@ void TZAVPolyMesh::BuildTexVertexAdjacency()
     BuildAdjacency(CornerTexVertex, TexVertexPolygonStart, TexVertexPolygons);
 }
 
-void TZAVPolyMesh::MarkOpenVertices()
-{
-    // Neighbour lists are short; the rare long one goes to the heap.
-    constexpr size_t InlineNeighbours = 64;
-    int32_t inline_neighbours[InlineNeighbours];
-    std::vector<int32_t> heap_neighbours;
-    // How often each neighbour of the current vertex was met; zero between vertices.
-    std::vector<uint8_t> met(VertexCount, 0);
-    for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
-        int32_t* neighbours = inline_neighbours;
-        size_t count = 0;
-        size_t capacity = InlineNeighbours;
-        auto add = [&](int32_t neighbour) {
-            if (count == capacity) {
-                heap_neighbours.assign(neighbours, neighbours + count);
-                heap_neighbours.resize(2 * capacity);
-                neighbours = heap_neighbours.data();
-                capacity = heap_neighbours.size();
-            }
-            neighbours[count++] = neighbour;
-        };
-        int32_t previous_polygon = -1;
-        for (int32_t polygon : GetVertexPolygons(vertex)) {
-            // A polygon that uses the vertex twice is listed twice; its corners are met once.
-            if (polygon == previous_polygon)
-                continue;
-            previous_polygon = polygon;
-            const int32_t start = PolygonStart[polygon];
-            const int32_t corner_count = PolygonStart[polygon + 1] - start;
-            for (int32_t k = 0; k < corner_count; k++) {
-                if (WeldedVertex(CornerVertex[start + k]) != vertex)
-                    continue;
-                add(WeldedVertex(CornerVertex[start + (k + corner_count - 1) % corner_count]));
-                add(WeldedVertex(CornerVertex[start + (k + 1) % corner_count]));
-            }
-        }
-        // An edge used by one polygon shows as a neighbour met once.
-        for (size_t i = 0; i < count; i++)
-            met[neighbours[i]] += met[neighbours[i]] < UINT8_MAX;
-        for (size_t i = 0; i < count; i++)
-            if (met[neighbours[i]] == 1)
-                VertexFlags[vertex] |= VertexFlag_Open;
-        for (size_t i = 0; i < count; i++)
-            met[neighbours[i]] = 0;
-    }
-}
-
 void TZAVPolyMesh::ComputeBoundingBox()
 {
     if (VertexCount == 0) {
@@ -275,7 +228,8 @@ void TZAVPolyMesh::MakeGroupNamesUnique()
         for (int32_t j = 0; j < count; j++) {
             if (j == i || strcasecmp(groups[i]->Name.c_str(), groups[j]->Name.c_str()) != 0)
                 continue;
-            groups[i]->SetNameLiteral(FormatReportTextf("%s (%d)", original.c_str(), counter++));
+            // Names of any length: the report formatter would cut them.
+            groups[i]->SetNameLiteral(original + " (" + std::to_string(counter++) + ")");
             j = -1;
         }
     }

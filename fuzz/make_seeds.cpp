@@ -1,4 +1,5 @@
-// Writes the seed corpora of the fuzz targets from our own writers and small hand-made texts:
+// Writes each fuzz target's first inputs: files made by the program's own writers, and short texts
+// typed here:
 //
 //     build-fuzz/fuzz/fuzz_make_seeds fuzz/seeds
 //
@@ -22,6 +23,7 @@
 #include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
 #include "mesh/selection.h"
+#include "tests/support/grid_mesh.h"
 
 namespace {
 
@@ -80,38 +82,6 @@ std::string PayloadOf(TTarnwick_Thingy& item)
     std::string record = Contents(file);
     std::fclose(file);
     return record.substr(ChunkMarker.size() + 8);
-}
-
-// columns × rows quads with texture vertices.
-void MakeGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows)
-{
-    const int32_t row_length = columns + 1;
-    const int32_t vertex_count = row_length * (rows + 1);
-    mesh.Allocate(vertex_count, vertex_count, 0, columns * rows);
-    for (int32_t j = 0; j <= rows; j++) {
-        for (int32_t i = 0; i <= columns; i++) {
-            const int32_t vertex = j * row_length + i;
-            mesh.Vertices[3 * vertex] = float(i) - float(columns) / 2;
-            mesh.Vertices[3 * vertex + 1] = float(j);
-            mesh.Vertices[3 * vertex + 2] = 0.1f * float(i * i);
-            mesh.TexVertices[2 * vertex] = float(i) / float(columns);
-            mesh.TexVertices[2 * vertex + 1] = float(j) / float(rows);
-        }
-    }
-    mesh.AllocateCorners(4 * columns * rows);
-    int32_t corner = 0;
-    for (int32_t j = 0; j < rows; j++) {
-        for (int32_t i = 0; i < columns; i++) {
-            const int32_t first = j * row_length + i;
-            for (int32_t vertex : {first, first + 1, first + 1 + row_length, first + row_length}) {
-                mesh.CornerVertex[corner] = vertex;
-                mesh.CornerTexVertex[corner] = vertex;
-                corner++;
-            }
-            mesh.EndPolygon(j * columns + i, corner);
-        }
-    }
-    mesh.Prepare();
 }
 
 // A 3 × 2 grid (12 vertices) with a material, a group, two morphs and a selection.

@@ -21,6 +21,7 @@
 #include "mesh/mtl_file.h"
 #include "mesh/obj_file.h"
 #include "support/temp_folder.h"
+#include "support/warnings.h"
 
 namespace {
 
@@ -84,15 +85,6 @@ std::vector<std::string> Names(const auto& list)
     return names;
 }
 
-std::vector<std::string> Warnings()
-{
-    std::vector<std::string> texts;
-    for (const StatusLine& line : TakeStatusLines())
-        if (line.Kind == StatusKind::Warning)
-            texts.push_back(line.Text);
-    return texts;
-}
-
 class ObjFileTest : public testing::Test
 {
 protected:
@@ -126,7 +118,7 @@ TEST_F(ObjFileTest, FigureLoadsWithItsCountsGroupsMaterialsAndFlags)
 {
     TZAVPolyMesh mesh;
     ASSERT_TRUE(ReadOBJ(FigurePath, mesh, ObjRead_None, Error)) << Error;
-    EXPECT_TRUE(Warnings().empty());
+    EXPECT_TRUE(TakeWarnings().empty());
     EXPECT_EQ(mesh.GetVertexCount(), 12);
     EXPECT_EQ(mesh.GetTexVertexCount(), 6);
     EXPECT_EQ(mesh.GetPolygonCount(), 6);
@@ -215,7 +207,7 @@ TEST_F(ObjFileTest, CornerFormsAndCountsFollowTheFormat)
     // The normals follow the vertices, whatever the file named.
     for (size_t corner = 0; corner < mesh.CornerVertex.size(); corner++)
         EXPECT_EQ(mesh.CornerNormal[corner], mesh.CornerVertex[corner]);
-    std::vector<std::string> warnings = Warnings();
+    std::vector<std::string> warnings = TakeWarnings();
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("test.obj: 1 line(s) could not be read; the first is line 15; 1 face(s) or "
                                "line(s) lost texture or normal indices that name nothing; the first is line 21"),
@@ -230,7 +222,7 @@ TEST_F(ObjFileTest, CornerFormsAndCountsFollowTheFormat)
         << Error;
     EXPECT_EQ(objects.CornerVertex, (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(objects.CornerTexVertex, (std::vector<int32_t>{0, 0, 0, 1, 1, 1}));
-    EXPECT_TRUE(Warnings().empty());
+    EXPECT_TRUE(TakeWarnings().empty());
 }
 
 TEST_F(ObjFileTest, FacesBeyondTheCornerLimitAreCutWithAWarning)
@@ -243,7 +235,7 @@ TEST_F(ObjFileTest, FacesBeyondTheCornerLimitAreCutWithAWarning)
     ASSERT_TRUE(Load(text, mesh)) << Error;
     EXPECT_EQ(mesh.GetPolygonCornerCount(0), TZAVPolyMesh::MaxCornerCount);
     EXPECT_EQ(CornerVertices(mesh, 1), (std::vector<int32_t>{0, 1, 2}));
-    std::vector<std::string> warnings = Warnings();
+    std::vector<std::string> warnings = TakeWarnings();
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("1 face(s) of more than 32767 corners kept only their first; the first is line 4"),
               std::string::npos)
@@ -315,7 +307,7 @@ TEST_F(ObjFileTest, PolylinesOfTwoPointsAreKeptAndWritten)
     EXPECT_EQ(mesh.LineStart, (std::vector<int32_t>{0, 2, 5, 5}));
     EXPECT_EQ(mesh.LineVertex, (std::vector<int32_t>{0, 1, 2, 0, 1}));
     EXPECT_EQ(mesh.LineTexVertex, (std::vector<int32_t>{-1, -1, 0, 0, 0}));
-    EXPECT_EQ(Warnings().size(), 1u);
+    EXPECT_EQ(TakeWarnings().size(), 1u);
     const std::string path = Folder.Path() + "lines.obj";
     ASSERT_TRUE(WriteOBJ(mesh, path, ObjWrite_None, Error)) << Error;
     // The one-point line is not written: no reader would take it.
@@ -360,7 +352,7 @@ TEST_F(ObjFileTest, NumbersReadBitForBitAsFromCharsReadsThem)
         }
         TZAVPolyMesh mesh;
         ASSERT_TRUE(Load(obj, mesh)) << Error;
-        EXPECT_TRUE(Warnings().empty());
+        EXPECT_TRUE(TakeWarnings().empty());
         ASSERT_EQ(mesh.Vertices.size(), numbers.size());
         int32_t mismatches = 0;
         for (size_t i = 0; i < numbers.size(); i++) {
@@ -389,7 +381,7 @@ TEST_F(ObjFileTest, LastLineWithoutLineEndEndsWhereTheFileEnds)
 
     TZAVPolyMesh face;
     ASSERT_TRUE(Load(head + digits + "f 1 2 3", face)) << Error;
-    EXPECT_TRUE(Warnings().empty());
+    EXPECT_TRUE(TakeWarnings().empty());
     ASSERT_EQ(face.GetPolygonCount(), 1);
     EXPECT_EQ(CornerVertices(face, 0), (std::vector<int32_t>{0, 1, 2}));
 
@@ -419,7 +411,7 @@ TEST_F(ObjFileTest, CornersAreCountedExactlyWhateverTheBlanks)
     }
     TZAVPolyMesh mesh;
     ASSERT_TRUE(Load(obj, mesh)) << Error;
-    EXPECT_TRUE(Warnings().empty());
+    EXPECT_TRUE(TakeWarnings().empty());
     EXPECT_EQ(mesh.GetPolygonCount(), 38);
     EXPECT_EQ(mesh.CornerVertex, expected);
     EXPECT_EQ(mesh.CornerVertex.capacity(), expected.size());
@@ -435,7 +427,7 @@ TEST_F(ObjFileTest, WrittenFigureReadsBackTheSame)
     ASSERT_TRUE(WriteOBJ(mesh, copy_path, ObjWrite_Groups, Error)) << Error;
     TZAVPolyMesh copy;
     ASSERT_TRUE(ReadOBJ(copy_path, copy, ObjRead_None, Error)) << Error;
-    EXPECT_TRUE(Warnings().empty());
+    EXPECT_TRUE(TakeWarnings().empty());
     EXPECT_EQ(copy.Vertices, mesh.Vertices);
     EXPECT_EQ(copy.TexVertices, mesh.TexVertices);
     EXPECT_EQ(copy.PolygonStart, mesh.PolygonStart);
@@ -504,7 +496,7 @@ TEST_F(ObjFileTest, MtlRoundTripKeepsEveryMaterial)
     Folder.Write("skin.png", "");
     Folder.Write("hair_bump.png", "");
     ReadMTL(loaded, Folder.Path() + "round.obj");
-    EXPECT_TRUE(Warnings().empty());
+    EXPECT_TRUE(TakeWarnings().empty());
     for (int32_t m = 0; m < 3; m++) {
         for (TZAVMaterialChannel* channel : mesh.Materials.Data()[m]->ArbChannels) {
             const TZAVMaterialChannel* read = loaded.Materials.Data()[m]->FindChannel(channel->Name);
@@ -538,7 +530,7 @@ TEST_F(ObjFileTest, MtlVariantAppliesToEveryMaterialOfTheName)
                         form == MtlReadForm::EveryMatch ? 0.25f : 1.0f);
         // "Ks 1 2" has too few numbers and changes nothing.
         EXPECT_FLOAT_EQ(mesh.Materials.Data()[0]->FindChannel("Specular")->Colors[0][0], 1.0f);
-        std::vector<std::string> warnings = Warnings();
+        std::vector<std::string> warnings = TakeWarnings();
         ASSERT_EQ(warnings.size(), 1u);
         EXPECT_NE(warnings[0].find("twins.mtl: 1 line(s) could not be read; the first is line 3"),
                   std::string::npos);
@@ -596,7 +588,7 @@ TEST_F(ObjFileTest, LinesThatCannotBeReadGiveOneWarningAndKeepTheirSlots)
         TZAVPolyMesh mesh;
         ASSERT_TRUE(Load(test.Text, mesh)) << Error;
         EXPECT_EQ(mesh.GetPolygonCount(), 2 + (test.Count == 2 ? 1 : 0));
-        std::vector<std::string> warnings = Warnings();
+        std::vector<std::string> warnings = TakeWarnings();
         ASSERT_EQ(warnings.size(), 1u);
         const std::string expected = "test.obj: " + std::to_string(test.Count) +
                                      " line(s) could not be read; the first is line " +
@@ -611,7 +603,7 @@ TEST_F(ObjFileTest, NumbersThatDoNotParseKeepTheirInitialValue)
     ASSERT_TRUE(Load("v 1 x 3\nv 1e2 -2.5 +4\nv 1,5 2 3\nvt 0.5\nf 1/1 2/1 3/1\n", mesh));
     EXPECT_EQ(mesh.Vertices, (std::vector<float>{1, 0, 0, 100, -2.5f, 4, 1, 0, 0}));
     EXPECT_EQ(mesh.TexVertices, (std::vector<float>{0.5f, 0}));
-    std::vector<std::string> warnings = Warnings();
+    std::vector<std::string> warnings = TakeWarnings();
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("3 line(s) could not be read; the first is line 1"), std::string::npos);
 }
@@ -652,7 +644,7 @@ TEST_F(ObjFileTest, MissingLibraryAndMapsAreReported)
 {
     TZAVPolyMesh mesh;
     ASSERT_TRUE(Load("mtllib absent.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nusemtl red\nf 1 2 3\n", mesh));
-    std::vector<std::string> warnings = Warnings();
+    std::vector<std::string> warnings = TakeWarnings();
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("\"absent.mtl\""), std::string::npos) << warnings[0];
     EXPECT_NE(warnings[0].find("test.obj"), std::string::npos) << warnings[0];
@@ -662,7 +654,7 @@ TEST_F(ObjFileTest, MissingLibraryAndMapsAreReported)
     TZAVPolyMesh painted;
     ASSERT_TRUE(Load("mtllib paint.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nusemtl red\nf 1 2 3\n", painted));
     EXPECT_EQ(painted.Materials.Data()[0]->FindChannel("Color")->MapFileName, "red.png");
-    warnings = Warnings();
+    warnings = TakeWarnings();
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("The texture \"red.png\""), std::string::npos) << warnings[0];
 }
@@ -679,7 +671,7 @@ TEST_F(ObjFileTest, LibrariesAndMapsAreFoundAsOtherProgramsNameThem)
     ASSERT_TRUE(Load("mtllib first.mtl second\\ lib.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nusemtl red\nf 1 2 3\n"
                      "usemtl blue\nf 1 2 3\n",
                      mesh));
-    EXPECT_TRUE(Warnings().empty());
+    EXPECT_TRUE(TakeWarnings().empty());
     EXPECT_FLOAT_EQ(mesh.Materials.Data()[0]->FindChannel("Color")->Colors[0][0], 1.0f);
     EXPECT_FLOAT_EQ(mesh.Materials.Data()[1]->FindChannel("Color")->Colors[0][2], 1.0f);
     std::string found;

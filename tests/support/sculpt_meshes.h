@@ -15,6 +15,7 @@
 
 #include "core/text_block.h"
 #include "mesh/sculpt_mesh.h"
+#include "support/grid_mesh.h"
 #include "support/stream_file.h"
 
 // Sets the displacement of one vertex of the morph, expanding it first.
@@ -49,40 +50,6 @@ template <typename TItem> TItem* FindItem(TTarnwick_TreeGroup* tree, const std::
         if (row.Item != nullptr && row.Item->Name == name)
             return dynamic_cast<TItem*>(row.Item);
     return nullptr;
-}
-
-// A grid of columns × rows quads in the plane y, symmetric about x = 0 when columns is even.
-inline void MakeGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows, float scale = 1.0f)
-{
-    const int32_t row_length = columns + 1;
-    const int32_t vertex_count = row_length * (rows + 1);
-    const int32_t polygon_count = columns * rows;
-    mesh.Allocate(vertex_count, vertex_count, vertex_count, polygon_count);
-    for (int32_t j = 0; j <= rows; j++) {
-        for (int32_t i = 0; i <= columns; i++) {
-            const int32_t vertex = j * row_length + i;
-            const float x = float(i) - float(columns) / 2;
-            mesh.Vertices[3 * vertex] = x * scale;
-            mesh.Vertices[3 * vertex + 1] = float(j) * scale;
-            mesh.Vertices[3 * vertex + 2] = 0.1f * x * x * scale;
-            mesh.TexVertices[2 * vertex] = float(i) / float(columns);
-            mesh.TexVertices[2 * vertex + 1] = float(j) / float(rows);
-        }
-    }
-    mesh.AllocateCorners(4 * polygon_count);
-    int32_t corner = 0;
-    for (int32_t j = 0; j < rows; j++) {
-        for (int32_t i = 0; i < columns; i++) {
-            const int32_t first = j * row_length + i;
-            for (int32_t vertex : {first, first + 1, first + 1 + row_length, first + row_length}) {
-                mesh.CornerVertex[corner] = vertex;
-                mesh.CornerTexVertex[corner] = vertex;
-                corner++;
-            }
-            mesh.EndPolygon(j * columns + i, corner);
-        }
-    }
-    mesh.Prepare();
 }
 
 // MakeSeamedGrid's own copy of the seam vertex in row j, after the grid's vertices.

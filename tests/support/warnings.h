@@ -1,0 +1,16 @@
+// The warnings that reached the message panel's sink since the last call; other lines are dropped.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/status.h"
+
+inline std::vector<std::string> TakeWarnings()
+{
+    std::vector<std::string> texts;
+    for (const StatusLine& line : TakeStatusLines())
+        if (line.Kind == StatusKind::Warning)
+            texts.push_back(line.Text);
+    return texts;
+}

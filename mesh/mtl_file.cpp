@@ -42,13 +42,9 @@ bool ParseNumbers(std::string_view text, float* out_values, int32_t count)
     return true;
 }
 
-// "mtllib" may name several libraries, with blanks inside a name escaped as "\ ". A name of plain
-// blanks is taken whole when a file of that name exists, as files from some writers need.
-std::vector<std::string> LibraryNames(std::string_view text, const std::string& folder)
+// "mtllib" may name several libraries, with blanks inside a name escaped as "\ ".
+std::vector<std::string> LibraryNames(std::string_view text)
 {
-    std::string found;
-    if (FindFileBeside(std::string(text), folder, found))
-        return {std::string(text)};
     std::vector<std::string> names;
     std::string name;
     for (size_t i = 0; i < text.size(); i++) {
@@ -159,8 +155,14 @@ void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
     if (mesh.MtlLibName.empty())
         return;
     const std::string folder = FolderOf(obj_path);
-    for (const std::string& name : LibraryNames(mesh.MtlLibName, folder)) {
-        std::string path;
+    // A name of plain blanks is taken whole when a file of that name exists, as files from some
+    // writers need.
+    std::string path;
+    if (FindFileBeside(mesh.MtlLibName, folder, path)) {
+        ReadLibrary(mesh, path, form);
+        return;
+    }
+    for (const std::string& name : LibraryNames(mesh.MtlLibName)) {
         if (FindFileBeside(name, folder, path))
             ReadLibrary(mesh, path, form);
         else

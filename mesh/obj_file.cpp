@@ -511,7 +511,7 @@ public:
 
     // False when the file no longer matches the counts of the first pass.
     bool Line(ObjLine kind, std::string_view rest, int64_t line_number);
-    void StartSingleGroup(const std::string& name) { CurrentGroup = FindOrAddGroup(name); }
+    void StartSingleGroup(const std::string& name) { CurrentGroup = FindOrAddGroup(name, 0); }
     bool Complete() const
     {
         return VerticesRead == Counts.Vertices && TexVerticesRead == Counts.TexVertices &&
@@ -523,8 +523,8 @@ public:
     bool MaterialSeen = false;
 
 private:
-    int32_t FindOrAddGroup(std::string_view name);
-    int32_t FindOrAddMaterial(std::string_view name);
+    int32_t FindOrAddGroup(std::string_view name, int64_t line_number);
+    int32_t FindOrAddMaterial(std::string_view name, int64_t line_number);
     CornerRead ParseCorners(std::string_view rest, int64_t line_number, int32_t* vertices,
                             int32_t* tex_vertices, int32_t* normals, int64_t room, int32_t& out_count);
 
@@ -547,7 +547,6 @@ private:
     int64_t LinesRead = 0;
     int32_t CornerCursor = 0;
     int32_t LineCornerCursor = 0;
-    int64_t LineNumber = 0;
 };
 
 // The index of the named element, made on first use. Polygons keep 16-bit indices: once the list
@@ -573,16 +572,16 @@ int32_t FindOrAdd(THashTable<int32_t>& table, TZAVMultiList<TItem*>& list, std::
     return index;
 }
 
-int32_t TObjFiller::FindOrAddGroup(std::string_view name)
+int32_t TObjFiller::FindOrAddGroup(std::string_view name, int64_t line_number)
 {
     return FindOrAdd(GroupTable, Mesh.Groups2, name, [this] { return Target.CreateGroup2(); }, Unreadable,
-                     LineNumber);
+                     line_number);
 }
 
-int32_t TObjFiller::FindOrAddMaterial(std::string_view name)
+int32_t TObjFiller::FindOrAddMaterial(std::string_view name, int64_t line_number)
 {
     return FindOrAdd(MaterialTable, Mesh.Materials, name, [this] { return Target.CreateMaterial(); },
-                     Unreadable, LineNumber);
+                     Unreadable, line_number);
 }
 
 // A texture or normal index that names no element is dropped (the corner keeps its vertex); a
@@ -654,7 +653,6 @@ std::string TObjFiller::Losses(const std::string& path) const
 
 bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
 {
-    LineNumber = line_number;
     switch (kind) {
     case ObjLine::Vertex:
         if (VerticesRead == Counts.Vertices)
@@ -719,7 +717,7 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
     }
     case ObjLine::Group:
         if (!(Flags & ObjRead_SingleGroup) && !InternalNames)
-            CurrentGroup = FindOrAddGroup(rest);
+            CurrentGroup = FindOrAddGroup(rest, line_number);
         return true;
     case ObjLine::Comment: {
         if (!(Flags & ObjRead_UseInternalNames) || rest.size() < 2)
@@ -730,12 +728,12 @@ bool TObjFiller::Line(ObjLine kind, std::string_view rest, int64_t line_number)
             return true;
         InternalNames = true;
         if (!(Flags & ObjRead_SingleGroup))
-            CurrentGroup = FindOrAddGroup(TrimText(text.substr(keyword_end)));
+            CurrentGroup = FindOrAddGroup(TrimText(text.substr(keyword_end)), line_number);
         return true;
     }
     case ObjLine::UseMaterial:
         MaterialSeen = true;
-        CurrentMaterial = FindOrAddMaterial(rest);
+        CurrentMaterial = FindOrAddMaterial(rest, line_number);
         return true;
     case ObjLine::MaterialLibrary:
         Mesh.MtlLibName.assign(rest);

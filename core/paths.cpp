@@ -118,6 +118,15 @@ std::string NameOf(const std::string& path)
     return name;
 }
 
+std::string WithoutExtension(const std::string& path)
+{
+    const size_t name_start = path.size() - NameOf(path).size();
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= name_start)
+        return path;
+    return path.substr(0, dot);
+}
+
 std::string WithTrailingSeparator(std::string folder)
 {
     if (!folder.empty() && !IsPathSeparator(folder.back()))

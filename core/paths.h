@@ -12,6 +12,9 @@ bool IsPathSeparator(char c);
 void SplitPath(const std::string& path, std::string& out_folder, std::string& out_name);
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
+// The path without the extension of its name ("a/b.obj" -> "a/b"); a leading dot of the name
+// ("a/.hidden") starts no extension.
+std::string WithoutExtension(const std::string& path);
 // Appends a separator unless the text is empty or already ends in one.
 std::string WithTrailingSeparator(std::string folder);
 

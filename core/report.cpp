@@ -34,6 +34,23 @@ std::string FormatReportTextf(const char* format, ...)
     return text;
 }
 
+std::string FormatText(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    std::string text;
+    if (length > 0) {
+        text.resize(static_cast<size_t>(length));
+        std::vsnprintf(text.data(), text.size() + 1, format, arguments);
+    }
+    va_end(arguments);
+    return text;
+}
+
 void ReportError(const char* format, ...)
 {
     va_list arguments;

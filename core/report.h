@@ -25,6 +25,9 @@ using TTraceHook = void (*)(const char* text);
 std::string FormatReportText(const char* format, va_list arguments);
 std::string FormatReportTextf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Formats printf-style without a length limit: for paths, names and messages that carry them.
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 [[noreturn]] void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Shows the text through the fatal hook and ends the process with a failure status.
 [[noreturn]] void ReportFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -43,6 +43,10 @@ TEST(Paths, SplitsAtBothSeparators)
     EXPECT_EQ(WithTrailingSeparator("a"), "a/");
     EXPECT_EQ(WithTrailingSeparator("a/"), "a/");
     EXPECT_EQ(WithTrailingSeparator("C:\\a\\"), "C:\\a\\");
+    // Only the name's last dot starts an extension, and not as its first character.
+    EXPECT_EQ(WithoutExtension("a/figure.tar.obj"), "a/figure.tar");
+    EXPECT_EQ(WithoutExtension("a.d/figure"), "a.d/figure");
+    EXPECT_EQ(WithoutExtension("a\\.hidden"), "a\\.hidden");
 }
 
 TEST(Paths, FindFileInFolderIgnoresCase)

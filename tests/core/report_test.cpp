@@ -31,6 +31,7 @@ TEST(Report, ErrorRaisesWithFormattedTextAndLiteralTextIsNotCut)
     std::string literal(1500, 'x');
     EXPECT_EQ(raised([&] { ReportError("%s", literal.c_str()); }).size(), 999u);
     EXPECT_EQ(raised([&] { ReportError(literal.c_str()); }), literal);
+    EXPECT_EQ(FormatText("%s/%d", literal.c_str(), 7), literal + "/7");
 }
 
 TEST(Report, FatalHookGetsTextAndTitle)

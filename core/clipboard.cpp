@@ -14,7 +14,7 @@ namespace {
 
 constexpr uint16_t BitsPerPixel = 24;
 
-enum class ClipboardContent : int32_t
+enum class TClipboardContent : int32_t
 {
     Empty,
     Text,
@@ -22,14 +22,14 @@ enum class ClipboardContent : int32_t
 };
 
 // The one clipboard of the process; it holds one kind of content at a time.
-struct Clipboard
+struct TClipboard
 {
-    ClipboardContent Content = ClipboardContent::Empty;
+    TClipboardContent Content = TClipboardContent::Empty;
     std::string Text;
     std::vector<uint8_t> Dib;
 };
 
-Clipboard clipboard;
+TClipboard clipboard;
 
 void PutLittleEndian(uint8_t* out_bytes, uint32_t value, int byte_count)
 {
@@ -41,7 +41,7 @@ void PutLittleEndian(uint8_t* out_bytes, uint32_t value, int byte_count)
 
 bool GetClipboardText(char* buffer, int size)
 {
-    if (buffer == nullptr || size < 1 || clipboard.Content != ClipboardContent::Text)
+    if (buffer == nullptr || size < 1 || clipboard.Content != TClipboardContent::Text)
         return false;
     size_t length = std::min(clipboard.Text.size(), static_cast<size_t>(size - 1));
     std::memcpy(buffer, clipboard.Text.data(), length);
@@ -51,7 +51,7 @@ bool GetClipboardText(char* buffer, int size)
 
 bool GetClipboardText(std::string& out_text)
 {
-    if (clipboard.Content != ClipboardContent::Text)
+    if (clipboard.Content != TClipboardContent::Text)
         return false;
     out_text = clipboard.Text;
     return true;
@@ -63,7 +63,7 @@ bool SetClipboardText(const char* text)
         return false;
     clipboard.Text = text;
     clipboard.Dib.clear();
-    clipboard.Content = ClipboardContent::Text;
+    clipboard.Content = TClipboardContent::Text;
     return true;
 }
 
@@ -109,13 +109,13 @@ bool CopyImageToClipboard(const DialogHost& host, const uint8_t* pixels, int32_t
     }
     clipboard.Dib = std::move(dib);
     clipboard.Text.clear();
-    clipboard.Content = ClipboardContent::Image;
+    clipboard.Content = TClipboardContent::Image;
     return true;
 }
 
 bool GetClipboardImage(std::vector<uint8_t>& out_dib)
 {
-    if (clipboard.Content != ClipboardContent::Image || clipboard.Dib.empty())
+    if (clipboard.Content != TClipboardContent::Image || clipboard.Dib.empty())
         return false;
     out_dib = clipboard.Dib;
     return true;
@@ -123,7 +123,7 @@ bool GetClipboardImage(std::vector<uint8_t>& out_dib)
 
 bool SaveClipboardImage(const std::string& path)
 {
-    if (clipboard.Content != ClipboardContent::Image || clipboard.Dib.empty())
+    if (clipboard.Content != TClipboardContent::Image || clipboard.Dib.empty())
         return false;
     uint8_t file_header[BmpFileHeaderSize] = {'B', 'M'};
     PutLittleEndian(file_header + 2, static_cast<uint32_t>(clipboard.Dib.size() + BmpFileHeaderSize), 4);

@@ -38,7 +38,7 @@ std::mutex dialog_mutex;
 std::atomic<std::thread::id> dialog_lock_owner;
 
 // Without a window (start-up, tests, no display) texts go to stderr and questions get no.
-class StderrPresenter : public DialogPresenter
+class TStderrPresenter : public DialogPresenter
 {
 public:
     DialogAnswer Present(const DialogRequest& request) override
@@ -48,46 +48,46 @@ public:
     }
 };
 
-StderrPresenter default_presenter;
+TStderrPresenter default_presenter;
 DialogPresenter* current_presenter = &default_presenter;
 
-class DialogOpenScope
+class TDialogOpenScope
 {
 public:
-    DialogOpenScope() { DialogOpenFlag = 1; }
-    ~DialogOpenScope() { DialogOpenFlag = 0; }
-    DialogOpenScope(const DialogOpenScope&) = delete;
-    DialogOpenScope& operator=(const DialogOpenScope&) = delete;
+    TDialogOpenScope() { DialogOpenFlag = 1; }
+    ~TDialogOpenScope() { DialogOpenFlag = 0; }
+    TDialogOpenScope(const TDialogOpenScope&) = delete;
+    TDialogOpenScope& operator=(const TDialogOpenScope&) = delete;
 };
 
-class CrashMarkerScope
+class TCrashMarkerScope
 {
 public:
-    explicit CrashMarkerScope(bool active) : Active(active)
+    explicit TCrashMarkerScope(bool active) : Active(active)
     {
         if (Active)
             SetDialogCrashMarker();
     }
-    ~CrashMarkerScope()
+    ~TCrashMarkerScope()
     {
         if (Active)
             ClearDialogCrashMarker();
     }
-    CrashMarkerScope(const CrashMarkerScope&) = delete;
-    CrashMarkerScope& operator=(const CrashMarkerScope&) = delete;
+    TCrashMarkerScope(const TCrashMarkerScope&) = delete;
+    TCrashMarkerScope& operator=(const TCrashMarkerScope&) = delete;
 
 private:
     bool Active;
 };
 
-enum class CrashMarking : int32_t
+enum class TCrashMarking : int32_t
 {
     Off,
     On,
 };
 
 // Every dialog opens here: one at a time, bracketed by the host callbacks and the open flag.
-DialogAnswer PresentDialog(const DialogHost& host, const DialogRequest& request, CrashMarking marking)
+DialogAnswer PresentDialog(const DialogHost& host, const DialogRequest& request, TCrashMarking marking)
 {
     TZAVThreadLock lock;
     if (!lock.Acquired()) {
@@ -97,8 +97,8 @@ DialogAnswer PresentDialog(const DialogHost& host, const DialogRequest& request,
         return DialogAnswer();
     }
     DialogGuard guard(host);
-    CrashMarkerScope marker(marking == CrashMarking::On);
-    DialogOpenScope open_flag;
+    TCrashMarkerScope marker(marking == TCrashMarking::On);
+    TDialogOpenScope open_flag;
     try {
         return current_presenter->Present(request);
     } catch (const std::exception& error) {
@@ -118,7 +118,7 @@ DialogAnswer PresentMessage(const DialogHost& host, DialogKind kind, const char*
     request.Kind = kind;
     request.Title = title;
     request.Text = FormatReportText(format, arguments);
-    return PresentDialog(host, request, CrashMarking::Off);
+    return PresentDialog(host, request, TCrashMarking::Off);
 }
 
 // [SECTION] Colour chooser
@@ -162,7 +162,7 @@ std::string CopyFilterList(const char* filter_list)
     return filter;
 }
 
-struct FileDialogOptions
+struct TFileDialogOptions
 {
     DialogKind Kind = DialogKind::OpenFile;
     std::string Filter;
@@ -173,7 +173,7 @@ struct FileDialogOptions
 };
 
 bool AskFileName(const DialogHost& host, std::string& result, std::string& start_folder,
-                 const FileDialogOptions& options)
+                 const TFileDialogOptions& options)
 {
     int32_t entry_count = static_cast<int32_t>(SplitDialogFilter(options.Filter).size());
     int32_t last_entry = std::max(entry_count - 1, 0);
@@ -190,7 +190,7 @@ bool AskFileName(const DialogHost& host, std::string& result, std::string& start
     request.MustExist = options.Kind == DialogKind::OpenFile;
     request.PromptOverwrite = options.Kind == DialogKind::SaveFile;
 
-    DialogAnswer answer = PresentDialog(host, request, CrashMarking::On);
+    DialogAnswer answer = PresentDialog(host, request, TCrashMarking::On);
     if (!answer.Accepted || answer.Path.empty()) {
         result.clear();
         return false;
@@ -294,7 +294,7 @@ bool ChooseColour(const DialogHost& host, float* colour, const float* initial)
     for (int channel = 0; channel < 3; channel++)
         request.InitialColour[channel] = initial != nullptr ? ColourByte(initial[channel]) : last_colour[channel];
 
-    DialogAnswer answer = PresentDialog(host, request, CrashMarking::Off);
+    DialogAnswer answer = PresentDialog(host, request, TCrashMarking::Off);
     if (!answer.Accepted)
         return false;
     for (int channel = 0; channel < 3; channel++) {
@@ -336,7 +336,7 @@ bool AskOpenFileName(const DialogHost& host, std::string& result, std::string& s
                      const char* description, const char* extension, const char* default_name,
                      bool remember_folder)
 {
-    FileDialogOptions options{DialogKind::OpenFile, SingleEntryFilter(description, extension), extension,
+    TFileDialogOptions options{DialogKind::OpenFile, SingleEntryFilter(description, extension), extension,
                               default_name, remember_folder, nullptr};
     return AskFileName(host, result, start_folder, options) && FileExists(result);
 }
@@ -345,7 +345,7 @@ bool AskSaveFileName(const DialogHost& host, std::string& result, std::string& s
                      const char* description, const char* extension, const char* default_name,
                      bool remember_folder)
 {
-    FileDialogOptions options{DialogKind::SaveFile, SingleEntryFilter(description, extension), extension,
+    TFileDialogOptions options{DialogKind::SaveFile, SingleEntryFilter(description, extension), extension,
                               default_name, remember_folder, nullptr};
     return AskFileName(host, result, start_folder, options);
 }
@@ -354,7 +354,7 @@ bool AskOpenFileNameFromList(const DialogHost& host, std::string& result, std::s
                              const char* filter_list, const char* default_name, bool remember_folder,
                              int32_t* filter_index)
 {
-    FileDialogOptions options{DialogKind::OpenFile, CopyFilterList(filter_list), nullptr, default_name,
+    TFileDialogOptions options{DialogKind::OpenFile, CopyFilterList(filter_list), nullptr, default_name,
                               remember_folder, filter_index};
     return AskFileName(host, result, start_folder, options);
 }
@@ -363,7 +363,7 @@ bool AskSaveFileNameFromList(const DialogHost& host, std::string& result, std::s
                              const char* filter_list, const char* default_name, bool remember_folder,
                              int32_t* filter_index)
 {
-    FileDialogOptions options{DialogKind::SaveFile, CopyFilterList(filter_list), nullptr, default_name,
+    TFileDialogOptions options{DialogKind::SaveFile, CopyFilterList(filter_list), nullptr, default_name,
                               remember_folder, filter_index};
     return AskFileName(host, result, start_folder, options);
 }

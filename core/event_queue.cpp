@@ -14,10 +14,10 @@ constexpr double ProgressTickInterval = 0.5;
 constexpr int32_t MaxProgressDots = 20;
 constexpr const char* ProcessorTitle = "TarnwickEvents_ProcessEvents()";
 
-struct EventQueueState
+struct TEventQueueState
 {
-    EventQueueState() { MainQueue.SetGrowSize(16); }
-    ~EventQueueState()
+    TEventQueueState() { MainQueue.SetGrowSize(16); }
+    ~TEventQueueState()
     {
         MainQueue.Clear();
         TempEvents.Clear();
@@ -29,9 +29,9 @@ struct EventQueueState
 };
 
 // Created on first use, lives until the process ends.
-EventQueueState& Queue()
+TEventQueueState& Queue()
 {
-    static EventQueueState state;
+    static TEventQueueState state;
     return state;
 }
 
@@ -40,7 +40,7 @@ TZAVEventHandler default_handler = nullptr;
 TAfterProcessingHook after_processing_hook = nullptr;
 
 // The stopwatch is kept here rather than in a TZAVStopwatch so that tests can drive its clock.
-struct BusyIndicator
+struct TBusyIndicator
 {
     TBusyDrawHook DrawHook = nullptr;
     TBusyClock Clock = nullptr;
@@ -87,7 +87,7 @@ bool PostEvent(TZAVEvent* event)
 {
     if (event == nullptr)
         return false;
-    EventQueueState& queue = Queue();
+    TEventQueueState& queue = Queue();
     bool answer = post_hook ? post_hook(event) : true;
     if (queue.Processing)
         queue.TempEvents.Add(event);
@@ -108,7 +108,7 @@ void BeginProcessing()
 
 std::unique_ptr<TZAVEvent> PopEvent()
 {
-    EventQueueState& queue = Queue();
+    TEventQueueState& queue = Queue();
     TZAVEvent* event = nullptr;
     if (!queue.MainQueue.Get(event, 0))
         return nullptr;
@@ -118,7 +118,7 @@ std::unique_ptr<TZAVEvent> PopEvent()
 
 void EndProcessing()
 {
-    EventQueueState& queue = Queue();
+    TEventQueueState& queue = Queue();
     queue.Processing = false;
     // Named so that a traversal fault reports "TZAVEvent *", "event" and "TempEvents".
     TZAVMultiList<TZAVEvent*>& TempEvents = queue.TempEvents;

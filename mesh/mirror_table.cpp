@@ -13,7 +13,86 @@ namespace {
 constexpr uint32_t UntouchableVertex = VertexFlag_Hidden | VertexFlag_Locked;
 constexpr float OnPlaneDistance = 1e-30f;
 
+// Vertices with an infinite or undefined coordinate have no place to mirror: they keep
+// themselves and are left out of the bounds and the buckets.
+std::vector<uint8_t> FiniteVertices(std::span<const float> positions, int32_t vertex_count)
+{
+    std::vector<uint8_t> finite(vertex_count, 0);
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
+        finite[vertex] = std::isfinite(positions[3 * vertex]) && std::isfinite(positions[3 * vertex + 1]) &&
+                         std::isfinite(positions[3 * vertex + 2]);
+    return finite;
+}
+
+// Tolerance relative to the size of the mesh, so that a scaled mesh matches the same way. In
+// double, so that the diagonal of a box near the float range stays finite.
+double MatchTolerance(std::span<const float> positions, const std::vector<uint8_t>& finite, int32_t axis,
+                      int32_t precision, double& out_largest_offset)
+{
+    double minimum[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    double maximum[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    out_largest_offset = 0;
+    for (size_t vertex = 0; vertex < finite.size(); vertex++) {
+        if (!finite[vertex])
+            continue;
+        for (int32_t k = 0; k < 3; k++) {
+            minimum[k] = std::min<double>(minimum[k], positions[3 * vertex + k]);
+            maximum[k] = std::max<double>(maximum[k], positions[3 * vertex + k]);
+        }
+        out_largest_offset = std::max<double>(out_largest_offset, std::fabs(positions[3 * vertex + axis]));
+    }
+    const double diagonal =
+        minimum[0] <= maximum[0]
+            ? std::hypot(maximum[0] - minimum[0], maximum[1] - minimum[1], maximum[2] - minimum[2])
+            : 0.0;
+    return std::pow(10.0, -std::clamp(precision, 0, 30)) * diagonal;
+}
+
+// Negative-side vertices in buckets by their distance from the plane (CSR).
+struct TPlaneBuckets
+{
+    int32_t Count = 1;
+    double LargestOffset = 0;
+    std::vector<int32_t> Start;
+    std::vector<int32_t> Vertices;
+
+    int32_t Of(double offset) const
+    {
+        // Compared before the conversion, so that no offset can overflow the integer.
+        const double scaled = LargestOffset > 0 ? offset / LargestOffset * Count : 0.0;
+        if (!(scaled > 0))
+            return 0;
+        if (scaled >= Count - 1)
+            return Count - 1;
+        return static_cast<int32_t>(scaled);
+    }
+};
+
+TPlaneBuckets BucketNegativeSide(std::span<const float> positions, const std::vector<uint8_t>& finite,
+                                 int32_t axis, double tolerance, double largest_offset)
+{
+    const int32_t vertex_count = static_cast<int32_t>(finite.size());
+    TPlaneBuckets buckets;
+    buckets.Count = vertex_count / 10 + 1;
+    buckets.LargestOffset = largest_offset;
+    auto negative_side = [&](int32_t vertex) {
+        return finite[vertex] && positions[3 * vertex + axis] < -tolerance;
+    };
+    buckets.Start.assign(static_cast<size_t>(buckets.Count) + 1, 0);
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
+        if (negative_side(vertex))
+            buckets.Start[buckets.Of(-positions[3 * vertex + axis]) + 1]++;
+    std::partial_sum(buckets.Start.begin(), buckets.Start.end(), buckets.Start.begin());
+    buckets.Vertices.resize(buckets.Start.back());
+    std::vector<int32_t> fill(buckets.Start.begin(), buckets.Start.end() - 1);
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
+        if (negative_side(vertex))
+            buckets.Vertices[fill[buckets.Of(-positions[3 * vertex + axis])]++] = vertex;
+    return buckets;
+}
+
 } // namespace
+
 
 void TTarnwick_MirrorTables::Reset(int32_t vertex_count)
 {
@@ -39,60 +118,12 @@ void TTarnwick_MirrorTables::Build(std::span<const float> positions, int32_t axi
     if (vertex_count == 0 || axis < 0 || axis > 2)
         return;
 
-    // Vertices with an infinite or undefined coordinate have no place to mirror: they keep
-    // themselves and are left out of the bounds and the buckets.
-    std::vector<uint8_t> finite(vertex_count, 0);
-    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
-        finite[vertex] = std::isfinite(positions[3 * vertex]) && std::isfinite(positions[3 * vertex + 1]) &&
-                         std::isfinite(positions[3 * vertex + 2]);
-
-    // Tolerance relative to the size of the mesh, so that a scaled mesh matches the same way. In
-    // double, so that the diagonal of a box near the float range stays finite.
-    double minimum[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
-    double maximum[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    const std::vector<uint8_t> finite = FiniteVertices(positions, vertex_count);
     double largest_offset = 0;
-    for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
-        if (!finite[vertex])
-            continue;
-        for (int32_t k = 0; k < 3; k++) {
-            minimum[k] = std::min<double>(minimum[k], positions[3 * vertex + k]);
-            maximum[k] = std::max<double>(maximum[k], positions[3 * vertex + k]);
-        }
-        largest_offset = std::max<double>(largest_offset, std::fabs(positions[3 * vertex + axis]));
-    }
-    const double diagonal =
-        minimum[0] <= maximum[0]
-            ? std::hypot(maximum[0] - minimum[0], maximum[1] - minimum[1], maximum[2] - minimum[2])
-            : 0.0;
-    const double tolerance = std::pow(10.0, -std::clamp(precision, 0, 30)) * diagonal;
-
-    // Negative-side vertices in buckets by their distance from the plane (CSR).
-    const int32_t bucket_count = vertex_count / 10 + 1;
-    auto bucket_of = [&](double offset) {
-        // Compared before the conversion, so that no offset can overflow the integer.
-        const double scaled = largest_offset > 0 ? offset / largest_offset * bucket_count : 0.0;
-        if (!(scaled > 0))
-            return 0;
-        if (scaled >= bucket_count - 1)
-            return bucket_count - 1;
-        return static_cast<int32_t>(scaled);
-    };
-    auto negative_side = [&](int32_t vertex) {
-        return finite[vertex] && positions[3 * vertex + axis] < -tolerance;
-    };
-    std::vector<int32_t> bucket_start(static_cast<size_t>(bucket_count) + 1, 0);
-    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
-        if (negative_side(vertex))
-            bucket_start[bucket_of(-positions[3 * vertex + axis]) + 1]++;
-    std::partial_sum(bucket_start.begin(), bucket_start.end(), bucket_start.begin());
-    std::vector<int32_t> bucket_vertices(bucket_start.back());
-    std::vector<int32_t> fill(bucket_start.begin(), bucket_start.end() - 1);
-    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
-        if (negative_side(vertex))
-            bucket_vertices[fill[bucket_of(-positions[3 * vertex + axis])]++] = vertex;
+    const double tolerance = MatchTolerance(positions, finite, axis, precision, largest_offset);
+    const TPlaneBuckets buckets = BucketNegativeSide(positions, finite, axis, tolerance, largest_offset);
 
     // Until matched, every off-plane vertex has no mirror in the table of its own side.
-    std::vector<uint8_t> matched(vertex_count, 0);
     for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
         if (!finite[vertex])
             continue;
@@ -105,16 +136,17 @@ void TTarnwick_MirrorTables::Build(std::span<const float> positions, int32_t axi
             Tables[Mirror_ToNegative][vertex] = -1;
         }
     }
+    std::vector<uint8_t> matched(vertex_count, 0);
     for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
         const float* position = &positions[3 * vertex];
         if (!finite[vertex] || position[axis] <= tolerance)
             continue;
         int32_t best = -1;
         double best_distance = tolerance;
-        const int32_t last_bucket = bucket_of(position[axis] + tolerance);
-        for (int32_t bucket = bucket_of(position[axis] - tolerance); bucket <= last_bucket; bucket++) {
-            for (int32_t slot = bucket_start[bucket]; slot < bucket_start[bucket + 1]; slot++) {
-                const int32_t candidate = bucket_vertices[slot];
+        const int32_t last_bucket = buckets.Of(position[axis] + tolerance);
+        for (int32_t bucket = buckets.Of(position[axis] - tolerance); bucket <= last_bucket; bucket++) {
+            for (int32_t slot = buckets.Start[bucket]; slot < buckets.Start[bucket + 1]; slot++) {
+                const int32_t candidate = buckets.Vertices[slot];
                 if (matched[candidate])
                     continue;
                 float mirrored[3] = {positions[3 * candidate], positions[3 * candidate + 1],

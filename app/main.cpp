@@ -4,9 +4,15 @@
 
 namespace {
 
-void PrintUsage()
+constexpr const char* Usage = "usage: tarnwick [--help] [--version] [project.Tarnwick]\n"
+                              "\n"
+                              "  -h, --help   print this help and exit\n"
+                              "  --version    print the version and exit\n";
+
+// Asked-for output that cannot be written (a full disk, a closed pipe) is a failure.
+int FinishOutput()
 {
-    std::fprintf(stderr, "usage: tarnwick [--version] [project.Tarnwick]\n");
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
 } // namespace
@@ -14,12 +20,16 @@ void PrintUsage()
 int main(int argc, char** argv)
 {
     for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(Usage, stdout);
+            return FinishOutput();
+        }
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("Tarnwick %s\n", TARNWICK_VERSION);
-            return 0;
+            return FinishOutput();
         }
         if (argv[i][0] == '-') {
-            PrintUsage();
+            std::fprintf(stderr, "tarnwick: unknown option '%s'\n%s", argv[i], Usage);
             return 2;
         }
     }

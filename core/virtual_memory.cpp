@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <map>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -16,8 +17,10 @@ namespace {
 
 // Largest single read or write; the kernel moves at most about 2 GiB per call anyway.
 constexpr int64_t MaxTransfer = int64_t(1) << 30;
+constexpr const char* PagingFileName = "tarnwick-paging-XXXXXX.tmp";
+constexpr int PagingFileSuffixLength = 4;
 
-struct PagedItem
+struct TPagedItem
 {
     int32_t ID = 0;
     int64_t Size = 0;
@@ -25,19 +28,28 @@ struct PagedItem
     int64_t Offset = 0;
 };
 
-class PagingFile
+class TPagingFile
 {
 public:
-    PagingFile() = default;
-    ~PagingFile() { Close(); }
-    PagingFile(const PagingFile&) = delete;
-    PagingFile& operator=(const PagingFile&) = delete;
+    TPagingFile() = default;
+    ~TPagingFile() { Close(); }
+    TPagingFile(const TPagingFile&) = delete;
+    TPagingFile& operator=(const TPagingFile&) = delete;
 
-    bool Open(const std::string& path)
+    // The name goes as soon as the file is open: the data lives as long as the descriptor, so
+    // nothing stays behind when the process ends, crash or not.
+    bool Create()
     {
         Close();
-        Descriptor = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-        return Descriptor >= 0;
+        std::string path;
+        if (!TempFolder(path))
+            return false;
+        path += PagingFileName;
+        Descriptor = mkostemps(path.data(), PagingFileSuffixLength, O_CLOEXEC);
+        if (Descriptor < 0)
+            return false;
+        unlink(path.c_str());
+        return true;
     }
     void Close()
     {
@@ -45,7 +57,7 @@ public:
             close(Descriptor);
         Descriptor = -1;
     }
-    bool IsOpen() const { return Descriptor >= 0; }
+    int Get() const { return Descriptor; }
 
     bool Write(const uint8_t* data, int64_t size, int64_t offset) const
     {
@@ -83,18 +95,15 @@ private:
     int Descriptor = -1;
 };
 
-struct VirtualMemoryState
+struct TVirtualMemoryState
 {
     bool Initialized = false;
     int32_t NextID = 1;
-    std::string Path;
-    PagingFile File;
+    TPagingFile File;
     int64_t FileEnd = 0;
-    // The process that made the file; a forked child that exits must not delete it.
-    pid_t OwnerProcess = 0;
-    std::map<int32_t, PagedItem> Paged;
+    std::map<int32_t, TPagedItem> Paged;
     // Free slots by capacity; within one capacity the last freed is reused first.
-    std::map<int64_t, std::vector<PagedItem>> FreePool;
+    std::map<int64_t, std::vector<TPagedItem>> FreePool;
 } state;
 
 [[noreturn]] void EndProcess()
@@ -110,23 +119,17 @@ void EnsureInitialized()
     EndProcess();
 }
 
-void RemovePagingFileAtExit()
-{
-    if (state.Initialized && getpid() == state.OwnerProcess)
-        ShutdownVirtualMemory();
-}
-
 // Takes the smallest free slot that holds size bytes, or makes a new one at the end of the file.
-PagedItem TakeSlot(int64_t size)
+TPagedItem TakeSlot(int64_t size)
 {
     auto fitting = state.FreePool.lower_bound(size);
     if (fitting == state.FreePool.end()) {
-        PagedItem item{state.NextID++, size, size, state.FileEnd};
+        TPagedItem item{state.NextID++, size, size, state.FileEnd};
         state.FileEnd += size;
         return item;
     }
-    std::vector<PagedItem>& slots = fitting->second;
-    PagedItem item = slots.back();
+    std::vector<TPagedItem>& slots = fitting->second;
+    TPagedItem item = slots.back();
     slots.pop_back();
     if (slots.empty())
         state.FreePool.erase(fitting);
@@ -134,7 +137,7 @@ PagedItem TakeSlot(int64_t size)
     return item;
 }
 
-void FreeSlot(std::map<int32_t, PagedItem>::iterator paged)
+void FreeSlot(std::map<int32_t, TPagedItem>::iterator paged)
 {
     state.FreePool[paged->second.Capacity].push_back(paged->second);
     state.Paged.erase(paged);
@@ -146,21 +149,13 @@ bool InitVirtualMemory()
 {
     if (state.Initialized)
         return true;
-    std::string path;
-    if (!MakeTempFileName(path, "tmp") || !state.File.Open(path)) {
-        if (!path.empty())
-            DeleteFile(path);
+    if (!state.File.Create()) {
         ShowMessage(GlobalDialogHost, "Cannot create the paging file in the temporary folder");
         return false;
     }
-    static bool exit_handler_installed = false;
-    if (!exit_handler_installed)
-        exit_handler_installed = std::atexit(RemovePagingFileAtExit) == 0;
     state.Initialized = true;
     state.NextID = 1;
-    state.Path = path;
     state.FileEnd = 0;
-    state.OwnerProcess = getpid();
     return true;
 }
 
@@ -172,8 +167,6 @@ void ShutdownVirtualMemory()
     state.Paged.clear();
     state.FreePool.clear();
     state.Initialized = false;
-    DeleteFile(state.Path);
-    state.Path.clear();
 }
 
 bool ResetVirtualMemory()
@@ -192,7 +185,7 @@ void PageOut(std::unique_ptr<uint8_t[]>& buffer, int64_t size, int32_t& id)
         return;
     if (buffer == nullptr)
         ReportError("buffer == NULL in PageOut()");
-    PagedItem item = TakeSlot(size);
+    TPagedItem item = TakeSlot(size);
     while (!state.File.Write(buffer.get(), size, item.Offset)) {
         if (!AskOkCancel(GlobalDialogHost,
                          "You have run out temporary file space. Please free some space on your system drive "
@@ -214,7 +207,7 @@ bool PageIn(std::unique_ptr<uint8_t[]>& buffer, int64_t& size, int32_t& id)
         ShowMessage(GlobalDialogHost, "Cannot find the virtual memory item with ID = %d", id);
         EndProcess();
     }
-    const PagedItem& item = paged->second;
+    const TPagedItem& item = paged->second;
     auto data = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(item.Size));
     if (!state.File.Read(data.get(), item.Size, item.Offset)) {
         ShowMessage(GlobalDialogHost, "Cannot read the virtual memory item with ID = %d", id);
@@ -239,9 +232,9 @@ bool IsVirtualMemoryInitialized()
     return state.Initialized;
 }
 
-std::string VirtualMemoryFilePath()
+int VirtualMemoryFileDescriptor()
 {
-    return state.Path;
+    return state.File.Get();
 }
 
 int32_t PagedItemCount()

@@ -11,11 +11,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 
-// Creates the paging file in the temporary folder; false (with a message) when it cannot.
+// Creates the paging file in the temporary folder; false (with a message) when it cannot. Its name
+// (tarnwick-paging-XXXXXX.tmp) is removed at once, so the file goes when the process ends.
 bool InitVirtualMemory();
-// Closes and deletes the paging file and forgets every item.
+// Closes the paging file, which frees its space, and forgets every item.
 void ShutdownVirtualMemory();
 // Starts a new, empty paging file; refused (false) while any item holds paged-out data.
 bool ResetVirtualMemory();
@@ -28,7 +28,8 @@ bool PageIn(std::unique_ptr<uint8_t[]>& buffer, int64_t& size, int32_t& id);
 void DiscardPaged(int32_t id);
 
 bool IsVirtualMemoryInitialized();
-std::string VirtualMemoryFilePath();
+// The open paging file; -1 before initialisation.
+int VirtualMemoryFileDescriptor();
 int32_t PagedItemCount();
 // Where the data of a paged-out item starts in the paging file; false for an unknown ID.
 bool GetPagedItemOffset(int32_t id, int64_t& out_offset);

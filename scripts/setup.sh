@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tarnwick needs to build, run, test and benchmark.
-# Quick when they are already there: apt is only touched for missing packages.
+# Quick when they are already there: apt is only touched for missing packages. Without apt, or
+# without the right to use it, it names what is needed and leaves the finding to CMake.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,19 @@ packages=(
     xvfb xauth
     libtinyobjloader-dev
 )
+needs="a C++20 compiler (g++ 12 or later), CMake 3.25 or later, make, GoogleTest (tests),
+tinyobjloader (benchmarks), freeglut, OpenGL and GLU (Mesa), DevIL, Xvfb and xauth (tests that draw)"
+
+carry_on() {
+    echo "setup: $1; not installing anything." >&2
+    echo "setup: Tarnwick needs $needs." >&2
+    echo "setup: going on; CMake reports what it cannot find (-DBUILD_TESTING=OFF builds the program alone)." >&2
+    exit 0
+}
+
+if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
+    carry_on "no apt on this system"
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -25,6 +39,10 @@ fi
 
 sudo_prefix=()
 if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        needs="these Debian packages: ${missing[*]}"
+        carry_on "not root and no sudo"
+    fi
     sudo_prefix=(sudo)
 fi
 echo "Installing: ${missing[*]}"

@@ -4,15 +4,15 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <string>
 #include <tuple>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/dialogs.h"
-#include "core/paths.h"
 #include "core/virtual_memory.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -47,15 +47,11 @@ int64_t OffsetOf(int32_t id)
     return offset;
 }
 
-int CountEntries(const std::string& folder)
+int64_t PagingFileSize()
 {
-    int count = 0;
-    if (DIR* directory = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(directory))
-            count += entry->d_name[0] != '.';
-        closedir(directory);
-    }
-    return count;
+    struct stat status = {};
+    EXPECT_EQ(fstat(VirtualMemoryFileDescriptor(), &status), 0);
+    return status.st_size;
 }
 
 // Each test pages into a fresh temporary folder of its own.
@@ -64,26 +60,13 @@ class VirtualMemory : public testing::Test
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tarnwick_vm_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        Folder = pattern;
-        const char* previous = std::getenv("TMPDIR");
-        PreviousTemp = previous ? previous : "";
-        setenv("TMPDIR", Folder.c_str(), 1);
+        ASSERT_FALSE(Folder.Path().empty());
         ASSERT_TRUE(InitVirtualMemory());
     }
-    void TearDown() override
-    {
-        ShutdownVirtualMemory();
-        if (PreviousTemp.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", PreviousTemp.c_str(), 1);
-        rmdir(Folder.c_str());
-    }
+    void TearDown() override { ShutdownVirtualMemory(); }
 
-    std::string Folder;
-    std::string PreviousTemp;
+    TemporaryFolder Folder;
+    ScopedEnvironment Temp{"TMPDIR", Folder.Path()};
 };
 
 using VirtualMemoryDeathTest = VirtualMemory;
@@ -159,32 +142,19 @@ TEST_F(VirtualMemory, BestFitThenLastFreedFirst)
 
 TEST_F(VirtualMemory, ResetOnlyWhenNothingIsPaged)
 {
-    std::string old_path = VirtualMemoryFilePath();
     int32_t id = PageOutPattern(64, 1);
     EXPECT_FALSE(ResetVirtualMemory());
-    EXPECT_EQ(VirtualMemoryFilePath(), old_path);
+    EXPECT_EQ(PagingFileSize(), 64);
     EXPECT_EQ(PagedItemCount(), 1);
 
+    // A new file: the old one never shrinks.
     PageInAndDrop(id);
     ASSERT_TRUE(ResetVirtualMemory());
-    EXPECT_FALSE(FileExists(old_path));
-    EXPECT_TRUE(FileExists(VirtualMemoryFilePath()));
+    EXPECT_EQ(PagingFileSize(), 0);
     EXPECT_EQ(VirtualMemoryFileSize(), 0);
     // IDs start over, and the old free slot is gone.
     EXPECT_EQ(PageOutPattern(32, 2), 1);
     EXPECT_EQ(OffsetOf(1), 0);
-}
-
-TEST_F(VirtualMemory, ShutdownRemovesThePagingFile)
-{
-    std::string path = VirtualMemoryFilePath();
-    EXPECT_EQ(path.rfind(Folder, 0), 0u) << path;
-    EXPECT_TRUE(FileExists(path));
-    PageOutPattern(50, 1);
-    ShutdownVirtualMemory();
-    EXPECT_FALSE(IsVirtualMemoryInitialized());
-    EXPECT_FALSE(FileExists(path));
-    EXPECT_EQ(CountEntries(Folder), 0);
 }
 
 TEST_F(VirtualMemoryDeathTest, PageInOfARetiredIDEndsTheProcess)
@@ -210,28 +180,39 @@ TEST_F(VirtualMemoryDeathTest, UseBeforeInitialisationEndsTheProcess)
 TEST_F(VirtualMemoryDeathTest, ACutShortFileIsNotReadAsData)
 {
     int32_t id = PageOutPattern(4096, 1);
-    ASSERT_EQ(truncate(VirtualMemoryFilePath().c_str(), 100), 0);
+    ASSERT_EQ(ftruncate(VirtualMemoryFileDescriptor(), 100), 0);
     std::unique_ptr<uint8_t[]> buffer;
     int64_t size = 0;
     EXPECT_EXIT(PageIn(buffer, size, id), testing::ExitedWithCode(EXIT_FAILURE),
                 "Cannot read the virtual memory item with ID = 1");
 }
 
-TEST_F(VirtualMemoryDeathTest, ExitRemovesTheFileButAForkedChildLeavesItAlone)
+TEST_F(VirtualMemoryDeathTest, NoPagingFileStaysBehind)
 {
-    std::string path = VirtualMemoryFilePath();
-    // The child inherits the manager; its exit must not delete the parent's file.
-    EXPECT_EXIT(std::exit(0), testing::ExitedWithCode(0), "");
-    EXPECT_TRUE(FileExists(path));
+    int32_t id = PageOutPattern(300, 5);
+    // The file is made in the temporary folder under our name, which goes at once.
+    std::string link = "/proc/self/fd/" + std::to_string(VirtualMemoryFileDescriptor());
+    char target[4096] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof(target) - 1), 0);
+    EXPECT_EQ(std::string(target).rfind(Folder.Path() + "tarnwick-paging-", 0), 0u) << target;
+    EXPECT_EQ(TemporaryFolder::Names(Folder.Path()), std::vector<std::string>{});
 
-    ShutdownVirtualMemory();
-    EXPECT_EXIT(
+    // A process that dies while paging leaves nothing; one that exits leaves the parent's data.
+    EXPECT_DEATH(
         {
+            ShutdownVirtualMemory();
             InitVirtualMemory();
-            std::exit(0);
+            PageOutPattern(50, 1);
+            std::abort();
         },
-        testing::ExitedWithCode(0), "");
-    EXPECT_EQ(CountEntries(Folder), 0);
+        "");
+    EXPECT_EXIT(std::exit(0), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(TemporaryFolder::Names(Folder.Path()), std::vector<std::string>{});
+    std::unique_ptr<uint8_t[]> buffer;
+    int64_t size = 0;
+    ASSERT_TRUE(PageIn(buffer, size, id));
+    ASSERT_EQ(size, 300);
+    EXPECT_EQ(std::memcmp(buffer.get(), Pattern(300, 5).get(), 300), 0);
 }
 
 // Limits the file size of this (child) process so that writes past it fail with EFBIG.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/bench_timing.h"
+#include "core/file_handle.h"
 #include "files/cr2_tree.h"
 
 namespace {
@@ -103,16 +104,15 @@ bool WriteWholeFile(const std::string& path, const std::string& text)
 // The floor: one buffer of the file's size and large reads, as any reader must do.
 size_t ReadIntoMemory(const std::string& path)
 {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    TZAVFileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status;
-    if (descriptor < 0 || fstat(descriptor, &status) != 0)
+    if (!file.IsOpen() || fstat(file.Get(), &status) != 0)
         return 0;
     const size_t size = static_cast<size_t>(status.st_size);
     std::unique_ptr<char[]> buffer(new char[size + 1]);
     size_t total = 0;
-    for (ssize_t count; (count = read(descriptor, buffer.get() + total, size + 1 - total)) > 0;)
+    for (ssize_t count; (count = read(file.Get(), buffer.get() + total, size + 1 - total)) > 0;)
         total += static_cast<size_t>(count);
-    close(descriptor);
     return total;
 }
 
@@ -126,12 +126,10 @@ std::string TemporaryPath(const char* name)
 std::string ReadBack(const std::string& path)
 {
     std::string text;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[65536];
-        for (size_t count; (count = std::fread(buffer, 1, sizeof(buffer), file)) > 0;)
-            text.append(buffer, count);
-        std::fclose(file);
-    }
+    TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
+    char buffer[65536];
+    for (size_t count; file && (count = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0;)
+        text.append(buffer, count);
     return text;
 }
 
@@ -164,7 +162,7 @@ int main(int argc, char** argv)
         std::unique_ptr<TZAVCR2TreeNode> root;
         std::string error;
         start = BenchClock::now();
-        ok = ok && ParseCR2File(input_path, true, root, error);
+        ok = ok && ParseCR2File(input_path, TZAVCR2Merge::Flat, root, error);
         parse_times.push_back(SecondsSince(start));
         if (!ok) {
             std::fprintf(stderr, "%s\n", error.c_str());

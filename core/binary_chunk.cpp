@@ -141,8 +141,7 @@ ChunkReadResult ReadChunkHeader(FILE* file, std::string_view file_name, const TZ
                                 TZAVChunkHeader& out_header, std::string& out_error)
 {
     auto fail = [&](const char* what) {
-        out_error =
-            FormatReportTextf("The file %.*s is corrupt: %s", int(file_name.size()), file_name.data(), what);
+        out_error = FormatText("The file %.*s is corrupt: %s", int(file_name.size()), file_name.data(), what);
         return ChunkReadResult::Error;
     };
     if (layout.Markers && !FindChunkMarker(file))
@@ -163,9 +162,9 @@ ChunkReadResult ReadChunkHeader(FILE* file, std::string_view file_name, const TZ
         header.Size = static_cast<uint32_t>(size);
         int64_t left = BytesLeftInFile(file);
         if (left >= 0 && header.Size > left) {
-            out_error = FormatReportTextf(
-                "The file %.*s is corrupt: chunk %d claims %" PRId64 " bytes, but only %" PRId64 " remain",
-                int(file_name.size()), file_name.data(), header.ID, header.Size, left);
+            out_error = FormatText("The file %.*s is corrupt: chunk %d claims %" PRId64
+                                   " bytes, but only %" PRId64 " remain",
+                                   int(file_name.size()), file_name.data(), header.ID, header.Size, left);
             return ChunkReadResult::Error;
         }
     }

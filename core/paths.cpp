@@ -5,7 +5,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +15,9 @@
 #include <cstring>
 #include <vector>
 
+#include "core/file_handle.h"
 #include "core/safe_file.h"
+#include "core/text_scan.h"
 
 namespace {
 
@@ -32,24 +33,6 @@ std::string HomeFolder()
         return entry->pw_dir;
     return std::string();
 }
-
-// Closes a descriptor on every path out.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int descriptor) : Descriptor(descriptor) {}
-    ~FileDescriptor()
-    {
-        if (Descriptor >= 0)
-            close(Descriptor);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return Descriptor; }
-
-private:
-    int Descriptor;
-};
 
 struct FolderEntry
 {
@@ -222,9 +205,9 @@ bool MakeTempFileName(std::string& result, const char* extension)
 
 bool FileExists(const std::string& path)
 {
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    TZAVFileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status;
-    return file.Get() >= 0 && fstat(file.Get(), &status) == 0 && !S_ISDIR(status.st_mode);
+    return file.IsOpen() && fstat(file.Get(), &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
 bool FolderExists(const std::string& path)
@@ -252,8 +235,8 @@ bool EnsureFolder(const std::string& path)
 
 bool CopyFile(const std::string& destination, const std::string& source)
 {
-    FileDescriptor input(open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (input.Get() < 0)
+    TZAVFileDescriptor input(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!input.IsOpen())
         return false;
     TZAVSafeFileWriter writer(destination);
     FILE* output = writer.Open();
@@ -308,7 +291,7 @@ bool FindFileInFolder(const std::string& name, const std::string& folder, std::s
             match = &entry;
             break;
         }
-        if (match == nullptr && strcasecmp(entry.Name.c_str(), name.c_str()) == 0)
+        if (match == nullptr && SameTextNoCase(entry.Name, name))
             match = &entry;
     }
     if (match != nullptr) {
@@ -355,7 +338,7 @@ bool FindFileBeside(const std::string& name, const std::string& folder, std::str
             const FolderEntry* match = nullptr;
             if (ListFolder(current, entries))
                 for (const FolderEntry& entry : entries)
-                    if (entry.IsFolder && strcasecmp(entry.Name.c_str(), part.c_str()) == 0 &&
+                    if (entry.IsFolder && SameTextNoCase(entry.Name, part) &&
                         (match == nullptr || entry.Name == part))
                         match = &entry;
             if (match == nullptr) {

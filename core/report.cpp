@@ -34,10 +34,8 @@ std::string FormatReportTextf(const char* format, ...)
     return text;
 }
 
-std::string FormatText(const char* format, ...)
+std::string FormatTextList(const char* format, va_list arguments)
 {
-    va_list arguments;
-    va_start(arguments, format);
     va_list measuring;
     va_copy(measuring, arguments);
     const int length = std::vsnprintf(nullptr, 0, format, measuring);
@@ -47,6 +45,14 @@ std::string FormatText(const char* format, ...)
         text.resize(static_cast<size_t>(length));
         std::vsnprintf(text.data(), text.size() + 1, format, arguments);
     }
+    return text;
+}
+
+std::string FormatText(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = FormatTextList(format, arguments);
     va_end(arguments);
     return text;
 }

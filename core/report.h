@@ -27,6 +27,8 @@ std::string FormatReportTextf(const char* format, ...) __attribute__((format(pri
 
 // Formats printf-style without a length limit: for paths, names and messages that carry them.
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same for a function that takes its own "..." (it must not use the arguments afterwards).
+std::string FormatTextList(const char* format, va_list arguments);
 
 [[noreturn]] void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Shows the text through the fatal hook and ends the process with a failure status.

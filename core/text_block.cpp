@@ -12,7 +12,6 @@
 #include <charconv>
 #include <cinttypes>
 #include <cstdarg>
-#include <strings.h>
 #include <sys/stat.h>
 #include <utility>
 
@@ -20,6 +19,7 @@
 #include "core/report.h"
 #include "core/status.h"
 #include "core/text_line.h"
+#include "core/text_scan.h"
 
 namespace {
 
@@ -45,11 +45,6 @@ bool WriteIndentedf(FILE* file, const char* format, ...)
     int written = std::vfprintf(file, format, arguments);
     va_end(arguments);
     return written >= 0;
-}
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
 } // namespace
@@ -249,35 +244,19 @@ bool WriteBinaryBlock(FILE* file, std::span<const uint8_t> data, const char* tag
 
 // [SECTION] Reading
 
-std::string_view TrimText(std::string_view text)
-{
-    size_t start = 0;
-    while (start < text.size() && IsBlank(text[start]))
-        start++;
-    size_t end = text.size();
-    while (end > start && IsBlank(text[end - 1]))
-        end--;
-    return text.substr(start, end - start);
-}
-
 void SplitKeyValue(std::string_view line, std::string_view& out_key, std::string_view& out_value)
 {
-    line = TrimText(line);
+    line = TrimBlanks(line);
     size_t key_end = 0;
     while (key_end < line.size() && !IsBlank(line[key_end]))
         key_end++;
     out_key = line.substr(0, key_end);
-    out_value = TrimText(line.substr(key_end));
-}
-
-bool KeyIs(std::string_view key, std::string_view name)
-{
-    return key.size() == name.size() && strncasecmp(key.data(), name.data(), key.size()) == 0;
+    out_value = TrimBlanks(line.substr(key_end));
 }
 
 int32_t TextValueInt(std::string_view value)
 {
-    value = TrimText(value);
+    value = TrimBlanks(value);
     if (!value.empty() && value[0] == '+')
         value.remove_prefix(1);
     int64_t number = 0;
@@ -287,30 +266,14 @@ int32_t TextValueInt(std::string_view value)
 
 float TextValueFloat(std::string_view value)
 {
-    value = TrimText(value);
-    if (!value.empty() && value[0] == '+')
-        value.remove_prefix(1);
     float number = 0.0f;
-    std::from_chars(value.data(), value.data() + value.size(), number);
+    ParseFloatList(value, &number, 1);
     return number;
 }
 
 void TextValueFloat3(std::string_view value, float out_values[3])
 {
-    const char* cursor = value.data();
-    const char* end = value.data() + value.size();
-    for (int32_t i = 0; i < 3; i++) {
-        while (cursor < end && (*cursor == ' ' || *cursor == '\t'))
-            cursor++;
-        if (cursor < end && *cursor == '+')
-            cursor++;
-        float number = 0.0f;
-        auto [next, error] = std::from_chars(cursor, end, number);
-        if (error != std::errc())
-            return;
-        out_values[i] = number;
-        cursor = next;
-    }
+    ParseFloatList(value, out_values, 3);
 }
 
 TZAVTextReader::TZAVTextReader(FILE* file, std::string file_name) : Stream(file), Name(std::move(file_name))
@@ -325,7 +288,7 @@ bool TZAVTextReader::ReadTrimmedLine(std::string_view& out_line)
         Line++;
     else
         return false;
-    out_line = TrimText(Buffer);
+    out_line = TrimBlanks(Buffer);
     return true;
 }
 
@@ -352,11 +315,10 @@ void TZAVTextReader::Fail(const char* format, ...)
         return;
     va_list arguments;
     va_start(arguments, format);
-    FailureDetail = FormatReportText(format, arguments);
+    FailureDetail = FormatTextList(format, arguments);
     va_end(arguments);
     FailureLine = Line;
-    ErrorText =
-        FormatReportTextf("Invalid data in file \"%s\", line %d: ", Name.c_str(), Line) + FailureDetail;
+    ErrorText = FormatText("Invalid data in file \"%s\", line %d: ", Name.c_str(), Line) + FailureDetail;
     if (!Holding)
         AddWarning("%s", ErrorText.c_str());
 }
@@ -381,7 +343,7 @@ void TZAVTextReader::Warn(int32_t line, const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    std::string detail = FormatReportText(format, arguments);
+    std::string detail = FormatTextList(format, arguments);
     va_end(arguments);
     AddWarning("Invalid data in file \"%s\", line %d: %s", Name.c_str(), line, detail.c_str());
 }
@@ -449,7 +411,7 @@ int64_t ReadBinaryBlockSize(TZAVTextReader& reader)
             return -1;
         }
         SplitKeyValue(line, key, value);
-        if (KeyIs(key, "Size"))
+        if (SameTextNoCase(key, "Size"))
             break;
     }
     int64_t size = -1;

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_scan.h"
+
 // [SECTION] Writing
 
 int32_t GetTextBlockLevel();
@@ -76,15 +78,21 @@ private:
 // trees they build stay far from the end of the stack.
 inline constexpr int32_t MaxTextBlockDepth = 256;
 
-// Removes leading and trailing blanks, tabs, carriage returns and line feeds.
-std::string_view TrimText(std::string_view text);
 // The key is the first blank-delimited word; the value is the rest, trimmed. Both are empty for
-// a blank line.
+// a blank line. Keys compare with SameTextNoCase unless a reader says otherwise.
 void SplitKeyValue(std::string_view line, std::string_view& out_key, std::string_view& out_value);
-// Keys compare without regard to case unless a reader says otherwise.
-bool KeyIs(std::string_view key, std::string_view name);
+// Older names of TrimBlanks and SameTextNoCase, left for the readers that still call them.
+inline std::string_view TrimText(std::string_view text)
+{
+    return TrimBlanks(text);
+}
+inline bool KeyIs(std::string_view key, std::string_view name)
+{
+    return SameTextNoCase(key, name);
+}
 // The value as an integer in the manner of atoi: leading digits, 0 when there are none.
 int32_t TextValueInt(std::string_view value);
+// 0 when the value does not start with a number.
 float TextValueFloat(std::string_view value);
 // "%f %f %f": up to three numbers; those missing or unreadable keep their old values.
 void TextValueFloat3(std::string_view value, float out_values[3]);

@@ -8,6 +8,7 @@
 #include "core/binary_chunk.h"
 #include "core/report.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 
 namespace {
 
@@ -170,7 +171,7 @@ bool TTarnwick_Thingy::LoadFromStream_Text_ConsiderCommand(TZAVTextReader&, std:
 
 bool TTarnwick_Thingy::ConsiderThingyKey(std::string_view key, std::string_view value)
 {
-    if (KeyIs(key, "name")) {
+    if (SameTextNoCase(key, "name")) {
         SetNameLiteral(value);
         return true;
     }

@@ -5,6 +5,7 @@
 #include "core/binary_chunk.h"
 #include "core/dialogs.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 
 // [SECTION] Persistence
 
@@ -64,15 +65,15 @@ bool TTarnwick_TreeGroup::SaveToStream_Text(FILE* file)
 bool TTarnwick_TreeGroup::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                                               std::string_view value)
 {
-    if (KeyIs(key, "Collapsed")) {
+    if (SameTextNoCase(key, "Collapsed")) {
         Collapsed = TextValueInt(value) != 0;
         return true;
     }
-    if (KeyIs(key, "Hidden")) {
+    if (SameTextNoCase(key, "Hidden")) {
         Hidden = TextValueInt(value) != 0;
         return true;
     }
-    if (KeyIs(key, "group"))
+    if (SameTextNoCase(key, "group"))
         return LoadSubGroup(reader, key, value);
     return false;
 }

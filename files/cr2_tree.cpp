@@ -17,14 +17,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "core/file_handle.h"
+#include "core/output_buffer.h"
 #include "core/safe_file.h"
+#include "core/text_scan.h"
 
 namespace {
 
@@ -38,35 +38,24 @@ constexpr size_t WriteBufferSize = 256 * 1024;
 
 // [SECTION] Texts
 
-// CR and LF end lines and are never part of one.
-bool IsBlank(char c)
+// The value without its suffix: "hip" of "hip:2".
+std::string_view BeforeColon(std::string_view text)
 {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+    return text.substr(0, text.find(':'));
 }
 
-char LowerAscii(char c)
+bool SameValue(std::string_view first, std::string_view second, TZAVCR2ValueMatch match)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (match == TZAVCR2ValueMatch::BeforeColon)
+        return SameTextNoCase(BeforeColon(first), BeforeColon(second));
+    return SameTextNoCase(first, second);
 }
 
-// Compares without regard to ASCII case; with cut_at_colon both texts end at their first ':'.
-bool SameText(const char* first, const char* second, bool cut_at_colon)
+bool NodeMatches(const TZAVCR2TreeNode& node, const char* keyword, const char* value, TZAVCR2ValueMatch match)
 {
-    for (;; first++, second++) {
-        const bool first_ended = *first == '\0' || (cut_at_colon && *first == ':');
-        const bool second_ended = *second == '\0' || (cut_at_colon && *second == ':');
-        if (first_ended || second_ended)
-            return first_ended && second_ended;
-        if (LowerAscii(*first) != LowerAscii(*second))
-            return false;
-    }
-}
-
-bool NodeMatches(const TZAVCR2TreeNode& node, const char* keyword, const char* value, bool ignore_suffix)
-{
-    if (keyword != nullptr && !SameText(node.GetKeyword(), keyword, false))
+    if (keyword != nullptr && !SameTextNoCase(node.GetKeyword(), keyword))
         return false;
-    return value == nullptr || SameText(node.GetValue(), value, ignore_suffix);
+    return value == nullptr || SameValue(node.GetValue(), value, match);
 }
 
 char* CopyText(const char* text)
@@ -131,19 +120,21 @@ void TZAVCR2TreeNode::SetValue(const char* text)
     NodeFlags |= Flags_ValueOwned;
 }
 
-TZAVCR2TreeNode* TZAVCR2TreeNode::FindChild(const char* keyword, const char* value, bool ignore_suffix) const
+TZAVCR2TreeNode* TZAVCR2TreeNode::FindChild(const char* keyword, const char* value,
+                                            TZAVCR2ValueMatch match) const
 {
     for (TZAVCR2TreeNode* child = FirstChild(); child != nullptr; child = child->Next()) {
-        if (NodeMatches(*child, keyword, value, ignore_suffix))
+        if (NodeMatches(*child, keyword, value, match))
             return child;
     }
     return nullptr;
 }
 
-TZAVCR2TreeNode* TZAVCR2TreeNode::FindNext(const char* keyword, const char* value, bool ignore_suffix) const
+TZAVCR2TreeNode* TZAVCR2TreeNode::FindNext(const char* keyword, const char* value,
+                                           TZAVCR2ValueMatch match) const
 {
     for (TZAVCR2TreeNode* sibling = Next(); sibling != nullptr; sibling = sibling->Next()) {
-        if (NodeMatches(*sibling, keyword, value, ignore_suffix))
+        if (NodeMatches(*sibling, keyword, value, match))
             return sibling;
     }
     return nullptr;
@@ -220,30 +211,13 @@ public:
 
 // [SECTION] Reading the file
 
-class TFileDescriptor
-{
-public:
-    explicit TFileDescriptor(int descriptor) : Descriptor(descriptor) {}
-    ~TFileDescriptor()
-    {
-        if (Descriptor >= 0)
-            close(Descriptor);
-    }
-    TFileDescriptor(const TFileDescriptor&) = delete;
-    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-    int Get() const { return Descriptor; }
-
-private:
-    int Descriptor;
-};
-
 // Reads the whole file in large reads into a buffer followed by TextPadding zero bytes.
 bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& out_text, size_t& out_size,
                    std::string& out_error)
 {
-    TFileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    TZAVFileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status;
-    if (file.Get() < 0 || fstat(file.Get(), &status) != 0) {
+    if (!file.IsOpen() || fstat(file.Get(), &status) != 0) {
         out_error = "Error opening the file " + path + ": " + std::strerror(errno);
         return false;
     }
@@ -300,30 +274,6 @@ size_t DropNulBytes(char* text, size_t size)
     std::memset(text + new_size, 0, size - new_size);
     return new_size;
 }
-
-// The first CR or LF at or after cursor, or end. Reads up to 15 bytes past end (the padding).
-char* FindLineEnd(char* cursor, char* end)
-{
-#if defined(__SSE2__)
-    const __m128i line_feed = _mm_set1_epi8('\n');
-    const __m128i carriage_return = _mm_set1_epi8('\r');
-    for (; cursor < end; cursor += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cursor));
-        const int mask = _mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(chunk, line_feed), _mm_cmpeq_epi8(chunk, carriage_return)));
-        if (mask != 0) {
-            char* found = cursor + __builtin_ctz(static_cast<unsigned>(mask));
-            return found < end ? found : end;
-        }
-    }
-    return end;
-#else
-    while (cursor < end && *cursor != '\n' && *cursor != '\r')
-        cursor++;
-    return cursor;
-#endif
-}
-
 } // namespace
 
 // [SECTION] Parser
@@ -333,7 +283,7 @@ char* FindLineEnd(char* cursor, char* end)
 class TZAVCR2Parser
 {
 public:
-    TZAVCR2Parser(const std::string& path, bool flat) : Path(path), Flat(flat) {}
+    TZAVCR2Parser(const std::string& path, TZAVCR2Merge merge) : Path(path), Merge(merge) {}
 
     bool Parse(std::unique_ptr<char[]> text, size_t size, std::unique_ptr<TZAVCR2TreeNode>& out_root,
                std::string& out_error);
@@ -355,7 +305,7 @@ private:
     bool Fail(int64_t line_number, const char* problem, std::string& out_error) const;
 
     const std::string& Path;
-    const bool Flat;
+    const TZAVCR2Merge Merge;
     std::unique_ptr<TZAVCR2TreeRoot> Root;
     TZAVCR2TreeNode* Current = nullptr;
     // A node that was the last child of its parent when its block closed; checked before use.
@@ -377,7 +327,7 @@ namespace {
 // The key under which an "actor" or "prop" line merges with earlier ones; false for other lines.
 bool MakeMergeKey(const char* keyword, const char* value, std::string& out_key)
 {
-    if (!SameText(keyword, "actor", false) && !SameText(keyword, "prop", false))
+    if (!SameTextNoCase(keyword, "actor") && !SameTextNoCase(keyword, "prop"))
         return false;
     out_key.clear();
     for (const char* c = keyword; *c != '\0'; c++)
@@ -461,7 +411,8 @@ void TZAVCR2Parser::AddLine(char* keyword, char* value)
 {
     std::string merge_key;
     const bool top_level = Current->Parent() == Root.get();
-    const bool mergeable = !Flat && top_level && MakeMergeKey(keyword, value, merge_key);
+    const bool mergeable =
+        Merge == TZAVCR2Merge::ActorsAndProps && top_level && MakeMergeKey(keyword, value, merge_key);
     if (mergeable) {
         auto found = MergeTargets.find(merge_key);
         if (found != MergeTargets.end()) {
@@ -527,7 +478,8 @@ void TZAVCR2Parser::LiftLinelessBlocks()
             continue;
         }
         previous.resize(static_cast<size_t>(final_depth) + 1, nullptr);
-        if (final_depth == 1 && !Flat && MakeMergeKey(placed->Keyword, placed->Value, merge_key)) {
+        if (final_depth == 1 && Merge == TZAVCR2Merge::ActorsAndProps &&
+            MakeMergeKey(placed->Keyword, placed->Value, merge_key)) {
             auto [found, added] = MergeTargets.try_emplace(merge_key, TMergeTarget{placed, nullptr});
             CurrentTarget = &found->second;
             if (!added) {
@@ -564,14 +516,18 @@ bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size,
 
     int64_t line_number = 0;
     while (cursor < end) {
-        char* const line_end = FindLineEnd(cursor, end);
+        // FindLineEnd hands back a read-only pointer; going by the offset keeps this one writable.
+        char* const line_end = cursor + (FindLineEnd(cursor, end) - cursor);
         line_number++;
         // CR LF is one line end; other pairs make an empty line, which is skipped anyway.
         char* next = line_end;
         if (next < end)
             next += (next[0] == '\r' && next + 1 < end && next[1] == '\n') ? 2 : 1;
 
+        // Indentation is tabs; the general test after it takes any other blank.
         char* keyword = cursor;
+        while (keyword < line_end && *keyword == '\t')
+            keyword++;
         while (keyword < line_end && IsBlank(*keyword))
             keyword++;
         cursor = next;
@@ -618,7 +574,7 @@ bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size,
     return true;
 }
 
-bool ParseCR2File(const std::string& path, bool flat, std::unique_ptr<TZAVCR2TreeNode>& out_root,
+bool ParseCR2File(const std::string& path, TZAVCR2Merge merge, std::unique_ptr<TZAVCR2TreeNode>& out_root,
                   std::string& out_error)
 {
     try {
@@ -626,7 +582,7 @@ bool ParseCR2File(const std::string& path, bool flat, std::unique_ptr<TZAVCR2Tre
         size_t size = 0;
         if (!ReadWholeFile(path, text, size, out_error))
             return false;
-        TZAVCR2Parser parser(path, flat);
+        TZAVCR2Parser parser(path, merge);
         return parser.Parse(std::move(text), size, out_root, out_error);
     } catch (const std::bad_alloc&) {
         out_error = "Not enough memory to read the file " + path;
@@ -638,77 +594,31 @@ bool ParseCR2File(const std::string& path, bool flat, std::unique_ptr<TZAVCR2Tre
 
 namespace {
 
-// Gathers the output in a large buffer, so that a line costs a few copies rather than calls.
-class TWriteBuffer
+void AppendTabs(TZAVOutputBuffer& out, int32_t count)
 {
-public:
-    explicit TWriteBuffer(FILE* file)
-        : File(file), Data(std::make_unique_for_overwrite<char[]>(WriteBufferSize))
-    {
-    }
+    static constexpr std::string_view Tabs = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+    for (; count > int32_t(Tabs.size()); count -= int32_t(Tabs.size()))
+        out.Append(Tabs);
+    if (count > 0)
+        out.Append(Tabs.substr(0, size_t(count)));
+}
 
-    void Append(const char* text, size_t length)
-    {
-        if (length > WriteBufferSize - Used) {
-            Flush();
-            if (length > WriteBufferSize) {
-                WriteOut(text, length);
-                return;
-            }
-        }
-        std::memcpy(Data.get() + Used, text, length);
-        Used += length;
-    }
+// "{" or "}" on a line of its own.
+void AppendBraceLine(TZAVOutputBuffer& out, int32_t depth, char brace)
+{
+    AppendTabs(out, depth);
+    out.Append(brace);
+    out.Append('\n');
+}
 
-    void AppendTabs(int32_t count)
-    {
-        static constexpr char Tabs[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-        constexpr int32_t TabsLength = static_cast<int32_t>(sizeof(Tabs) - 1);
-        for (; count > TabsLength; count -= TabsLength)
-            Append(Tabs, TabsLength);
-        if (count > 0)
-            Append(Tabs, static_cast<size_t>(count));
-    }
-
-    void AppendBrace(int32_t depth, const char* brace_line)
-    {
-        AppendTabs(depth);
-        Append(brace_line, 2);
-    }
-
-    void AppendLine(int32_t depth, const TZAVCR2TreeNode& node)
-    {
-        AppendTabs(depth);
-        Append(node.GetKeyword(), std::strlen(node.GetKeyword()));
-        Append(" ", 1);
-        Append(node.GetValue(), std::strlen(node.GetValue()));
-        Append("\n", 1);
-    }
-
-    [[nodiscard]] bool Finish()
-    {
-        Flush();
-        return !Failed;
-    }
-
-private:
-    void Flush()
-    {
-        WriteOut(Data.get(), Used);
-        Used = 0;
-    }
-
-    void WriteOut(const char* text, size_t length)
-    {
-        if (!Failed && length > 0 && std::fwrite(text, 1, length, File) != length)
-            Failed = true;
-    }
-
-    FILE* File;
-    std::unique_ptr<char[]> Data;
-    size_t Used = 0;
-    bool Failed = false;
-};
+void AppendNodeLine(TZAVOutputBuffer& out, int32_t depth, const TZAVCR2TreeNode& node)
+{
+    AppendTabs(out, depth);
+    out.Append(node.GetKeyword());
+    out.Append(' ');
+    out.Append(node.GetValue());
+    out.Append('\n');
+}
 
 } // namespace
 
@@ -716,32 +626,32 @@ bool WriteCR2Tree(FILE* file, const TZAVCR2TreeNode* first, int32_t depth)
 {
     if (depth < 0)
         depth = 0;
-    TWriteBuffer out(file);
-    out.AppendBrace(depth, "{\n");
+    TZAVOutputBuffer out(file, WriteBufferSize);
+    AppendBraceLine(out, depth, '{');
     // Walks down through first children and back up through parents, so nesting depth costs
     // no stack.
     const TZAVCR2TreeNode* node = first;
     int32_t level = depth + 1;
     while (node != nullptr) {
-        out.AppendLine(level, *node);
+        AppendNodeLine(out, level, *node);
         if (node->FirstChild() != nullptr) {
-            out.AppendBrace(level, "{\n");
+            AppendBraceLine(out, level, '{');
             node = node->FirstChild();
             level++;
             continue;
         }
         if (node->HasBlock) {
-            out.AppendBrace(level, "{\n");
-            out.AppendBrace(level, "}\n");
+            AppendBraceLine(out, level, '{');
+            AppendBraceLine(out, level, '}');
         }
         while (node->Next() == nullptr && level > depth + 1) {
             node = node->Parent();
             level--;
-            out.AppendBrace(level, "}\n");
+            AppendBraceLine(out, level, '}');
         }
         node = node->Next();
     }
-    out.AppendBrace(depth, "}\n");
+    AppendBraceLine(out, depth, '}');
     return out.Finish();
 }
 

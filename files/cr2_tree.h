@@ -17,6 +17,22 @@
 
 #include "core/tree_node.h"
 
+// How a node's value is compared in a search: whole, or only the part before the first ':' of
+// both texts, so that "hip:2" finds "hip:9".
+enum class TZAVCR2ValueMatch
+{
+    Whole,
+    BeforeColon,
+};
+
+// Flat reading keeps every line where it stands; merging joins later top-level descriptions of an
+// actor or prop into the first.
+enum class TZAVCR2Merge
+{
+    Flat,
+    ActorsAndProps,
+};
+
 class TZAVCR2TreeNode : public TZAVTreeNode
 {
 public:
@@ -35,10 +51,12 @@ public:
     void SetTag(int32_t tag) { Tag = tag; }
 
     // Searches the children in order. A null keyword or value matches anything; both compare
-    // without regard to case, values with ignore_suffix after cutting both at their first ':'.
-    TZAVCR2TreeNode* FindChild(const char* keyword, const char* value, bool ignore_suffix) const;
+    // without regard to case.
+    TZAVCR2TreeNode* FindChild(const char* keyword, const char* value,
+                               TZAVCR2ValueMatch match = TZAVCR2ValueMatch::Whole) const;
     // The same search over the siblings that follow this node.
-    TZAVCR2TreeNode* FindNext(const char* keyword, const char* value, bool ignore_suffix) const;
+    TZAVCR2TreeNode* FindNext(const char* keyword, const char* value,
+                              TZAVCR2ValueMatch match = TZAVCR2ValueMatch::Whole) const;
 
     TZAVCR2TreeNode* Next() const { return static_cast<TZAVCR2TreeNode*>(TZAVTreeNode::Next()); }
     TZAVCR2TreeNode* Previous() const { return static_cast<TZAVCR2TreeNode*>(TZAVTreeNode::Previous()); }
@@ -75,11 +93,11 @@ private:
 };
 
 // Reads the whole file into a tree whose root has an empty keyword and value and HasBlock set.
-// Without flat, an "actor" or "prop" line at the top level whose value matches an earlier one's
+// When merging, an "actor" or "prop" line at the top level whose value matches an earlier one's
 // up to the ':' continues that earlier node, so the second description of an actor merges into
 // the first. A block that opens before a line of its own leaves what it holds in its place. On
 // failure out_error names the file (and line) and out_root is left as it was.
-[[nodiscard]] bool ParseCR2File(const std::string& path, bool flat,
+[[nodiscard]] bool ParseCR2File(const std::string& path, TZAVCR2Merge merge,
                                 std::unique_ptr<TZAVCR2TreeNode>& out_root, std::string& out_error);
 
 // Writes first and its following siblings as one block at depth tabs: each line as its keyword,

@@ -5,14 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <memory>
-#include <strings.h>
+#include <string_view>
 
 #include "core/dialogs.h"
+#include "core/file_handle.h"
 #include "core/paths.h"
 #include "core/safe_file.h"
 #include "core/status.h"
+#include "core/text_block.h"
 #include "core/text_line.h"
+#include "core/text_scan.h"
 
 int32_t MaxTextureSize = DefaultMaxTextureSize;
 int32_t MinTextureSize = DefaultMinTextureSize;
@@ -20,13 +22,6 @@ int32_t MinTextureSize = DefaultMinTextureSize;
 TTarnwick_Settings* TarnwickSettings = nullptr;
 
 namespace {
-
-constexpr const char* Blanks = " \t\r\n\v\f";
-
-bool SameKey(const std::string& key, const char* expected)
-{
-    return strcasecmp(key.c_str(), expected) == 0;
-}
 
 // Numbers that do not parse read as 0; out-of-range ones are clamped.
 int32_t ParseInteger(const std::string& value)
@@ -39,9 +34,10 @@ int32_t ParseInteger(const std::string& value)
     return static_cast<int32_t>(number);
 }
 
-float ParseDecimal(const std::string& value)
+float ParseDecimal(std::string_view value)
 {
-    float number = std::strtof(value.c_str(), nullptr);
+    float number = 0.0f;
+    ParseFloatList(value, &number, 1);
     return std::isfinite(number) ? number : 0.0f;
 }
 
@@ -52,8 +48,8 @@ bool ParseFlag(const std::string& value)
 
 } // namespace
 
-TTarnwick_SearchPath::TTarnwick_SearchPath(const std::string& folder, bool recursive)
-    : Path(WithTrailingSeparator(folder)), Recursive(recursive)
+TTarnwick_SearchPath::TTarnwick_SearchPath(const std::string& folder, TZAVSearchDepth depth)
+    : Path(WithTrailingSeparator(folder)), Recursive(depth == TZAVSearchDepth::WithSubfolders)
 {
     SetNameLiteral(Path);
 }
@@ -106,7 +102,7 @@ void TTarnwick_Settings::ReadSettings()
 {
     GlobalSearchPaths.Clear();
     if (!UserFolder.empty()) {
-        std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(SettingsFilePath().c_str(), "rb"), std::fclose);
+        TZAVFileHandle file(std::fopen(SettingsFilePath().c_str(), "rb"));
         std::string line;
         while (file && ReadTextLine(line, file.get()))
             ConsiderLine(line);
@@ -121,16 +117,10 @@ void TTarnwick_Settings::ReadSettings()
 // One line: the first word is the key, the rest of the line, trimmed, its value.
 void TTarnwick_Settings::ConsiderLine(const std::string& line)
 {
-    size_t key_start = line.find_first_not_of(Blanks);
-    if (key_start == std::string::npos)
-        return;
-    size_t key_end = line.find_first_of(Blanks, key_start);
-    std::string key = line.substr(key_start, key_end - key_start);
-    std::string value;
-    size_t value_start =
-        key_end == std::string::npos ? std::string::npos : line.find_first_not_of(Blanks, key_end);
-    if (value_start != std::string::npos)
-        value = line.substr(value_start, line.find_last_not_of(Blanks) + 1 - value_start);
+    std::string_view key;
+    std::string_view value_text;
+    SplitKeyValue(line, key, value_text);
+    const std::string value(value_text);
 
     struct FolderKey
     {
@@ -140,39 +130,39 @@ void TTarnwick_Settings::ConsiderLine(const std::string& line)
     for (const FolderKey& folder_key :
          {FolderKey{"ImportPath", &ImportPath}, FolderKey{"ExportPath", &ExportPath},
           FolderKey{"ImagesPath", &ImagesPath}, FolderKey{"ProjectsPath", &ProjectsPath}}) {
-        if (SameKey(key, folder_key.Key)) {
+        if (SameTextNoCase(key, folder_key.Key)) {
             // A folder that has gone keeps the default.
             if (FolderExists(value))
                 *folder_key.Folder = value;
             return;
         }
     }
-    if (SameKey(key, "AutoSaveFileName"))
+    if (SameTextNoCase(key, "AutoSaveFileName"))
         AutoSaveFileName = value;
-    else if (SameKey(key, "AutoSaveTime"))
+    else if (SameTextNoCase(key, "AutoSaveTime"))
         AutoSaveTime = ParseDecimal(value);
-    else if (SameKey(key, "SearchPath"))
-        AddSearchPath(value, false);
-    else if (SameKey(key, "RecursiveSearchPath"))
-        AddSearchPath(value, true);
-    else if (SameKey(key, "MaxTextureSize2")) {
+    else if (SameTextNoCase(key, "SearchPath"))
+        AddSearchPath(value, TZAVSearchDepth::FolderOnly);
+    else if (SameTextNoCase(key, "RecursiveSearchPath"))
+        AddSearchPath(value, TZAVSearchDepth::WithSubfolders);
+    else if (SameTextNoCase(key, "MaxTextureSize2")) {
         // A limit below the minimum would leave no valid texture size.
         int32_t size = ParseInteger(value);
         if (size >= MinTextureSize)
             MaxTextureSize = size;
-    } else if (SameKey(key, "RunCount"))
+    } else if (SameTextNoCase(key, "RunCount"))
         RunCount = ParseInteger(value);
-    else if (SameKey(key, "UndoLimit"))
+    else if (SameTextNoCase(key, "UndoLimit"))
         UndoLimit = std::max(ParseInteger(value), 0);
-    else if (SameKey(key, "UseTextureCompression"))
+    else if (SameTextNoCase(key, "UseTextureCompression"))
         UseTextureCompression = ParseFlag(value);
-    else if (SameKey(key, "Font"))
+    else if (SameTextNoCase(key, "Font"))
         Font = ParseInteger(value);
-    else if (SameKey(key, "ColorScheme"))
+    else if (SameTextNoCase(key, "ColorScheme"))
         ColorScheme = ParseInteger(value);
-    else if (SameKey(key, "CacheViewports"))
+    else if (SameTextNoCase(key, "CacheViewports"))
         CacheViewports = ParseFlag(value);
-    else if (SameKey(key, "LoadDefaultProject"))
+    else if (SameTextNoCase(key, "LoadDefaultProject"))
         LoadDefaultProject = ParseFlag(value);
 }
 
@@ -209,7 +199,7 @@ bool TTarnwick_Settings::WriteSettings()
     return true;
 }
 
-void TTarnwick_Settings::AddSearchPath(const std::string& folder, bool recursive)
+void TTarnwick_Settings::AddSearchPath(const std::string& folder, TZAVSearchDepth depth)
 {
     if (folder.empty())
         return;
@@ -218,20 +208,20 @@ void TTarnwick_Settings::AddSearchPath(const std::string& folder, bool recursive
         if (search_path->Path == path)
             return;
     }
-    GlobalSearchPaths.Add(new TTarnwick_SearchPath(path, recursive));
+    GlobalSearchPaths.Add(new TTarnwick_SearchPath(path, depth));
 }
 
-void TTarnwick_Settings::AddSearchPathOfFile(const std::string& path, bool recursive)
+void TTarnwick_Settings::AddSearchPathOfFile(const std::string& path, TZAVSearchDepth depth)
 {
-    AddSearchPath(FolderOf(path), recursive);
+    AddSearchPath(FolderOf(path), depth);
 }
 
-bool TTarnwick_Settings::FindFile(std::string& path, bool ask_user)
+bool TTarnwick_Settings::FindFile(std::string& path, TZAVMissingFile missing)
 {
     if (path.empty())
         return false;
     if (FileExists(path)) {
-        AddSearchPathOfFile(path, false);
+        AddSearchPathOfFile(path, TZAVSearchDepth::FolderOnly);
         return true;
     }
     std::string folder, name;
@@ -245,8 +235,9 @@ bool TTarnwick_Settings::FindFile(std::string& path, bool ask_user)
             return true;
         }
     }
-    if (!ask_user || !AskYesNo(GlobalDialogHost, "The file '%s' cannot be found. Do you want to find it now?",
-                               name.c_str()))
+    if (missing != TZAVMissingFile::AskUser ||
+        !AskYesNo(GlobalDialogHost, "The file '%s' cannot be found. Do you want to find it now?",
+                  name.c_str()))
         return false;
     std::string chosen;
     std::string start_folder = FolderExists(folder) ? folder : ImportPath;
@@ -254,6 +245,6 @@ bool TTarnwick_Settings::FindFile(std::string& path, bool ask_user)
         !FileExists(chosen))
         return false;
     path = chosen;
-    AddSearchPathOfFile(path, false);
+    AddSearchPathOfFile(path, TZAVSearchDepth::FolderOnly);
     return true;
 }

@@ -25,11 +25,24 @@ constexpr const char* ProjectFileExtension = "Tarnwick";
 // Autosave switches off at this interval or below.
 constexpr float AutoSaveOffLimit = 0.9f;
 
+enum class TZAVSearchDepth
+{
+    FolderOnly,
+    WithSubfolders,
+};
+
+// What FindFile does when the search paths do not hold the file.
+enum class TZAVMissingFile
+{
+    Fail,
+    AskUser,
+};
+
 // A folder searched by FindFile; recursive ones are searched with their sub-folders.
 class TTarnwick_SearchPath : public TTarnwick_Thingy
 {
 public:
-    TTarnwick_SearchPath(const std::string& folder, bool recursive);
+    TTarnwick_SearchPath(const std::string& folder, TZAVSearchDepth depth);
 
     // With a trailing separator.
     std::string Path;
@@ -54,11 +67,11 @@ public:
     std::string SettingsFilePath() const;
 
     // Ignores an empty folder and one already in the list.
-    void AddSearchPath(const std::string& folder, bool recursive);
-    void AddSearchPathOfFile(const std::string& path, bool recursive);
-    // Resolves path in place through the search paths (and, with ask_user, the user); true when
-    // path now names an existing file. On failure path is unchanged.
-    bool FindFile(std::string& path, bool ask_user);
+    void AddSearchPath(const std::string& folder, TZAVSearchDepth depth);
+    void AddSearchPathOfFile(const std::string& path, TZAVSearchDepth depth);
+    // Resolves path in place through the search paths (and perhaps the user); true when path now
+    // names an existing file. On failure path is unchanged.
+    bool FindFile(std::string& path, TZAVMissingFile missing);
 
     bool AutoSaveEnabled() const { return AutoSaveTime > AutoSaveOffLimit; }
     bool AutoSaveDue(double seconds_since_last_save) const

@@ -11,11 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return -1;
-    const bool flat = (data[0] & 1) != 0;
+    const TZAVCR2Merge merge = (data[0] & 1) != 0 ? TZAVCR2Merge::Flat : TZAVCR2Merge::ActorsAndProps;
     const std::string path = WriteInputFile("figure.cr2", data + 1, size - 1);
     std::unique_ptr<TZAVCR2TreeNode> root;
     std::string error;
-    if (!ParseCR2File(path, flat, root, error))
+    if (!ParseCR2File(path, merge, root, error))
         return 0;
     if (!root)
         FuzzCheckFailed("a parse that succeeded gave no tree");

@@ -253,8 +253,8 @@ void SettingsAndLayerSetSeeds()
 {
     {
         TTarnwick_Settings settings;
-        settings.AddSearchPath("/figures/runtime", false);
-        settings.AddSearchPath("/figures/textures", true);
+        settings.AddSearchPath("/figures/runtime", TZAVSearchDepth::FolderOnly);
+        settings.AddSearchPath("/figures/textures", TZAVSearchDepth::WithSubfolders);
         settings.ImportPath = "/tmp/";
         settings.ExportPath = "/figures/export/";
         settings.ImagesPath = "/figures/images/";

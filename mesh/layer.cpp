@@ -8,6 +8,7 @@
 
 #include "core/status.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 #include "mesh/poly_mesh.h"
 
 namespace {
@@ -75,16 +76,16 @@ bool TTarnwick_Layer::SaveToStream_Text(FILE* file)
 bool TTarnwick_Layer::LoadFromStream_Text_ConsiderCommand(TZAVTextReader&, std::string_view key,
                                                           std::string_view value)
 {
-    if (KeyIs(key, "Color")) {
+    if (SameTextNoCase(key, "Color")) {
         TextValueFloat3(value, Color);
         return true;
     }
-    if (KeyIs(key, "Locked")) {
+    if (SameTextNoCase(key, "Locked")) {
         Locked = TextValueInt(value) != 0 ? 1 : 0;
         return true;
     }
     for (const TLayerFlagKey& flag : LayerFlagKeys) {
-        if (!KeyIs(key, flag.Key))
+        if (!SameTextNoCase(key, flag.Key))
             continue;
         if (TextValueInt(value) != 0)
             DisplayFlags |= flag.Flag;

@@ -24,30 +24,6 @@ constexpr const char* SelectCustomLayerText = "Please select a custom layer befo
 // Two commands have always spelt it this way.
 constexpr const char* SelectLayerMisspeltText = "Please select a layer beforee proceeding";
 
-enum TLayerCommand : int32_t
-{
-    LayerCommand_FirstInGroup = 175,
-    LayerCommand_SelectForBrush = 176,
-    LayerCommand_MakeCurrent = 177,
-    LayerCommand_AddSelected = 178,
-    LayerCommand_Clear = 179,
-    LayerCommand_RemoveSelected = 180,
-    LayerCommand_AddAll = 181,
-    LayerCommand_RemoveAll = 182,
-    LayerCommand_SelectLayer = 183,
-    LayerCommand_DeselectLayer = 184,
-    LayerCommand_Nothing = 191,
-    LayerCommand_ToggleDisplayFlags = 192,
-    LayerCommand_StepLock = 193,
-    LayerCommand_ToggleHidden = 194,
-    LayerCommand_ChooseColour = 195,
-    LayerCommand_Rename = 196,
-    LayerCommand_MainWindow = 197,
-    LayerCommand_RebuildPanel = 198,
-    LayerCommand_LastInGroup = 199,
-    LayerCommand_DeleteAllLayerSets = 240,
-};
-
 constexpr int32_t SelectWholeObjectCommand = 141;
 constexpr int32_t DeselectWholeObjectCommand = 142;
 
@@ -161,7 +137,7 @@ void SetLayerSelection(TTarnwick_Mesh& mesh, uint32_t bit, float weight)
 
 // [SECTION] The command handler
 
-// 178 and 179 act on the layer the event names; integer parameter 0 set to 1 lets them fill or
+// AddSelected and Clear act on the layer the event names; integer parameter 0 set to 1 lets them fill or
 // empty a built-in layer (hiding and locking the selection does that).
 bool CheckGivenLayer(const TTarnwick_LayerList& layers, const TZAVEvent& event, void (*refuse)(const char*))
 {
@@ -188,9 +164,16 @@ void RefuseInMessageBox(const char* text)
     ShowMessage(GlobalDialogHost, "%s", text);
 }
 
-void ApplyLayersAndRedraw(TTarnwick_LayerCommandModel& model, bool locks)
+// Commands that change no lock and no membership apply visibility alone.
+enum class TLayerStates
 {
-    if (locks)
+    LocksAndVisibility,
+    VisibilityOnly,
+};
+
+void ApplyLayersAndRedraw(TTarnwick_LayerCommandModel& model, TLayerStates states)
+{
+    if (states == TLayerStates::LocksAndVisibility)
         ApplyLayerLocks(*model.Layers, model.Objects);
     ApplyLayerVisibility(*model.Layers, model.Objects);
     model.Layers->Redraw();
@@ -226,6 +209,78 @@ void EditCurrentLayerSelection(TTarnwick_LayerCommandModel& model, TTarnwick_Mes
     model.Layers->Redraw();
 }
 
+// AddSelected fills the layer the event names from the selection; Clear empties it.
+void EditGivenLayer(TTarnwick_LayerCommandModel& model, TTarnwick_Mesh* mesh, const TZAVEvent& event)
+{
+    const bool adding = event.GetID() == int32_t(TZAVLayerCommand::AddSelected);
+    if (!CheckGivenLayer(*model.Layers, event, adding ? RefuseInStatus : RefuseInMessageBox))
+        return;
+    if (mesh != nullptr)
+        EditMembership(*mesh, LayerBit(event.GetIndex()), adding ? TMembership::Add : TMembership::Remove,
+                       adding ? TPolygons::UsingSelectedVertices : TPolygons::All);
+    ApplyLayersAndRedraw(model, TLayerStates::LocksAndVisibility);
+}
+
+// RemoveSelected, AddAll and RemoveAll act on the current layer.
+void EditCurrentLayer(TTarnwick_LayerCommandModel& model, TTarnwick_Mesh* mesh, TZAVLayerCommand command)
+{
+    const int32_t current = model.Layers->GetCurrentLayerIndex();
+    if (command == TZAVLayerCommand::AddAll) {
+        // Layer 0 is built in, so it is never filled.
+        if (model.Layers->Layers[current].BuiltIn != 0) {
+            RefuseInMessageBox(SelectCustomLayerText);
+            return;
+        }
+    } else if (current == 0) {
+        RefuseInMessageBox(SelectLayerMisspeltText);
+        return;
+    }
+    const TMembership membership =
+        command == TZAVLayerCommand::AddAll ? TMembership::Add : TMembership::Remove;
+    const TPolygons polygons =
+        command == TZAVLayerCommand::RemoveSelected ? TPolygons::UsingSelectedVertices : TPolygons::All;
+    if (mesh != nullptr)
+        EditMembership(*mesh, LayerBit(current), membership, polygons);
+    ApplyLayersAndRedraw(model, TLayerStates::LocksAndVisibility);
+}
+
+void ToggleLayerDisplayFlags(TTarnwick_LayerCommandModel& model, const TZAVEvent& event)
+{
+    TTarnwick_LayerList& layers = *model.Layers;
+    if (event.GetIndex() != -1)
+        layers.SetCurrentLayer(event.GetIndex());
+    // The context must be one of the project's layers.
+    if (TTarnwick_Layer* target = layers.GetLayer(layers.IndexOf(event.Context)))
+        target->DisplayFlags ^= uint32_t(event.IntegerParameters[0]);
+    ApplyLayersAndRedraw(model, TLayerStates::VisibilityOnly);
+}
+
+void ChooseLayerColour(TTarnwick_LayerList& layers)
+{
+    TTarnwick_Layer& layer = *layers.GetCurrentLayer();
+    float colour[3];
+    if (ChooseColour(GlobalDialogHost, colour, layer.Color)) {
+        std::copy(colour, colour + 3, layer.Color);
+        layers.RefreshLayerPanel();
+        layers.Redraw();
+    }
+}
+
+// The panel hands its edited text over in string parameter 0.
+void RenameLayer(TTarnwick_LayerList& layers, const TZAVEvent& event)
+{
+    if (const char* name = event.GetStringParameter(0)) {
+        layers.GetCurrentLayer()->SetNameLiteral(name);
+        layers.RefreshLayerPanel();
+    }
+}
+
+bool IsLayerCommand(int32_t id)
+{
+    return (id >= int32_t(TZAVLayerCommand::FirstInGroup) && id <= int32_t(TZAVLayerCommand::LastInGroup)) ||
+           id == int32_t(TZAVLayerCommand::DeleteAllLayerSets);
+}
+
 } // namespace
 
 void ApplyLayerLocks(const TTarnwick_LayerList& layers, TTarnwick_TreeGroup* objects)
@@ -252,121 +307,79 @@ TTarnwick_LayerSetMesh LayerSetMeshOf(TTarnwick_Object* object)
 
 bool HandleLayerCommand(TTarnwick_LayerCommandModel& model, TZAVEvent* event)
 {
-    int32_t id = event->GetID();
-    if ((id < LayerCommand_FirstInGroup || id > LayerCommand_LastInGroup) &&
-        id != LayerCommand_DeleteAllLayerSets)
+    const int32_t id = event->GetID();
+    if (!IsLayerCommand(id))
         return false;
     if (model.CurrentObject == nullptr || model.Layers == nullptr)
         return true;
     TTarnwick_LayerList& layers = *model.Layers;
     TTarnwick_Mesh* mesh = model.CurrentObject->Mesh.get();
-    int32_t index = event->GetIndex();
-    int32_t current = layers.GetCurrentLayerIndex();
+    const int32_t index = event->GetIndex();
     TTarnwick_LayerHooks& hooks = layers.Hooks;
 
-    switch (id) {
-    case LayerCommand_SelectForBrush:
+    switch (const TZAVLayerCommand command = static_cast<TZAVLayerCommand>(id)) {
+    case TZAVLayerCommand::SelectForBrush:
         layers.SetCurrentLayer(index);
         if (hooks.SelectLayerBrush != nullptr)
             hooks.SelectLayerBrush(hooks.Data);
         layers.RefreshLayerPanel();
         break;
-    case LayerCommand_MakeCurrent:
+    case TZAVLayerCommand::MakeCurrent:
         layers.SetCurrentLayer(index);
         break;
-    case LayerCommand_AddSelected:
-    case LayerCommand_Clear: {
-        bool adding = id == LayerCommand_AddSelected;
-        if (!CheckGivenLayer(layers, *event, adding ? RefuseInStatus : RefuseInMessageBox))
-            break;
-        if (mesh != nullptr)
-            EditMembership(*mesh, LayerBit(index), adding ? TMembership::Add : TMembership::Remove,
-                           adding ? TPolygons::UsingSelectedVertices : TPolygons::All);
-        ApplyLayersAndRedraw(model, true);
+    case TZAVLayerCommand::AddSelected:
+    case TZAVLayerCommand::Clear:
+        EditGivenLayer(model, mesh, *event);
         break;
-    }
-    case LayerCommand_RemoveSelected:
-    case LayerCommand_RemoveAll:
-        if (current == 0) {
-            RefuseInMessageBox(SelectLayerMisspeltText);
-            break;
-        }
-        if (mesh != nullptr)
-            EditMembership(*mesh, LayerBit(current), TMembership::Remove,
-                           id == LayerCommand_RemoveAll ? TPolygons::All : TPolygons::UsingSelectedVertices);
-        ApplyLayersAndRedraw(model, true);
+    case TZAVLayerCommand::RemoveSelected:
+    case TZAVLayerCommand::RemoveAll:
+    case TZAVLayerCommand::AddAll:
+        EditCurrentLayer(model, mesh, command);
         break;
-    case LayerCommand_AddAll:
-        // Layer 0 is built in, so it is never filled.
-        if (layers.Layers[current].BuiltIn != 0) {
-            RefuseInMessageBox(SelectCustomLayerText);
-            break;
-        }
-        if (mesh != nullptr)
-            EditMembership(*mesh, LayerBit(current), TMembership::Add, TPolygons::All);
-        ApplyLayersAndRedraw(model, true);
-        break;
-    case LayerCommand_SelectLayer:
+    case TZAVLayerCommand::SelectLayer:
         EditCurrentLayerSelection(model, mesh, 1.0f, SelectWholeObjectCommand);
         break;
-    case LayerCommand_DeselectLayer:
+    case TZAVLayerCommand::DeselectLayer:
         EditCurrentLayerSelection(model, mesh, 0.0f, DeselectWholeObjectCommand);
         break;
-    case LayerCommand_ToggleDisplayFlags: {
-        if (index != -1)
-            layers.SetCurrentLayer(index);
-        // The context must be one of the project's layers.
-        if (TTarnwick_Layer* target = layers.GetLayer(layers.IndexOf(event->Context)))
-            target->DisplayFlags ^= uint32_t(event->IntegerParameters[0]);
-        ApplyLayersAndRedraw(model, false);
+    case TZAVLayerCommand::ToggleDisplayFlags:
+        ToggleLayerDisplayFlags(model, *event);
         break;
-    }
-    case LayerCommand_StepLock:
+    case TZAVLayerCommand::StepLock:
         layers.SetCurrentLayer(index);
         StepLockState(*layers.GetCurrentLayer());
-        ApplyLayersAndRedraw(model, true);
+        ApplyLayersAndRedraw(model, TLayerStates::LocksAndVisibility);
         break;
-    case LayerCommand_ToggleHidden: {
+    case TZAVLayerCommand::ToggleHidden: {
         layers.SetCurrentLayer(index);
         TTarnwick_Layer& layer = *layers.GetCurrentLayer();
         layer.SetHidden(!layer.IsHidden());
-        ApplyLayersAndRedraw(model, false);
+        ApplyLayersAndRedraw(model, TLayerStates::VisibilityOnly);
         break;
     }
-    case LayerCommand_ChooseColour: {
+    case TZAVLayerCommand::ChooseColour:
         layers.SetCurrentLayer(index);
-        TTarnwick_Layer& layer = *layers.GetCurrentLayer();
-        float colour[3];
-        if (ChooseColour(GlobalDialogHost, colour, layer.Color)) {
-            std::copy(colour, colour + 3, layer.Color);
-            layers.RefreshLayerPanel();
-            layers.Redraw();
-        }
+        ChooseLayerColour(layers);
         break;
-    }
-    case LayerCommand_Rename:
+    case TZAVLayerCommand::Rename:
         layers.SetCurrentLayer(index);
-        // The panel hands its edited text over in string parameter 0.
-        if (const char* name = event->GetStringParameter(0)) {
-            layers.GetCurrentLayer()->SetNameLiteral(name);
-            layers.RefreshLayerPanel();
-        }
+        RenameLayer(layers, *event);
         break;
-    case LayerCommand_MainWindow:
+    case TZAVLayerCommand::MainWindow:
         if (index != -1)
             layers.SetCurrentLayer(index);
         if (hooks.MainWindowLayerHandling != nullptr)
             hooks.MainWindowLayerHandling(hooks.Data, event);
         break;
-    case LayerCommand_RebuildPanel:
+    case TZAVLayerCommand::RebuildPanel:
         layers.SetCurrentLayer(index);
         layers.RebuildLayerPanel();
         break;
-    case LayerCommand_DeleteAllLayerSets:
+    case TZAVLayerCommand::DeleteAllLayerSets:
         DeleteAllLayerSets(LayerSetFolder(model.UserFolder));
         break;
     default:
-        // 191 and the unused numbers of the group do nothing.
+        // Nothing, and the unused numbers of the group, do nothing.
         break;
     }
     return true;

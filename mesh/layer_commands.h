@@ -15,6 +15,32 @@ class TTarnwick_Object;
 class TTarnwick_TreeGroup;
 class TZAVEvent;
 
+// The event numbers of the layer group; the numbers between FirstInGroup and LastInGroup that
+// have no name here do nothing.
+enum class TZAVLayerCommand : int32_t
+{
+    FirstInGroup = 175,
+    SelectForBrush = 176,
+    MakeCurrent = 177,
+    AddSelected = 178,
+    Clear = 179,
+    RemoveSelected = 180,
+    AddAll = 181,
+    RemoveAll = 182,
+    SelectLayer = 183,
+    DeselectLayer = 184,
+    Nothing = 191,
+    ToggleDisplayFlags = 192,
+    StepLock = 193,
+    ToggleHidden = 194,
+    ChooseColour = 195,
+    Rename = 196,
+    MainWindow = 197,
+    RebuildPanel = 198,
+    LastInGroup = 199,
+    DeleteAllLayerSets = 240,
+};
+
 struct TTarnwick_LayerCommandModel
 {
     TTarnwick_LayerList* Layers = nullptr;
@@ -31,5 +57,5 @@ void ApplyLayerVisibility(const TTarnwick_LayerList& layers, TTarnwick_TreeGroup
 // The object's mesh as a layer set sees it; no masks without an object or a mesh.
 TTarnwick_LayerSetMesh LayerSetMeshOf(TTarnwick_Object* object);
 
-// True for the events of the layer group (175 to 199, and 240), handled or refused.
+// True for the events of the layer group, handled or refused.
 bool HandleLayerCommand(TTarnwick_LayerCommandModel& model, TZAVEvent* event);

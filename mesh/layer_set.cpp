@@ -3,24 +3,19 @@
 
 #include <array>
 #include <cstdio>
-#include <memory>
 #include <span>
 
 #include "core/binary_chunk.h"
 #include "core/dialogs.h"
+#include "core/file_handle.h"
 #include "core/paths.h"
 #include "core/safe_file.h"
 #include "core/status.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 #include "mesh/layer.h"
 
 namespace {
-
-struct FileCloser
-{
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
 // The fields a layer set can change, kept so that a refused file can be undone.
 struct TLayerFields
@@ -157,7 +152,7 @@ bool LoadLayerSet(const std::string& path, TTarnwick_LayerList& layers, const TT
         ShowMessage(GlobalDialogHost, "Please select an object first");
         return false;
     }
-    FileHandle file(std::fopen(path.c_str(), "rb"));
+    TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         ShowError(GlobalDialogHost, "Cannot open the file %s", path.c_str());
         return false;
@@ -177,11 +172,11 @@ bool LoadLayerSet(const std::string& path, TTarnwick_LayerList& layers, const TT
             continue;
         }
         SplitKeyValue(line, key, value);
-        if (KeyIs(key, "verify_vcount")) {
+        if (SameTextNoCase(key, "verify_vcount")) {
             if (TextValueInt(value) != mesh.VertexCount)
                 AddWarning("The vertex count used in this layer set does not match the current object. This "
                            "may or may not cause issues with the layer set.");
-        } else if (KeyIs(key, "verify_pcount")) {
+        } else if (SameTextNoCase(key, "verify_pcount")) {
             if (TextValueInt(value) != mesh.PolygonCount) {
                 // The layers read so far stay; the masks cannot fit this mesh.
                 layers.SyncCurrentFlags();
@@ -189,11 +184,11 @@ bool LoadLayerSet(const std::string& path, TTarnwick_LayerList& layers, const TT
                             "The polygon count used in this layer set does not match the current object.");
                 return false;
             }
-        } else if (KeyIs(key, "layer") && next_layer < LayerCount) {
+        } else if (SameTextNoCase(key, "layer") && next_layer < LayerCount) {
             TTarnwick_Layer& layer = layers.Layers[next_layer++];
             layer.SetNameLiteral(value);
             layer.LoadFromStream_Text(reader);
-        } else if (KeyIs(key, "PolygonLayerFlags")) {
+        } else if (SameTextNoCase(key, "PolygonLayerFlags")) {
             std::vector<uint8_t> bytes;
             if (!ReadBinaryBlock(reader, bytes))
                 break;
@@ -229,7 +224,7 @@ std::string LayerSetFolder(const std::string& user_folder)
 bool ReadLayerSetIndex(const std::string& folder, std::vector<std::string>& out_names)
 {
     out_names.clear();
-    FileHandle file(std::fopen((WithTrailingSeparator(folder) + LayerSetIndexName).c_str(), "rb"));
+    TZAVFileHandle file(std::fopen((WithTrailingSeparator(folder) + LayerSetIndexName).c_str(), "rb"));
     if (!file)
         return false;
     std::string text = ReadWholeFile(file.get());

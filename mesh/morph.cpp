@@ -7,6 +7,7 @@
 #include "core/report.h"
 #include "core/status.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 #include "core/tree_group.h"
 
 // [SECTION] Morph
@@ -98,7 +99,7 @@ void TTarnwick_Morph::AddToVertices(std::span<float> positions, float factor)
 bool TTarnwick_Morph::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                                           std::string_view value)
 {
-    if (KeyIs(key, "Strength")) {
+    if (SameTextNoCase(key, "Strength")) {
         Strength = TextValueFloat(value);
         return true;
     }

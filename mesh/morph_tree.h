@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/text_block.h"
+#include "core/text_scan.h"
 #include "core/tree_group.h"
 #include "mesh/morph.h"
 #include "mesh/selection.h"
@@ -19,7 +20,7 @@ public:
     {
         if (TTarnwick_TreeGroup::LoadFromStream_Text_ConsiderCommand(reader, key, value))
             return true;
-        if (!KeyIs(key, TItem::ItemTraits.BlockKeyword))
+        if (!SameTextNoCase(key, TItem::ItemTraits.BlockKeyword))
             return false;
         // Made empty: the block's "vcount" sizes it.
         auto item = std::make_unique<TItem>(0);

@@ -8,6 +8,7 @@
 
 #include "core/binary_chunk.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ bool TTarnwick_Object::SaveToStream_Text(FILE* file, bool with_block)
 bool TTarnwick_Object::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                                            std::string_view value)
 {
-    if (KeyIs(key, "mesh")) {
+    if (SameTextNoCase(key, "mesh")) {
         // A mesh that fails to read is dropped and the reader keeps the message.
         auto mesh = std::make_unique<TTarnwick_Mesh>();
         if (mesh->LoadFromStream_Text(reader)) {
@@ -148,15 +149,15 @@ bool TTarnwick_Object::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reade
             mesh->InstallLoadedWeldMap();
             Mesh = std::move(mesh);
         }
-    } else if (KeyIs(key, "FileName")) {
+    } else if (SameTextNoCase(key, "FileName")) {
         FileName.assign(value);
-    } else if (KeyIs(key, "OBJFileName")) {
+    } else if (SameTextNoCase(key, "OBJFileName")) {
         OBJFileName.assign(value);
-    } else if (KeyIs(key, "Pos")) {
+    } else if (SameTextNoCase(key, "Pos")) {
         TextValueFloat3(value, Pos);
-    } else if (KeyIs(key, "Rot")) {
+    } else if (SameTextNoCase(key, "Rot")) {
         TextValueFloat3(value, Rot);
-    } else if (KeyIs(key, "Scale")) {
+    } else if (SameTextNoCase(key, "Scale")) {
         TextValueFloat3(value, Scale);
     } else {
         return false;
@@ -179,13 +180,13 @@ bool TTarnwick_Camera::SaveToStream_Text(FILE* file, bool with_block)
 bool TTarnwick_Camera::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                                            std::string_view value)
 {
-    if (KeyIs(key, "FOV"))
+    if (SameTextNoCase(key, "FOV"))
         FOV = TextValueFloat(value);
-    else if (KeyIs(key, "Aspect"))
+    else if (SameTextNoCase(key, "Aspect"))
         Aspect = TextValueFloat(value);
-    else if (KeyIs(key, "HorizScale"))
+    else if (SameTextNoCase(key, "HorizScale"))
         HorizScale = TextValueFloat(value);
-    else if (KeyIs(key, "VertScale"))
+    else if (SameTextNoCase(key, "VertScale"))
         VertScale = TextValueFloat(value);
     else
         return TTarnwick_Object::LoadFromStream_Text_ConsiderCommand(reader, key, value);
@@ -207,13 +208,13 @@ bool TTarnwick_Light::SaveToStream_Text(FILE* file, bool with_block)
 bool TTarnwick_Light::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                                           std::string_view value)
 {
-    if (KeyIs(key, "Brightness"))
+    if (SameTextNoCase(key, "Brightness"))
         Brightness = TextValueFloat(value);
-    else if (KeyIs(key, "Color"))
+    else if (SameTextNoCase(key, "Color"))
         TextValueFloat3(value, Color);
-    else if (KeyIs(key, "Radius"))
+    else if (SameTextNoCase(key, "Radius"))
         Radius = TextValueFloat(value);
-    else if (KeyIs(key, "SpotAngle"))
+    else if (SameTextNoCase(key, "SpotAngle"))
         SpotAngle = TextValueFloat(value);
     else
         return TTarnwick_Object::LoadFromStream_Text_ConsiderCommand(reader, key, value);
@@ -224,11 +225,11 @@ bool TTarnwick_Light::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader
 
 TTarnwick_Thingy* CreateSceneObject(std::string_view keyword)
 {
-    if (KeyIs(keyword, "object"))
+    if (SameTextNoCase(keyword, "object"))
         return new TTarnwick_Object;
-    if (KeyIs(keyword, "camera"))
+    if (SameTextNoCase(keyword, "camera"))
         return new TTarnwick_Camera;
-    if (KeyIs(keyword, "light"))
+    if (SameTextNoCase(keyword, "light"))
         return new TTarnwick_Light;
     return nullptr;
 }

@@ -16,6 +16,7 @@
 #include "core/report.h"
 #include "core/status.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 #include "mesh/sculpt_mesh.h"
 
 // [SECTION] Pending block
@@ -223,24 +224,24 @@ bool TTarnwick_Mesh::ReadPendingDataBlock(TZAVTextReader& reader, std::string_vi
 {
     TPendingMesh& pending = *Pending;
     std::optional<TDataBlock>* target = nullptr;
-    if (KeyIs(key, "vertices")) {
+    if (SameTextNoCase(key, "vertices")) {
         if (!pending.VertexCountGiven) {
             reader.Fail("a \"vertices\" block before \"vcount\"");
             return true;
         }
         target = &pending.Vertices;
-    } else if (KeyIs(key, "tvertices")) {
+    } else if (SameTextNoCase(key, "tvertices")) {
         target = &pending.TexVertices;
-    } else if (KeyIs(key, "polygons") || KeyIs(key, "polygons_b")) {
+    } else if (SameTextNoCase(key, "polygons") || SameTextNoCase(key, "polygons_b")) {
         target = &pending.Polygons;
-        pending.OldPolygonLayout = KeyIs(key, "polygons_b");
-    } else if (KeyIs(key, "weldmap")) {
+        pending.OldPolygonLayout = SameTextNoCase(key, "polygons_b");
+    } else if (SameTextNoCase(key, "weldmap")) {
         target = &pending.WeldMap;
-    } else if (KeyIs(key, "vflags")) {
+    } else if (SameTextNoCase(key, "vflags")) {
         target = &pending.VertexFlags;
-    } else if (KeyIs(key, "pflags")) {
+    } else if (SameTextNoCase(key, "pflags")) {
         target = &pending.PolygonFlags;
-    } else if (KeyIs(key, "PolygonLayerFlags")) {
+    } else if (SameTextNoCase(key, "PolygonLayerFlags")) {
         target = &pending.LayerFlags;
     } else {
         return false;
@@ -259,13 +260,13 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
         return false;
     TPendingMesh& pending = *Pending;
     auto integer_key = [&](const char* name, int32_t& out_value) {
-        if (!KeyIs(key, name))
+        if (!SameTextNoCase(key, name))
             return false;
         out_value = TextValueInt(value);
         return true;
     };
     auto flag_key = [&](const char* name, bool& out_value) {
-        if (!KeyIs(key, name))
+        if (!SameTextNoCase(key, name))
             return false;
         out_value = TextValueInt(value) != 0;
         return true;
@@ -280,14 +281,14 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
         flag_key("ForceColorTextureDisplay", pending.ForceColorTextureDisplay) ||
         flag_key("AlwaysAllSelected", pending.AlwaysAllSelected))
         return true;
-    if (KeyIs(key, "Welded")) {
+    if (SameTextNoCase(key, "Welded")) {
         pending.Welded = TextValueInt(value) != 0;
         return true;
     }
     // Items that do not fit the vertex count read so far are dropped as they are read; a count
     // that comes after the tree is held to its items at the end of the block.
     const int32_t item_vertex_count = pending.VertexCountGiven ? pending.VertexCount : -1;
-    if (KeyIs(key, "morphs")) {
+    if (SameTextNoCase(key, "morphs")) {
         auto tree = std::make_unique<TTarnwick_MorphTreeGroup>();
         tree->ItemVertexCount = item_vertex_count;
         pending.MorphTreeLine = reader.LineNumber();
@@ -295,7 +296,7 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
             pending.MorphTree = std::move(tree);
         return true;
     }
-    if (KeyIs(key, "selections")) {
+    if (SameTextNoCase(key, "selections")) {
         auto tree = std::make_unique<TTarnwick_SelectionTreeGroup>();
         tree->ItemVertexCount = item_vertex_count;
         pending.SelectionTreeLine = reader.LineNumber();
@@ -303,14 +304,14 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
             pending.SelectionTree = std::move(tree);
         return true;
     }
-    if (KeyIs(key, "material")) {
+    if (SameTextNoCase(key, "material")) {
         std::unique_ptr<TZAVMaterial> material(CreateMaterial());
         material->SetNameLiteral(value);
         if (dynamic_cast<TTarnwick_Thingy&>(*material).LoadFromStream_Text(reader))
             pending.Materials.push_back(std::move(material));
         return true;
     }
-    if (KeyIs(key, "polygroup")) {
+    if (SameTextNoCase(key, "polygroup")) {
         std::unique_ptr<TZAVGroup2> group(CreateGroup2());
         group->SetNameLiteral(value);
         if (dynamic_cast<TTarnwick_Thingy&>(*group).LoadFromStream_Text(reader))
@@ -331,16 +332,16 @@ std::string CheckBlockSize(const char* name, const TDataBlock& block, int32_t co
     const int64_t expected = int64_t(count) * element_size;
     if (int64_t(block.Bytes.size()) == expected)
         return {};
-    return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes where \"%s\" %d needs %" PRId64,
-                             name, block.Line, block.Bytes.size(), count_name, count, expected);
+    return FormatText("the \"%s\" block (line %d) holds %zu bytes where \"%s\" %d needs %" PRId64, name,
+                      block.Line, block.Bytes.size(), count_name, count, expected);
 }
 
 std::string CheckCount(const char* name, int32_t count)
 {
     if (count < 0)
-        return FormatReportTextf("\"%s\" is negative (%d)", name, count);
+        return FormatText("\"%s\" is negative (%d)", name, count);
     if (count > MaxElementCount)
-        return FormatReportTextf("\"%s\" is too large (%d)", name, count);
+        return FormatText("\"%s\" is too large (%d)", name, count);
     return {};
 }
 
@@ -355,13 +356,12 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
     const uint8_t* bytes = block.Bytes.data();
     const size_t size = block.Bytes.size();
     auto fail = [&](int32_t polygon, const char* what) {
-        return FormatReportTextf("polygon %d of the \"%s\" block (line %d): %s", polygon, name, block.Line,
-                                 what);
+        return FormatText("polygon %d of the \"%s\" block (line %d): %s", polygon, name, block.Line, what);
     };
     // Every polygon needs at least its header, so a count beyond that allocates nothing.
     if (int64_t(polygon_count) * header_size > int64_t(size))
-        return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes, too few for \"pcount\" %d",
-                                 name, block.Line, size, polygon_count);
+        return FormatText("the \"%s\" block (line %d) holds %zu bytes, too few for \"pcount\" %d", name,
+                          block.Line, size, polygon_count);
     out_start.assign(static_cast<size_t>(polygon_count) + 1, 0);
     out_material.resize(polygon_count);
     out_group.resize(polygon_count);
@@ -392,13 +392,12 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
             const int32_t vertex = DecodeInt32LE(bytes + offset);
             const int32_t tex_vertex = DecodeInt32LE(bytes + offset + 4);
             if (vertex < 0 || vertex >= vertex_count)
-                return fail(
-                    polygon,
-                    FormatReportTextf("a corner names vertex %d of %d", vertex, vertex_count).c_str());
+                return fail(polygon,
+                            FormatText("a corner names vertex %d of %d", vertex, vertex_count).c_str());
             if (tex_vertex < -1 || tex_vertex >= tex_vertex_count)
-                return fail(polygon, FormatReportTextf("a corner names texture vertex %d of %d", tex_vertex,
-                                                       tex_vertex_count)
-                                         .c_str());
+                return fail(polygon,
+                            FormatText("a corner names texture vertex %d of %d", tex_vertex, tex_vertex_count)
+                                .c_str());
             out_vertex.push_back(vertex);
             out_tex_vertex.push_back(tex_vertex);
         }
@@ -407,8 +406,8 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
         out_start[polygon + 1] = static_cast<int32_t>(out_vertex.size());
     }
     if (offset != size)
-        return FormatReportTextf("the \"%s\" block (line %d) holds %zu bytes after its %d polygons", name,
-                                 block.Line, size - offset, polygon_count);
+        return FormatText("the \"%s\" block (line %d) holds %zu bytes after its %d polygons", name,
+                          block.Line, size - offset, polygon_count);
     return {};
 }
 
@@ -449,7 +448,7 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
         if (problem = CheckCount(name, count); !problem.empty())
             return problem;
     if (pending.SymmetryAxis < 0 || pending.SymmetryAxis > 2)
-        return FormatReportTextf("\"SymmetryAxis\" %d is not 0, 1 or 2", pending.SymmetryAxis);
+        return FormatText("\"SymmetryAxis\" %d is not 0, 1 or 2", pending.SymmetryAxis);
 
     // Blocks whose count is above zero must be there, and every block must match its count.
     struct TSizedBlock
@@ -463,8 +462,7 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
     auto check_sized = [](const TSizedBlock& sized, bool required) -> std::string {
         if (!sized.Block) {
             if (required && sized.Count > 0)
-                return FormatReportTextf("no \"%s\" block for \"%s\" %d", sized.Name, sized.CountName,
-                                         sized.Count);
+                return FormatText("no \"%s\" block for \"%s\" %d", sized.Name, sized.CountName, sized.Count);
             return {};
         }
         return CheckBlockSize(sized.Name, *sized.Block, sized.Count, sized.CountName, sized.ElementSize);
@@ -477,7 +475,7 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
 
     if (!pending.Polygons) {
         if (pending.PolygonCount > 0)
-            return FormatReportTextf("no \"polygons\" block for \"pcount\" %d", pending.PolygonCount);
+            return FormatText("no \"polygons\" block for \"pcount\" %d", pending.PolygonCount);
         pending.PolygonStart.assign(1, 0);
     } else if (problem = DecodePolygons(*pending.Polygons, pending.OldPolygonLayout, pending.VertexCount,
                                         pending.TexVertexCount, pending.PolygonCount, pending.PolygonStart,
@@ -495,15 +493,15 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
     const int32_t material_count = static_cast<int32_t>(pending.Materials.size());
     const int32_t group_count = static_cast<int32_t>(pending.Groups.size());
     if (pending.MaterialCount >= 0 && pending.MaterialCount != material_count)
-        return FormatReportTextf("\"mcount\" %d disagrees with its %d \"material\" blocks",
-                                 pending.MaterialCount, material_count);
+        return FormatText("\"mcount\" %d disagrees with its %d \"material\" blocks", pending.MaterialCount,
+                          material_count);
     for (int32_t polygon = 0; polygon < pending.PolygonCount; polygon++) {
         if (pending.PolygonMaterial[polygon] >= material_count)
-            return FormatReportTextf("polygon %d names material %d of %d", polygon,
-                                     pending.PolygonMaterial[polygon], material_count);
+            return FormatText("polygon %d names material %d of %d", polygon, pending.PolygonMaterial[polygon],
+                              material_count);
         if (pending.PolygonGroup[polygon] >= group_count)
-            return FormatReportTextf("polygon %d names polygon group %d of %d", polygon,
-                                     pending.PolygonGroup[polygon], group_count);
+            return FormatText("polygon %d names polygon group %d of %d", polygon,
+                              pending.PolygonGroup[polygon], group_count);
     }
 
     if (pending.WeldMap) {
@@ -512,9 +510,8 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
         for (size_t entry = 0; pending.KeepWeldMap && entry < size_t(pending.VertexCount); entry++) {
             const int32_t target = DecodeInt32LE(pending.WeldMap->Bytes.data() + 4 * entry);
             if (target < -1 || target >= pending.VertexCount)
-                return FormatReportTextf(
-                    "the \"weldmap\" block (line %d) welds vertex %zu to vertex %d of %d",
-                    pending.WeldMap->Line, entry, target, pending.VertexCount);
+                return FormatText("the \"weldmap\" block (line %d) welds vertex %zu to vertex %d of %d",
+                                  pending.WeldMap->Line, entry, target, pending.VertexCount);
         }
     }
     return {};

@@ -14,6 +14,7 @@
 #include "core/report.h"
 #include "core/status.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 #include "core/virtual_memory.h"
 
 namespace {
@@ -66,9 +67,9 @@ std::string TTarnwick_VertexValues<Components>::CheckCounts(bool compressed, int
                                                             int32_t delta_count)
 {
     if (vertex_count < 0 || vertex_count > MaxVertexCount)
-        return FormatReportTextf("vcount %d is out of range (0 to %d)", vertex_count, MaxVertexCount);
+        return FormatText("vcount %d is out of range (0 to %d)", vertex_count, MaxVertexCount);
     if (compressed && (delta_count < 0 || delta_count > vertex_count))
-        return FormatReportTextf("DeltaCount %d is out of range (0 to vcount %d)", delta_count, vertex_count);
+        return FormatText("DeltaCount %d is out of range (0 to vcount %d)", delta_count, vertex_count);
     return {};
 }
 
@@ -80,19 +81,19 @@ std::string TTarnwick_VertexValues<Components>::CheckData(bool compressed, int32
         return problem;
     int64_t expected = compressed ? int64_t(delta_count) * RecordSize : int64_t(vertex_count) * ValueSize;
     if (int64_t(data.size()) != expected)
-        return FormatReportTextf("the \"data\" block holds %zu bytes where %s %d need %" PRId64, data.size(),
-                                 compressed ? "DeltaCount" : "vcount",
-                                 compressed ? delta_count : vertex_count, expected);
+        return FormatText("the \"data\" block holds %zu bytes where %s %d need %" PRId64, data.size(),
+                          compressed ? "DeltaCount" : "vcount", compressed ? delta_count : vertex_count,
+                          expected);
     if (!compressed)
         return {};
     int32_t previous = -1;
     for (int32_t record = 0; record < delta_count; record++) {
         int32_t index = DecodeInt32LE(data.data() + int64_t(record) * RecordSize);
         if (index < 0 || index >= vertex_count)
-            return FormatReportTextf("record %d names vertex %d of %d", record, index, vertex_count);
+            return FormatText("record %d names vertex %d of %d", record, index, vertex_count);
         if (index <= previous)
-            return FormatReportTextf("record %d (vertex %d) does not follow vertex %d in ascending order",
-                                     record, index, previous);
+            return FormatText("record %d (vertex %d) does not follow vertex %d in ascending order", record,
+                              index, previous);
         previous = index;
     }
     return {};
@@ -449,22 +450,22 @@ bool TTarnwick_VertexValues<Components>::LoadFromStream_Text_ConsiderCommand(TZA
                                                                              std::string_view key,
                                                                              std::string_view value)
 {
-    if (KeyIs(key, "vcount")) {
+    if (SameTextNoCase(key, "vcount")) {
         Pending.VertexCount = TextValueInt(value);
         Pending.VertexCountGiven = true;
         // A count out of range, or one its mesh cannot take, ends the block here.
         PendingBlockIsSound(reader);
         return true;
     }
-    if (KeyIs(key, "DeltaCount")) {
+    if (SameTextNoCase(key, "DeltaCount")) {
         Pending.DeltaCount = TextValueInt(value);
         return true;
     }
-    if (KeyIs(key, "Compressed")) {
+    if (SameTextNoCase(key, "Compressed")) {
         Pending.Compressed = TextValueInt(value) != 0;
         return true;
     }
-    if (!KeyIs(key, "data"))
+    if (!SameTextNoCase(key, "data"))
         return false;
     Pending.DataFollows = true;
     // The counts are checked before the data is decoded, and the data against them after, so
@@ -481,8 +482,8 @@ bool TTarnwick_VertexValues<Components>::LoadFromStream_Text_ConsiderCommand(TZA
 template <int32_t Components> std::string TTarnwick_VertexValues<Components>::CheckPendingCounts() const
 {
     if (ExpectedVertexCount >= 0 && Pending.VertexCount != ExpectedVertexCount)
-        return FormatReportTextf("vcount %d does not match the %d vertices of its mesh", Pending.VertexCount,
-                                 ExpectedVertexCount);
+        return FormatText("vcount %d does not match the %d vertices of its mesh", Pending.VertexCount,
+                          ExpectedVertexCount);
     return CheckCounts(Pending.Compressed && Pending.DataFollows, Pending.VertexCount, Pending.DeltaCount);
 }
 

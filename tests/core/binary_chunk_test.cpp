@@ -108,3 +108,18 @@ TEST(BinaryChunk, SizesAndIdsBeyondTheFileAreRefused)
     EXPECT_EQ(ReadHeader(cut_size.get(), 5, header, &error), ChunkReadResult::Error);
     EXPECT_NE(error.find("chunk size is cut off"), std::string::npos);
 }
+
+TEST(BinaryChunk, MessagesNameLongFilesWhole)
+{
+    const std::string name = "/" + std::string(1200, 'n') + ".Tarnwick";
+    TZAVChunkHeader header;
+    std::string error;
+    StreamFile too_big = FileHolding(std::string(ChunkMarker) + Int32Bytes(73) + Int32Bytes(9) + "tiny");
+    EXPECT_EQ(ReadChunkHeader(too_big.get(), name, ChunkLayoutForVersion(6), header, error),
+              ChunkReadResult::Error);
+    EXPECT_EQ(error, "The file " + name + " is corrupt: chunk 73 claims 9 bytes, but only 4 remain");
+    StreamFile cut_id = FileHolding(std::string(ChunkMarker) + "\x49");
+    EXPECT_EQ(ReadChunkHeader(cut_id.get(), name, ChunkLayoutForVersion(6), header, error),
+              ChunkReadResult::Error);
+    EXPECT_EQ(error, "The file " + name + " is corrupt: a chunk ID is cut off by the end of the file");
+}

@@ -4,28 +4,24 @@
 #include <string>
 #include <vector>
 
+#include "core/file_handle.h"
 #include "core/text_line.h"
 
 namespace {
 
-// A read-only stream over bytes, closed at the end of the scope.
+// A read-only stream over bytes, which it keeps as long as the stream is open.
 class MemoryStream
 {
 public:
-    explicit MemoryStream(const std::string& bytes) : Bytes(bytes)
+    explicit MemoryStream(const std::string& bytes)
+        : Bytes(bytes), Stream(fmemopen(Bytes.data(), Bytes.size(), "rb"))
     {
-        Stream = fmemopen(Bytes.data(), Bytes.size(), "rb");
     }
-    ~MemoryStream()
-    {
-        if (Stream != nullptr)
-            std::fclose(Stream);
-    }
-    FILE* Get() const { return Stream; }
+    FILE* Get() const { return Stream.get(); }
 
 private:
     std::string Bytes;
-    FILE* Stream = nullptr;
+    TZAVFileHandle Stream;
 };
 
 std::vector<std::string> ReadAllWithBuffer(const std::string& bytes, int buffer_size)

@@ -5,6 +5,7 @@
 #include "core/binary_chunk.h"
 #include "core/status.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 #include "support/stream_file.h"
 
 namespace {
@@ -16,11 +17,11 @@ public:
     bool LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                              std::string_view value) override
     {
-        if (KeyIs(key, "Strength")) {
+        if (SameTextNoCase(key, "Strength")) {
             Strength = TextValueInt(value);
             return true;
         }
-        if (KeyIs(key, "Deltas")) {
+        if (SameTextNoCase(key, "Deltas")) {
             // A failure stays with the reader, which ends the item.
             (void)ReadBinaryBlock(reader, Deltas);
             return true;

@@ -6,6 +6,7 @@
 
 #include "core/binary_chunk.h"
 #include "core/text_block.h"
+#include "core/text_scan.h"
 #include "support/scripted_dialogs.h"
 #include "support/stream_file.h"
 
@@ -28,7 +29,7 @@ public:
 
 TTarnwick_Thingy* MakeObject(std::string_view keyword)
 {
-    return KeyIs(keyword, "object") ? new TestObject() : nullptr;
+    return SameTextNoCase(keyword, "object") ? new TestObject() : nullptr;
 }
 
 TTarnwick_ObjectTreeGroup* AddGroup(TTarnwick_TreeGroup* parent, const char* name)
@@ -110,7 +111,7 @@ std::string WithoutIdLines(const std::string& text)
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
         std::string_view line = std::string_view(text).substr(start, end - start + 1);
-        if (TrimText(line).substr(0, 3) != "ID\t")
+        if (TrimBlanks(line).substr(0, 3) != "ID\t")
             kept.append(line);
     }
     return kept;

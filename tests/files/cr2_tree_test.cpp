@@ -15,12 +15,12 @@ namespace {
 using TreePtr = std::unique_ptr<TZAVCR2TreeNode>;
 
 // Parses text through a file, as the program does; fails the test when the parser refuses it.
-TreePtr Parse(const std::string& text, bool flat = true)
+TreePtr Parse(const std::string& text, TZAVCR2Merge merge = TZAVCR2Merge::Flat)
 {
     TemporaryFolder folder;
     TreePtr root;
     std::string error;
-    EXPECT_TRUE(ParseCR2File(folder.Write("figure.cr2", text), flat, root, error)) << error;
+    EXPECT_TRUE(ParseCR2File(folder.Write("figure.cr2", text), merge, root, error)) << error;
     return root;
 }
 
@@ -31,7 +31,7 @@ std::string ParseError(const std::string& text, const std::string& name = "bad.c
     TreePtr root = Parse("{\nkept 1\n}\n");
     TZAVCR2TreeNode* before = root.get();
     std::string error;
-    EXPECT_FALSE(ParseCR2File(path, true, root, error));
+    EXPECT_FALSE(ParseCR2File(path, TZAVCR2Merge::Flat, root, error));
     EXPECT_EQ(root.get(), before) << "the caller's tree was replaced";
     EXPECT_NE(error.find(path), std::string::npos) << error;
     return error;
@@ -92,10 +92,10 @@ TEST(CR2Tree, RoundTripKeepsEveryLineAndRewritesIdentically)
     TreePtr root = Parse(source);
     ASSERT_NE(root, nullptr);
     EXPECT_TRUE(root->HasBlock);
-    const TZAVCR2TreeNode* hand = root->FindChild("actor", "rhand", true);
+    const TZAVCR2TreeNode* hand = root->FindChild("actor", "rhand", TZAVCR2ValueMatch::BeforeColon);
     ASSERT_NE(hand, nullptr);
-    EXPECT_EQ(std::string(hand->FindChild("name", nullptr, false)->GetValue()), accented);
-    EXPECT_EQ(std::string(hand->FindChild("sphereMatsRaw", nullptr, false)->GetValue()), long_value);
+    EXPECT_EQ(std::string(hand->FindChild("name", nullptr)->GetValue()), accented);
+    EXPECT_EQ(std::string(hand->FindChild("sphereMatsRaw", nullptr)->GetValue()), long_value);
 
     const std::string first_output = WriteRoot(root);
     EXPECT_EQ(first_output, expected);
@@ -132,23 +132,23 @@ TEST(CR2Tree, SecondActorDescriptionMergesUnlessFlat)
 {
     const std::string source = "{\nactor hip:1\n{\nname hip\n}\nActor hip:2\n{\nchannels\n{\n}\n}\n"
                                "figure\n{\nactor hip:3\n}\n}\n";
-    EXPECT_EQ(WriteRoot(Parse(source, false)),
+    EXPECT_EQ(WriteRoot(Parse(source, TZAVCR2Merge::ActorsAndProps)),
               "{\n\tactor hip:1\n\t{\n\t\tname hip\n\t\tchannels \n\t\t{\n\t\t}\n\t}\n"
               "\tfigure \n\t{\n\t\tactor hip:3\n\t}\n}\n");
     EXPECT_EQ(
-        WriteRoot(Parse(source, true)),
+        WriteRoot(Parse(source, TZAVCR2Merge::Flat)),
         "{\n\tactor hip:1\n\t{\n\t\tname hip\n\t}\n\tActor hip:2\n\t{\n\t\tchannels \n\t\t{\n\t\t}\n\t}\n"
         "\tfigure \n\t{\n\t\tactor hip:3\n\t}\n}\n");
 }
 
 // Parses text and writes the tree back; empty when the parser refuses the text.
-std::string Rewrite(const TemporaryFolder& folder, const std::string& text, bool flat)
+std::string Rewrite(const TemporaryFolder& folder, const std::string& text, TZAVCR2Merge merge)
 {
     // A new file each time: rewriting one in place makes the file system flush it on close.
     std::remove((folder.Path() + "figure.cr2").c_str());
     TreePtr root;
     std::string error;
-    if (!ParseCR2File(folder.Write("figure.cr2", text), flat, root, error))
+    if (!ParseCR2File(folder.Write("figure.cr2", text), merge, root, error))
         return std::string();
     return WriteRoot(root);
 }
@@ -158,13 +158,14 @@ std::string Rewrite(const TemporaryFolder& folder, const std::string& text, bool
 bool ExpectFixedPoint(const TemporaryFolder& folder, const std::string& text)
 {
     bool accepted = false;
-    for (const bool flat : {false, true}) {
-        const std::string written = Rewrite(folder, text, flat);
+    for (const TZAVCR2Merge merge : {TZAVCR2Merge::ActorsAndProps, TZAVCR2Merge::Flat}) {
+        const std::string written = Rewrite(folder, text, merge);
         if (written.empty())
             continue;
         accepted = true;
-        EXPECT_EQ(Rewrite(folder, written, flat), written) << (flat ? "flat" : "merged") << ", from:\n"
-                                                           << text;
+        EXPECT_EQ(Rewrite(folder, written, merge), written)
+            << (merge == TZAVCR2Merge::Flat ? "flat" : "merged") << ", from:\n"
+            << text;
     }
     return accepted;
 }
@@ -176,7 +177,7 @@ TEST(CR2Tree, WritingAndReadingAgainIsAFixedPoint)
     // level, and merge there as they would when read from the written file.
     const std::string leading_block = "{\n{\nactor a:1\n{\nx 1\n}\nprop b\nActor A:2\n{\ny 2\n}\n}\n"
                                       "{\nactor a:3\n{\nz 3\n}\n}\n}\n";
-    EXPECT_EQ(Rewrite(folder, leading_block, false),
+    EXPECT_EQ(Rewrite(folder, leading_block, TZAVCR2Merge::ActorsAndProps),
               "{\n\tactor a:1\n\t{\n\t\tx 1\n\t\ty 2\n\t\tz 3\n\t}\n\tprop b\n}\n");
     const char* const tricky[] = {
         "{\n{\nactor a:1\nactor a:2\n}\n}\n",
@@ -250,31 +251,31 @@ TEST(CR2Tree, BadFilesAreRefusedWithFileAndLine)
     TemporaryFolder folder;
     TreePtr root;
     std::string error;
-    EXPECT_FALSE(ParseCR2File(folder.Path() + "missing.cr2", true, root, error));
+    EXPECT_FALSE(ParseCR2File(folder.Path() + "missing.cr2", TZAVCR2Merge::Flat, root, error));
     EXPECT_NE(error.find("Error opening the file " + folder.Path() + "missing.cr2"), std::string::npos);
-    EXPECT_FALSE(ParseCR2File(folder.Path(), true, root, error));
+    EXPECT_FALSE(ParseCR2File(folder.Path(), TZAVCR2Merge::Flat, root, error));
     EXPECT_EQ(root, nullptr);
 }
 
 TEST(CR2Tree, FindsChildrenAndSiblingsWithoutCaseOrSuffix)
 {
     TreePtr root = Parse("{\nprop ball:1\nactor Hip:1\nactor chest:2\nACTOR hip:3\nfigure\n}\n");
-    const TZAVCR2TreeNode* hip = root->FindChild("actor", "HIP:9", true);
+    const TZAVCR2TreeNode* hip = root->FindChild("actor", "HIP:9", TZAVCR2ValueMatch::BeforeColon);
     ASSERT_NE(hip, nullptr);
     EXPECT_STREQ(hip->GetValue(), "Hip:1");
-    EXPECT_EQ(root->FindChild("actor", "hip", false), nullptr);
-    EXPECT_EQ(root->FindChild("actor", "hip:3", false), root->FirstChild()->Next()->Next()->Next());
-    EXPECT_EQ(root->FindChild(nullptr, nullptr, false), root->FirstChild());
-    EXPECT_STREQ(hip->FindNext("actor", nullptr, false)->GetValue(), "chest:2");
-    EXPECT_STREQ(hip->FindNext(nullptr, "hip", true)->GetKeyword(), "ACTOR");
-    EXPECT_EQ(hip->FindNext("prop", nullptr, false), nullptr);
+    EXPECT_EQ(root->FindChild("actor", "hip"), nullptr);
+    EXPECT_EQ(root->FindChild("actor", "hip:3"), root->FirstChild()->Next()->Next()->Next());
+    EXPECT_EQ(root->FindChild(nullptr, nullptr), root->FirstChild());
+    EXPECT_STREQ(hip->FindNext("actor", nullptr)->GetValue(), "chest:2");
+    EXPECT_STREQ(hip->FindNext(nullptr, "hip", TZAVCR2ValueMatch::BeforeColon)->GetKeyword(), "ACTOR");
+    EXPECT_EQ(hip->FindNext("prop", nullptr), nullptr);
 }
 
 TEST(CR2Tree, EditedParsedTreesFreeWhatTheyOwn)
 {
     TreePtr root = Parse("{\nactor hip:1\n{\nname hip\nchannels\n{\nold 1\n}\n}\n}\n");
     TZAVCR2TreeNode* actor = root->FirstChild();
-    TZAVCR2TreeNode* channels = actor->FindChild("channels", nullptr, false);
+    TZAVCR2TreeNode* channels = actor->FindChild("channels", nullptr);
     channels->DeleteChildren();
     auto* target = new TZAVCR2TreeNode("targetGeom", "Smile");
     channels->AddChild(target);
@@ -308,7 +309,7 @@ TEST(CR2Tree, DeepNestingNeedsNoStack)
         chain += "}\n";
 
     EXPECT_EQ(WriteRoot(Parse(braces_only)), "{\n}\n");
-    TreePtr root = Parse(chain, false);
+    TreePtr root = Parse(chain, TZAVCR2Merge::ActorsAndProps);
     ASSERT_NE(root, nullptr);
     int depth = 0;
     for (const TZAVCR2TreeNode* node = root->FirstChild(); node != nullptr; node = node->FirstChild()) {

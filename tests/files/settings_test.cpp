@@ -162,10 +162,10 @@ TEST_F(Settings, ChangedSettingsSurviveARestart)
         settings.UndoLimit = 12;
         settings.Hints = false;
         settings.UseTextureCompression = true;
-        settings.AddSearchPath(library + "b", true);
-        settings.AddSearchPath("", false);
-        settings.AddSearchPathOfFile(library + "a/figure.obj", false);
-        settings.AddSearchPath(library + "a", true);
+        settings.AddSearchPath(library + "b", TZAVSearchDepth::WithSubfolders);
+        settings.AddSearchPath("", TZAVSearchDepth::FolderOnly);
+        settings.AddSearchPathOfFile(library + "a/figure.obj", TZAVSearchDepth::FolderOnly);
+        settings.AddSearchPath(library + "a", TZAVSearchDepth::WithSubfolders);
         MaxTextureSize = 2048;
         // The destructor deletes this run's autosave and writes the file.
         Folders.Root.Write("config/Tarnwick/AutoSave.Tarnwick", "project");
@@ -231,13 +231,13 @@ protected:
 TEST_F(FindFileTest, RecursiveSearchIgnoresCaseAndSkipsDotFolders)
 {
     TTarnwick_Settings settings;
-    settings.AddSearchPath(Library, true);
+    settings.AddSearchPath(Library, TZAVSearchDepth::WithSubfolders);
     std::string path = "C:\\Poser\\Runtime\\FIGURE.OBJ";
-    EXPECT_FALSE(settings.FindFile(path, false));
+    EXPECT_FALSE(settings.FindFile(path, TZAVMissingFile::Fail));
     EXPECT_EQ(path, "C:\\Poser\\Runtime\\FIGURE.OBJ");
 
     Folders.Root.Write("library/geometry/people/figure.obj", "found");
-    EXPECT_TRUE(settings.FindFile(path, false));
+    EXPECT_TRUE(settings.FindFile(path, TZAVMissingFile::Fail));
     EXPECT_EQ(path, Library + "geometry/people/figure.obj");
 }
 
@@ -246,18 +246,18 @@ TEST_F(FindFileTest, ExistingFileTeachesItsFolder)
     std::string path = Folders.Root.Write("library/geometry/hat.obj", "hat");
     TTarnwick_Settings settings;
     std::string empty;
-    EXPECT_FALSE(settings.FindFile(empty, true));
-    EXPECT_TRUE(settings.FindFile(path, false));
+    EXPECT_FALSE(settings.FindFile(empty, TZAVMissingFile::AskUser));
+    EXPECT_TRUE(settings.FindFile(path, TZAVMissingFile::Fail));
     ASSERT_EQ(settings.GlobalSearchPaths.Count(), 1);
     EXPECT_EQ(settings.GlobalSearchPaths.Data()[0]->Path, Library + "geometry/");
 
     std::string moved = "/old/place/HAT.OBJ";
-    EXPECT_TRUE(settings.FindFile(moved, false));
+    EXPECT_TRUE(settings.FindFile(moved, TZAVMissingFile::Fail));
     EXPECT_EQ(moved, path);
     // A plain search path does not look into its sub-folders.
     Folders.Root.Write("library/geometry/people/figure.obj", "figure");
     std::string deeper = "figure.obj";
-    EXPECT_FALSE(settings.FindFile(deeper, false));
+    EXPECT_FALSE(settings.FindFile(deeper, TZAVMissingFile::Fail));
 }
 
 TEST_F(FindFileTest, AskingTheUser)
@@ -268,7 +268,7 @@ TEST_F(FindFileTest, AskingTheUser)
         ScriptedDialogs dialogs;
         dialogs.Expect(DialogKind::YesNo, false, "The file 'torso.obj' cannot be found.");
         std::string path = "/gone/torso.obj";
-        EXPECT_FALSE(settings.FindFile(path, true));
+        EXPECT_FALSE(settings.FindFile(path, TZAVMissingFile::AskUser));
         EXPECT_EQ(path, "/gone/torso.obj");
     }
     {
@@ -276,7 +276,7 @@ TEST_F(FindFileTest, AskingTheUser)
         dialogs.Expect(DialogKind::YesNo, true, "Do you want to find it now?")
             .ExpectFile(DialogKind::OpenFile, chosen, "torso.obj");
         std::string path = "/gone/torso.obj";
-        EXPECT_TRUE(settings.FindFile(path, true));
+        EXPECT_TRUE(settings.FindFile(path, TZAVMissingFile::AskUser));
         EXPECT_EQ(path, chosen);
     }
     ASSERT_EQ(settings.GlobalSearchPaths.Count(), 1);

@@ -66,7 +66,12 @@ protected:
         PagedItemTest::TearDown();
     }
 
-    bool Run(int32_t id, int32_t index = -1, int32_t parameter = 0, void* context = nullptr)
+    bool Run(TZAVLayerCommand command, int32_t index = -1, int32_t parameter = 0, void* context = nullptr)
+    {
+        return RunEvent(int32_t(command), index, parameter, context);
+    }
+
+    bool RunEvent(int32_t id, int32_t index = -1, int32_t parameter = 0, void* context = nullptr)
     {
         TZAVEvent event(id);
         event.SetIndex(index);
@@ -108,28 +113,29 @@ TEST_F(LayerCommands, RefusalsUseTheirTextsAndChannels)
     const std::vector<uint32_t> before = Masks();
     struct Refusal
     {
-        int32_t ID;
+        TZAVLayerCommand Command;
         int32_t Index;
         int32_t CurrentLayer;
         const char* Text;
         bool InStatus;
     };
     const Refusal refusals[] = {
-        {178, 32, 0, "Please select a layer before proceeding", true},
-        {178, 30, 0, "Please select a custom layer before proceeding", true},
-        {179, -1, 0, "Please select a layer before proceeding", false},
-        {179, 31, 0, "Please select a custom layer before proceeding", false},
-        {180, 5, 0, "Please select a layer beforee proceeding", false},
-        {182, 5, 0, "Please select a layer beforee proceeding", false},
-        {181, 5, 30, "Please select a custom layer before proceeding", false},
-        {181, 5, 0, "Please select a custom layer before proceeding", false},
+        {TZAVLayerCommand::AddSelected, 32, 0, "Please select a layer before proceeding", true},
+        {TZAVLayerCommand::AddSelected, 30, 0, "Please select a custom layer before proceeding", true},
+        {TZAVLayerCommand::Clear, -1, 0, "Please select a layer before proceeding", false},
+        {TZAVLayerCommand::Clear, 31, 0, "Please select a custom layer before proceeding", false},
+        {TZAVLayerCommand::RemoveSelected, 5, 0, "Please select a layer beforee proceeding", false},
+        {TZAVLayerCommand::RemoveAll, 5, 0, "Please select a layer beforee proceeding", false},
+        {TZAVLayerCommand::AddAll, 5, 30, "Please select a custom layer before proceeding", false},
+        {TZAVLayerCommand::AddAll, 5, 0, "Please select a custom layer before proceeding", false},
     };
     for (const Refusal& refusal : refusals) {
-        SCOPED_TRACE(testing::Message() << "event " << refusal.ID << " index " << refusal.Index);
+        SCOPED_TRACE(testing::Message()
+                     << "event " << int32_t(refusal.Command) << " index " << refusal.Index);
         Layers.CurrentLayer = refusal.CurrentLayer;
         size_t shown = dialogs.Requests().size();
         TakeStatusLines();
-        EXPECT_TRUE(Run(refusal.ID, refusal.Index));
+        EXPECT_TRUE(Run(refusal.Command, refusal.Index));
         std::vector<StatusLine> lines = TakeStatusLines();
         if (refusal.InStatus) {
             ASSERT_EQ(lines.size(), 1u);
@@ -152,11 +158,11 @@ TEST_F(LayerCommands, BuiltInLayersTakeSelectionsOnlyWhenAsked)
     SetWeights({0, 0, 0, 0, 0, 1});
     TakeStatusLines();
     // The hide-selection commands fill the hidden layer.
-    EXPECT_TRUE(Run(178, 30, 1));
+    EXPECT_TRUE(Run(TZAVLayerCommand::AddSelected, 30, 1));
     EXPECT_EQ(Masks(), (std::vector<uint32_t>{0, 0, 0, LayerBit(30)}));
     EXPECT_EQ(Figure->Mesh->VisiblePolygons, (std::vector<int32_t>{0, 1, 2}));
     // Layer 0 has no membership bit to give.
-    EXPECT_TRUE(Run(178, 0, 1));
+    EXPECT_TRUE(Run(TZAVLayerCommand::AddSelected, 0, 1));
     EXPECT_EQ(Masks(), (std::vector<uint32_t>{0, 0, 0, LayerBit(30)}));
     EXPECT_EQ(TakeStatusLines().size(), 1u); // the refusal
 }
@@ -164,15 +170,15 @@ TEST_F(LayerCommands, BuiltInLayersTakeSelectionsOnlyWhenAsked)
 TEST_F(LayerCommands, NothingHappensWithoutACurrentObject)
 {
     Model.CurrentObject = nullptr;
-    EXPECT_TRUE(Run(177, 4));
-    EXPECT_TRUE(Run(181, 4));
+    EXPECT_TRUE(Run(TZAVLayerCommand::MakeCurrent, 4));
+    EXPECT_TRUE(Run(TZAVLayerCommand::AddAll, 4));
     // No question either: the responder would fail the test.
     ScriptedDialogs dialogs;
-    EXPECT_TRUE(Run(240));
+    EXPECT_TRUE(Run(TZAVLayerCommand::DeleteAllLayerSets));
     EXPECT_EQ(Layers.CurrentLayer, 0);
     EXPECT_TRUE(dialogs.Requests().empty());
-    EXPECT_FALSE(Run(200));
-    EXPECT_FALSE(Run(174));
+    EXPECT_FALSE(RunEvent(int32_t(TZAVLayerCommand::LastInGroup) + 1));
+    EXPECT_FALSE(RunEvent(int32_t(TZAVLayerCommand::FirstInGroup) - 1));
 }
 
 // [SECTION] Membership
@@ -181,33 +187,33 @@ TEST_F(LayerCommands, MembershipFollowsTheSelection)
 {
     // Polygon p uses vertices p .. p + 2; only weights above 0.1 count.
     SetWeights({0.5f, 0, 0, 0, 0, 0.1f});
-    EXPECT_TRUE(Run(178, 3));
+    EXPECT_TRUE(Run(TZAVLayerCommand::AddSelected, 3));
     EXPECT_EQ(Masks(), (std::vector<uint32_t>{LayerBit(3), 0, 0, 0}));
 
     SetWeights({0, 0, 0, 1, 0, 0});
-    EXPECT_TRUE(Run(178, 3));
+    EXPECT_TRUE(Run(TZAVLayerCommand::AddSelected, 3));
     EXPECT_EQ(Masks(), (std::vector<uint32_t>{LayerBit(3), LayerBit(3), LayerBit(3), LayerBit(3)}));
 
     Layers.SetCurrentLayer(3);
     SetWeights({0, 0, 0, 0, 1, 0});
-    EXPECT_TRUE(Run(180));
+    EXPECT_TRUE(Run(TZAVLayerCommand::RemoveSelected));
     EXPECT_EQ(Masks(), (std::vector<uint32_t>{LayerBit(3), LayerBit(3), 0, 0}));
 
     Layers.SetCurrentLayer(7);
-    EXPECT_TRUE(Run(181));
+    EXPECT_TRUE(Run(TZAVLayerCommand::AddAll));
     const uint32_t both = LayerBit(3) | LayerBit(7);
     EXPECT_EQ(Masks(), (std::vector<uint32_t>{both, both, LayerBit(7), LayerBit(7)}));
-    EXPECT_TRUE(Run(179, 3));
+    EXPECT_TRUE(Run(TZAVLayerCommand::Clear, 3));
     EXPECT_EQ(Masks(), (std::vector<uint32_t>(4, LayerBit(7))));
-    EXPECT_TRUE(Run(182));
+    EXPECT_TRUE(Run(TZAVLayerCommand::RemoveAll));
     EXPECT_EQ(Masks(), (std::vector<uint32_t>(4, 0)));
     EXPECT_EQ(Calls.Redrawn, 6);
 }
 
 TEST_F(LayerCommands, LayerSelectionSetsWeightsOrPostsTheWholeObjectCommands)
 {
-    EXPECT_TRUE(Run(183));
-    EXPECT_TRUE(Run(184));
+    EXPECT_TRUE(Run(TZAVLayerCommand::SelectLayer));
+    EXPECT_TRUE(Run(TZAVLayerCommand::DeselectLayer));
     std::unique_ptr<TZAVEvent> first = PopEvent();
     std::unique_ptr<TZAVEvent> second = PopEvent();
     ASSERT_NE(first, nullptr);
@@ -218,10 +224,10 @@ TEST_F(LayerCommands, LayerSelectionSetsWeightsOrPostsTheWholeObjectCommands)
 
     Masks() = {0, LayerBit(4), 0, LayerBit(4)};
     Layers.SetCurrentLayer(4);
-    EXPECT_TRUE(Run(183));
+    EXPECT_TRUE(Run(TZAVLayerCommand::SelectLayer));
     EXPECT_EQ(Weights(), (std::vector<float>{0, 1, 1, 1, 1, 1}));
     Masks()[3] = 0;
-    EXPECT_TRUE(Run(184));
+    EXPECT_TRUE(Run(TZAVLayerCommand::DeselectLayer));
     EXPECT_EQ(Weights(), (std::vector<float>{0, 0, 0, 0, 1, 1}));
     EXPECT_EQ(Calls.SelectionRefreshed, 2);
     EXPECT_EQ(PopEvent(), nullptr);
@@ -234,18 +240,18 @@ TEST_F(LayerCommands, LockStateCyclesBackToVisibleAndUnlocked)
     Masks() = {LayerBit(2), 0, 0, 0};
     TTarnwick_Layer& layer = Layers.Layers[2];
 
-    EXPECT_TRUE(Run(193, 2));
+    EXPECT_TRUE(Run(TZAVLayerCommand::StepLock, 2));
     EXPECT_EQ(Layers.CurrentLayer, 2);
     EXPECT_EQ(layer.Locked, 1);
     EXPECT_FALSE(layer.IsHidden());
     EXPECT_EQ(Figure->Mesh->PolygonFlags[0] & PolygonFlag_Locked, uint32_t(PolygonFlag_Locked));
 
-    EXPECT_TRUE(Run(193, 2));
+    EXPECT_TRUE(Run(TZAVLayerCommand::StepLock, 2));
     EXPECT_EQ(layer.Locked, 0);
     EXPECT_TRUE(layer.IsHidden());
     EXPECT_EQ(Figure->Mesh->PolygonFlags[0], uint32_t(PolygonFlag_Hidden));
 
-    EXPECT_TRUE(Run(193, 2));
+    EXPECT_TRUE(Run(TZAVLayerCommand::StepLock, 2));
     EXPECT_EQ(layer.Locked, 0);
     EXPECT_FALSE(layer.IsHidden());
     EXPECT_EQ(Figure->Mesh->PolygonFlags[0], 0u);
@@ -255,26 +261,27 @@ TEST_F(LayerCommands, LockStateCyclesBackToVisibleAndUnlocked)
 TEST_F(LayerCommands, HiddenAndDisplayFlagsToggle)
 {
     Masks() = {0, LayerBit(9), 0, 0};
-    EXPECT_TRUE(Run(194, 9));
+    EXPECT_TRUE(Run(TZAVLayerCommand::ToggleHidden, 9));
     EXPECT_EQ(Layers.CurrentLayer, 9);
     EXPECT_EQ(Figure->Mesh->VisiblePolygons, (std::vector<int32_t>{0, 2, 3}));
-    EXPECT_TRUE(Run(194, 9));
+    EXPECT_TRUE(Run(TZAVLayerCommand::ToggleHidden, 9));
     EXPECT_EQ(Figure->Mesh->VisiblePolygons.size(), 4u);
 
-    // 192 keeps the current layer with Index -1 and edits the layer the Context names.
+    // Display flags keep the current layer with Index -1 and edits the layer the Context names.
     TTarnwick_Layer& target = Layers.Layers[12];
     uint32_t flags = target.DisplayFlags;
-    EXPECT_TRUE(Run(192, -1, LayerDisplay_WireFrame | LayerDisplay_Hidden, &target));
+    EXPECT_TRUE(
+        Run(TZAVLayerCommand::ToggleDisplayFlags, -1, LayerDisplay_WireFrame | LayerDisplay_Hidden, &target));
     EXPECT_EQ(Layers.CurrentLayer, 9);
     EXPECT_EQ(target.DisplayFlags, flags ^ (LayerDisplay_WireFrame | LayerDisplay_Hidden));
-    EXPECT_TRUE(Run(192, 5, LayerDisplay_WireFrame, &target));
+    EXPECT_TRUE(Run(TZAVLayerCommand::ToggleDisplayFlags, 5, LayerDisplay_WireFrame, &target));
     EXPECT_EQ(Layers.CurrentLayer, 5);
     EXPECT_EQ(target.DisplayFlags, flags ^ LayerDisplay_Hidden);
 
     // A context that is not one of the project's layers is left alone.
     TTarnwick_Layer stranger;
     uint32_t stranger_flags = stranger.DisplayFlags;
-    EXPECT_TRUE(Run(192, -1, LayerDisplay_Points, &stranger));
+    EXPECT_TRUE(Run(TZAVLayerCommand::ToggleDisplayFlags, -1, LayerDisplay_Points, &stranger));
     EXPECT_EQ(stranger.DisplayFlags, stranger_flags);
 }
 
@@ -283,32 +290,32 @@ TEST_F(LayerCommands, ColourNameAndPanelHooks)
     {
         ScriptedDialogs dialogs;
         dialogs.ExpectColour(255, 0, 51).Expect(DialogKind::Colour, false);
-        EXPECT_TRUE(Run(195, 6));
+        EXPECT_TRUE(Run(TZAVLayerCommand::ChooseColour, 6));
         // The dialog starts from the layer's colour, not from its own last answer.
         Layers.Layers[6].Color[1] = 1.0f;
-        EXPECT_TRUE(Run(195, 6));
+        EXPECT_TRUE(Run(TZAVLayerCommand::ChooseColour, 6));
         EXPECT_EQ(dialogs.Requests()[1].InitialColour[1], 255);
         EXPECT_FLOAT_EQ(Layers.Layers[6].Color[0], 1.0f);
         EXPECT_FLOAT_EQ(Layers.Layers[6].Color[2], 0.2f);
     }
 
-    TZAVEvent rename(196);
+    TZAVEvent rename(int32_t(TZAVLayerCommand::Rename));
     rename.SetIndex(8);
     rename.AddStringParameter("Left %s arm", 0);
     EXPECT_TRUE(HandleLayerCommand(Model, &rename));
     EXPECT_EQ(Layers.Layers[8].Name, "Left %s arm");
 
     Calls = HookCalls();
-    EXPECT_TRUE(Run(176, 3));
+    EXPECT_TRUE(Run(TZAVLayerCommand::SelectForBrush, 3));
     EXPECT_EQ(Calls.BrushSelected, 1);
     EXPECT_EQ(Calls.Refreshed, 2);
-    EXPECT_TRUE(Run(198, 3));
+    EXPECT_TRUE(Run(TZAVLayerCommand::RebuildPanel, 3));
     EXPECT_EQ(Calls.Rebuilt, 1);
     int context = 0;
-    EXPECT_TRUE(Run(197, -1, 0, &context));
+    EXPECT_TRUE(Run(TZAVLayerCommand::MainWindow, -1, 0, &context));
     EXPECT_EQ(Calls.MainWindowContexts, std::vector<void*>{&context});
     EXPECT_EQ(Layers.CurrentLayer, 3);
-    EXPECT_TRUE(Run(191, 20));
+    EXPECT_TRUE(Run(TZAVLayerCommand::Nothing, 20));
     EXPECT_EQ(Layers.CurrentLayer, 3);
 }
 
@@ -320,6 +327,6 @@ TEST_F(LayerCommands, DeletingAllLayerSetsAsksFirst)
     ScriptedDialogs dialogs;
     dialogs.Expect(DialogKind::YesNo, true,
                    "Are you sure that you would like to delete all of these layer sets?");
-    EXPECT_TRUE(Run(240));
+    EXPECT_TRUE(Run(TZAVLayerCommand::DeleteAllLayerSets));
     EXPECT_FALSE(FileExists(folder + "Files.txt"));
 }

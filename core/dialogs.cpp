@@ -117,7 +117,7 @@ DialogAnswer PresentMessage(const DialogHost& host, DialogKind kind, const char*
     DialogRequest request;
     request.Kind = kind;
     request.Title = title;
-    request.Text = FormatReportText(format, arguments);
+    request.Text = FormatTextList(format, arguments);
     return PresentDialog(host, request, TCrashMarking::Off);
 }
 
@@ -383,7 +383,7 @@ bool LocateFile(const DialogHost& host, std::string& path, const char* hint_fold
         }
         // Names from Windows files may differ from the disk in case only.
         std::string found;
-        if (FindFileInFolder(name, hint, found, false)) {
+        if (FindFileInFolder(name, hint, found, TZAVSearchDepth::FolderOnly)) {
             path = found;
             return true;
         }

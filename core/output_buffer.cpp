@@ -16,17 +16,15 @@ TZAVOutputBuffer::TZAVOutputBuffer(FILE* file, size_t capacity)
 {
 }
 
-void TZAVOutputBuffer::Append(std::string_view text)
+void TZAVOutputBuffer::AppendLong(std::string_view text)
 {
-    if (text.size() > Capacity - Used) {
-        Flush();
-        if (text.size() > Capacity) {
-            WriteOut(text.data(), text.size());
-            return;
-        }
+    Flush();
+    if (text.size() > Capacity) {
+        WriteOut(text.data(), text.size());
+        return;
     }
-    std::memcpy(Data.get() + Used, text.data(), text.size());
-    Used += text.size();
+    std::memcpy(Data.get(), text.data(), text.size());
+    Used = text.size();
 }
 
 char* TZAVOutputBuffer::Reserve(size_t length)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -14,7 +15,15 @@ public:
 
     explicit TZAVOutputBuffer(FILE* file, size_t capacity = DefaultCapacity);
 
-    void Append(std::string_view text);
+    void Append(std::string_view text)
+    {
+        if (text.size() > Capacity - Used) [[unlikely]] {
+            AppendLong(text);
+            return;
+        }
+        std::memcpy(Data.get() + Used, text.data(), text.size());
+        Used += text.size();
+    }
     void Append(char c)
     {
         if (Used == Capacity)
@@ -29,6 +38,7 @@ public:
     [[nodiscard]] bool Finish();
 
 private:
+    void AppendLong(std::string_view text);
     void Flush();
     void WriteOut(const char* text, size_t length);
     char* Reserve(size_t length);

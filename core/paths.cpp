@@ -186,7 +186,7 @@ bool MakeUniqueFileName(std::string& result, const std::string& folder, const ch
     std::string suffix;
     if (extension != nullptr && extension[0] != '\0')
         suffix = std::string(".") + extension;
-    std::string pattern = WithTrailingSeparator(folder) + "XXXXXXXXXX" + suffix;
+    std::string pattern = WithTrailingSeparator(folder) + "tarnwick-XXXXXX" + suffix;
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int descriptor = mkstemps(name.data(), static_cast<int>(suffix.size()));
@@ -275,7 +275,7 @@ bool DeleteFile(const std::string& path)
 }
 
 bool FindFileInFolder(const std::string& name, const std::string& folder, std::string& result,
-                      bool recursive)
+                      TZAVSearchDepth depth)
 {
     if (name.empty())
         return false;
@@ -298,12 +298,12 @@ bool FindFileInFolder(const std::string& name, const std::string& folder, std::s
         result = prefix + match->Name;
         return true;
     }
-    if (!recursive)
+    if (depth == TZAVSearchDepth::FolderOnly)
         return false;
     for (const FolderEntry& entry : entries) {
         if (!entry.IsFolder || entry.IsLink || entry.Name[0] == '.')
             continue;
-        if (FindFileInFolder(name, prefix + entry.Name, result, true))
+        if (FindFileInFolder(name, prefix + entry.Name, result, depth))
             return true;
     }
     return false;
@@ -347,9 +347,9 @@ bool FindFileBeside(const std::string& name, const std::string& folder, std::str
             }
             current = WithTrailingSeparator(current) + match->Name;
         }
-        if (!current.empty() && FindFileInFolder(relative.substr(start), current, result, false))
+        if (!current.empty() && FindFileInFolder(relative.substr(start), current, result, TZAVSearchDepth::FolderOnly))
             return true;
     }
     // A folder that exists only on the machine that wrote the name.
-    return FindFileInFolder(NameOf(relative), folder, result, false);
+    return FindFileInFolder(NameOf(relative), folder, result, TZAVSearchDepth::FolderOnly);
 }

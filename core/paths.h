@@ -42,11 +42,17 @@ bool CopyFile(const std::string& destination, const std::string& source);
 bool MoveFile(const std::string& destination, const std::string& source);
 bool DeleteFile(const std::string& path);
 
-// Looks for name in folder without regard to case (an exact match wins); with recursive, descends
+enum class TZAVSearchDepth
+{
+    FolderOnly,
+    WithSubfolders,
+};
+
+// Looks for name in folder without regard to case (an exact match wins); with subfolders, descends
 // depth-first, in name order, into sub-folders whose names do not begin with '.'. Links to folders
 // are not followed, so a link loop cannot trap the search.
 bool FindFileInFolder(const std::string& name, const std::string& folder, std::string& result,
-                      bool recursive);
+                      TZAVSearchDepth depth);
 // A file that another file names (a texture in an MTL, a library in an OBJ): absolute as given,
 // else relative to folder, its folders and name matched without regard to case, else by its bare
 // name in folder. Names written on Windows ("textures\skin.jpg", ".\Tex.jpg") are found too.

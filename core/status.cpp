@@ -31,7 +31,7 @@ void AddStatus(const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    std::string text = FormatReportText(format, arguments);
+    std::string text = FormatTextList(format, arguments);
     va_end(arguments);
     Emit(StatusKind::Status, std::move(text));
 }
@@ -40,7 +40,7 @@ void AddWarning(const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    std::string text = FormatReportText(format, arguments);
+    std::string text = FormatTextList(format, arguments);
     va_end(arguments);
     Emit(StatusKind::Warning, std::move(text));
 }

@@ -15,7 +15,9 @@
 // Space, tab, LF, VT, FF and CR.
 inline bool IsBlank(char c)
 {
-    return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+    // Most bytes read are above the space: one test settles them.
+    const unsigned char byte = static_cast<unsigned char>(c);
+    return byte <= ' ' && (byte == ' ' || static_cast<unsigned char>(byte - '\t') <= '\r' - '\t');
 }
 
 inline char LowerAscii(char c)

@@ -230,7 +230,8 @@ bool TTarnwick_Settings::FindFile(std::string& path, TZAVMissingFile missing)
         return false;
     for (const TTarnwick_SearchPath* search_path : GlobalSearchPaths) {
         std::string found;
-        if (FindFileInFolder(name, search_path->Path, found, search_path->Recursive)) {
+        if (FindFileInFolder(name, search_path->Path, found,
+                             search_path->Recursive ? TZAVSearchDepth::WithSubfolders : TZAVSearchDepth::FolderOnly)) {
             path = found;
             return true;
         }

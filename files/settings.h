@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/list.h"
+#include "core/paths.h"
 #include "core/thingy.h"
 
 // Process-wide texture limits: every texture made is clamped between the two. The settings file
@@ -24,12 +25,6 @@ constexpr const char* SettingsFileName = "Tarnwick_Orvane_v2.ini";
 constexpr const char* ProjectFileExtension = "Tarnwick";
 // Autosave switches off at this interval or below.
 constexpr float AutoSaveOffLimit = 0.9f;
-
-enum class TZAVSearchDepth
-{
-    FolderOnly,
-    WithSubfolders,
-};
 
 // What FindFile does when the search paths do not hold the file.
 enum class TZAVMissingFile

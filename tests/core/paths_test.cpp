@@ -57,20 +57,20 @@ TEST(Paths, FindFileInFolderIgnoresCase)
     folder.Write("model.obj.bak", "");
 
     std::string result;
-    ASSERT_TRUE(FindFileInFolder("FIGURE.OBJ", folder.Path(), result, false));
+    ASSERT_TRUE(FindFileInFolder("FIGURE.OBJ", folder.Path(), result, TZAVSearchDepth::FolderOnly));
     EXPECT_EQ(result, folder.Path() + "figure.obj");
-    EXPECT_FALSE(FindFileInFolder("model.obj", folder.Path(), result, false));
-    EXPECT_FALSE(FindFileInFolder("", folder.Path(), result, false));
-    EXPECT_FALSE(FindFileInFolder("figure.obj", folder.Path() + "missing", result, false));
+    EXPECT_FALSE(FindFileInFolder("model.obj", folder.Path(), result, TZAVSearchDepth::FolderOnly));
+    EXPECT_FALSE(FindFileInFolder("", folder.Path(), result, TZAVSearchDepth::FolderOnly));
+    EXPECT_FALSE(FindFileInFolder("figure.obj", folder.Path() + "missing", result, TZAVSearchDepth::FolderOnly));
 
     // Where names differ in case only, the exact one wins.
     folder.Write("Figure.obj", "");
-    ASSERT_TRUE(FindFileInFolder("Figure.obj", folder.Path(), result, false));
+    ASSERT_TRUE(FindFileInFolder("Figure.obj", folder.Path(), result, TZAVSearchDepth::FolderOnly));
     EXPECT_EQ(result, folder.Path() + "Figure.obj");
 
     // A folder given without its trailing separator still gives a whole path.
     std::string bare = folder.Path().substr(0, folder.Path().size() - 1);
-    ASSERT_TRUE(FindFileInFolder("FIGURE.obj", bare, result, false));
+    ASSERT_TRUE(FindFileInFolder("FIGURE.obj", bare, result, TZAVSearchDepth::FolderOnly));
     EXPECT_EQ(result.substr(0, folder.Path().size()), folder.Path());
 }
 
@@ -86,14 +86,14 @@ TEST(Paths, FindFileInFolderDescendsDepthFirstAndSkipsDotFolders)
     folder.Write(".hidden/secret.jpg", "");
 
     std::string result;
-    EXPECT_FALSE(FindFileInFolder("texture.jpg", root, result, false));
-    ASSERT_TRUE(FindFileInFolder("TEXTURE.JPG", root, result, true));
+    EXPECT_FALSE(FindFileInFolder("texture.jpg", root, result, TZAVSearchDepth::FolderOnly));
+    ASSERT_TRUE(FindFileInFolder("TEXTURE.JPG", root, result, TZAVSearchDepth::WithSubfolders));
     EXPECT_EQ(result, root + "a/deep/texture.jpg");
-    EXPECT_FALSE(FindFileInFolder("secret.jpg", root, result, true));
+    EXPECT_FALSE(FindFileInFolder("secret.jpg", root, result, TZAVSearchDepth::WithSubfolders));
 
     // A link back to the top must not trap the search.
     ASSERT_EQ(symlink(root.c_str(), (root + "b/loop").c_str()), 0);
-    EXPECT_FALSE(FindFileInFolder("absent.jpg", root, result, true));
+    EXPECT_FALSE(FindFileInFolder("absent.jpg", root, result, TZAVSearchDepth::WithSubfolders));
 }
 
 TEST(Paths, UniqueFileNamesAreNewDistinctFiles)
@@ -107,6 +107,7 @@ TEST(Paths, UniqueFileNamesAreNewDistinctFiles)
         EXPECT_TRUE(FileExists(path));
         EXPECT_EQ(FolderOf(path), folder.Path());
         EXPECT_EQ(path.substr(path.size() - 4), ".tmp");
+        EXPECT_EQ(NameOf(path).rfind("tarnwick-", 0), 0u) << path;
     }
     std::string unchanged = "kept";
     EXPECT_FALSE(MakeUniqueFileName(unchanged, folder.Path() + "no/such/folder", "tmp"));

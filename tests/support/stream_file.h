@@ -9,11 +9,9 @@
 #include <string>
 #include <string_view>
 
-struct StreamFileCloser
-{
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using StreamFile = std::unique_ptr<FILE, StreamFileCloser>;
+#include "core/file_handle.h"
+
+using StreamFile = TZAVFileHandle;
 
 inline StreamFile FileHolding(std::string_view text)
 {

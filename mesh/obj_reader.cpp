@@ -198,7 +198,7 @@ private:
     TLineRead ReadCornerRun(std::string_view rest, int64_t line_number, const TCornerArrays& arrays,
                             int32_t& cursor);
     TLineRead ParseCorners(std::string_view rest, int64_t line_number, const TCornerArrays& arrays,
-                           int32_t cursor, int32_t& out_count);
+                           int32_t first, int32_t& out_count);
     template <typename TItem>
     int32_t FindOrAdd(TNamedItems<TItem>& items, std::string_view name, int64_t line_number);
 

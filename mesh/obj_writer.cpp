@@ -9,7 +9,6 @@
 #include "core/dialogs.h"
 #include "core/output_buffer.h"
 #include "core/paths.h"
-#include "core/report.h"
 #include "core/safe_file.h"
 #include "mesh/mtl_file.h"
 

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A map file that the libraries can name, beside the OBJ.
     static const bool map_written = (WriteInputText("skin.png", "not an image"), true);
     (void)map_written;
-    const MtlReadForm form = (data[0] & 1) != 0 ? MtlReadForm::EveryMatch : MtlReadForm::FirstMatch;
+    const TZAVMtlReadForm form = (data[0] & 1) != 0 ? TZAVMtlReadForm::EveryMatch : TZAVMtlReadForm::FirstMatch;
     WriteInputFile("figure.mtl", data + 1, size - 1);
     TZAVPolyMesh mesh;
     mesh.MtlLibName = "figure.mtl";

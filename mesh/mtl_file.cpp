@@ -2,45 +2,19 @@
 #include "mesh/mtl_file.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
+#include "core/file_handle.h"
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/safe_file.h"
 #include "core/status.h"
 #include "core/text_block.h"
 #include "core/text_line.h"
+#include "core/text_scan.h"
 
 namespace {
-
-struct TFileCloser
-{
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using TFileHandle = std::unique_ptr<FILE, TFileCloser>;
-
-// All `count` numbers or nothing: a short line changes no value.
-bool ParseNumbers(std::string_view text, float* out_values, int32_t count)
-{
-    float values[3];
-    const char* cursor = text.data();
-    const char* end = text.data() + text.size();
-    for (int32_t i = 0; i < count; i++) {
-        while (cursor < end && (*cursor == ' ' || *cursor == '\t'))
-            cursor++;
-        if (cursor < end && *cursor == '+')
-            cursor++;
-        auto [next, error] = std::from_chars(cursor, end, values[i]);
-        if (error != std::errc())
-            return false;
-        cursor = next;
-    }
-    std::copy_n(values, count, out_values);
-    return true;
-}
 
 // "mtllib" may name several libraries, with blanks inside a name escaped as "\ ".
 std::vector<std::string> LibraryNames(std::string_view text)
@@ -69,9 +43,9 @@ void SetChannelColor(TZAVMaterial* material, const char* channel_name, const flo
         std::copy_n(color, 3, channel->Colors[0]);
 }
 
-void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, MtlReadForm form)
+void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, TZAVMtlReadForm form)
 {
-    TFileHandle file(std::fopen(path.c_str(), "rb"));
+    TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         AddWarning("The material library %s cannot be opened", path.c_str());
         return;
@@ -98,14 +72,15 @@ void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, MtlReadForm form)
                 if (!KeyIs(material->Name, rest))
                     continue;
                 targets.push_back(material);
-                if (form == MtlReadForm::FirstMatch)
+                if (form == TZAVMtlReadForm::FirstMatch)
                     break;
             }
             continue;
         }
+        // All numbers of a line or none: a short line changes no value.
         float values[3];
         if (KeyIs(keyword, "Ns")) {
-            if (!ParseNumbers(rest, values, 1)) {
+            if (ParseFloatList(rest, values, 1) != 1) {
                 note_bad();
                 continue;
             }
@@ -113,7 +88,7 @@ void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, MtlReadForm form)
                 if (TZAVMaterialChannel* glossy = material->FindChannel("Glossy"))
                     glossy->Strength = values[0] / 100.0f;
         } else if (KeyIs(keyword, "Ka") || KeyIs(keyword, "Kd") || KeyIs(keyword, "Ks")) {
-            if (!ParseNumbers(rest, values, 3)) {
+            if (ParseFloatList(rest, values, 3) != 3) {
                 note_bad();
                 continue;
             }
@@ -142,15 +117,10 @@ void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, MtlReadForm form)
 
 std::string MtlPathFor(const std::string& obj_path)
 {
-    std::string name = NameOf(obj_path);
-    size_t dot = name.rfind('.');
-    std::string base = obj_path;
-    if (dot != std::string::npos && dot > 0)
-        base.resize(obj_path.size() - (name.size() - dot));
-    return base + ".mtl";
+    return WithoutExtension(obj_path) + ".mtl";
 }
 
-void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form)
+void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, TZAVMtlReadForm form)
 {
     if (mesh.MtlLibName.empty())
         return;

@@ -6,7 +6,7 @@
 
 #include "mesh/poly_mesh.h"
 
-enum class MtlReadForm : int32_t
+enum class TZAVMtlReadForm : int32_t
 {
     // Parameter lines go to the first material of the current "newmtl" name.
     FirstMatch,
@@ -17,7 +17,8 @@ enum class MtlReadForm : int32_t
 // Reads the library named by the mesh's MtlLibName from the OBJ's folder. A missing library or
 // map file, and lines that cannot be read, are reported as warnings; the materials keep what
 // was read.
-void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path, MtlReadForm form = MtlReadForm::FirstMatch);
+void ReadMTL(TZAVPolyMesh& mesh, const std::string& obj_path,
+             TZAVMtlReadForm form = TZAVMtlReadForm::FirstMatch);
 
 // The MTL path that belongs to an OBJ path: its extension replaced by ".mtl".
 std::string MtlPathFor(const std::string& obj_path);

@@ -395,18 +395,19 @@ TEST_F(ObjFileTest, LastLineWithoutLineEndEndsWhereTheFileEnds)
 TEST_F(ObjFileTest, CornersAreCountedExactlyWhateverTheBlanks)
 {
     // Faces of 3 to 40 corners whose tokens and blank runs fall on every offset of the reader's
-    // sixteen-byte steps; the first pass must size the corner arrays exactly.
+    // sixteen-byte steps; the first pass must size the corner arrays exactly. A CR, VT or FF inside
+    // a line is a blank like any other (a stray CR ends many a converted line).
     std::string obj = "v 0 0 0\nv 1 0 0\nv 1 1 0\n";
     std::vector<int32_t> expected;
-    const char* blanks[] = {" ", "\t", "  ", " \t ", "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t"};
+    const char* blanks[] = {" ", "\t", "  ", " \t ", "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t", "\v", "\f\r"};
     for (int32_t corners = 3; corners <= 40; corners++) {
         obj += "f";
         for (int32_t k = 0; k < corners; k++) {
-            obj += blanks[(corners + k) % 5];
+            obj += blanks[(corners + k) % std::size(blanks)];
             obj += std::to_string(k % 3 + 1);
             expected.push_back(k % 3);
         }
-        obj += corners % 2 == 0 ? " \t" : "";
+        obj += corners % 2 == 0 ? " \t\r" : "";
         obj += corners % 3 == 0 ? "\r\n" : "\n";
     }
     TZAVPolyMesh mesh;
@@ -516,7 +517,7 @@ TEST_F(ObjFileTest, MtlRoundTripKeepsEveryMaterial)
 TEST_F(ObjFileTest, MtlVariantAppliesToEveryMaterialOfTheName)
 {
     Folder.Write("twins.mtl", "newmtl Twin\nKd 0.5 0.25 0.125\nKs 1 2\n");
-    for (MtlReadForm form : {MtlReadForm::FirstMatch, MtlReadForm::EveryMatch}) {
+    for (TZAVMtlReadForm form : {TZAVMtlReadForm::FirstMatch, TZAVMtlReadForm::EveryMatch}) {
         TZAVPolyMesh mesh;
         for (const char* name : {"twin", "TWIN"}) {
             TZAVMaterial* material = mesh.CreateMaterial();
@@ -527,7 +528,7 @@ TEST_F(ObjFileTest, MtlVariantAppliesToEveryMaterialOfTheName)
         ReadMTL(mesh, Folder.Path() + "twins.obj", form);
         EXPECT_FLOAT_EQ(mesh.Materials.Data()[0]->FindChannel("Color")->Colors[0][1], 0.25f);
         EXPECT_FLOAT_EQ(mesh.Materials.Data()[1]->FindChannel("Color")->Colors[0][1],
-                        form == MtlReadForm::EveryMatch ? 0.25f : 1.0f);
+                        form == TZAVMtlReadForm::EveryMatch ? 0.25f : 1.0f);
         // "Ks 1 2" has too few numbers and changes nothing.
         EXPECT_FLOAT_EQ(mesh.Materials.Data()[0]->FindChannel("Specular")->Colors[0][0], 1.0f);
         std::vector<std::string> warnings = TakeWarnings();

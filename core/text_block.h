@@ -81,15 +81,6 @@ inline constexpr int32_t MaxTextBlockDepth = 256;
 // The key is the first blank-delimited word; the value is the rest, trimmed. Both are empty for
 // a blank line. Keys compare with SameTextNoCase unless a reader says otherwise.
 void SplitKeyValue(std::string_view line, std::string_view& out_key, std::string_view& out_value);
-// Older names of TrimBlanks and SameTextNoCase, left for the readers that still call them.
-inline std::string_view TrimText(std::string_view text)
-{
-    return TrimBlanks(text);
-}
-inline bool KeyIs(std::string_view key, std::string_view name)
-{
-    return SameTextNoCase(key, name);
-}
 // The value as an integer in the manner of atoi: leading digits, 0 when there are none.
 int32_t TextValueInt(std::string_view value);
 // 0 when the value does not start with a number.

@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "core/text_block.h"
+#include "core/text_scan.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ void TZAVMaterial::AddDefaultChannels()
 TZAVMaterialChannel* TZAVMaterial::FindChannel(std::string_view name) const
 {
     for (TZAVMaterialChannel* channel : ArbChannels)
-        if (KeyIs(channel->Name, name))
+        if (SameTextNoCase(channel->Name, name))
             return channel;
     return nullptr;
 }
@@ -88,17 +89,17 @@ bool TTarnwick_MaterialChannel::SaveToStream_Text(FILE* file)
 bool TTarnwick_MaterialChannel::LoadFromStream_Text_ConsiderCommand(TZAVTextReader&, std::string_view key,
                                                                     std::string_view value)
 {
-    if (KeyIs(key, "MapFileName"))
+    if (SameTextNoCase(key, "MapFileName"))
         MapFileName.assign(value);
-    else if (KeyIs(key, "Strength"))
+    else if (SameTextNoCase(key, "Strength"))
         Strength = TextValueFloat(value);
-    else if (KeyIs(key, "Color"))
+    else if (SameTextNoCase(key, "Color"))
         TextValueFloat3(value, Colors[0]);
-    else if (KeyIs(key, "TextureIndex"))
+    else if (SameTextNoCase(key, "TextureIndex"))
         TextureIndex = TextValueInt(value);
-    else if (KeyIs(key, "UseColor"))
+    else if (SameTextNoCase(key, "UseColor"))
         UseColor = TextValueInt(value) != 0;
-    else if (KeyIs(key, "UseStrength"))
+    else if (SameTextNoCase(key, "UseStrength"))
         UseStrength = TextValueInt(value) != 0;
     else
         return false;
@@ -126,7 +127,7 @@ bool TTarnwick_Material::SaveToStream_Text(FILE* file)
 bool TTarnwick_Material::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                                              std::string_view value)
 {
-    if (!KeyIs(key, "channel"))
+    if (!SameTextNoCase(key, "channel"))
         return false;
     auto* channel = dynamic_cast<TTarnwick_MaterialChannel*>(FindChannel(value));
     if (channel == nullptr) {

@@ -62,14 +62,14 @@ void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, TZAVMtlReadForm fo
     };
     while (ReadTextLine(line_text, file.get())) {
         line_number++;
-        std::string_view line = TrimText(line_text);
+        std::string_view line = TrimBlanks(line_text);
         size_t keyword_end = std::min(line.size(), line.find_first_of(" \t"));
         std::string_view keyword = line.substr(0, keyword_end);
-        std::string_view rest = TrimText(line.substr(keyword_end));
-        if (KeyIs(keyword, "newmtl")) {
+        std::string_view rest = TrimBlanks(line.substr(keyword_end));
+        if (SameTextNoCase(keyword, "newmtl")) {
             targets.clear();
             for (TZAVMaterial* material : mesh.Materials) {
-                if (!KeyIs(material->Name, rest))
+                if (!SameTextNoCase(material->Name, rest))
                     continue;
                 targets.push_back(material);
                 if (form == TZAVMtlReadForm::FirstMatch)
@@ -79,7 +79,7 @@ void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, TZAVMtlReadForm fo
         }
         // All numbers of a line or none: a short line changes no value.
         float values[3];
-        if (KeyIs(keyword, "Ns")) {
+        if (SameTextNoCase(keyword, "Ns")) {
             if (ParseFloatList(rest, values, 1) != 1) {
                 note_bad();
                 continue;
@@ -87,18 +87,18 @@ void ReadLibrary(TZAVPolyMesh& mesh, const std::string& path, TZAVMtlReadForm fo
             for (TZAVMaterial* material : targets)
                 if (TZAVMaterialChannel* glossy = material->FindChannel("Glossy"))
                     glossy->Strength = values[0] / 100.0f;
-        } else if (KeyIs(keyword, "Ka") || KeyIs(keyword, "Kd") || KeyIs(keyword, "Ks")) {
+        } else if (SameTextNoCase(keyword, "Ka") || SameTextNoCase(keyword, "Kd") || SameTextNoCase(keyword, "Ks")) {
             if (ParseFloatList(rest, values, 3) != 3) {
                 note_bad();
                 continue;
             }
-            const char* channel = KeyIs(keyword, "Ka")   ? "Ambient"
-                                  : KeyIs(keyword, "Kd") ? "Color"
+            const char* channel = SameTextNoCase(keyword, "Ka")   ? "Ambient"
+                                  : SameTextNoCase(keyword, "Kd") ? "Color"
                                                          : "Specular";
             for (TZAVMaterial* material : targets)
                 SetChannelColor(material, channel, values);
-        } else if (KeyIs(keyword, "map_Kd") || KeyIs(keyword, "map_Bump")) {
-            const char* channel_name = KeyIs(keyword, "map_Kd") ? "Color" : "Bump";
+        } else if (SameTextNoCase(keyword, "map_Kd") || SameTextNoCase(keyword, "map_Bump")) {
+            const char* channel_name = SameTextNoCase(keyword, "map_Kd") ? "Color" : "Bump";
             for (TZAVMaterial* material : targets)
                 if (TZAVMaterialChannel* channel = material->FindChannel(channel_name))
                     channel->MapFileName.assign(rest);

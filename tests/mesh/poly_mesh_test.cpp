@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/report.h"
+#include "mesh/normals.h"
 #include "mesh/poly_mesh.h"
 #include "support/stream_file.h"
 

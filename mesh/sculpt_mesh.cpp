@@ -134,9 +134,6 @@ void TTarnwick_Mesh::Prepare()
     PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
     if (MirrorTables.VertexCount() != VertexCount)
         MirrorTables.Reset(VertexCount);
-    // Left over from a stroke they would limit the fresh normals to a few polygons.
-    DirtyPolygons.clear();
-    DirtyVertices.clear();
     ResolveVertices();
     TZAVPolyMesh::Prepare();
 }

@@ -8,8 +8,8 @@
 // look the same however its normals were brought up to date.
 //
 // [SECTION] Fast square root
-// [SECTION] Base mesh
 // [SECTION] Lane helpers
+// [SECTION] Base mesh
 // [SECTION] Sculpt mesh, one at a time
 // [SECTION] Sculpt mesh, four at a time
 // [SECTION] Sculpt mesh passes and the incremental refresh
@@ -103,68 +103,6 @@ float FastSquareRoot(float value)
     return TableSquareRoot(value);
 }
 
-// [SECTION] Base mesh
-
-void ComputeTablePolygonNormal(const TNormalInput& input, const TNormalOutput& output, int32_t polygon)
-{
-    const int32_t start = input.PolygonStart[polygon];
-    const int32_t count = input.PolygonStart[polygon + 1] - start;
-    const float* positions = input.Positions.data();
-    auto position = [&](int32_t corner) {
-        return positions + 3 * static_cast<size_t>(CornerTarget(input, input.CornerVertex[start + corner]));
-    };
-    float normal[3] = {0, 0, 0};
-    float area = 0;
-    if (count >= 3) {
-        const float* a = position(0);
-        for (int32_t k = 0; k + 2 < count; k++) {
-            float cross[3];
-            CrossProduct(a, position(k + 1), position(k + 2), cross);
-            normal[0] += cross[0];
-            normal[1] += cross[1];
-            normal[2] += cross[2];
-            area += 0.5f * TableSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
-        }
-        TableNormalise(normal);
-    }
-    std::copy_n(normal, 3, &output.PolygonNormals[3 * static_cast<size_t>(polygon)]);
-    output.PolygonAreas[polygon] = area;
-}
-
-void ComputeTablePolygonNormals(const TNormalInput& input, const TNormalOutput& output, int32_t first,
-                                int32_t end)
-{
-    for (int32_t polygon = first; polygon < end; polygon++)
-        ComputeTablePolygonNormal(input, output, polygon);
-}
-
-void ComputeTableVertexNormal(const TNormalInput& input, const TNormalOutput& output, int32_t vertex)
-{
-    if (input.VertexPolygonStart.empty())
-        return;
-    const int32_t first = input.VertexPolygonStart[vertex];
-    const int32_t end = input.VertexPolygonStart[vertex + 1];
-    if (first == end)
-        return;
-    float normal[3] = {0, 0, 0};
-    for (int32_t entry = first; entry < end; entry++) {
-        const float* polygon_normal =
-            &output.PolygonNormals[3 * static_cast<size_t>(input.VertexPolygons[entry])];
-        normal[0] += polygon_normal[0];
-        normal[1] += polygon_normal[1];
-        normal[2] += polygon_normal[2];
-    }
-    TableNormalise(normal);
-    std::copy_n(normal, 3, &output.Normals[3 * static_cast<size_t>(vertex)]);
-}
-
-void ComputeTableVertexNormals(const TNormalInput& input, const TNormalOutput& output, int32_t first,
-                               int32_t end)
-{
-    for (int32_t vertex = first; vertex < end; vertex++)
-        ComputeTableVertexNormal(input, output, vertex);
-}
-
 // [SECTION] Lane helpers
 
 namespace {
@@ -251,7 +189,247 @@ inline __m128 InverseLengths(__m128 squared_length, bool& out_exact)
     return _mm_mul_ps(estimate, _mm_sub_ps(_mm_set1_ps(1.5f), product));
 }
 
+inline __m128 Select(__m128 mask, __m128 if_set, __m128 otherwise)
+{
+    return _mm_or_ps(_mm_and_ps(mask, if_set), _mm_andnot_ps(mask, otherwise));
+}
+
+// TableSquareRoot lane by lane; lanes outside the table's good range, and NaN, take the exact root.
+inline __m128 TableSquareRoots(__m128 values)
+{
+    const __m128 scaled = _mm_add_ps(_mm_mul_ps(values, _mm_set1_ps(500.0f)), _mm_set1_ps(0.5f));
+    const __m128 in_table =
+        _mm_and_ps(_mm_cmplt_ps(scaled, _mm_set1_ps(static_cast<float>(SquareRootTableSize))),
+                   _mm_cmpnlt_ps(scaled, _mm_setzero_ps()));
+    const __m128i index = _mm_and_si128(_mm_cvttps_epi32(scaled), _mm_castps_si128(in_table));
+    const __m128 from_table = _mm_and_ps(
+        in_table, _mm_castsi128_ps(_mm_cmpgt_epi32(index, _mm_set1_epi32(square_root_table.LowerBound - 1))));
+    alignas(16) int32_t indices[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(indices), index);
+    const float* entries = square_root_table.Entries;
+    const __m128 table =
+        _mm_setr_ps(entries[indices[0]], entries[indices[1]], entries[indices[2]], entries[indices[3]]);
+    return Select(from_table, table, _mm_sqrt_ps(values));
+}
+
+// TableNormalise lane by lane: a lane of length 0 stays as it is.
+inline void TableNormaliseLanes(__m128 axes[3])
+{
+    const __m128 length = TableSquareRoots(SquaredLengths(axes));
+    const __m128 positive = _mm_cmpgt_ps(length, _mm_setzero_ps());
+    const __m128 inverse = _mm_div_ps(_mm_set1_ps(1.0f), length);
+    for (int32_t axis = 0; axis < 3; axis++)
+        axes[axis] = Select(positive, _mm_mul_ps(axes[axis], inverse), axes[axis]);
+}
+
+// The welded corner vertices of four quads, vertices[corner][lane], marked when given a marker.
+template <bool WeldedMesh>
+void GatherQuadVertices(const TNormalInput& input, const int32_t polygons[4],
+                        const TTarnwick_MarkSet::TMarker* marks, int32_t out_vertices[4][4])
+{
+    for (int32_t lane = 0; lane < 4; lane++) {
+        const int32_t* quad_corners = input.CornerVertex.data() + input.PolygonStart[polygons[lane]];
+        for (int32_t corner = 0; corner < 4; corner++) {
+            int32_t vertex = quad_corners[corner];
+            if (WeldedMesh && input.WeldMap[vertex] >= 0)
+                vertex = input.WeldMap[vertex];
+            out_vertices[corner][lane] = vertex;
+        }
+    }
+    if (marks == nullptr)
+        return;
+    const TTarnwick_MarkSet::TMarker marker = *marks;
+    for (int32_t corner = 0; corner < 4; corner++)
+        for (int32_t lane = 0; lane < 4; lane++)
+            marker.Mark(out_vertices[corner][lane]);
+}
+
+// The positions of the corners of four quads: corners[corner][axis] holds that coordinate of the
+// corner in each of the four quads.
+inline void LoadQuadCorners(const TNormalInput& input, const int32_t vertices[4][4], __m128 out_corners[4][3])
+{
+    for (int32_t corner = 0; corner < 4; corner++)
+        LoadLanes(input.Positions.data(), vertices[corner], out_corners[corner]);
+}
+
+// (c - b) x (a - b) over the fan triangle (0, triangle + 1, triangle + 2) of four quads.
+inline void FanCrossLanes(const __m128 corners[4][3], int32_t triangle, __m128 out_cross[3])
+{
+    __m128 u[3], w[3];
+    for (int32_t axis = 0; axis < 3; axis++) {
+        u[axis] = _mm_sub_ps(corners[triangle + 2][axis], corners[triangle + 1][axis]);
+        w[axis] = _mm_sub_ps(corners[0][axis], corners[triangle + 1][axis]);
+    }
+    out_cross[0] = _mm_sub_ps(_mm_mul_ps(u[1], w[2]), _mm_mul_ps(u[2], w[1]));
+    out_cross[1] = _mm_sub_ps(_mm_mul_ps(u[2], w[0]), _mm_mul_ps(u[0], w[2]));
+    out_cross[2] = _mm_sub_ps(_mm_mul_ps(u[0], w[1]), _mm_mul_ps(u[1], w[0]));
+}
+
+// The sums of the normals of the four polygons around each of four vertices.
+inline void SumFourPolygonNormals(const TNormalInput& input, const TNormalOutput& output,
+                                  const int32_t vertices[4], __m128 out_sum[3])
+{
+    int32_t firsts[4];
+    for (int32_t lane = 0; lane < 4; lane++)
+        firsts[lane] = input.VertexPolygonStart[vertices[lane]];
+    for (int32_t axis = 0; axis < 3; axis++)
+        out_sum[axis] = _mm_setzero_ps();
+    for (int32_t entry = 0; entry < 4; entry++) {
+        int32_t polygons[4];
+        for (int32_t lane = 0; lane < 4; lane++)
+            polygons[lane] = input.VertexPolygons[firsts[lane] + entry];
+        __m128 normal[3];
+        LoadLanes(output.PolygonNormals.data(), polygons, normal);
+        for (int32_t axis = 0; axis < 3; axis++)
+            out_sum[axis] = _mm_add_ps(out_sum[axis], normal[axis]);
+    }
+}
+
+// Whether each of the four vertices lies on exactly four polygons (most of a quad mesh).
+inline bool HasFourPolygonsEach(const TNormalInput& input, const int32_t vertices[4])
+{
+    const int32_t* starts = input.VertexPolygonStart.data();
+    bool four_each = true;
+    for (int32_t lane = 0; lane < 4; lane++)
+        four_each &= starts[vertices[lane] + 1] - starts[vertices[lane]] == 4;
+    return four_each;
+}
+
 } // namespace
+
+// [SECTION] Base mesh
+
+void ComputeTablePolygonNormal(const TNormalInput& input, const TNormalOutput& output, int32_t polygon)
+{
+    const int32_t start = input.PolygonStart[polygon];
+    const int32_t count = input.PolygonStart[polygon + 1] - start;
+    const float* positions = input.Positions.data();
+    auto position = [&](int32_t corner) {
+        return positions + 3 * static_cast<size_t>(CornerTarget(input, input.CornerVertex[start + corner]));
+    };
+    float normal[3] = {0, 0, 0};
+    float area = 0;
+    if (count >= 3) {
+        const float* a = position(0);
+        for (int32_t k = 0; k + 2 < count; k++) {
+            float cross[3];
+            CrossProduct(a, position(k + 1), position(k + 2), cross);
+            normal[0] += cross[0];
+            normal[1] += cross[1];
+            normal[2] += cross[2];
+            area += 0.5f * TableSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+        }
+        TableNormalise(normal);
+    }
+    std::copy_n(normal, 3, &output.PolygonNormals[3 * static_cast<size_t>(polygon)]);
+    output.PolygonAreas[polygon] = area;
+}
+
+namespace {
+
+// Four quads lane by lane.
+template <bool WeldedMesh>
+void ComputeTableQuadNormals(const TNormalInput& input, const TNormalOutput& output,
+                             const int32_t polygons[4])
+{
+    int32_t vertices[4][4];
+    GatherQuadVertices<WeldedMesh>(input, polygons, nullptr, vertices);
+    __m128 corners[4][3];
+    LoadQuadCorners(input, vertices, corners);
+    const __m128 half = _mm_set1_ps(0.5f);
+    __m128 normal[3] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+    __m128 area = _mm_setzero_ps();
+    for (int32_t triangle = 0; triangle < 2; triangle++) {
+        __m128 cross[3];
+        FanCrossLanes(corners, triangle, cross);
+        for (int32_t axis = 0; axis < 3; axis++)
+            normal[axis] = _mm_add_ps(normal[axis], cross[axis]);
+        area = _mm_add_ps(area, _mm_mul_ps(half, TableSquareRoots(SquaredLengths(cross))));
+    }
+    TableNormaliseLanes(normal);
+    ScatterTriples(normal[0], normal[1], normal[2], polygons, output.PolygonNormals.data());
+    alignas(16) float areas[4];
+    _mm_store_ps(areas, area);
+    for (int32_t lane = 0; lane < 4; lane++)
+        output.PolygonAreas[polygons[lane]] = areas[lane];
+}
+
+// Quads four at a time, other polygons one by one.
+template <bool WeldedMesh>
+void ComputeTablePolygonNormalsInQuads(const TNormalInput& input, const TNormalOutput& output, int32_t first,
+                                       int32_t end)
+{
+    int32_t quads[4];
+    int32_t quad_count = 0;
+    for (int32_t polygon = first; polygon < end; polygon++) {
+        if (input.PolygonStart[polygon + 1] - input.PolygonStart[polygon] != 4) {
+            ComputeTablePolygonNormal(input, output, polygon);
+            continue;
+        }
+        quads[quad_count++] = polygon;
+        if (quad_count < 4)
+            continue;
+        quad_count = 0;
+        ComputeTableQuadNormals<WeldedMesh>(input, output, quads);
+    }
+    for (int32_t i = 0; i < quad_count; i++)
+        ComputeTablePolygonNormal(input, output, quads[i]);
+}
+
+} // namespace
+
+void ComputeTablePolygonNormals(const TNormalInput& input, const TNormalOutput& output, int32_t first,
+                                int32_t end)
+{
+    if (!input.WeldMap.empty())
+        ComputeTablePolygonNormalsInQuads<true>(input, output, first, end);
+    else
+        ComputeTablePolygonNormalsInQuads<false>(input, output, first, end);
+}
+
+void ComputeTableVertexNormal(const TNormalInput& input, const TNormalOutput& output, int32_t vertex)
+{
+    if (input.VertexPolygonStart.empty())
+        return;
+    const int32_t first = input.VertexPolygonStart[vertex];
+    const int32_t end = input.VertexPolygonStart[vertex + 1];
+    if (first == end)
+        return;
+    float normal[3] = {0, 0, 0};
+    for (int32_t entry = first; entry < end; entry++) {
+        const float* polygon_normal =
+            &output.PolygonNormals[3 * static_cast<size_t>(input.VertexPolygons[entry])];
+        normal[0] += polygon_normal[0];
+        normal[1] += polygon_normal[1];
+        normal[2] += polygon_normal[2];
+    }
+    TableNormalise(normal);
+    std::copy_n(normal, 3, &output.Normals[3 * static_cast<size_t>(vertex)]);
+}
+
+// Four vertices of four polygons each lane by lane, other vertices one by one.
+void ComputeTableVertexNormals(const TNormalInput& input, const TNormalOutput& output, int32_t first,
+                               int32_t end)
+{
+    if (input.VertexPolygonStart.empty())
+        return;
+    int32_t vertex = first;
+    while (vertex + 4 <= end) {
+        const int32_t group[4] = {vertex, vertex + 1, vertex + 2, vertex + 3};
+        if (!HasFourPolygonsEach(input, group)) {
+            ComputeTableVertexNormal(input, output, vertex);
+            vertex++;
+            continue;
+        }
+        __m128 sum[3];
+        SumFourPolygonNormals(input, output, group, sum);
+        TableNormaliseLanes(sum);
+        StoreTriples(sum[0], sum[1], sum[2], &output.Normals[3 * static_cast<size_t>(vertex)]);
+        vertex += 4;
+    }
+    for (; vertex < end; vertex++)
+        ComputeTableVertexNormal(input, output, vertex);
+}
 
 // [SECTION] Sculpt mesh, one at a time
 
@@ -354,28 +532,6 @@ struct TQuadLanes
     __m128 Area;
 };
 
-// The welded corner vertices of four quads, vertices[corner][lane], marked when given a marker.
-template <bool WeldedMesh>
-void GatherQuadVertices(const TNormalInput& input, const int32_t polygons[4],
-                        const TTarnwick_MarkSet::TMarker* marks, int32_t out_vertices[4][4])
-{
-    for (int32_t lane = 0; lane < 4; lane++) {
-        const int32_t* quad_corners = input.CornerVertex.data() + input.PolygonStart[polygons[lane]];
-        for (int32_t corner = 0; corner < 4; corner++) {
-            int32_t vertex = quad_corners[corner];
-            if (WeldedMesh && input.WeldMap[vertex] >= 0)
-                vertex = input.WeldMap[vertex];
-            out_vertices[corner][lane] = vertex;
-        }
-    }
-    if (marks == nullptr)
-        return;
-    const TTarnwick_MarkSet::TMarker marker = *marks;
-    for (int32_t corner = 0; corner < 4; corner++)
-        for (int32_t lane = 0; lane < 4; lane++)
-            marker.Mark(out_vertices[corner][lane]);
-}
-
 // The two fan triangles and the normalised sum of four quads. False when a lane needs the scalar
 // path's exact root (a tiny or empty triangle).
 bool QuadLanesFromCorners(const __m128 corners[4][3], TQuadLanes& out)
@@ -388,17 +544,8 @@ bool QuadLanesFromCorners(const __m128 corners[4][3], TQuadLanes& out)
         out.High[axis] = _mm_set1_ps(-INFINITY);
     }
     for (int32_t triangle = 0; triangle < 2; triangle++) {
-        // (c - b) x (a - b) over the fan triangle (0, triangle + 1, triangle + 2).
-        __m128 u[3], w[3];
-        for (int32_t axis = 0; axis < 3; axis++) {
-            u[axis] = _mm_sub_ps(corners[triangle + 2][axis], corners[triangle + 1][axis]);
-            w[axis] = _mm_sub_ps(corners[0][axis], corners[triangle + 1][axis]);
-        }
-        const __m128 cross[3] = {
-            _mm_sub_ps(_mm_mul_ps(u[1], w[2]), _mm_mul_ps(u[2], w[1])),
-            _mm_sub_ps(_mm_mul_ps(u[2], w[0]), _mm_mul_ps(u[0], w[2])),
-            _mm_sub_ps(_mm_mul_ps(u[0], w[1]), _mm_mul_ps(u[1], w[0])),
-        };
+        __m128 cross[3];
+        FanCrossLanes(corners, triangle, cross);
         const __m128 squared_length = SquaredLengths(cross);
         bool exact = false;
         const __m128 inverse = InverseLengths(squared_length, exact);
@@ -473,10 +620,8 @@ bool ComputeQuadNormals(const TNormalInput& input, const TNormalOutput& output, 
 {
     int32_t vertices[4][4];
     GatherQuadVertices<WeldedMesh>(input, polygons, marks, vertices);
-    // corners[corner][axis] holds that coordinate of the corner in each of the four quads.
     __m128 corners[4][3];
-    for (int32_t corner = 0; corner < 4; corner++)
-        LoadLanes(input.Positions.data(), vertices[corner], corners[corner]);
+    LoadQuadCorners(input, vertices, corners);
     TQuadLanes lanes;
     if (!QuadLanesFromCorners(corners, lanes))
         return false;
@@ -513,19 +658,8 @@ void ComputePolygonNormalsInQuads(const TNormalInput& input, const TNormalOutput
 bool ComputeFourVertexNormals(const TNormalInput& input, const TNormalOutput& output,
                               const int32_t vertices[4])
 {
-    int32_t firsts[4];
-    for (int32_t lane = 0; lane < 4; lane++)
-        firsts[lane] = input.VertexPolygonStart[vertices[lane]];
-    __m128 sum[3] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
-    for (int32_t entry = 0; entry < 4; entry++) {
-        int32_t polygons[4];
-        for (int32_t lane = 0; lane < 4; lane++)
-            polygons[lane] = input.VertexPolygons[firsts[lane] + entry];
-        __m128 normal[3];
-        LoadLanes(output.PolygonNormals.data(), polygons, normal);
-        for (int32_t axis = 0; axis < 3; axis++)
-            sum[axis] = _mm_add_ps(sum[axis], normal[axis]);
-    }
+    __m128 sum[3];
+    SumFourPolygonNormals(input, output, vertices, sum);
     // A lane below FLT_MIN (an empty sum among them) takes the scalar path's exact root.
     bool exact = false;
     const __m128 inverse = InverseLengths(SquaredLengths(sum), exact);
@@ -573,14 +707,10 @@ void ComputeSculptPolygonNormals(const TNormalInput& input, const TNormalOutput&
 void ComputeSculptVertexNormals(const TNormalInput& input, const TNormalOutput& output,
                                 std::span<const int32_t> vertices)
 {
-    const int32_t* starts = input.VertexPolygonStart.data();
     size_t next = 0;
     while (next + 4 <= vertices.size()) {
         const int32_t* group = vertices.data() + next;
-        bool four_each = true;
-        for (int32_t lane = 0; lane < 4; lane++)
-            four_each &= starts[group[lane] + 1] - starts[group[lane]] == 4;
-        if (!four_each) {
+        if (!HasFourPolygonsEach(input, group)) {
             ComputeSculptVertexNormal(input, output, group[0]);
             next++;
             continue;

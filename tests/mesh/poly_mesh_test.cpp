@@ -154,15 +154,18 @@ TEST(PolyMesh, PrepareBuildsAdjacencyOpenVerticesNormalsAndBounds)
     EXPECT_EQ(empty.BoundingMax[2], 0.0f);
 }
 
-// Large enough for Prepare to run its stages on two threads: the tables and normals must be what
-// the stages give run one after another.
-TEST(PolyMesh, PrepareOnTwoThreadsMatchesTheStagesRunInTurn)
+// Large enough for Prepare to run its stages on two threads and its normals four to a register:
+// tables and normals must be what the stages give run one after another, polygon by polygon and
+// vertex by vertex. Lengths fall inside and outside the square root table, and one quad has none.
+TEST(PolyMesh, LargePrepareMatchesTheOneAtATimePaths)
 {
     constexpr int32_t Side = 130;
     TZAVPolyMesh mesh;
     BuildGrid(mesh, Side, (Side + 1) * (Side + 1));
     for (size_t vertex = 0; vertex < mesh.Vertices.size() / 3; vertex++)
-        mesh.Vertices[3 * vertex + 2] = std::sin(0.37f * static_cast<float>(vertex));
+        mesh.Vertices[3 * vertex + 2] = 4.0f * std::sin(0.37f * static_cast<float>(vertex));
+    for (int32_t corner = mesh.PolygonStart[500]; corner < mesh.PolygonStart[501]; corner++)
+        std::fill_n(&mesh.Vertices[3 * mesh.CornerVertex[corner]], 3, 1.0f);
     AddGroup2(mesh, "left");
     AddGroup2(mesh, "right");
     for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
@@ -177,13 +180,17 @@ TEST(PolyMesh, PrepareOnTwoThreadsMatchesTheStagesRunInTurn)
     const std::vector<float> normals = mesh.Normals;
     mesh.BuildVertexAdjacency();
     mesh.BuildTexVertexAdjacency();
-    mesh.ComputeNormals(false);
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
+        mesh.ComputePolygonNormal(polygon);
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
+        mesh.ComputeVertexNormal(vertex);
     EXPECT_EQ(vertex_start, mesh.VertexPolygonStart);
     EXPECT_EQ(vertex_polygons, mesh.VertexPolygons);
     EXPECT_EQ(tex_vertex_polygons, mesh.TexVertexPolygons);
     EXPECT_EQ(polygon_normals, mesh.PolygonNormals);
     EXPECT_EQ(areas, mesh.PolygonAreas);
     EXPECT_EQ(normals, mesh.Normals);
+    EXPECT_EQ(mesh.PolygonAreas[500], 0.0f);
     EXPECT_EQ(mesh.Groups2.Data()[0]->GetVertexCount(), (Side / 2 + 1) * (Side + 1));
     EXPECT_EQ(mesh.VertexFlags[Side + 2] & VertexFlag_Open, 0u);
     EXPECT_NE(mesh.VertexFlags[Side + 1] & VertexFlag_Open, 0u);

@@ -400,25 +400,18 @@ void TZAVPolyMesh::BuildVisiblePolygons()
 // The stages write disjoint arrays, so that running two at once gives the same bits as running
 // them in turn: first the vertex adjacency and open vertices beside the texture adjacency, the
 // polygon normals and the bounding box; then the vertex normals beside the polygon groups' lists.
+// Each stage sizes the arrays it fills, so that the first touches of fresh memory are shared out
+// too; the normal passes write every entry, so they size theirs only when the counts changed.
 void TZAVPolyMesh::Prepare()
 {
     if (Materials.Count() > 0)
         Materials.SetCurrent(0);
     DropDuplicateFirstCorners();
 
-    WeldMap.assign(VertexCount, -1);
     Welded = 0;
-    // One normal per vertex, named by every corner of the vertex (CountVertexCorners points them).
-    Normals.assign(3 * static_cast<size_t>(VertexCount), 0.0f);
-    NormalCount = VertexCount;
-    for (TZAVGroup* group : Groups)
-        group->NormalRange = group->VertexRange;
     VertexFlags.assign(VertexCount, 0);
-    PolygonFlags.assign(PolygonCount, 0);
-    PolygonNormals.assign(3 * static_cast<size_t>(PolygonCount), 0.0f);
-    PolygonAreas.assign(PolygonCount, 0.0f);
     CurrentPolygon = -1;
-    // Left over from an edit they would limit the fresh normals to a few polygons.
+    // They name polygons and vertices of the mesh before; every normal is computed afresh below.
     DirtyPolygons.clear();
     DirtyVertices.clear();
 
@@ -428,6 +421,8 @@ void TZAVPolyMesh::Prepare()
     // Checks every corner's vertex before any stage reads positions through it.
     CountVertexCorners(*this);
     TSideTask beside_tables(place, [this] {
+        WeldMap.assign(VertexCount, -1);
+        PolygonFlags.assign(PolygonCount, 0);
         BuildTexVertexTables(*this);
         ComputePolygonNormals(false);
         ComputeBoundingBox();
@@ -439,6 +434,11 @@ void TZAVPolyMesh::Prepare()
     beside_tables.Join();
 
     TSideTask beside_normals(place, [this] { BuildGroup2Vertices(); });
+    // One normal per vertex, named by every corner of the vertex (CountVertexCorners points them).
+    Normals.assign(3 * static_cast<size_t>(VertexCount), 0.0f);
+    NormalCount = VertexCount;
+    for (TZAVGroup* group : Groups)
+        group->NormalRange = group->VertexRange;
     ComputeVertexNormals(false);
     beside_normals.Join();
 }

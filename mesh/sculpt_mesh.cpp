@@ -131,7 +131,6 @@ void TTarnwick_Mesh::Prepare()
 {
     if (PolygonLayerFlags.size() != static_cast<size_t>(PolygonCount))
         PolygonLayerFlags.assign(PolygonCount, 0);
-    PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
     if (MirrorTables.VertexCount() != VertexCount)
         MirrorTables.Reset(VertexCount);
     ResolveVertices();

@@ -222,10 +222,10 @@ inline void TableNormaliseLanes(__m128 axes[3])
         axes[axis] = Select(positive, _mm_mul_ps(axes[axis], inverse), axes[axis]);
 }
 
-// The welded corner vertices of four quads, vertices[corner][lane], marked when given a marker.
+// The welded corner vertices of four quads, vertices[corner][lane].
 template <bool WeldedMesh>
-void GatherQuadVertices(const TNormalInput& input, const int32_t polygons[4],
-                        const TTarnwick_MarkSet::TMarker* marks, int32_t out_vertices[4][4])
+inline void GatherQuadVertices(const TNormalInput& input, const int32_t polygons[4],
+                               int32_t out_vertices[4][4])
 {
     for (int32_t lane = 0; lane < 4; lane++) {
         const int32_t* quad_corners = input.CornerVertex.data() + input.PolygonStart[polygons[lane]];
@@ -236,12 +236,6 @@ void GatherQuadVertices(const TNormalInput& input, const int32_t polygons[4],
             out_vertices[corner][lane] = vertex;
         }
     }
-    if (marks == nullptr)
-        return;
-    const TTarnwick_MarkSet::TMarker marker = *marks;
-    for (int32_t corner = 0; corner < 4; corner++)
-        for (int32_t lane = 0; lane < 4; lane++)
-            marker.Mark(out_vertices[corner][lane]);
 }
 
 // The positions of the corners of four quads: corners[corner][axis] holds that coordinate of the
@@ -333,7 +327,7 @@ void ComputeTableQuadNormals(const TNormalInput& input, const TNormalOutput& out
                              const int32_t polygons[4])
 {
     int32_t vertices[4][4];
-    GatherQuadVertices<WeldedMesh>(input, polygons, nullptr, vertices);
+    GatherQuadVertices<WeldedMesh>(input, polygons, vertices);
     __m128 corners[4][3];
     LoadQuadCorners(input, vertices, corners);
     const __m128 half = _mm_set1_ps(0.5f);
@@ -497,8 +491,10 @@ void ComputeSculptPolygonNormal(const TNormalInput& input, const TNormalOutput& 
     output.PolygonAreas[polygon] = area;
 }
 
-// The unit sum of the normals of the polygons around the vertex.
-void ComputeSculptVertexNormal(const TNormalInput& input, const TNormalOutput& output, int32_t vertex)
+namespace {
+
+// The unit sum of the normals of the polygons around the vertex, here where the passes inline it.
+inline void SculptVertexNormal(const TNormalInput& input, const TNormalOutput& output, int32_t vertex)
 {
     const int32_t first = input.VertexPolygonStart[vertex];
     const int32_t end = input.VertexPolygonStart[vertex + 1];
@@ -519,6 +515,13 @@ void ComputeSculptVertexNormal(const TNormalInput& input, const TNormalOutput& o
     _mm_store_ss(out_normal + 2, _mm_movehl_ps(normal, normal));
 }
 
+} // namespace
+
+void ComputeSculptVertexNormal(const TNormalInput& input, const TNormalOutput& output, int32_t vertex)
+{
+    SculptVertexNormal(input, output, vertex);
+}
+
 // [SECTION] Sculpt mesh, four at a time
 
 namespace {
@@ -534,7 +537,7 @@ struct TQuadLanes
 
 // The two fan triangles and the normalised sum of four quads. False when a lane needs the scalar
 // path's exact root (a tiny or empty triangle).
-bool QuadLanesFromCorners(const __m128 corners[4][3], TQuadLanes& out)
+inline bool QuadLanesFromCorners(const __m128 corners[4][3], TQuadLanes& out)
 {
     const __m128 half = _mm_set1_ps(0.5f);
     out.Area = _mm_setzero_ps();
@@ -571,7 +574,7 @@ bool QuadLanesFromCorners(const __m128 corners[4][3], TQuadLanes& out)
     return true;
 }
 
-void StoreQuadLanes(const TQuadLanes& lanes, const int32_t polygons[4], const TNormalOutput& output)
+inline void StoreQuadLanes(const TQuadLanes& lanes, const int32_t polygons[4], const TNormalOutput& output)
 {
     const int32_t first = polygons[0];
     if (polygons[1] == first + 1 && polygons[2] == first + 2 && polygons[3] == first + 3) {
@@ -615,13 +618,20 @@ void StoreQuadLanes(const TQuadLanes& lanes, const int32_t polygons[4], const TN
 
 // Four quads lane by lane; false, with nothing written, when a lane needs the scalar path.
 template <bool WeldedMesh>
-bool ComputeQuadNormals(const TNormalInput& input, const TNormalOutput& output, const int32_t polygons[4],
-                        const TTarnwick_MarkSet::TMarker* marks)
+inline bool ComputeQuadNormals(const TNormalInput& input, const TNormalOutput& output,
+                               const int32_t polygons[4], const TTarnwick_MarkSet::TMarker* marks)
 {
     int32_t vertices[4][4];
-    GatherQuadVertices<WeldedMesh>(input, polygons, marks, vertices);
+    GatherQuadVertices<WeldedMesh>(input, polygons, vertices);
     __m128 corners[4][3];
     LoadQuadCorners(input, vertices, corners);
+    // After the loads: a byte store may alias anything, which would hold the loads back.
+    if (marks != nullptr) {
+        const TTarnwick_MarkSet::TMarker marker = *marks;
+        for (int32_t corner = 0; corner < 4; corner++)
+            for (int32_t lane = 0; lane < 4; lane++)
+                marker.Mark(vertices[corner][lane]);
+    }
     TQuadLanes lanes;
     if (!QuadLanesFromCorners(corners, lanes))
         return false;
@@ -655,8 +665,8 @@ void ComputePolygonNormalsInQuads(const TNormalInput& input, const TNormalOutput
 
 // Four vertices of four polygons each (most of a quad mesh); false, with nothing written, when a
 // lane needs the scalar path's exact root.
-bool ComputeFourVertexNormals(const TNormalInput& input, const TNormalOutput& output,
-                              const int32_t vertices[4])
+inline bool ComputeFourVertexNormals(const TNormalInput& input, const TNormalOutput& output,
+                                     const int32_t vertices[4])
 {
     __m128 sum[3];
     SumFourPolygonNormals(input, output, vertices, sum);
@@ -711,17 +721,17 @@ void ComputeSculptVertexNormals(const TNormalInput& input, const TNormalOutput& 
     while (next + 4 <= vertices.size()) {
         const int32_t* group = vertices.data() + next;
         if (!HasFourPolygonsEach(input, group)) {
-            ComputeSculptVertexNormal(input, output, group[0]);
+            SculptVertexNormal(input, output, group[0]);
             next++;
             continue;
         }
         if (!ComputeFourVertexNormals(input, output, group))
             for (int32_t lane = 0; lane < 4; lane++)
-                ComputeSculptVertexNormal(input, output, group[lane]);
+                SculptVertexNormal(input, output, group[lane]);
         next += 4;
     }
     for (; next < vertices.size(); next++)
-        ComputeSculptVertexNormal(input, output, vertices[next]);
+        SculptVertexNormal(input, output, vertices[next]);
 }
 
 void ComputeSculptVertexNormals(const TNormalInput& input, const TNormalOutput& output, int32_t first,

@@ -1,6 +1,11 @@
 // TZAVPolyMesh::Prepare and the derived tables it builds: duplicate first corners, texture index
 // repair, adjacency, open vertices, bounding box, unique group names, the vertex lists of the
 // polygon groups and the drawing order. A large mesh is prepared on two threads.
+//
+// [SECTION] Stages
+// [SECTION] Second thread
+// [SECTION] Derived tables
+// [SECTION] Prepare
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -11,6 +16,8 @@
 
 #include "core/report.h"
 #include "mesh/poly_mesh.h"
+
+// [SECTION] Stages
 
 namespace {
 
@@ -131,6 +138,8 @@ void BuildTexVertexTables(TZAVPolyMesh& mesh)
     ShiftOffsetsBack(mesh.TexVertexPolygonStart);
 }
 
+// [SECTION] Second thread
+
 // Below this many corners a second thread costs more than it saves.
 constexpr size_t SideThreadCornerTotal = 1 << 16;
 
@@ -178,6 +187,8 @@ private:
 };
 
 } // namespace
+
+// [SECTION] Derived tables
 
 // Polygons at each element named by corner_elements (-1 = none): out_start, sized element count
 // + 1 and zero, receives the offsets into out_polygons.
@@ -396,6 +407,8 @@ void TZAVPolyMesh::BuildVisiblePolygons()
         VertexFlags[vertex] &= ~static_cast<uint32_t>(VertexFlag_Scratch);
     }
 }
+
+// [SECTION] Prepare
 
 // The stages write disjoint arrays, so that running two at once gives the same bits as running
 // them in turn: first the vertex adjacency and open vertices beside the texture adjacency, the

@@ -2,10 +2,10 @@
 // the sculpt mesh's passes (one polygon or vertex at a time, four at a time, and the incremental
 // refresh around changed vertices).
 //
-// Every path of a rounding does the same operations in the same order (fan triangles in corner
-// order, sums as (x² + y²) + z², the same reciprocal root and its Newton step), so that one
-// polygon at a time, four at a time and the incremental refresh give identical bits: a mesh must
-// look the same however its normals were brought up to date.
+// Every path does its rounding's operations in the same order (fan triangles in corner order,
+// (x² + y²) + z², the same root), so that one at a time, four at a time and the incremental
+// refresh give the same bits: a mesh must look the same however its normals were brought up to
+// date, and the tests compare the paths bit for bit.
 //
 // [SECTION] Fast square root
 // [SECTION] Lane helpers

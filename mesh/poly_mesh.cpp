@@ -1,8 +1,7 @@
-// TZAVPolyMesh: allocation, the polygon cursor, normals, the fast square root, quad/triangle
-// conversion, welding and the binary polygon records. Prepare and the derived tables it builds
-// are in poly_mesh_prepare.cpp.
+// TZAVPolyMesh: allocation, the polygon cursor, the normal entry points, quad/triangle conversion,
+// welding and the binary polygon records. Prepare and the derived tables it builds are in
+// poly_mesh_prepare.cpp; the normal arithmetic is in normals.cpp.
 //
-// [SECTION] Fast square root
 // [SECTION] Allocation and hand-over
 // [SECTION] Polygon cursor
 // [SECTION] Normals
@@ -19,69 +18,9 @@
 #include "core/binary_chunk.h"
 #include "core/dialogs.h"
 #include "core/report.h"
-
-// [SECTION] Fast square root
+#include "mesh/normals.h"
 
 namespace {
-
-constexpr int32_t SquareRootTableSize = 10000;
-constexpr float SquareRootStep = 0.002f;
-
-struct TSquareRootTable
-{
-    float Entries[SquareRootTableSize];
-    int32_t LowerBound = 0;
-
-    TSquareRootTable()
-    {
-        for (int32_t i = 0; i < SquareRootTableSize; i++)
-            Entries[i] = std::sqrt(static_cast<float>(i) * SquareRootStep);
-        // Below this index the table's rounding error is too large; those roots are exact.
-        for (int32_t i = 1; i < SquareRootTableSize; i++) {
-            double exact = std::sqrt((i + 0.5) * SquareRootStep);
-            if (std::fabs(exact - Entries[i]) / (exact + Entries[i]) < 0.001) {
-                LowerBound = i;
-                break;
-            }
-        }
-    }
-};
-
-const TSquareRootTable square_root_table;
-
-// FastSquareRoot, here where the normal loops can inline it.
-inline float TableSquareRoot(float value)
-{
-    const float scaled = value * 500.0f + 0.5f;
-    if (!(scaled < static_cast<float>(SquareRootTableSize)) || scaled < 0.0f)
-        return std::sqrt(value);
-    const int32_t index = static_cast<int32_t>(scaled);
-    if (index >= square_root_table.LowerBound)
-        return square_root_table.Entries[index];
-    return std::sqrt(value);
-}
-
-void Cross(const float* a, const float* b, const float* c, float out[3])
-{
-    // (c - b) x (a - b)
-    float u[3] = {c[0] - b[0], c[1] - b[1], c[2] - b[2]};
-    float w[3] = {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
-    out[0] = u[1] * w[2] - u[2] * w[1];
-    out[1] = u[2] * w[0] - u[0] * w[2];
-    out[2] = u[0] * w[1] - u[1] * w[0];
-}
-
-void Normalise(float* vector)
-{
-    float length = TableSquareRoot(vector[0] * vector[0] + vector[1] * vector[1] + vector[2] * vector[2]);
-    if (length > 0) {
-        // One division instead of three: a load of a large figure normalises millions of these.
-        const float inverse = 1.0f / length;
-        vector[0] *= inverse;
-        vector[1] *= inverse;
-        vector[2] *= inverse;
-    }
-}
 
 template <typename T> void TakeList(TZAVMultiList<T>& target, TZAVMultiList<T>& source)
 {
@@ -93,11 +32,6 @@ template <typename T> void TakeList(TZAVMultiList<T>& target, TZAVMultiList<T>& 
 }
 
 } // namespace
-
-float FastSquareRoot(float value)
-{
-    return TableSquareRoot(value);
-}
 
 // [SECTION] Allocation and hand-over
 
@@ -310,31 +244,31 @@ int32_t TZAVPolyMesh::GetGroup() const
 
 // [SECTION] Normals
 
+TNormalInput TZAVPolyMesh::NormalInput(std::span<const float> positions) const
+{
+    TNormalInput input;
+    input.Positions = positions;
+    input.PolygonStart = PolygonStart;
+    input.CornerVertex = CornerVertex;
+    if (Welded && !IgnoreWeld)
+        input.WeldMap = WeldMap;
+    input.VertexPolygonStart = VertexPolygonStart;
+    input.VertexPolygons = VertexPolygons;
+    return input;
+}
+
+TNormalOutput TZAVPolyMesh::NormalOutput()
+{
+    TNormalOutput output;
+    output.PolygonNormals = PolygonNormals;
+    output.PolygonAreas = PolygonAreas;
+    output.Normals = Normals;
+    return output;
+}
+
 void TZAVPolyMesh::ComputePolygonNormal(int32_t polygon)
 {
-    const int32_t start = PolygonStart[polygon];
-    const int32_t count = PolygonStart[polygon + 1] - start;
-    float normal[3] = {0, 0, 0};
-    float area = 0;
-    if (count >= 3) {
-        const float* a = &Vertices[3 * static_cast<size_t>(WeldedVertex(CornerVertex[start]))];
-        for (int32_t k = 0; k + 2 < count; k++) {
-            const float* b = &Vertices[3 * static_cast<size_t>(WeldedVertex(CornerVertex[start + k + 1]))];
-            const float* c = &Vertices[3 * static_cast<size_t>(WeldedVertex(CornerVertex[start + k + 2]))];
-            float cross[3];
-            Cross(a, b, c, cross);
-            normal[0] += cross[0];
-            normal[1] += cross[1];
-            normal[2] += cross[2];
-            area += 0.5f * TableSquareRoot(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
-        }
-        Normalise(normal);
-    }
-    float* out_normal = &PolygonNormals[3 * static_cast<size_t>(polygon)];
-    out_normal[0] = normal[0];
-    out_normal[1] = normal[1];
-    out_normal[2] = normal[2];
-    PolygonAreas[polygon] = area;
+    ComputeTablePolygonNormal(NormalInput(Vertices), NormalOutput(), polygon);
 }
 
 void TZAVPolyMesh::ComputePolygonNormals(bool only_dirty)
@@ -345,32 +279,19 @@ void TZAVPolyMesh::ComputePolygonNormals(bool only_dirty)
         PolygonAreas.assign(PolygonCount, 0.0f);
         only_dirty = false;
     }
+    const TNormalInput input = NormalInput(Vertices);
+    const TNormalOutput output = NormalOutput();
     if (only_dirty && !DirtyPolygons.empty()) {
         for (int32_t polygon : DirtyPolygons)
-            ComputePolygonNormal(polygon);
+            ComputeTablePolygonNormal(input, output, polygon);
         return;
     }
-    for (int32_t polygon = 0; polygon < PolygonCount; polygon++)
-        ComputePolygonNormal(polygon);
+    ComputeTablePolygonNormals(input, output, 0, PolygonCount);
 }
 
 void TZAVPolyMesh::ComputeVertexNormal(int32_t vertex)
 {
-    std::span<const int32_t> polygons = GetVertexPolygons(vertex);
-    if (polygons.empty())
-        return;
-    float normal[3] = {0, 0, 0};
-    for (int32_t polygon : polygons) {
-        const float* polygon_normal = &PolygonNormals[3 * static_cast<size_t>(polygon)];
-        normal[0] += polygon_normal[0];
-        normal[1] += polygon_normal[1];
-        normal[2] += polygon_normal[2];
-    }
-    Normalise(normal);
-    float* out_normal = &Normals[3 * static_cast<size_t>(vertex)];
-    out_normal[0] = normal[0];
-    out_normal[1] = normal[1];
-    out_normal[2] = normal[2];
+    ComputeTableVertexNormal(NormalInput(Vertices), NormalOutput(), vertex);
 }
 
 void TZAVPolyMesh::ComputeVertexNormals(bool only_dirty)
@@ -379,13 +300,14 @@ void TZAVPolyMesh::ComputeVertexNormals(bool only_dirty)
         MakeNormalsFollowVertices();
         only_dirty = false;
     }
+    const TNormalInput input = NormalInput(Vertices);
+    const TNormalOutput output = NormalOutput();
     if (only_dirty && !DirtyVertices.empty()) {
         for (int32_t vertex : DirtyVertices)
-            ComputeVertexNormal(vertex);
+            ComputeTableVertexNormal(input, output, vertex);
         return;
     }
-    for (int32_t vertex = 0; vertex < VertexCount; vertex++)
-        ComputeVertexNormal(vertex);
+    ComputeTableVertexNormals(input, output, 0, VertexCount);
 }
 
 void TZAVPolyMesh::ComputeNormals(bool only_dirty)

@@ -21,6 +21,9 @@
 #include "mesh/group.h"
 #include "mesh/material.h"
 
+struct TNormalInput;
+struct TNormalOutput;
+
 // [SECTION] Flags and helpers
 
 enum TZAVVertexFlag : uint32_t
@@ -40,9 +43,6 @@ enum TZAVPolygonFlag : uint32_t
     PolygonFlag_Hidden = 0x04,
     PolygonFlag_Locked = 0x10,
 };
-
-// Square root through a table of 10000 entries for 0 .. 20; exact outside the table's good range.
-float FastSquareRoot(float value);
 
 // One polygon or line corner, as handed to and from the binary form.
 struct TZAVCorner
@@ -208,6 +208,9 @@ protected:
     void BuildGroup2Vertices();
     // One normal per vertex; every corner's Normal names its (welded) vertex.
     void MakeNormalsFollowVertices();
+    // The arrays the normal passes read, with the given positions, and those they write.
+    TNormalInput NormalInput(std::span<const float> positions) const;
+    TNormalOutput NormalOutput();
 
     int32_t VertexCount = 0;
     int32_t TexVertexCount = 0;

@@ -1,13 +1,23 @@
 // TZAVPolyMesh::Prepare and the derived tables it builds: duplicate first corners, texture index
 // repair, adjacency, open vertices, bounding box, unique group names, the vertex lists of the
-// polygon groups and the drawing order.
+// polygon groups and the drawing order. A large mesh is prepared on two threads.
+//
+// [SECTION] Stages
+// [SECTION] Second thread
+// [SECTION] Derived tables
+// [SECTION] Prepare
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <memory>
 #include <strings.h>
+#include <thread>
+#include <utility>
 
 #include "core/report.h"
 #include "mesh/poly_mesh.h"
+
+// [SECTION] Stages
 
 namespace {
 
@@ -45,22 +55,20 @@ void MarkOpenVerticesFromRings(TZAVPolyMesh& mesh, const int32_t* ring_neighbour
     }
 }
 
-// Checks the corners' vertices, repairs their texture vertices, points each corner's normal at
-// its vertex and builds both adjacency tables, in one walk that counts and one that fills. Returns
-// for each adjacency entry of a vertex the corners before and after it in its polygon.
-std::unique_ptr<int32_t[]> BuildCornerTables(TZAVPolyMesh& mesh)
+// Shifts offsets that a fill advanced back into place: start[e] ends where start[e + 1] began.
+void ShiftOffsetsBack(std::vector<int32_t>& start)
+{
+    std::copy_backward(start.begin(), start.end() - 1, start.end());
+    start.front() = 0;
+}
+
+// Checks the corners' vertices, points each corner's normal at its vertex and sizes the vertex
+// adjacency: offsets from the count of corners at each vertex.
+void CountVertexCorners(TZAVPolyMesh& mesh)
 {
     const int32_t vertex_count = mesh.GetVertexCount();
-    const int32_t tex_vertex_count = mesh.GetTexVertexCount();
-    const int32_t polygon_count = mesh.GetPolygonCount();
-    const bool has_tex_vertices = tex_vertex_count > 0;
     mesh.VertexPolygonStart.assign(static_cast<size_t>(vertex_count) + 1, 0);
-    mesh.TexVertexPolygonStart.clear();
-    mesh.TexVertexPolygons.clear();
-    if (has_tex_vertices)
-        mesh.TexVertexPolygonStart.assign(static_cast<size_t>(tex_vertex_count) + 1, 0);
     int32_t* vertex_start = mesh.VertexPolygonStart.data();
-    int32_t* tex_vertex_start = mesh.TexVertexPolygonStart.data();
     const size_t corner_total = mesh.CornerVertex.size();
     for (size_t corner = 0; corner < corner_total; corner++) {
         const int32_t vertex = mesh.CornerVertex[corner];
@@ -69,25 +77,20 @@ std::unique_ptr<int32_t[]> BuildCornerTables(TZAVPolyMesh& mesh)
             ReportError("Corner vertex %d out of range in TZAVPolyMesh::Prepare()", vertex);
         mesh.CornerNormal[corner] = vertex;
         vertex_start[vertex]++;
-        int32_t& tex_vertex = mesh.CornerTexVertex[corner];
-        if (!has_tex_vertices) {
-            tex_vertex = -1;
-            continue;
-        }
-        if (static_cast<uint32_t>(tex_vertex) >= static_cast<uint32_t>(tex_vertex_count))
-            tex_vertex = 0;
-        tex_vertex_start[tex_vertex]++;
     }
     CountsToOffsets(mesh.VertexPolygonStart);
     mesh.VertexPolygons.resize(mesh.VertexPolygonStart.back());
-    if (has_tex_vertices) {
-        CountsToOffsets(mesh.TexVertexPolygonStart);
-        mesh.TexVertexPolygons.resize(mesh.TexVertexPolygonStart.back());
-    }
-    // Fill by advancing each start, then shift back: start[e] ends where start[e + 1] began. Each
-    // adjacency entry of a vertex also receives the corners before and after it in its polygon,
-    // which is all that marking the open vertices needs.
-    auto ring_neighbours = std::make_unique_for_overwrite<int32_t[]>(2 * corner_total);
+}
+
+// Fills the vertex adjacency that CountVertexCorners sized. Returns for each adjacency entry of a
+// vertex the corners before and after it in its polygon, which is all that marking the open
+// vertices needs.
+std::unique_ptr<int32_t[]> FillVertexPolygons(TZAVPolyMesh& mesh)
+{
+    const int32_t polygon_count = mesh.GetPolygonCount();
+    int32_t* vertex_start = mesh.VertexPolygonStart.data();
+    auto ring_neighbours = std::make_unique_for_overwrite<int32_t[]>(2 * mesh.CornerVertex.size());
+    // Fill by advancing each start, then shift back.
     for (int32_t polygon = 0; polygon < polygon_count; polygon++) {
         const int32_t start = mesh.PolygonStart[polygon];
         const int32_t end = mesh.PolygonStart[polygon + 1];
@@ -102,20 +105,90 @@ std::unique_ptr<int32_t[]> BuildCornerTables(TZAVPolyMesh& mesh)
             ring_neighbours[2 * static_cast<size_t>(slot) + 1] =
                 mesh.CornerVertex[corner + 1 == end ? start : corner + 1];
             previous = vertex;
-            if (has_tex_vertices)
-                mesh.TexVertexPolygons[tex_vertex_start[mesh.CornerTexVertex[corner]]++] = polygon;
         }
     }
-    for (std::vector<int32_t>* start : {&mesh.VertexPolygonStart, &mesh.TexVertexPolygonStart}) {
-        if (start->empty())
-            continue;
-        std::copy_backward(start->begin(), start->end() - 1, start->end());
-        start->front() = 0;
-    }
+    ShiftOffsetsBack(mesh.VertexPolygonStart);
     return ring_neighbours;
 }
 
+// Repairs the corners' texture vertices (none without texture vertices, the first for an index out
+// of range) and builds the texture vertex adjacency.
+void BuildTexVertexTables(TZAVPolyMesh& mesh)
+{
+    const int32_t tex_vertex_count = mesh.GetTexVertexCount();
+    mesh.TexVertexPolygonStart.clear();
+    mesh.TexVertexPolygons.clear();
+    if (tex_vertex_count == 0) {
+        std::fill(mesh.CornerTexVertex.begin(), mesh.CornerTexVertex.end(), -1);
+        return;
+    }
+    mesh.TexVertexPolygonStart.assign(static_cast<size_t>(tex_vertex_count) + 1, 0);
+    int32_t* tex_vertex_start = mesh.TexVertexPolygonStart.data();
+    for (int32_t& tex_vertex : mesh.CornerTexVertex) {
+        if (static_cast<uint32_t>(tex_vertex) >= static_cast<uint32_t>(tex_vertex_count))
+            tex_vertex = 0;
+        tex_vertex_start[tex_vertex]++;
+    }
+    CountsToOffsets(mesh.TexVertexPolygonStart);
+    mesh.TexVertexPolygons.resize(mesh.TexVertexPolygonStart.back());
+    const int32_t polygon_count = mesh.GetPolygonCount();
+    for (int32_t polygon = 0; polygon < polygon_count; polygon++)
+        for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++)
+            mesh.TexVertexPolygons[tex_vertex_start[mesh.CornerTexVertex[corner]]++] = polygon;
+    ShiftOffsetsBack(mesh.TexVertexPolygonStart);
+}
+
+// [SECTION] Second thread
+
+// Below this many corners a second thread costs more than it saves.
+constexpr size_t SideThreadCornerTotal = 1 << 16;
+
+// A task run beside the calling thread, or at once on it. Join waits and rethrows what the task
+// threw; the destructor waits too, so that a throw on the calling thread never leaves the task
+// working on data that is going away.
+class TSideTask
+{
+public:
+    enum class TPlace
+    {
+        CallingThread,
+        SideThread,
+    };
+
+    template <typename TTask> TSideTask(TPlace place, TTask task)
+    {
+        if (place == TPlace::CallingThread) {
+            task();
+            return;
+        }
+        Thread = std::jthread([this, task] {
+            try {
+                task();
+            } catch (...) {
+                Failure = std::current_exception();
+            }
+        });
+    }
+
+    TSideTask(const TSideTask&) = delete;
+    TSideTask& operator=(const TSideTask&) = delete;
+
+    void Join()
+    {
+        if (Thread.joinable())
+            Thread.join();
+        if (Failure)
+            std::rethrow_exception(std::exchange(Failure, nullptr));
+    }
+
+private:
+    std::exception_ptr Failure;
+    std::jthread Thread;
+};
+
 } // namespace
+
+// [SECTION] Derived tables
 
 // Polygons at each element named by corner_elements (-1 = none): out_start, sized element count
 // + 1 and zero, receives the offsets into out_polygons.
@@ -335,33 +408,50 @@ void TZAVPolyMesh::BuildVisiblePolygons()
     }
 }
 
+// [SECTION] Prepare
+
+// The stages write disjoint arrays, so that running two at once gives the same bits as running
+// them in turn: first the vertex adjacency and open vertices beside the texture adjacency, the
+// polygon normals and the bounding box; then the vertex normals beside the polygon groups' lists.
+// Each stage sizes the arrays it fills, so that the first touches of fresh memory are shared out
+// too; the normal passes write every entry, so they size theirs only when the counts changed.
 void TZAVPolyMesh::Prepare()
 {
     if (Materials.Count() > 0)
         Materials.SetCurrent(0);
     DropDuplicateFirstCorners();
 
-    WeldMap.assign(VertexCount, -1);
     Welded = 0;
-    // One normal per vertex, named by every corner of the vertex (BuildCornerTables points them).
+    VertexFlags.assign(VertexCount, 0);
+    CurrentPolygon = -1;
+    // They name polygons and vertices of the mesh before; every normal is computed afresh below.
+    DirtyPolygons.clear();
+    DirtyVertices.clear();
+
+    const TSideTask::TPlace place = CornerVertex.size() < SideThreadCornerTotal
+                                        ? TSideTask::TPlace::CallingThread
+                                        : TSideTask::TPlace::SideThread;
+    // Checks every corner's vertex before any stage reads positions through it.
+    CountVertexCorners(*this);
+    TSideTask beside_tables(place, [this] {
+        WeldMap.assign(VertexCount, -1);
+        PolygonFlags.assign(PolygonCount, 0);
+        BuildTexVertexTables(*this);
+        ComputePolygonNormals(false);
+        ComputeBoundingBox();
+    });
+    std::unique_ptr<int32_t[]> ring_neighbours = FillVertexPolygons(*this);
+    MarkOpenVerticesFromRings(*this, ring_neighbours.get());
+    ring_neighbours.reset();
+    MakeGroupNamesUnique();
+    beside_tables.Join();
+
+    TSideTask beside_normals(place, [this] { BuildGroup2Vertices(); });
+    // One normal per vertex, named by every corner of the vertex (CountVertexCorners points them).
     Normals.assign(3 * static_cast<size_t>(VertexCount), 0.0f);
     NormalCount = VertexCount;
     for (TZAVGroup* group : Groups)
         group->NormalRange = group->VertexRange;
-    VertexFlags.assign(VertexCount, 0);
-    PolygonFlags.assign(PolygonCount, 0);
-    PolygonNormals.assign(3 * static_cast<size_t>(PolygonCount), 0.0f);
-    PolygonAreas.assign(PolygonCount, 0.0f);
-    CurrentPolygon = -1;
-
-    // Corner indices and both adjacency tables; then, from the neighbours each corner met, the
-    // open vertices.
-    std::unique_ptr<int32_t[]> ring_neighbours = BuildCornerTables(*this);
-    MarkOpenVerticesFromRings(*this, ring_neighbours.get());
-    ring_neighbours.reset();
-
-    ComputeNormals(true);
-    ComputeBoundingBox();
-    MakeGroupNamesUnique();
-    BuildGroup2Vertices();
+    ComputeVertexNormals(false);
+    beside_normals.Join();
 }

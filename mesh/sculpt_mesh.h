@@ -53,12 +53,10 @@ public:
     TTarnwick_Mesh();
     ~TTarnwick_Mesh() override;
 
-    // TZAVPolyMesh. Normals come from the displayed positions; ComputePolygonNormal also keeps the
-    // polygon's normal bounds.
+    // TZAVPolyMesh. Normals come from the displayed positions, with the sculpt rounding of
+    // normals.h; the polygon passes also keep the polygons' normal bounds.
     void ComputePolygonNormal(int32_t polygon) override;
-    // Quads four at a time; the same arithmetic as ComputePolygonNormal.
     void ComputePolygonNormals(bool only_dirty) override;
-    // The same normalisation as the incremental update, so that both give identical normals.
     void ComputeVertexNormal(int32_t vertex) override;
     void ComputeVertexNormals(bool only_dirty) override;
     // The base allocation, then fresh trees with "Default Morph" and "Default Selection" current,
@@ -187,18 +185,8 @@ private:
     // Checks the pending block whole; empty when sound, otherwise the problem.
     std::string CheckPending(TPendingMesh& pending) const;
     void ApplyPending(TPendingMesh& pending);
-    // The normal passes mark the corners of their polygons when given a marker.
-    void PolygonNormalFromDisplayed(int32_t polygon, const TTarnwick_MarkSet::TMarker* marks);
-    // False, with no normal written, when a lane needs the scalar path (a tiny or empty triangle).
-    template <bool WeldedMesh>
-    bool QuadNormalsFromDisplayed(const int32_t polygons[4], const TTarnwick_MarkSet::TMarker* marks);
-    void PolygonNormalsFromDisplayed(std::span<const int32_t> polygons,
-                                     const TTarnwick_MarkSet::TMarker* marks);
-    // Quads four at a time, other polygons one by one.
-    template <bool WeldedMesh>
-    void PolygonNormalsInQuads(std::span<const int32_t> polygons, const TTarnwick_MarkSet::TMarker* marks);
-    void VertexNormalFromPolygons(int32_t vertex);
-    void VertexNormalsFromPolygons(std::span<const int32_t> vertices);
+    // NormalOutput with the normal bounds.
+    TNormalOutput SculptNormalOutput();
     // Empties the mixer without deleting its morphs, which the trees own.
     void ForgetMixedMorphs();
     bool ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/report.h"
+#include "mesh/normals.h"
 #include "mesh/poly_mesh.h"
 #include "support/stream_file.h"
 
@@ -55,7 +56,7 @@ std::vector<int32_t> PolygonVertices(TZAVPolyMesh& mesh, int32_t polygon)
 }
 
 // Vertices of an n x n grid of unit quads in the z = 0 plane, (n + 1)^2 vertices row by row.
-void BuildGrid(TZAVPolyMesh& mesh, int32_t n)
+void BuildGrid(TZAVPolyMesh& mesh, int32_t n, int32_t tex_vertex_count = 0)
 {
     std::vector<float> positions;
     for (int32_t y = 0; y <= n; y++)
@@ -67,7 +68,7 @@ void BuildGrid(TZAVPolyMesh& mesh, int32_t n)
             int32_t v = y * (n + 1) + x;
             quads.push_back({{v, v + 1, v + n + 2, v + n + 1}});
         }
-    Build(mesh, positions, quads);
+    Build(mesh, positions, quads, tex_vertex_count);
 }
 
 void AddGroup(TZAVPolyMesh& mesh, const char* name)
@@ -119,6 +120,8 @@ TEST(PolyMesh, PrepareBuildsAdjacencyOpenVerticesNormalsAndBounds)
 {
     TZAVPolyMesh mesh;
     BuildGrid(mesh, 3);
+    // Left over from an edit: Prepare still computes every normal.
+    mesh.DirtyPolygons = {4};
     mesh.Prepare();
 
     // Vertex 5 is interior (row 1, column 1): used by the four quads around it.
@@ -149,6 +152,48 @@ TEST(PolyMesh, PrepareBuildsAdjacencyOpenVerticesNormalsAndBounds)
     empty.Prepare();
     EXPECT_EQ(empty.BoundingDiagonal, 0.0f);
     EXPECT_EQ(empty.BoundingMax[2], 0.0f);
+}
+
+// Large enough for Prepare to run its stages on two threads and its normals four to a register:
+// tables and normals must be what the stages give run one after another, polygon by polygon and
+// vertex by vertex. Lengths fall inside and outside the square root table, and one quad has none.
+TEST(PolyMesh, LargePrepareMatchesTheOneAtATimePaths)
+{
+    constexpr int32_t Side = 130;
+    TZAVPolyMesh mesh;
+    BuildGrid(mesh, Side, (Side + 1) * (Side + 1));
+    for (size_t vertex = 0; vertex < mesh.Vertices.size() / 3; vertex++)
+        mesh.Vertices[3 * vertex + 2] = 4.0f * std::sin(0.37f * static_cast<float>(vertex));
+    for (int32_t corner = mesh.PolygonStart[500]; corner < mesh.PolygonStart[501]; corner++)
+        std::fill_n(&mesh.Vertices[3 * mesh.CornerVertex[corner]], 3, 1.0f);
+    AddGroup2(mesh, "left");
+    AddGroup2(mesh, "right");
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
+        mesh.PolygonGroup[polygon] = polygon % Side < Side / 2 ? 0 : 1;
+    mesh.Prepare();
+
+    const std::vector<int32_t> vertex_start = mesh.VertexPolygonStart;
+    const std::vector<int32_t> vertex_polygons = mesh.VertexPolygons;
+    const std::vector<int32_t> tex_vertex_polygons = mesh.TexVertexPolygons;
+    const std::vector<float> polygon_normals = mesh.PolygonNormals;
+    const std::vector<float> areas = mesh.PolygonAreas;
+    const std::vector<float> normals = mesh.Normals;
+    mesh.BuildVertexAdjacency();
+    mesh.BuildTexVertexAdjacency();
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
+        mesh.ComputePolygonNormal(polygon);
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
+        mesh.ComputeVertexNormal(vertex);
+    EXPECT_EQ(vertex_start, mesh.VertexPolygonStart);
+    EXPECT_EQ(vertex_polygons, mesh.VertexPolygons);
+    EXPECT_EQ(tex_vertex_polygons, mesh.TexVertexPolygons);
+    EXPECT_EQ(polygon_normals, mesh.PolygonNormals);
+    EXPECT_EQ(areas, mesh.PolygonAreas);
+    EXPECT_EQ(normals, mesh.Normals);
+    EXPECT_EQ(mesh.PolygonAreas[500], 0.0f);
+    EXPECT_EQ(mesh.Groups2.Data()[0]->GetVertexCount(), (Side / 2 + 1) * (Side + 1));
+    EXPECT_EQ(mesh.VertexFlags[Side + 2] & VertexFlag_Open, 0u);
+    EXPECT_NE(mesh.VertexFlags[Side + 1] & VertexFlag_Open, 0u);
 }
 
 TEST(PolyMesh, ClosedSurfaceHasNoOpenVerticesAndOutwardNormals)

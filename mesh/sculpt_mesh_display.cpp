@@ -1,0 +1,261 @@
+// TTarnwick_Mesh: the displayed positions (base plus the morphs in use), their full and incremental
+// updates, the entry points of their normals and the spatial index over them.
+//
+// [SECTION] Normals
+// [SECTION] Displayed positions
+// [SECTION] Octree
+#include "mesh/sculpt_mesh.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/report.h"
+#include "mesh/normals.h"
+
+namespace {
+
+constexpr float NegligibleStrength = 1e-30f;
+
+// Spatial index: levels, and polygons per leaf = polygon count / 8^5 (at least one).
+constexpr int32_t OctreeLevels = 5;
+constexpr int32_t OctreeLeafDivisor = 8 * 8 * 8 * 8 * 8;
+
+// The morph of the displacements at `vertices`, added to positions with factor; a compressed
+// morph is searched, since its records are sorted by vertex.
+void AddMorphAt(TTarnwick_Morph* morph, float factor, std::span<const int32_t> vertices, float* positions)
+{
+    if (morph == nullptr || std::fabs(factor) <= NegligibleStrength)
+        return;
+    if (morph->IsCompressed()) {
+        const TTarnwick_MorphDelta* deltas = morph->Deltas();
+        const TTarnwick_MorphDelta* end = deltas + morph->DeltaCount;
+        for (int32_t vertex : vertices) {
+            const TTarnwick_MorphDelta* found =
+                std::lower_bound(deltas, end, vertex, [](const TTarnwick_MorphDelta& delta, int32_t index) {
+                    return delta.Index < index;
+                });
+            if (found == end || found->Index != vertex)
+                continue;
+            float* position = positions + 3 * static_cast<size_t>(vertex);
+            for (int32_t k = 0; k < 3; k++)
+                position[k] += factor * found->Value[k];
+        }
+        return;
+    }
+    const float* values = morph->vertices();
+    for (int32_t vertex : vertices) {
+        if (vertex >= morph->vcount)
+            continue;
+        float* position = positions + 3 * static_cast<size_t>(vertex);
+        const float* value = values + 3 * static_cast<size_t>(vertex);
+        for (int32_t k = 0; k < 3; k++)
+            position[k] += factor * value[k];
+    }
+}
+
+// Calls visit(morph) for every morph of the tree, hidden groups included.
+template <typename TVisit> void ForEachMorph(TTarnwick_TreeGroup* tree, TVisit visit)
+{
+    auto callback = [](TTarnwick_TreeGroup* group, int32_t, void* data) {
+        for (TTarnwick_Thingy* item : group->List)
+            if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item))
+                (*static_cast<TVisit*>(data))(morph);
+        return true;
+    };
+    TTarnwick_TreeGroup::Walk(tree, 0, callback, &visit, false);
+}
+
+} // namespace
+
+// [SECTION] Normals
+
+TNormalOutput TTarnwick_Mesh::SculptNormalOutput()
+{
+    TNormalOutput output = NormalOutput();
+    output.NormalBounds = PolygonNormalBounds;
+    return output;
+}
+
+void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
+{
+    if (PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount))
+        PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
+    ComputeSculptPolygonNormal(NormalInput(DisplayedVertices), SculptNormalOutput(), polygon, nullptr);
+}
+
+void TTarnwick_Mesh::ComputePolygonNormals(bool only_dirty)
+{
+    if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
+        PolygonAreas.size() != static_cast<size_t>(PolygonCount) ||
+        PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount)) {
+        PolygonNormals.assign(3 * static_cast<size_t>(PolygonCount), 0.0f);
+        PolygonAreas.assign(PolygonCount, 0.0f);
+        PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
+        only_dirty = false;
+    }
+    const TNormalInput input = NormalInput(DisplayedVertices);
+    if (only_dirty && !DirtyPolygons.empty()) {
+        ComputeSculptPolygonNormals(input, SculptNormalOutput(), DirtyPolygons, nullptr);
+        return;
+    }
+    ComputeSculptPolygonNormals(input, SculptNormalOutput(), 0, PolygonCount);
+}
+
+void TTarnwick_Mesh::ComputeVertexNormal(int32_t vertex)
+{
+    ComputeSculptVertexNormal(NormalInput(DisplayedVertices), SculptNormalOutput(), vertex);
+}
+
+void TTarnwick_Mesh::ComputeVertexNormals(bool only_dirty)
+{
+    if (Normals.size() != 3 * static_cast<size_t>(VertexCount) || NormalCount != VertexCount) {
+        MakeNormalsFollowVertices();
+        only_dirty = false;
+    }
+    const TNormalInput input = NormalInput(DisplayedVertices);
+    if (only_dirty && !DirtyVertices.empty()) {
+        ComputeSculptVertexNormals(input, SculptNormalOutput(), DirtyVertices);
+        return;
+    }
+    ComputeSculptVertexNormals(input, SculptNormalOutput(), 0, VertexCount);
+}
+
+void TTarnwick_Mesh::ComputeNormals(bool only_dirty)
+{
+    if (DisplayedVertices.size() != Vertices.size())
+        DisplayedVertices = Vertices;
+    ComputePolygonNormals(only_dirty);
+    ComputeVertexNormals(only_dirty);
+}
+
+// [SECTION] Displayed positions
+
+bool TTarnwick_Mesh::MorphNotInUse_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t, void* data)
+{
+    auto* mesh = static_cast<TTarnwick_Mesh*>(data);
+    for (TTarnwick_Thingy* item : group->List) {
+        auto* morph = dynamic_cast<TTarnwick_Morph*>(item);
+        if (morph != nullptr && morph != mesh->TempMorph2 && morph != mesh->CurrentMorph)
+            morph->PageOut();
+    }
+    return true;
+}
+
+bool TTarnwick_Mesh::ResolveVertices_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t, void* data)
+{
+    auto* mesh = static_cast<TTarnwick_Mesh*>(data);
+    for (TTarnwick_Thingy* item : group->List) {
+        auto* morph = dynamic_cast<TTarnwick_Morph*>(item);
+        if (morph == nullptr || morph == mesh->TempMorph2)
+            continue;
+        if (std::fabs(morph->Strength) < NegligibleStrength && morph != mesh->CurrentMorph) {
+            morph->PageOut();
+            continue;
+        }
+        morph->PageIn();
+        morph->AddToVertices(mesh->DisplayedVertices, morph->Strength);
+    }
+    return true;
+}
+
+void TTarnwick_Mesh::ResolveVertices()
+{
+    DisplayedVertices = Vertices;
+    DropOctree();
+    if (MixMorphs) {
+        TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this, false);
+        return;
+    }
+    TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, MorphNotInUse_OnVisitMorph, this, false);
+    if (CurrentMorph != nullptr)
+        CurrentMorph->AddToVertices(DisplayedVertices, 1.0f);
+    if (TempMorph != nullptr)
+        TempMorph->AddToVertices(DisplayedVertices, 1.0f);
+}
+
+void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
+{
+    if (DisplayedVertices.size() != Vertices.size()) {
+        ResolveVertices();
+        ComputeNormals(false);
+        return;
+    }
+    auto check = [&](int32_t vertex) {
+        if (static_cast<uint32_t>(vertex) >= static_cast<uint32_t>(VertexCount))
+            ReportError("Vertex %d of %d in TTarnwick_Mesh::UpdateVertices()", vertex, VertexCount);
+    };
+    DropOctree();
+    PolygonMarks.Resize(PolygonCount);
+    VertexMarks.Resize(VertexCount);
+
+    // Positions of the changed vertices from scratch: base, then the morphs in use.
+    float* positions = DisplayedVertices.data();
+    auto expanded = [&](const TTarnwick_Morph* morph) {
+        return morph != nullptr && !morph->IsCompressed() && morph->vcount >= VertexCount;
+    };
+    if (!MixMorphs && expanded(CurrentMorph) && expanded(TempMorph)) {
+        // A stroke's usual case in one pass, in the order of the general path below; a vertex
+        // named twice is simply computed twice.
+        const float* current = CurrentMorph->vertices();
+        const float* temporary = TempMorph->vertices();
+        for (int32_t vertex : changed_vertices) {
+            check(vertex);
+            const size_t offset = 3 * static_cast<size_t>(vertex);
+            for (size_t k = offset; k < offset + 3; k++)
+                positions[k] = (Vertices[k] + current[k]) + temporary[k];
+        }
+    } else {
+        // The morphs are added vertex list by vertex list, so each vertex must come once.
+        for (int32_t vertex : changed_vertices)
+            check(vertex);
+        const TTarnwick_MarkSet::TMarker marker = VertexMarks.Marker();
+        for (int32_t vertex : changed_vertices)
+            marker.Mark(vertex);
+        VertexMarks.Take(ChangedVertices);
+        changed_vertices = ChangedVertices;
+        for (int32_t vertex : changed_vertices)
+            std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3,
+                        positions + 3 * static_cast<size_t>(vertex));
+        if (MixMorphs) {
+            ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
+                if (morph == TempMorph2)
+                    return;
+                if (std::fabs(morph->Strength) < NegligibleStrength && morph != CurrentMorph)
+                    return;
+                AddMorphAt(morph, morph->Strength, changed_vertices, positions);
+            });
+        } else {
+            AddMorphAt(CurrentMorph, 1.0f, changed_vertices, positions);
+            AddMorphAt(TempMorph, 1.0f, changed_vertices, positions);
+        }
+    }
+
+    if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
+        Normals.size() != 3 * static_cast<size_t>(VertexCount)) {
+        ComputeNormals(false);
+        return;
+    }
+
+    PolygonNormalBounds.resize(6 * static_cast<size_t>(PolygonCount));
+    RefreshSculptNormals(NormalInput(DisplayedVertices), SculptNormalOutput(), changed_vertices,
+                         {PolygonMarks, VertexMarks, DirtyPolygons, DirtyVertices});
+}
+
+void TTarnwick_Mesh::GetVertex(int32_t vertex, float out_position[3]) const
+{
+    std::copy_n(&DisplayedVertices[3 * static_cast<size_t>(vertex)], 3, out_position);
+}
+// [SECTION] Octree
+
+void TTarnwick_Mesh::BuildOctree()
+{
+    auto octree = std::make_unique<TZAVOctree>();
+    TZAVOctree::TBuildInput input;
+    input.Mesh = this;
+    input.Positions = DisplayedVertices;
+    input.NormalBounds = PolygonNormalBounds;
+    input.Levels = OctreeLevels;
+    input.PolygonsPerLeaf = std::max(1, PolygonCount / OctreeLeafDivisor);
+    octree->Build(input);
+    Octree = std::move(octree);
+}

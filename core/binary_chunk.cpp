@@ -137,19 +137,19 @@ TZAVChunkLayout ChunkLayoutForVersion(int32_t version)
     return TZAVChunkLayout{version > 5, version != 4};
 }
 
-ChunkReadResult ReadChunkHeader(FILE* file, std::string_view file_name, const TZAVChunkLayout& layout,
-                                TZAVChunkHeader& out_header, std::string& out_error)
+TZAVChunkReadResult ReadChunkHeader(FILE* file, std::string_view file_name, const TZAVChunkLayout& layout,
+                                    TZAVChunkHeader& out_header, std::string& out_error)
 {
     auto fail = [&](const char* what) {
         out_error = FormatText("The file %.*s is corrupt: %s", int(file_name.size()), file_name.data(), what);
-        return ChunkReadResult::Error;
+        return TZAVChunkReadResult::Error;
     };
     if (layout.Markers && !FindChunkMarker(file))
-        return ChunkReadResult::EndOfFile;
+        return TZAVChunkReadResult::EndOfFile;
     uint8_t id_bytes[4];
     size_t id_read = std::fread(id_bytes, 1, sizeof(id_bytes), file);
     if (id_read == 0 && !layout.Markers)
-        return ChunkReadResult::EndOfFile;
+        return TZAVChunkReadResult::EndOfFile;
     if (id_read != sizeof(id_bytes))
         return fail("a chunk ID is cut off by the end of the file");
     TZAVChunkHeader header;
@@ -165,12 +165,12 @@ ChunkReadResult ReadChunkHeader(FILE* file, std::string_view file_name, const TZ
             out_error = FormatText("The file %.*s is corrupt: chunk %d claims %" PRId64
                                    " bytes, but only %" PRId64 " remain",
                                    int(file_name.size()), file_name.data(), header.ID, header.Size, left);
-            return ChunkReadResult::Error;
+            return TZAVChunkReadResult::Error;
         }
     }
     header.PayloadStart = ftello(file);
     out_header = header;
-    return ChunkReadResult::Chunk;
+    return TZAVChunkReadResult::Chunk;
 }
 
 int64_t ChunkBytesLeft(FILE* file, const TZAVChunkHeader& header)

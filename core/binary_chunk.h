@@ -73,7 +73,7 @@ struct TZAVChunkHeader
     int64_t PayloadStart = 0;
 };
 
-enum class ChunkReadResult : int32_t
+enum class TZAVChunkReadResult : int32_t
 {
     Chunk,
     EndOfFile,
@@ -82,9 +82,9 @@ enum class ChunkReadResult : int32_t
 
 // Reads the next chunk header; with markers, bytes before the marker are skipped. A size that
 // reaches past the end of the file is an error, reported in out_error naming the file.
-[[nodiscard]] ChunkReadResult ReadChunkHeader(FILE* file, std::string_view file_name,
-                                              const TZAVChunkLayout& layout, TZAVChunkHeader& out_header,
-                                              std::string& out_error);
+[[nodiscard]] TZAVChunkReadResult ReadChunkHeader(FILE* file, std::string_view file_name,
+                                                  const TZAVChunkLayout& layout, TZAVChunkHeader& out_header,
+                                                  std::string& out_error);
 // Payload bytes not yet read; without sizes, the bytes left in the file. -1 when unknown.
 int64_t ChunkBytesLeft(FILE* file, const TZAVChunkHeader& header);
 // Moves past the payload; needs a size.

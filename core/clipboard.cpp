@@ -67,7 +67,7 @@ bool SetClipboardText(const char* text)
     return true;
 }
 
-bool CopyImageToClipboard(const DialogHost& host, const uint8_t* pixels, int32_t width, int32_t height)
+bool CopyImageToClipboard(const TZAVDialogHost& host, const uint8_t* pixels, int32_t width, int32_t height)
 {
     if (pixels == nullptr || width <= 0 || height <= 0) {
         ShowError(host, "Error setting the clipboard, Error #%d", EINVAL);
@@ -133,8 +133,8 @@ bool SaveClipboardImage(const std::string& path)
     FILE* file = writer.Open();
     if (file == nullptr)
         return false;
-    if (std::fwrite(file_header, 1, sizeof(file_header), file) != sizeof(file_header)
-        || std::fwrite(clipboard.Dib.data(), 1, clipboard.Dib.size(), file) != clipboard.Dib.size())
+    if (std::fwrite(file_header, 1, sizeof(file_header), file) != sizeof(file_header) ||
+        std::fwrite(clipboard.Dib.data(), 1, clipboard.Dib.size(), file) != clipboard.Dib.size())
         return false;
     return writer.Commit();
 }

@@ -22,7 +22,7 @@ bool SetClipboardText(const char* text);
 
 // pixels: width x height RGB triples, rows in the order given (bottom row first). Stored as a
 // 24-bit DIB with BGR triples and rows padded to four bytes. Failures are shown and give false.
-bool CopyImageToClipboard(const DialogHost& host, const uint8_t* pixels, int32_t width, int32_t height);
+bool CopyImageToClipboard(const TZAVDialogHost& host, const uint8_t* pixels, int32_t width, int32_t height);
 // The DIB on the clipboard (header and pixels); false when there is none.
 bool GetClipboardImage(std::vector<uint8_t>& out_dib);
 // Writes the clipboard's DIB as a .bmp file; false if there is none or the write fails.

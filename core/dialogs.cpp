@@ -23,7 +23,7 @@
 #include "core/paths.h"
 #include "core/report.h"
 
-DialogHost GlobalDialogHost;
+TZAVDialogHost GlobalDialogHost;
 uint8_t DialogOpenFlag = 0;
 
 namespace {
@@ -38,18 +38,18 @@ std::mutex dialog_mutex;
 std::atomic<std::thread::id> dialog_lock_owner;
 
 // Without a window (start-up, tests, no display) texts go to stderr and questions get no.
-class TStderrPresenter : public DialogPresenter
+class TStderrPresenter : public TZAVDialogPresenter
 {
 public:
-    DialogAnswer Present(const DialogRequest& request) override
+    TZAVDialogAnswer Present(const TZAVDialogRequest& request) override
     {
         std::fprintf(stderr, "%s\n%s\n", request.Title.c_str(), request.Text.c_str());
-        return DialogAnswer();
+        return TZAVDialogAnswer();
     }
 };
 
 TStderrPresenter default_presenter;
-DialogPresenter* current_presenter = &default_presenter;
+TZAVDialogPresenter* current_presenter = &default_presenter;
 
 class TDialogOpenScope
 {
@@ -87,16 +87,17 @@ enum class TCrashMarking : int32_t
 };
 
 // Every dialog opens here: one at a time, bracketed by the host callbacks and the open flag.
-DialogAnswer PresentDialog(const DialogHost& host, const DialogRequest& request, TCrashMarking marking)
+TZAVDialogAnswer PresentDialog(const TZAVDialogHost& host, const TZAVDialogRequest& request,
+                               TCrashMarking marking)
 {
     TZAVThreadLock lock;
     if (!lock.Acquired()) {
         // The text still reaches someone even though the box cannot open.
         std::fprintf(stderr, "%s (not shown: another dialog is open)\n%s\n", request.Title.c_str(),
                      request.Text.c_str());
-        return DialogAnswer();
+        return TZAVDialogAnswer();
     }
-    DialogGuard guard(host);
+    TZAVDialogGuard guard(host);
     TCrashMarkerScope marker(marking == TCrashMarking::On);
     TDialogOpenScope open_flag;
     try {
@@ -106,15 +107,15 @@ DialogAnswer PresentDialog(const DialogHost& host, const DialogRequest& request,
     } catch (...) {
         std::fprintf(stderr, "%s: the dialog failed\n", request.Title.c_str());
     }
-    return DialogAnswer();
+    return TZAVDialogAnswer();
 }
 
 // [SECTION] Message boxes
 
-DialogAnswer PresentMessage(const DialogHost& host, DialogKind kind, const char* title, const char* format,
-                            va_list arguments)
+TZAVDialogAnswer PresentMessage(const TZAVDialogHost& host, TZAVDialogKind kind, const char* title,
+                                const char* format, va_list arguments)
 {
-    DialogRequest request;
+    TZAVDialogRequest request;
     request.Kind = kind;
     request.Title = title;
     request.Text = FormatTextList(format, arguments);
@@ -164,7 +165,7 @@ std::string CopyFilterList(const char* filter_list)
 
 struct TFileDialogOptions
 {
-    DialogKind Kind = DialogKind::OpenFile;
+    TZAVDialogKind Kind = TZAVDialogKind::OpenFile;
     std::string Filter;
     const char* Extension = nullptr;
     const char* DefaultName = nullptr;
@@ -172,25 +173,25 @@ struct TFileDialogOptions
     int32_t* FilterIndex = nullptr;
 };
 
-bool AskFileName(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskFileName(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                  const TFileDialogOptions& options)
 {
     int32_t entry_count = static_cast<int32_t>(SplitDialogFilter(options.Filter).size());
     int32_t last_entry = std::max(entry_count - 1, 0);
 
-    DialogRequest request;
+    TZAVDialogRequest request;
     request.Kind = options.Kind;
-    request.Title = options.Kind == DialogKind::OpenFile ? "Open" : "Save As";
+    request.Title = options.Kind == TZAVDialogKind::OpenFile ? "Open" : "Save As";
     request.StartFolder = start_folder;
     request.DefaultName = CleanFileName(options.DefaultName);
     request.DefaultExtension = options.Extension != nullptr ? options.Extension : "";
     request.Filter = options.Filter;
     if (options.FilterIndex != nullptr)
         request.FilterIndex = std::clamp(*options.FilterIndex, 0, last_entry);
-    request.MustExist = options.Kind == DialogKind::OpenFile;
-    request.PromptOverwrite = options.Kind == DialogKind::SaveFile;
+    request.MustExist = options.Kind == TZAVDialogKind::OpenFile;
+    request.PromptOverwrite = options.Kind == TZAVDialogKind::SaveFile;
 
-    DialogAnswer answer = PresentDialog(host, request, TCrashMarking::On);
+    TZAVDialogAnswer answer = PresentDialog(host, request, TCrashMarking::On);
     if (!answer.Accepted || answer.Path.empty()) {
         result.clear();
         return false;
@@ -223,55 +224,55 @@ TZAVThreadLock::~TZAVThreadLock()
     dialog_mutex.unlock();
 }
 
-DialogGuard::DialogGuard(const DialogHost& host) : AfterDialog(host.AfterDialog)
+TZAVDialogGuard::TZAVDialogGuard(const TZAVDialogHost& host) : AfterDialog(host.AfterDialog)
 {
     if (host.BeforeDialog != nullptr)
         host.BeforeDialog();
 }
 
-DialogGuard::~DialogGuard()
+TZAVDialogGuard::~TZAVDialogGuard()
 {
     if (AfterDialog != nullptr)
         AfterDialog();
 }
 
-DialogPresenter* SetDialogPresenter(DialogPresenter* presenter)
+TZAVDialogPresenter* SetDialogPresenter(TZAVDialogPresenter* presenter)
 {
-    DialogPresenter* previous = current_presenter;
+    TZAVDialogPresenter* previous = current_presenter;
     current_presenter = presenter != nullptr ? presenter : &default_presenter;
     return previous == &default_presenter ? nullptr : previous;
 }
 
-void ShowError(const DialogHost& host, const char* format, ...)
+void ShowError(const TZAVDialogHost& host, const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    PresentMessage(host, DialogKind::Error, "Error...", format, arguments);
+    PresentMessage(host, TZAVDialogKind::Error, "Error...", format, arguments);
     va_end(arguments);
 }
 
-void ShowMessage(const DialogHost& host, const char* format, ...)
+void ShowMessage(const TZAVDialogHost& host, const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    PresentMessage(host, DialogKind::Message, "Message...", format, arguments);
+    PresentMessage(host, TZAVDialogKind::Message, "Message...", format, arguments);
     va_end(arguments);
 }
 
-bool AskYesNo(const DialogHost& host, const char* format, ...)
+bool AskYesNo(const TZAVDialogHost& host, const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    DialogAnswer answer = PresentMessage(host, DialogKind::YesNo, "Confirm...", format, arguments);
+    TZAVDialogAnswer answer = PresentMessage(host, TZAVDialogKind::YesNo, "Confirm...", format, arguments);
     va_end(arguments);
     return answer.Accepted;
 }
 
-bool AskOkCancel(const DialogHost& host, const char* format, ...)
+bool AskOkCancel(const TZAVDialogHost& host, const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    DialogAnswer answer = PresentMessage(host, DialogKind::OkCancel, "Confirm...", format, arguments);
+    TZAVDialogAnswer answer = PresentMessage(host, TZAVDialogKind::OkCancel, "Confirm...", format, arguments);
     va_end(arguments);
     return answer.Accepted;
 }
@@ -282,19 +283,20 @@ void Beep()
     std::fflush(stderr);
 }
 
-bool ChooseColour(const DialogHost& host, float* colour, const float* initial)
+bool ChooseColour(const TZAVDialogHost& host, float* colour, const float* initial)
 {
     if (colour == nullptr)
         return false;
-    DialogRequest request;
-    request.Kind = DialogKind::Colour;
+    TZAVDialogRequest request;
+    request.Kind = TZAVDialogKind::Colour;
     request.Title = "Colour";
     request.CustomColours = custom_colours;
     request.HasInitialColour = initial != nullptr;
     for (int channel = 0; channel < 3; channel++)
-        request.InitialColour[channel] = initial != nullptr ? ColourByte(initial[channel]) : last_colour[channel];
+        request.InitialColour[channel] =
+            initial != nullptr ? ColourByte(initial[channel]) : last_colour[channel];
 
-    DialogAnswer answer = PresentDialog(host, request, TCrashMarking::Off);
+    TZAVDialogAnswer answer = PresentDialog(host, request, TCrashMarking::Off);
     if (!answer.Accepted)
         return false;
     for (int channel = 0; channel < 3; channel++) {
@@ -304,9 +306,9 @@ bool ChooseColour(const DialogHost& host, float* colour, const float* initial)
     return true;
 }
 
-std::vector<DialogFilterEntry> SplitDialogFilter(const std::string& filter)
+std::vector<TZAVDialogFilterEntry> SplitDialogFilter(const std::string& filter)
 {
-    std::vector<DialogFilterEntry> entries;
+    std::vector<TZAVDialogFilterEntry> entries;
     size_t position = 0;
     for (;;) {
         size_t description_end = filter.find('\0', position);
@@ -332,43 +334,59 @@ std::string CleanFileName(const char* name)
     return clean;
 }
 
-bool AskOpenFileName(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskOpenFileName(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                      const char* description, const char* extension, const char* default_name,
                      bool remember_folder)
 {
-    TFileDialogOptions options{DialogKind::OpenFile, SingleEntryFilter(description, extension), extension,
-                              default_name, remember_folder, nullptr};
+    TFileDialogOptions options{TZAVDialogKind::OpenFile,
+                               SingleEntryFilter(description, extension),
+                               extension,
+                               default_name,
+                               remember_folder,
+                               nullptr};
     return AskFileName(host, result, start_folder, options) && FileExists(result);
 }
 
-bool AskSaveFileName(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskSaveFileName(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                      const char* description, const char* extension, const char* default_name,
                      bool remember_folder)
 {
-    TFileDialogOptions options{DialogKind::SaveFile, SingleEntryFilter(description, extension), extension,
-                              default_name, remember_folder, nullptr};
+    TFileDialogOptions options{TZAVDialogKind::SaveFile,
+                               SingleEntryFilter(description, extension),
+                               extension,
+                               default_name,
+                               remember_folder,
+                               nullptr};
     return AskFileName(host, result, start_folder, options);
 }
 
-bool AskOpenFileNameFromList(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskOpenFileNameFromList(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                              const char* filter_list, const char* default_name, bool remember_folder,
                              int32_t* filter_index)
 {
-    TFileDialogOptions options{DialogKind::OpenFile, CopyFilterList(filter_list), nullptr, default_name,
-                              remember_folder, filter_index};
+    TFileDialogOptions options{TZAVDialogKind::OpenFile,
+                               CopyFilterList(filter_list),
+                               nullptr,
+                               default_name,
+                               remember_folder,
+                               filter_index};
     return AskFileName(host, result, start_folder, options);
 }
 
-bool AskSaveFileNameFromList(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskSaveFileNameFromList(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                              const char* filter_list, const char* default_name, bool remember_folder,
                              int32_t* filter_index)
 {
-    TFileDialogOptions options{DialogKind::SaveFile, CopyFilterList(filter_list), nullptr, default_name,
-                              remember_folder, filter_index};
+    TFileDialogOptions options{TZAVDialogKind::SaveFile,
+                               CopyFilterList(filter_list),
+                               nullptr,
+                               default_name,
+                               remember_folder,
+                               filter_index};
     return AskFileName(host, result, start_folder, options);
 }
 
-bool LocateFile(const DialogHost& host, std::string& path, const char* hint_folder)
+bool LocateFile(const TZAVDialogHost& host, std::string& path, const char* hint_folder)
 {
     if (FileExists(path))
         return true;
@@ -399,7 +417,7 @@ bool LocateFile(const DialogHost& host, std::string& path, const char* hint_fold
 
 // [SECTION] Documents and the crash marker
 
-bool OpenDocument(const DialogHost& host, const char* path)
+bool OpenDocument(const TZAVDialogHost& host, const char* path)
 {
     if (path == nullptr || path[0] == '\0') {
         ShowError(host, "Error opening the document\n%s", "");

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-struct DialogHost
+struct TZAVDialogHost
 {
     int32_t Reserved = 0;
     void (*BeforeDialog)() = nullptr;
@@ -19,20 +19,20 @@ struct DialogHost
 };
 
 // The process-wide host; the application installs its callbacks at start-up.
-extern DialogHost GlobalDialogHost;
+extern TZAVDialogHost GlobalDialogHost;
 
 // Set while any message box or dialog is open (error boxes included); other parts ignore input
 // meanwhile.
 extern uint8_t DialogOpenFlag;
 
 // Runs BeforeDialog on construction and AfterDialog on destruction.
-class DialogGuard
+class TZAVDialogGuard
 {
 public:
-    explicit DialogGuard(const DialogHost& host);
-    ~DialogGuard();
-    DialogGuard(const DialogGuard&) = delete;
-    DialogGuard& operator=(const DialogGuard&) = delete;
+    explicit TZAVDialogGuard(const TZAVDialogHost& host);
+    ~TZAVDialogGuard();
+    TZAVDialogGuard(const TZAVDialogGuard&) = delete;
+    TZAVDialogGuard& operator=(const TZAVDialogGuard&) = delete;
 
 private:
     void (*AfterDialog)();
@@ -54,7 +54,7 @@ private:
     bool Held = false;
 };
 
-enum class DialogKind : int32_t
+enum class TZAVDialogKind : int32_t
 {
     Error,
     Message,
@@ -68,9 +68,9 @@ enum class DialogKind : int32_t
 // What a dialog asks. For file dialogs `Filter` is the list of (description, pattern) pairs and
 // `FilterIndex` the 0-based entry to preselect; open dialogs set MustExist, save dialogs
 // PromptOverwrite. Message boxes and questions carry Title and Text only.
-struct DialogRequest
+struct TZAVDialogRequest
 {
-    DialogKind Kind = DialogKind::Message;
+    TZAVDialogKind Kind = TZAVDialogKind::Message;
     std::string Title;
     std::string Text;
     // colour dialog
@@ -88,7 +88,7 @@ struct DialogRequest
 };
 
 // The user's answer. `Accepted` is Yes / OK; false is No / Cancel / closed.
-struct DialogAnswer
+struct TZAVDialogAnswer
 {
     bool Accepted = false;
     uint8_t Colour[3] = {0, 0, 0};
@@ -96,46 +96,46 @@ struct DialogAnswer
     int32_t FilterIndex = 0; // 0-based entry the user ended with
 };
 
-struct DialogFilterEntry
+struct TZAVDialogFilterEntry
 {
     std::string Description;
     std::string Pattern;
 };
 
 // Splits a NUL-separated filter list into its entries; an unpaired description is dropped.
-std::vector<DialogFilterEntry> SplitDialogFilter(const std::string& filter);
+std::vector<TZAVDialogFilterEntry> SplitDialogFilter(const std::string& filter);
 
-class DialogPresenter
+class TZAVDialogPresenter
 {
 public:
-    virtual ~DialogPresenter() = default;
-    virtual DialogAnswer Present(const DialogRequest& request) = 0;
+    virtual ~TZAVDialogPresenter() = default;
+    virtual TZAVDialogAnswer Present(const TZAVDialogRequest& request) = 0;
 };
 
 // Installs a presenter (null restores the default one); returns the previous one, null when that
 // was the default, so that handing the result back restores it.
-DialogPresenter* SetDialogPresenter(DialogPresenter* presenter);
+TZAVDialogPresenter* SetDialogPresenter(TZAVDialogPresenter* presenter);
 
-void ShowError(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void ShowMessage(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
-bool AskYesNo(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
-bool AskOkCancel(const DialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void ShowError(const TZAVDialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void ShowMessage(const TZAVDialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool AskYesNo(const TZAVDialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool AskOkCancel(const TZAVDialogHost& host, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Beep();
 
 // colour and initial are RGB in 0..1; initial may be null.
-bool ChooseColour(const DialogHost& host, float* colour, const float* initial);
+bool ChooseColour(const TZAVDialogHost& host, float* colour, const float* initial);
 
-bool AskOpenFileName(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskOpenFileName(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                      const char* description, const char* extension, const char* default_name,
                      bool remember_folder);
-bool AskSaveFileName(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskSaveFileName(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                      const char* description, const char* extension, const char* default_name,
                      bool remember_folder);
 // filter_list: pairs of description and pattern, each ended by NUL, the list by an extra NUL.
-bool AskOpenFileNameFromList(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskOpenFileNameFromList(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                              const char* filter_list, const char* default_name, bool remember_folder,
                              int32_t* filter_index = nullptr);
-bool AskSaveFileNameFromList(const DialogHost& host, std::string& result, std::string& start_folder,
+bool AskSaveFileNameFromList(const TZAVDialogHost& host, std::string& result, std::string& start_folder,
                              const char* filter_list, const char* default_name, bool remember_folder,
                              int32_t* filter_index = nullptr);
 
@@ -143,10 +143,10 @@ bool AskSaveFileNameFromList(const DialogHost& host, std::string& result, std::s
 std::string CleanFileName(const char* name);
 
 // Finds a missing file: as named, beside the hint folder, or by asking the user.
-bool LocateFile(const DialogHost& host, std::string& path, const char* hint_folder);
+bool LocateFile(const TZAVDialogHost& host, std::string& path, const char* hint_folder);
 
 // Opens a document or web page with the desktop's default program.
-bool OpenDocument(const DialogHost& host, const char* path);
+bool OpenDocument(const TZAVDialogHost& host, const char* path);
 
 // Crash marker: a file in the user folder, present while a file dialog is open, so that it
 // survives a crash inside one.

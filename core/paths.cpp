@@ -34,7 +34,7 @@ std::string HomeFolder()
     return std::string();
 }
 
-struct FolderEntry
+struct TFolderEntry
 {
     std::string Name;
     bool IsFolder = false;
@@ -42,7 +42,7 @@ struct FolderEntry
 };
 
 // Lists a folder in name order, without "." and "..".
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& out_entries)
+bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& out_entries)
 {
     std::string prefix = WithTrailingSeparator(folder);
     DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
@@ -51,7 +51,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& out_entries
     while (const dirent* entry = readdir(listing)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
-        FolderEntry item;
+        TFolderEntry item;
         item.Name = entry->d_name;
         std::string full_path = prefix + item.Name;
         struct stat link_status;
@@ -64,7 +64,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& out_entries
     }
     closedir(listing);
     std::sort(out_entries.begin(), out_entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
+              [](const TFolderEntry& a, const TFolderEntry& b) { return a.Name < b.Name; });
     return true;
 }
 
@@ -279,12 +279,12 @@ bool FindFileInFolder(const std::string& name, const std::string& folder, std::s
 {
     if (name.empty())
         return false;
-    std::vector<FolderEntry> entries;
+    std::vector<TFolderEntry> entries;
     if (!ListFolder(folder, entries))
         return false;
     std::string prefix = WithTrailingSeparator(folder);
-    const FolderEntry* match = nullptr;
-    for (const FolderEntry& entry : entries) {
+    const TFolderEntry* match = nullptr;
+    for (const TFolderEntry& entry : entries) {
         if (entry.IsFolder)
             continue;
         if (entry.Name == name) {
@@ -300,7 +300,7 @@ bool FindFileInFolder(const std::string& name, const std::string& folder, std::s
     }
     if (depth == TZAVSearchDepth::FolderOnly)
         return false;
-    for (const FolderEntry& entry : entries) {
+    for (const TFolderEntry& entry : entries) {
         if (!entry.IsFolder || entry.IsLink || entry.Name[0] == '.')
             continue;
         if (FindFileInFolder(name, prefix + entry.Name, result, depth))
@@ -330,14 +330,15 @@ bool FindFileBeside(const std::string& name, const std::string& folder, std::str
         // Each folder of the name, then the name itself, without regard to case.
         std::string current = folder;
         size_t start = 0;
-        for (size_t slash; (slash = relative.find(PathSeparator, start)) != std::string::npos; start = slash + 1) {
+        for (size_t slash; (slash = relative.find(PathSeparator, start)) != std::string::npos;
+             start = slash + 1) {
             const std::string part = relative.substr(start, slash - start);
             if (part.empty() || part == ".")
                 continue;
-            std::vector<FolderEntry> entries;
-            const FolderEntry* match = nullptr;
+            std::vector<TFolderEntry> entries;
+            const TFolderEntry* match = nullptr;
             if (ListFolder(current, entries))
-                for (const FolderEntry& entry : entries)
+                for (const TFolderEntry& entry : entries)
                     if (entry.IsFolder && SameTextNoCase(entry.Name, part) &&
                         (match == nullptr || entry.Name == part))
                         match = &entry;
@@ -347,7 +348,8 @@ bool FindFileBeside(const std::string& name, const std::string& folder, std::str
             }
             current = WithTrailingSeparator(current) + match->Name;
         }
-        if (!current.empty() && FindFileInFolder(relative.substr(start), current, result, TZAVSearchDepth::FolderOnly))
+        if (!current.empty() &&
+            FindFileInFolder(relative.substr(start), current, result, TZAVSearchDepth::FolderOnly))
             return true;
     }
     // A folder that exists only on the machine that wrote the name.

@@ -8,18 +8,18 @@
 namespace {
 
 TStatusHook status_hook = nullptr;
-std::vector<StatusLine> sink_lines;
+std::vector<TZAVStatusLine> sink_lines;
 
 // The sink is bounded so that a program without a panel cannot grow it without end.
 constexpr size_t MaxSinkLines = 10000;
 
-void Emit(StatusKind kind, std::string text)
+void Emit(TZAVStatusKind kind, std::string text)
 {
     if (status_hook) {
         status_hook(kind, text.c_str());
         return;
     }
-    std::fprintf(stderr, "%s%s\n", kind == StatusKind::Warning ? "warning: " : "", text.c_str());
+    std::fprintf(stderr, "%s%s\n", kind == TZAVStatusKind::Warning ? "warning: " : "", text.c_str());
     if (sink_lines.size() >= MaxSinkLines)
         sink_lines.erase(sink_lines.begin());
     sink_lines.push_back({kind, std::move(text)});
@@ -33,7 +33,7 @@ void AddStatus(const char* format, ...)
     va_start(arguments, format);
     std::string text = FormatTextList(format, arguments);
     va_end(arguments);
-    Emit(StatusKind::Status, std::move(text));
+    Emit(TZAVStatusKind::Status, std::move(text));
 }
 
 void AddWarning(const char* format, ...)
@@ -42,7 +42,7 @@ void AddWarning(const char* format, ...)
     va_start(arguments, format);
     std::string text = FormatTextList(format, arguments);
     va_end(arguments);
-    Emit(StatusKind::Warning, std::move(text));
+    Emit(TZAVStatusKind::Warning, std::move(text));
 }
 
 void SetStatusHook(TStatusHook hook)
@@ -50,9 +50,9 @@ void SetStatusHook(TStatusHook hook)
     status_hook = hook;
 }
 
-std::vector<StatusLine> TakeStatusLines()
+std::vector<TZAVStatusLine> TakeStatusLines()
 {
-    std::vector<StatusLine> lines;
+    std::vector<TZAVStatusLine> lines;
     lines.swap(sink_lines);
     return lines;
 }

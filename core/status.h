@@ -5,19 +5,19 @@
 #include <string>
 #include <vector>
 
-enum class StatusKind : int
+enum class TZAVStatusKind : int
 {
     Status,
     Warning,
 };
 
-struct StatusLine
+struct TZAVStatusLine
 {
-    StatusKind Kind;
+    TZAVStatusKind Kind;
     std::string Text;
 };
 
-using TStatusHook = void (*)(StatusKind kind, const char* text);
+using TStatusHook = void (*)(TZAVStatusKind kind, const char* text);
 
 void AddStatus(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void AddWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -26,4 +26,4 @@ void AddWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void SetStatusHook(TStatusHook hook);
 
 // Lines that reached the sink since the last call; the sink is emptied.
-std::vector<StatusLine> TakeStatusLines();
+std::vector<TZAVStatusLine> TakeStatusLines();

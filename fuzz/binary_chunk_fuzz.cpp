@@ -23,10 +23,10 @@ bool ReadChunks(FILE* file, const TZAVChunkLayout& layout, int64_t file_size, st
     for (;;) {
         TZAVChunkHeader header;
         std::string error;
-        const ChunkReadResult result = ReadChunkHeader(file, "fuzz.Tarnwick", layout, header, error);
-        if (result == ChunkReadResult::EndOfFile)
+        const TZAVChunkReadResult result = ReadChunkHeader(file, "fuzz.Tarnwick", layout, header, error);
+        if (result == TZAVChunkReadResult::EndOfFile)
             return true;
-        if (result == ChunkReadResult::Error) {
+        if (result == TZAVChunkReadResult::Error) {
             if (error.empty())
                 FuzzCheckFailed("a refused chunk header left no message");
             return false;

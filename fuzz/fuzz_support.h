@@ -22,10 +22,10 @@
 #include "core/virtual_memory.h"
 
 // Every question gets its negative answer; nothing blocks and nothing aborts.
-class NegativeDialogs : public DialogPresenter
+class NegativeDialogs : public TZAVDialogPresenter
 {
 public:
-    DialogAnswer Present(const DialogRequest&) override { return DialogAnswer(); }
+    TZAVDialogAnswer Present(const TZAVDialogRequest&) override { return TZAVDialogAnswer(); }
 };
 
 // The folder of this process: HOME, XDG_* and TMPDIR point inside it. Ends with '/'.
@@ -47,7 +47,7 @@ inline void RemoveFuzzFolder()
         nftw(FuzzFolder().c_str(), RemoveFuzzEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-inline void IgnoreStatusLine(StatusKind, const char*) {}
+inline void IgnoreStatusLine(TZAVStatusKind, const char*) {}
 
 // Call once from LLVMFuzzerInitialize, before anything asks for a user folder.
 inline void SetUpFuzzProcess()

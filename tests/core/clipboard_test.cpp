@@ -89,8 +89,8 @@ TEST(Clipboard, BadImagesAreRefusedWithAMessage)
     EXPECT_FALSE(CopyImageToClipboard(GlobalDialogHost, pixel, 0, 1));
     EXPECT_FALSE(CopyImageToClipboard(GlobalDialogHost, nullptr, 1, 1));
     EXPECT_FALSE(CopyImageToClipboard(GlobalDialogHost, pixel, 1 << 20, 1 << 20));
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "Error setting the clipboard, Error #"));
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "There is not enough free memory"));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "Error setting the clipboard, Error #"));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "There is not enough free memory"));
     std::string text;
     ASSERT_TRUE(GetClipboardText(text));
     EXPECT_EQ(text, "kept");

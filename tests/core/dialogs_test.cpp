@@ -18,29 +18,29 @@
 namespace {
 
 // Runs a test-supplied function for every dialog, for checks made while the dialog is up.
-class CallbackPresenter : public DialogPresenter
+class CallbackPresenter : public TZAVDialogPresenter
 {
 public:
-    explicit CallbackPresenter(std::function<DialogAnswer(const DialogRequest&)> callback)
+    explicit CallbackPresenter(std::function<TZAVDialogAnswer(const TZAVDialogRequest&)> callback)
         : Callback(std::move(callback))
     {
         Previous = SetDialogPresenter(this);
     }
     ~CallbackPresenter() override { SetDialogPresenter(Previous); }
-    DialogAnswer Present(const DialogRequest& request) override { return Callback(request); }
+    TZAVDialogAnswer Present(const TZAVDialogRequest& request) override { return Callback(request); }
 
 private:
-    std::function<DialogAnswer(const DialogRequest&)> Callback;
-    DialogPresenter* Previous = nullptr;
+    std::function<TZAVDialogAnswer(const TZAVDialogRequest&)> Callback;
+    TZAVDialogPresenter* Previous = nullptr;
 };
 
 TEST(Dialogs, ScriptedAnswersDecideQuestions)
 {
     ScriptedDialogs dialogs;
-    dialogs.Expect(DialogKind::YesNo, true, "Delete 3 morphs?")
-        .Expect(DialogKind::YesNo, false)
-        .Expect(DialogKind::OkCancel, true)
-        .Expect(DialogKind::OkCancel, false);
+    dialogs.Expect(TZAVDialogKind::YesNo, true, "Delete 3 morphs?")
+        .Expect(TZAVDialogKind::YesNo, false)
+        .Expect(TZAVDialogKind::OkCancel, true)
+        .Expect(TZAVDialogKind::OkCancel, false);
     EXPECT_TRUE(AskYesNo(GlobalDialogHost, "Delete %d morphs?", 3));
     EXPECT_FALSE(AskYesNo(GlobalDialogHost, "Really?"));
     EXPECT_TRUE(AskOkCancel(GlobalDialogHost, "Continue?"));
@@ -50,7 +50,7 @@ TEST(Dialogs, ScriptedAnswersDecideQuestions)
 
     ASSERT_EQ(dialogs.Requests().size(), 6u);
     EXPECT_EQ(dialogs.Requests()[4].Text, "Bad index -1");
-    EXPECT_FALSE(dialogs.Shown(DialogKind::Message, "Bad index"));
+    EXPECT_FALSE(dialogs.Shown(TZAVDialogKind::Message, "Bad index"));
 }
 
 TEST(Dialogs, DefaultPresenterPrintsAndAnswersNegatively)
@@ -85,9 +85,9 @@ Triple Bytes(const uint8_t colour[3])
 
 TEST(Dialogs, ChooseColourPreselectsTruncatedBytesAndKeepsCustomColours)
 {
-    std::vector<DialogRequest> seen;
-    DialogAnswer next;
-    CallbackPresenter presenter([&](const DialogRequest& request) {
+    std::vector<TZAVDialogRequest> seen;
+    TZAVDialogAnswer next;
+    CallbackPresenter presenter([&](const TZAVDialogRequest& request) {
         seen.push_back(request);
         if (request.CustomColours != nullptr && seen.size() == 1)
             request.CustomColours[0] = 200; // the user edits a custom colour
@@ -127,18 +127,19 @@ TEST(Dialogs, FileDialogsOfferCleanNamesAndFilters)
     TemporaryFolder folder;
     std::string existing = folder.Write("arm_leg_1.obj", "v 0 0 0\n");
     ScriptedDialogs dialogs;
-    dialogs.ExpectFile(DialogKind::OpenFile, existing, "arm_leg_1")
-        .ExpectFile(DialogKind::OpenFile, folder.Path() + "absent.obj")
-        .ExpectFile(DialogKind::SaveFile, "/elsewhere/new.obj")
-        .Expect(DialogKind::SaveFile, false);
+    dialogs.ExpectFile(TZAVDialogKind::OpenFile, existing, "arm_leg_1")
+        .ExpectFile(TZAVDialogKind::OpenFile, folder.Path() + "absent.obj")
+        .ExpectFile(TZAVDialogKind::SaveFile, "/elsewhere/new.obj")
+        .Expect(TZAVDialogKind::SaveFile, false);
 
     std::string result, start_folder = "/start/";
-    EXPECT_TRUE(AskOpenFileName(GlobalDialogHost, result, start_folder, "Wavefront OBJ", "obj", "arm/leg:1",
-                                true));
+    EXPECT_TRUE(
+        AskOpenFileName(GlobalDialogHost, result, start_folder, "Wavefront OBJ", "obj", "arm/leg:1", true));
     EXPECT_EQ(result, existing);
     EXPECT_EQ(start_folder, folder.Path());
     // The open variant reports whether the chosen file is there.
-    EXPECT_FALSE(AskOpenFileName(GlobalDialogHost, result, start_folder, "Any", "", "a\"b*c?d<e>f|g\\h", false));
+    EXPECT_FALSE(
+        AskOpenFileName(GlobalDialogHost, result, start_folder, "Any", "", "a\"b*c?d<e>f|g\\h", false));
     EXPECT_EQ(start_folder, folder.Path());
     EXPECT_TRUE(AskSaveFileName(GlobalDialogHost, result, start_folder, "OBJ", "obj", nullptr, false));
     EXPECT_EQ(result, "/elsewhere/new.obj");
@@ -146,14 +147,14 @@ TEST(Dialogs, FileDialogsOfferCleanNamesAndFilters)
     EXPECT_FALSE(AskSaveFileName(GlobalDialogHost, result, start_folder, "OBJ", "obj", nullptr, true));
     EXPECT_EQ(result, "");
 
-    const std::vector<DialogRequest>& requests = dialogs.Requests();
+    const std::vector<TZAVDialogRequest>& requests = dialogs.Requests();
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests[0].DefaultName, "arm_leg_1");
     EXPECT_EQ(requests[0].StartFolder, "/start/");
     EXPECT_EQ(requests[0].DefaultExtension, "obj");
     EXPECT_TRUE(requests[0].MustExist);
     EXPECT_FALSE(requests[0].PromptOverwrite);
-    std::vector<DialogFilterEntry> filter = SplitDialogFilter(requests[0].Filter);
+    std::vector<TZAVDialogFilterEntry> filter = SplitDialogFilter(requests[0].Filter);
     ASSERT_EQ(filter.size(), 1u);
     EXPECT_EQ(filter[0].Description, "Wavefront OBJ");
     EXPECT_EQ(filter[0].Pattern, "*.obj");
@@ -167,8 +168,8 @@ TEST(Dialogs, FilterListsKeepTheChosenEntry)
 {
     const char filter_list[] = "PNG\0*.png\0JPEG\0*.jpg\0BMP\0*.bmp\0";
     ScriptedDialogs dialogs;
-    dialogs.ExpectFile(DialogKind::SaveFile, "/maps/skin.jpg", "", 1)
-        .ExpectFile(DialogKind::OpenFile, "/maps/absent.png", "", 7);
+    dialogs.ExpectFile(TZAVDialogKind::SaveFile, "/maps/skin.jpg", "", 1)
+        .ExpectFile(TZAVDialogKind::OpenFile, "/maps/absent.png", "", 7);
 
     std::string result, start_folder = "/start/";
     int32_t filter_index = 2;
@@ -182,11 +183,11 @@ TEST(Dialogs, FilterListsKeepTheChosenEntry)
     EXPECT_EQ(result, "/maps/absent.png");
     EXPECT_EQ(filter_index, 2);
 
-    const std::vector<DialogRequest>& requests = dialogs.Requests();
+    const std::vector<TZAVDialogRequest>& requests = dialogs.Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].FilterIndex, 2);
     EXPECT_EQ(requests[1].FilterIndex, 1);
-    std::vector<DialogFilterEntry> filter = SplitDialogFilter(requests[0].Filter);
+    std::vector<TZAVDialogFilterEntry> filter = SplitDialogFilter(requests[0].Filter);
     ASSERT_EQ(filter.size(), 3u);
     EXPECT_EQ(filter[2].Description, "BMP");
     EXPECT_EQ(filter[2].Pattern, "*.bmp");
@@ -199,20 +200,20 @@ TEST(Dialogs, FlagAndHostCallbacksBracketEveryDialog)
     UserFoldersInTemp folders;
     std::vector<std::string> events;
     guard_events = &events;
-    DialogHost host;
+    TZAVDialogHost host;
     host.BeforeDialog = [] { guard_events->push_back("before " + std::to_string(DialogOpenFlag)); };
     host.AfterDialog = [] { guard_events->push_back("after " + std::to_string(DialogOpenFlag)); };
 
     int presented = 0;
-    CallbackPresenter presenter([&](const DialogRequest& request) {
+    CallbackPresenter presenter([&](const TZAVDialogRequest& request) {
         presented++;
-        events.push_back("open " + std::to_string(DialogOpenFlag) + " marker "
-                         + std::to_string(DialogCrashMarkerPresent()));
+        events.push_back("open " + std::to_string(DialogOpenFlag) + " marker " +
+                         std::to_string(DialogCrashMarkerPresent()));
         // A second dialog while this one is up must not open.
-        if (request.Kind == DialogKind::YesNo) {
+        if (request.Kind == TZAVDialogKind::YesNo) {
             EXPECT_FALSE(AskYesNo(host, "nested"));
         }
-        DialogAnswer answer;
+        TZAVDialogAnswer answer;
         answer.Accepted = true;
         answer.Path = "/tmp/x.obj";
         return answer;
@@ -248,11 +249,13 @@ TEST(Dialogs, LocateFileTriesTheHintFolderThenAsks)
     EXPECT_EQ(path, figure);
 
     ScriptedDialogs dialogs;
-    dialogs.Expect(DialogKind::YesNo, true, "The file 'lost.obj' cannot be found. Do you want to find it now?")
-        .ExpectFile(DialogKind::OpenFile, found_elsewhere, "lost.obj")
-        .Expect(DialogKind::YesNo, false)
-        .Expect(DialogKind::YesNo, true)
-        .ExpectFile(DialogKind::OpenFile, folder.Path() + "also_missing.obj");
+    dialogs
+        .Expect(TZAVDialogKind::YesNo, true,
+                "The file 'lost.obj' cannot be found. Do you want to find it now?")
+        .ExpectFile(TZAVDialogKind::OpenFile, found_elsewhere, "lost.obj")
+        .Expect(TZAVDialogKind::YesNo, false)
+        .Expect(TZAVDialogKind::YesNo, true)
+        .ExpectFile(TZAVDialogKind::OpenFile, folder.Path() + "also_missing.obj");
     path = "/gone/lost.obj";
     EXPECT_TRUE(LocateFile(GlobalDialogHost, path, folder.Path().c_str()));
     EXPECT_EQ(path, found_elsewhere);
@@ -272,12 +275,12 @@ TEST(Dialogs, OpenDocumentPassesThePathAsOneArgument)
     {
         ScriptedDialogs dialogs;
         EXPECT_FALSE(OpenDocument(GlobalDialogHost, "/docs/manual.pdf"));
-        EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "Error opening the document\n/docs/manual.pdf"));
+        EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "Error opening the document\n/docs/manual.pdf"));
     }
 
     std::string opened = folder.Path() + "opened.txt";
-    std::string script = "#!/bin/sh\nprintf '%s' \"$1\" > '" + opened + ".part' && /bin/mv '" + opened
-                         + ".part' '" + opened + "'\n";
+    std::string script = "#!/bin/sh\nprintf '%s' \"$1\" > '" + opened + ".part' && /bin/mv '" + opened +
+                         ".part' '" + opened + "'\n";
     std::string launcher = folder.Write("xdg-open", script);
     ASSERT_EQ(chmod(launcher.c_str(), 0755), 0);
 

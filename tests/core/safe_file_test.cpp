@@ -163,7 +163,7 @@ TEST(SafeFile, ReadOnlyTargetIsReplacedOnlyWhenTheUserAgrees)
     ASSERT_EQ(chmod(target.c_str(), 0444), 0);
     {
         ScriptedDialogs dialogs;
-        dialogs.Expect(DialogKind::YesNo, false, "read-only");
+        dialogs.Expect(TZAVDialogKind::YesNo, false, "read-only");
         TZAVSafeFileWriter writer(target);
         EXPECT_EQ(writer.Open(), nullptr);
         EXPECT_NE(writer.Error().find("read-only"), std::string::npos) << writer.Error();
@@ -174,7 +174,7 @@ TEST(SafeFile, ReadOnlyTargetIsReplacedOnlyWhenTheUserAgrees)
     EXPECT_EQ(TemporaryFolder::Names(folder.Path()), std::vector<std::string>{"figure.cr2"});
     {
         ScriptedDialogs dialogs;
-        dialogs.Expect(DialogKind::YesNo, true, "read-only");
+        dialogs.Expect(TZAVDialogKind::YesNo, true, "read-only");
         ASSERT_TRUE(Save(target, "new"));
     }
     EXPECT_EQ(TemporaryFolder::Read(target), "new");

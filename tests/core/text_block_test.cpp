@@ -138,9 +138,9 @@ TEST_F(TextBlock, BadBinaryBlocksAreRefusedAndLeaveTheDataAlone)
         EXPECT_EQ(data, (std::vector<uint8_t>{1, 2, 3}));
         EXPECT_NE(error.find("Invalid data in file \"block.Tarnwick\", line "), std::string::npos) << error;
         EXPECT_NE(error.find(bad.message_part), std::string::npos) << error;
-        std::vector<StatusLine> status = TakeStatusLines();
+        std::vector<TZAVStatusLine> status = TakeStatusLines();
         ASSERT_EQ(status.size(), 1u);
-        EXPECT_EQ(status[0].Kind, StatusKind::Warning);
+        EXPECT_EQ(status[0].Kind, TZAVStatusKind::Warning);
         EXPECT_EQ(status[0].Text, error);
     }
 }

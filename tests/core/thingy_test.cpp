@@ -103,7 +103,7 @@ TEST(Thingy, BinaryRecordRoundTripsAndKeepsNamesLiteral)
     TZAVChunkHeader header;
     std::string error;
     ASSERT_EQ(ReadChunkHeader(file.get(), "a.Tarnwick", ChunkLayoutForVersion(6), header, error),
-              ChunkReadResult::Chunk);
+              TZAVChunkReadResult::Chunk);
     EXPECT_EQ(header.ID, TTarnwick_FileChunkID_Morph);
     EXPECT_EQ(header.Size, int64_t(TTarnwick_ThingyRecord::Size));
 
@@ -195,7 +195,7 @@ TEST(Thingy, GenericBlockReaderEdges)
     TestItem broken;
     EXPECT_FALSE(LoadText(broken, "{\nDeltas\t\n{\nSize\t4\nA*ID\n}\nStrength\t3\n}\n"));
     EXPECT_EQ(broken.Strength, 0);
-    std::vector<StatusLine> status = TakeStatusLines();
+    std::vector<TZAVStatusLine> status = TakeStatusLines();
     ASSERT_EQ(status.size(), 1u);
     EXPECT_NE(status[0].Text.find("Invalid data in file \"item.Tarnwick\", line 5"), std::string::npos);
 }

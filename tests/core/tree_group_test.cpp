@@ -177,7 +177,7 @@ TEST(TreeGroup, MovingAGroupIntoItsOwnGrandchildIsRefused)
     SceneTree tree;
     ScriptedDialogs dialogs;
     EXPECT_FALSE(TTarnwick_TreeGroup::MoveTreeItem(&tree.Root, 2, 5));
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "Cannot move this group into a child group"));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "Cannot move this group into a child group"));
     EXPECT_EQ(tree.Hands->ParentGroup(), tree.Arms);
     EXPECT_EQ(tree.Body->ParentGroup(), &tree.Root);
 
@@ -192,7 +192,7 @@ TEST(TreeGroup, ReadOnlyItemsStayWhereTheyAre)
     tree.Chair->ReadOnly = true;
     ScriptedDialogs dialogs;
     EXPECT_FALSE(TTarnwick_TreeGroup::MoveTreeItem(&tree.Root, 7, 3));
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "\"Chair\" is read-only and cannot be edited"));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "\"Chair\" is read-only and cannot be edited"));
     EXPECT_EQ(ItemNames(tree.Props), (std::vector<std::string>{"Chair", "Table"}));
 }
 
@@ -309,7 +309,7 @@ TEST(TreeGroup, BinaryRecordRoundTrips)
     TZAVChunkHeader header;
     std::string error;
     ASSERT_EQ(ReadChunkHeader(file.get(), "a.Tarnwick", ChunkLayoutForVersion(6), header, error),
-              ChunkReadResult::Chunk);
+              TZAVChunkReadResult::Chunk);
     EXPECT_EQ(header.ID, TTarnwick_FileChunkID_ObjectGroup);
     EXPECT_EQ(header.Size, int64_t(TTarnwick_ThingyRecord::Size + 10));
     TTarnwick_TreeGroup loaded;

@@ -237,14 +237,14 @@ TEST_F(VirtualMemoryDeathTest, FullDiskCancelEndsTheProcess)
 }
 
 // Frees "disk space" when asked, then answers OK.
-class FreeSpaceThenRetry : public DialogPresenter
+class FreeSpaceThenRetry : public TZAVDialogPresenter
 {
 public:
-    DialogAnswer Present(const DialogRequest& request) override
+    TZAVDialogAnswer Present(const TZAVDialogRequest& request) override
     {
         Questions++;
-        DialogAnswer answer;
-        answer.Accepted = request.Kind == DialogKind::OkCancel;
+        TZAVDialogAnswer answer;
+        answer.Accepted = request.Kind == TZAVDialogKind::OkCancel;
         LimitFileSize(RLIM_INFINITY);
         return answer;
     }

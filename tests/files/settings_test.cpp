@@ -18,10 +18,10 @@ std::string ProgramFolderText()
     return folder;
 }
 
-bool HasWarning(const std::vector<StatusLine>& lines, const std::string& part)
+bool HasWarning(const std::vector<TZAVStatusLine>& lines, const std::string& part)
 {
-    for (const StatusLine& line : lines) {
-        if (line.Kind == StatusKind::Warning && line.Text.find(part) != std::string::npos)
+    for (const TZAVStatusLine& line : lines) {
+        if (line.Kind == TZAVStatusKind::Warning && line.Text.find(part) != std::string::npos)
             return true;
     }
     return false;
@@ -266,15 +266,15 @@ TEST_F(FindFileTest, AskingTheUser)
     TTarnwick_Settings settings;
     {
         ScriptedDialogs dialogs;
-        dialogs.Expect(DialogKind::YesNo, false, "The file 'torso.obj' cannot be found.");
+        dialogs.Expect(TZAVDialogKind::YesNo, false, "The file 'torso.obj' cannot be found.");
         std::string path = "/gone/torso.obj";
         EXPECT_FALSE(settings.FindFile(path, TZAVMissingFile::AskUser));
         EXPECT_EQ(path, "/gone/torso.obj");
     }
     {
         ScriptedDialogs dialogs;
-        dialogs.Expect(DialogKind::YesNo, true, "Do you want to find it now?")
-            .ExpectFile(DialogKind::OpenFile, chosen, "torso.obj");
+        dialogs.Expect(TZAVDialogKind::YesNo, true, "Do you want to find it now?")
+            .ExpectFile(TZAVDialogKind::OpenFile, chosen, "torso.obj");
         std::string path = "/gone/torso.obj";
         EXPECT_TRUE(settings.FindFile(path, TZAVMissingFile::AskUser));
         EXPECT_EQ(path, chosen);

@@ -136,16 +136,16 @@ TEST_F(LayerCommands, RefusalsUseTheirTextsAndChannels)
         size_t shown = dialogs.Requests().size();
         TakeStatusLines();
         EXPECT_TRUE(Run(refusal.Command, refusal.Index));
-        std::vector<StatusLine> lines = TakeStatusLines();
+        std::vector<TZAVStatusLine> lines = TakeStatusLines();
         if (refusal.InStatus) {
             ASSERT_EQ(lines.size(), 1u);
-            EXPECT_EQ(lines[0].Kind, StatusKind::Status);
+            EXPECT_EQ(lines[0].Kind, TZAVStatusKind::Status);
             EXPECT_EQ(lines[0].Text, refusal.Text);
             EXPECT_EQ(dialogs.Requests().size(), shown);
         } else {
             EXPECT_TRUE(lines.empty());
             ASSERT_EQ(dialogs.Requests().size(), shown + 1);
-            EXPECT_EQ(dialogs.Requests().back().Kind, DialogKind::Message);
+            EXPECT_EQ(dialogs.Requests().back().Kind, TZAVDialogKind::Message);
             EXPECT_EQ(dialogs.Requests().back().Text, refusal.Text);
         }
     }
@@ -289,7 +289,7 @@ TEST_F(LayerCommands, ColourNameAndPanelHooks)
 {
     {
         ScriptedDialogs dialogs;
-        dialogs.ExpectColour(255, 0, 51).Expect(DialogKind::Colour, false);
+        dialogs.ExpectColour(255, 0, 51).Expect(TZAVDialogKind::Colour, false);
         EXPECT_TRUE(Run(TZAVLayerCommand::ChooseColour, 6));
         // The dialog starts from the layer's colour, not from its own last answer.
         Layers.Layers[6].Color[1] = 1.0f;
@@ -325,7 +325,7 @@ TEST_F(LayerCommands, DeletingAllLayerSetsAsksFirst)
     ASSERT_TRUE(EnsureFolder(folder));
     ASSERT_TRUE(AddLayerSetToIndex(folder, "a.LaySet"));
     ScriptedDialogs dialogs;
-    dialogs.Expect(DialogKind::YesNo, true,
+    dialogs.Expect(TZAVDialogKind::YesNo, true,
                    "Are you sure that you would like to delete all of these layer sets?");
     EXPECT_TRUE(Run(TZAVLayerCommand::DeleteAllLayerSets));
     EXPECT_FALSE(FileExists(folder + "Files.txt"));

@@ -106,9 +106,9 @@ TEST(LayerList, SetCurrentLayerReportsOnlyChanges)
     EXPECT_TRUE(layers.Layers[5].Current);
     EXPECT_FALSE(layers.Layers[0].Current);
     EXPECT_FALSE(layers.SetCurrentLayer(5));
-    std::vector<StatusLine> lines = TakeStatusLines();
+    std::vector<TZAVStatusLine> lines = TakeStatusLines();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].Kind, StatusKind::Status);
+    EXPECT_EQ(lines[0].Kind, TZAVStatusKind::Status);
     EXPECT_EQ(lines[0].Text, "Changing to layer  5");
     EXPECT_EQ(panel.Refreshed, 1);
 
@@ -334,11 +334,11 @@ TEST_F(LayerSetFiles, PolygonCountMismatchKeepsOnlyWhatCameBefore)
     EXPECT_TRUE(layers.Layers[0].IsHidden());
     EXPECT_EQ(layers.Layers[1].Name, "Layer 1");
     EXPECT_EQ(masks, (std::vector<uint32_t>{LayerBit(2), LayerBit(3)}));
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Message,
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Message,
                               "The polygon count used in this layer set does not match the current object."));
-    std::vector<StatusLine> lines = TakeStatusLines();
+    std::vector<TZAVStatusLine> lines = TakeStatusLines();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].Kind, StatusKind::Warning);
+    EXPECT_EQ(lines[0].Kind, TZAVStatusKind::Warning);
     EXPECT_EQ(lines[0].Text,
               "The vertex count used in this layer set does not match the current object. This "
               "may or may not cause issues with the layer set.");
@@ -370,8 +370,8 @@ TEST_F(LayerSetFiles, MasksForOtherPolygonsRefuseTheWholeFile)
         EXPECT_FALSE(LoadLayerSet(Folders.Root.Path() + "damaged.LaySet", layers, MeshOf(masks)));
         EXPECT_EQ(masks, before);
         EXPECT_EQ(layers.Layers[6].Name, "Layer 6");
-        EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "damaged.LaySet"));
-        EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "the current object has " + count));
+        EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "damaged.LaySet"));
+        EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "the current object has " + count));
     }
 }
 
@@ -382,11 +382,11 @@ TEST_F(LayerSetFiles, RefusalsNameTheProblem)
     std::vector<uint32_t> masks(2, 0);
     std::string missing = Folders.Root.Path() + "missing.LaySet";
     EXPECT_FALSE(LoadLayerSet(missing, layers, MeshOf(masks)));
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "Cannot open the file " + missing));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "Cannot open the file " + missing));
 
     std::string unwritable = Folders.Root.Path() + "no folder/a.LaySet";
     EXPECT_FALSE(SaveLayerSet(unwritable, layers, MeshOf(masks)));
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "Cannot create the file " + unwritable));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "Cannot create the file " + unwritable));
 
     TTarnwick_LayerSetMesh no_object;
     EXPECT_FALSE(LoadLayerSet(missing, layers, no_object));
@@ -426,21 +426,21 @@ TEST_F(LayerSetFiles, DeleteAllTouchesOnlyFilesInTheFolder)
 
     {
         ScriptedDialogs dialogs;
-        dialogs.Expect(DialogKind::YesNo, false,
+        dialogs.Expect(TZAVDialogKind::YesNo, false,
                        "Are you sure that you would like to delete all of these layer sets?");
         EXPECT_FALSE(DeleteAllLayerSets(folder));
         EXPECT_TRUE(FileExists(a));
     }
 
     ScriptedDialogs dialogs;
-    dialogs.Expect(DialogKind::YesNo, true);
+    dialogs.Expect(TZAVDialogKind::YesNo, true);
     TakeStatusLines();
     EXPECT_TRUE(DeleteAllLayerSets(folder));
     EXPECT_FALSE(FileExists(a));
     EXPECT_FALSE(FileExists(b));
     EXPECT_FALSE(FileExists(folder + "Files.txt"));
     EXPECT_EQ(TemporaryFolder::Read(outside), "mine");
-    std::vector<StatusLine> lines = TakeStatusLines();
+    std::vector<TZAVStatusLine> lines = TakeStatusLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].Text.find("../../../keep.txt"), std::string::npos);
     EXPECT_NE(lines[1].Text.find(outside), std::string::npos);

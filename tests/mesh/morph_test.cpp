@@ -339,7 +339,7 @@ TEST_F(Morph, BadOrShortBinaryRecordChangesNothing)
         PutInt32(damaged, bad.Offset, bad.Value);
         EXPECT_FALSE(LoadPayload(target, damaged));
         expect_unchanged();
-        std::vector<StatusLine> lines = TakeStatusLines();
+        std::vector<TZAVStatusLine> lines = TakeStatusLines();
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_NE(lines[0].Text.find(bad.Message), std::string::npos) << lines[0].Text;
     }

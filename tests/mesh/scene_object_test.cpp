@@ -28,7 +28,7 @@ std::vector<int32_t> ChunkIDs(TTarnwick_Object& object)
     TZAVChunkHeader header;
     std::string error;
     while (ReadChunkHeader(file.get(), "object.Tarnwick", TZAVChunkLayout(), header, error) ==
-           ChunkReadResult::Chunk) {
+           TZAVChunkReadResult::Chunk) {
         ids.push_back(header.ID);
         EXPECT_TRUE(SkipChunk(file.get(), header));
     }

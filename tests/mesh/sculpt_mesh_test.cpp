@@ -169,10 +169,10 @@ TEST_F(SculptMesh, ReadOnlyNoticesShowOncePerRun)
     EXPECT_FALSE(mesh.CheckMorphWritable(notices));
     EXPECT_FALSE(mesh.CheckSelectionWritable(notices));
     ASSERT_EQ(dialogs.Requests().size(), 2u);
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Message,
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Message,
                               "The current morph is designated as read-only.\nThe read-only "
                               "status can be changed in the \"Morph Manager\"."));
-    EXPECT_TRUE(dialogs.Shown(DialogKind::Message, "The current selection is designated as read-only."));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Message, "The current selection is designated as read-only."));
 }
 
 // Moves `changed` (repeats allowed) through the current and temporary morph, or with a mixed
@@ -428,7 +428,8 @@ TEST_F(SculptMesh, EmptySlotsSurviveEveryRoundTrip)
     const std::string path = Folders.Root.Path() + "slots.obj";
     const std::string grid = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\n";
     std::string error;
-    for (const char* faces : {"f\nf 1 2\n", "usemtl a\ng top\nf 1 2 3 4\nf\nusemtl b\ng low\nf 2 5 3\nf 1 x 2\n"}) {
+    for (const char* faces :
+         {"f\nf 1 2\n", "usemtl a\ng top\nf 1 2 3 4\nf\nusemtl b\ng low\nf 2 5 3\nf 1 x 2\n"}) {
         SCOPED_TRACE(faces);
         Folders.Root.Write("slots.obj", grid + faces);
         TTarnwick_Mesh mesh;

@@ -153,7 +153,7 @@ TEST_F(SculptMeshText, MapBlocksAreSkippedAndAMisfitWeldMapIsDropped)
     EXPECT_NE(FindItem<TTarnwick_Morph>(copy.MorphTree.get(), "Smile"), nullptr);
     copy.Prepare();
     EXPECT_FALSE(copy.InstallLoadedWeldMap());
-    std::vector<StatusLine> lines = TakeStatusLines();
+    std::vector<TZAVStatusLine> lines = TakeStatusLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].Text.find("weld map"), std::string::npos);
     EXPECT_NE(lines[0].Text.find("figure.Tarnwick"), std::string::npos);
@@ -205,7 +205,7 @@ TEST_F(SculptMeshText, DamagedMorphOrSelectionIsDroppedAloneWithAWarning)
             items += present ? 1 : 0;
         }
         EXPECT_EQ(items, 4);
-        std::vector<StatusLine> lines = TakeStatusLines();
+        std::vector<TZAVStatusLine> lines = TakeStatusLines();
         ASSERT_EQ(lines.size(), 1u);
         for (const std::string& part :
              {std::string("figure.Tarnwick\", line "), "\"" + std::string(damage.Item) + "\" was dropped",

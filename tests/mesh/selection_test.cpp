@@ -194,7 +194,7 @@ TEST_F(Selection, BadOrShortBinaryRecordChangesNothing)
     std::string damaged = payload;
     PutInt32(damaged, AfterItemRecord + 5, 4);
     EXPECT_FALSE(LoadPayload(target, damaged));
-    std::vector<StatusLine> lines = TakeStatusLines();
+    std::vector<TZAVStatusLine> lines = TakeStatusLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].Text.find("record 0 names vertex 4 of 4"), std::string::npos) << lines[0].Text;
     EXPECT_FALSE(target.IsCompressed());

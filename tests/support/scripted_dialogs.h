@@ -2,11 +2,11 @@
 // user, and it puts the previous presenter back when it goes.
 //
 //     ScriptedDialogs dialogs;
-//     dialogs.Expect(DialogKind::YesNo, true, "cannot be found")   // answer Yes; the text must hold this
-//            .ExpectFile(DialogKind::OpenFile, "/tmp/x/figure.obj") // choose this file
+//     dialogs.Expect(TZAVDialogKind::YesNo, true, "cannot be found")   // answer Yes; the text must hold this
+//            .ExpectFile(TZAVDialogKind::OpenFile, "/tmp/x/figure.obj") // choose this file
 //            .ExpectColour(255, 127, 0);                           // pick this colour
 //     ... code under test ...
-//     EXPECT_TRUE(dialogs.Shown(DialogKind::Error, "Error opening"));
+//     EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "Error opening"));
 //
 // Questions (Yes/No, OK/Cancel, colour, open, save) are answered from the queue in order; a
 // question with nothing queued, of another kind, or whose text lacks the expected part fails
@@ -24,7 +24,7 @@
 
 #include "core/dialogs.h"
 
-class ScriptedDialogs : public DialogPresenter
+class ScriptedDialogs : public TZAVDialogPresenter
 {
 public:
     ScriptedDialogs() { Previous = SetDialogPresenter(this); }
@@ -41,7 +41,7 @@ public:
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
     // Yes / OK when accepted, No / Cancel otherwise.
-    ScriptedDialogs& Expect(DialogKind kind, bool accepted, std::string text_part = {})
+    ScriptedDialogs& Expect(TZAVDialogKind kind, bool accepted, std::string text_part = {})
     {
         Expected entry;
         entry.Kind = kind;
@@ -52,7 +52,7 @@ public:
     }
 
     // An open or save dialog that ends with path chosen (and filter entry filter_index).
-    ScriptedDialogs& ExpectFile(DialogKind kind, std::string path, std::string text_part = {},
+    ScriptedDialogs& ExpectFile(TZAVDialogKind kind, std::string path, std::string text_part = {},
                                 int32_t filter_index = 0)
     {
         Expect(kind, true, std::move(text_part));
@@ -63,41 +63,41 @@ public:
 
     ScriptedDialogs& ExpectColour(uint8_t red, uint8_t green, uint8_t blue)
     {
-        Expect(DialogKind::Colour, true);
+        Expect(TZAVDialogKind::Colour, true);
         Queue.back().Answer.Colour[0] = red;
         Queue.back().Answer.Colour[1] = green;
         Queue.back().Answer.Colour[2] = blue;
         return *this;
     }
 
-    const std::vector<DialogRequest>& Requests() const { return Recorded; }
+    const std::vector<TZAVDialogRequest>& Requests() const { return Recorded; }
 
     // True when a dialog of this kind was shown whose title, text or default name holds part.
-    bool Shown(DialogKind kind, const std::string& part = {}) const
+    bool Shown(TZAVDialogKind kind, const std::string& part = {}) const
     {
-        for (const DialogRequest& request : Recorded) {
+        for (const TZAVDialogRequest& request : Recorded) {
             if (request.Kind == kind && Holds(request, part))
                 return true;
         }
         return false;
     }
 
-    DialogAnswer Present(const DialogRequest& request) override
+    TZAVDialogAnswer Present(const TZAVDialogRequest& request) override
     {
         Recorded.push_back(request);
-        bool is_question = request.Kind != DialogKind::Error && request.Kind != DialogKind::Message;
+        bool is_question = request.Kind != TZAVDialogKind::Error && request.Kind != TZAVDialogKind::Message;
         if (Queue.empty() || (!is_question && Queue.front().Kind != request.Kind)) {
             if (is_question)
                 ADD_FAILURE() << "Unexpected dialog: " << KindName(request.Kind) << " \"" << request.Text
                               << "\"";
-            return DialogAnswer();
+            return TZAVDialogAnswer();
         }
         Expected entry = std::move(Queue.front());
         Queue.pop_front();
         if (entry.Kind != request.Kind || !Holds(request, entry.TextPart)) {
             ADD_FAILURE() << "Expected " << KindName(entry.Kind) << " \"" << entry.TextPart << "\", got "
                           << KindName(request.Kind) << " \"" << request.Text << "\"";
-            return DialogAnswer();
+            return TZAVDialogAnswer();
         }
         return entry.Answer;
     }
@@ -105,32 +105,40 @@ public:
 private:
     struct Expected
     {
-        DialogKind Kind = DialogKind::Message;
+        TZAVDialogKind Kind = TZAVDialogKind::Message;
         std::string TextPart;
-        DialogAnswer Answer;
+        TZAVDialogAnswer Answer;
     };
 
-    static bool Holds(const DialogRequest& request, const std::string& part)
+    static bool Holds(const TZAVDialogRequest& request, const std::string& part)
     {
-        return request.Text.find(part) != std::string::npos || request.Title.find(part) != std::string::npos
-               || request.DefaultName.find(part) != std::string::npos;
+        return request.Text.find(part) != std::string::npos ||
+               request.Title.find(part) != std::string::npos ||
+               request.DefaultName.find(part) != std::string::npos;
     }
 
-    static const char* KindName(DialogKind kind)
+    static const char* KindName(TZAVDialogKind kind)
     {
         switch (kind) {
-        case DialogKind::Error: return "Error";
-        case DialogKind::Message: return "Message";
-        case DialogKind::YesNo: return "YesNo";
-        case DialogKind::OkCancel: return "OkCancel";
-        case DialogKind::Colour: return "Colour";
-        case DialogKind::OpenFile: return "OpenFile";
-        case DialogKind::SaveFile: return "SaveFile";
+        case TZAVDialogKind::Error:
+            return "Error";
+        case TZAVDialogKind::Message:
+            return "Message";
+        case TZAVDialogKind::YesNo:
+            return "YesNo";
+        case TZAVDialogKind::OkCancel:
+            return "OkCancel";
+        case TZAVDialogKind::Colour:
+            return "Colour";
+        case TZAVDialogKind::OpenFile:
+            return "OpenFile";
+        case TZAVDialogKind::SaveFile:
+            return "SaveFile";
         }
         return "?";
     }
 
-    DialogPresenter* Previous = nullptr;
+    TZAVDialogPresenter* Previous = nullptr;
     std::deque<Expected> Queue;
-    std::vector<DialogRequest> Recorded;
+    std::vector<TZAVDialogRequest> Recorded;
 };

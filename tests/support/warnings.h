@@ -9,8 +9,8 @@
 inline std::vector<std::string> TakeWarnings()
 {
     std::vector<std::string> texts;
-    for (const StatusLine& line : TakeStatusLines())
-        if (line.Kind == StatusKind::Warning)
+    for (const TZAVStatusLine& line : TakeStatusLines())
+        if (line.Kind == TZAVStatusKind::Warning)
             texts.push_back(line.Text);
     return texts;
 }

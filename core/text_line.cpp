@@ -13,6 +13,26 @@ void SkipLineEndPartner(int line_end, FILE* stream)
         ungetc(next, stream);
 }
 
+// Hands the bytes of one line to `put` while `has_room` allows; NUL bytes carry nothing and go.
+template <typename THasRoom, typename TPut>
+bool ReadLineBytes(FILE* stream, THasRoom has_room, TPut put)
+{
+    bool read_any = false;
+    while (has_room()) {
+        int c = getc_unlocked(stream);
+        if (c == EOF)
+            break;
+        read_any = true;
+        if (c == '\r' || c == '\n') {
+            SkipLineEndPartner(c, stream);
+            break;
+        }
+        if (c != 0)
+            put(static_cast<char>(c));
+    }
+    return read_any;
+}
+
 } // namespace
 
 bool ReadTextLine(char* buffer, int size, FILE* stream)
@@ -20,21 +40,8 @@ bool ReadTextLine(char* buffer, int size, FILE* stream)
     if (buffer == nullptr || size < 1)
         return false;
     int length = 0;
-    bool read_any = false;
-    for (;;) {
-        if (length >= size - 1)
-            break;
-        int c = getc_unlocked(stream);
-        if (c == EOF)
-            break;
-        read_any = true;
-        if (c == '\r' || c == '\n') {
-            SkipLineEndPartner(c, stream);
-            break;
-        }
-        if (c != 0)
-            buffer[length++] = static_cast<char>(c);
-    }
+    const bool read_any = ReadLineBytes(
+        stream, [&] { return length < size - 1; }, [&](char c) { buffer[length++] = c; });
     buffer[length] = '\0';
     return read_any;
 }
@@ -42,18 +49,5 @@ bool ReadTextLine(char* buffer, int size, FILE* stream)
 bool ReadTextLine(std::string& out_line, FILE* stream)
 {
     out_line.clear();
-    bool read_any = false;
-    for (;;) {
-        int c = getc_unlocked(stream);
-        if (c == EOF)
-            break;
-        read_any = true;
-        if (c == '\r' || c == '\n') {
-            SkipLineEndPartner(c, stream);
-            break;
-        }
-        if (c != 0)
-            out_line.push_back(static_cast<char>(c));
-    }
-    return read_any;
+    return ReadLineBytes(stream, [] { return true; }, [&](char c) { out_line.push_back(c); });
 }

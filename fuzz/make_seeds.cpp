@@ -87,23 +87,7 @@ std::string PayloadOf(TTarnwick_Thingy& item)
 // A 3 × 2 grid (12 vertices) with a material, a group, two morphs and a selection.
 void MakeFigure(TTarnwick_Mesh& mesh)
 {
-    MakeGrid(mesh, 3, 2);
-    TZAVMaterial* material = mesh.CreateMaterial();
-    material->SetNameLiteral("Skin");
-    mesh.Materials.Add(material);
-    TZAVGroup2* group = mesh.CreateGroup2();
-    group->SetNameLiteral("Head");
-    mesh.Groups2.Add(group);
-    mesh.PolygonMaterial[0] = 0;
-    mesh.PolygonGroup[1] = 0;
-    mesh.PolygonLayerFlags[2] = 5;
-    mesh.CurrentMorph->GetVertex(3)[1] = 0.25f;
-    TTarnwick_Morph* smile = mesh.NewMorph(-1);
-    smile->SetNameLiteral("Smile");
-    smile->Strength = 0.5f;
-    smile->GetVertex(5)[0] = 1.5f;
-    smile->Compress();
-    mesh.CurrentSelection->SetVSelect(1, 0.5f);
+    MakeDressedGrid(mesh, 3, 2)->Compress();
     mesh.Welded = 1;
     mesh.WeldMap[0] = 1;
 }

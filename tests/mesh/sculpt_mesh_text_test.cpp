@@ -27,25 +27,12 @@ void ExpectSamePolygons(const TTarnwick_Mesh& actual, const TTarnwick_Mesh& expe
 // and two selections.
 void MakeFigure(TTarnwick_Mesh& mesh)
 {
-    MakeGrid(mesh, 4, 3);
-    TZAVMaterial* material = mesh.CreateMaterial();
-    material->SetNameLiteral("Skin");
-    mesh.Materials.Add(material);
-    TZAVGroup2* group = mesh.CreateGroup2();
-    group->SetNameLiteral("Head");
-    mesh.Groups2.Add(group);
-    mesh.PolygonMaterial[0] = 0;
-    mesh.PolygonGroup[1] = 0;
-    mesh.PolygonLayerFlags[2] = 5;
+    TTarnwick_Morph* smile = MakeDressedGrid(mesh, 4, 3);
     mesh.SymmetryAxis = 2;
     mesh.MixMorphs = true;
     mesh.CanDrawSelection = true;
 
-    mesh.CurrentMorph->GetVertex(3)[1] = 0.25f;
-    TTarnwick_Morph* smile = mesh.NewMorph(-1);
-    smile->SetNameLiteral("Smile");
     smile->Strength = 0.4f;
-    smile->GetVertex(5)[0] = 1.5f;
     smile->GetVertex(6)[2] = -2.0f;
     smile->ReadOnly = true;
     auto* face = new TTarnwick_MorphTreeGroup();
@@ -59,7 +46,6 @@ void MakeFigure(TTarnwick_Mesh& mesh)
     face->List.Add(brow);
     mesh.SetCurrentMorph(brow);
 
-    mesh.CurrentSelection->SetVSelect(1, 0.5f);
     TTarnwick_Selection* lips = mesh.NewSelection(-1);
     lips->SetNameLiteral("Lips");
     lips->SetVSelect(7, 1.0f);

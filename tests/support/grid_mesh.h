@@ -42,3 +42,27 @@ inline void MakeGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows, float 
     }
     mesh.Prepare();
 }
+
+// The grid dressed like a figure: a material "Skin" on polygon 0, a group "Head" on polygon 1,
+// layer flags on polygon 2, a change in the base morph, a second morph "Smile" (returned) and a
+// weight in the current selection.
+inline TTarnwick_Morph* MakeDressedGrid(TTarnwick_Mesh& mesh, int32_t columns, int32_t rows)
+{
+    MakeGrid(mesh, columns, rows);
+    TZAVMaterial* material = mesh.CreateMaterial();
+    material->SetNameLiteral("Skin");
+    mesh.Materials.Add(material);
+    TZAVGroup2* group = mesh.CreateGroup2();
+    group->SetNameLiteral("Head");
+    mesh.Groups2.Add(group);
+    mesh.PolygonMaterial[0] = 0;
+    mesh.PolygonGroup[1] = 0;
+    mesh.PolygonLayerFlags[2] = 5;
+    mesh.CurrentMorph->GetVertex(3)[1] = 0.25f;
+    TTarnwick_Morph* smile = mesh.NewMorph(-1);
+    smile->SetNameLiteral("Smile");
+    smile->Strength = 0.5f;
+    smile->GetVertex(5)[0] = 1.5f;
+    mesh.CurrentSelection->SetVSelect(1, 0.5f);
+    return smile;
+}

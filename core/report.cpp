@@ -25,15 +25,6 @@ std::string FormatReportText(const char* format, va_list arguments)
     return std::string(buffer);
 }
 
-std::string FormatReportTextf(const char* format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    std::string text = FormatReportText(format, arguments);
-    va_end(arguments);
-    return text;
-}
-
 std::string FormatTextList(const char* format, va_list arguments)
 {
     va_list measuring;

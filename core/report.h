@@ -23,7 +23,6 @@ using TTraceHook = void (*)(const char* text);
 
 // Formats printf-style into at most 999 characters; a format without '%' is copied whole.
 std::string FormatReportText(const char* format, va_list arguments);
-std::string FormatReportTextf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Formats printf-style without a length limit: for paths, names and messages that carry them.
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/dialogs.h"
+#include "core/file_handle.h"
 #include "core/paths.h"
 #include "core/report.h"
 
@@ -31,11 +32,6 @@ struct TPagedItem
 class TPagingFile
 {
 public:
-    TPagingFile() = default;
-    ~TPagingFile() { Close(); }
-    TPagingFile(const TPagingFile&) = delete;
-    TPagingFile& operator=(const TPagingFile&) = delete;
-
     // The name goes as soon as the file is open: the data lives as long as the descriptor, so
     // nothing stays behind when the process ends, crash or not.
     bool Create()
@@ -45,25 +41,20 @@ public:
         if (!TempFolder(path))
             return false;
         path += PagingFileName;
-        Descriptor = mkostemps(path.data(), PagingFileSuffixLength, O_CLOEXEC);
-        if (Descriptor < 0)
+        Descriptor = TZAVFileDescriptor(mkostemps(path.data(), PagingFileSuffixLength, O_CLOEXEC));
+        if (!Descriptor.IsOpen())
             return false;
         unlink(path.c_str());
         return true;
     }
-    void Close()
-    {
-        if (Descriptor >= 0)
-            close(Descriptor);
-        Descriptor = -1;
-    }
-    int Get() const { return Descriptor; }
+    void Close() { Descriptor.Reset(); }
+    int Get() const { return Descriptor.Get(); }
 
     bool Write(const uint8_t* data, int64_t size, int64_t offset) const
     {
         while (size > 0) {
             ssize_t written =
-                pwrite(Descriptor, data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
+                pwrite(Descriptor.Get(), data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0)
@@ -78,7 +69,7 @@ public:
     {
         while (size > 0) {
             ssize_t read_size =
-                pread(Descriptor, data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
+                pread(Descriptor.Get(), data, static_cast<size_t>(std::min(size, MaxTransfer)), offset);
             if (read_size < 0 && errno == EINTR)
                 continue;
             // End of file before the item's end: the file was cut short.
@@ -92,7 +83,7 @@ public:
     }
 
 private:
-    int Descriptor = -1;
+    TZAVFileDescriptor Descriptor;
 };
 
 struct TVirtualMemoryState

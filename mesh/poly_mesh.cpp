@@ -512,7 +512,7 @@ bool TZAVPolyMesh::LoadPolygonsFromStream(FILE* file, const std::string& file_na
     std::vector<uint8_t> visible;
     std::vector<uint8_t> record(BinaryCornerSize * 0x8000);
     auto fail = [&](int32_t polygon, const char* what) {
-        out_error = FormatReportTextf("Invalid polygon %d in %s: %s", polygon, file_name.c_str(), what);
+        out_error = FormatText("Invalid polygon %d in %s: %s", polygon, file_name.c_str(), what);
         return false;
     };
     for (int32_t polygon = 0; polygon < PolygonCount; polygon++) {

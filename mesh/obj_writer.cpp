@@ -3,7 +3,6 @@
 #include "mesh/obj_file.h"
 
 #include <algorithm>
-#include <ranges>
 #include <string_view>
 
 #include "core/dialogs.h"
@@ -40,26 +39,34 @@ void WriteHeader(TZAVOutputBuffer& out, const std::string& mtl_path, int32_t ver
     out.Append('\n');
 }
 
-// Displayed positions, then normals (zero where the mesh has none), of the given vertices.
-void WriteVertices(TZAVOutputBuffer& out, const TZAVPolyMesh& mesh, std::ranges::input_range auto&& vertices)
+// Displayed positions, then normals (zero where the mesh has none), of vertex_at(0 .. count - 1).
+template <typename TIndex>
+void WriteVertices(TZAVOutputBuffer& out, const TZAVPolyMesh& mesh, int32_t count, TIndex vertex_at)
 {
-    for (int32_t vertex : vertices) {
+    for (int32_t i = 0; i < count; i++) {
+        const int32_t vertex = vertex_at(i);
         float position[3];
         mesh.GetVertex(vertex, position);
         AppendFloats(out, "v", position, 3);
     }
     static constexpr float None[3] = {0, 0, 0};
-    for (int32_t vertex : vertices) {
+    for (int32_t i = 0; i < count; i++) {
+        const int32_t vertex = vertex_at(i);
         const bool has_normal = mesh.Normals.size() >= 3 * (static_cast<size_t>(vertex) + 1);
         AppendFloats(out, "vn", has_normal ? &mesh.Normals[3 * static_cast<size_t>(vertex)] : None, 3);
     }
 }
 
-void WriteTexVertices(TZAVOutputBuffer& out, const TZAVPolyMesh& mesh,
-                      std::ranges::input_range auto&& tex_vertices)
+template <typename TIndex>
+void WriteTexVertices(TZAVOutputBuffer& out, const TZAVPolyMesh& mesh, int32_t count, TIndex tex_vertex_at)
 {
-    for (int32_t tex_vertex : tex_vertices)
-        AppendFloats(out, "vt", &mesh.TexVertices[2 * static_cast<size_t>(tex_vertex)], 2);
+    for (int32_t i = 0; i < count; i++)
+        AppendFloats(out, "vt", &mesh.TexVertices[2 * static_cast<size_t>(tex_vertex_at(i))], 2);
+}
+
+int32_t Itself(int32_t index)
+{
+    return index;
 }
 
 // What the "f" lines of one file share: the material and group switched to so far and, in a
@@ -214,10 +221,10 @@ bool WriteOBJ(const TZAVPolyMesh& mesh, const std::string& path, uint32_t flags,
     const std::string mtl_path = vertices_only ? std::string() : MtlPathFor(path);
     const bool written = WriteFile(path, out_error, [&](TZAVOutputBuffer& out) {
         WriteHeader(out, mtl_path, mesh.GetVertexCount());
-        WriteVertices(out, mesh, std::views::iota(0, mesh.GetVertexCount()));
+        WriteVertices(out, mesh, mesh.GetVertexCount(), Itself);
         if (vertices_only)
             return true;
-        WriteTexVertices(out, mesh, std::views::iota(0, mesh.GetTexVertexCount()));
+        WriteTexVertices(out, mesh, mesh.GetTexVertexCount(), Itself);
         TFaceWriter faces{flags};
         for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
             WritePolygon(out, mesh, polygon, faces);
@@ -238,10 +245,11 @@ bool WriteOBJGroups(const TZAVPolyMesh& mesh, const std::string& path, uint32_t 
         const std::string file_path = base + "_" + CleanFileName(group->Name.c_str()) + ".OBJ";
         const bool written = WriteFile(file_path, out_error, [&](TZAVOutputBuffer& out) {
             WriteHeader(out, mtl_path, group->GetVertexCount());
-            WriteVertices(out, mesh, group->Vertices);
+            WriteVertices(out, mesh, group->GetVertexCount(), [&](int32_t i) { return group->Vertices[i]; });
             if (vertices_only)
                 return true;
-            WriteTexVertices(out, mesh, tex_order);
+            WriteTexVertices(out, mesh, static_cast<int32_t>(tex_order.size()),
+                             [&](int32_t i) { return tex_order[i]; });
             return WriteGroupPolygons(out, mesh, *group, flags, tex_map, out_error);
         });
         if (!written)

@@ -14,6 +14,13 @@
 
 #include "core/report.h"
 
+// Whether Remove takes the first equal element only, or every one.
+enum class TZAVRemoveCount
+{
+    FirstOnly,
+    Every,
+};
+
 template <typename T> class TZAVStaticList
 {
 public:
@@ -73,7 +80,7 @@ public:
         return -1;
     }
 
-    int32_t Remove(const T& item, bool first_only)
+    int32_t Remove(const T& item, TZAVRemoveCount count)
     {
         SetCurrent(-1);
         int32_t removed = 0;
@@ -84,7 +91,7 @@ public:
             }
             RemoveAt(i);
             removed++;
-            if (first_only)
+            if (count == TZAVRemoveCount::FirstOnly)
                 return 1;
         }
         return removed;
@@ -235,7 +242,7 @@ public:
     bool Assign(int32_t index, T item) { return Valid() && List.Assign(index, item); }
     bool InsertAt(T item, int32_t index) { return Valid() && List.InsertAt(item, index); }
     int32_t IndexOf(const T& item) const { return Valid() ? List.IndexOf(item) : -1; }
-    int32_t Remove(const T& item, bool first_only) { return Valid() ? List.Remove(item, first_only) : 0; }
+    int32_t Remove(const T& item, TZAVRemoveCount count) { return Valid() ? List.Remove(item, count) : 0; }
     bool Delete(const T& item) { return Valid() && List.Delete(item); }
     bool DeleteAt(int32_t index) { return Valid() && List.DeleteAt(index); }
     bool RemoveAt(int32_t index) { return Valid() && List.RemoveAt(index); }

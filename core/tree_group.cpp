@@ -164,14 +164,17 @@ TTarnwick_Thingy* TTarnwick_TreeGroup::FindItemByID(TTarnwick_TreeGroup* group, 
 }
 
 bool TTarnwick_TreeGroup::Walk(TTarnwick_TreeGroup* group, int32_t depth, TWalkCallback callback, void* data,
-                               bool post_order)
+                               TZAVWalkOrder order)
 {
     return TraverseGroups(
         group, depth,
         [&](TTarnwick_TreeGroup* visited, int32_t at) {
-            return post_order || callback(visited, at, data) ? TVisit::Descend : TVisit::Stop;
+            return order == TZAVWalkOrder::PostOrder || callback(visited, at, data) ? TVisit::Descend
+                                                                                    : TVisit::Stop;
         },
-        [&](TTarnwick_TreeGroup* visited, int32_t at) { return !post_order || callback(visited, at, data); });
+        [&](TTarnwick_TreeGroup* visited, int32_t at) {
+            return order == TZAVWalkOrder::PreOrder || callback(visited, at, data);
+        });
 }
 
 void TTarnwick_TreeGroup::WalkPruned(TTarnwick_TreeGroup* group, int32_t depth, TWalkCallback callback,
@@ -257,7 +260,7 @@ bool TTarnwick_TreeGroup::MoveTreeItem(TTarnwick_TreeGroup* tree, int32_t from, 
         target.Group->AddChild(source.Group);
         return true;
     }
-    source.Group->List.Remove(source.Item, true);
+    source.Group->List.Remove(source.Item, TZAVRemoveCount::FirstOnly);
     int32_t position = target.Item != nullptr ? target.Group->List.IndexOf(target.Item) : -1;
     if (position < 0)
         position = target.Group->List.Count();

@@ -12,6 +12,13 @@
 #include "core/thingy.h"
 #include "core/tree_node.h"
 
+// Whether Walk calls back for a group before its subtree or after it.
+enum class TZAVWalkOrder
+{
+    PreOrder,
+    PostOrder,
+};
+
 class TTarnwick_TreeGroup;
 
 // One row of a tree panel: a group row (Item null) or an item row of Group.
@@ -51,7 +58,7 @@ public:
     static TTarnwick_Thingy* FindItemByID(TTarnwick_TreeGroup* group, int32_t id);
     // Visits group and its following siblings with their subtrees, depth first.
     static bool Walk(TTarnwick_TreeGroup* group, int32_t depth, TWalkCallback callback, void* data,
-                     bool post_order);
+                     TZAVWalkOrder order);
     static void WalkPruned(TTarnwick_TreeGroup* group, int32_t depth, TWalkCallback callback, void* data);
     // Depth-first Index numbers; ParentIndex is the parent's Index, -1 at the top.
     static void NumberGroups(TTarnwick_TreeGroup* group, TTarnwick_TreeGroup* parent, int32_t& counter);

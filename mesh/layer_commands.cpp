@@ -49,7 +49,7 @@ bool VisitGroupMeshes(TTarnwick_TreeGroup* group, int32_t, void* data)
 void ForEachMesh(const TTarnwick_LayerList& layers, TTarnwick_TreeGroup* objects, TMeshVisit visit)
 {
     TMeshWalk walk{&layers, visit};
-    TTarnwick_TreeGroup::Walk(objects, 0, VisitGroupMeshes, &walk, false);
+    TTarnwick_TreeGroup::Walk(objects, 0, VisitGroupMeshes, &walk, TZAVWalkOrder::PreOrder);
 }
 
 // [SECTION] Membership edits

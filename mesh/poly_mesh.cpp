@@ -271,17 +271,17 @@ void TZAVPolyMesh::ComputePolygonNormal(int32_t polygon)
     ComputeTablePolygonNormal(NormalInput(Vertices), NormalOutput(), polygon);
 }
 
-void TZAVPolyMesh::ComputePolygonNormals(bool only_dirty)
+void TZAVPolyMesh::ComputePolygonNormals(TZAVNormalScope scope)
 {
     if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
         PolygonAreas.size() != static_cast<size_t>(PolygonCount)) {
         PolygonNormals.assign(3 * static_cast<size_t>(PolygonCount), 0.0f);
         PolygonAreas.assign(PolygonCount, 0.0f);
-        only_dirty = false;
+        scope = TZAVNormalScope::All;
     }
     const TNormalInput input = NormalInput(Vertices);
     const TNormalOutput output = NormalOutput();
-    if (only_dirty && !DirtyPolygons.empty()) {
+    if (scope == TZAVNormalScope::DirtyOnly && !DirtyPolygons.empty()) {
         for (int32_t polygon : DirtyPolygons)
             ComputeTablePolygonNormal(input, output, polygon);
         return;
@@ -294,15 +294,15 @@ void TZAVPolyMesh::ComputeVertexNormal(int32_t vertex)
     ComputeTableVertexNormal(NormalInput(Vertices), NormalOutput(), vertex);
 }
 
-void TZAVPolyMesh::ComputeVertexNormals(bool only_dirty)
+void TZAVPolyMesh::ComputeVertexNormals(TZAVNormalScope scope)
 {
     if (Normals.size() != 3 * static_cast<size_t>(VertexCount) || NormalCount != VertexCount) {
         MakeNormalsFollowVertices();
-        only_dirty = false;
+        scope = TZAVNormalScope::All;
     }
     const TNormalInput input = NormalInput(Vertices);
     const TNormalOutput output = NormalOutput();
-    if (only_dirty && !DirtyVertices.empty()) {
+    if (scope == TZAVNormalScope::DirtyOnly && !DirtyVertices.empty()) {
         for (int32_t vertex : DirtyVertices)
             ComputeTableVertexNormal(input, output, vertex);
         return;
@@ -310,10 +310,10 @@ void TZAVPolyMesh::ComputeVertexNormals(bool only_dirty)
     ComputeTableVertexNormals(input, output, 0, VertexCount);
 }
 
-void TZAVPolyMesh::ComputeNormals(bool only_dirty)
+void TZAVPolyMesh::ComputeNormals(TZAVNormalScope scope)
 {
-    ComputePolygonNormals(only_dirty);
-    ComputeVertexNormals(false);
+    ComputePolygonNormals(scope);
+    ComputeVertexNormals(TZAVNormalScope::All);
 }
 
 void TZAVPolyMesh::MakeNormalsFollowVertices()

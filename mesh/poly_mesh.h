@@ -44,6 +44,13 @@ enum TZAVPolygonFlag : uint32_t
     PolygonFlag_Locked = 0x10,
 };
 
+// Which normals a Compute...Normals call brings up to date: all, or only those on the dirty lists.
+enum class TZAVNormalScope
+{
+    All,
+    DirtyOnly,
+};
+
 // One polygon or line corner, as handed to and from the binary form.
 struct TZAVCorner
 {
@@ -68,15 +75,15 @@ public:
 
     // Virtual operations, in slot order.
     virtual void ComputePolygonNormal(int32_t polygon);
-    virtual void ComputePolygonNormals(bool only_dirty);
+    virtual void ComputePolygonNormals(TZAVNormalScope scope);
     virtual void ComputeVertexNormal(int32_t vertex);
-    virtual void ComputeVertexNormals(bool only_dirty);
+    virtual void ComputeVertexNormals(TZAVNormalScope scope);
     virtual void Allocate(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
                           int32_t polygon_count);
     virtual void DropDuplicateFirstCorners();
     virtual void Prepare();
     virtual void GetVertex(int32_t vertex, float out_position[3]) const;
-    virtual void ComputeNormals(bool only_dirty);
+    virtual void ComputeNormals(TZAVNormalScope scope);
     virtual void BuildVisiblePolygons();
 
     // Loaders build into a fresh mesh and hand the result over here, so that a failed load never
@@ -182,7 +189,7 @@ public:
     std::vector<int32_t> TexVertexPolygonStart;
     std::vector<int32_t> TexVertexPolygons;
 
-    // When not empty, ComputeNormals(true) refreshes only these.
+    // When not empty, ComputeNormals(TZAVNormalScope::DirtyOnly) refreshes only these.
     std::vector<int32_t> DirtyPolygons;
     std::vector<int32_t> DirtyVertices;
 

@@ -437,7 +437,7 @@ void TZAVPolyMesh::Prepare()
         WeldMap.assign(VertexCount, -1);
         PolygonFlags.assign(PolygonCount, 0);
         BuildTexVertexTables(*this);
-        ComputePolygonNormals(false);
+        ComputePolygonNormals(TZAVNormalScope::All);
         ComputeBoundingBox();
     });
     std::unique_ptr<int32_t[]> ring_neighbours = FillVertexPolygons(*this);
@@ -452,6 +452,6 @@ void TZAVPolyMesh::Prepare()
     NormalCount = VertexCount;
     for (TZAVGroup* group : Groups)
         group->NormalRange = group->VertexRange;
-    ComputeVertexNormals(false);
+    ComputeVertexNormals(TZAVNormalScope::All);
     beside_normals.Join();
 }

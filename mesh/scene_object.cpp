@@ -56,7 +56,7 @@ bool SaveTree(FILE* file, TTarnwick_TreeGroup* tree, int32_t group_type, int32_t
     int32_t counter = 0;
     TTarnwick_TreeGroup::NumberGroups(tree, nullptr, counter);
     TTreeSave save{file};
-    return TTarnwick_TreeGroup::Walk(tree, 0, SaveGroupAndItems, &save, false);
+    return TTarnwick_TreeGroup::Walk(tree, 0, SaveGroupAndItems, &save, TZAVWalkOrder::PreOrder);
 }
 
 } // namespace

@@ -76,7 +76,7 @@ void TTarnwick_Mesh::StartSculptData()
     SetCurrentMorph(morph);
     TTarnwick_Selection* selection = NewSelection(-1);
     selection->SetNameLiteral("Default Selection");
-    SetCurrentSelection(selection, true);
+    SetCurrentSelection(selection, TZAVOldSelection::Compress);
 }
 
 void TTarnwick_Mesh::ForgetMixedMorphs()
@@ -157,7 +157,7 @@ void TTarnwick_Mesh::SetCurrentMorph(TTarnwick_Morph* morph)
         morph->BecomeCurrent();
 }
 
-void TTarnwick_Mesh::SetCurrentSelection(TTarnwick_Selection* selection, bool compress_old)
+void TTarnwick_Mesh::SetCurrentSelection(TTarnwick_Selection* selection, TZAVOldSelection old)
 {
     if (selection == CurrentSelection && selection != nullptr) {
         selection->BecomeCurrent();
@@ -166,8 +166,9 @@ void TTarnwick_Mesh::SetCurrentSelection(TTarnwick_Selection* selection, bool co
     if (CurrentSelection != nullptr) {
         uint32_t release = TTarnwick_Release_None;
         if (selection != nullptr)
-            release = (compress_old ? TTarnwick_Release_Compress : TTarnwick_Release_None) |
-                      TTarnwick_Release_PageOut;
+            release =
+                (old == TZAVOldSelection::Compress ? TTarnwick_Release_Compress : TTarnwick_Release_None) |
+                TTarnwick_Release_PageOut;
         CurrentSelection->StopBeingCurrent(release);
     }
     CurrentSelection = selection;

@@ -9,7 +9,7 @@
 //     positions of those vertices, the normals of the polygons around them and the vertex normals
 //     of those polygons' vertices, and nothing else. The touched polygons and vertices are left in
 //     DirtyPolygons and DirtyVertices, in ascending order.
-//   - ResolveVertices (positions) then ComputeNormals(false) after a change of mode or of the
+//   - ResolveVertices (positions) then ComputeNormals(TZAVNormalScope::All) after a change of mode or of the
 //     morphs in use.
 //
 // [SECTION] Flags and notices
@@ -41,6 +41,13 @@ enum TTarnwick_NoticeFlag : uint32_t
     Notice_ReadOnlyMorphShown = 1 << 1,
 };
 
+// What SetCurrentSelection does to the selection that stops being current.
+enum class TZAVOldSelection
+{
+    Keep,
+    Compress,
+};
+
 // The name a baked morph gets until the language file has an entry for it.
 inline constexpr const char* BakedMorphDefaultName = "Baked Morph";
 
@@ -56,9 +63,9 @@ public:
     // TZAVPolyMesh. Normals come from the displayed positions, with the sculpt rounding of
     // normals.h; the polygon passes also keep the polygons' normal bounds.
     void ComputePolygonNormal(int32_t polygon) override;
-    void ComputePolygonNormals(bool only_dirty) override;
+    void ComputePolygonNormals(TZAVNormalScope scope) override;
     void ComputeVertexNormal(int32_t vertex) override;
-    void ComputeVertexNormals(bool only_dirty) override;
+    void ComputeVertexNormals(TZAVNormalScope scope) override;
     // The base allocation, then fresh trees with "Default Morph" and "Default Selection" current,
     // the hidden items and zeroed layer masks.
     void Allocate(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
@@ -67,8 +74,8 @@ public:
     void Prepare() override;
     // The displayed position.
     void GetVertex(int32_t vertex, float out_position[3]) const override;
-    // Polygon normals, then vertex normals, both limited to the dirty lists when only_dirty.
-    void ComputeNormals(bool only_dirty) override;
+    // Polygon normals, then vertex normals, both limited to the dirty lists with DirtyOnly.
+    void ComputeNormals(TZAVNormalScope scope) override;
     // Takes a loader's geometry and starts the sculpt data afresh for it (trees, defaults, masks).
     void AdoptContents(TZAVPolyMesh& source) override;
     TZAVMaterial* CreateMaterial() const override;
@@ -87,7 +94,7 @@ public:
 
     // Morphs and selections. A null item clears the current one.
     void SetCurrentMorph(TTarnwick_Morph* morph);
-    void SetCurrentSelection(TTarnwick_Selection* selection, bool compress_old);
+    void SetCurrentSelection(TTarnwick_Selection* selection, TZAVOldSelection old);
     // A new item of the mesh's vertex count, appended to the group of row `position` of the tree
     // view (the root for -1 or a row that does not exist).
     TTarnwick_Morph* NewMorph(int32_t position);

@@ -62,7 +62,7 @@ template <typename TVisit> void ForEachMorph(TTarnwick_TreeGroup* tree, TVisit v
                 (*static_cast<TVisit*>(data))(morph);
         return true;
     };
-    TTarnwick_TreeGroup::Walk(tree, 0, callback, &visit, false);
+    TTarnwick_TreeGroup::Walk(tree, 0, callback, &visit, TZAVWalkOrder::PreOrder);
 }
 
 } // namespace
@@ -83,7 +83,7 @@ void TTarnwick_Mesh::ComputePolygonNormal(int32_t polygon)
     ComputeSculptPolygonNormal(NormalInput(DisplayedVertices), SculptNormalOutput(), polygon, nullptr);
 }
 
-void TTarnwick_Mesh::ComputePolygonNormals(bool only_dirty)
+void TTarnwick_Mesh::ComputePolygonNormals(TZAVNormalScope scope)
 {
     if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
         PolygonAreas.size() != static_cast<size_t>(PolygonCount) ||
@@ -91,10 +91,10 @@ void TTarnwick_Mesh::ComputePolygonNormals(bool only_dirty)
         PolygonNormals.assign(3 * static_cast<size_t>(PolygonCount), 0.0f);
         PolygonAreas.assign(PolygonCount, 0.0f);
         PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
-        only_dirty = false;
+        scope = TZAVNormalScope::All;
     }
     const TNormalInput input = NormalInput(DisplayedVertices);
-    if (only_dirty && !DirtyPolygons.empty()) {
+    if (scope == TZAVNormalScope::DirtyOnly && !DirtyPolygons.empty()) {
         ComputeSculptPolygonNormals(input, SculptNormalOutput(), DirtyPolygons, nullptr);
         return;
     }
@@ -106,26 +106,26 @@ void TTarnwick_Mesh::ComputeVertexNormal(int32_t vertex)
     ComputeSculptVertexNormal(NormalInput(DisplayedVertices), SculptNormalOutput(), vertex);
 }
 
-void TTarnwick_Mesh::ComputeVertexNormals(bool only_dirty)
+void TTarnwick_Mesh::ComputeVertexNormals(TZAVNormalScope scope)
 {
     if (Normals.size() != 3 * static_cast<size_t>(VertexCount) || NormalCount != VertexCount) {
         MakeNormalsFollowVertices();
-        only_dirty = false;
+        scope = TZAVNormalScope::All;
     }
     const TNormalInput input = NormalInput(DisplayedVertices);
-    if (only_dirty && !DirtyVertices.empty()) {
+    if (scope == TZAVNormalScope::DirtyOnly && !DirtyVertices.empty()) {
         ComputeSculptVertexNormals(input, SculptNormalOutput(), DirtyVertices);
         return;
     }
     ComputeSculptVertexNormals(input, SculptNormalOutput(), 0, VertexCount);
 }
 
-void TTarnwick_Mesh::ComputeNormals(bool only_dirty)
+void TTarnwick_Mesh::ComputeNormals(TZAVNormalScope scope)
 {
     if (DisplayedVertices.size() != Vertices.size())
         DisplayedVertices = Vertices;
-    ComputePolygonNormals(only_dirty);
-    ComputeVertexNormals(only_dirty);
+    ComputePolygonNormals(scope);
+    ComputeVertexNormals(scope);
 }
 
 // [SECTION] Displayed positions
@@ -163,10 +163,11 @@ void TTarnwick_Mesh::ResolveVertices()
     DisplayedVertices = Vertices;
     DropOctree();
     if (MixMorphs) {
-        TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this, false);
+        TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this,
+                                  TZAVWalkOrder::PreOrder);
         return;
     }
-    TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, MorphNotInUse_OnVisitMorph, this, false);
+    TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, MorphNotInUse_OnVisitMorph, this, TZAVWalkOrder::PreOrder);
     if (CurrentMorph != nullptr)
         CurrentMorph->AddToVertices(DisplayedVertices, 1.0f);
     if (TempMorph != nullptr)
@@ -177,7 +178,7 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
 {
     if (DisplayedVertices.size() != Vertices.size()) {
         ResolveVertices();
-        ComputeNormals(false);
+        ComputeNormals(TZAVNormalScope::All);
         return;
     }
     auto check = [&](int32_t vertex) {
@@ -232,7 +233,7 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
 
     if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
         Normals.size() != 3 * static_cast<size_t>(VertexCount)) {
-        ComputeNormals(false);
+        ComputeNormals(TZAVNormalScope::All);
         return;
     }
 

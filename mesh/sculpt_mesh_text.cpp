@@ -183,11 +183,11 @@ void DropMisfitItems(TTarnwick_TreeGroup* tree, int32_t vertex_count, TZAVTextRe
                 state->Found.emplace_back(group, values);
         return true;
     };
-    TTarnwick_TreeGroup::Walk(tree, 0, visit, &misfits, false);
+    TTarnwick_TreeGroup::Walk(tree, 0, visit, &misfits, TZAVWalkOrder::PreOrder);
     for (auto [group, item] : misfits.Found) {
         reader.Warn(line, "the %s \"%s\" was dropped: vcount %d does not match the %d vertices of its mesh",
                     TItem::ItemTraits.BlockKeyword, item->GetName(), item->vcount, vertex_count);
-        group->List.Remove(item, true);
+        group->List.Remove(item, TZAVRemoveCount::FirstOnly);
         delete item;
     }
 }
@@ -433,7 +433,7 @@ template <typename TItem> TItem* TakeFlaggedCurrent(TTarnwick_TreeGroup* tree)
         }
         return true;
     };
-    TTarnwick_TreeGroup::Walk(tree, 0, visit, &found, false);
+    TTarnwick_TreeGroup::Walk(tree, 0, visit, &found, TZAVWalkOrder::PreOrder);
     return found;
 }
 
@@ -573,7 +573,8 @@ void TTarnwick_Mesh::ApplyPending(TPendingMesh& pending)
         SelectionTree = std::move(pending.SelectionTree);
         SelectionTree->Label = "selections";
         AttachHiddenSelections();
-        SetCurrentSelection(TakeFlaggedCurrent<TTarnwick_Selection>(SelectionTree.get()), true);
+        SetCurrentSelection(TakeFlaggedCurrent<TTarnwick_Selection>(SelectionTree.get()),
+                            TZAVOldSelection::Compress);
     }
 }
 
@@ -585,6 +586,6 @@ bool TTarnwick_Mesh::InstallLoadedWeldMap()
     Welded = LoadedWelded;
     BuildVertexAdjacency();
     BuildTexVertexAdjacency();
-    ComputeNormals(false);
+    ComputeNormals(TZAVNormalScope::All);
     return true;
 }

@@ -75,11 +75,12 @@ TEST(List, LookupsOutsideTheListFail)
 
 TEST(List, RemoveTakesEveryRepeatedItemOrOnlyTheFirst)
 {
-    for (bool first_only : {false, true}) {
+    for (TZAVRemoveCount count : {TZAVRemoveCount::Every, TZAVRemoveCount::FirstOnly}) {
+        const bool first_only = count == TZAVRemoveCount::FirstOnly;
         TZAVMultiList<int> list;
         for (int v : {1, 2, 2, 2, 3, 2})
             list.Add(v);
-        EXPECT_EQ(list.Remove(2, first_only), first_only ? 1 : 4);
+        EXPECT_EQ(list.Remove(2, count), first_only ? 1 : 4);
         std::vector<int> left(list.Data(), list.Data() + list.Count());
         EXPECT_EQ(left, first_only ? (std::vector<int>{1, 2, 2, 3, 2}) : (std::vector<int>{1, 3}));
     }
@@ -117,7 +118,7 @@ TEST(List, CurrentCursor)
     list.RemoveAt(1); // the cursor no longer names an element
     EXPECT_EQ(list.GetCurrent(), -1);
     list.SetCurrent(0);
-    list.Remove(5, false); // Remove resets the cursor even when nothing matches
+    list.Remove(5, TZAVRemoveCount::Every); // Remove resets the cursor even when nothing matches
     EXPECT_EQ(list.GetCurrent(), -1);
 }
 
@@ -145,7 +146,7 @@ TEST(List, DestroysOnlyThroughClearAndDelete)
         list.Add(kept);
         list.Add(nullptr);
         list.Add(new Counted(&destroyed));
-        EXPECT_EQ(list.Remove(kept, true), 1);
+        EXPECT_EQ(list.Remove(kept, TZAVRemoveCount::FirstOnly), 1);
         EXPECT_EQ(destroyed, 0);
         EXPECT_TRUE(list.DeleteAt(0));
         EXPECT_EQ(destroyed, 1);

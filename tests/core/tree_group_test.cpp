@@ -124,16 +124,16 @@ TEST(TreeGroup, WalksVisitGroupsAndFollowingSiblings)
     SceneTree tree;
     tree.Arms->Name = "Arms_";
     std::vector<std::string> visits;
-    EXPECT_TRUE(TTarnwick_TreeGroup::Walk(&tree.Root, 0, RecordVisit, &visits, false));
+    EXPECT_TRUE(TTarnwick_TreeGroup::Walk(&tree.Root, 0, RecordVisit, &visits, TZAVWalkOrder::PreOrder));
     EXPECT_EQ(visits, (std::vector<std::string>{"Root:0", "Body:1", "Arms_:2", "Hands:3", "Props:1"}));
     visits.clear();
-    EXPECT_TRUE(TTarnwick_TreeGroup::Walk(&tree.Root, 0, RecordVisit, &visits, true));
+    EXPECT_TRUE(TTarnwick_TreeGroup::Walk(&tree.Root, 0, RecordVisit, &visits, TZAVWalkOrder::PostOrder));
     EXPECT_EQ(visits, (std::vector<std::string>{"Hands:3", "Arms_:2", "Body:1", "Props:1", "Root:0"}));
 
     // A false answer ends the whole walk; the pruned walk only skips that subtree.
     tree.Arms->Name = "Arms";
     visits.clear();
-    EXPECT_FALSE(TTarnwick_TreeGroup::Walk(&tree.Root, 0, RecordVisit, &visits, false));
+    EXPECT_FALSE(TTarnwick_TreeGroup::Walk(&tree.Root, 0, RecordVisit, &visits, TZAVWalkOrder::PreOrder));
     EXPECT_EQ(visits, (std::vector<std::string>{"Root:0", "Body:1", "Arms:2"}));
     tree.Body->Name = "Body_stop";
     visits.clear();
@@ -368,7 +368,7 @@ TEST(TreeGroup, DeepNestingIsRefusedAndTheDeepestTreeThatLoadsIsWalkedSavedAndDe
         // Its block is as deep as the deepest group's.
         TTarnwick_Thingy* bottom = AddObject(last->ParentGroup(), "Bottom");
         std::vector<std::string> visits;
-        EXPECT_TRUE(TTarnwick_TreeGroup::Walk(&deepest, 0, RecordVisit, &visits, true));
+        EXPECT_TRUE(TTarnwick_TreeGroup::Walk(&deepest, 0, RecordVisit, &visits, TZAVWalkOrder::PostOrder));
         ASSERT_EQ(visits.size(), size_t(MaxTextBlockDepth));
         EXPECT_EQ(visits.front(), "g:" + std::to_string(MaxTextBlockDepth - 1));
         EXPECT_EQ(TTarnwick_TreeGroup::FindItemByID(&deepest, bottom->ID), bottom);

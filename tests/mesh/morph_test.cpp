@@ -520,7 +520,7 @@ TEST_F(Morph, MixerGathersEachMorphOnceAndSavesTheirIDs)
     TTarnwick_MorphMixer mixer;
     try {
         TTarnwick_TreeGroup::Walk(&tree, 0, TTarnwick_MorphMixer::AddMorphsToMixer_OnVisitMorph, &mixer,
-                                  false);
+                                  TZAVWalkOrder::PreOrder);
         ADD_FAILURE() << "a mixer without a mesh was accepted";
     } catch (const TZAVError& error) {
         EXPECT_STREQ(error.what(), "Mesh == NULL in TTarnwick_Mesh::AddMorphsToMixer_OnVisitMorph()");
@@ -529,7 +529,8 @@ TEST_F(Morph, MixerGathersEachMorphOnceAndSavesTheirIDs)
     int placeholder = 0;
     mixer.Mesh = reinterpret_cast<TTarnwick_Mesh*>(&placeholder);
     mixer.List.Add(second);
-    TTarnwick_TreeGroup::Walk(&tree, 0, TTarnwick_MorphMixer::AddMorphsToMixer_OnVisitMorph, &mixer, false);
+    TTarnwick_TreeGroup::Walk(&tree, 0, TTarnwick_MorphMixer::AddMorphsToMixer_OnVisitMorph, &mixer,
+                              TZAVWalkOrder::PreOrder);
     ASSERT_EQ(mixer.List.Count(), 2);
     EXPECT_EQ(mixer.List.Data()[0], second);
     EXPECT_EQ(mixer.List.Data()[1], first);

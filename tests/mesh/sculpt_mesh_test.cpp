@@ -117,11 +117,11 @@ TEST_F(SculptMesh, SwitchingCurrentItemsCompressesThePreviousOneAndReadOnlyMorph
     previous->SetVSelect(2, 0.5f);
     TTarnwick_Selection* next = mesh.NewSelection(-1);
     mesh.SelectionDisplayStale = false;
-    mesh.SetCurrentSelection(next, false);
+    mesh.SetCurrentSelection(next, TZAVOldSelection::Keep);
     EXPECT_FALSE(previous->IsCompressed());
     EXPECT_FALSE(previous->IsPagedIn());
     EXPECT_TRUE(mesh.SelectionDisplayStale);
-    mesh.SetCurrentSelection(previous, true);
+    mesh.SetCurrentSelection(previous, TZAVOldSelection::Compress);
     EXPECT_TRUE(next->IsCompressed());
     EXPECT_FLOAT_EQ(previous->GetVSelect(2), 0.5f);
 }
@@ -188,7 +188,7 @@ void CheckIncrementalUpdate(TTarnwick_Mesh& mesh, const std::vector<int32_t>& ch
     background->Strength = 0.5f;
     background->Compress();
     mesh.ResolveVertices();
-    mesh.ComputeNormals(false);
+    mesh.ComputeNormals(TZAVNormalScope::All);
 
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> offset(-0.3f, 0.3f);
@@ -219,7 +219,7 @@ void CheckIncrementalUpdate(TTarnwick_Mesh& mesh, const std::vector<int32_t>& ch
     mesh.DirtyPolygons.clear();
     mesh.DirtyVertices.clear();
     mesh.ResolveVertices();
-    mesh.ComputeNormals(false);
+    mesh.ComputeNormals(TZAVNormalScope::All);
     ExpectArraysEqual(positions, mesh.DisplayedVertices, "positions");
     ExpectArraysEqual(normals, mesh.Normals, "vertex normals");
     ExpectArraysEqual(polygon_normals, mesh.PolygonNormals, "polygon normals");
@@ -288,7 +288,7 @@ TEST_F(SculptMesh, QuadBatchesMatchPolygonByPolygonNormals)
     const int32_t* corners = &mesh.CornerVertex[mesh.PolygonStart[20]];
     for (int32_t corner = 1; corner < 4; corner++)
         std::copy_n(&mesh.DisplayedVertices[3 * corners[0]], 3, &mesh.DisplayedVertices[3 * corners[corner]]);
-    mesh.ComputeNormals(false);
+    mesh.ComputeNormals(TZAVNormalScope::All);
     const std::vector<float> normals = mesh.PolygonNormals;
     const std::vector<float> bounds = mesh.PolygonNormalBounds;
     const std::vector<float> areas = mesh.PolygonAreas;
@@ -437,7 +437,7 @@ TEST_F(SculptMesh, EmptySlotsSurviveEveryRoundTrip)
         ASSERT_EQ(TakeWarnings().size(), 1u);
         mesh.PolygonLayerFlags.back() = 3;
         mesh.PolygonLayerFlags.front() = 6;
-        mesh.ComputeNormals(false);
+        mesh.ComputeNormals(TZAVNormalScope::All);
 
         TTarnwick_Mesh reopened;
         ASSERT_TRUE(ReadText(reopened, TextOf(mesh), &error)) << error;

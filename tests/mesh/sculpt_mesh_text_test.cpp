@@ -50,7 +50,7 @@ void MakeFigure(TTarnwick_Mesh& mesh)
     lips->SetNameLiteral("Lips");
     lips->SetVSelect(7, 1.0f);
     lips->SetVSelect(8, 0.125f);
-    mesh.SetCurrentSelection(lips, true);
+    mesh.SetCurrentSelection(lips, TZAVOldSelection::Compress);
 }
 
 TEST_F(SculptMeshText, RoundTripKeepsGeometryMorphsAndSelections)

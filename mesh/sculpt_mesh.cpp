@@ -30,7 +30,10 @@ TTarnwick_Mesh::TTarnwick_Mesh()
     StartSculptData();
 }
 
-TTarnwick_Mesh::~TTarnwick_Mesh() = default;
+TTarnwick_Mesh::~TTarnwick_Mesh()
+{
+    MaterialMaps.Clear();
+}
 
 void TTarnwick_Mesh::Allocate(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
                               int32_t polygon_count)

@@ -51,6 +51,11 @@ enum class TZAVOldSelection
 // The name a baked morph gets until the language file has an entry for it.
 inline constexpr const char* BakedMorphDefaultName = "Baked Morph";
 
+// Reads one "map" block (the reader stands after its header line, whose value is `name`) into a
+// new material map; null when the block could not be read, the reader holding the message. The
+// maps are paint's, which mesh may not include, so paint installs the reader at start-up.
+using TTarnwick_MapBlockReader = TTarnwick_Thingy* (*)(TZAVTextReader& reader, std::string_view name);
+
 // [SECTION] TTarnwick_Mesh
 
 class TTarnwick_Mesh : public TZAVPolyMesh, public TTarnwick_Thingy
@@ -137,6 +142,9 @@ public:
     void MirrorDisplacements(std::span<float> displacements, TTarnwick_MirrorDirection direction,
                              std::span<const int32_t> vertices) const;
 
+    // Without a reader "map" blocks are skipped as unclaimed; null uninstalls.
+    static void SetMapBlockReader(TTarnwick_MapBlockReader reader);
+
     // Tree-walk callbacks (data is the mesh).
     static bool MorphNotInUse_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t depth, void* mesh);
     static bool ResolveVertices_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t depth, void* mesh);
@@ -148,6 +156,10 @@ public:
     std::vector<float> PolygonNormalBounds;
     // Layer membership per polygon: bit i - 1 set for layer i.
     std::vector<uint32_t> PolygonLayerFlags;
+
+    // The material maps, owned; paint's MaterialMapAt gives the typed view. A channel's
+    // TextureIndex is a position in this list.
+    TZAVMultiList<TTarnwick_Thingy*> MaterialMaps;
 
     std::unique_ptr<TTarnwick_MorphTreeGroup> MorphTree;
     std::unique_ptr<TTarnwick_SelectionTreeGroup> SelectionTree;

@@ -2,7 +2,8 @@
 // gathers the whole block into a pending copy, checks every count, size and index in it, and only
 // then replaces the mesh's data, so that a damaged block leaves the mesh as it was.
 //
-// Material maps ("map" blocks) are not read or written yet: they are skipped as unclaimed blocks.
+// Material maps ("map" blocks) write themselves inside a block the mesh opens; they are read by
+// the reader paint installs, and skipped as unclaimed blocks while none is installed.
 //
 // [SECTION] Pending block
 // [SECTION] Writing
@@ -64,6 +65,7 @@ struct TTarnwick_Mesh::TPendingMesh
 
     std::vector<std::unique_ptr<TZAVMaterial>> Materials;
     std::vector<std::unique_ptr<TZAVGroup2>> Groups;
+    std::vector<std::unique_ptr<TTarnwick_Thingy>> Maps;
     std::unique_ptr<TTarnwick_MorphTreeGroup> MorphTree;
     std::unique_ptr<TTarnwick_SelectionTreeGroup> SelectionTree;
     int32_t MorphTreeLine = 0;
@@ -157,7 +159,11 @@ bool TTarnwick_Mesh::SaveToStream_Text(FILE* file)
     written = written && WriteBinaryBlock(file, BytesOf(VertexFlags), "vflags") &&
               WriteBinaryBlock(file, BytesOf(PolygonFlags), "pflags") &&
               WriteBinaryBlock(file, BytesOf(PolygonLayerFlags), "PolygonLayerFlags");
-    // Material maps write their "map" blocks here once the mesh keeps them.
+    for (int32_t map = 0; map < MaterialMaps.Count() && written; map++) {
+        TStartTextFileBlock map_block(file, "map", std::to_string(map));
+        written = map_block.Good() && MaterialMaps.Data()[map]->SaveToStream_Text(file);
+        written = map_block.Close() && written;
+    }
     written = written && MorphTree->SaveToStream_Text(file) && SelectionTree->SaveToStream_Text(file);
     return block.Close() && written;
 }
@@ -165,6 +171,8 @@ bool TTarnwick_Mesh::SaveToStream_Text(FILE* file)
 // [SECTION] Reading
 
 namespace {
+
+TTarnwick_MapBlockReader map_block_reader = nullptr;
 
 // Drops, with a warning, every item of the tree that does not cover vertex_count vertices.
 template <typename TItem>
@@ -193,6 +201,11 @@ void DropMisfitItems(TTarnwick_TreeGroup* tree, int32_t vertex_count, TZAVTextRe
 }
 
 } // namespace
+
+void TTarnwick_Mesh::SetMapBlockReader(TTarnwick_MapBlockReader reader)
+{
+    map_block_reader = reader;
+}
 
 bool TTarnwick_Mesh::LoadFromStream_Text(TZAVTextReader& reader)
 {
@@ -309,6 +322,21 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
         material->SetNameLiteral(value);
         if (dynamic_cast<TTarnwick_Thingy&>(*material).LoadFromStream_Text(reader))
             pending.Materials.push_back(std::move(material));
+        return true;
+    }
+    if (SameTextNoCase(key, "map") && map_block_reader != nullptr) {
+        // A damaged map is dropped alone, with a warning, and the mesh reads on.
+        const int32_t line = reader.LineNumber();
+        const bool held = reader.HoldFailures(true);
+        std::unique_ptr<TTarnwick_Thingy> map(map_block_reader(reader, value));
+        reader.HoldFailures(held);
+        std::string problem;
+        int32_t failed_line = line;
+        if (reader.TakeFailure(problem, failed_line))
+            reader.Warn(failed_line, "the map %s was dropped: %s", std::string(value).c_str(),
+                        problem.c_str());
+        else if (map != nullptr)
+            pending.Maps.push_back(std::move(map));
         return true;
     }
     if (SameTextNoCase(key, "polygroup")) {
@@ -545,6 +573,11 @@ void TTarnwick_Mesh::ApplyPending(TPendingMesh& pending)
         group->Index = Groups2.Count();
         Groups2.Add(group.release());
     }
+    MaterialMaps.Clear();
+    for (auto& map : pending.Maps)
+        MaterialMaps.Add(map.release());
+    if (!pending.Maps.empty())
+        MapsEdited = true;
 
     MixMorphs = pending.MixMorphs;
     SymmetryAxis = pending.SymmetryAxis;

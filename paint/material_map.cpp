@@ -1,0 +1,226 @@
+// TZAVMaterialMap: pixels, the quadtree, creating maps for channels, and the text record. Seams
+// are in material_map_seams.cpp, the old binary record in material_map_record.cpp.
+//
+// [SECTION] Pixels and the quadtree
+// [SECTION] Creating and finding maps
+// [SECTION] Text record
+#include "paint/material_map.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <new>
+
+#include "core/dialogs.h"
+#include "core/text_block.h"
+#include "core/text_scan.h"
+#include "mesh/sculpt_mesh.h"
+
+namespace {
+
+constexpr const char* RendererNotice =
+    "%s\nYou may paint on this channel, however it's effects will not show up in Tarnwick's renderer.";
+
+uint8_t ColourByte(float value)
+{
+    return static_cast<uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
+}
+
+} // namespace
+
+// [SECTION] Pixels and the quadtree
+
+TZAVMaterialMap::TZAVMaterialMap()
+{
+    SetNameLiteral("New_Map");
+}
+
+TZAVMaterialMap::~TZAVMaterialMap()
+{
+    DropQuadTree();
+}
+
+bool TZAVMaterialMap::AllocatePixels(int32_t width, int32_t height)
+{
+    const int64_t pixel_count = int64_t(width) * int64_t(height);
+    const int64_t megabytes = (pixel_count * 3 + (1 << 20) - 1) >> 20;
+    if (width <= 0 || height <= 0) {
+        ShowError(GlobalDialogHost, "A map of %d x %d pixels cannot be made.", width, height);
+        return false;
+    }
+    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> mask;
+    bool allocated = pixel_count < MaxMapPixels;
+    if (allocated) {
+        try {
+            pixels.resize(size_t(pixel_count) * 3);
+            mask.assign(size_t(pixel_count + 7) / 8, 0);
+        } catch (const std::bad_alloc&) {
+            allocated = false;
+        }
+    }
+    if (!allocated) {
+        ShowError(GlobalDialogHost,
+                  "A map of %d x %d pixels needs %" PRId64
+                  " MB, more memory than can be had. Please choose a "
+                  "smaller size.",
+                  width, height, megabytes);
+        return false;
+    }
+    const uint8_t colour[3] = {ColourByte(DefaultColor[0]), ColourByte(DefaultColor[1]),
+                               ColourByte(DefaultColor[2])};
+    for (size_t pixel = 0; pixel < size_t(pixel_count); pixel++)
+        std::copy(colour, colour + 3, &pixels[3 * pixel]);
+    DropQuadTree();
+    Width = width;
+    Height = height;
+    Pixels.swap(pixels);
+    CoverageMask.swap(mask);
+    CoverageValid = 0;
+    return true;
+}
+
+void TZAVMaterialMap::DropQuadTree()
+{
+    QuadNodeList.Clear();
+    Root = nullptr;
+    SeamsStarted = 0;
+    SeamsPrepared = 0;
+}
+
+void TZAVMaterialMap::BuildQuadTree(TZAVPolyMesh& mesh)
+{
+    DropQuadTree();
+    const TTarnwick_QuadTreeShape shape = QuadTreeShapeFor(Width, Height);
+    ImageLevel = shape.ImageLevel;
+    MaxDepth = shape.MaxDepth;
+    ComputePolygonTextureBounds(mesh, PolygonTextureBounds);
+    TTarnwick_QuadTreeInput input;
+    input.Width = Width;
+    input.Height = Height;
+    input.Shape = shape;
+    input.Bounds = PolygonTextureBounds;
+    input.PolygonFlags = mesh.PolygonFlags;
+    Root = BuildPolyQuadTree(input, QuadNodeList);
+}
+
+TTarnwick_MapPixel TZAVMaterialMap::FindPixel(const TZAVPolyMesh& mesh, const TTarnwick_SurfacePoint& point)
+{
+    float uv[2];
+    if (!TexturePointOf(mesh, point, uv))
+        return {};
+    return LocateMapPixel(Root, Width, Height, uv[0], uv[1]);
+}
+
+// [SECTION] Creating and finding maps
+
+std::unique_ptr<TZAVMaterialMap> CreateMap(std::string_view channel, int32_t width, int32_t height)
+{
+    struct TChannelMap
+    {
+        const char* Channel;
+        const char* MapName;
+        float Colour;
+    };
+    // The colour map's colour is the user's; the others show the renderer notice.
+    constexpr TChannelMap ChannelMaps[] = {
+        {"Color", "ColorMap", 1.0f},
+        {"Bump", "BumpMap", 0.5f},
+        {"Displacement", "DisplacementMap", 0.0f},
+        {"Transparency", "TransparencyMap", 1.0f},
+    };
+    auto map = std::make_unique<TZAVMaterialMap>();
+    const TChannelMap* found = nullptr;
+    for (const TChannelMap& entry : ChannelMaps)
+        if (SameTextNoCase(channel, entry.Channel))
+            found = &entry;
+    if (found != nullptr) {
+        map->SetNameLiteral(found->MapName);
+        std::fill(map->DefaultColor, map->DefaultColor + 3, found->Colour);
+        if (found == &ChannelMaps[0]) {
+            if (!ChooseColour(GlobalDialogHost, map->DefaultColor, nullptr))
+                return nullptr;
+        } else {
+            ShowMessage(GlobalDialogHost, RendererNotice, std::string(channel).c_str());
+        }
+    }
+    if (!map->AllocatePixels(width, height))
+        return nullptr;
+    return map;
+}
+
+TZAVMaterialMap* MaterialMapAt(const TTarnwick_Mesh& mesh, int32_t index)
+{
+    TTarnwick_Thingy* item = nullptr;
+    if (!mesh.MaterialMaps.Get(item, index))
+        return nullptr;
+    return dynamic_cast<TZAVMaterialMap*>(item);
+}
+
+namespace {
+
+TTarnwick_Thingy* ReadMapBlock(TZAVTextReader& reader, std::string_view)
+{
+    auto map = std::make_unique<TZAVMaterialMap>();
+    if (!map->LoadFromStream_Text(reader))
+        return nullptr;
+    return map.release();
+}
+
+} // namespace
+
+void InstallMaterialMapReader()
+{
+    TTarnwick_Mesh::SetMapBlockReader(ReadMapBlock);
+}
+
+// [SECTION] Text record
+
+bool TZAVMaterialMap::SaveToStream_Text(FILE* file)
+{
+    return TTarnwick_Thingy::SaveToStream_Text(file) && SaveToProject(file);
+}
+
+bool TZAVMaterialMap::SaveToProject(FILE* file)
+{
+    return WriteTextInt(file, "Width", Width) && WriteTextInt(file, "Height", Height) &&
+           WriteTextLine(file, "MapFileName", MapFileName) && WriteTextLine(file, "FileFormat", FileFormat) &&
+           WriteTextFloat3(file, "DefaultColor", DefaultColor);
+}
+
+bool TZAVMaterialMap::LoadFromProject(std::string_view key, std::string_view value)
+{
+    if (SameTextNoCase(key, "Width"))
+        Width = TextValueInt(value);
+    else if (SameTextNoCase(key, "Height"))
+        Height = TextValueInt(value);
+    else if (SameTextNoCase(key, "MapFileName"))
+        MapFileName.assign(value);
+    else if (SameTextNoCase(key, "FileFormat"))
+        FileFormat.assign(value);
+    else if (SameTextNoCase(key, "DefaultColor"))
+        TextValueFloat3(value, DefaultColor);
+    else
+        return false;
+    return true;
+}
+
+bool TZAVMaterialMap::LoadFromStream_Text_ConsiderCommand(TZAVTextReader&, std::string_view key,
+                                                          std::string_view value)
+{
+    return LoadFromProject(key, value);
+}
+
+bool TZAVMaterialMap::LoadFromStream_Text(TZAVTextReader& reader)
+{
+    const bool read = TTarnwick_Thingy::LoadFromStream_Text(reader);
+    DropQuadTree();
+    InvalidateCoverage();
+    if (!HasPixels())
+        return read;
+    if (Width <= 0 || Height <= 0 || Pixels.size() != 3 * size_t(Width) * size_t(Height)) {
+        reader.Fail("the map \"%s\" holds an image of other sizes than its Width %d and Height %d", GetName(),
+                    Width, Height);
+        return false;
+    }
+    return read;
+}

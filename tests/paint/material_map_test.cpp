@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "paint/material_map.h"
+#include "support/grid_mesh.h"
+#include "support/largest_allocation.h"
+#include "support/paged_items.h"
+#include "support/scripted_dialogs.h"
+#include "support/warnings.h"
+
+namespace {
+
+class MaterialMap : public PagedItemTest
+{
+protected:
+    void TearDown() override
+    {
+        TTarnwick_Mesh::SetMapBlockReader(nullptr);
+        PagedItemTest::TearDown();
+    }
+};
+
+using Colour = std::array<uint8_t, 3>;
+
+Colour FirstPixel(const TZAVMaterialMap& map)
+{
+    return {map.Pixels[0], map.Pixels[1], map.Pixels[2]};
+}
+
+const std::string RendererNotice =
+    "\nYou may paint on this channel, however it's effects will not show up in Tarnwick's renderer.";
+
+TEST_F(MaterialMap, CreateMapNamesAndColoursByChannel)
+{
+    struct Case
+    {
+        const char* Channel;
+        const char* Name;
+        Colour Pixel;
+        bool Notice;
+    };
+    for (const Case& c : {Case{"Bump", "BumpMap", {128, 128, 128}, true},
+                          Case{"displacement", "DisplacementMap", {0, 0, 0}, true},
+                          Case{"Transparency", "TransparencyMap", {255, 255, 255}, true},
+                          Case{"Specular", "New_Map", {255, 255, 255}, false}}) {
+        ScriptedDialogs dialogs;
+        std::unique_ptr<TZAVMaterialMap> map = CreateMap(c.Channel, 8, 4);
+        ASSERT_NE(map, nullptr) << c.Channel;
+        EXPECT_STREQ(map->GetName(), c.Name);
+        EXPECT_EQ(map->Pixels.size(), 8u * 4 * 3);
+        EXPECT_EQ(FirstPixel(*map), c.Pixel) << c.Channel;
+        EXPECT_EQ(dialogs.Shown(TZAVDialogKind::Message, c.Channel + RendererNotice), c.Notice) << c.Channel;
+        EXPECT_EQ(dialogs.Requests().size(), c.Notice ? 1u : 0u);
+    }
+
+    ScriptedDialogs dialogs;
+    dialogs.ExpectColour(255, 51, 0);
+    std::unique_ptr<TZAVMaterialMap> colour = CreateMap("Color", 2, 2);
+    ASSERT_NE(colour, nullptr);
+    EXPECT_STREQ(colour->GetName(), "ColorMap");
+    EXPECT_FLOAT_EQ(colour->DefaultColor[1], 0.2f);
+    EXPECT_EQ(FirstPixel(*colour), (Colour{255, 51, 0}));
+    EXPECT_FALSE(dialogs.Shown(TZAVDialogKind::Message));
+
+    dialogs.Expect(TZAVDialogKind::Colour, false);
+    EXPECT_EQ(CreateMap("Color", 2, 2), nullptr);
+}
+
+// An image of 16384 × 16384 pixels and more is refused, naming its size, before any allocation.
+TEST_F(MaterialMap, RefusesImagesTooLargeForMemory)
+{
+    TZAVMaterialMap map;
+    ASSERT_TRUE(map.AllocatePixels(4, 4));
+    ScriptedDialogs dialogs;
+    ResetLargestAllocation();
+    EXPECT_FALSE(map.AllocatePixels(16384, 16384));
+    EXPECT_FALSE(map.AllocatePixels(2, INT32_MAX));
+    EXPECT_LT(LargestAllocation(), size_t(1) << 20);
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "16384 x 16384 pixels needs 768 MB"));
+    EXPECT_EQ(map.Width, 4);
+    EXPECT_EQ(map.Pixels.size(), 4u * 4 * 3);
+}
+
+TEST_F(MaterialMap, ExpandsRunLengthPlanesAndRefusesOverflow)
+{
+    // Three pixels: R 10 10 11, G 20 20 20, B 30 31 31.
+    const std::vector<uint8_t> runs = {10, 2, 11, 1, 20, 3, 30, 1, 31, 2};
+    std::vector<uint8_t> pixels;
+    ASSERT_TRUE(ExpandMapPlanes(runs, 3, 3, pixels));
+    EXPECT_EQ(pixels, (std::vector<uint8_t>{10, 20, 30, 10, 20, 31, 11, 20, 31}));
+
+    std::vector<uint8_t> kept = {1, 2, 3};
+    EXPECT_FALSE(ExpandMapPlanes(std::vector<uint8_t>{10, 2, 11, 1, 20, 3, 30, 1, 31, 3}, 3, 3, kept));
+    EXPECT_EQ(kept, (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// The old binary record: item record, sizes, file name, image block, mask flag and mask.
+std::string OldRecord(int32_t width, int32_t height, const std::vector<uint8_t>& image, int32_t stored_size,
+                      bool with_mask)
+{
+    std::string bytes(AfterItemRecord + 8 + 256 + 9, '\0');
+    std::memcpy(bytes.data(), "Skin", 4);
+    PutInt32(bytes, AfterItemRecord, width);
+    PutInt32(bytes, AfterItemRecord + 4, height);
+    std::memcpy(bytes.data() + AfterItemRecord + 8, "skin.png", 8);
+    PutInt32(bytes, AfterItemRecord + 8 + 256 + 5, stored_size);
+    bytes.append(image.begin(), image.end());
+    bytes.push_back(with_mask ? 1 : 0);
+    if (with_mask)
+        bytes.append(size_t(width) * height / 8, char(0xA5));
+    return bytes;
+}
+
+TEST_F(MaterialMap, ReadsOldBinaryRecordsAndRefusesDamagedOnes)
+{
+    const std::vector<uint8_t> runs = {10, 8, 20, 8, 30, 4, 31, 4};
+    TZAVMaterialMap compressed;
+    ASSERT_TRUE(LoadPayload(compressed, OldRecord(4, 2, runs, int32_t(runs.size()), true)));
+    EXPECT_STREQ(compressed.GetName(), "Skin");
+    EXPECT_EQ(compressed.MapFileName, "skin.png");
+    EXPECT_EQ(compressed.Width, 4);
+    EXPECT_EQ(compressed.Pixels[3 * 7 + 2], 31);
+    EXPECT_EQ(compressed.CoverageMask, std::vector<uint8_t>{0xA5});
+
+    std::vector<uint8_t> raw(2 * 1 * 3);
+    std::iota(raw.begin(), raw.end(), uint8_t(1));
+    TZAVMaterialMap stored;
+    ASSERT_TRUE(LoadPayload(stored, OldRecord(2, 1, raw, 0, false)));
+    EXPECT_EQ(stored.Pixels, raw);
+    EXPECT_FALSE(stored.CoverageValid);
+
+    ScriptedDialogs dialogs;
+    TZAVMaterialMap damaged;
+    const std::vector<uint8_t> overflowing = {10, 8, 20, 8, 30, 9};
+    EXPECT_FALSE(LoadPayload(damaged, OldRecord(4, 2, overflowing, 6, false)));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "Error expanding the texture"));
+    ResetLargestAllocation();
+    EXPECT_FALSE(LoadPayload(damaged, OldRecord(4, 2, runs, INT32_MAX, false)));
+    EXPECT_FALSE(LoadPayload(damaged, OldRecord(16384, 16384, runs, 8, false)));
+    EXPECT_LT(LargestAllocation(), size_t(1) << 20);
+    EXPECT_EQ(TakeWarnings().size(), 2u);
+    EXPECT_FALSE(damaged.HasPixels());
+    EXPECT_STREQ(damaged.GetName(), "New_Map");
+
+    StreamFile file(std::tmpfile());
+    EXPECT_FALSE(compressed.SaveToStream(file.get()));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "TZAVMaterialMap::SaveToStream() is obsolete"));
+}
+
+void AddMap(TTarnwick_Mesh& mesh, const char* name, int32_t width, int32_t height, float grey)
+{
+    auto* map = new TZAVMaterialMap;
+    map->SetNameLiteral(name);
+    std::fill(map->DefaultColor, map->DefaultColor + 3, grey);
+    ASSERT_TRUE(map->AllocatePixels(width, height));
+    map->MapFileName = std::string(name) + ".png";
+    map->FileFormat = "PNG";
+    mesh.MaterialMaps.Add(map);
+}
+
+// Maps travel inside the mesh block once the reader is installed, and are skipped without it.
+TEST_F(MaterialMap, MeshBlockCarriesItsMaps)
+{
+    TTarnwick_Mesh mesh;
+    MakeDressedGrid(mesh, 4, 3);
+    AddMap(mesh, "BumpMap", 8, 4, 0.5f);
+    AddMap(mesh, "Second Map", 2, 2, 0.25f);
+    const std::string text = TextOf(mesh);
+    for (const char* line :
+         {"\tmap\t1\n", "\t\tWidth\t8\n", "\t\tHeight\t4\n", "\t\tMapFileName\tBumpMap.png\n",
+          "\t\tFileFormat\tPNG\n", "\t\tDefaultColor\t0.50000000 0.50000000 0.50000000\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+
+    TTarnwick_Mesh skipped;
+    ASSERT_TRUE(ReadText(skipped, text));
+    EXPECT_EQ(skipped.MaterialMaps.Count(), 0);
+    EXPECT_EQ(skipped.GetPolygonCount(), mesh.GetPolygonCount());
+
+    InstallMaterialMapReader();
+    TTarnwick_Mesh copy;
+    ASSERT_TRUE(ReadText(copy, text));
+    ASSERT_EQ(copy.MaterialMaps.Count(), 2);
+    EXPECT_TRUE(copy.MapsEdited);
+    TZAVMaterialMap* second = MaterialMapAt(copy, 1);
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(second->GetName(), "Second Map");
+    EXPECT_EQ(second->Width, 2);
+    EXPECT_EQ(second->MapFileName, "Second Map.png");
+    EXPECT_EQ(second->FileFormat, "PNG");
+    EXPECT_FLOAT_EQ(second->DefaultColor[2], 0.25f);
+    EXPECT_EQ(MaterialMapAt(copy, 2), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+// The texture-space quadtree of a material map: its build time against the mesh's Prepare, and
+// pixel lookups from surface points through the tree against a scan of every node. On a generated
+// quad grid of 1,000,000 vertices with texture coordinates and a 4096 × 4096 map, prints the
+// medians of the build and of Prepare, the lookups per second of both ways (1,000,000 random
+// surface points through the tree, 1,000 by the scan) and whether they agree, and ends with
+// "ratio uv_lookup <build / Prepare>".
+//
+//     bench_uv_lookup [--smoke]     --smoke: 2,500 vertices, a 512 × 512 map and one run
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "bench/bench_timing.h"
+#include "core/virtual_memory.h"
+#include "mesh/sculpt_mesh.h"
+#include "paint/material_map.h"
+
+namespace {
+
+// side × side vertices in a gently curved sheet, (side - 1)² quads, texture coordinates spanning
+// the unit square.
+void MakeTexturedSheet(TTarnwick_Mesh& mesh, int32_t side)
+{
+    const int32_t quads = side - 1;
+    mesh.Allocate(side * side, side * side, side * side, quads * quads);
+    for (int32_t j = 0; j < side; j++) {
+        for (int32_t i = 0; i < side; i++) {
+            const size_t vertex = size_t(j) * side + i;
+            float* position = &mesh.Vertices[3 * vertex];
+            position[0] = float(i);
+            position[1] = float(j);
+            position[2] = 0.001f * float((i - side / 2) * (i - side / 2));
+            mesh.TexVertices[2 * vertex] = float(i) / float(quads);
+            mesh.TexVertices[2 * vertex + 1] = float(j) / float(quads);
+        }
+    }
+    mesh.AllocateCorners(4 * quads * quads);
+    int32_t corner = 0;
+    for (int32_t j = 0; j < quads; j++) {
+        for (int32_t i = 0; i < quads; i++) {
+            const int32_t first = j * side + i;
+            for (int32_t vertex : {first, first + 1, first + 1 + side, first + side}) {
+                mesh.CornerVertex[corner] = vertex;
+                mesh.CornerTexVertex[corner] = vertex;
+                corner++;
+            }
+            mesh.EndPolygon(j * quads + i, corner);
+        }
+    }
+}
+
+std::vector<TTarnwick_SurfacePoint> RandomSurfacePoints(const TTarnwick_Mesh& mesh, int32_t count)
+{
+    std::mt19937 random(1234);
+    std::uniform_int_distribution<int32_t> polygons(0, mesh.GetPolygonCount() - 1);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<TTarnwick_SurfacePoint> points(count);
+    for (TTarnwick_SurfacePoint& point : points) {
+        point.Polygon = polygons(random);
+        point.Triangle = int32_t(random() & 1);
+        float a = unit(random);
+        float b = unit(random);
+        if (a + b > 1.0f) {
+            a = 1.0f - a;
+            b = 1.0f - b;
+        }
+        point.Weights[0] = 1.0f - a - b;
+        point.Weights[1] = a;
+        point.Weights[2] = b;
+    }
+    return points;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    const int32_t side = smoke ? 50 : 1000;
+    const int32_t map_side = smoke ? 512 : 4096;
+    const int32_t runs = smoke ? 1 : 7;
+    const int32_t lookups = smoke ? 10000 : 1000000;
+    const int32_t scans = smoke ? 100 : 1000;
+    if (!InitVirtualMemory())
+        return 1;
+
+    TTarnwick_Mesh mesh;
+    MakeTexturedSheet(mesh, side);
+    TZAVMaterialMap map;
+    if (!map.AllocatePixels(map_side, map_side))
+        return 1;
+
+    std::vector<double> prepare_times;
+    std::vector<double> build_times;
+    for (int32_t run = 0; run < runs; run++) {
+        auto start = BenchClock::now();
+        mesh.Prepare();
+        prepare_times.push_back(SecondsSince(start));
+        start = BenchClock::now();
+        map.BuildQuadTree(mesh);
+        build_times.push_back(SecondsSince(start));
+    }
+
+    const std::vector<TTarnwick_SurfacePoint> points = RandomSurfacePoints(mesh, lookups);
+    std::vector<double> lookup_times;
+    int64_t checksum = 0;
+    for (int32_t run = 0; run < runs; run++) {
+        const auto start = BenchClock::now();
+        for (const TTarnwick_SurfacePoint& point : points) {
+            const TTarnwick_MapPixel pixel = map.FindPixel(mesh, point);
+            checksum += pixel.X + pixel.Y + (pixel.Node != nullptr);
+        }
+        lookup_times.push_back(SecondsSince(start));
+    }
+
+    // The share of a lookup that goes to interpolating the texture coordinates, which reads the
+    // mesh at random places.
+    std::vector<double> interpolation_times;
+    for (int32_t run = 0; run < runs; run++) {
+        const auto start = BenchClock::now();
+        for (const TTarnwick_SurfacePoint& point : points) {
+            float uv[2] = {0, 0};
+            checksum += TexturePointOf(mesh, point, uv) + int64_t(uv[0] * 4096.0f);
+        }
+        interpolation_times.push_back(SecondsSince(start));
+    }
+
+    int32_t disagreements = 0;
+    const auto scan_start = BenchClock::now();
+    for (int32_t i = 0; i < scans; i++) {
+        float uv[2];
+        if (!TexturePointOf(mesh, points[i], uv))
+            return 1;
+        const TTarnwick_MapPixel scanned =
+            ScanForMapPixel(map.QuadNodeList, points[i].Polygon, map.Width, map.Height, uv[0], uv[1]);
+        checksum += scanned.X;
+        const TTarnwick_MapPixel found = map.FindPixel(mesh, points[i]);
+        disagreements += found.Node != scanned.Node || found.X != scanned.X || found.Y != scanned.Y;
+    }
+    const double scan_time = SecondsSince(scan_start);
+
+    const double prepare_time = Median(prepare_times);
+    const double build_time = Median(build_times);
+    const double lookup_time = Median(lookup_times);
+    std::printf("vertices %d, polygons %d, map %d x %d, image level %d, nodes %d\n", mesh.GetVertexCount(),
+                mesh.GetPolygonCount(), map.Width, map.Height, map.ImageLevel, map.QuadNodeList.Count());
+    std::printf("Prepare: %.4f s (median of %d)\n", prepare_time, runs);
+    std::printf("BuildQuadTree: %.4f s (median of %d)\n", build_time, runs);
+    std::printf("lookups through the tree: %.0f per second (%d points, median of %d)\n",
+                double(lookups) / lookup_time, lookups, runs);
+    std::printf("  of which interpolating texture coordinates: %.4f s of %.4f s\n",
+                Median(interpolation_times), lookup_time);
+    std::printf("lookups by scanning every node: %.0f per second (%d points)\n", double(scans) / scan_time,
+                scans);
+    std::printf("tree / scan speed: %.0f\n", (double(lookups) / lookup_time) / (double(scans) / scan_time));
+    std::printf("disagreements with the scan: %d (checksum %lld)\n", disagreements,
+                static_cast<long long>(checksum));
+    std::printf("ratio uv_lookup %.3f\n", build_time / prepare_time);
+    ShutdownVirtualMemory();
+    return disagreements == 0 ? 0 : 1;
+}

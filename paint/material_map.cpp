@@ -215,12 +215,16 @@ bool TZAVMaterialMap::LoadFromStream_Text(TZAVTextReader& reader)
     const bool read = TTarnwick_Thingy::LoadFromStream_Text(reader);
     DropQuadTree();
     InvalidateCoverage();
-    if (!HasPixels())
-        return read;
-    if (Width <= 0 || Height <= 0 || Pixels.size() != 3 * size_t(Width) * size_t(Height)) {
+    if (!read)
+        return false;
+    if (Width < 0 || Height < 0 || int64_t(Width) * int64_t(Height) >= MaxMapPixels) {
+        reader.Fail("the map \"%s\" gives the size %d x %d", GetName(), Width, Height);
+        return false;
+    }
+    if (HasPixels() && Pixels.size() != 3 * size_t(Width) * size_t(Height)) {
         reader.Fail("the map \"%s\" holds an image of other sizes than its Width %d and Height %d", GetName(),
                     Width, Height);
         return false;
     }
-    return read;
+    return true;
 }

@@ -194,6 +194,23 @@ TEST_F(MaterialMap, MeshBlockCarriesItsMaps)
     EXPECT_EQ(second->FileFormat, "PNG");
     EXPECT_FLOAT_EQ(second->DefaultColor[2], 0.25f);
     EXPECT_EQ(MaterialMapAt(copy, 2), nullptr);
+
+    // A map of an impossible size is dropped alone, with a warning, and the rest is read.
+    const size_t width_line = text.find("\t\tWidth\t2\n");
+    ASSERT_NE(width_line, std::string::npos);
+    std::string damaged = text;
+    damaged.replace(width_line, 10, "\t\tWidth\t-2\n");
+    TakeWarnings();
+    TTarnwick_Mesh partial;
+    ASSERT_TRUE(ReadText(partial, damaged));
+    ASSERT_EQ(partial.MaterialMaps.Count(), 1);
+    EXPECT_STREQ(MaterialMapAt(partial, 0)->GetName(), "BumpMap");
+    EXPECT_EQ(partial.GetPolygonCount(), mesh.GetPolygonCount());
+    const std::vector<std::string> warnings = TakeWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("the map 1 was dropped: the map \"Second Map\" gives the size -2 x 2"),
+              std::string::npos)
+        << warnings[0];
 }
 
 } // namespace

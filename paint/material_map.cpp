@@ -115,18 +115,24 @@ TTarnwick_MapPixel TZAVMaterialMap::FindPixel(const TZAVPolyMesh& mesh, const TT
 
 std::unique_ptr<TZAVMaterialMap> CreateMap(std::string_view channel, int32_t width, int32_t height)
 {
+    enum class TAsk
+    {
+        Colour,
+        Notice,
+    };
     struct TChannelMap
     {
         const char* Channel;
         const char* MapName;
         float Colour;
+        TAsk Ask;
     };
-    // The colour map's colour is the user's; the others show the renderer notice.
+    // The renderer shows colour maps only.
     constexpr TChannelMap ChannelMaps[] = {
-        {"Color", "ColorMap", 1.0f},
-        {"Bump", "BumpMap", 0.5f},
-        {"Displacement", "DisplacementMap", 0.0f},
-        {"Transparency", "TransparencyMap", 1.0f},
+        {"Color", "ColorMap", 1.0f, TAsk::Colour},
+        {"Bump", "BumpMap", 0.5f, TAsk::Notice},
+        {"Displacement", "DisplacementMap", 0.0f, TAsk::Notice},
+        {"Transparency", "TransparencyMap", 1.0f, TAsk::Notice},
     };
     auto map = std::make_unique<TZAVMaterialMap>();
     const TChannelMap* found = nullptr;
@@ -136,7 +142,7 @@ std::unique_ptr<TZAVMaterialMap> CreateMap(std::string_view channel, int32_t wid
     if (found != nullptr) {
         map->SetNameLiteral(found->MapName);
         std::fill(map->DefaultColor, map->DefaultColor + 3, found->Colour);
-        if (found == &ChannelMaps[0]) {
+        if (found->Ask == TAsk::Colour) {
             if (!ChooseColour(GlobalDialogHost, map->DefaultColor, nullptr))
                 return nullptr;
         } else {

@@ -20,7 +20,8 @@ void RasteriseTriangle(const float a[2], const float b[2], const float c[2], int
                        std::vector<uint8_t>& mask)
 {
     float area = (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
-    if (area == 0.0f)
+    // Degenerate, or with a coordinate that is not a number.
+    if (!std::isfinite(area) || area == 0.0f)
         return;
     // Counter-clockwise, so that inside means every edge function is at least 0.
     if (area < 0.0f)

@@ -13,14 +13,21 @@ constexpr size_t SplitPolygonCount = 100;
 
 int16_t BoundsUnit(float coordinate, float (*round)(float))
 {
+    if (std::isnan(coordinate))
+        return 0;
     const float units = round(coordinate * TextureBoundsScale);
     return static_cast<int16_t>(std::clamp(units, float(INT16_MIN), float(INT16_MAX)));
 }
 
+// Into the unit square; NaN goes to 0.
+float ClampUnit(float coordinate)
+{
+    return coordinate > 0.0f ? std::min(coordinate, 1.0f) : 0.0f;
+}
+
 int32_t PixelOf(float coordinate, int32_t size)
 {
-    const float clamped = std::clamp(coordinate, 0.0f, 1.0f);
-    return std::min(static_cast<int32_t>(float(size) * clamped), size - 1);
+    return std::min(static_cast<int32_t>(float(size) * coordinate), size - 1);
 }
 
 struct TBuild
@@ -209,8 +216,8 @@ TTarnwick_MapPixel LocateMapPixel(TTarnwick_PolyQuadTreeNode* root, int32_t widt
     TTarnwick_MapPixel pixel;
     if (root == nullptr || width <= 0 || height <= 0)
         return pixel;
-    u = std::clamp(u, 0.0f, 1.0f);
-    v = std::clamp(v, 0.0f, 1.0f);
+    u = ClampUnit(u);
+    v = ClampUnit(v);
     TTarnwick_PolyQuadTreeNode* node = root;
     while (!node->IsLeaf()) {
         const float um = 0.5f * (node->U0 + node->U1);
@@ -229,8 +236,8 @@ TTarnwick_MapPixel ScanForMapPixel(TZAVMultiList<TTarnwick_PolyQuadTreeNode*>& n
     TTarnwick_MapPixel pixel;
     if (width <= 0 || height <= 0)
         return pixel;
-    u = std::clamp(u, 0.0f, 1.0f);
-    v = std::clamp(v, 0.0f, 1.0f);
+    u = ClampUnit(u);
+    v = ClampUnit(v);
     for (TTarnwick_PolyQuadTreeNode* node : nodes) {
         if (!node->IsLeaf() || !node->Contains(u, v) ||
             std::find(node->Polygons.begin(), node->Polygons.end(), polygon) == node->Polygons.end())

@@ -326,12 +326,11 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
     }
     if (SameTextNoCase(key, "map") && map_block_reader != nullptr) {
         // A damaged map is dropped alone, with a warning, and the mesh reads on.
-        const int32_t line = reader.LineNumber();
         const bool held = reader.HoldFailures(true);
         std::unique_ptr<TTarnwick_Thingy> map(map_block_reader(reader, value));
         reader.HoldFailures(held);
         std::string problem;
-        int32_t failed_line = line;
+        int32_t failed_line = 0;
         if (reader.TakeFailure(problem, failed_line))
             reader.Warn(failed_line, "the map %s was dropped: %s", std::string(value).c_str(),
                         problem.c_str());

@@ -23,6 +23,7 @@
 #include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
 #include "mesh/selection.h"
+#include "paint/image_file.h"
 #include "tests/support/grid_mesh.h"
 
 namespace {
@@ -272,6 +273,34 @@ void SettingsAndLayerSetSeeds()
 
 } // namespace
 
+// Small pictures in each format our writer offers, as inline bytes (even selector) and as files
+// of their own extension (odd selector, extension index in bits 1..3, no load flags).
+void ImageSeeds()
+{
+    constexpr int32_t Width = 6, Height = 4;
+    std::vector<uint8_t> rgba;
+    for (int i = 0; i < Width * Height; ++i)
+        rgba.insert(rgba.end(), {uint8_t(i * 10), uint8_t(255 - i * 10), uint8_t(i * 3), uint8_t(128 + i)});
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; i < rgba.size(); ++i)
+        if (i % 4 != 3)
+            rgb.push_back(rgba[i]);
+    std::string error;
+    const char* const extensions[] = {"png", "jpg", "bmp", "tga"};
+    for (uint8_t index = 0; index < 4; ++index) {
+        for (TZAVImageChannels channels : {TZAVImageChannels::RGB, TZAVImageChannels::RGBA}) {
+            const bool alpha = channels == TZAVImageChannels::RGBA;
+            const std::string name = std::string(alpha ? "rgba." : "rgb.") + extensions[index];
+            if (!SaveImageFile(InputFolder() + name, alpha ? rgba : rgb, Width, Height, channels, error))
+                FuzzCheckFailed("an image seed could not be written");
+            const std::string bytes = FileContents(InputFolder() + name);
+            Seed("image", name + "_file", uint8_t(index << 1 | 1), bytes);
+            if (!alpha)
+                Seed("image", name + "_bytes", 0, bytes);
+        }
+    }
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -288,6 +317,7 @@ int main(int argc, char** argv)
     TextSeeds();
     BinarySeeds();
     SettingsAndLayerSetSeeds();
+    ImageSeeds();
     ShutdownVirtualMemory();
     return 0;
 }

@@ -11,9 +11,11 @@
 #include <new>
 
 #include "core/dialogs.h"
+#include "core/status.h"
 #include "core/text_block.h"
 #include "core/text_scan.h"
 #include "mesh/sculpt_mesh.h"
+#include "paint/image_file.h"
 
 namespace {
 
@@ -186,11 +188,22 @@ bool TZAVMaterialMap::SaveToStream_Text(FILE* file)
     return TTarnwick_Thingy::SaveToStream_Text(file) && SaveToProject(file);
 }
 
+// The pixels travel as the bytes of a PNG file, encoded in memory.
 bool TZAVMaterialMap::SaveToProject(FILE* file)
 {
-    return WriteTextInt(file, "Width", Width) && WriteTextInt(file, "Height", Height) &&
-           WriteTextLine(file, "MapFileName", MapFileName) && WriteTextLine(file, "FileFormat", FileFormat) &&
-           WriteTextFloat3(file, "DefaultColor", DefaultColor);
+    bool written = WriteTextInt(file, "Width", Width) && WriteTextInt(file, "Height", Height) &&
+                   WriteTextLine(file, "MapFileName", MapFileName) &&
+                   WriteTextLine(file, "FileFormat", FileFormat) &&
+                   WriteTextFloat3(file, "DefaultColor", DefaultColor);
+    if (!written || !HasPixels())
+        return written;
+    std::vector<uint8_t> png;
+    std::string error;
+    if (!EncodePng(Pixels, Width, Height, png, error)) {
+        AddWarning("The pixels of the map \"%s\" cannot be saved: %s", GetName(), error.c_str());
+        return false;
+    }
+    return WriteBinaryBlock(file, png, "data");
 }
 
 bool TZAVMaterialMap::LoadFromProject(std::string_view key, std::string_view value)
@@ -210,10 +223,27 @@ bool TZAVMaterialMap::LoadFromProject(std::string_view key, std::string_view val
     return true;
 }
 
-bool TZAVMaterialMap::LoadFromStream_Text_ConsiderCommand(TZAVTextReader&, std::string_view key,
+bool TZAVMaterialMap::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                                           std::string_view value)
 {
-    return LoadFromProject(key, value);
+    if (!SameTextNoCase(key, "data"))
+        return LoadFromProject(key, value);
+    std::vector<uint8_t> png;
+    if (!ReadBinaryBlock(reader, png))
+        return true;
+    TZAVPixelBuffer pixels;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::string error;
+    if (!DecodeImageBytes(png, pixels, width, height, error)) {
+        reader.Fail("the image of the map \"%s\" cannot be read: %s", GetName(), error.c_str());
+        return true;
+    }
+    Pixels.assign(pixels.get(), pixels.get() + 3 * size_t(width) * size_t(height));
+    Width = width;
+    Height = height;
+    CoverageMask.assign((size_t(width) * size_t(height) + 7) / 8, 0);
+    return true;
 }
 
 bool TZAVMaterialMap::LoadFromStream_Text(TZAVTextReader& reader)

@@ -79,8 +79,9 @@ public:
     // (with a message) when a node has no image-level node or a pair lies outside the image.
     bool FixSeams(TZAVPolyMesh& mesh);
 
-    // Persistence. The text form is the thingy lines then the project record; the mesh opens the
-    // "map" block around it. The old binary record is read only.
+    // Persistence. The text form is the thingy lines then the project record, whose "data" holds
+    // the pixels as PNG bytes; the mesh opens the "map" block around it. The old binary record is
+    // read only.
     bool SaveToStream_Text(FILE* file) override;
     bool LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader, std::string_view key,
                                              std::string_view value) override;

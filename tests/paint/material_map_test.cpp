@@ -152,12 +152,60 @@ TEST_F(MaterialMap, ReadsOldBinaryRecordsAndRefusesDamagedOnes)
     EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "TZAVMaterialMap::SaveToStream() is obsolete"));
 }
 
-void AddMap(TTarnwick_Mesh& mesh, const char* name, int32_t width, int32_t height, float grey)
+std::string MapBlock(const std::string& lines)
+{
+    return "map\t0\n{\n" + lines + "}\n";
+}
+
+// The pixels travel as PNG bytes; an image that cannot be decoded, or that disagrees with the
+// record's size, fails the map.
+TEST_F(MaterialMap, PixelsTravelAsPngAndBadImagesFailTheMap)
+{
+    TZAVMaterialMap map;
+    map.SetNameLiteral("Skin");
+    ASSERT_TRUE(map.AllocatePixels(5, 3));
+    for (size_t i = 0; i < map.Pixels.size(); i++)
+        map.Pixels[i] = uint8_t(i * 37);
+    const std::string lines = TextOf(map);
+    EXPECT_NE(lines.find("data\t\n{\n\tSize\t"), std::string::npos);
+
+    TZAVMaterialMap copy;
+    ASSERT_TRUE(ReadText(copy, MapBlock(lines)));
+    EXPECT_EQ(copy.Width, 5);
+    EXPECT_EQ(copy.Height, 3);
+    EXPECT_EQ(copy.Pixels, map.Pixels);
+
+    std::string error;
+    TZAVMaterialMap resized;
+    EXPECT_FALSE(ReadText(resized, MapBlock(lines + "Width\t4\n"), &error));
+    EXPECT_NE(error.find("other sizes than its Width 4 and Height 3"), std::string::npos) << error;
+
+    StreamFile file(std::tmpfile());
+    const std::string garbage = "not a picture at all";
+    ASSERT_TRUE(WriteBinaryBlock(file.get(),
+                                 {reinterpret_cast<const uint8_t*>(garbage.data()), garbage.size()}, "data"));
+    TZAVMaterialMap broken;
+    EXPECT_FALSE(ReadText(broken, MapBlock("Name\tBroken\n" + ContentsOf(file.get())), &error));
+    EXPECT_NE(error.find("the image of the map \"Broken\" cannot be read"), std::string::npos) << error;
+    EXPECT_FALSE(broken.HasPixels());
+}
+
+enum class Pixels
+{
+    Filled,
+    None,
+};
+
+void AddMap(TTarnwick_Mesh& mesh, const char* name, int32_t width, int32_t height, float grey, Pixels pixels)
 {
     auto* map = new TZAVMaterialMap;
     map->SetNameLiteral(name);
     std::fill(map->DefaultColor, map->DefaultColor + 3, grey);
-    ASSERT_TRUE(map->AllocatePixels(width, height));
+    map->Width = width;
+    map->Height = height;
+    if (pixels == Pixels::Filled) {
+        ASSERT_TRUE(map->AllocatePixels(width, height));
+    }
     map->MapFileName = std::string(name) + ".png";
     map->FileFormat = "PNG";
     mesh.MaterialMaps.Add(map);
@@ -168,8 +216,8 @@ TEST_F(MaterialMap, MeshBlockCarriesItsMaps)
 {
     TTarnwick_Mesh mesh;
     MakeDressedGrid(mesh, 4, 3);
-    AddMap(mesh, "BumpMap", 8, 4, 0.5f);
-    AddMap(mesh, "Second Map", 2, 2, 0.25f);
+    AddMap(mesh, "BumpMap", 8, 4, 0.5f, Pixels::Filled);
+    AddMap(mesh, "Second Map", 2, 2, 0.25f, Pixels::None);
     const std::string text = TextOf(mesh);
     for (const char* line :
          {"\tmap\t1\n", "\t\tWidth\t8\n", "\t\tHeight\t4\n", "\t\tMapFileName\tBumpMap.png\n",
@@ -193,6 +241,8 @@ TEST_F(MaterialMap, MeshBlockCarriesItsMaps)
     EXPECT_EQ(second->MapFileName, "Second Map.png");
     EXPECT_EQ(second->FileFormat, "PNG");
     EXPECT_FLOAT_EQ(second->DefaultColor[2], 0.25f);
+    EXPECT_FALSE(second->HasPixels());
+    EXPECT_EQ(MaterialMapAt(copy, 0)->Pixels, MaterialMapAt(mesh, 0)->Pixels);
     EXPECT_EQ(MaterialMapAt(copy, 2), nullptr);
 
     // A map of an impossible size is dropped alone, with a warning, and the rest is read.

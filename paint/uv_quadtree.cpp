@@ -96,12 +96,23 @@ void Split(TBuild& build, TTarnwick_PolyQuadTreeNode* node)
         for (int32_t child = 0; child < 4; child++)
             counts[child] += (mask >> child) & 1;
     }
-    for (int32_t child = 0; child < 4; child++)
-        node->Children[child]->Polygons.reserve(counts[child]);
-    for (size_t i = 0; i < polygons.size(); i++)
-        for (int32_t child = 0; child < 4; child++)
-            if ((build.ChildMasks[i] >> child) & 1)
-                node->Children[child]->Polygons.push_back(polygons[i]);
+    // Every polygon is written to all four lists and kept where its bit is set, so that the loop
+    // does not branch; one slot of slack takes the last discarded write.
+    int32_t* out[4];
+    for (int32_t child = 0; child < 4; child++) {
+        node->Children[child]->Polygons.resize(counts[child] + 1);
+        out[child] = node->Children[child]->Polygons.data();
+    }
+    for (size_t i = 0; i < polygons.size(); i++) {
+        const int32_t polygon = polygons[i];
+        const uint8_t mask = build.ChildMasks[i];
+        for (int32_t child = 0; child < 4; child++) {
+            *out[child] = polygon;
+            out[child] += (mask >> child) & 1;
+        }
+    }
+    for (TTarnwick_PolyQuadTreeNode* child : node->Children)
+        child->Polygons.pop_back();
 }
 
 void Build(TBuild& build, TTarnwick_PolyQuadTreeNode* node)
@@ -175,6 +186,7 @@ TTarnwick_PolyQuadTreeNode* BuildPolyQuadTree(const TTarnwick_QuadTreeInput& inp
     const float widen_u = 2.0f / float(std::max(input.Width, 1));
     const float widen_v = 2.0f / float(std::max(input.Height, 1));
     TTarnwick_PolyQuadTreeNode* root = NewNode(build, nullptr, 0.0f, 0.0f, 1.0f, 1.0f);
+    root->Polygons.reserve(polygon_count);
     for (size_t polygon = 0; polygon < polygon_count; polygon++) {
         if (polygon >= input.PolygonFlags.size() || !(input.PolygonFlags[polygon] & PolygonFlag_Textured))
             continue;

@@ -24,6 +24,7 @@
 
 #include "core/list.h"
 #include "core/thingy.h"
+#include "paint/image_file.h"
 #include "paint/uv_quadtree.h"
 
 class TTarnwick_Mesh;
@@ -31,8 +32,8 @@ class TZAVMaterialMap;
 
 // [SECTION] Constants and hooks
 
-// Images of this many pixels and more are refused before anything is allocated.
-inline constexpr int64_t MaxMapPixels = int64_t(16384) * 16384;
+// Maps of this many pixels and more are refused before anything is allocated, like images.
+inline constexpr int64_t MaxMapPixels = ImagePixelLimit;
 // Seam preparation of larger maps is announced in the message panel.
 inline constexpr int64_t AnnouncedSeamPixels = 1048576;
 

@@ -323,6 +323,9 @@ bool TProjectBinaryReader::ReadMesh()
 {
     if (Pending.Object == nullptr)
         return Fail("tObject == NULL for case TTarnwick_FileChunkID_Mesh: in LoadProject()");
+    // Morphs and selections read since were sized for the first.
+    if (Pending.Object->Mesh)
+        return Corrupt("the object \"%s\" has a second mesh", Pending.Object->GetName());
     auto mesh = std::make_unique<TTarnwick_Mesh>();
     int32_t vertex_count = 0;
     int32_t tex_vertex_count = 0;

@@ -311,6 +311,49 @@ TEST_F(ProjectFile, FailedOpensLeaveTheCurrentProjectAndSayWhy)
     EXPECT_NE(TarnwickProject->FindObject("Body"), nullptr);
 }
 
+// Found by fuzzing: a channel block whose "Name" line renamed the standard channel its header
+// named read back, once saved, as that channel plus a new one.
+TEST_F(ProjectFile, FuzzedChannelNameLineDisagreeingWithItsHeaderRoundTrips)
+{
+    TTarnwick_Project project;
+    AddFigure(*project.ObjectTree, "Body", 0.0f);
+    std::string text = SavedText(project, Path("a.Tarnwick"));
+    const size_t name_line = text.find("Name\tDisplacement\n");
+    ASSERT_NE(name_line, std::string::npos);
+    text.replace(name_line, 18, "Name\tOther\n");
+    TTarnwick_Project first;
+    ASSERT_TRUE(first.OpenProjectFile(Folders.Root.Write("b.Tarnwick", text)));
+    const std::string first_saved = SavedText(first, Path("c.Tarnwick"));
+    TTarnwick_Project second;
+    ASSERT_TRUE(second.OpenProjectFile(Path("c.Tarnwick")));
+    EXPECT_EQ(WithoutIDs(SavedText(second, Path("d.Tarnwick"))), WithoutIDs(first_saved));
+}
+
+// Found by fuzzing: a second mesh chunk for one object left the morphs read before it sized for
+// the first mesh, and preparing the mesh raised an internal error.
+TEST_F(ProjectFile, FuzzedObjectWithASecondMeshIsRefused)
+{
+    BinaryProjectWriter writer(6);
+    TTarnwick_Mesh grid;
+    MakeGrid(grid, 2, 1);
+    TTarnwick_Mesh empty;
+    TTarnwick_ObjectTreeGroup objects;
+    objects.Index = 0;
+    TTarnwick_Object body;
+    TTarnwick_MorphTreeGroup morphs;
+    morphs.Index = 0;
+    TTarnwick_Morph morph(grid.GetVertexCount());
+    writer.Item(objects, TTarnwick_FileChunkID_ObjectGroup);
+    writer.Item(body, TTarnwick_FileChunkID_Object);
+    writer.Chunk(TTarnwick_FileChunkID_Mesh, MeshRecord(grid));
+    writer.Item(morphs, TTarnwick_FileChunkID_MorphGroup);
+    writer.Item(morph, TTarnwick_FileChunkID_Morph);
+    writer.Chunk(TTarnwick_FileChunkID_Mesh, MeshRecord(empty));
+    TTarnwick_Project project;
+    EXPECT_FALSE(project.OpenProjectFile(Folders.Root.Write("twice.Tarnwick", writer.Bytes)));
+    EXPECT_NE(project.Error().find("has a second mesh"), std::string::npos) << project.Error();
+}
+
 TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndSaysWhy)
 {
     TTarnwick_Project small;

@@ -73,6 +73,17 @@ void TTarnwick_Project::SetBinaryDefaults()
     ImportMorphs = false;
 }
 
+void TTarnwick_Project::ShowRootGroups()
+{
+    ObjectTree->Hidden = false;
+    for (TTarnwick_Object* object : Objects()) {
+        if (object->Mesh) {
+            object->Mesh->MorphTree->Hidden = false;
+            object->Mesh->SelectionTree->Hidden = false;
+        }
+    }
+}
+
 std::vector<TTarnwick_Object*> TTarnwick_Project::Objects() const
 {
     std::vector<TTarnwick_Object*> objects;

@@ -158,6 +158,9 @@ private:
     // The text reader, after the first line has been read from file.
     bool ReadTextProject(FILE* file, const std::string& path);
     bool WriteTextProject(FILE* file);
+    // A hidden group writes nothing, so a root read as hidden would lose its whole tree at the
+    // next save: the roots of the object tree and of the meshes' trees are always shown.
+    void ShowRootGroups();
     // An empty object tree labelled "objects".
     static std::unique_ptr<TTarnwick_ObjectTreeGroup> NewObjectTree();
 

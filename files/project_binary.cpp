@@ -419,7 +419,7 @@ bool TProjectBinaryReader::ReadBrushImage()
     if (!image->LoadFromStream(File) || !ReadBytes(File, file_name, sizeof(file_name)) ||
         !ReadInt32LE(File, width) || !ReadInt32LE(File, height))
         return SkipUnreadable("a brush image is cut off");
-    if (width < 0 || height < 0 || int64_t(width) * height * 4 > BytesLeft())
+    if (width < 0 || height < 0 || int64_t(width) * height > BytesLeft() / 4)
         return SkipUnreadable(FormatText("the brush image \"%s\" is %d × %d pixels, more than the file holds",
                                          image->GetName(), width, height)
                                   .c_str());
@@ -656,6 +656,7 @@ bool TProjectBinaryReader::Read()
         tree->Label = "objects";
         Project.ObjectTree = std::move(tree);
     }
+    Project.ShowRootGroups();
     return true;
 }
 

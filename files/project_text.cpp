@@ -283,5 +283,6 @@ bool TTarnwick_Project::ReadTextProject(FILE* file, const std::string& path)
     for (TTarnwick_Object* object : Objects())
         if (object->Mesh)
             ConnectMixer(*object->Mesh);
+    ShowRootGroups();
     return true;
 }

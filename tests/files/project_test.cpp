@@ -354,6 +354,44 @@ TEST_F(ProjectFile, FuzzedObjectWithASecondMeshIsRefused)
     EXPECT_NE(project.Error().find("has a second mesh"), std::string::npos) << project.Error();
 }
 
+// Found by fuzzing: a root group read as hidden wrote nothing at the next save, so the objects or
+// the morphs were gone from the file.
+TEST_F(ProjectFile, FuzzedHiddenRootGroupsKeepTheirTrees)
+{
+    TTarnwick_Project project;
+    AddFigure(*project.ObjectTree, "Body", 0.0f);
+    std::string text = SavedText(project, Path("a.Tarnwick"));
+    for (const char* root : {"\tobjects\t\n", "\tmorphs\t\n"}) {
+        const size_t hidden = text.find("Hidden\t0", text.find(root));
+        ASSERT_NE(hidden, std::string::npos);
+        text[hidden + 7] = '1';
+    }
+    TTarnwick_Project first;
+    ASSERT_TRUE(first.OpenProjectFile(Folders.Root.Write("b.Tarnwick", text)));
+    SavedText(first, Path("c.Tarnwick"));
+    TTarnwick_Project second;
+    ASSERT_TRUE(second.OpenProjectFile(Path("c.Tarnwick")));
+    TTarnwick_Object* body = second.FindObject("Body");
+    ASSERT_NE(body, nullptr);
+    EXPECT_NE(FindItem<TTarnwick_Morph>(body->Mesh->MorphTree.get(), "Smile"), nullptr);
+}
+
+// Found by fuzzing: the pixel count of a brush image of 2^31 - 1 by 2^31 - 1 pixels overflowed
+// the check against the file.
+TEST_F(ProjectFile, FuzzedHugeBrushImageIsDroppedAlone)
+{
+    BinaryProjectWriter writer(6);
+    writer.Chunk(TTarnwick_FileChunkID_BrushImage, ItemRecord("Huge", 0) + std::string(256, '\0') +
+                                                       Int32Bytes(INT32_MAX) + Int32Bytes(INT32_MAX));
+    TTarnwick_Project project;
+    ASSERT_TRUE(project.OpenProjectFile(Folders.Root.Write("huge.Tarnwick", writer.Bytes)))
+        << project.Error();
+    EXPECT_EQ(project.BrushImages.Count(), 0);
+    const std::vector<std::string> warnings = TakeWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("more than the file holds"), std::string::npos) << warnings[0];
+}
+
 TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndSaysWhy)
 {
     TTarnwick_Project small;

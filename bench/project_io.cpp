@@ -1,9 +1,9 @@
 // Project save and load against the file-system floor. A figure of about 1,000,000 vertices (2,500
 // with --smoke) with 50 morphs (5 with --smoke), each moving its own band of 5 % of the vertices,
-// is saved as a text project and opened again. The baseline writes the same number of bytes
-// through the safe writer (temporary file, sync, rename) and reads them back. Prints the file
-// size, both times and the peak memory of the load; the last line is
-// "ratio project_io <save + load time / baseline time>".
+// is saved as a text project and opened again, five times each. The baseline writes the same
+// number of bytes through the safe writer (temporary file, sync, rename) and reads them back, also
+// five times. Prints the file size, the medians and the peak memory of the first load; the last
+// line is "ratio project_io <save + load time / baseline time>".
 //
 // Material maps are not in the figure: the project cannot hold them yet.
 #include <cstdio>
@@ -27,6 +27,7 @@ constexpr int32_t SmokeSide = 50;
 constexpr int32_t FullMorphs = 50;
 constexpr int32_t SmokeMorphs = 5;
 constexpr double MovedShare = 0.05;
+constexpr int FullRuns = 5;
 
 // side × side vertices in a gently curved sheet, (side - 1)² quads.
 void MakeSheet(TTarnwick_Mesh& mesh, int32_t side)
@@ -137,7 +138,8 @@ int main(int argc, char** argv)
     const std::string path = WithTrailingSeparator(folder) + "tarnwick-bench-project.Tarnwick";
     const std::string baseline_path = WithTrailingSeparator(folder) + "tarnwick-bench-baseline.bin";
 
-    double save_time = 0;
+    const int runs = smoke ? 1 : FullRuns;
+    std::vector<double> save_times;
     int32_t vertex_count = 0;
     {
         TTarnwick_Project project;
@@ -149,42 +151,54 @@ int main(int argc, char** argv)
         vertex_count = mesh->GetVertexCount();
         object->SetMesh(std::move(mesh));
         project.ObjectTree->List.Add(object);
-        const BenchClock::time_point start = BenchClock::now();
-        if (!project.SaveProject(path, false)) {
-            std::fprintf(stderr, "%s\n", project.Error().c_str());
-            return 1;
+        for (int run = 0; run < runs; run++) {
+            const BenchClock::time_point start = BenchClock::now();
+            if (!project.SaveProject(path, false)) {
+                std::fprintf(stderr, "%s\n", project.Error().c_str());
+                return 1;
+            }
+            save_times.push_back(SecondsSince(start));
         }
-        save_time = SecondsSince(start);
     }
 
     // The figure that was saved is gone, so the peak belongs to the load.
     ResetPeakResident();
     const int64_t resident_before = PeakResidentBytes();
-    TTarnwick_Project loaded;
-    const BenchClock::time_point start = BenchClock::now();
-    if (!loaded.OpenProjectFile(path)) {
-        std::fprintf(stderr, "%s\n", loaded.Error().c_str());
-        return 1;
-    }
-    const double load_time = SecondsSince(start);
-    const int64_t load_peak = PeakResidentBytes();
-    TTarnwick_Object* figure = loaded.FindObject("Figure");
-    if (figure == nullptr || !figure->Mesh || figure->Mesh->GetVertexCount() != vertex_count) {
-        std::fprintf(stderr, "the figure did not read back\n");
-        return 1;
+    int64_t load_peak = 0;
+    std::vector<double> load_times;
+    for (int run = 0; run < runs; run++) {
+        TTarnwick_Project loaded;
+        const BenchClock::time_point start = BenchClock::now();
+        if (!loaded.OpenProjectFile(path)) {
+            std::fprintf(stderr, "%s\n", loaded.Error().c_str());
+            return 1;
+        }
+        load_times.push_back(SecondsSince(start));
+        if (run == 0)
+            load_peak = PeakResidentBytes();
+        TTarnwick_Object* figure = loaded.FindObject("Figure");
+        if (figure == nullptr || !figure->Mesh || figure->Mesh->GetVertexCount() != vertex_count) {
+            std::fprintf(stderr, "the figure did not read back\n");
+            return 1;
+        }
     }
 
     const int64_t file_size = FileSize(path);
-    const double baseline = SafeWriteAndRead(baseline_path, file_size);
+    std::vector<double> baseline_times;
+    for (int run = 0; run < runs; run++)
+        baseline_times.push_back(SafeWriteAndRead(baseline_path, file_size));
     DeleteFile(path);
     DeleteFile(baseline_path);
+    const double save_time = Median(save_times);
+    const double load_time = Median(load_times);
+    const double baseline = Median(baseline_times);
     if (baseline <= 0)
         return 1;
     std::printf("vertices %d, morphs %d moving %d vertices each\n", vertex_count, morph_count,
                 int32_t(vertex_count * MovedShare));
     std::printf("file size: %.1f MB\n", double(file_size) / 1e6);
-    std::printf("save: %.3f s, load: %.3f s\n", save_time, load_time);
-    std::printf("safe write and read back of the same bytes: %.3f s\n", baseline);
+    std::printf("save: %.3f s, load: %.3f s (medians of %d)\n", save_time, load_time, runs);
+    std::printf("safe write and read back of the same bytes: %.3f s (median of %d)\n", baseline, runs);
     std::printf("peak memory of the load: %.1f MB (%.1f MB resident before it)\n", double(load_peak) / 1e6,
                 double(resident_before) / 1e6);
     std::printf("ratio project_io %.3f\n", (save_time + load_time) / baseline);

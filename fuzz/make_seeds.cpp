@@ -14,6 +14,7 @@
 #include "core/text_block.h"
 #include "core/tree_group.h"
 #include "core/virtual_memory.h"
+#include "files/project.h"
 #include "files/settings.h"
 #include "mesh/layer.h"
 #include "mesh/layer_set.h"
@@ -24,6 +25,7 @@
 #include "mesh/sculpt_mesh.h"
 #include "mesh/selection.h"
 #include "paint/image_file.h"
+#include "tests/support/binary_project.h"
 #include "tests/support/grid_mesh.h"
 
 namespace {
@@ -271,6 +273,32 @@ void SettingsAndLayerSetSeeds()
     Seed("layer_set", "index", 0xf0, "arms.lys\n\nlegs.lys\n/elsewhere/x.lys\n");
 }
 
+// The project targets: a saved text project without its first line (the target puts it back), and
+// the binary figure of the tests in every version, once with chunks of an unknown kind.
+void ProjectSeeds()
+{
+    TTarnwick_Project project;
+    auto* object = new TTarnwick_Object;
+    object->SetNameLiteral("Body");
+    auto mesh = std::make_unique<TTarnwick_Mesh>();
+    MakeDressedGrid(*mesh, 3, 2);
+    object->SetMesh(std::move(mesh));
+    project.ObjectTree->List.Add(object);
+    project.Layers.Layers[3].SetNameLiteral("Arms");
+    const std::string path = InputFolder() + "seed.Tarnwick";
+    if (!project.SaveProject(path, false))
+        FuzzCheckFailed("cannot write a project");
+    std::string text = FileContents(path);
+    text = text.substr(text.find('\n') + 1);
+    Seed("project_text", "dressed", uint8_t(text[0]), text.substr(1));
+    for (int32_t version : {4, 5, 6}) {
+        const std::string bytes = BinaryFixture(version);
+        Seed("project_binary", "version" + std::to_string(version), uint8_t(bytes[0]), bytes.substr(1));
+    }
+    const std::string newer = BinaryFixture(6, 1);
+    Seed("project_binary", "version6_unknown_chunk", uint8_t(newer[0]), newer.substr(1));
+}
+
 } // namespace
 
 // Small pictures in each format our writer offers, as inline bytes (even selector) and as files
@@ -318,6 +346,7 @@ int main(int argc, char** argv)
     BinarySeeds();
     SettingsAndLayerSetSeeds();
     ImageSeeds();
+    ProjectSeeds();
     ShutdownVirtualMemory();
     return 0;
 }

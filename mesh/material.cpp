@@ -135,5 +135,9 @@ bool TTarnwick_Material::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& rea
         channel->SetNameLiteral(value);
         ArbChannels.Add(channel);
     }
-    return channel->LoadFromStream_Text(reader);
+    // Channels are found by the header's name, so a "Name" line must not rename one away from it.
+    const std::string header_name(value);
+    const bool read = channel->LoadFromStream_Text(reader);
+    channel->SetNameLiteral(header_name);
+    return read;
 }

@@ -10,7 +10,8 @@
 # summarise each target. The seeds are written by build-fuzz/fuzz/fuzz_make_seeds fuzz/seeds.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-targets_all=(obj mtl cr2_tree text_block text_items binary_chunk binary_records settings layer_set image)
+targets_all=(obj mtl cr2_tree text_block text_items binary_chunk binary_records settings layer_set image
+             project_text project_binary)
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
     echo "usage: $0 TARGET|all [SECONDS]   (targets: ${targets_all[*]})" >&2

@@ -1,0 +1,428 @@
+// The project file: the text form written and read back, the binary form of versions 4 to 6 read
+// from fixtures built here byte by byte, and what failed opens and saves leave behind.
+#include "files/project.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <regex>
+#include <sstream>
+
+#include "mesh/morph_tree.h"
+#include "mesh/scene_object.h"
+#include "support/sculpt_meshes.h"
+#include "support/binary_project.h"
+#include "support/paged_items.h"
+#include "support/scripted_dialogs.h"
+#include "support/warnings.h"
+
+namespace {
+
+class ProjectFile : public PagedItemTest
+{
+protected:
+    void TearDown() override
+    {
+        NewProject();
+        PagedItemTest::TearDown();
+    }
+
+    std::string Path(const char* name) const { return Folders.Root.Path() + name; }
+};
+
+// An object holding the dressed grid, placed at x.
+TTarnwick_Object* AddFigure(TTarnwick_TreeGroup& group, const char* name, float x)
+{
+    auto* object = new TTarnwick_Object;
+    object->SetNameLiteral(name);
+    object->Pos[0] = x;
+    auto mesh = std::make_unique<TTarnwick_Mesh>();
+    MakeDressedGrid(*mesh, 4, 3);
+    object->SetMesh(std::move(mesh));
+    group.List.Add(object);
+    return object;
+}
+
+// The saved text with the "ID" lines taken out: IDs are handed out afresh in every run.
+std::string WithoutIDs(const std::string& text)
+{
+    return std::regex_replace(text, std::regex("\n\t*ID\t[0-9-]+"), "");
+}
+
+std::string SavedText(TTarnwick_Project& project, const std::string& path)
+{
+    EXPECT_TRUE(project.SaveProject(path, false)) << project.Error();
+    return TemporaryFolder::Read(path);
+}
+
+// Every option of the project's own block changed: flags inverted, numbers raised by 0.25.
+std::string WithOptionsChanged(const std::string& text)
+{
+    std::istringstream lines(text);
+    std::string line;
+    std::string result;
+    while (std::getline(lines, line)) {
+        std::smatch match;
+        if (line.starts_with("\tviewport\t"))
+            ;
+        else if (std::regex_match(line, match, std::regex("\t([A-Za-z0-9]+)\t([01])")))
+            line = "\t" + match[1].str() + "\t" + (match[2] == "0" ? "1" : "0");
+        else if (std::regex_match(line, match, std::regex("\t([A-Za-z0-9]+)\t([-0-9. ]+)"))) {
+            std::istringstream numbers(match[2].str());
+            std::string changed;
+            for (float value; numbers >> value;) {
+                char number[32];
+                std::snprintf(number, sizeof(number), "%.8f", double(value + 0.25f));
+                changed += (changed.empty() ? "" : " ") + std::string(number);
+            }
+            line = "\t" + match[1].str() + "\t" + changed;
+        }
+        result += line + "\n";
+    }
+    return result;
+}
+
+TEST_F(ProjectFile, EveryOptionSurvivesTheTextFormInEitherCaseOfKey)
+{
+    TTarnwick_Project original;
+    const std::string changed = WithOptionsChanged(SavedText(original, Path("a.Tarnwick")));
+    ASSERT_NE(changed.find("\tMirrorInViewport\t0\n"), std::string::npos);
+    ASSERT_NE(changed.find("\tTileSize\t0.75000000\n"), std::string::npos);
+
+    TTarnwick_Project reopened;
+    ASSERT_TRUE(reopened.OpenProjectFile(Folders.Root.Write("b.Tarnwick", changed)));
+    EXPECT_EQ(WithoutIDs(SavedText(reopened, Path("c.Tarnwick"))), WithoutIDs(changed));
+
+    // Keys are read without regard to case, except the two colours.
+    std::string lower = std::regex_replace(changed, std::regex("\tMirrorX\t"), "\tmirrorx\t");
+    lower = std::regex_replace(lower, std::regex("\tBackgroundColor\t"), "\tbackgroundcolor\t");
+    TTarnwick_Project cased;
+    ASSERT_TRUE(cased.OpenProjectFile(Folders.Root.Write("d.Tarnwick", lower)));
+    EXPECT_EQ(cased.MirrorX, !original.MirrorX);
+    EXPECT_EQ(cased.BackgroundColor[0], original.BackgroundColor[0]);
+    EXPECT_EQ(cased.WireframeColor[0], original.WireframeColor[0] + 0.25f);
+}
+
+TEST_F(ProjectFile, ObjectsLayersAndViewportsSurviveTheTextForm)
+{
+    TTarnwick_Project project;
+    AddFigure(*project.ObjectTree, "Body", 1.0f);
+    auto* group = new TTarnwick_ObjectTreeGroup(CreateSceneObject);
+    group->SetNameLiteral("Props");
+    group->Collapsed = true;
+    project.ObjectTree->AddChild(group);
+    TTarnwick_Object* hat = AddFigure(*group, "Hat", -2.0f);
+    SetDelta(*hat->Mesh->CurrentMorph, 7, 0.5f, -0.25f, 2.0f);
+    hat->Mesh->CurrentSelection->SetVSelect(9, 0.75f);
+    project.Layers.Layers[4].SetNameLiteral("Eyes");
+    project.Layers.Layers[4].Color[1] = 0.5f;
+    project.Layers.Layers[4].DisplayFlags = LayerDisplay_WireFrame | LayerDisplay_Points;
+    project.Layers.Layers[4].Locked = 1;
+    project.Layers.SetCurrentLayer(4);
+    project.Viewports[2].RotationMatrix[6] = -0.75f;
+    project.Viewports[2].Zoom = 3.5f;
+    project.Viewports[2].Current = true;
+    project.Viewports[3].CameraID = 12;
+    project.ViewportConfiguration = 3;
+    auto* image = new TTarnwick_TextureBrushImage;
+    image->SetNameLiteral("Pores");
+    image->FileName = "/brushes/pores.png";
+    project.BrushImages.Add(image);
+    const std::string saved = SavedText(project, Path("a.Tarnwick"));
+    EXPECT_NE(saved.find("\tBrushImage\tPores\n\t{\n"), std::string::npos);
+
+    TTarnwick_Project reopened;
+    ASSERT_TRUE(reopened.OpenProjectFile(Path("a.Tarnwick"))) << reopened.Error();
+    EXPECT_EQ(TakeWarnings(), std::vector<std::string>());
+    TTarnwick_Object* read_hat = reopened.FindObject("Hat");
+    ASSERT_NE(read_hat, nullptr);
+    ASSERT_NE(reopened.FindObject("Body"), nullptr);
+    EXPECT_EQ(read_hat->Pos[0], -2.0f);
+    EXPECT_TRUE(read_hat->Mesh->CurrentMorph->Name == "Default Morph");
+    EXPECT_EQ(DenseDeltas(*read_hat->Mesh->CurrentMorph), DenseDeltas(*hat->Mesh->CurrentMorph));
+    EXPECT_EQ(read_hat->Mesh->CurrentSelection->GetVSelect(9), 0.75f);
+    EXPECT_EQ(read_hat->Mesh->CurrentSelection->GetVSelect(1), 0.5f);
+    // Both morphs of the figure take part in its mix.
+    EXPECT_EQ(read_hat->Mesh->Mixer.List.Count(), 2);
+    EXPECT_EQ(reopened.Layers.GetCurrentLayerIndex(), 4);
+    EXPECT_EQ(reopened.Layers.Layers[4].Locked, 1);
+    EXPECT_EQ(reopened.Viewports[2].RotationMatrix[6], -0.75f);
+    EXPECT_TRUE(reopened.Viewports[2].Current);
+    EXPECT_EQ(reopened.Viewports[3].CameraID, 12);
+    // Brush images are written for other readers; this one leaves them to the paint code.
+    EXPECT_EQ(reopened.BrushImages.Count(), 0);
+
+    auto* read_image = new TTarnwick_TextureBrushImage;
+    read_image->SetNameLiteral("Pores");
+    read_image->FileName = "/brushes/pores.png";
+    reopened.BrushImages.Add(read_image);
+    EXPECT_EQ(WithoutIDs(SavedText(reopened, Path("b.Tarnwick"))), WithoutIDs(saved));
+}
+
+TEST_F(ProjectFile, TextReaderCopesWithOddAndDamagedFiles)
+{
+    TTarnwick_Project project;
+    AddFigure(*project.ObjectTree, "Body", 1.0f);
+    AddFigure(*project.ObjectTree, "Hat", 2.0f);
+    project.MirrorY = true;
+    std::string saved = SavedText(project, Path("a.Tarnwick"));
+
+    // A first line with trailing blanks is still the text form; a 33rd layer block is ignored.
+    std::string odd = saved;
+    odd.replace(0, odd.find('\n'), "tarnwick project file   ");
+    const size_t objects = odd.find("\tobjects\t");
+    odd.insert(objects, "\tlayer\tExtra\n\t{\n\t\tName\tExtra\n\t\tMirrorX\t1\n\t}\n");
+    TTarnwick_Project read_odd;
+    ASSERT_TRUE(read_odd.OpenProjectFile(Folders.Root.Write("odd.Tarnwick", odd)));
+    EXPECT_FALSE(read_odd.MirrorX);
+    EXPECT_EQ(read_odd.Layers.Layers[31].Name, "Locked Layer");
+    EXPECT_NE(read_odd.FindObject("Hat"), nullptr);
+
+    // A damaged mesh costs its object, not the figure.
+    std::string damaged = saved;
+    damaged.replace(damaged.find("\tpcount\t12"), 10, "\tpcount\t99");
+    TTarnwick_Project read_damaged;
+    ASSERT_TRUE(read_damaged.OpenProjectFile(Folders.Root.Write("damaged.Tarnwick", damaged)));
+    EXPECT_EQ(read_damaged.FindObject("Body"), nullptr);
+    EXPECT_NE(read_damaged.FindObject("Hat"), nullptr);
+    std::vector<std::string> warnings = TakeWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("the object \"Body\" was dropped"), std::string::npos) << warnings[0];
+
+    // Cut short inside the second object: what came before loads, with a warning.
+    std::string cut = saved.substr(0, saved.find("object\tHat") + 40);
+    TTarnwick_Project read_cut;
+    ASSERT_TRUE(read_cut.OpenProjectFile(Folders.Root.Write("cut.Tarnwick", cut)));
+    EXPECT_TRUE(read_cut.MirrorY);
+    EXPECT_NE(read_cut.FindObject("Body"), nullptr);
+    warnings = TakeWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("ended before the project's closing"), std::string::npos) << warnings[0];
+}
+
+TEST_F(ProjectFile, BinaryVersionsFourToSixReadIntoTheSameProject)
+{
+    for (int32_t version : {4, 5, 6}) {
+        SCOPED_TRACE(version);
+        TTarnwick_Project project;
+        const std::string path = Folders.Root.Write("old.Tarnwick", BinaryFixture(version));
+        ASSERT_TRUE(project.OpenProjectFile(path)) << project.Error();
+        EXPECT_EQ(TakeWarnings(), std::vector<std::string>());
+        EXPECT_TRUE(project.MirrorY);
+        EXPECT_FALSE(project.MirrorInViewport);
+        EXPECT_EQ(project.TileSize, 2.5f);
+        EXPECT_EQ(project.WeldThreshold, 0.125f);
+        EXPECT_EQ(project.UnnamedOptionFlag, 7);
+        EXPECT_EQ(project.ProjectFlag, 5);
+        EXPECT_EQ(project.ObjectTree->Label, "objects");
+        ASSERT_EQ(project.BrushImages.Count(), 1);
+        EXPECT_EQ(project.BrushImages.begin()[0]->FileName, "pores.png");
+
+        TTarnwick_Object* body = project.FindObject("Body");
+        ASSERT_NE(body, nullptr);
+        EXPECT_EQ(body->Pos[1], 4.0f);
+        ASSERT_TRUE(body->Mesh);
+        TTarnwick_Mesh& mesh = *body->Mesh;
+        TTarnwick_Mesh grid;
+        MakeGrid(grid, 2, 1);
+        EXPECT_EQ(mesh.Vertices, grid.Vertices);
+        EXPECT_EQ(mesh.CornerVertex, grid.CornerVertex);
+        EXPECT_EQ(mesh.PolygonGroup[1], 0);
+        ASSERT_EQ(mesh.Groups2.Count(), 1);
+        EXPECT_EQ(mesh.Groups2.begin()[0]->Name, "Head");
+        EXPECT_EQ(mesh.VertexFlags[1], 0x10u);
+        EXPECT_EQ(mesh.PolygonFlags[1], 0x04u);
+        EXPECT_TRUE(mesh.MixMorphs);
+
+        // The file's hidden group gave way to the mesh's own.
+        auto* smile = FindItem<TTarnwick_Morph>(mesh.MorphTree.get(), "Smile");
+        ASSERT_NE(smile, nullptr);
+        EXPECT_EQ(FindItem<TTarnwick_Morph>(mesh.MorphTree.get(), "Default Morph"), nullptr);
+        EXPECT_EQ(mesh.MorphTree->FirstChildGroup(), mesh.HiddenMorphs);
+        EXPECT_EQ(mesh.MorphTree->CountChildren(), 2);
+        EXPECT_EQ(mesh.MorphTree->FirstChildGroup()->NextGroup()->Name, "Faces");
+        EXPECT_EQ(mesh.CurrentMorph->Name, "Base");
+        EXPECT_EQ(smile->Strength, 0.5f);
+        std::vector<float> expected(size_t(mesh.GetVertexCount()) * 3, 0.0f);
+        expected[12] = 1.0f;
+        expected[13] = 2.0f;
+        expected[14] = 3.0f;
+        EXPECT_EQ(DenseDeltas(*smile), expected);
+        ASSERT_EQ(mesh.Mixer.List.Count(), 1);
+        EXPECT_EQ(mesh.Mixer.List.begin()[0], smile);
+        // Mixed at half strength.
+        EXPECT_EQ(mesh.GetDisplayedPosition(4)[2], mesh.Vertices[14] + 1.5f);
+        EXPECT_EQ(mesh.CurrentSelection->GetVSelect(2), 0.25f);
+    }
+}
+
+TEST_F(ProjectFile, UnknownChunksAreSkippedWithOneMessageWhereSizesAllow)
+{
+    {
+        ScriptedDialogs dialogs;
+        TTarnwick_Project project;
+        ASSERT_TRUE(project.OpenProjectFile(Folders.Root.Write("new.Tarnwick", BinaryFixture(6, 2))));
+        EXPECT_EQ(project.SkippedChunkCount(), 2);
+        EXPECT_EQ(project.SkippedChunkBytes(), 24);
+        ASSERT_EQ(dialogs.Requests().size(), 1u);
+        EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Message, "could not be loaded"));
+        EXPECT_NE(project.FindObject("Body"), nullptr);
+    }
+    TTarnwick_Project project;
+    EXPECT_FALSE(project.OpenProjectFile(Folders.Root.Write("new4.Tarnwick", BinaryFixture(4, 1))));
+    EXPECT_EQ(project.Error(), "Unrecognized file chunk encountered (99)");
+}
+
+TEST_F(ProjectFile, FailedOpensLeaveTheCurrentProjectAndSayWhy)
+{
+    NewProject();
+    TTarnwick_Project* before = TarnwickProject;
+    AddFigure(*before->ObjectTree, "Kept", 0.0f);
+    const std::string fixture = BinaryFixture(6);
+    const std::string morph_marker = std::string(ChunkMarker) + Int32Bytes(TTarnwick_FileChunkID_Morph);
+    std::string options_size_wrong = fixture;
+    PutInt32(options_size_wrong, 20, 35);
+    const struct
+    {
+        std::string Name;
+        std::string Bytes;
+        const char* Reason;
+    } cases[] = {
+        {"missing.Tarnwick", "", "cannot be opened"},
+        {"magic.Tarnwick", "VORNFILEVERZION0006", "is not a Tarnwick project"},
+        {"options.Tarnwick", options_size_wrong, "is corrupt, or obsolete (2)"},
+        {"truncated.Tarnwick", fixture.substr(0, fixture.find(morph_marker) + 40), "claims"},
+        {"short.Tarnwick", BinaryFixture(4).substr(0, 30), "options record is cut off"},
+    };
+    for (const auto& bad : cases) {
+        SCOPED_TRACE(bad.Name);
+        const std::string path =
+            bad.Bytes.empty() ? Path(bad.Name.c_str()) : Folders.Root.Write(bad.Name, bad.Bytes);
+        ScriptedDialogs dialogs;
+        EXPECT_FALSE(OpenProject(path));
+        EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, bad.Reason));
+        EXPECT_EQ(TarnwickProject, before);
+        EXPECT_NE(TarnwickProject->FindObject("Kept"), nullptr);
+        EXPECT_EQ(TarnwickProject->FileName, "");
+    }
+    ASSERT_TRUE(OpenProject(Folders.Root.Write("good.Tarnwick", BinaryFixture(6))));
+    EXPECT_NE(TarnwickProject->FindObject("Body"), nullptr);
+}
+
+// Found by fuzzing: a channel block whose "Name" line renamed the standard channel its header
+// named read back, once saved, as that channel plus a new one.
+TEST_F(ProjectFile, FuzzedChannelNameLineDisagreeingWithItsHeaderRoundTrips)
+{
+    TTarnwick_Project project;
+    AddFigure(*project.ObjectTree, "Body", 0.0f);
+    std::string text = SavedText(project, Path("a.Tarnwick"));
+    const size_t name_line = text.find("Name\tDisplacement\n");
+    ASSERT_NE(name_line, std::string::npos);
+    text.replace(name_line, 18, "Name\tOther\n");
+    TTarnwick_Project first;
+    ASSERT_TRUE(first.OpenProjectFile(Folders.Root.Write("b.Tarnwick", text)));
+    const std::string first_saved = SavedText(first, Path("c.Tarnwick"));
+    TTarnwick_Project second;
+    ASSERT_TRUE(second.OpenProjectFile(Path("c.Tarnwick")));
+    EXPECT_EQ(WithoutIDs(SavedText(second, Path("d.Tarnwick"))), WithoutIDs(first_saved));
+}
+
+// Found by fuzzing: a second mesh chunk for one object left the morphs read before it sized for
+// the first mesh, and preparing the mesh raised an internal error.
+TEST_F(ProjectFile, FuzzedObjectWithASecondMeshIsRefused)
+{
+    BinaryProjectWriter writer(6);
+    TTarnwick_Mesh grid;
+    MakeGrid(grid, 2, 1);
+    TTarnwick_Mesh empty;
+    TTarnwick_ObjectTreeGroup objects;
+    objects.Index = 0;
+    TTarnwick_Object body;
+    TTarnwick_MorphTreeGroup morphs;
+    morphs.Index = 0;
+    TTarnwick_Morph morph(grid.GetVertexCount());
+    writer.Item(objects, TTarnwick_FileChunkID_ObjectGroup);
+    writer.Item(body, TTarnwick_FileChunkID_Object);
+    writer.Chunk(TTarnwick_FileChunkID_Mesh, MeshRecord(grid));
+    writer.Item(morphs, TTarnwick_FileChunkID_MorphGroup);
+    writer.Item(morph, TTarnwick_FileChunkID_Morph);
+    writer.Chunk(TTarnwick_FileChunkID_Mesh, MeshRecord(empty));
+    TTarnwick_Project project;
+    EXPECT_FALSE(project.OpenProjectFile(Folders.Root.Write("twice.Tarnwick", writer.Bytes)));
+    EXPECT_NE(project.Error().find("has a second mesh"), std::string::npos) << project.Error();
+}
+
+// Found by fuzzing: a root group read as hidden wrote nothing at the next save, so the objects or
+// the morphs were gone from the file.
+TEST_F(ProjectFile, FuzzedHiddenRootGroupsKeepTheirTrees)
+{
+    TTarnwick_Project project;
+    AddFigure(*project.ObjectTree, "Body", 0.0f);
+    std::string text = SavedText(project, Path("a.Tarnwick"));
+    for (const char* root : {"\tobjects\t\n", "\tmorphs\t\n"}) {
+        const size_t hidden = text.find("Hidden\t0", text.find(root));
+        ASSERT_NE(hidden, std::string::npos);
+        text[hidden + 7] = '1';
+    }
+    TTarnwick_Project first;
+    ASSERT_TRUE(first.OpenProjectFile(Folders.Root.Write("b.Tarnwick", text)));
+    SavedText(first, Path("c.Tarnwick"));
+    TTarnwick_Project second;
+    ASSERT_TRUE(second.OpenProjectFile(Path("c.Tarnwick")));
+    TTarnwick_Object* body = second.FindObject("Body");
+    ASSERT_NE(body, nullptr);
+    EXPECT_NE(FindItem<TTarnwick_Morph>(body->Mesh->MorphTree.get(), "Smile"), nullptr);
+}
+
+// Found by fuzzing: the pixel count of a brush image of 2^31 - 1 by 2^31 - 1 pixels overflowed
+// the check against the file.
+TEST_F(ProjectFile, FuzzedHugeBrushImageIsDroppedAlone)
+{
+    BinaryProjectWriter writer(6);
+    writer.Chunk(TTarnwick_FileChunkID_BrushImage, ItemRecord("Huge", 0) + std::string(256, '\0') +
+                                                       Int32Bytes(INT32_MAX) + Int32Bytes(INT32_MAX));
+    TTarnwick_Project project;
+    ASSERT_TRUE(project.OpenProjectFile(Folders.Root.Write("huge.Tarnwick", writer.Bytes)))
+        << project.Error();
+    EXPECT_EQ(project.BrushImages.Count(), 0);
+    const std::vector<std::string> warnings = TakeWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("more than the file holds"), std::string::npos) << warnings[0];
+}
+
+TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndSaysWhy)
+{
+    TTarnwick_Project small;
+    const std::string path = Path("kept.Tarnwick");
+    const std::string earlier = SavedText(small, path);
+    TTarnwick_Project large;
+    AddFigure(*large.ObjectTree, "Body", 0.0f);
+    const bool failed_and_said_so = PassesWithFileSizeLimit(4096, [&] {
+        return !large.SaveProject(path, true) && large.Error().find("File too large") != std::string::npos &&
+               large.FileName.empty();
+    });
+    EXPECT_TRUE(failed_and_said_so);
+    EXPECT_EQ(TemporaryFolder::Read(path), earlier);
+    for (const std::string& name : TemporaryFolder::Names(Folders.Root.Path()))
+        EXPECT_TRUE(name.find("kept") == std::string::npos || name == "kept.Tarnwick") << name;
+}
+
+TEST_F(ProjectFile, SaveIntoAReadOnlyFolderKeepsTheEarlierFileAndSaysWhy)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TTarnwick_Project small;
+    const std::string path = Path("kept.Tarnwick");
+    const std::string earlier = SavedText(small, path);
+    TTarnwick_Project large;
+    AddFigure(*large.ObjectTree, "Body", 0.0f);
+    ASSERT_EQ(chmod(Folders.Root.Path().c_str(), 0555), 0);
+    EXPECT_FALSE(large.SaveProject(path, true));
+    EXPECT_NE(large.Error().find("was not saved"), std::string::npos) << large.Error();
+    chmod(Folders.Root.Path().c_str(), 0755);
+    EXPECT_EQ(TemporaryFolder::Read(path), earlier);
+}
+
+} // namespace

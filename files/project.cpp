@@ -12,6 +12,7 @@
 #include "core/text_block.h"
 #include "core/text_scan.h"
 #include "mesh/scene_object.h"
+#include "paint/material_map.h"
 
 TTarnwick_Project* TarnwickProject = nullptr;
 
@@ -139,6 +140,8 @@ bool TTarnwick_Project::SaveProject(const std::string& path, bool remember)
 
 bool TTarnwick_Project::OpenProjectFile(const std::string& path)
 {
+    // Meshes read their "map" blocks through the paint code.
+    InstallMaterialMapReader();
     ErrorText.clear();
     TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file) {

@@ -8,7 +8,7 @@
 // (72 to 75) and its mixer (79); polygon groups (80), flags (81) and the mix switch (82) follow the
 // mesh. The next object's chunk, or the end chunk (69), finishes the object: its trees are built
 // from the groups' Index and ParentIndex, its current items are chosen, the mixer is reconnected
-// and the mesh is prepared. Material maps (77) are skipped and counted with unknown chunks.
+// and the mesh is prepared. A material map (77) joins the current object's mesh.
 //
 // The mesh record of chunk 78: the item record, int32 vcount, vtcount, pcount, the base positions
 // (12 bytes each), the texture vertices (8 bytes each), then the polygons in their binary form
@@ -18,7 +18,8 @@
 //
 // Every count and size is held to the bytes left in its chunk (or, without sizes, in the file)
 // before anything is allocated from it. Chunks of morphs, selections and brush images that do not
-// read are dropped alone when the file gives sizes; any other fault fails the load.
+// read (and of material maps) are dropped alone when the file gives sizes; any other fault fails
+// the load.
 //
 // [SECTION] Records
 // [SECTION] The reader
@@ -39,6 +40,7 @@
 #include "files/project.h"
 #include "mesh/morph_tree.h"
 #include "mesh/scene_object.h"
+#include "paint/material_map.h"
 
 // [SECTION] Records
 
@@ -514,6 +516,15 @@ bool TProjectBinaryReader::ReadChunk(const TZAVChunkHeader& header)
     }
     case TTarnwick_FileChunkID_BrushImage:
         return ReadBrushImage();
+    case TTarnwick_FileChunkID_MaterialMap: {
+        if (!RequireMesh("TTarnwick_FileChunkID_MaterialMap"))
+            return false;
+        auto map = std::make_unique<TZAVMaterialMap>();
+        if (!map->LoadFromStream(File))
+            return SkipUnreadable("a material map cannot be read");
+        Pending.Object->Mesh->MaterialMaps.Add(map.release());
+        return true;
+    }
     case TTarnwick_FileChunkID_Mesh:
         return ReadMesh();
     case TTarnwick_FileChunkID_MorphMixer:
@@ -542,15 +553,8 @@ bool TProjectBinaryReader::ReadChunk(const TZAVChunkHeader& header)
     default:
         break;
     }
-    // Unknown chunks, and material maps until the maps can read themselves.
-    if (header.Size < 0) {
-        if (header.ID == TTarnwick_FileChunkID_MaterialMap)
-            return Fail(
-                FormatText("The file %s holds a material map, which cannot be read from a file of version "
-                           "0004 yet",
-                           Path.c_str()));
+    if (header.Size < 0)
         return Fail(FormatText("Unrecognized file chunk encountered (%d)", header.ID));
-    }
     Skipped++;
     SkippedBytes += header.Size;
     return SkipChunk(File, header) || Corrupt("chunk %d cannot be skipped", header.ID);

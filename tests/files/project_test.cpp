@@ -12,6 +12,7 @@
 
 #include "mesh/morph_tree.h"
 #include "mesh/scene_object.h"
+#include "paint/material_map.h"
 #include "support/sculpt_meshes.h"
 #include "support/binary_project.h"
 #include "support/paged_items.h"
@@ -43,6 +44,17 @@ TTarnwick_Object* AddFigure(TTarnwick_TreeGroup& group, const char* name, float 
     object->SetMesh(std::move(mesh));
     group.List.Add(object);
     return object;
+}
+
+// A map of 8 × 4 pixels with one pixel painted.
+void AddPaintedMap(TTarnwick_Mesh& mesh, const char* name, uint8_t paint)
+{
+    auto map = std::make_unique<TZAVMaterialMap>();
+    map->SetNameLiteral(name);
+    ASSERT_TRUE(map->AllocatePixels(8, 4));
+    map->PixelAt(3, 2)[1] = paint;
+    mesh.MaterialMaps.Add(map.release());
+    mesh.MapsEdited = true;
 }
 
 // The saved text with the "ID" lines taken out: IDs are handed out afresh in every run.
@@ -116,6 +128,8 @@ TEST_F(ProjectFile, ObjectsLayersAndViewportsSurviveTheTextForm)
     TTarnwick_Object* hat = AddFigure(*group, "Hat", -2.0f);
     SetDelta(*hat->Mesh->CurrentMorph, 7, 0.5f, -0.25f, 2.0f);
     hat->Mesh->CurrentSelection->SetVSelect(9, 0.75f);
+    AddPaintedMap(*hat->Mesh, "ColorMap", 200);
+    AddPaintedMap(*hat->Mesh, "BumpMap", 17);
     project.Layers.Layers[4].SetNameLiteral("Eyes");
     project.Layers.Layers[4].Color[1] = 0.5f;
     project.Layers.Layers[4].DisplayFlags = LayerDisplay_WireFrame | LayerDisplay_Points;
@@ -144,6 +158,16 @@ TEST_F(ProjectFile, ObjectsLayersAndViewportsSurviveTheTextForm)
     EXPECT_EQ(DenseDeltas(*read_hat->Mesh->CurrentMorph), DenseDeltas(*hat->Mesh->CurrentMorph));
     EXPECT_EQ(read_hat->Mesh->CurrentSelection->GetVSelect(9), 0.75f);
     EXPECT_EQ(read_hat->Mesh->CurrentSelection->GetVSelect(1), 0.5f);
+    ASSERT_EQ(read_hat->Mesh->MaterialMaps.Count(), 2);
+    for (int32_t index : {0, 1}) {
+        const TZAVMaterialMap* map = MaterialMapAt(*hat->Mesh, index);
+        const TZAVMaterialMap* read_map = MaterialMapAt(*read_hat->Mesh, index);
+        ASSERT_NE(read_map, nullptr);
+        EXPECT_TRUE(read_map->Name == map->Name);
+        EXPECT_EQ(read_map->Width, 8);
+        EXPECT_EQ(read_map->Height, 4);
+        EXPECT_EQ(read_map->Pixels, map->Pixels);
+    }
     // Both morphs of the figure take part in its mix.
     EXPECT_EQ(read_hat->Mesh->Mixer.List.Count(), 2);
     EXPECT_EQ(reopened.Layers.GetCurrentLayerIndex(), 4);
@@ -235,6 +259,10 @@ TEST_F(ProjectFile, BinaryVersionsFourToSixReadIntoTheSameProject)
         EXPECT_EQ(mesh.VertexFlags[1], 0x10u);
         EXPECT_EQ(mesh.PolygonFlags[1], 0x04u);
         EXPECT_TRUE(mesh.MixMorphs);
+        const TZAVMaterialMap* map = MaterialMapAt(mesh, 0);
+        ASSERT_NE(map, nullptr);
+        EXPECT_TRUE(map->Name == "ColorMap");
+        EXPECT_EQ(map->Pixels, (std::vector<uint8_t>{10, 20, 40, 10, 30, 40}));
 
         // The file's hidden group gave way to the mesh's own.
         auto* smile = FindItem<TTarnwick_Morph>(mesh.MorphTree.get(), "Smile");

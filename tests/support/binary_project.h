@@ -108,8 +108,8 @@ inline std::string MeshRecord(TTarnwick_Mesh& grid)
 }
 
 // One object "Body" holding a grid with morphs in two groups (the second of them in the mix), a
-// hidden group as a saving mesh leaves it, a weighted selection, a polygon group, flags, a brush
-// image and the project flag. An unknown chunk goes after the mesh when asked.
+// hidden group as a saving mesh leaves it, a weighted selection, a polygon group, flags, a colour
+// map, a brush image and the project flag. An unknown chunk goes after the mesh when asked.
 inline std::string BinaryFixture(int32_t version, int32_t unknown_chunks = 0)
 {
     BinaryProjectWriter writer(version);
@@ -178,6 +178,12 @@ inline std::string BinaryFixture(int32_t version, int32_t unknown_chunks = 0)
         flags += Int32Bytes(polygon == 1 ? 0x04 : 0);
     writer.Chunk(TTarnwick_FileChunkID_MeshFlags, flags);
     writer.Chunk(TTarnwick_FileChunkID_MixMorphs, std::string(1, '\1'));
+    // A 2 x 1 colour map, run-length coded per plane: R 10 10, G 20 30, B 40 40; no coverage mask.
+    const char runs[] = {10, 2, 20, 1, 30, 1, 40, 2};
+    writer.Chunk(TTarnwick_FileChunkID_MaterialMap, ItemRecord("ColorMap", 0) + Int32Bytes(2) + Int32Bytes(1) +
+                                                        std::string(256, '\0') + std::string(1, '\0') +
+                                                        Int32Bytes(0) + Int32Bytes(sizeof runs) +
+                                                        std::string(runs, sizeof runs) + std::string(1, '\0'));
     std::string image = ItemRecord("Pores", 0) + std::string(256, '\0') + Int32Bytes(2) + Int32Bytes(1) +
                         std::string(8, '\x7f');
     std::memcpy(image.data() + TTarnwick_ThingyRecord::Size, "pores.png", 9);

@@ -25,6 +25,7 @@
 #include "mesh/sculpt_mesh.h"
 #include "mesh/selection.h"
 #include "paint/image_file.h"
+#include "paint/material_map.h"
 #include "tests/support/binary_project.h"
 #include "tests/support/grid_mesh.h"
 
@@ -155,6 +156,14 @@ void TextSeeds()
     selection.Compress();
     Seed("text_items", "selection_compressed", vertex_bits | 1, TextBlockOf(selection));
     Seed("text_items", "mesh", 2, mesh_block);
+    TTarnwick_Mesh mapped;
+    MakeFigure(mapped);
+    auto map = std::make_unique<TZAVMaterialMap>();
+    map->SetNameLiteral("ColorMap");
+    if (!map->AllocatePixels(4, 2))
+        FuzzCheckFailed("a small map could not be made");
+    mapped.MaterialMaps.Add(map.release());
+    Seed("text_items", "mesh_with_map", 2, TextBlockOf(mapped));
     Seed("text_items", "morph_tree", 4, TextBlockOf(*mesh.MorphTree));
 
     TTarnwick_ObjectTreeGroup tree(CreateSceneObject);

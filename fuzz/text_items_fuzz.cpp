@@ -17,6 +17,7 @@
 #include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
 #include "mesh/selection.h"
+#include "paint/material_map.h"
 
 namespace {
 
@@ -67,6 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return -1;
+    // Meshes read their "map" blocks as the program does.
+    static const bool maps_installed = (InstallMaterialMapReader(), true);
+    (void)maps_installed;
     const uint8_t kind = (data[0] & 7) % 6;
     const int32_t vertex_count = data[0] >> 3;
     FILE* stream = InputStream(data + 1, size - 1);

@@ -125,6 +125,26 @@ double SafeWriteAndRead(const std::string& path, int64_t size)
     return back[1] == 'x' ? seconds : -1;
 }
 
+// Saves a project holding the figure `runs` times; the median time, or -1 when a save fails.
+double MedianSaveTime(const std::string& path, int32_t side, int32_t morph_count, int runs,
+                      int32_t& out_vertex_count)
+{
+    TTarnwick_Project project;
+    auto* object = new TTarnwick_Object;
+    object->SetNameLiteral("Figure");
+    auto mesh = std::make_unique<TTarnwick_Mesh>();
+    MakeSheet(*mesh, side);
+    AddMorphs(*mesh, morph_count);
+    out_vertex_count = mesh->GetVertexCount();
+    object->SetMesh(std::move(mesh));
+    project.ObjectTree->List.Add(object);
+    bool saved = true;
+    const double time = MedianTime(runs, [&] { saved = saved && project.SaveProject(path, false); });
+    if (!saved)
+        std::fprintf(stderr, "%s\n", project.Error().c_str());
+    return saved ? time : -1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -139,27 +159,10 @@ int main(int argc, char** argv)
     const std::string baseline_path = WithTrailingSeparator(folder) + "tarnwick-bench-baseline.bin";
 
     const int runs = smoke ? 1 : FullRuns;
-    std::vector<double> save_times;
     int32_t vertex_count = 0;
-    {
-        TTarnwick_Project project;
-        auto* object = new TTarnwick_Object;
-        object->SetNameLiteral("Figure");
-        auto mesh = std::make_unique<TTarnwick_Mesh>();
-        MakeSheet(*mesh, side);
-        AddMorphs(*mesh, morph_count);
-        vertex_count = mesh->GetVertexCount();
-        object->SetMesh(std::move(mesh));
-        project.ObjectTree->List.Add(object);
-        for (int run = 0; run < runs; run++) {
-            const BenchClock::time_point start = BenchClock::now();
-            if (!project.SaveProject(path, false)) {
-                std::fprintf(stderr, "%s\n", project.Error().c_str());
-                return 1;
-            }
-            save_times.push_back(SecondsSince(start));
-        }
-    }
+    const double save_time = MedianSaveTime(path, side, morph_count, runs, vertex_count);
+    if (save_time < 0)
+        return 1;
 
     // The figure that was saved is gone, so the peak belongs to the load.
     ResetPeakResident();
@@ -189,7 +192,6 @@ int main(int argc, char** argv)
         baseline_times.push_back(SafeWriteAndRead(baseline_path, file_size));
     DeleteFile(path);
     DeleteFile(baseline_path);
-    const double save_time = Median(save_times);
     const double load_time = Median(load_times);
     const double baseline = Median(baseline_times);
     if (baseline <= 0)

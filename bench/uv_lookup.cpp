@@ -103,28 +103,21 @@ int main(int argc, char** argv)
     }
 
     const std::vector<TTarnwick_SurfacePoint> points = RandomSurfacePoints(mesh, lookups);
-    std::vector<double> lookup_times;
     int64_t checksum = 0;
-    for (int32_t run = 0; run < runs; run++) {
-        const auto start = BenchClock::now();
+    const double lookup_time = MedianTime(runs, [&] {
         for (const TTarnwick_SurfacePoint& point : points) {
             const TTarnwick_MapPixel pixel = map.FindPixel(mesh, point);
             checksum += pixel.X + pixel.Y + (pixel.Node != nullptr);
         }
-        lookup_times.push_back(SecondsSince(start));
-    }
-
+    });
     // The share of a lookup that goes to interpolating the texture coordinates, which reads the
     // mesh at random places.
-    std::vector<double> interpolation_times;
-    for (int32_t run = 0; run < runs; run++) {
-        const auto start = BenchClock::now();
+    const double interpolation_time = MedianTime(runs, [&] {
         for (const TTarnwick_SurfacePoint& point : points) {
             float uv[2] = {0, 0};
             checksum += TexturePointOf(mesh, point, uv) + int64_t(uv[0] * 4096.0f);
         }
-        interpolation_times.push_back(SecondsSince(start));
-    }
+    });
 
     int32_t disagreements = 0;
     const auto scan_start = BenchClock::now();
@@ -142,15 +135,14 @@ int main(int argc, char** argv)
 
     const double prepare_time = Median(prepare_times);
     const double build_time = Median(build_times);
-    const double lookup_time = Median(lookup_times);
     std::printf("vertices %d, polygons %d, map %d x %d, image level %d, nodes %d\n", mesh.GetVertexCount(),
                 mesh.GetPolygonCount(), map.Width, map.Height, map.ImageLevel, map.QuadNodeList.Count());
     std::printf("Prepare: %.4f s (median of %d)\n", prepare_time, runs);
     std::printf("BuildQuadTree: %.4f s (median of %d)\n", build_time, runs);
     std::printf("lookups through the tree: %.0f per second (%d points, median of %d)\n",
                 double(lookups) / lookup_time, lookups, runs);
-    std::printf("  of which interpolating texture coordinates: %.4f s of %.4f s\n",
-                Median(interpolation_times), lookup_time);
+    std::printf("  of which interpolating texture coordinates: %.4f s of %.4f s\n", interpolation_time,
+                lookup_time);
     std::printf("lookups by scanning every node: %.0f per second (%d points)\n", double(scans) / scan_time,
                 scans);
     std::printf("tree / scan speed: %.0f\n", (double(lookups) / lookup_time) / (double(scans) / scan_time));

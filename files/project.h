@@ -157,6 +157,9 @@ private:
 
     // The text reader, after the first line has been read from file.
     bool ReadTextProject(FILE* file, const std::string& path);
+    // One key of the project's block: an option, or a block that a member reads.
+    void ReadTextKey(TZAVTextReader& reader, const std::string& key, const std::string& value,
+                     int32_t& layer_counter);
     bool WriteTextProject(FILE* file);
     // A hidden group writes nothing, so a root read as hidden would lose its whole tree at the
     // next save: the roots of the object tree and of the meshes' trees are always shown.

@@ -204,6 +204,10 @@ private:
     bool Corrupt(const char* format, ...) __attribute__((format(printf, 2, 3)));
     bool ReadHeader();
     bool ReadChunk(const TZAVChunkHeader& header);
+    bool ReadObject();
+    bool ReadTreeGroup(const TZAVChunkHeader& header);
+    bool ReadTreeItem(const TZAVChunkHeader& header);
+    bool ReadMaterialMap();
     // Bytes left for the chunk being read: its payload, or without sizes the rest of the file.
     int64_t BytesLeft() const { return ChunkBytesLeft(File, Header); }
     bool RequireMesh(const char* chunk_name);
@@ -450,6 +454,74 @@ bool TProjectBinaryReader::ReadItem(TTarnwick_Thingy& item, const char* kind)
     return SkipUnreadable(FormatText("a %s is cut off", kind).c_str());
 }
 
+bool TProjectBinaryReader::ReadObject()
+{
+    if (!FinishObject())
+        return false;
+    TTarnwick_TreeGroup* group = ObjectGroups.Current();
+    if (group == nullptr)
+        return Fail("tObjectGroup == NULL in TTarnwick_Project::LoadProject(), case "
+                    "TTarnwick_FileChunkID_Object:");
+    auto object = std::make_unique<TTarnwick_Object>();
+    if (!object->LoadFromStream(File))
+        return Corrupt("an object is cut off");
+    Pending.Object = object.get();
+    group->List.Add(object.release());
+    return true;
+}
+
+bool TProjectBinaryReader::ReadTreeGroup(const TZAVChunkHeader& header)
+{
+    const bool morphs = header.ID == TTarnwick_FileChunkID_MorphGroup;
+    if (Pending.Object == nullptr)
+        return Fail(
+            FormatText("tObject is NULL in TTarnwick_Project::LoadProject() case %s:",
+                       morphs ? "TTarnwick_FileChunkID_MorphGroup" : "TTarnwick_FileChunkID_SelectionGroup"));
+    std::unique_ptr<TTarnwick_TreeGroup> group;
+    if (morphs)
+        group = std::make_unique<TTarnwick_MorphTreeGroup>();
+    else
+        group = std::make_unique<TTarnwick_SelectionTreeGroup>();
+    if (!group->LoadFromStream(File))
+        return Corrupt("a %s group is cut off", morphs ? "morph" : "selection");
+    (morphs ? Pending.MorphGroups : Pending.SelectionGroups).Groups.push_back(std::move(group));
+    return true;
+}
+
+bool TProjectBinaryReader::ReadTreeItem(const TZAVChunkHeader& header)
+{
+    const bool morphs = header.ID == TTarnwick_FileChunkID_Morph;
+    const char* name = morphs ? "TTarnwick_FileChunkID_Morph" : "TTarnwick_FileChunkID_Selection";
+    if (Pending.Object == nullptr || !Pending.Object->Mesh)
+        return Fail(FormatText("tObject is NULL in TTarnwick_Project::LoadProject() case %s:", name));
+    TTarnwick_TreeGroup* group = (morphs ? Pending.MorphGroups : Pending.SelectionGroups).Current();
+    if (group == nullptr)
+        return Corrupt("a %s comes before any %s group", morphs ? "morph" : "selection",
+                       morphs ? "morph" : "selection");
+    const int32_t vertex_count = Pending.Object->Mesh->GetVertexCount();
+    std::unique_ptr<TTarnwick_Thingy> item;
+    if (morphs)
+        item = std::make_unique<TTarnwick_Morph>(vertex_count);
+    else
+        item = std::make_unique<TTarnwick_Selection>(vertex_count);
+    if (!item->LoadFromStream(File))
+        return SkipUnreadable(morphs ? "a morph does not fit its mesh or is cut off"
+                                     : "a selection does not fit its mesh or is cut off");
+    group->List.Add(item.release());
+    return true;
+}
+
+bool TProjectBinaryReader::ReadMaterialMap()
+{
+    if (!RequireMesh("TTarnwick_FileChunkID_MaterialMap"))
+        return false;
+    auto map = std::make_unique<TZAVMaterialMap>();
+    if (!map->LoadFromStream(File))
+        return SkipUnreadable("a material map cannot be read");
+    Pending.Object->Mesh->MaterialMaps.Add(map.release());
+    return true;
+}
+
 bool TProjectBinaryReader::ReadChunk(const TZAVChunkHeader& header)
 {
     Header = header;
@@ -461,70 +533,18 @@ bool TProjectBinaryReader::ReadChunk(const TZAVChunkHeader& header)
         ObjectGroups.Groups.push_back(std::move(group));
         return true;
     }
-    case TTarnwick_FileChunkID_Object: {
-        if (!FinishObject())
-            return false;
-        TTarnwick_TreeGroup* group = ObjectGroups.Current();
-        if (group == nullptr)
-            return Fail("tObjectGroup == NULL in TTarnwick_Project::LoadProject(), case "
-                        "TTarnwick_FileChunkID_Object:");
-        auto object = std::make_unique<TTarnwick_Object>();
-        if (!object->LoadFromStream(File))
-            return Corrupt("an object is cut off");
-        Pending.Object = object.get();
-        group->List.Add(object.release());
-        return true;
-    }
+    case TTarnwick_FileChunkID_Object:
+        return ReadObject();
     case TTarnwick_FileChunkID_MorphGroup:
-    case TTarnwick_FileChunkID_SelectionGroup: {
-        const bool morphs = header.ID == TTarnwick_FileChunkID_MorphGroup;
-        if (Pending.Object == nullptr)
-            return Fail(FormatText("tObject is NULL in TTarnwick_Project::LoadProject() case %s:",
-                                   morphs ? "TTarnwick_FileChunkID_MorphGroup"
-                                          : "TTarnwick_FileChunkID_SelectionGroup"));
-        std::unique_ptr<TTarnwick_TreeGroup> group;
-        if (morphs)
-            group = std::make_unique<TTarnwick_MorphTreeGroup>();
-        else
-            group = std::make_unique<TTarnwick_SelectionTreeGroup>();
-        if (!group->LoadFromStream(File))
-            return Corrupt("a %s group is cut off", morphs ? "morph" : "selection");
-        (morphs ? Pending.MorphGroups : Pending.SelectionGroups).Groups.push_back(std::move(group));
-        return true;
-    }
+    case TTarnwick_FileChunkID_SelectionGroup:
+        return ReadTreeGroup(header);
     case TTarnwick_FileChunkID_Morph:
-    case TTarnwick_FileChunkID_Selection: {
-        const bool morphs = header.ID == TTarnwick_FileChunkID_Morph;
-        const char* name = morphs ? "TTarnwick_FileChunkID_Morph" : "TTarnwick_FileChunkID_Selection";
-        if (Pending.Object == nullptr || !Pending.Object->Mesh)
-            return Fail(FormatText("tObject is NULL in TTarnwick_Project::LoadProject() case %s:", name));
-        TTarnwick_TreeGroup* group = (morphs ? Pending.MorphGroups : Pending.SelectionGroups).Current();
-        if (group == nullptr)
-            return Corrupt("a %s comes before any %s group", morphs ? "morph" : "selection",
-                           morphs ? "morph" : "selection");
-        const int32_t vertex_count = Pending.Object->Mesh->GetVertexCount();
-        std::unique_ptr<TTarnwick_Thingy> item;
-        if (morphs)
-            item = std::make_unique<TTarnwick_Morph>(vertex_count);
-        else
-            item = std::make_unique<TTarnwick_Selection>(vertex_count);
-        if (!item->LoadFromStream(File))
-            return SkipUnreadable(morphs ? "a morph does not fit its mesh or is cut off"
-                                         : "a selection does not fit its mesh or is cut off");
-        group->List.Add(item.release());
-        return true;
-    }
+    case TTarnwick_FileChunkID_Selection:
+        return ReadTreeItem(header);
     case TTarnwick_FileChunkID_BrushImage:
         return ReadBrushImage();
-    case TTarnwick_FileChunkID_MaterialMap: {
-        if (!RequireMesh("TTarnwick_FileChunkID_MaterialMap"))
-            return false;
-        auto map = std::make_unique<TZAVMaterialMap>();
-        if (!map->LoadFromStream(File))
-            return SkipUnreadable("a material map cannot be read");
-        Pending.Object->Mesh->MaterialMaps.Add(map.release());
-        return true;
-    }
+    case TTarnwick_FileChunkID_MaterialMap:
+        return ReadMaterialMap();
     case TTarnwick_FileChunkID_Mesh:
         return ReadMesh();
     case TTarnwick_FileChunkID_MorphMixer:

@@ -198,6 +198,42 @@ void ConnectMixer(TTarnwick_Mesh& mesh)
 
 } // namespace
 
+void TTarnwick_Project::ReadTextKey(TZAVTextReader& reader, const std::string& key, const std::string& value,
+                                    int32_t& layer_counter)
+{
+    if (SameTextNoCase(key, "viewport")) {
+        const int32_t index = TextValueInt(value);
+        TTarnwick_ViewportState ignored;
+        TViewportBlock block(index >= 0 && index < ViewportCount ? Viewports[index] : ignored);
+        block.LoadFromStream_Text(reader);
+    } else if (SameTextNoCase(key, "layer")) {
+        // Blocks after the 32nd are left to the reader's rule for unclaimed blocks.
+        if (++layer_counter < LayerCount)
+            Layers.Layers[layer_counter].LoadFromStream_Text(reader);
+    } else if (SameTextNoCase(key, "objects")) {
+        ObjectTree = NewObjectTree();
+        ObjectTree->LoadFromStream_Text(reader);
+    } else if (SameTextNoCase(key, "ViewportConfiguration")) {
+        ViewportConfiguration = TextValueInt(value);
+    } else if (key == "BackgroundColor") {
+        TextValueFloat3(value, BackgroundColor);
+    } else if (key == "WireframeColor") {
+        TextValueFloat3(value, WireframeColor);
+    } else if (SameTextNoCase(key, "Time")) {
+        Time = TextValueFloat(value);
+    } else {
+        for (const TOptionKey& option : OptionKeys) {
+            if (!SameTextNoCase(key, option.Key))
+                continue;
+            if (option.Flag != nullptr)
+                this->*option.Flag = TextValueInt(value) != 0;
+            else
+                this->*option.Number = TextValueFloat(value);
+            break;
+        }
+    }
+}
+
 bool TTarnwick_Project::ReadTextProject(FILE* file, const std::string& path)
 {
     TZAVTextReader reader(file, path);
@@ -234,37 +270,7 @@ bool TTarnwick_Project::ReadTextProject(FILE* file, const std::string& path)
         SplitKeyValue(line, key_view, value_view);
         key.assign(key_view);
         value.assign(value_view);
-        if (SameTextNoCase(key, "viewport")) {
-            const int32_t index = TextValueInt(value);
-            TTarnwick_ViewportState ignored;
-            TViewportBlock block(index >= 0 && index < ViewportCount ? Viewports[index] : ignored);
-            block.LoadFromStream_Text(reader);
-        } else if (SameTextNoCase(key, "layer")) {
-            // Blocks after the 32nd are left to the unclaimed-block rule above.
-            if (++layer_counter < LayerCount)
-                Layers.Layers[layer_counter].LoadFromStream_Text(reader);
-        } else if (SameTextNoCase(key, "objects")) {
-            ObjectTree = NewObjectTree();
-            ObjectTree->LoadFromStream_Text(reader);
-        } else if (SameTextNoCase(key, "ViewportConfiguration")) {
-            ViewportConfiguration = TextValueInt(value);
-        } else if (key == "BackgroundColor") {
-            TextValueFloat3(value, BackgroundColor);
-        } else if (key == "WireframeColor") {
-            TextValueFloat3(value, WireframeColor);
-        } else if (SameTextNoCase(key, "Time")) {
-            Time = TextValueFloat(value);
-        } else {
-            for (const TOptionKey& option : OptionKeys) {
-                if (!SameTextNoCase(key, option.Key))
-                    continue;
-                if (option.Flag != nullptr)
-                    this->*option.Flag = TextValueInt(value) != 0;
-                else
-                    this->*option.Number = TextValueFloat(value);
-                break;
-            }
-        }
+        ReadTextKey(reader, key, value, layer_counter);
         warn_failure();
     }
     warn_failure();

@@ -200,6 +200,21 @@ void DropMisfitItems(TTarnwick_TreeGroup* tree, int32_t vertex_count, TZAVTextRe
     }
 }
 
+// Reads one "map" block through the installed reader. A damaged map is dropped alone, with a
+// warning, and the mesh reads on: null then.
+std::unique_ptr<TTarnwick_Thingy> ReadMapBlock(TZAVTextReader& reader, std::string_view name)
+{
+    const bool held = reader.HoldFailures(true);
+    std::unique_ptr<TTarnwick_Thingy> map(map_block_reader(reader, name));
+    reader.HoldFailures(held);
+    std::string problem;
+    int32_t failed_line = 0;
+    if (!reader.TakeFailure(problem, failed_line))
+        return map;
+    reader.Warn(failed_line, "the map %s was dropped: %s", std::string(name).c_str(), problem.c_str());
+    return nullptr;
+}
+
 } // namespace
 
 void TTarnwick_Mesh::SetMapBlockReader(TTarnwick_MapBlockReader reader)
@@ -325,16 +340,7 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
         return true;
     }
     if (SameTextNoCase(key, "map") && map_block_reader != nullptr) {
-        // A damaged map is dropped alone, with a warning, and the mesh reads on.
-        const bool held = reader.HoldFailures(true);
-        std::unique_ptr<TTarnwick_Thingy> map(map_block_reader(reader, value));
-        reader.HoldFailures(held);
-        std::string problem;
-        int32_t failed_line = 0;
-        if (reader.TakeFailure(problem, failed_line))
-            reader.Warn(failed_line, "the map %s was dropped: %s", std::string(value).c_str(),
-                        problem.c_str());
-        else if (map != nullptr)
+        if (std::unique_ptr<TTarnwick_Thingy> map = ReadMapBlock(reader, value))
             pending.Maps.push_back(std::move(map));
         return true;
     }

@@ -294,11 +294,8 @@ size_t BufferBytes(int64_t pixel_count, int channel_count)
     return 8 * size_t(pixel_count * channel_count / 8 + 1);
 }
 
-// Loads the bytes into the bound image and hands them out as the request asks. width and height
-// are the wanted size for ImageLoad_KeepSize.
-bool LoadBound(std::span<const uint8_t> bytes, ILenum type, const TLoadRequest& request,
-               TZAVPixelBuffer& out_pixels, int32_t& width, int32_t& height, float* out_aspect,
-               std::string& out_error)
+// Reads the bytes into the bound image once their declared size is known to be safe.
+bool ReadIntoBoundImage(std::span<const uint8_t> bytes, ILenum type, std::string& out_error)
 {
     const TDeclaredSize declared = DeclaredSize(bytes, type);
     if (HasCheckedSize(type) && !declared.Known) {
@@ -321,9 +318,35 @@ bool LoadBound(std::span<const uint8_t> bytes, ILenum type, const TLoadRequest& 
         out_error = "Not enough memory to read the image.";
         return false;
     }
-    if (Failed(ilLoadF(type, stream.get()) == IL_TRUE, "Reading the image", out_error))
-        return false;
+    return !Failed(ilLoadF(type, stream.get()) == IL_TRUE, "Reading the image", out_error);
+}
 
+// The size the request asks for, from the source's: the wanted size or the source's own, raised to
+// powers of two when asked, within the texture limits; records keep their own size.
+void TargetSize(const TLoadRequest& request, int32_t wanted_width, int32_t wanted_height, int64_t& io_width,
+                int64_t& io_height)
+{
+    if (request.Size != TLoadSize::Texture)
+        return;
+    if (request.Flags & ImageLoad_KeepSize) {
+        io_width = wanted_width;
+        io_height = wanted_height;
+    } else if (request.Flags & ImageLoad_PowerOfTwo) {
+        io_width = RaisedToPowerOfTwo(io_width);
+        io_height = RaisedToPowerOfTwo(io_height);
+    }
+    io_width = ClampedToTextureLimits(io_width);
+    io_height = ClampedToTextureLimits(io_height);
+}
+
+// Loads the bytes into the bound image and hands them out as the request asks. width and height
+// are the wanted size for ImageLoad_KeepSize.
+bool LoadBound(std::span<const uint8_t> bytes, ILenum type, const TLoadRequest& request,
+               TZAVPixelBuffer& out_pixels, int32_t& width, int32_t& height, float* out_aspect,
+               std::string& out_error)
+{
+    if (!ReadIntoBoundImage(bytes, type, out_error))
+        return false;
     const int64_t source_bits = ilGetInteger(IL_IMAGE_BITS_PER_PIXEL);
     const int64_t source_width = ilGetInteger(IL_IMAGE_WIDTH);
     const int64_t source_height = ilGetInteger(IL_IMAGE_HEIGHT);
@@ -347,17 +370,7 @@ bool LoadBound(std::span<const uint8_t> bytes, ILenum type, const TLoadRequest& 
 
     int64_t target_width = source_width;
     int64_t target_height = source_height;
-    if (request.Size == TLoadSize::Texture) {
-        if (request.Flags & ImageLoad_KeepSize) {
-            target_width = width;
-            target_height = height;
-        } else if (request.Flags & ImageLoad_PowerOfTwo) {
-            target_width = RaisedToPowerOfTwo(target_width);
-            target_height = RaisedToPowerOfTwo(target_height);
-        }
-        target_width = ClampedToTextureLimits(target_width);
-        target_height = ClampedToTextureLimits(target_height);
-    }
+    TargetSize(request, width, height, target_width, target_height);
     if (IsTooBig(target_width, target_height)) {
         out_error = TooBigText(target_width, target_height);
         return false;

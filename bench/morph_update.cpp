@@ -11,6 +11,7 @@
 #include <numeric>
 #include <vector>
 
+#include "bench/bench_sheet.h"
 #include "bench/bench_timing.h"
 #include "core/virtual_memory.h"
 #include "mesh/sculpt_mesh.h"
@@ -21,32 +22,6 @@ constexpr int32_t FullSide = 1000;
 constexpr int32_t SmokeSide = 50;
 constexpr int FullRuns = 51;
 constexpr double MovedShare = 0.05;
-
-// side × side vertices in a gently curved sheet, (side - 1)² quads.
-void MakeSheet(TTarnwick_Mesh& mesh, int32_t side)
-{
-    const int32_t quads = side - 1;
-    mesh.Allocate(side * side, 0, side * side, quads * quads);
-    for (int32_t j = 0; j < side; j++) {
-        for (int32_t i = 0; i < side; i++) {
-            float* position = &mesh.Vertices[3 * (size_t(j) * side + i)];
-            position[0] = float(i);
-            position[1] = float(j);
-            position[2] = 0.001f * float((i - side / 2) * (i - side / 2));
-        }
-    }
-    mesh.AllocateCorners(4 * quads * quads);
-    int32_t corner = 0;
-    for (int32_t j = 0; j < quads; j++) {
-        for (int32_t i = 0; i < quads; i++) {
-            const int32_t first = j * side + i;
-            for (int32_t vertex : {first, first + 1, first + 1 + side, first + side})
-                mesh.CornerVertex[corner++] = vertex;
-            mesh.EndPolygon(j * quads + i, corner);
-        }
-    }
-    mesh.Prepare();
-}
 
 } // namespace
 
@@ -60,6 +35,7 @@ int main(int argc, char** argv)
 
     TTarnwick_Mesh mesh;
     MakeSheet(mesh, side);
+    mesh.Prepare();
     const int32_t vertex_count = mesh.GetVertexCount();
     // A band of whole rows, as a brush stroke across the sheet touches neighbouring vertices.
     std::vector<int32_t> moved(static_cast<size_t>(vertex_count * MovedShare));

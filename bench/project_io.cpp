@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_sheet.h"
 #include "bench/bench_timing.h"
 #include "core/file_handle.h"
 #include "core/paths.h"
@@ -28,32 +29,6 @@ constexpr int32_t FullMorphs = 50;
 constexpr int32_t SmokeMorphs = 5;
 constexpr double MovedShare = 0.05;
 constexpr int FullRuns = 5;
-
-// side × side vertices in a gently curved sheet, (side - 1)² quads.
-void MakeSheet(TTarnwick_Mesh& mesh, int32_t side)
-{
-    const int32_t quads = side - 1;
-    mesh.Allocate(side * side, 0, side * side, quads * quads);
-    for (int32_t j = 0; j < side; j++) {
-        for (int32_t i = 0; i < side; i++) {
-            float* position = &mesh.Vertices[3 * (size_t(j) * side + i)];
-            position[0] = float(i);
-            position[1] = float(j);
-            position[2] = 0.001f * float((i - side / 2) * (i - side / 2));
-        }
-    }
-    mesh.AllocateCorners(4 * quads * quads);
-    int32_t corner = 0;
-    for (int32_t j = 0; j < quads; j++) {
-        for (int32_t i = 0; i < quads; i++) {
-            const int32_t first = j * side + i;
-            for (int32_t vertex : {first, first + 1, first + 1 + side, first + side})
-                mesh.CornerVertex[corner++] = vertex;
-            mesh.EndPolygon(j * quads + i, corner);
-        }
-    }
-    mesh.Prepare();
-}
 
 // Each morph lifts its own band of rows; it is compressed at once, as a sculpted morph is when it
 // stops being current.
@@ -134,6 +109,7 @@ double MedianSaveTime(const std::string& path, int32_t side, int32_t morph_count
     object->SetNameLiteral("Figure");
     auto mesh = std::make_unique<TTarnwick_Mesh>();
     MakeSheet(*mesh, side);
+    mesh->Prepare();
     AddMorphs(*mesh, morph_count);
     out_vertex_count = mesh->GetVertexCount();
     object->SetMesh(std::move(mesh));

@@ -11,44 +11,13 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_sheet.h"
 #include "bench/bench_timing.h"
 #include "core/virtual_memory.h"
 #include "mesh/sculpt_mesh.h"
 #include "paint/material_map.h"
 
 namespace {
-
-// side × side vertices in a gently curved sheet, (side - 1)² quads, texture coordinates spanning
-// the unit square.
-void MakeTexturedSheet(TTarnwick_Mesh& mesh, int32_t side)
-{
-    const int32_t quads = side - 1;
-    mesh.Allocate(side * side, side * side, side * side, quads * quads);
-    for (int32_t j = 0; j < side; j++) {
-        for (int32_t i = 0; i < side; i++) {
-            const size_t vertex = size_t(j) * side + i;
-            float* position = &mesh.Vertices[3 * vertex];
-            position[0] = float(i);
-            position[1] = float(j);
-            position[2] = 0.001f * float((i - side / 2) * (i - side / 2));
-            mesh.TexVertices[2 * vertex] = float(i) / float(quads);
-            mesh.TexVertices[2 * vertex + 1] = float(j) / float(quads);
-        }
-    }
-    mesh.AllocateCorners(4 * quads * quads);
-    int32_t corner = 0;
-    for (int32_t j = 0; j < quads; j++) {
-        for (int32_t i = 0; i < quads; i++) {
-            const int32_t first = j * side + i;
-            for (int32_t vertex : {first, first + 1, first + 1 + side, first + side}) {
-                mesh.CornerVertex[corner] = vertex;
-                mesh.CornerTexVertex[corner] = vertex;
-                corner++;
-            }
-            mesh.EndPolygon(j * quads + i, corner);
-        }
-    }
-}
 
 std::vector<TTarnwick_SurfacePoint> RandomSurfacePoints(const TTarnwick_Mesh& mesh, int32_t count)
 {
@@ -86,7 +55,7 @@ int main(int argc, char** argv)
         return 1;
 
     TTarnwick_Mesh mesh;
-    MakeTexturedSheet(mesh, side);
+    MakeSheet(mesh, side, TSheetTexture::UnitSquare);
     TZAVMaterialMap map;
     if (!map.AllocatePixels(map_side, map_side))
         return 1;

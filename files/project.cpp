@@ -138,17 +138,24 @@ bool TTarnwick_Project::SaveProject(const std::string& path, bool remember)
     return true;
 }
 
+TZAVFileHandle TTarnwick_Project::OpenToRead(const std::string& path)
+{
+    ErrorText.clear();
+    TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        ErrorText = FormatText("The project \"%s\" cannot be opened: %s", path.c_str(), std::strerror(errno));
+    else
+        FileName = path;
+    return file;
+}
+
 bool TTarnwick_Project::OpenProjectFile(const std::string& path)
 {
     // Meshes read their "map" blocks through the paint code.
     InstallMaterialMapReader();
-    ErrorText.clear();
-    TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        ErrorText = FormatText("The project \"%s\" cannot be opened: %s", path.c_str(), std::strerror(errno));
+    TZAVFileHandle file = OpenToRead(path);
+    if (!file)
         return false;
-    }
-    FileName = path;
     char first_line[MaxFirstLineLength + 1];
     size_t length = 0;
     for (int c = std::fgetc(file.get()); c != EOF && c != '\n' && c != '\r' && length < MaxFirstLineLength;

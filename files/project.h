@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/file_handle.h"
 #include "core/list.h"
 #include "core/thingy.h"
 #include "core/tree_group.h"
@@ -155,6 +156,9 @@ public:
 private:
     friend class TProjectBinaryReader;
 
+    // The file opened for reading and taken as the project's file name; null, with the reason in
+    // Error(), when it cannot be opened.
+    TZAVFileHandle OpenToRead(const std::string& path);
     // The text reader, after the first line has been read from file.
     bool ReadTextProject(FILE* file, const std::string& path);
     // One key of the project's block: an option, or a block that a member reads.

@@ -688,13 +688,9 @@ bool TProjectBinaryReader::Read()
 
 bool TTarnwick_Project::LoadProject(const std::string& path)
 {
-    ErrorText.clear();
-    TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        ErrorText = FormatText("The project \"%s\" cannot be opened: %s", path.c_str(), std::strerror(errno));
+    TZAVFileHandle file = OpenToRead(path);
+    if (!file)
         return false;
-    }
-    FileName = path;
     TProjectBinaryReader reader(*this, file.get(), path);
     const bool read = reader.Read();
     SkippedChunks = reader.Skipped;

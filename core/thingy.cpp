@@ -257,3 +257,17 @@ int32_t TTarnwick_Thingy::GetMemorySize()
 {
     return 0;
 }
+
+bool LoadItemOrDropIt(TZAVTextReader& reader, TTarnwick_Thingy& item, std::string_view kind)
+{
+    const bool held = reader.HoldFailures(true);
+    const bool read = item.LoadFromStream_Text(reader);
+    reader.HoldFailures(held);
+    std::string problem;
+    int32_t line = 0;
+    if (!reader.TakeFailure(problem, line))
+        return read;
+    reader.Warn(line, "the %.*s \"%s\" was dropped: %s", int(kind.size()), kind.data(), item.GetName(),
+                problem.c_str());
+    return false;
+}

@@ -96,5 +96,10 @@ private:
     void Unregister();
 };
 
+// Reads the item's block with the reader's failures held, so that a damaged item costs its block
+// alone: its failure becomes a warning naming the kind and the item ("the morph \"Smile\" was
+// dropped: ..."). True when the item was read whole and may be kept.
+bool LoadItemOrDropIt(TZAVTextReader& reader, TTarnwick_Thingy& item, std::string_view kind);
+
 using TZAVThingyPtr = TZAVThingy*;
 using TTarnwick_ThingyPtr = TTarnwick_Thingy*;

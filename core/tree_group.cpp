@@ -285,18 +285,7 @@ bool TTarnwick_ObjectTreeGroup::LoadFromStream_Text_ConsiderCommand(TZAVTextRead
         return false;
     std::unique_ptr<TTarnwick_Thingy> item(created);
     item->SetNameLiteral(value);
-    // A damaged object is dropped alone, with a warning, and the tree reads on.
-    const bool held = reader.HoldFailures(true);
-    const bool read = item->LoadFromStream_Text(reader);
-    reader.HoldFailures(held);
-    std::string problem;
-    int32_t line = 0;
-    if (reader.TakeFailure(problem, line)) {
-        reader.Warn(line, "the %.*s \"%s\" was dropped: %s", int(key.size()), key.data(), item->GetName(),
-                    problem.c_str());
-        return true;
-    }
-    if (read)
+    if (LoadItemOrDropIt(reader, *item, key))
         List.Add(item.release());
     return true;
 }

@@ -26,18 +26,7 @@ public:
         auto item = std::make_unique<TItem>(0);
         item->SetNameLiteral(value);
         item->ExpectedVertexCount = ItemVertexCount;
-        // A damaged item is dropped alone, with a warning, and the tree reads on.
-        const bool held = reader.HoldFailures(true);
-        const bool read = item->LoadFromStream_Text(reader);
-        reader.HoldFailures(held);
-        std::string problem;
-        int32_t line = 0;
-        if (reader.TakeFailure(problem, line)) {
-            reader.Warn(line, "the %s \"%s\" was dropped: %s", TItem::ItemTraits.BlockKeyword,
-                        item->GetName(), problem.c_str());
-            return true;
-        }
-        if (read)
+        if (LoadItemOrDropIt(reader, *item, TItem::ItemTraits.BlockKeyword))
             List.Add(item.release());
         return true;
     }

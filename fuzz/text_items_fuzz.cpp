@@ -25,13 +25,16 @@ void ReadItem(uint8_t kind, int32_t vertex_count, TZAVTextReader& reader)
 {
     switch (kind) {
     case 0: {
+        // As in a mesh's tree: the block's vcount must be the mesh's, whose vertices the file holds.
         TTarnwick_Morph morph(vertex_count);
+        morph.ExpectedVertexCount = vertex_count;
         if (morph.LoadFromStream_Text(reader))
             UseMorph(morph);
         break;
     }
     case 1: {
         TTarnwick_Selection selection(vertex_count);
+        selection.ExpectedVertexCount = vertex_count;
         if (selection.LoadFromStream_Text(reader))
             UseSelection(selection);
         break;

@@ -507,8 +507,20 @@ bool SetBoundPixels(std::span<const uint8_t> pixels, int32_t width, int32_t heig
                    "Storing the image", out_error);
 }
 
+// libpng's own limit on either side of an image it writes.
+constexpr int32_t PngSideLimit = 1000000;
+
 bool SaveBound(ILenum type, FILE* file, std::string& out_error)
 {
+    // libpng refuses a side above a million pixels by jumping back to where DevIL's PNG writer set
+    // its jump target, in a function that has already returned: such an image must not reach it.
+    const ILint width = ilGetInteger(IL_IMAGE_WIDTH);
+    const ILint height = ilGetInteger(IL_IMAGE_HEIGHT);
+    if (type == IL_PNG && (width > PngSideLimit || height > PngSideLimit)) {
+        out_error = FormatText("A PNG image may be at most %d pixels on a side; this one is %d x %d.",
+                               PngSideLimit, width, height);
+        return false;
+    }
     ilHint(IL_COMPRESSION_HINT, IL_USE_COMPRESSION);
     ilSetInteger(IL_JPG_QUALITY, 99);
     const long start = std::ftell(file);

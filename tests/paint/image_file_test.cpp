@@ -325,6 +325,18 @@ TEST(ImageFile, PngBytesRoundTripInMemory)
     }
 }
 
+// Found by fuzzing project files: a map a million and one pixels wide, saved as PNG, made libpng
+// jump back into a frame of DevIL's that had returned, and the program crashed.
+TEST(ImageFile, PngsWiderThanLibpngTakesAreRefused)
+{
+    const int32_t width = 1000001;
+    std::vector<uint8_t> png;
+    std::string error;
+    EXPECT_FALSE(EncodePng(std::vector<uint8_t>(size_t(width) * 3, 7), width, 1, png, error));
+    EXPECT_NE(error.find("1000001 x 1"), std::string::npos) << error;
+    EXPECT_TRUE(png.empty());
+}
+
 // Found by fuzzing: DevIL reports a failed write for a PNG of 256, 512, ... bytes. Noise in a
 // growing part of a row makes files of every size in a range.
 TEST(ImageFile, EncodesPngsWhoseSizeIsAMultipleOf256)

@@ -51,7 +51,7 @@ bool TZAVMaterialMap::AllocatePixels(int32_t width, int32_t height)
     }
     std::vector<uint8_t> pixels;
     std::vector<uint8_t> mask;
-    bool allocated = pixel_count < MaxMapPixels;
+    bool allocated = IsMapSizeAllowed(width, height);
     if (allocated) {
         try {
             pixels.resize(size_t(pixel_count) * 3);
@@ -253,7 +253,8 @@ bool TZAVMaterialMap::LoadFromStream_Text(TZAVTextReader& reader)
     InvalidateCoverage();
     if (!read)
         return false;
-    if (Width < 0 || Height < 0 || int64_t(Width) * int64_t(Height) >= MaxMapPixels) {
+    // A map without pixels may be 0 x 0.
+    if (Width < 0 || Height < 0 || ((Width > 0 || Height > 0) && !IsMapSizeAllowed(Width, Height))) {
         reader.Fail("the map \"%s\" gives the size %d x %d", GetName(), Width, Height);
         return false;
     }

@@ -34,6 +34,15 @@ class TZAVMaterialMap;
 
 // Maps of this many pixels and more are refused before anything is allocated, like images.
 inline constexpr int64_t MaxMapPixels = ImagePixelLimit;
+// Either side of a map is at most this long, so that every map can be written as a PNG.
+inline constexpr int32_t MaxMapSide = 65536;
+
+// Both sides from 1 to MaxMapSide, and fewer than MaxMapPixels pixels.
+inline bool IsMapSizeAllowed(int64_t width, int64_t height)
+{
+    return width >= 1 && height >= 1 && width <= MaxMapSide && height <= MaxMapSide &&
+           width * height < MaxMapPixels;
+}
 // Seam preparation of larger maps is announced in the message panel.
 inline constexpr int64_t AnnouncedSeamPixels = 1048576;
 
@@ -50,9 +59,9 @@ public:
     TZAVMaterialMap();
     ~TZAVMaterialMap() override;
 
-    // Width × height pixels of DefaultColor and a cleared coverage mask. An image of MaxMapPixels
-    // or more, or one whose memory cannot be had, is refused with a message giving its size; the
-    // map then stays as it was.
+    // Width × height pixels of DefaultColor and a cleared coverage mask. A size that
+    // IsMapSizeAllowed refuses, or one whose memory cannot be had, is refused with a message giving
+    // the size; the map then stays as it was.
     [[nodiscard]] bool AllocatePixels(int32_t width, int32_t height);
     bool HasPixels() const { return !Pixels.empty(); }
     int32_t PixelCount() const { return Width * Height; }

@@ -85,7 +85,7 @@ bool TZAVMaterialMap::LoadFromStream(FILE* file)
         !ReadInt32LE(file, unused_field) || !ReadInt32LE(file, compressed_size))
         return false;
     const int64_t pixel_count = int64_t(width) * int64_t(height);
-    if (width <= 0 || height <= 0 || pixel_count >= MaxMapPixels) {
+    if (!IsMapSizeAllowed(width, height)) {
         AddWarning("The map \"%s\" cannot be read: its size %d x %d is out of range", record.Name.c_str(),
                    width, height);
         return false;

@@ -80,6 +80,7 @@ TEST_F(MaterialMap, RefusesImagesTooLargeForMemory)
     ResetLargestAllocation();
     EXPECT_FALSE(map.AllocatePixels(16384, 16384));
     EXPECT_FALSE(map.AllocatePixels(2, INT32_MAX));
+    EXPECT_FALSE(map.AllocatePixels(MaxMapSide + 1, 1));
     EXPECT_LT(LargestAllocation(), size_t(1) << 20);
     EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Error, "16384 x 16384 pixels needs 768 MB"));
     EXPECT_EQ(map.Width, 4);
@@ -142,8 +143,10 @@ TEST_F(MaterialMap, ReadsOldBinaryRecordsAndRefusesDamagedOnes)
     ResetLargestAllocation();
     EXPECT_FALSE(LoadPayload(damaged, OldRecord(4, 2, runs, INT32_MAX, false)));
     EXPECT_FALSE(LoadPayload(damaged, OldRecord(16384, 16384, runs, 8, false)));
+    // Found by fuzzing: a map too wide to be written as a PNG, which made its project unsavable.
+    EXPECT_FALSE(LoadPayload(damaged, OldRecord(MaxMapSide + 1, 1, runs, 8, false)));
     EXPECT_LT(LargestAllocation(), size_t(1) << 20);
-    EXPECT_EQ(TakeWarnings().size(), 2u);
+    EXPECT_EQ(TakeWarnings().size(), 3u);
     EXPECT_FALSE(damaged.HasPixels());
     EXPECT_STREQ(damaged.GetName(), "New_Map");
 

@@ -69,14 +69,6 @@ void Load(uint8_t selector, const uint8_t* data, size_t size)
 
 } // namespace
 
-// DevIL's loaders leak their row tables when the decoder under them gives up by a long jump (a
-// PNG with a bad checksum); those blocks come from DevIL's own allocator, whose frames lack the
-// frame pointers that would name the loader.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libIL.so\n";
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)

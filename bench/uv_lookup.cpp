@@ -8,7 +8,6 @@
 //     bench_uv_lookup [--smoke]     --smoke: 2,500 vertices, a 512 × 512 map and one run
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "bench/bench_sheet.h"
@@ -16,32 +15,7 @@
 #include "core/virtual_memory.h"
 #include "mesh/sculpt_mesh.h"
 #include "paint/material_map.h"
-
-namespace {
-
-std::vector<TTarnwick_SurfacePoint> RandomSurfacePoints(const TTarnwick_Mesh& mesh, int32_t count)
-{
-    std::mt19937 random(1234);
-    std::uniform_int_distribution<int32_t> polygons(0, mesh.GetPolygonCount() - 1);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<TTarnwick_SurfacePoint> points(count);
-    for (TTarnwick_SurfacePoint& point : points) {
-        point.Polygon = polygons(random);
-        point.Triangle = int32_t(random() & 1);
-        float a = unit(random);
-        float b = unit(random);
-        if (a + b > 1.0f) {
-            a = 1.0f - a;
-            b = 1.0f - b;
-        }
-        point.Weights[0] = 1.0f - a - b;
-        point.Weights[1] = a;
-        point.Weights[2] = b;
-    }
-    return points;
-}
-
-} // namespace
+#include "tests/support/surface_points.h"
 
 int main(int argc, char** argv)
 {
@@ -71,7 +45,7 @@ int main(int argc, char** argv)
         build_times.push_back(SecondsSince(start));
     }
 
-    const std::vector<TTarnwick_SurfacePoint> points = RandomSurfacePoints(mesh, lookups);
+    const std::vector<TTarnwick_SurfacePoint> points = RandomSurfacePoints(mesh, lookups, 1234);
     int64_t checksum = 0;
     const double lookup_time = MedianTime(runs, [&] {
         for (const TTarnwick_SurfacePoint& point : points) {

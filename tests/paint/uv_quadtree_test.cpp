@@ -8,6 +8,7 @@
 #include "paint/uv_meshes.h"
 #include "support/grid_mesh.h"
 #include "support/paged_items.h"
+#include "support/surface_points.h"
 
 namespace {
 
@@ -120,21 +121,7 @@ TEST_F(QuadTree, LookupMatchesAScanOfEveryNode)
     ASSERT_TRUE(map.AllocatePixels(2048, 2048));
     map.BuildQuadTree(mesh);
 
-    std::uniform_int_distribution<int32_t> polygons(0, mesh.GetPolygonCount() - 1);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    for (int32_t trial = 0; trial < 3000; trial++) {
-        TTarnwick_SurfacePoint point;
-        point.Polygon = polygons(random);
-        point.Triangle = trial % 2;
-        float a = unit(random);
-        float b = unit(random);
-        if (a + b > 1.0f) {
-            a = 1.0f - a;
-            b = 1.0f - b;
-        }
-        point.Weights[0] = 1.0f - a - b;
-        point.Weights[1] = a;
-        point.Weights[2] = b;
+    for (const TTarnwick_SurfacePoint& point : RandomSurfacePoints(mesh, 3000, 11)) {
         float uv[2];
         ASSERT_TRUE(TexturePointOf(mesh, point, uv));
         const TTarnwick_MapPixel found = map.FindPixel(mesh, point);

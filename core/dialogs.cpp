@@ -468,13 +468,13 @@ bool OpenDocument(const TZAVDialogHost& host, const char* path)
 bool DialogCrashMarkerPresent()
 {
     std::string folder;
-    return UserFolder(folder) && FileExists(folder + CrashMarkerName);
+    return StateFolder(folder) && FileExists(folder + CrashMarkerName);
 }
 
 void SetDialogCrashMarker()
 {
     std::string folder;
-    if (!UserFolder(folder))
+    if (!StateFolder(folder))
         return;
     int descriptor = open((folder + CrashMarkerName).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (descriptor >= 0)
@@ -484,6 +484,6 @@ void SetDialogCrashMarker()
 void ClearDialogCrashMarker()
 {
     std::string folder;
-    if (UserFolder(folder))
+    if (StateFolder(folder))
         unlink((folder + CrashMarkerName).c_str());
 }

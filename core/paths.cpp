@@ -154,10 +154,13 @@ bool DesktopFolder(std::string& result)
     return true;
 }
 
-bool AppDataFolder(std::string& result, const char* subfolder)
+namespace {
+
+// $variable, or fallback under the home folder; with a subfolder, that folder. Created if missing.
+bool XdgFolder(std::string& result, const char* variable, const char* fallback, const char* subfolder)
 {
-    // XDG asks for relative values of XDG_CONFIG_HOME to be ignored.
-    const char* configured = std::getenv("XDG_CONFIG_HOME");
+    // XDG asks for relative values to be ignored.
+    const char* configured = std::getenv(variable);
     std::string base;
     if (configured != nullptr && configured[0] == '/')
         base = configured;
@@ -165,7 +168,7 @@ bool AppDataFolder(std::string& result, const char* subfolder)
         std::string home = HomeFolder();
         if (home.empty())
             return false;
-        base = WithTrailingSeparator(home) + ".config";
+        base = WithTrailingSeparator(home) + fallback;
     }
     base = WithTrailingSeparator(base);
     if (subfolder != nullptr && subfolder[0] != '\0')
@@ -176,9 +179,21 @@ bool AppDataFolder(std::string& result, const char* subfolder)
     return true;
 }
 
+} // namespace
+
+bool AppDataFolder(std::string& result, const char* subfolder)
+{
+    return XdgFolder(result, "XDG_CONFIG_HOME", ".config", subfolder);
+}
+
 bool UserFolder(std::string& result)
 {
     return AppDataFolder(result, UserFolderName);
+}
+
+bool StateFolder(std::string& result)
+{
+    return XdgFolder(result, "XDG_STATE_HOME", ".local/state", UserFolderName);
 }
 
 bool MakeUniqueFileName(std::string& result, const std::string& folder, const char* extension)

@@ -23,9 +23,12 @@ bool TempFolder(std::string& result);
 bool DesktopFolder(std::string& result);
 // The user folder ($XDG_CONFIG_HOME or ~/.config); with a subfolder, that folder, created if missing.
 bool AppDataFolder(std::string& result, const char* subfolder);
-// The program's own folder inside the user folder (settings, lock file, crash marker), created if missing.
+// The program's own folder inside the user folder (the settings), created if missing.
 constexpr const char* UserFolderName = "Tarnwick";
 bool UserFolder(std::string& result);
+// Where what outlives a crash is kept ($XDG_STATE_HOME or ~/.local/state, then Tarnwick): the
+// autosave, the lock file and the crash marker. Created if missing.
+bool StateFolder(std::string& result);
 
 // Makes a new empty file with a unique name in folder (mkstemp); result is its path.
 bool MakeUniqueFileName(std::string& result, const std::string& folder, const char* extension);

@@ -107,6 +107,22 @@ bool TTarnwick_Thingy::SetID(int32_t id)
     return Register();
 }
 
+void TTarnwick_Thingy::AdoptLoadedID(int32_t id)
+{
+    LoadedID = id;
+    // Large IDs stay unadopted so that the counter handing out new ones never overflows.
+    constexpr int32_t MaxAdoptedID = 1 << 30;
+    if (id <= 0 || id > MaxAdoptedID || id == ID || Registry().contains(id))
+        return;
+    const bool registered = Registered;
+    Unregister();
+    ID = id;
+    if (registered)
+        Register();
+    // New items must not be handed an ID that a loaded one now holds.
+    next_thingy_id = std::max(next_thingy_id, id + 1);
+}
+
 TTarnwick_Thingy* TTarnwick_Thingy::FindByID(int32_t id)
 {
     auto found = Registry().find(id);
@@ -181,6 +197,10 @@ bool TTarnwick_Thingy::ConsiderThingyKey(std::string_view key, std::string_view 
     }
     if (key == "Current") {
         Current = TextValueInt(value) != 0;
+        return true;
+    }
+    if (key == "ID") {
+        AdoptLoadedID(TextValueInt(value));
         return true;
     }
     return false;

@@ -75,6 +75,9 @@ public:
     // 0 clears the ID; an ID that another registered object holds is refused.
     bool SetID(int32_t id);
     static TTarnwick_Thingy* FindByID(int32_t id);
+    // Takes back an ID read from a file (kept in LoadedID), unless a registered object holds it:
+    // references saved by ID then still find the item, and saving again writes the same file.
+    void AdoptLoadedID(int32_t id);
 
     int32_t ID;
     bool ReadOnly = false;
@@ -89,7 +92,7 @@ protected:
     void ApplyThingyRecord(const TTarnwick_ThingyRecord& record);
 
 private:
-    // The keys every item takes: "name" (any case), "ReadOnly" and "Current".
+    // The keys every item takes: "name" (any case), "ReadOnly", "ID" and "Current".
     bool ConsiderThingyKey(std::string_view key, std::string_view value);
     // The lines after the block's "{", up to and including its "}".
     bool ReadBlockLines(TZAVTextReader& reader);

@@ -12,9 +12,25 @@ double Seconds()
 void TZAVStopwatch::Restart()
 {
     Start = Seconds();
+    IsRunning = true;
+}
+
+void TZAVStopwatch::Stop()
+{
+    if (IsRunning)
+        StopTime = Seconds();
+    IsRunning = false;
+}
+
+void TZAVStopwatch::Resume()
+{
+    if (IsRunning)
+        return;
+    Start = Seconds() - (StopTime - Start);
+    IsRunning = true;
 }
 
 double TZAVStopwatch::Elapsed() const
 {
-    return Seconds() - Start;
+    return (IsRunning ? Seconds() : StopTime) - Start;
 }

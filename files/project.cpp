@@ -9,8 +9,10 @@
 #include "core/file_handle.h"
 #include "core/report.h"
 #include "core/safe_file.h"
+#include "core/status.h"
 #include "core/text_block.h"
 #include "core/text_scan.h"
+#include "files/settings.h"
 #include "mesh/scene_object.h"
 #include "paint/material_map.h"
 
@@ -23,16 +25,6 @@ constexpr std::string_view TextFirstLine = "Tarnwick Project File";
 constexpr size_t MaxFirstLineLength = 999;
 
 } // namespace
-
-// [SECTION] Brush images
-
-bool TTarnwick_TextureBrushImage::SaveToStream_Text(FILE* file)
-{
-    TStartTextFileBlock block(file, "BrushImage", Name);
-    bool written = block.Good() && TTarnwick_Thingy::SaveToStream_Text(file) &&
-                   WriteTextLine(file, "FileName", FileName);
-    return block.Close() && written;
-}
 
 // [SECTION] TTarnwick_Project
 
@@ -135,6 +127,8 @@ bool TTarnwick_Project::SaveProject(const std::string& path, bool remember)
     }
     if (remember)
         FileName = path;
+    if (TarnwickSettings != nullptr)
+        TarnwickSettings->AutoSaveStopwatch.Restart();
     return true;
 }
 
@@ -182,6 +176,18 @@ bool OpenProject(const std::string& path)
     }
     delete TarnwickProject;
     TarnwickProject = project.release();
+    return true;
+}
+
+bool AutoSaveProject()
+{
+    if (TarnwickProject == nullptr || TarnwickSettings == nullptr || TarnwickSettings->AutoSavePath.empty())
+        return false;
+    // The project's own file name and the recent files stay as they are.
+    if (!TarnwickProject->SaveProject(TarnwickSettings->AutoSavePath, false)) {
+        AddWarning("Error autosaving the project: %s", TarnwickProject->Error().c_str());
+        return false;
+    }
     return true;
 }
 

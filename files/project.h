@@ -21,6 +21,7 @@
 #include "core/thingy.h"
 #include "core/tree_group.h"
 #include "mesh/layer.h"
+#include "paint/brush_image.h"
 
 class TTarnwick_Object;
 
@@ -37,19 +38,6 @@ struct TTarnwick_ViewportState
     int32_t CameraID = -1;
 };
 
-// An image that paint brushes use as brush texture. The pixels arrive with the paint code; until
-// then the project keeps the name and the file it came from.
-class TTarnwick_TextureBrushImage : public TTarnwick_Thingy
-{
-public:
-    // A "BrushImage" block: the item lines and "FileName".
-    bool SaveToStream_Text(FILE* file) override;
-
-    std::string FileName;
-};
-
-using TTarnwick_TextureBrushImagePtr = TTarnwick_TextureBrushImage*;
-
 class TTarnwick_Project
 {
 public:
@@ -62,7 +50,7 @@ public:
 
     // Writes the text form through a temporary file renamed over path when complete. False, with
     // Error() saying why, when it could not be written; an older file at path is then untouched.
-    // With remember the project's file name becomes path.
+    // With remember the project's file name becomes path. A write restarts the autosave stopwatch.
     [[nodiscard]] bool SaveProject(const std::string& path, bool remember);
     // Reads path into this project, which should be fresh: text or binary by the first line.
     // False, with Error() saying why, when the file cannot be used; warnings about parts that were
@@ -164,6 +152,8 @@ private:
     // One key of the project's block: an option, or a block that a member reads.
     void ReadTextKey(TZAVTextReader& reader, const std::string& key, const std::string& value,
                      int32_t& layer_counter);
+    // A "BrushImage" block, with the pixels read from its file; a name taken already drops it.
+    void ReadBrushImage(TZAVTextReader& reader);
     bool WriteTextProject(FILE* file);
     // A hidden group writes nothing, so a root read as hidden would lose its whole tree at the
     // next save: the roots of the object tree and of the meshes' trees are always shown.
@@ -185,5 +175,9 @@ extern TTarnwick_Project* TarnwickProject;
 // destroyed) and true is returned; on failure the current project stays current and untouched,
 // and the reason is shown in an error box.
 bool OpenProject(const std::string& path);
+// Writes the current project to this run's autosave file (TarnwickSettings->AutoSavePath); the
+// earlier autosave is replaced only by a complete one. False, with a warning in the message
+// panel, when it could not be written.
+bool AutoSaveProject();
 // Makes a new, empty current project, destroying the old one.
 void NewProject();

@@ -14,7 +14,7 @@
 // (12 bytes each), the texture vertices (8 bytes each), then the polygons in their binary form
 // (Material, Group, Count as int16, then per corner Vertex, TexVertex, Normal as int32 and Visible
 // as a byte). A brush image (76): the item record, FileName (256 bytes), int32 width and height,
-// then width × height RGBA pixels.
+// then width × height RGBA pixels, bottom row first.
 //
 // Every count and size is held to the bytes left in its chunk (or, without sizes, in the file)
 // before anything is allocated from it. Chunks of morphs, selections and brush images that do not
@@ -425,14 +425,24 @@ bool TProjectBinaryReader::ReadBrushImage()
     if (!image->LoadFromStream(File) || !ReadBytes(File, file_name, sizeof(file_name)) ||
         !ReadInt32LE(File, width) || !ReadInt32LE(File, height))
         return SkipUnreadable("a brush image is cut off");
-    if (width < 0 || height < 0 || int64_t(width) * height > BytesLeft() / 4)
-        return SkipUnreadable(FormatText("the brush image \"%s\" is %d × %d pixels, more than the file holds",
+    if (width < 0 || height < 0 || int64_t(width) * height > BytesLeft() / 4 ||
+        int64_t(width) * height >= ImagePixelLimit)
+        return SkipUnreadable(FormatText("the brush image \"%s\" is %d × %d pixels, too large for the file or for memory",
                                          image->GetName(), width, height)
                                   .c_str());
     image->FileName.assign(file_name, strnlen(file_name, sizeof(file_name)));
-    // The pixels wait for the paint code; the file name brings them back.
-    if (fseeko(File, int64_t(width) * height * 4, SEEK_CUR) != 0)
-        return Corrupt("the brush image \"%s\" cannot be skipped", image->GetName());
+    const size_t pixel_bytes = size_t(width) * size_t(height) * 4;
+    if (pixel_bytes > 0) {
+        image->Pixels.reset(new (std::nothrow) uint8_t[pixel_bytes]);
+        if (image->Pixels == nullptr)
+            return SkipUnreadable(FormatText("the brush image \"%s\" of %d × %d pixels does not fit in memory",
+                                             image->GetName(), width, height)
+                                      .c_str());
+        if (!ReadBytes(File, image->Pixels.get(), pixel_bytes))
+            return SkipUnreadable(FormatText("the brush image \"%s\" is cut off", image->GetName()).c_str());
+        image->Width = width;
+        image->Height = height;
+    }
     if (Project.FindBrushImage(image->Name) == nullptr)
         Project.BrushImages.Add(image.release());
     return true;

@@ -20,6 +20,7 @@
 // [SECTION] Writing
 // [SECTION] Reading
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "core/text_block.h"
@@ -198,6 +199,20 @@ void ConnectMixer(TTarnwick_Mesh& mesh)
 
 } // namespace
 
+void TTarnwick_Project::ReadBrushImage(TZAVTextReader& reader)
+{
+    auto image = std::make_unique<TTarnwick_TextureBrushImage>();
+    const int32_t line = reader.LineNumber();
+    if (!LoadItemOrDropIt(reader, *image, "brush image"))
+        return;
+    // Without its pixels the image keeps its place, so that the next save does not lose it.
+    std::string problem;
+    if (!image->LoadPixels(problem))
+        reader.Warn(line, "the brush image \"%s\" has no pixels: %s", image->GetName(), problem.c_str());
+    if (FindBrushImage(image->Name) == nullptr)
+        BrushImages.Add(image.release());
+}
+
 void TTarnwick_Project::ReadTextKey(TZAVTextReader& reader, const std::string& key, const std::string& value,
                                     int32_t& layer_counter)
 {
@@ -210,6 +225,8 @@ void TTarnwick_Project::ReadTextKey(TZAVTextReader& reader, const std::string& k
         // Blocks after the 32nd are left to the reader's rule for unclaimed blocks.
         if (++layer_counter < LayerCount)
             Layers.Layers[layer_counter].LoadFromStream_Text(reader);
+    } else if (SameTextNoCase(key, "BrushImage")) {
+        ReadBrushImage(reader);
     } else if (SameTextNoCase(key, "objects")) {
         ObjectTree = NewObjectTree();
         ObjectTree->LoadFromStream_Text(reader);
@@ -286,9 +303,15 @@ bool TTarnwick_Project::ReadTextProject(FILE* file, const std::string& path)
             current_layer = index;
     Layers.SetCurrentLayer(current_layer);
     Layers.SyncCurrentFlags();
-    for (TTarnwick_Object* object : Objects())
+    for (TTarnwick_Object* object : Objects()) {
         if (object->Mesh)
             ConnectMixer(*object->Mesh);
+        // A camera whose saved ID another item held keeps a new one; its viewports follow it.
+        if (object->LoadedID != object->ID)
+            for (TTarnwick_ViewportState& viewport : Viewports)
+                if (viewport.CameraID == object->LoadedID && object->LoadedID > 0)
+                    viewport.CameraID = object->ID;
+    }
     ShowRootGroups();
     return true;
 }

@@ -66,8 +66,11 @@ TTarnwick_Settings::TTarnwick_Settings(std::string autosave_base_name)
     // A count read at the limit stays there.
     if (RunCount < std::numeric_limits<int32_t>::max())
         RunCount++;
-    if (!UserFolder.empty())
-        AutoSavePath = UserFolder + AutoSaveBaseName + "." + ProjectFileExtension;
+    std::string state_folder;
+    if (StateFolder(state_folder))
+        AutoSavePath = state_folder + AutoSaveBaseName + "." + ProjectFileExtension;
+    else
+        AddWarning("Cannot make the folder for autosaves: the project is not autosaved in this run");
     // RunCount is stored at once, before anything else can fail.
     WriteSettings();
 }

@@ -13,6 +13,7 @@
 #include "core/list.h"
 #include "core/paths.h"
 #include "core/thingy.h"
+#include "core/timer.h"
 
 // Process-wide texture limits: every texture made is clamped between the two. The settings file
 // stores the maximum as "MaxTextureSize2"; the minimum is not stored.
@@ -80,8 +81,10 @@ public:
     std::string ExportPath;
     std::string ImagesPath;
     std::string ProjectsPath;
-    // The file that autosave writes in this run.
+    // The file that autosave writes in this run; empty when its folder cannot be made.
     std::string AutoSavePath;
+    // Time since the project was last written (saved or autosaved).
+    TZAVStopwatch AutoSaveStopwatch;
     // The previous run's autosave, as read from the file; offered for recovery at start-up.
     std::string AutoSaveFileName;
     float AutoSaveTime = 120.0f;

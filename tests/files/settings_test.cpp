@@ -66,11 +66,12 @@ TEST_F(Settings, FirstRunWritesTheDefaults)
     std::string user = Folders.UserFolderPath();
     EXPECT_EQ(settings.UserFolder, user);
     EXPECT_EQ(settings.ImportPath, ProgramFolderText() + "Objects/");
-    EXPECT_EQ(settings.AutoSavePath, user + "AutoSave.Tarnwick");
+    const std::string autosave = Folders.StateFolderPath() + "AutoSave.Tarnwick";
+    EXPECT_EQ(settings.AutoSavePath, autosave);
     EXPECT_EQ(settings.AutoSaveFileName, "");
     // The file names this run's autosave, which the next run reads as AutoSaveFileName.
     const std::string written = TemporaryFolder::Read(SettingsFile());
-    for (const std::string& line : {"\nAutoSaveFileName\t" + user + "AutoSave.Tarnwick\n",
+    for (const std::string& line : {"\nAutoSaveFileName\t" + autosave + "\n",
                                     std::string("\nRunCount\t1\n"), std::string("\nUndoLimit\t64\n")})
         EXPECT_NE(written.find(line), std::string::npos) << line << " in\n" << written;
 }
@@ -168,9 +169,9 @@ TEST_F(Settings, ChangedSettingsSurviveARestart)
         settings.AddSearchPath(library + "a", TZAVSearchDepth::WithSubfolders);
         MaxTextureSize = 2048;
         // The destructor deletes this run's autosave and writes the file.
-        Folders.Root.Write("config/Tarnwick/AutoSave.Tarnwick", "project");
+        Folders.Root.Write("state/Tarnwick/AutoSave.Tarnwick", "project");
     }
-    EXPECT_FALSE(FileExists(Folders.UserFolderPath() + "AutoSave.Tarnwick"));
+    EXPECT_FALSE(FileExists(Folders.StateFolderPath() + "AutoSave.Tarnwick"));
 
     TTarnwick_Settings settings;
     EXPECT_EQ(settings.ImagesPath, images + "/");
@@ -180,7 +181,7 @@ TEST_F(Settings, ChangedSettingsSurviveARestart)
     EXPECT_TRUE(settings.UseTextureCompression);
     EXPECT_EQ(MaxTextureSize, 2048);
     EXPECT_EQ(settings.RunCount, 2);
-    EXPECT_EQ(settings.AutoSaveFileName, Folders.UserFolderPath() + "AutoSave.Tarnwick");
+    EXPECT_EQ(settings.AutoSaveFileName, Folders.StateFolderPath() + "AutoSave.Tarnwick");
     ASSERT_EQ(settings.GlobalSearchPaths.Count(), 2);
     EXPECT_EQ(settings.GlobalSearchPaths.Data()[0]->Path, library + "b/");
     EXPECT_TRUE(settings.GlobalSearchPaths.Data()[0]->Recursive);

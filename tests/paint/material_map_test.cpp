@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "paint/map_assignments.h"
 #include "paint/material_map.h"
 #include "support/grid_mesh.h"
 #include "support/largest_allocation.h"
@@ -264,6 +265,54 @@ TEST_F(MaterialMap, MeshBlockCarriesItsMaps)
     EXPECT_NE(warnings[0].find("the map 1 was dropped: the map \"Second Map\" gives the size -2 x 2"),
               std::string::npos)
         << warnings[0];
+}
+
+TEST_F(MaterialMap, MapsLoadFromImagesAttachToChannelsAndAssignmentsComeBack)
+{
+    TTarnwick_Mesh mesh;
+    MakeDressedGrid(mesh, 4, 3);
+    auto* second = new TTarnwick_Material;
+    second->SetNameLiteral("Eyes");
+    second->AddDefaultChannels();
+    mesh.Materials.Add(second);
+
+    std::vector<uint8_t> rgb(64 * 64 * 3);
+    for (size_t index = 0; index < rgb.size(); index++)
+        rgb[index] = uint8_t(index % 253);
+    std::string error;
+    const std::string path = Folders.Root.Path() + "skin.tga";
+    ASSERT_TRUE(SaveImageFile(path, rgb, 64, 64, TZAVImageChannels::RGB, error)) << error;
+    std::unique_ptr<TZAVMaterialMap> map = LoadMapFile(path, error);
+    ASSERT_NE(map, nullptr) << error;
+    EXPECT_EQ(map->Name, "skin");
+    EXPECT_EQ(map->FileFormat, "TGA");
+    EXPECT_EQ(map->Width, 64);
+    EXPECT_EQ(map->Pixels, rgb);
+    EXPECT_EQ(LoadMapFile(Folders.Root.Path() + "gone.png", error), nullptr);
+    EXPECT_NE(error.find("gone.png"), std::string::npos) << error;
+
+    TTarnwick_MapAssignments before;
+    before.Capture(mesh);
+    TZAVMaterialMap* attached = map.release();
+    EXPECT_EQ(AttachMap(mesh, attached, "Bump", "Eyes"), 1);
+    EXPECT_EQ(AttachMap(mesh, attached, "color", ""), 2);
+    EXPECT_EQ(mesh.MaterialMaps.Count(), 1);
+    EXPECT_EQ(second->FindChannel("Bump")->TextureIndex, 0);
+    EXPECT_EQ(second->FindChannel("Color")->TextureIndex, 0);
+
+    // Taking the assignment back skips a material that is gone and a map index past the list.
+    TTarnwick_MapAssignments after;
+    after.Capture(mesh);
+    mesh.Materials.RemoveAt(1);
+    delete second;
+    EXPECT_EQ(before.Restore(mesh), 7);
+    EXPECT_EQ(mesh.Materials.Data()[0]->FindChannel("Color")->TextureIndex, -1);
+    EXPECT_EQ(after.Restore(mesh), 7);
+    EXPECT_EQ(mesh.Materials.Data()[0]->FindChannel("Color")->TextureIndex, 0);
+    mesh.MaterialMaps.RemoveAt(0);
+    delete attached;
+    EXPECT_EQ(after.Restore(mesh), 7);
+    EXPECT_EQ(mesh.Materials.Data()[0]->FindChannel("Color")->TextureIndex, -1);
 }
 
 } // namespace

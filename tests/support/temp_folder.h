@@ -129,11 +129,13 @@ struct UserFoldersInTemp
 {
     TemporaryFolder Root;
     ScopedEnvironment Config{"XDG_CONFIG_HOME", Root.Path() + "config"};
+    ScopedEnvironment State{"XDG_STATE_HOME", Root.Path() + "state"};
     ScopedEnvironment Temp{"TMPDIR", Root.Path() + "tmp"};
     bool Made = MakeFolders();
 
     // The program's own user folder inside Root.
     std::string UserFolderPath() const { return Root.Path() + "config/Tarnwick/"; }
+    std::string StateFolderPath() const { return Root.Path() + "state/Tarnwick/"; }
 
 private:
     bool MakeFolders() const

@@ -9,11 +9,12 @@ packages=(
     libgtest-dev libgmock-dev
     freeglut3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
     libdevil-dev
+    libfreetype-dev fonts-dejavu-core
     xvfb xauth
     libtinyobjloader-dev
 )
 needs="a C++20 compiler (g++ 12 or later), CMake 3.25 or later, make, GoogleTest (tests),
-tinyobjloader (benchmarks), freeglut, OpenGL and GLU (Mesa), DevIL, Xvfb and xauth (tests that draw)"
+tinyobjloader (benchmarks), freeglut, OpenGL and GLU (Mesa), DevIL, FreeType with the DejaVu fonts, Xvfb and xauth (tests that draw)"
 
 carry_on() {
     echo "setup: $1; not installing anything." >&2

@@ -148,7 +148,7 @@ bool LocateFile(const TZAVDialogHost& host, std::string& path, const char* hint_
 // Opens a document or web page with the desktop's default program.
 bool OpenDocument(const TZAVDialogHost& host, const char* path);
 
-// Crash marker: a file in the user folder, present while a file dialog is open, so that it
+// Crash marker: a file in the state folder, present while a file dialog is open, so that it
 // survives a crash inside one.
 bool DialogCrashMarkerPresent();
 void SetDialogCrashMarker();

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,15 +35,9 @@ std::string HomeFolder()
     return std::string();
 }
 
-struct TFolderEntry
-{
-    std::string Name;
-    bool IsFolder = false;
-    bool IsLink = false;
-};
+} // namespace
 
-// Lists a folder in name order, without "." and "..".
-bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& out_entries)
+bool ListFolder(const std::string& folder, std::vector<TZAVFolderEntry>& out_entries)
 {
     std::string prefix = WithTrailingSeparator(folder);
     DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
@@ -51,24 +46,44 @@ bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& out_entrie
     while (const dirent* entry = readdir(listing)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
-        TFolderEntry item;
+        TZAVFolderEntry item;
         item.Name = entry->d_name;
-        std::string full_path = prefix + item.Name;
-        struct stat link_status;
-        if (lstat(full_path.c_str(), &link_status) != 0)
-            continue;
-        item.IsLink = S_ISLNK(link_status.st_mode);
-        struct stat status;
-        item.IsFolder = stat(full_path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+        // The entry's own type spares a stat per file; links and file systems that do not
+        // tell are asked.
+        if (entry->d_type == DT_REG || entry->d_type == DT_DIR) {
+            item.IsFolder = entry->d_type == DT_DIR;
+        } else {
+            std::string full_path = prefix + item.Name;
+            struct stat link_status;
+            if (lstat(full_path.c_str(), &link_status) != 0)
+                continue;
+            item.IsLink = S_ISLNK(link_status.st_mode);
+            struct stat status;
+            item.IsFolder = stat(full_path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+        }
         out_entries.push_back(std::move(item));
     }
     closedir(listing);
     std::sort(out_entries.begin(), out_entries.end(),
-              [](const TFolderEntry& a, const TFolderEntry& b) { return a.Name < b.Name; });
+              [](const TZAVFolderEntry& a, const TZAVFolderEntry& b) { return a.Name < b.Name; });
     return true;
 }
 
-} // namespace
+bool MatchesFilePatterns(const std::string& name, std::string_view patterns)
+{
+    size_t start = 0;
+    while (start <= patterns.size()) {
+        size_t end = patterns.find(';', start);
+        if (end == std::string_view::npos)
+            end = patterns.size();
+        std::string pattern(TrimBlanks(patterns.substr(start, end - start)));
+        // "*.*" is every file, also those without a dot, as the dialogs always took it.
+        if (pattern == "*.*" || (!pattern.empty() && fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
 
 bool IsPathSeparator(char c)
 {
@@ -294,12 +309,12 @@ bool FindFileInFolder(const std::string& name, const std::string& folder, std::s
 {
     if (name.empty())
         return false;
-    std::vector<TFolderEntry> entries;
+    std::vector<TZAVFolderEntry> entries;
     if (!ListFolder(folder, entries))
         return false;
     std::string prefix = WithTrailingSeparator(folder);
-    const TFolderEntry* match = nullptr;
-    for (const TFolderEntry& entry : entries) {
+    const TZAVFolderEntry* match = nullptr;
+    for (const TZAVFolderEntry& entry : entries) {
         if (entry.IsFolder)
             continue;
         if (entry.Name == name) {
@@ -315,7 +330,7 @@ bool FindFileInFolder(const std::string& name, const std::string& folder, std::s
     }
     if (depth == TZAVSearchDepth::FolderOnly)
         return false;
-    for (const TFolderEntry& entry : entries) {
+    for (const TZAVFolderEntry& entry : entries) {
         if (!entry.IsFolder || entry.IsLink || entry.Name[0] == '.')
             continue;
         if (FindFileInFolder(name, prefix + entry.Name, result, depth))
@@ -350,10 +365,10 @@ bool FindFileBeside(const std::string& name, const std::string& folder, std::str
             const std::string part = relative.substr(start, slash - start);
             if (part.empty() || part == ".")
                 continue;
-            std::vector<TFolderEntry> entries;
-            const TFolderEntry* match = nullptr;
+            std::vector<TZAVFolderEntry> entries;
+            const TZAVFolderEntry* match = nullptr;
             if (ListFolder(current, entries))
-                for (const TFolderEntry& entry : entries)
+                for (const TZAVFolderEntry& entry : entries)
                     if (entry.IsFolder && SameTextNoCase(entry.Name, part) &&
                         (match == nullptr || entry.Name == part))
                         match = &entry;

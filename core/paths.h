@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 constexpr char PathSeparator = '/';
 
@@ -33,6 +35,19 @@ bool StateFolder(std::string& result);
 // Makes a new empty file with a unique name in folder (mkstemp); result is its path.
 bool MakeUniqueFileName(std::string& result, const std::string& folder, const char* extension);
 bool MakeTempFileName(std::string& result, const char* extension);
+
+struct TZAVFolderEntry
+{
+    std::string Name;
+    bool IsFolder = false;
+    bool IsLink = false;
+};
+
+// Lists a folder in name order, without "." and "..". False when it cannot be read.
+bool ListFolder(const std::string& folder, std::vector<TZAVFolderEntry>& out_entries);
+// Whether name matches one of the ';'-separated patterns ("*.obj;*.obz"), without regard to case;
+// "*.*" matches every name.
+bool MatchesFilePatterns(const std::string& name, std::string_view patterns);
 
 // True for a readable file that is not a folder.
 bool FileExists(const std::string& path);

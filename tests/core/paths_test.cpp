@@ -74,6 +74,27 @@ TEST(Paths, FindFileInFolderIgnoresCase)
     EXPECT_EQ(result.substr(0, folder.Path().size()), folder.Path());
 }
 
+TEST(Paths, ListsFoldersAndMatchesDialogPatterns)
+{
+    TemporaryFolder folder;
+    folder.Write("b.OBJ", "");
+    folder.Write("README", "");
+    MakeFolder(folder.Path() + "a");
+    ASSERT_EQ(symlink((folder.Path() + "a").c_str(), (folder.Path() + "link").c_str()), 0);
+    std::vector<TZAVFolderEntry> entries;
+    ASSERT_TRUE(ListFolder(folder.Path(), entries));
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_TRUE(entries[0].Name == "README" && !entries[0].IsFolder);
+    EXPECT_TRUE(entries[1].Name == "a" && entries[1].IsFolder && !entries[1].IsLink);
+    EXPECT_TRUE(entries[3].Name == "link" && entries[3].IsFolder && entries[3].IsLink);
+
+    EXPECT_TRUE(MatchesFilePatterns("b.OBJ", "*.obj"));
+    EXPECT_TRUE(MatchesFilePatterns("b.obz", "*.obj; *.obz"));
+    EXPECT_FALSE(MatchesFilePatterns("b.obj.bak", "*.obj;;"));
+    EXPECT_TRUE(MatchesFilePatterns("README", "*.*"));
+    EXPECT_FALSE(MatchesFilePatterns("README", ""));
+}
+
 TEST(Paths, FindFileInFolderDescendsDepthFirstAndSkipsDotFolders)
 {
     TemporaryFolder folder;

@@ -14,6 +14,7 @@
 #include "core/text_block.h"
 #include "core/tree_group.h"
 #include "core/virtual_memory.h"
+#include "files/graphics_archive.h"
 #include "files/project.h"
 #include "files/settings.h"
 #include "mesh/layer.h"
@@ -308,6 +309,31 @@ void ProjectSeeds()
     Seed("project_binary", "version6_unknown_chunk", uint8_t(newer[0]), newer.substr(1));
 }
 
+// A small archive of two pictures (a TGA and a PNG), read from memory (0) and from a file (1), and
+// the same cut inside its second record.
+void GraphicsArchiveSeeds()
+{
+    constexpr int32_t Width = 4, Height = 4;
+    std::vector<uint8_t> rgba;
+    for (int i = 0; i < Width * Height; ++i)
+        rgba.insert(rgba.end(), {uint8_t(i * 16), uint8_t(200 - i * 8), 90, uint8_t(i % 2 == 0 ? 255 : 0)});
+    std::string error;
+    std::vector<TZAVGraphicsRecord> records;
+    for (const char* name : {"Lock.tga", "Close.png"}) {
+        if (!SaveImageFile(InputFolder() + name, rgba, Width, Height, TZAVImageChannels::RGBA, error))
+            FuzzCheckFailed("a picture for the archive could not be written");
+        const std::string bytes = FileContents(InputFolder() + name);
+        records.push_back({name, {bytes.begin(), bytes.end()}});
+    }
+    const std::string path = InputFolder() + "Graphics.dat";
+    if (!WriteGraphicsArchive(records, path, error))
+        FuzzCheckFailed("cannot write a graphics archive");
+    const std::string archive = FileContents(path);
+    Seed("graphics_archive", "two_pictures", 0, archive);
+    Seed("graphics_archive", "two_pictures_file", 1, archive);
+    Seed("graphics_archive", "cut_short", 0, archive.substr(0, archive.size() - 10));
+}
+
 } // namespace
 
 // Small pictures in each format our writer offers, as inline bytes (even selector) and as files
@@ -356,6 +382,7 @@ int main(int argc, char** argv)
     SettingsAndLayerSetSeeds();
     ImageSeeds();
     ProjectSeeds();
+    GraphicsArchiveSeeds();
     ShutdownVirtualMemory();
     return 0;
 }

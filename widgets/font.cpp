@@ -1,6 +1,13 @@
 // Interface text: glyph rasterising and atlas packing at load, measuring and drawing from the
-// atlas. Measuring and drawing walk a string through the same TextWalker, so a string draws
+// atlas. Measuring and drawing walk a string through the same TTextWalker, so a string draws
 // exactly as wide as it measures.
+//
+// [SECTION] Covered characters and UTF-8 decoding
+// [SECTION] Finding the font files
+// [SECTION] Glyph table and the text walker
+// [SECTION] Rasterising and packing
+// [SECTION] TZAVglutWigits_Font: loading, measuring, upload, drawing
+// [SECTION] The interface fonts
 #include "widgets/font.h"
 
 #include "core/status.h"
@@ -19,6 +26,8 @@
 #include <vector>
 
 namespace {
+
+// [SECTION] Covered characters and UTF-8 decoding
 
 // The characters with a glyph of their own; everything else draws as U+FFFD.
 struct TCharacterRange
@@ -107,7 +116,9 @@ size_t DecodeCharacter(std::string_view text, uint32_t& out_character)
     return length;
 }
 
-bool IsReadableFile(const std::string& path)
+// [SECTION] Finding the font files
+
+bool IsRegularFile(const std::string& path)
 {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
@@ -135,7 +146,7 @@ std::string FindFontFile(const char* file_name, std::string& out_error)
     const std::vector<std::string> folders = FontFolders();
     for (const std::string& folder : folders) {
         const std::string path = folder + "/" + file_name;
-        if (IsReadableFile(path))
+        if (IsRegularFile(path))
             return path;
     }
     out_error = std::string("Cannot find the interface font ") + file_name + " in";
@@ -176,6 +187,8 @@ bool HasCurrentContext()
     return glXGetCurrentContext() != nullptr;
 }
 
+// [SECTION] Glyph table and the text walker
+
 struct TFontData
 {
     struct TGlyph
@@ -199,8 +212,10 @@ struct TFontData
     int32_t AtlasWidth = 0;
     int32_t AtlasHeight = 0;
     uint32_t Texture = 0;
-    // The context the texture was made in; a texture name means nothing in another one.
+    // The context and window the texture was made in; a texture name means nothing in another
+    // context.
     GLXContext TextureContext = nullptr;
+    GLXDrawable TextureDrawable = 0;
 
     const TGlyph& Glyph(bool bold, int32_t slot) const
     {
@@ -218,10 +233,10 @@ struct TTextStep
     bool Bold = false;
 };
 
-class TextWalker
+class TTextWalker
 {
 public:
-    TextWalker(const TFontData& data, std::string_view text, bool bold) : Data(data), Text(text), Bold(bold)
+    TTextWalker(const TFontData& data, std::string_view text, bool bold) : Data(data), Text(text), Bold(bold)
     {
     }
 
@@ -257,6 +272,8 @@ private:
     bool Bold;
     size_t Position = 0;
 };
+
+// [SECTION] Rasterising and packing
 
 // A glyph's coverage before packing.
 struct TRasterGlyph
@@ -359,6 +376,9 @@ void PackAtlas(TFontData& data, const std::vector<TRasterGlyph>& raster)
 
 } // namespace
 
+// [SECTION] TZAVglutWigits_Font: loading, measuring, upload, drawing
+
+// The helpers above work on TFontData, which the private TData only names.
 struct TZAVglutWigits_Font::TData : TFontData
 {
 };
@@ -433,7 +453,7 @@ int32_t TZAVglutWigits_Font::TextWidth(std::string_view utf8) const
     if (!Data->Loaded)
         return 0;
     int32_t width = 0;
-    TextWalker walker(*Data, utf8, false);
+    TTextWalker walker(*Data, utf8, false);
     for (TTextStep step; walker.Next(step);)
         width += step.Advance;
     return width;
@@ -445,7 +465,7 @@ size_t TZAVglutWigits_Font::FitBytes(std::string_view utf8, int32_t width) const
         return utf8.size();
     int32_t used = 0;
     size_t fitting = 0;
-    TextWalker walker(*Data, utf8, false);
+    TTextWalker walker(*Data, utf8, false);
     for (TTextStep step; walker.Next(step);) {
         if (used + step.Advance > width)
             break;
@@ -460,9 +480,13 @@ bool TZAVglutWigits_Font::Upload()
     if (!Data->Loaded || !HasCurrentContext())
         return false;
     const GLXContext context = glXGetCurrentContext();
+    const GLXDrawable drawable = glXGetCurrentDrawable();
     GLuint texture = Data->Texture;
-    // A name from another (perhaps destroyed) context may belong to someone else here.
-    if (texture == 0 || context != Data->TextureContext || !glIsTexture(texture))
+    // A rebuilt window brings a new context, where the old name may already be someone else's
+    // texture (names start from 1 again). A freed context's address can come back, but not with
+    // the old window's drawable, so the pair tells the contexts apart.
+    if (texture == 0 || context != Data->TextureContext || drawable != Data->TextureDrawable ||
+        !glIsTexture(texture))
         glGenTextures(1, &texture);
     if (texture == 0)
         return false;
@@ -479,11 +503,17 @@ bool TZAVglutWigits_Font::Upload()
     // An alpha texture under GL_MODULATE takes its colour from the current colour.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, Data->AtlasWidth, Data->AtlasHeight, 0, GL_ALPHA,
                  GL_UNSIGNED_BYTE, Data->Atlas.data());
+    // Asked of the texture itself, so that errors others left behind do not count.
+    GLint made_width = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &made_width);
     glPopAttrib();
     glPixelStorei(GL_UNPACK_ALIGNMENT, unpack_alignment);
-    const bool made = glGetError() == GL_NO_ERROR;
+    const bool made = made_width == Data->AtlasWidth;
+    if (!made && texture != Data->Texture)
+        glDeleteTextures(1, &texture);
     Data->Texture = made ? texture : 0;
     Data->TextureContext = made ? context : nullptr;
+    Data->TextureDrawable = made ? drawable : 0;
     return made;
 }
 
@@ -503,7 +533,7 @@ int32_t TZAVglutWigits_Font::Draw(std::string_view utf8, float x, float y, bool 
     const float texel_height = 1.0f / float(Data->AtlasHeight);
     bool begun = false;
     int32_t pen = origin_x;
-    TextWalker walker(*Data, utf8, bold);
+    TTextWalker walker(*Data, utf8, bold);
     for (TTextStep step; walker.Next(step); pen += step.Advance) {
         if (step.Slot < 0)
             continue;
@@ -558,6 +588,8 @@ int32_t TZAVglutWigits_Font::AtlasHeight() const
 {
     return Data->AtlasHeight;
 }
+
+// [SECTION] The interface fonts
 
 TZAVglutWigits_Font& InterfaceFont(int32_t number)
 {

@@ -1,8 +1,13 @@
 #include "widgets/font.h"
 
+#include "support/screenshot.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -85,4 +90,178 @@ TEST(Font, FitBytesKeepsCharactersAndTagsWhole)
         }
     }
     EXPECT_EQ(font.FitBytes(text, full), text.size());
+}
+
+// Drawing: a real freeglut window on the display (xvfb-run gives one to the test run).
+namespace {
+
+// Starts freeglut once; false, with the reason, when there is no display to draw on.
+bool StartGlut(std::string& out_error)
+{
+    static bool started = false;
+    if (started)
+        return true;
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] == '\0') {
+        out_error = "drawing tests need a display: run them under xvfb-run -a";
+        return false;
+    }
+    int argc = 1;
+    char name[] = "widgets_font_test";
+    char* argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE);
+    started = true;
+    return true;
+}
+
+// A window whose context is current, with one unit per pixel and y down.
+class TTestWindow
+{
+public:
+    TTestWindow(int32_t width, int32_t height) : Width(width), Height(height)
+    {
+        glutInitWindowSize(width, height);
+        Id = glutCreateWindow("widgets_font_test");
+        glViewport(0, 0, width, height);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, width, height, 0, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    ~TTestWindow()
+    {
+        glutDestroyWindow(Id);
+        // freeglut destroys the window and its context when it next handles events.
+        glutMainLoopEvent();
+    }
+    TTestWindow(const TTestWindow&) = delete;
+    TTestWindow& operator=(const TTestWindow&) = delete;
+
+    // The back buffer as RGB, bottom row first.
+    std::vector<uint8_t> ReadRgb() const
+    {
+        std::vector<uint8_t> pixels(size_t(Width) * size_t(Height) * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, Width, Height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+    // The pixel at (x, y), y down as in the projection.
+    static const uint8_t* Pixel(const std::vector<uint8_t>& pixels, int32_t width, int32_t height, int32_t x,
+                                int32_t y)
+    {
+        return &pixels[(size_t(height - 1 - y) * size_t(width) + size_t(x)) * 3];
+    }
+
+    int32_t Width;
+    int32_t Height;
+
+private:
+    int Id = 0;
+};
+
+} // namespace
+
+TEST(FontDrawing, LightsOnlyItsMeasuredBox)
+{
+    std::string error;
+    ASSERT_TRUE(StartGlut(error)) << error;
+    TTestWindow window(160, 40);
+    for (int32_t number = 0; number < InterfaceFontCount; number++) {
+        TZAVglutWigits_Font& font = InterfaceFont(number);
+        ASSERT_TRUE(font.Upload());
+        // Uploading again in the same window (as a resize does) keeps the texture.
+        const uint32_t texture = font.TextureId();
+        ASSERT_TRUE(font.Upload());
+        EXPECT_EQ(font.TextureId(), texture);
+
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColor3f(1, 1, 1);
+        EXPECT_EQ(font.Draw("", 20, 10), 0);
+        EXPECT_EQ(font.Draw(" \t&[b]", 20, 10), 0);
+        EXPECT_EQ(font.Draw("Tarnwick", 20, 10), 1);
+        // The antialiased edges of a glyph may reach a pixel past its advance ('T' leans left).
+        const int32_t box_left = 20 - 1, box_top = 10;
+        const int32_t box_right = 20 + font.TextWidth("Tarnwick") + 1;
+        const int32_t box_bottom = box_top + font.LineHeight();
+
+        const std::vector<uint8_t> pixels = window.ReadRgb();
+        int32_t lit = 0, ink_left = window.Width, ink_right = -1, brightest = 0;
+        for (int32_t y = 0; y < window.Height; y++)
+            for (int32_t x = 0; x < window.Width; x++) {
+                const uint8_t red = TTestWindow::Pixel(pixels, window.Width, window.Height, x, y)[0];
+                if (red == 0)
+                    continue;
+                lit++;
+                ink_left = std::min(ink_left, x);
+                ink_right = std::max(ink_right, x);
+                brightest = std::max(brightest, int32_t(red));
+                EXPECT_TRUE(x >= box_left && x < box_right && y >= box_top && y < box_bottom)
+                    << "font " << number << ": lit pixel (" << x << ", " << y << ") outside the measured box";
+            }
+        EXPECT_GT(lit, 40) << "font " << number;
+        EXPECT_EQ(brightest, 255) << "font " << number;
+        // The ink spans the box: measuring and drawing advance alike.
+        EXPECT_LE(ink_left, box_left + 2) << "font " << number;
+        EXPECT_GE(ink_right, box_right - 4) << "font " << number;
+    }
+}
+
+TEST(FontDrawing, DrawsInARebuiltWindowAndShowsEveryLine)
+{
+    std::string error;
+    ASSERT_TRUE(StartGlut(error)) << error;
+    TZAVglutWigits_Font& font = InterfaceFont(2);
+    {
+        TTestWindow first(32, 32);
+        ASSERT_TRUE(font.Upload());
+    }
+    const int32_t line = font.LineHeight();
+    TTestWindow window(300, 6 * line);
+    // The new context hands out the old name again; it is this texture's now, not the font's.
+    GLuint other = 0;
+    glGenTextures(1, &other);
+    const uint8_t one_texel[4] = {0, 0, 0, 0};
+    glBindTexture(GL_TEXTURE_2D, other);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, one_texel);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    ASSERT_TRUE(font.Upload());
+    EXPECT_NE(font.TextureId(), other);
+    GLint other_width = 0;
+    glBindTexture(GL_TEXTURE_2D, other);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &other_width);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(other_width, 1);
+
+    glColor3f(1, 1, 1);
+    EXPECT_EQ(font.Draw("Tarnwick sculpts & paints figures", 4, 0.5f * line), 1);
+    EXPECT_EQ(font.Draw("[b]Bold[/b] and regular, tab\tafter", 4, 1.5f * line), 1);
+    EXPECT_EQ(
+        font.Draw(
+            "Caf\xC3\xA9 \xC3\x86r\xC3\xB8 \xC3\xB1 \xE2\x80\x93 \xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x82\xAC",
+            4, 2.5f * line, true),
+        1);
+    // The current colour tints the text.
+    glColor3f(1, 0, 0);
+    EXPECT_EQ(font.Draw("Caf\xE9 \xC6r\xF8 \xF1 (Latin-1 bytes) \xC3(", 4, 3.5f * line), 1);
+
+    const std::vector<uint8_t> pixels = window.ReadRgb();
+    for (int32_t row = 0; row < 4; row++) {
+        int32_t lit = 0;
+        for (int32_t y = int32_t((0.5f + row) * line); y < int32_t((1.5f + row) * line); y++)
+            for (int32_t x = 0; x < window.Width; x++) {
+                const uint8_t* pixel = TTestWindow::Pixel(pixels, window.Width, window.Height, x, y);
+                lit += pixel[0] > 0;
+                if (row == 3) {
+                    EXPECT_TRUE(pixel[1] == 0 && pixel[2] == 0) << "(" << x << ", " << y << ")";
+                }
+            }
+        EXPECT_GT(lit, 100) << "line " << row;
+    }
+    EXPECT_TRUE(SaveScreenshot("widgets_font.png", pixels.data(), window.Width, window.Height, 3, error))
+        << error;
 }

@@ -8,7 +8,12 @@
 //
 // Markup (as in "[b]Processing[/b]"): "[b]" switches to bold and "[/b]" back; the tags take no
 // room. An ampersand takes no room and is not drawn (it marks a menu's hot key); a tab is as
-// wide as four spaces.
+// wide as four spaces of the current style.
+//
+// Glyphs exist for printable ASCII, Latin-1, Latin Extended-A, the common punctuation (dashes,
+// quotes, bullet, ellipsis) and the euro sign. Advances are whole pixels, so a string is exactly
+// as wide as its parts together; the antialiased edge of a glyph may reach one pixel past its
+// advance (the left of 'T', the right of 'k').
 #pragma once
 
 #include <cstdint>
@@ -29,7 +34,9 @@ public:
     TZAVglutWigits_Font& operator=(const TZAVglutWigits_Font&) = delete;
 
     // Rasterises the glyphs at pixel_height (the em size in pixels). False, with the reason, when
-    // the font files cannot be read; the font then measures and draws nothing.
+    // the font files cannot be found or read; the font then measures and draws nothing. The files
+    // are looked for in Debian's DejaVu folder first, then in other usual font folders. Forgets
+    // an uploaded texture: Upload again after loading.
     [[nodiscard]] bool Load(int32_t pixel_height, std::string& out_error);
     bool Loaded() const;
 
@@ -39,26 +46,34 @@ public:
     // Pixels the text takes on one line, markup and ampersands excluded.
     int32_t TextWidth(std::string_view utf8) const;
     // The number of bytes of text, from its start, that fit into width pixels; never splits a
-    // character or a tag.
+    // character or a tag (tags and ampersands right after the last fitting character are
+    // counted in). All of it when the font is not loaded.
     size_t FitBytes(std::string_view utf8, int32_t width) const;
 
-    // Puts the atlas into one texture of the current GL context (again after the context was
-    // rebuilt). False when there is no context or the texture cannot be made.
+    // Puts the atlas into one texture of the current GL context. Called again in the same window
+    // it refills the same texture; in a rebuilt window (a new context) it makes a new one, since
+    // the old name may belong to another texture there. False when there is no context or the
+    // texture cannot be made. The texture is never deleted: it goes with its context.
     bool Upload();
     uint32_t TextureId() const;
-    // Draws one line with its top-left corner at (x, y) in the current projection (y down), in
-    // the current colour, bold when bold is set (markup switches it). Returns the number of GL
-    // draw calls made (0 for empty text or before Upload).
+    // Draws one line with its top-left corner at (x, y) in the current projection (y down, one
+    // unit per pixel; x and y are rounded to whole pixels), in the current colour and alpha, bold
+    // when bold is set (markup switches it). All glyphs go in one glBegin/glEnd with the texture
+    // bound once and alpha blending on; the GL state is restored afterwards. Returns the number
+    // of GL draw calls made: 1, or 0 when nothing shows (empty or blank text, before Upload).
     int32_t Draw(std::string_view utf8, float x, float y, bool bold = false) const;
-    // Atlas pixels (one byte of coverage each) and their size, for tests and the upload.
+    // Atlas pixels (one byte of coverage each, regular and bold glyphs together) and their size.
     const uint8_t* AtlasPixels() const;
     int32_t AtlasWidth() const;
     int32_t AtlasHeight() const;
 
 private:
+    // Glyphs, atlas, and the uploaded texture with its context.
     struct TData;
     std::unique_ptr<TData> Data;
 };
 
-// The interface fonts, loaded on first use; number is clamped to 0..InterfaceFontCount - 1.
+// The interface fonts, loaded on first use; number is clamped to 0..InterfaceFontCount - 1. A
+// font that cannot be loaded is reported once with AddWarning and measures nothing, so the
+// program runs on without interface text.
 TZAVglutWigits_Font& InterfaceFont(int32_t number);

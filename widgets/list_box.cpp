@@ -20,6 +20,26 @@ constexpr int32_t ItemExtraHeight = 4;
 constexpr int32_t WheelUp = 3;
 constexpr int32_t WheelDown = 4;
 
+// The list's border, drawn over the items that scroll past the top and bottom edges.
+class TListFrame : public TZAVglutWigits_Node
+{
+public:
+    explicit TListFrame(TZAVglutWigits_Node* list)
+    {
+        list->AddFloatingChild(this);
+        MouseTransparent = true;
+        ShowLabel = false;
+        // Not opaque: the scroll bar beneath must not count as hidden.
+        DrawFrame = false;
+    }
+    void Draw() override
+    {
+        SetColor3fv(ControlLook::Border);
+        DrawFrameRect(0.0f, 0.0f, static_cast<float>(Width), static_cast<float>(Height),
+                      static_cast<float>(BorderWidth));
+    }
+};
+
 } // namespace
 
 // [SECTION] List box
@@ -32,6 +52,7 @@ TZAVglutWigits_ListBox::TZAVglutWigits_ListBox(TZAVglutWigits_Node* parent) : TZ
     std::copy(std::begin(ControlLook::Well), std::end(ControlLook::Well), BackgroundColor);
     ScrollBar = new TZAVglutWigits_ScrollBar(this, TZAVglutWigits_Orientation::Vertical);
     ScrollBar->Shown = false;
+    Frame = new TListFrame(this);
 }
 
 // The items go first, without each of them searching the list for itself.
@@ -122,6 +143,14 @@ void TZAVglutWigits_ListBox::Layout()
         y += item_height;
     }
     LayoutScrollBars(Width, content_height);
+    Frame->Width = Width;
+    Frame->Height = Height;
+    Frame->BorderWidth = BorderWidth;
+    // Items out of view are hidden as well as clipped: the frame's occlusion pass compares every
+    // shown sibling with all later ones, which a long list cannot afford.
+    const int32_t view_top = -ScrollY, view_bottom = view_top + Height;
+    for (TZAVglutWigits_ListItem* item : Items)
+        item->Shown = item->Y + item->Height >= view_top && item->Y <= view_bottom;
 }
 
 void TZAVglutWigits_ListBox::ScrollIntoView(const TZAVglutWigits_ListItem* item)
@@ -210,10 +239,6 @@ void TZAVglutWigits_ListBox::Draw()
     const float width = static_cast<float>(Width), height = static_cast<float>(Height);
     SetColor3fv(BackgroundColor);
     DrawFilledRect(0.0f, 0.0f, width, height);
-    if (BorderWidth > 0) {
-        SetColor3fv(ControlLook::Border);
-        DrawFrameRect(0.0f, 0.0f, width, height, static_cast<float>(BorderWidth));
-    }
 }
 
 // [SECTION] List item

@@ -67,6 +67,7 @@ private:
 
     std::vector<TZAVglutWigits_ListItem*> Items;
     TZAVglutWigits_ListItem* Selected = nullptr;
+    TZAVglutWigits_Node* Frame = nullptr;
 };
 
 class TZAVglutWigits_ListItem : public TZAVglutWigits_Node

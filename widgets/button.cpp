@@ -28,15 +28,17 @@ constexpr int64_t RepeatDelay = 400;
 constexpr int64_t RepeatInterval = 50;
 
 // [SECTION] Shapes
+// In coordinates local to the node, like the helpers of draw.h.
 
 void DrawTriangle(const TZAVglutWigits_Node& node, const float* colour, float x0, float y0, float x1,
                   float y1, float x2, float y2)
 {
+    const float left = static_cast<float>(DrawOriginX()), top = static_cast<float>(DrawOriginY());
     node.SetColor3fv(colour);
     glBegin(GL_TRIANGLES);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x2, y2);
+    glVertex2f(left + x0, top + y0);
+    glVertex2f(left + x1, top + y1);
+    glVertex2f(left + x2, top + y2);
     glEnd();
     CountDrawCalls(1);
 }
@@ -45,11 +47,12 @@ void DrawTriangle(const TZAVglutWigits_Node& node, const float* colour, float x0
 void DrawPolyline(const TZAVglutWigits_Node& node, const float* colour, const float* points, int32_t count,
                   float width)
 {
+    const float left = static_cast<float>(DrawOriginX()), top = static_cast<float>(DrawOriginY());
     node.SetColor3fv(colour);
     glLineWidth(width);
     glBegin(GL_LINE_STRIP);
     for (int32_t i = 0; i < count; i++)
-        glVertex2f(points[2 * i], points[2 * i + 1]);
+        glVertex2f(left + points[2 * i], top + points[2 * i + 1]);
     glEnd();
     glLineWidth(1.0f);
     CountDrawCalls(1);
@@ -239,8 +242,8 @@ void TZAVglutWigits_CheckBox::Draw()
     SetColor3fv(enabled && Hovered ? ControlLook::BorderFocused : ControlLook::Border);
     DrawFrameRect(left, top, size, size, 1.0f);
     if (Down) {
-        const float mark[6] = {left + size * 0.22f, top + size * 0.52f, left + size * 0.42f,
-                               top + size * 0.74f, left + size * 0.78f, top + size * 0.28f};
+        const float mark[6] = {left + size * 0.22f, top + size * 0.52f,  left + size * 0.42f,
+                               top + size * 0.74f,  left + size * 0.78f, top + size * 0.28f};
         DrawPolyline(*this, enabled ? ControlLook::TextSelected : ControlLook::TextDisabled, mark, 3, 2.0f);
     }
     TZAVglutWigits_Node::DrawLabel();

@@ -371,5 +371,7 @@ void TZAVglutWigits_ListItem::Draw()
         SetColor3fv(selected ? ControlLook::Accent : ControlLook::Fill);
         DrawFilledRect(0.0f, 0.0f, static_cast<float>(Width), static_cast<float>(Height));
     }
-    DrawLabelInColor(selected ? ControlLook::TextSelected : IsEnabledChain() ? LabelColor : DisabledLabelColor);
+    DrawLabelInColor(selected           ? ControlLook::TextSelected
+                     : IsEnabledChain() ? LabelColor
+                                        : DisabledLabelColor);
 }

@@ -198,7 +198,9 @@ void TZAVglutWigits_LineEditor::Draw(const TZAVglutWigits_Node& node, const TZAV
                        static_cast<float>(node.LineHeight()));
     }
     node.SetColor3fv(colour);
-    CountDrawCalls(font.Draw(shown.substr(0, font.FitBytes(shown, box.Width)), left, top));
+    // The font draws in window coordinates.
+    CountDrawCalls(font.Draw(shown.substr(0, font.FitBytes(shown, box.Width)), left + DrawOriginX(),
+                             top + DrawOriginY()));
     if (focused) {
         node.SetColor3fv(ControlLook::Caret);
         DrawFilledRect(static_cast<float>(x_of(Caret)), static_cast<float>(box.Y + CaretInset), 1.0f,

@@ -1,15 +1,12 @@
 // The controls drawn by the Master into a real freeglut window (under xvfb-run -a): pixels are
 // read back where the button, the selected item's highlight, the caret and the gauge bar must be,
 // and the frame is saved as a screenshot for a developer to look at.
-#include <GL/freeglut.h>
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "support/screenshot.h"
+#include "support/widget_window.h"
 #include "widgets/button.h"
 #include "widgets/control_look.h"
 #include "widgets/edit_field.h"
@@ -25,42 +22,25 @@ namespace {
 constexpr int32_t WindowWidth = 480;
 constexpr int32_t WindowHeight = 300;
 
-[[nodiscard]] bool StartGlut(std::string& out_error)
+// Names the pixel when it is not within two steps per channel of the colour.
+testing::AssertionResult PixelIs(const TWidgetFrame& frame, int32_t x, int32_t y, const float* colour)
 {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || display[0] == '\0') {
-        out_error = "drawing tests need a display: run them under xvfb-run -a";
-        return false;
-    }
-    int argc = 1;
-    char name[] = "widgets_controls_draw_test";
-    char* argv[] = {name, nullptr};
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE);
-    return true;
+    if (frame.Near(x, y, colour, 2))
+        return testing::AssertionSuccess();
+    const uint8_t* pixel = frame.At(x, y);
+    return testing::AssertionFailure() << "(" << x << ", " << y << ") is " << int32_t(pixel[0]) << " "
+                                       << int32_t(pixel[1]) << " " << int32_t(pixel[2]) << ", not "
+                                       << colour[0] * 255 << " " << colour[1] * 255 << " " << colour[2] * 255;
 }
 
-// The back buffer as RGB, bottom row first.
-std::vector<uint8_t> ReadRgb()
+// Pixels of the rectangle whose red is over 150: text and marks on the dark scheme.
+int32_t LitPixels(const TWidgetFrame& frame, int32_t x, int32_t y, int32_t width, int32_t height)
 {
-    std::vector<uint8_t> pixels(size_t(WindowWidth) * WindowHeight * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, WindowWidth, WindowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
-
-// Whether the pixel at (x, y), y down, has the colour, within two steps per channel.
-testing::AssertionResult PixelIs(const std::vector<uint8_t>& pixels, int32_t x, int32_t y, const float* colour)
-{
-    const uint8_t* pixel = &pixels[(size_t(WindowHeight - 1 - y) * WindowWidth + size_t(x)) * 3];
-    for (int32_t i = 0; i < 3; i++)
-        if (std::abs(int32_t(pixel[i]) - int32_t(colour[i] * 255.0f + 0.5f)) > 2)
-            return testing::AssertionFailure()
-                   << "(" << x << ", " << y << ") is " << int32_t(pixel[0]) << " " << int32_t(pixel[1]) << " "
-                   << int32_t(pixel[2]) << ", not " << colour[0] * 255 << " " << colour[1] * 255 << " "
-                   << colour[2] * 255;
-    return testing::AssertionSuccess();
+    int32_t lit = 0;
+    for (int32_t row = y; row < y + height; row++)
+        for (int32_t column = x; column < x + width; column++)
+            lit += frame.At(column, row)[0] > 150;
+    return lit;
 }
 
 template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t width, int32_t height)
@@ -77,7 +57,7 @@ template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t w
 TEST(ControlsDrawing, ButtonSelectionCaretAndGaugeShowWhereTheyAre)
 {
     std::string error;
-    ASSERT_TRUE(StartGlut(error)) << error;
+    ASSERT_TRUE(StartWidgetGlut(error)) << error;
     glutInitWindowSize(WindowWidth, WindowHeight);
     const int window_id = glutCreateWindow("widgets_controls_draw_test");
     TZAVglutWigits_Master master(window_id, WindowWidth, WindowHeight);
@@ -110,8 +90,9 @@ TEST(ControlsDrawing, ButtonSelectionCaretAndGaugeShowWhereTheyAre)
 
     master.Refresh(false);
     EXPECT_LT(master.LastFrameDrawCalls, 200);
-    const std::vector<uint8_t> pixels = ReadRgb();
-    EXPECT_TRUE(SaveScreenshot("widgets_controls.png", pixels.data(), WindowWidth, WindowHeight, 3, error))
+    const TWidgetFrame pixels = TWidgetFrame::ReadBack(WindowWidth, WindowHeight);
+    EXPECT_TRUE(
+        SaveScreenshot("widgets_controls.png", pixels.Rgb.data(), WindowWidth, WindowHeight, 3, error))
         << error;
 
     // Inside the button's border, clear of its label; the toggle that is down shows the accent.
@@ -121,15 +102,21 @@ TEST(ControlsDrawing, ButtonSelectionCaretAndGaugeShowWhereTheyAre)
     const TZAVglutWigits_ListItem* stone = list->Item(1);
     EXPECT_TRUE(PixelIs(pixels, stone->AbsX + stone->Width - 3, stone->AbsY + stone->Height / 2,
                         ControlLook::Accent));
-    EXPECT_TRUE(PixelIs(pixels, stone->AbsX + stone->Width - 3, stone->AbsY + stone->Height + 2,
-                        ControlLook::Well));
+    EXPECT_TRUE(
+        PixelIs(pixels, stone->AbsX + stone->Width - 3, stone->AbsY + stone->Height + 2, ControlLook::Well));
     const TZAVglutWigits_ListItem* brush = long_list->GetSelected();
     EXPECT_TRUE(PixelIs(pixels, brush->AbsX + brush->Width - 3, brush->AbsY + brush->Height / 2,
                         ControlLook::Accent));
     // The caret stands right after the text, the field's inside is the well beyond it.
-    const int32_t caret_x = field->AbsX + field->BorderWidth + field->HorizontalPadding + field->TextWidth("Tarnwick");
+    const int32_t caret_x =
+        field->AbsX + field->BorderWidth + field->HorizontalPadding + field->TextWidth("Tarnwick");
     EXPECT_TRUE(PixelIs(pixels, caret_x, field->AbsY + field->Height / 2, ControlLook::Caret));
     EXPECT_TRUE(PixelIs(pixels, caret_x + 2, field->AbsY + field->Height / 2, ControlLook::Well));
+    // The field's text and the check mark are drawn where their nodes are.
+    EXPECT_GT(
+        LitPixels(pixels, field->AbsX + 2, field->AbsY + 2, caret_x - field->AbsX - 3, field->Height - 4),
+        40);
+    EXPECT_GT(LitPixels(pixels, check->AbsX, check->AbsY, check->LineHeight(), check->Height), 10);
     const TZAVglutWigits_Gauge* bar = gauge->Gauge;
     EXPECT_TRUE(PixelIs(pixels, bar->AbsX + bar->Width / 10, bar->AbsY + 3, ControlLook::Accent));
     EXPECT_TRUE(PixelIs(pixels, bar->AbsX + bar->Width * 9 / 10, bar->AbsY + 3, ControlLook::Well));

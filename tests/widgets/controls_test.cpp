@@ -111,7 +111,8 @@ TEST_F(Controls, TogglesFollowTheirGroupAndBoundIntegerAndCheckBoxesReportTheirS
     auto* lone = Place(new TZAVglutWigits_Button(&master, "Mirror"), 0, 40, 50, 20);
     lone->Mode = TZAVglutWigits_ButtonMode::Toggle;
     lone->BoundInteger = &mirror;
-    auto* push = Place(new TZAVglutWigits_Button(&master, "Apply", std::make_unique<TZAVEvent>(20)), 0, 80, 50, 20);
+    auto* push =
+        Place(new TZAVglutWigits_Button(&master, "Apply", std::make_unique<TZAVEvent>(20)), 0, 80, 50, 20);
 
     Click(modes[2]);
     EXPECT_EQ(brush_mode, 2);
@@ -132,7 +133,8 @@ TEST_F(Controls, TogglesFollowTheirGroupAndBoundIntegerAndCheckBoxesReportTheirS
     EXPECT_EQ(mirror, 0);
     Click(push);
     EXPECT_FALSE(push->IsDown());
-    EXPECT_EQ(Posted(), (std::vector<TPosted>{{12, -1, 0, ""}, {11, -1, 0, ""}, {11, -1, 0, ""}, {20, -1, 0, ""}}));
+    EXPECT_EQ(Posted(),
+              (std::vector<TPosted>{{12, -1, 0, ""}, {11, -1, 0, ""}, {11, -1, 0, ""}, {20, -1, 0, ""}}));
 
     auto* check = Place(new TZAVglutWigits_CheckBox(&master, "Symmetry", std::make_unique<TZAVEvent>(30)), 0,
                         120, 100, 20);
@@ -287,8 +289,8 @@ TEST_F(Controls, ListBoxSelectsByClickAndKeysAndDropsDraggedTextOnAnotherList)
     EXPECT_EQ(source->SelectedIndex(), 3);
     Special(SpecialKeyHome);
     EXPECT_EQ(source->GetSelected(), source->Item(0));
-    EXPECT_EQ(Posted(), (std::vector<TPosted>{{62, 1, 0, ""}, {60, 1, 0, ""}, {62, 2, 0, ""}, {62, 3, 0, ""},
-                                              {62, 0, 0, ""}}));
+    EXPECT_EQ(Posted(), (std::vector<TPosted>{
+                            {62, 1, 0, ""}, {60, 1, 0, ""}, {62, 2, 0, ""}, {62, 3, 0, ""}, {62, 0, 0, ""}}));
 
     const TZAVglutWigits_ListItem* skin = source->Item(2);
     Click(skin);
@@ -369,12 +371,13 @@ TEST_F(Controls, PartsOutsideTheirContainerReportErrors)
     Click(stray_item);
     master.ProcessMouseButton(MouseLeft, MouseDown, 5, 5);
     master.ProcessMouseMotion(5, 50);
-    EXPECT_EQ(fatal_reports,
-              (std::vector<std::string>{
-                  "TZAVglutWigits_Master::ProcessClick(): Listbox is NULL in TZAVglutWigits_ListItem::OnClick()",
-                  "TZAVglutWigits_Master::ProcessMouseButton(): ScrollBar handle doesn't have a scrollbar for a "
-                  "parent",
-                  "TZAVglutWigits_Master::ProcessMouseMotion(): ScrollBar handle doesn't have a scrollbar for a "
-                  "parent",
-              }));
+    EXPECT_EQ(
+        fatal_reports,
+        (std::vector<std::string>{
+            "TZAVglutWigits_Master::ProcessClick(): Listbox is NULL in TZAVglutWigits_ListItem::OnClick()",
+            "TZAVglutWigits_Master::ProcessMouseButton(): ScrollBar handle doesn't have a scrollbar for a "
+            "parent",
+            "TZAVglutWigits_Master::ProcessMouseMotion(): ScrollBar handle doesn't have a scrollbar for a "
+            "parent",
+        }));
 }

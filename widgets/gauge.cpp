@@ -104,6 +104,7 @@ TZAVglutWigits_TextAndGauge::TZAVglutWigits_TextAndGauge(TZAVglutWigits_Node* pa
     ShowLabel = false;
     BorderWidth = 0;
     Label = new TZAVglutWigits_Text(this, text);
+    Label->AutoSize = false;
     Gauge = new TZAVglutWigits_Gauge(this);
     SetNameLiteral(text);
     Height = std::max(Label->Height, Gauge->Height);
@@ -120,7 +121,6 @@ void TZAVglutWigits_TextAndGauge::SetText(std::string_view text, bool relayout)
 void TZAVglutWigits_TextAndGauge::Layout()
 {
     const int32_t label_width = LabelColumnWidth > 0 ? LabelColumnWidth : Label->LabelWidth;
-    Label->AutoSize = false;
     Label->X = 0;
     Label->Y = 0;
     Label->Width = label_width;

@@ -149,8 +149,11 @@ void TZAVglutWigits_ListBox::Layout()
     // Items out of view are hidden as well as clipped: the frame's occlusion pass compares every
     // shown sibling with all later ones, which a long list cannot afford.
     const int32_t view_top = -ScrollY, view_bottom = view_top + Height;
-    for (TZAVglutWigits_ListItem* item : Items)
+    for (TZAVglutWigits_ListItem* item : Items) {
         item->Shown = item->Y + item->Height >= view_top && item->Y <= view_bottom;
+        // Scrolled away under the mouse, an item gets no leave.
+        item->Hovered = item->Hovered && item->Shown;
+    }
 }
 
 void TZAVglutWigits_ListBox::ScrollIntoView(const TZAVglutWigits_ListItem* item)

@@ -6,6 +6,10 @@
 namespace {
 
 int32_t draw_calls = 0;
+float origin_x = 0.0f;
+float origin_y = 0.0f;
+int32_t window_height = 0;
+TZAVglutWigits_Rect current_clip = NoDrawClip;
 
 constexpr float ShadowAlpha = 0.35f;
 
@@ -53,6 +57,7 @@ void ResetWidgetGLState()
                               GL_STENCIL_TEST,
                               GL_SCISSOR_TEST})
         glDisable(capability);
+    current_clip = NoDrawClip;
     for (GLenum scale : {GL_RED_SCALE, GL_GREEN_SCALE, GL_BLUE_SCALE, GL_ALPHA_SCALE, GL_DEPTH_SCALE})
         glPixelTransferf(scale, 1.0f);
     for (GLenum bias : {GL_RED_BIAS, GL_GREEN_BIAS, GL_BLUE_BIAS, GL_ALPHA_BIAS, GL_DEPTH_BIAS})
@@ -64,18 +69,55 @@ void ResetWidgetGLState()
     }
 }
 
-void SetWidgetViewport(const TZAVglutWigits_Rect& clip, int32_t origin_x, int32_t origin_y,
-                       int32_t window_height)
+void SetWindowProjection(int32_t width, int32_t height)
+{
+    window_height = height;
+    SetWidgetViewport({0, 0, width, height}, 0, 0, height);
+    SetDrawOrigin(0, 0);
+    SetDrawClip(NoDrawClip);
+}
+
+void SetDrawOrigin(int32_t x, int32_t y)
+{
+    origin_x = static_cast<float>(x);
+    origin_y = static_cast<float>(y);
+}
+
+int32_t DrawOriginX()
+{
+    return static_cast<int32_t>(origin_x);
+}
+
+int32_t DrawOriginY()
+{
+    return static_cast<int32_t>(origin_y);
+}
+
+void SetDrawClip(const TZAVglutWigits_Rect& clip)
+{
+    if (clip == current_clip)
+        return;
+    if (clip.Width < 0) {
+        glDisable(GL_SCISSOR_TEST);
+    } else {
+        if (current_clip.Width < 0)
+            glEnable(GL_SCISSOR_TEST);
+        glScissor(clip.X, window_height - clip.Y - clip.Height, clip.Width, clip.Height);
+    }
+    current_clip = clip;
+}
+
+void SetWidgetViewport(const TZAVglutWigits_Rect& clip, int32_t corner_x, int32_t corner_y, int32_t height)
 {
     if (clip.Empty()) {
         glViewport(0, 0, 0, 0);
         return;
     }
-    glViewport(clip.X, window_height - clip.Y - clip.Height, clip.Width, clip.Height);
+    glViewport(clip.X, height - clip.Y - clip.Height, clip.Width, clip.Height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    const double left = clip.X - origin_x;
-    const double top = clip.Y - origin_y;
+    const double left = clip.X - corner_x;
+    const double top = clip.Y - corner_y;
     glOrtho(left, left + clip.Width, top + clip.Height, top, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -83,6 +125,8 @@ void SetWidgetViewport(const TZAVglutWigits_Rect& clip, int32_t origin_x, int32_
 
 void DrawFilledRect(float x, float y, float width, float height)
 {
+    x += origin_x;
+    y += origin_y;
     glBegin(GL_QUADS);
     glVertex2f(x, y);
     glVertex2f(x + width, y);
@@ -94,6 +138,8 @@ void DrawFilledRect(float x, float y, float width, float height)
 
 void DrawFrameRect(float x, float y, float width, float height, float thickness)
 {
+    x += origin_x;
+    y += origin_y;
     const float right = x + width, bottom = y + height;
     const float sides[4][4] = {
         {x, y, right, y + thickness},
@@ -114,6 +160,8 @@ void DrawFrameRect(float x, float y, float width, float height, float thickness)
 
 void DrawDottedFrame(float x, float y, float width, float height)
 {
+    x += origin_x;
+    y += origin_y;
     glEnable(GL_LINE_STIPPLE);
     glLineStipple(1, 0x5555);
     // Pixel centres, so that each line covers exactly the outer pixels.
@@ -137,6 +185,8 @@ void DrawShadowRect(float x, float y, float width, float height, float offset)
 
 void DrawTexturedQuad(uint32_t texture, float x, float y, float width, float height)
 {
+    x += origin_x;
+    y += origin_y;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
     glBegin(GL_QUADS);

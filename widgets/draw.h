@@ -1,5 +1,11 @@
 // The GL drawing helpers of the widgets: rectangles, frames, the dotted focus frame, shadows and
-// textured quads in the current projection (y down), each counted as one draw call of the frame.
+// textured quads, each counted as one draw call of the frame.
+//
+// A frame keeps one projection for the whole window (one unit per pixel, y down) and moves the
+// drawing origin to each node on the CPU, so that the quads of many nodes reach the driver as one
+// batch; a GL state change between nodes would flush them one by one. Widgets therefore draw
+// through these helpers (and Node::DrawText) in coordinates local to the node, never with raw
+// glVertex calls. Clipping is a scissor box, set only when a node reaches outside its clip.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +16,18 @@
 // identity matrices; white.
 void ResetWidgetGLState();
 // Viewport on clip (window frame, y down) with an orthographic projection whose origin is the
-// window point origin_x, origin_y.
+// window point origin_x, origin_y: what a node's draw handler gets.
 void SetWidgetViewport(const TZAVglutWigits_Rect& clip, int32_t origin_x, int32_t origin_y,
                        int32_t window_height);
+// The whole window, one unit per pixel, y down; drawing origin at the window's corner, no clip.
+void SetWindowProjection(int32_t width, int32_t height);
+// Where the helpers' local (0, 0) lies in the window.
+void SetDrawOrigin(int32_t x, int32_t y);
+int32_t DrawOriginX();
+int32_t DrawOriginY();
+// Clips to clip (window frame); an empty optional clip (Width < 0) turns clipping off.
+void SetDrawClip(const TZAVglutWigits_Rect& clip);
+constexpr TZAVglutWigits_Rect NoDrawClip{0, 0, -1, -1};
 void DrawFilledRect(float x, float y, float width, float height);
 // A frame of thickness pixels inside the rectangle.
 void DrawFrameRect(float x, float y, float width, float height, float thickness);

@@ -328,18 +328,25 @@ void TZAVglutWigits_Master::DrawNode(TZAVglutWigits_Node* node, const TZAVglutWi
 {
     const TZAVglutWigits_Rect own = node->AbsoluteRect();
     const TZAVglutWigits_Rect visible = clip.Intersect(own);
+    SetDrawOrigin(own.X, own.Y);
     if (node->DropShadow) {
-        SetWidgetViewport(clip, own.X, own.Y, Height);
+        SetDrawClip(clip);
         node->DrawShadow();
     }
     if (!visible.Empty()) {
-        SetWidgetViewport(visible, own.X, own.Y, Height);
+        // Most nodes lie inside their clip and need no scissor: their quads stay in one batch.
+        SetDrawClip(own.Inside(clip) ? NoDrawClip : visible);
         if (own != node->LastDrawn)
             node->OnResize();
-        if (node->HasDrawHandler())
+        if (node->HasDrawHandler()) {
+            SetWidgetViewport(visible, own.X, own.Y, Height);
             node->CallDrawHandler();
-        else
+            ResetWidgetGLState();
+            SetWindowProjection(Width, Height);
+            SetDrawOrigin(own.X, own.Y);
+        } else {
             node->Draw();
+        }
         if (node->Hovered && node->HighlightOnHover) {
             BeginBlending();
             glColor4f(1.0f, 1.0f, 1.0f, HoverHighlightAlpha);
@@ -381,7 +388,7 @@ void TZAVglutWigits_Master::Refresh(bool swap)
     PrepareFrame();
     const TZAVglutWigits_Rect window{0, 0, Width, Height};
     FocusDrawn = false;
-    SetWidgetViewport(window, 0, 0, Height);
+    SetWindowProjection(Width, Height);
     if (LastDrawn != window)
         OnResize();
     LastDrawn = window;
@@ -392,7 +399,8 @@ void TZAVglutWigits_Master::Refresh(bool swap)
     DrawList(FirstChild, window);
     DrawList(FirstFloatingChild, window);
 
-    SetWidgetViewport(window, 0, 0, Height);
+    SetDrawOrigin(0, 0);
+    SetDrawClip(NoDrawClip);
     glColor3f(1.0f, 1.0f, 1.0f);
     if (FocusDrawn && !HideFocusFrame)
         DrawDottedFrame(static_cast<float>(FocusRect.X - 1), static_cast<float>(FocusRect.Y - 1),
@@ -412,6 +420,7 @@ void TZAVglutWigits_Master::DrawSubtreeToFront(TZAVglutWigits_Node* node)
     if (node == nullptr || !IsLive(node))
         return;
     glDrawBuffer(GL_FRONT);
+    SetWindowProjection(Width, Height);
     const TZAVglutWigits_Rect clip = TZAVglutWigits_Rect{0, 0, Width, Height}.Intersect(node->AbsoluteRect());
     if (node->ChildrenVisible())
         DrawList(node->FirstChild, clip);

@@ -592,7 +592,7 @@ void TZAVglutWigits_Node::SetAbsolutePosition(int32_t x, int32_t y)
 }
 
 // [SECTION] Drawing
-// Every Draw runs in the node's own projection: origin at its top-left corner, y down.
+// Every Draw works in coordinates local to the node (the drawing origin is its top-left corner).
 
 void TZAVglutWigits_Node::Draw()
 {
@@ -675,7 +675,9 @@ void TZAVglutWigits_Node::DrawText(std::string_view text, const float* colour)
         y = BorderWidth + VerticalPadding;
         break;
     }
-    // The font blends its glyphs itself.
+    // The font blends its glyphs itself; it draws in window coordinates.
+    x += DrawOriginX();
+    y += DrawOriginY();
     int32_t calls = 0;
     if (LabelHalo) {
         SetColor4f(0.0f, 0.0f, 0.0f, 0.0625f);

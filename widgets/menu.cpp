@@ -271,10 +271,14 @@ void TZAVglutWigits_MenuText::DrawEntryText(const float* colour)
     const int32_t inset = BorderWidth + HorizontalPadding;
     const float x = static_cast<float>(inset);
     const float y = static_cast<float>((Height - LineHeight()) / 2);
+    // The font draws in window coordinates, the helpers relative to the node.
+    const auto origin_x = static_cast<float>(DrawOriginX());
+    const auto origin_y = static_cast<float>(DrawOriginY());
     SetColor3fv(colour);
-    int32_t calls = font.Draw(name, x, y);
+    int32_t calls = font.Draw(name, origin_x + x, origin_y + y);
     if (!shortcut.empty())
-        calls += font.Draw(shortcut, static_cast<float>(Width - inset - font.TextWidth(shortcut)), y);
+        calls += font.Draw(shortcut, origin_x + static_cast<float>(Width - inset - font.TextWidth(shortcut)),
+                           origin_y + y);
     CountDrawCalls(calls);
     const size_t ampersand = name.find('&');
     if (Mnemonic != 0 && ampersand != std::string_view::npos) {

@@ -1,7 +1,5 @@
 #include "widgets/separator.h"
 
-#include <GL/gl.h>
-
 #include "widgets/draw.h"
 
 namespace {
@@ -9,14 +7,6 @@ namespace {
 constexpr float DarkLine[3] = {0.12f, 0.12f, 0.12f};
 constexpr float LightLine[3] = {0.42f, 0.42f, 0.42f};
 constexpr float LineInset = 2.0f;
-
-void Quad(float left, float top, float right, float bottom)
-{
-    glVertex2f(left, top);
-    glVertex2f(right, top);
-    glVertex2f(right, bottom);
-    glVertex2f(left, bottom);
-}
 
 } // namespace
 
@@ -43,12 +33,9 @@ void TZAVglutWigits_Separator::Draw()
 void DrawSeparatorLine(const TZAVglutWigits_Node& node)
 {
     const float middle = static_cast<float>(node.Height / 2);
-    const float right = static_cast<float>(node.Width) - LineInset;
-    glBegin(GL_QUADS);
+    const float length = static_cast<float>(node.Width) - 2 * LineInset;
     node.SetColor3fv(DarkLine);
-    Quad(LineInset, middle - 1.0f, right, middle);
+    DrawFilledRect(LineInset, middle - 1.0f, length, 1.0f);
     node.SetColor3fv(LightLine);
-    Quad(LineInset, middle, right, middle + 1.0f);
-    glEnd();
-    CountDrawCalls(1);
+    DrawFilledRect(LineInset, middle, length, 1.0f);
 }

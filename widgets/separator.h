@@ -18,5 +18,5 @@ public:
     void Draw() override;
 };
 
-// The etched line across node's rectangle, in node's own projection; one draw call.
+// The etched line across node's rectangle, at the drawing origin.
 void DrawSeparatorLine(const TZAVglutWigits_Node& node);

@@ -1,0 +1,210 @@
+// Menus driven through the Master's input entry points, without a display.
+#include "widgets/menu.h"
+
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/event_queue.h"
+#include "widgets/master.h"
+#include "widgets/separator.h"
+
+namespace {
+
+int64_t fake_now = 0;
+int64_t FakeClock()
+{
+    return fake_now;
+}
+
+std::vector<int32_t> PostedIds()
+{
+    std::vector<int32_t> ids;
+    while (std::unique_ptr<TZAVEvent> event = PopEvent())
+        ids.push_back(event->GetID());
+    return ids;
+}
+
+class Menus : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        PostedIds();
+        master.Clock = FakeClock;
+        bar = new TZAVglutWigits_MenuBar(&master);
+        file = bar->AddMenu("&File");
+        open = file->AddEntry("&Open", std::make_unique<TZAVEvent>(1));
+        line = file->AddEntry("-", std::make_unique<TZAVEvent>(90));
+        save = file->AddEntry("&Save\tCtrl+S", std::make_unique<TZAVEvent>(2));
+        file->AddSeparator();
+        exit = file->AddEntry("E&xit", std::make_unique<TZAVEvent>(3));
+        print = file->AddEntry("&Print", std::make_unique<TZAVEvent>(4));
+        print->Enabled = false;
+        edit = bar->AddMenu("&Edit");
+        edit->AddEntry("&Undo", std::make_unique<TZAVEvent>(11));
+        master.PrepareFrame();
+    }
+
+    TZAVglutWigits_MenuText* Entry(TZAVglutWigits_Menu* menu) const
+    {
+        return static_cast<TZAVglutWigits_MenuText*>(menu->GetMenuOwner());
+    }
+
+    // Presses and releases at the middle of node (or at x, y), with the frame laid out first.
+    void Click(const TZAVglutWigits_Node* node)
+    {
+        master.PrepareFrame();
+        Click(node->AbsX + node->Width / 2, node->AbsY + node->Height / 2);
+    }
+    void Click(int32_t x, int32_t y)
+    {
+        fake_now += 1000;
+        master.ProcessMouseButton(MouseLeft, MouseDown, x, y);
+        master.ProcessMouseButton(MouseLeft, MouseUp, x, y);
+        master.PrepareFrame();
+    }
+
+    TZAVglutWigits_Master master{0, 800, 600};
+    TZAVglutWigits_MenuBar* bar = nullptr;
+    TZAVglutWigits_Menu* file = nullptr;
+    TZAVglutWigits_Menu* edit = nullptr;
+    TZAVglutWigits_MenuText* open = nullptr;
+    TZAVglutWigits_MenuText* line = nullptr;
+    TZAVglutWigits_MenuText* save = nullptr;
+    TZAVglutWigits_MenuText* exit = nullptr;
+    TZAVglutWigits_MenuText* print = nullptr;
+};
+
+} // namespace
+
+TEST_F(Menus, OpenUnderTheirEntryAndCloseOnAPressOutsideOrOnTheEntry)
+{
+    TZAVglutWigits_MenuText* file_entry = Entry(file);
+    Click(file_entry);
+    ASSERT_TRUE(file->Shown);
+    EXPECT_EQ(file->AbsX, file_entry->AbsX);
+    EXPECT_EQ(file->AbsY, file_entry->AbsY + file_entry->Height);
+    EXPECT_EQ(master.Focus, file_entry);
+    Click(file_entry);
+    EXPECT_FALSE(file->Shown);
+
+    Click(file_entry);
+    Click(400, 400);
+    EXPECT_FALSE(file->Shown);
+    Click(file_entry);
+    Click(790, bar->AbsY + 2); // the bar itself, beside its entries
+    EXPECT_FALSE(file->Shown);
+
+    // Along the bar with a menu open, the entry under the mouse opens its own.
+    Click(file_entry);
+    TZAVglutWigits_MenuText* edit_entry = Entry(edit);
+    master.ProcessPassiveMouseMotion(edit_entry->AbsX + 2, edit_entry->AbsY + 2);
+    EXPECT_FALSE(file->Shown);
+    EXPECT_TRUE(edit->Shown);
+    EXPECT_EQ(master.Focus, edit_entry);
+    EXPECT_TRUE(PostedIds().empty());
+}
+
+TEST_F(Menus, AnEntryClickPostsItsEventOnceAndClosesEveryMenu)
+{
+    Click(Entry(file));
+    Click(open);
+    EXPECT_EQ(PostedIds(), std::vector<int32_t>{1});
+    EXPECT_FALSE(file->Shown);
+
+    // Pressed on the bar entry, dragged down and released over an entry.
+    TZAVglutWigits_MenuText* file_entry = Entry(file);
+    master.ProcessMouseButton(MouseLeft, MouseDown, file_entry->AbsX + 2, file_entry->AbsY + 2);
+    master.PrepareFrame();
+    master.ProcessMouseMotion(save->AbsX + 4, save->AbsY + 4);
+    master.PrepareFrame();
+    EXPECT_EQ(file->Highlighted, save);
+    master.ProcessMouseButton(MouseLeft, MouseUp, save->AbsX + 4, save->AbsY + 4);
+    EXPECT_EQ(PostedIds(), std::vector<int32_t>{2});
+    EXPECT_FALSE(file->Shown);
+
+    // Disabled entries and separators (an entry named "-" or a separator node) take no clicks
+    // and leave the menu open.
+    Click(file_entry);
+    Click(print);
+    Click(line);
+    Click(save->NextSibling);
+    EXPECT_TRUE(PostedIds().empty());
+    EXPECT_TRUE(file->Shown);
+}
+
+TEST_F(Menus, ArrowKeysWalkTheEntriesAndEnterPicks)
+{
+    Click(Entry(file));
+    const std::vector<int32_t> keys = {GLUT_KEY_DOWN, GLUT_KEY_DOWN, GLUT_KEY_DOWN, GLUT_KEY_DOWN,
+                                       GLUT_KEY_UP};
+    std::vector<TZAVglutWigits_MenuText*> highlighted;
+    for (int32_t key : keys) {
+        master.ProcessSpecialKey(key, 0, 0);
+        highlighted.push_back(file->Highlighted);
+    }
+    // Separators and the disabled entry are passed over, round the ends.
+    EXPECT_EQ(highlighted, (std::vector<TZAVglutWigits_MenuText*>{open, save, exit, open, exit}));
+    master.ProcessKey(13);
+    EXPECT_EQ(PostedIds(), std::vector<int32_t>{3});
+    EXPECT_FALSE(file->Shown);
+
+    Click(Entry(file));
+    master.ProcessSpecialKey(GLUT_KEY_RIGHT, 0, 0);
+    EXPECT_FALSE(file->Shown);
+    ASSERT_TRUE(edit->Shown);
+    EXPECT_EQ(edit->Highlighted, edit->FirstChild);
+    master.ProcessSpecialKey(GLUT_KEY_RIGHT, 0, 0);
+    EXPECT_TRUE(file->Shown);
+    master.ProcessKey(KeyEscape);
+    EXPECT_FALSE(file->Shown);
+    EXPECT_TRUE(PostedIds().empty());
+}
+
+TEST_F(Menus, AmpersandLettersAreHotKeysWhileTheirMenuIsOpen)
+{
+    master.ExtraHotKeyScope = bar;
+    master.ProcessKey('o');
+    master.ProcessKey('f');
+    EXPECT_FALSE(file->Shown);
+    EXPECT_TRUE(PostedIds().empty());
+
+    master.SetInputModifiers(ModifierAlt);
+    master.ProcessKey('f');
+    ASSERT_TRUE(file->Shown);
+    // Alt may still be held; the letter goes through the focused bar entry.
+    master.ProcessKey('s');
+    EXPECT_EQ(PostedIds(), std::vector<int32_t>{2});
+    EXPECT_FALSE(file->Shown);
+
+    // Without the focus the Master's search finds the letters of the open menu.
+    master.ProcessKey('F');
+    master.SetInputModifiers(ModifierNone);
+    master.SetFocus(nullptr);
+    master.ProcessKey('p'); // disabled
+    EXPECT_TRUE(file->Shown);
+    master.ProcessKey('X');
+    EXPECT_EQ(PostedIds(), std::vector<int32_t>{3});
+    EXPECT_FALSE(file->Shown);
+    master.ProcessKey('x');
+    EXPECT_TRUE(PostedIds().empty());
+}
+
+TEST_F(Menus, MenusGoWithTheirBar)
+{
+    Click(Entry(file));
+    bar->Hide();
+    EXPECT_FALSE(file->Shown);
+    bar->Show();
+    Click(Entry(file));
+    ASSERT_EQ(file->Parent, &master);
+    delete bar;
+    EXPECT_EQ(master.FirstFloatingChild, nullptr);
+    Click(10, 10);
+    master.ProcessKey(13);
+    master.ProcessSpecialKey(GLUT_KEY_DOWN, 0, 0);
+    EXPECT_TRUE(PostedIds().empty());
+}

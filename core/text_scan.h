@@ -50,8 +50,7 @@ inline std::string_view TrimBlanks(std::string_view text)
 
 // The first byte in [from, end) whose bit is set in the mask that `match` makes of 16 bytes, or
 // end. Loads 16 bytes at a time, so the caller's buffer must stay readable for 15 bytes past end.
-template <typename TMatch>
-inline const char* FindFirstMatch(const char* from, const char* end, TMatch match)
+template <typename TMatch> inline const char* FindFirstMatch(const char* from, const char* end, TMatch match)
 {
     for (const char* block = from; block < end; block += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
@@ -77,6 +76,19 @@ inline const char* FindLineEnd(const char* from, const char* end)
     const __m128i carriage_return = _mm_set1_epi8('\r');
     return FindFirstMatch(from, end, [=](__m128i bytes) {
         return _mm_or_si128(_mm_cmpeq_epi8(bytes, line_feed), _mm_cmpeq_epi8(bytes, carriage_return));
+    });
+}
+
+// The first CR, LF or NUL: line reading finds the rare NUL to drop in the same pass.
+inline const char* FindLineEndOrNul(const char* from, const char* end)
+{
+    const __m128i line_feed = _mm_set1_epi8('\n');
+    const __m128i carriage_return = _mm_set1_epi8('\r');
+    const __m128i nul = _mm_setzero_si128();
+    return FindFirstMatch(from, end, [=](__m128i bytes) {
+        return _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, line_feed), _mm_cmpeq_epi8(bytes, carriage_return)),
+            _mm_cmpeq_epi8(bytes, nul));
     });
 }
 

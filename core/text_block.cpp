@@ -424,8 +424,10 @@ bool TZAVTextReader::ReadTrimmedLine(std::string_view& out_line)
         Pushed = false;
     } else {
         std::string_view line;
-        if (!Lines.ReadLine(line))
+        if (!Lines.ReadLine(line)) {
+            LastLine = {};
             return false;
+        }
         Line++;
         LastLine = TrimBlanks(line);
     }

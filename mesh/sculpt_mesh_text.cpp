@@ -419,8 +419,8 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
     out_start.assign(static_cast<size_t>(polygon_count) + 1, 0);
     out_material.resize(polygon_count);
     out_group.resize(polygon_count);
-    // The corners that the bytes after the headers can hold; each polygon is held to the bytes
-    // left, so the corners read never outrun this.
+    // Room for the corners that the bytes after every header can hold. A damaged block can claim
+    // more before a later header fails to fit, so room is added on the way when needed.
     const size_t corner_room = (size - size_t(polygon_count) * size_t(header_size)) / CornerSize;
     out_vertex.resize(corner_room);
     out_tex_vertex.resize(corner_room);
@@ -446,6 +446,10 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
             return fail(polygon, "material or group index out of range");
         if (count < 0 || int64_t(count) * CornerSize > int64_t(size - offset))
             return fail(polygon, "its corner count runs past the end of the block");
+        if (corner_total + size_t(count) > out_vertex.size()) {
+            out_vertex.resize(corner_total + size_t(count));
+            out_tex_vertex.resize(corner_total + size_t(count));
+        }
         for (int32_t corner = 0; corner < count; corner++, offset += CornerSize) {
             int32_t vertex = 0;
             int32_t tex_vertex = 0;

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cinttypes>
-#include <cstring>
 #include <cstdarg>
+#include <cstring>
 #include <sys/stat.h>
 #include <utility>
 
@@ -25,8 +25,10 @@
 namespace {
 
 constexpr int32_t Base64LineLength = 80;
+constexpr size_t BytesPerLine = Base64LineLength / 4 * 3;
 // Whole lines per write, so that a large block is encoded through a buffer of bounded size.
 constexpr size_t LinesPerWrite = 1024;
+constexpr size_t BytesPerWrite = BytesPerLine * LinesPerWrite;
 
 int32_t text_block_level = 0;
 
@@ -314,22 +316,14 @@ private:
 
 } // namespace
 
-namespace {
-
-constexpr size_t BytesPerLine = Base64LineLength / 4 * 3;
-constexpr size_t BytesPerWrite = BytesPerLine * LinesPerWrite;
-
-} // namespace
-
 TZAVBinaryBlockWriter::TZAVBinaryBlockWriter(FILE* file, const char* tag, size_t total_size)
-    : Block(file, tag, ""), TotalSize(total_size)
+    : Block(file, tag, ""), TotalSize(total_size), Text(LinesPerWrite * (Base64LineLength + 1))
 {
     Written = Block.Good() && WriteIndentedf(file, "Size\t%" PRId64 "\n", Base64Length(total_size));
 }
 
 bool TZAVBinaryBlockWriter::WriteText(std::span<const uint8_t> bytes)
 {
-    Text.resize(LinesPerWrite * (Base64LineLength + 1));
     for (size_t start = 0; Written && start < bytes.size(); start += BytesPerWrite) {
         std::span<const uint8_t> part = bytes.subspan(start, std::min(BytesPerWrite, bytes.size() - start));
         char* out = Text.data();

@@ -19,7 +19,8 @@ void SkipLineEndPartner(int line_end, FILE* stream)
 }
 
 // Hands the bytes of one line to `put` while `has_room` allows; NUL bytes carry nothing and go.
-template <typename THasRoom, typename TPut> bool ReadLineBytes(FILE* stream, THasRoom has_room, TPut put)
+template <typename THasRoom, typename TPut>
+bool ReadLineBytes(FILE* stream, THasRoom has_room, TPut put)
 {
     bool read_any = false;
     while (has_room()) {
@@ -53,8 +54,7 @@ bool ReadTextLine(char* buffer, int size, FILE* stream)
 bool ReadTextLine(std::string& out_line, FILE* stream)
 {
     out_line.clear();
-    return ReadLineBytes(
-        stream, [] { return true; }, [&](char c) { out_line.push_back(c); });
+    return ReadLineBytes(stream, [] { return true; }, [&](char c) { out_line.push_back(c); });
 }
 
 namespace {

@@ -120,7 +120,7 @@ TEST(TextLine, BufferedReaderReadsAsTheByteReader)
                 std::string bytes(boundary - 2 + shift, 'a');
                 bytes[boundary / 2] = '\n';
                 bytes += line_end[0] == '\0' ? std::string("\0\n", 2) : std::string(line_end);
-                bytes += "tail\0x\r\n";
+                bytes += std::string("tail\0x\r\n", 8);
                 bytes += std::string(40000, 'b') + "\n\n";
                 EXPECT_EQ(ReadAllBuffered(bytes), ReadAllWhole(bytes));
             }

@@ -13,20 +13,22 @@
 #include <charconv>
 #include <cinttypes>
 #include <cstdarg>
+#include <cstring>
 #include <sys/stat.h>
 #include <utility>
 
 #include "core/event_queue.h"
 #include "core/report.h"
 #include "core/status.h"
-#include "core/text_line.h"
 #include "core/text_scan.h"
 
 namespace {
 
 constexpr int32_t Base64LineLength = 80;
+constexpr size_t BytesPerLine = Base64LineLength / 4 * 3;
 // Whole lines per write, so that a large block is encoded through a buffer of bounded size.
 constexpr size_t LinesPerWrite = 1024;
+constexpr size_t BytesPerWrite = BytesPerLine * LinesPerWrite;
 
 int32_t text_block_level = 0;
 
@@ -151,35 +153,41 @@ int64_t Base64Length(size_t byte_count)
     return static_cast<int64_t>((byte_count + 2) / 3) * 4;
 }
 
-// Appends the base64 text of `bytes`; every group but the last must be a full three bytes.
-void EncodeBase64(std::span<const uint8_t> bytes, std::string& out_text)
+// Every 12-bit value as its two characters: two lookups encode a group of three bytes. Large
+// figures write hundreds of megabytes of base64.
+constexpr std::array<std::array<char, 2>, 4096> Base64Pairs = [] {
+    std::array<std::array<char, 2>, 4096> pairs{};
+    for (size_t value = 0; value < pairs.size(); value++)
+        pairs[value] = {Base64Alphabet[value >> 6], Base64Alphabet[value & 63]};
+    return pairs;
+}();
+
+// Writes the base64 text of `bytes` at out and returns its end; every group but the last must be
+// a full three bytes.
+char* EncodeBase64(std::span<const uint8_t> bytes, char* out)
 {
-    const size_t whole_groups = bytes.size() / 3;
-    const size_t start = out_text.size();
-    out_text.resize(start + 4 * whole_groups);
-    char* out = out_text.data() + start;
+    const uint8_t* in = bytes.data();
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
-        uint32_t group = (uint32_t(bytes[i]) << 16) | (uint32_t(bytes[i + 1]) << 8) | bytes[i + 2];
-        *out++ = Base64Alphabet[(group >> 18) & 63];
-        *out++ = Base64Alphabet[(group >> 12) & 63];
-        *out++ = Base64Alphabet[(group >> 6) & 63];
-        *out++ = Base64Alphabet[group & 63];
+        const uint32_t group = (uint32_t(in[i]) << 16) | (uint32_t(in[i + 1]) << 8) | in[i + 2];
+        std::memcpy(out, Base64Pairs[group >> 12].data(), 2);
+        std::memcpy(out + 2, Base64Pairs[group & 0xFFF].data(), 2);
+        out += 4;
     }
-    size_t rest = bytes.size() - i;
+    const size_t rest = bytes.size() - i;
     if (rest == 0)
-        return;
-    uint32_t group = uint32_t(bytes[i]) << 16;
+        return out;
+    uint32_t group = uint32_t(in[i]) << 16;
     if (rest == 2)
-        group |= uint32_t(bytes[i + 1]) << 8;
-    out_text.push_back(Base64Alphabet[(group >> 18) & 63]);
-    out_text.push_back(Base64Alphabet[(group >> 12) & 63]);
-    out_text.push_back(rest == 2 ? Base64Alphabet[(group >> 6) & 63] : '=');
-    out_text.push_back('=');
+        group |= uint32_t(in[i + 1]) << 8;
+    *out++ = Base64Alphabet[(group >> 18) & 63];
+    *out++ = Base64Alphabet[(group >> 12) & 63];
+    *out++ = rest == 2 ? Base64Alphabet[(group >> 6) & 63] : '=';
+    *out++ = '=';
+    return out;
 }
 
 // The value of every byte as a base64 digit: 0 to 63, Base64Padding for '=', -1 for the rest.
-// Large figures hold hundreds of megabytes of base64: one lookup per character keeps it fast.
 constexpr int8_t Base64Padding = 64;
 constexpr std::array<int8_t, 256> Base64Values = [] {
     std::array<int8_t, 256> values{};
@@ -200,63 +208,169 @@ bool IsBase64Character(char c)
     return Base64Value(c) >= 0;
 }
 
-// Decodes up to the first '='; after it only padding may follow. Null on failure.
-const char* DecodeBase64(std::string_view text, std::vector<uint8_t>& out_bytes)
-{
-    size_t data_length = std::min(text.find('='), text.size());
-    if (text.find_first_not_of('=', data_length) != std::string_view::npos)
-        return "base64 text continues after its padding";
-    if (data_length % 4 == 1)
-        return "base64 text ends in the middle of a byte";
-    out_bytes.resize(data_length / 4 * 3 + (data_length % 4 == 0 ? 0 : data_length % 4 - 1));
-    uint8_t* out = out_bytes.data();
-    size_t i = 0;
-    // Whole groups of four characters make three bytes.
-    for (; i + 4 <= data_length; i += 4) {
-        const uint32_t group = (uint32_t(Base64Value(text[i])) << 18) |
-                               (uint32_t(Base64Value(text[i + 1])) << 12) |
-                               (uint32_t(Base64Value(text[i + 2])) << 6) | uint32_t(Base64Value(text[i + 3]));
-        *out++ = uint8_t(group >> 16);
-        *out++ = uint8_t(group >> 8);
-        *out++ = uint8_t(group);
-    }
-    uint32_t bits = 0;
-    int32_t bit_count = 0;
-    for (; i < data_length; i++) {
-        bits = (bits << 6) | static_cast<uint32_t>(Base64Value(text[i]));
-        bit_count += 6;
-        if (bit_count >= 8) {
-            bit_count -= 8;
-            *out++ = static_cast<uint8_t>(bits >> bit_count);
+// For each place in a group of four, every byte's digit already shifted into that place; a byte
+// that is no digit (padding included) sets NotADigit, so one test checks a whole group.
+constexpr uint32_t NotADigit = 0x80000000u;
+constexpr std::array<std::array<uint32_t, 256>, 4> Base64Placed = [] {
+    std::array<std::array<uint32_t, 256>, 4> placed{};
+    for (size_t place = 0; place < 4; place++)
+        for (size_t c = 0; c < 256; c++) {
+            const int32_t value = Base64Values[c];
+            placed[place][c] =
+                value < 0 || value == Base64Padding ? NotADigit : uint32_t(value) << (18 - 6 * place);
         }
-    }
-    return nullptr;
+    return placed;
+}();
+
+// Room for the bytes of `length` characters of base64, and for the decoder's 4-byte stores.
+size_t DecodedRoom(int64_t length)
+{
+    return static_cast<size_t>(length / 4 * 3 + 4);
 }
+
+// Decodes base64 text handed over in pieces exactly as the whole text at once: up to the first
+// '=', after which only padding may follow. Pieces may split groups anywhere.
+class TBase64Decoder
+{
+public:
+    explicit TBase64Decoder(std::vector<uint8_t>& out_bytes) : Out(out_bytes) {}
+
+    // False at a byte that is no base64 character. Out must have DecodedRoom(every character fed).
+    bool Feed(std::string_view text)
+    {
+        const uint8_t* in = reinterpret_cast<const uint8_t*>(text.data());
+        const size_t size = text.size();
+        size_t i = 0;
+        // A group that the last piece began is finished a character at a time.
+        for (; Pending > 0 && i < size; i++)
+            if (!Take(text[i]))
+                return false;
+        if (Pending == 0 && !PaddingSeen) {
+            uint8_t* out = Out.data() + Written;
+            for (; i + 4 <= size; i += 4) {
+                const uint32_t group = Base64Placed[0][in[i]] | Base64Placed[1][in[i + 1]] |
+                                       Base64Placed[2][in[i + 2]] | Base64Placed[3][in[i + 3]];
+                if ((group & NotADigit) != 0)
+                    break;
+                // Three bytes, high first; the fourth store is overwritten by the next group.
+                const uint32_t high_first = __builtin_bswap32(group << 8);
+                std::memcpy(out, &high_first, 4);
+                out += 3;
+            }
+            Written = static_cast<size_t>(out - Out.data());
+        }
+        for (; i < size; i++)
+            if (!Take(text[i]))
+                return false;
+        return true;
+    }
+
+    // After the last piece: the bytes are trimmed to those decoded; null, or what is wrong.
+    const char* Finish()
+    {
+        if (DataAfterPadding)
+            return "base64 text continues after its padding";
+        if (Pending == 1)
+            return "base64 text ends in the middle of a byte";
+        // Two characters hold one byte, three hold two.
+        if (Pending == 2) {
+            Out[Written++] = uint8_t(Bits >> 4);
+        } else if (Pending == 3) {
+            Out[Written++] = uint8_t(Bits >> 10);
+            Out[Written++] = uint8_t(Bits >> 2);
+        }
+        Out.resize(Written);
+        return nullptr;
+    }
+
+private:
+    bool Take(char c)
+    {
+        const int32_t value = Base64Value(c);
+        if (value < 0)
+            return false;
+        if (value == Base64Padding) {
+            PaddingSeen = true;
+        } else if (PaddingSeen) {
+            DataAfterPadding = true;
+        } else {
+            Bits = (Bits << 6) | uint32_t(value);
+            if (++Pending == 4) {
+                Out[Written++] = uint8_t(Bits >> 16);
+                Out[Written++] = uint8_t(Bits >> 8);
+                Out[Written++] = uint8_t(Bits);
+                Pending = 0;
+                Bits = 0;
+            }
+        }
+        return true;
+    }
+
+    std::vector<uint8_t>& Out;
+    size_t Written = 0;
+    uint32_t Bits = 0;
+    int32_t Pending = 0;
+    bool PaddingSeen = false;
+    bool DataAfterPadding = false;
+};
 
 } // namespace
 
+TZAVBinaryBlockWriter::TZAVBinaryBlockWriter(FILE* file, const char* tag, size_t total_size)
+    : Block(file, tag, ""), TotalSize(total_size), Text(LinesPerWrite * (Base64LineLength + 1))
+{
+    Written = Block.Good() && WriteIndentedf(file, "Size\t%" PRId64 "\n", Base64Length(total_size));
+}
+
+bool TZAVBinaryBlockWriter::WriteText(std::span<const uint8_t> bytes)
+{
+    for (size_t start = 0; Written && start < bytes.size(); start += BytesPerWrite) {
+        std::span<const uint8_t> part = bytes.subspan(start, std::min(BytesPerWrite, bytes.size() - start));
+        char* out = Text.data();
+        for (size_t line = 0; line < part.size(); line += BytesPerLine) {
+            out = EncodeBase64(part.subspan(line, std::min(BytesPerLine, part.size() - line)), out);
+            *out++ = '\n';
+        }
+        Written = WriteAll(Block.File, std::string_view(Text.data(), size_t(out - Text.data())));
+        TarnwickEvents_ProgressTick();
+    }
+    return Written;
+}
+
+bool TZAVBinaryBlockWriter::Append(std::span<const uint8_t> bytes)
+{
+    Taken += bytes.size();
+    // Whole writes go straight from the caller's bytes; only a remainder waits, so that every
+    // write but the last holds whole lines.
+    if (!Waiting.empty()) {
+        const size_t filling = std::min(BytesPerWrite - Waiting.size(), bytes.size());
+        Waiting.insert(Waiting.end(), bytes.begin(), bytes.begin() + std::ptrdiff_t(filling));
+        bytes = bytes.subspan(filling);
+        if (Waiting.size() < BytesPerWrite)
+            return Written;
+        WriteText(Waiting);
+        Waiting.clear();
+    }
+    const size_t whole = bytes.size() / BytesPerWrite * BytesPerWrite;
+    WriteText(bytes.first(whole));
+    Waiting.assign(bytes.begin() + std::ptrdiff_t(whole), bytes.end());
+    return Written;
+}
+
+bool TZAVBinaryBlockWriter::Finish()
+{
+    WriteText(Waiting);
+    Waiting.clear();
+    // A line end follows the text; after a full last line (or no text) that leaves an empty line.
+    if (Written && TotalSize % BytesPerLine == 0)
+        Written = WriteTextEmptyLine(Block.File);
+    return Block.Close() && Written && Taken == TotalSize;
+}
+
 bool WriteBinaryBlock(FILE* file, std::span<const uint8_t> data, const char* tag)
 {
-    TStartTextFileBlock block(file, tag, "");
-    bool written = block.Good() && WriteIndentedf(file, "Size\t%" PRId64 "\n", Base64Length(data.size()));
-    constexpr size_t BytesPerLine = Base64LineLength / 4 * 3;
-    constexpr size_t BytesPerWrite = BytesPerLine * LinesPerWrite;
-    std::string text;
-    text.reserve(BytesPerWrite / 3 * 4 + LinesPerWrite);
-    for (size_t start = 0; written && start < data.size(); start += BytesPerWrite) {
-        std::span<const uint8_t> part = data.subspan(start, std::min(BytesPerWrite, data.size() - start));
-        text.clear();
-        for (size_t line = 0; line < part.size(); line += BytesPerLine) {
-            EncodeBase64(part.subspan(line, std::min(BytesPerLine, part.size() - line)), text);
-            text.push_back('\n');
-            TarnwickEvents_ProgressTick();
-        }
-        written = WriteAll(file, text);
-    }
-    // A line end follows the text; after a full last line (or no text) that leaves an empty line.
-    if (written && data.size() % BytesPerLine == 0)
-        written = WriteTextEmptyLine(file);
-    return block.Close() && written;
+    TZAVBinaryBlockWriter writer(file, tag, data.size());
+    return writer.Append(data) && writer.Finish();
 }
 
 // [SECTION] Reading
@@ -293,19 +407,25 @@ void TextValueFloat3(std::string_view value, float out_values[3])
     ParseFloatList(value, out_values, 3);
 }
 
-TZAVTextReader::TZAVTextReader(FILE* file, std::string file_name) : Stream(file), Name(std::move(file_name))
+TZAVTextReader::TZAVTextReader(FILE* file, std::string file_name)
+    : Stream(file), Name(std::move(file_name)), Lines(file)
 {
 }
 
 bool TZAVTextReader::ReadTrimmedLine(std::string_view& out_line)
 {
-    if (Pushed)
+    if (Pushed) {
         Pushed = false;
-    else if (ReadTextLine(Buffer, Stream))
+    } else {
+        std::string_view line;
+        if (!Lines.ReadLine(line)) {
+            LastLine = {};
+            return false;
+        }
         Line++;
-    else
-        return false;
-    out_line = TrimBlanks(Buffer);
+        LastLine = TrimBlanks(line);
+    }
+    out_line = LastLine;
     return true;
 }
 
@@ -320,10 +440,11 @@ int64_t TZAVTextReader::RemainingBytes() const
     struct stat status;
     if (fstat(fileno(Stream), &status) != 0 || !S_ISREG(status.st_mode))
         return -1;
-    long position = std::ftell(Stream);
+    const int64_t position = ftello(Stream);
     if (position < 0)
         return -1;
-    return std::max<int64_t>(int64_t(status.st_size) - position, 0);
+    // Bytes read ahead are still to come for the caller.
+    return std::max<int64_t>(int64_t(status.st_size) - (position - int64_t(Lines.BufferedBytes())), 0);
 }
 
 void TZAVTextReader::Fail(const char* format, ...)
@@ -456,10 +577,12 @@ bool ReadBinaryBlock(TZAVTextReader& reader, std::vector<uint8_t>& out_data)
     int64_t size = ReadBinaryBlockSize(reader);
     if (size < 0)
         return false;
-    std::string text;
+    std::vector<uint8_t> bytes;
     // Checked against the file above; a stream of unknown length grows as it goes.
     if (reader.RemainingBytes() >= 0)
-        text.reserve(static_cast<size_t>(size));
+        bytes.resize(DecodedRoom(size));
+    TBase64Decoder decoder(bytes);
+    int64_t text_length = 0;
     std::string_view line;
     bool closed = false;
     while (reader.ReadTrimmedLine(line)) {
@@ -467,34 +590,36 @@ bool ReadBinaryBlock(TZAVTextReader& reader, std::vector<uint8_t>& out_data)
             closed = true;
             break;
         }
-        auto bad = std::find_if_not(line.begin(), line.end(), IsBase64Character);
-        if (bad != line.end()) {
-            const bool opens_block = line == "{";
-            reader.Fail("'%c' (byte 0x%02X) is not a base64 character",
-                        std::isprint(uint8_t(*bad)) ? *bad : '?', unsigned(uint8_t(*bad)));
-            if (opens_block)
-                SkipTextBlock(reader);
+        const int64_t length = text_length + int64_t(line.size());
+        const bool fits = length <= size;
+        if (fits && bytes.size() < DecodedRoom(length))
+            bytes.resize(std::max(DecodedRoom(length), 2 * bytes.size()));
+        if (!fits || !decoder.Feed(line)) {
+            auto bad = std::find_if_not(line.begin(), line.end(), IsBase64Character);
+            if (bad != line.end()) {
+                const bool opens_block = line == "{";
+                reader.Fail("'%c' (byte 0x%02X) is not a base64 character",
+                            std::isprint(uint8_t(*bad)) ? *bad : '?', unsigned(uint8_t(*bad)));
+                if (opens_block)
+                    SkipTextBlock(reader);
+            } else {
+                reader.Fail("binary block holds more base64 text than its \"Size\" %" PRId64, size);
+            }
             SkipTextBlock(reader);
             return false;
         }
-        if (int64_t(text.size() + line.size()) > size) {
-            reader.Fail("binary block holds more base64 text than its \"Size\" %" PRId64, size);
-            SkipTextBlock(reader);
-            return false;
-        }
-        text.append(line);
+        text_length = length;
     }
     if (!closed) {
         reader.Fail("the file ends inside a binary block");
         return false;
     }
-    if (int64_t(text.size()) != size) {
-        reader.Fail("binary block holds %zu characters of base64 text, its \"Size\" says %" PRId64,
-                    text.size(), size);
+    if (text_length != size) {
+        reader.Fail("binary block holds %" PRId64 " characters of base64 text, its \"Size\" says %" PRId64,
+                    text_length, size);
         return false;
     }
-    std::vector<uint8_t> bytes;
-    if (const char* problem = DecodeBase64(text, bytes)) {
+    if (const char* problem = decoder.Finish()) {
         reader.Fail("%s", problem);
         return false;
     }

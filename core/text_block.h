@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_line.h"
 #include "core/text_scan.h"
 
 // [SECTION] Writing
@@ -72,6 +73,35 @@ private:
 // characters, then the text in lines of 80 at the left margin.
 [[nodiscard]] bool WriteBinaryBlock(FILE* file, std::span<const uint8_t> data, const char* tag);
 
+// The same block for data handed over in pieces, so that a large block need never be gathered
+// whole: the text is WriteBinaryBlock's for all the pieces together, whose sizes must add up to
+// the total given at the start.
+class TZAVBinaryBlockWriter
+{
+public:
+    TZAVBinaryBlockWriter(FILE* file, const char* tag, size_t total_size);
+    TZAVBinaryBlockWriter(const TZAVBinaryBlockWriter&) = delete;
+    TZAVBinaryBlockWriter& operator=(const TZAVBinaryBlockWriter&) = delete;
+
+    // False once any write has failed.
+    [[nodiscard]] bool Append(std::span<const uint8_t> bytes);
+    // Writes what is left and closes the block; false when a write failed or the pieces did not
+    // add up to the total.
+    [[nodiscard]] bool Finish();
+
+private:
+    // Encodes whole lines (and a last short one only at the end) and writes them.
+    bool WriteText(std::span<const uint8_t> bytes);
+
+    TStartTextFileBlock Block;
+    size_t TotalSize;
+    size_t Taken = 0;
+    bool Written;
+    // Bytes short of a whole write, waiting for more.
+    std::vector<uint8_t> Waiting;
+    std::vector<char> Text;
+};
+
 // [SECTION] Reading
 
 // Blocks nest no deeper than this, so that the readers, which recurse once per level, and the
@@ -89,7 +119,8 @@ float TextValueFloat(std::string_view value);
 void TextValueFloat3(std::string_view value, float out_values[3]);
 
 // A text file being read: hands out whole lines, keeps the line number, can give one line back,
-// and keeps the first error. Errors reach the user as a warning in the message panel; the
+// and keeps the first error. The stream is read ahead; at destruction it is left just after the
+// last line handed out. Errors reach the user as a warning in the message panel; the
 // caller may show Error() in a box as well.
 class TZAVTextReader
 {
@@ -130,7 +161,8 @@ public:
 private:
     FILE* Stream;
     std::string Name;
-    std::string Buffer;
+    TZAVLineReader Lines;
+    std::string_view LastLine;
     std::string ErrorText;
     std::string FailureDetail;
     int32_t FailureLine = 0;

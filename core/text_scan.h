@@ -80,6 +80,19 @@ inline const char* FindLineEnd(const char* from, const char* end)
     });
 }
 
+// The first CR, LF or NUL: line reading finds the rare NUL to drop in the same pass.
+inline const char* FindLineEndOrNul(const char* from, const char* end)
+{
+    const __m128i line_feed = _mm_set1_epi8('\n');
+    const __m128i carriage_return = _mm_set1_epi8('\r');
+    const __m128i nul = _mm_setzero_si128();
+    return FindFirstMatch(from, end, [=](__m128i bytes) {
+        return _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, line_feed), _mm_cmpeq_epi8(bytes, carriage_return)),
+            _mm_cmpeq_epi8(bytes, nul));
+    });
+}
+
 // Reads up to `count` blank-separated numbers (each may start with '+') and stops at the first
 // text that is not one; returns how many it wrote to out_values.
 int32_t ParseFloatList(std::string_view text, float* out_values, int32_t count);

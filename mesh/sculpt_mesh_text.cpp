@@ -9,6 +9,7 @@
 // [SECTION] Writing
 // [SECTION] Reading
 // [SECTION] Checking and applying
+#include <bit>
 #include <cinttypes>
 #include <cstring>
 #include <optional>
@@ -31,6 +32,8 @@ constexpr int32_t OldPolygonHeaderSize = 12;
 constexpr int32_t CornerSize = 8;
 // Every byte size derived from a count stays within 32 bits.
 constexpr int64_t MaxElementCount = INT32_MAX / 16;
+// The corners of large meshes are copied in and out of the blocks as they lie in memory.
+static_assert(std::endian::native == std::endian::little, "the blocks' integers are little-endian");
 
 struct TDataBlock
 {
@@ -113,6 +116,37 @@ bool WriteItem(FILE* file, TZAVThingy* element)
     return item->SaveToStream_Text(file);
 }
 
+// The polygons go out in pieces, so that the block of a large mesh is never gathered whole.
+bool WritePolygonsBlock(FILE* file, const TTarnwick_Mesh& mesh)
+{
+    constexpr size_t PieceSize = size_t(1) << 16;
+    TZAVBinaryBlockWriter writer(file, "polygons",
+                                 PolygonHeaderSize * static_cast<size_t>(mesh.GetPolygonCount()) +
+                                     CornerSize * static_cast<size_t>(mesh.GetCornerTotal()));
+    std::vector<uint8_t> piece;
+    bool written = true;
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount() && written; polygon++) {
+        const int32_t first = mesh.PolygonStart[polygon];
+        const int32_t corner_count = mesh.PolygonStart[polygon + 1] - first;
+        const size_t start = piece.size();
+        piece.resize(start + PolygonHeaderSize + CornerSize * size_t(corner_count));
+        uint8_t* out = piece.data() + start;
+        PutInt16(out, mesh.PolygonMaterial[polygon]);
+        PutInt16(out + 2, mesh.PolygonGroup[polygon]);
+        PutInt16(out + 4, corner_count);
+        out += PolygonHeaderSize;
+        for (int32_t corner = first; corner < first + corner_count; corner++, out += CornerSize) {
+            std::memcpy(out, &mesh.CornerVertex[corner], 4);
+            std::memcpy(out + 4, &mesh.CornerTexVertex[corner], 4);
+        }
+        if (piece.size() >= PieceSize) {
+            written = writer.Append(piece);
+            piece.clear();
+        }
+    }
+    return written && writer.Append(piece) && writer.Finish();
+}
+
 } // namespace
 
 bool TTarnwick_Mesh::SaveToStream_Text(FILE* file)
@@ -136,21 +170,8 @@ bool TTarnwick_Mesh::SaveToStream_Text(FILE* file)
     written = written && WriteBinaryBlock(file, BytesOf(Vertices), "vertices") &&
               WriteBinaryBlock(file, BytesOf(TexVertices), "tvertices");
 
-    std::vector<uint8_t> polygons(PolygonHeaderSize * static_cast<size_t>(PolygonCount) +
-                                  CornerSize * static_cast<size_t>(GetCornerTotal()));
-    uint8_t* out = polygons.data();
-    for (int32_t polygon = 0; polygon < PolygonCount; polygon++) {
-        PutInt16(out, PolygonMaterial[polygon]);
-        PutInt16(out + 2, PolygonGroup[polygon]);
-        PutInt16(out + 4, GetPolygonCornerCount(polygon));
-        out += PolygonHeaderSize;
-        for (int32_t corner = PolygonStart[polygon]; corner < PolygonStart[polygon + 1]; corner++) {
-            EncodeInt32LE(out, CornerVertex[corner]);
-            EncodeInt32LE(out + 4, CornerTexVertex[corner]);
-            out += CornerSize;
-        }
-    }
-    written = written && WriteBinaryBlock(file, polygons, "polygons");
+    if (written)
+        written = WritePolygonsBlock(file, *this);
 
     for (TZAVMaterial* material : Materials)
         written = written && WriteItem(file, material);
@@ -398,8 +419,12 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
     out_start.assign(static_cast<size_t>(polygon_count) + 1, 0);
     out_material.resize(polygon_count);
     out_group.resize(polygon_count);
-    out_vertex.clear();
-    out_tex_vertex.clear();
+    // Room for the corners that the bytes after every header can hold. A damaged block can claim
+    // more before a later header fails to fit, so room is added on the way when needed.
+    const size_t corner_room = (size - size_t(polygon_count) * size_t(header_size)) / CornerSize;
+    out_vertex.resize(corner_room);
+    out_tex_vertex.resize(corner_room);
+    size_t corner_total = 0;
     size_t offset = 0;
     for (int32_t polygon = 0; polygon < polygon_count; polygon++) {
         if (size - offset < size_t(header_size))
@@ -421,9 +446,15 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
             return fail(polygon, "material or group index out of range");
         if (count < 0 || int64_t(count) * CornerSize > int64_t(size - offset))
             return fail(polygon, "its corner count runs past the end of the block");
+        if (corner_total + size_t(count) > out_vertex.size()) {
+            out_vertex.resize(corner_total + size_t(count));
+            out_tex_vertex.resize(corner_total + size_t(count));
+        }
         for (int32_t corner = 0; corner < count; corner++, offset += CornerSize) {
-            const int32_t vertex = DecodeInt32LE(bytes + offset);
-            const int32_t tex_vertex = DecodeInt32LE(bytes + offset + 4);
+            int32_t vertex = 0;
+            int32_t tex_vertex = 0;
+            std::memcpy(&vertex, bytes + offset, 4);
+            std::memcpy(&tex_vertex, bytes + offset + 4, 4);
             if (vertex < 0 || vertex >= vertex_count)
                 return fail(polygon,
                             FormatText("a corner names vertex %d of %d", vertex, vertex_count).c_str());
@@ -431,13 +462,16 @@ std::string DecodePolygons(const TDataBlock& block, bool old_layout, int32_t ver
                 return fail(polygon,
                             FormatText("a corner names texture vertex %d of %d", tex_vertex, tex_vertex_count)
                                 .c_str());
-            out_vertex.push_back(vertex);
-            out_tex_vertex.push_back(tex_vertex);
+            out_vertex[corner_total] = vertex;
+            out_tex_vertex[corner_total] = tex_vertex;
+            corner_total++;
         }
         out_material[polygon] = static_cast<int16_t>(material);
         out_group[polygon] = static_cast<int16_t>(group);
-        out_start[polygon + 1] = static_cast<int32_t>(out_vertex.size());
+        out_start[polygon + 1] = static_cast<int32_t>(corner_total);
     }
+    out_vertex.resize(corner_total);
+    out_tex_vertex.resize(corner_total);
     if (offset != size)
         return FormatText("the \"%s\" block (line %d) holds %zu bytes after its %d polygons", name,
                           block.Line, size - offset, polygon_count);

@@ -107,6 +107,45 @@ TEST_F(TextBlock, ReaderAcceptsIndentedAndUnindentedBase64)
     EXPECT_EQ(read, (std::vector<uint8_t>{'a', 'b', 'c', 'd'}));
 }
 
+// Lines are decoded as they come: groups of four may be split anywhere between lines.
+TEST_F(TextBlock, Base64SplitAcrossLinesAnywhereReadsAsWhole)
+{
+    const std::vector<uint8_t> data = RandomBytes(200);
+    for (size_t trailing : {size_t(0), size_t(1), size_t(2)}) {
+        std::vector<uint8_t> expected(data.begin(), data.end() - std::ptrdiff_t(trailing));
+        const std::vector<std::string> lines = Lines(WrittenBlock(expected));
+        std::string text;
+        for (size_t line = 3; line + 1 < lines.size(); line++)
+            text += lines[line];
+        std::string block = "{\nSize\t" + std::to_string(text.size()) + "\n";
+        for (size_t start = 0, length = 1; start < text.size(); start += length, length = length % 7 + 1)
+            block += text.substr(start, length) + "\n";
+        std::vector<uint8_t> read;
+        ASSERT_TRUE(ReadBlock(block + "}\n", read)) << block;
+        EXPECT_EQ(read, expected);
+    }
+}
+
+// The pieces of one block make the text of the block written whole.
+TEST_F(TextBlock, BlockWrittenInPiecesMatchesTheWholeBlock)
+{
+    const std::vector<uint8_t> data = RandomBytes(200000);
+    for (size_t piece_size : {size_t(1), size_t(59), size_t(61), size_t(65536)}) {
+        SCOPED_TRACE(piece_size);
+        StreamFile file(std::tmpfile());
+        TZAVBinaryBlockWriter writer(file.get(), "Data", data.size());
+        for (size_t start = 0; start < data.size(); start += piece_size)
+            ASSERT_TRUE(
+                writer.Append(std::span(data).subspan(start, std::min(piece_size, data.size() - start))));
+        EXPECT_TRUE(writer.Finish());
+        EXPECT_EQ(ContentsOf(file.get()), WrittenBlock(data));
+    }
+    StreamFile file(std::tmpfile());
+    TZAVBinaryBlockWriter short_writer(file.get(), "Data", 10);
+    EXPECT_TRUE(short_writer.Append(std::span(data).first(9)));
+    EXPECT_FALSE(short_writer.Finish());
+}
+
 TEST_F(TextBlock, BadBinaryBlocksAreRefusedAndLeaveTheDataAlone)
 {
     struct Case
@@ -125,6 +164,7 @@ TEST_F(TextBlock, BadBinaryBlocksAreRefusedAndLeaveTheDataAlone)
         {"{\nSize\t8\nYWJj!A==\n}\n", "'!'"},
         {"{\nSize\t8\nYWJj\xc3\xa9==\n}\n", "0xC3"},
         {"{\nSize\t8\nYW==ZA==\n}\n", "after its padding"},
+        {"{\nSize\t8\nYW=\n=ZA==\n}\n", "after its padding"},
         {"{\nSize\t5\nYWJjZ\n}\n", "middle of a byte"},
         {"{\nSize\t8\nYWJjZA==\n", "ends inside"},
         {"{\n}\n", "without \"Size\""},

@@ -34,6 +34,17 @@ std::vector<std::string> ReadAllWithBuffer(const std::string& bytes, int buffer_
     return lines;
 }
 
+std::vector<std::string> ReadAllBuffered(const std::string& bytes)
+{
+    MemoryStream stream(bytes);
+    TZAVLineReader reader(stream.Get());
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (reader.ReadLine(line))
+        lines.emplace_back(line);
+    return lines;
+}
+
 std::vector<std::string> ReadAllWhole(const std::string& bytes)
 {
     MemoryStream stream(bytes);
@@ -95,6 +106,42 @@ TEST(TextLine, StringVariantReadsAVeryLongLineWhole)
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], long_line);
     EXPECT_EQ(lines[1], "next");
+}
+
+// The block reader starts with 16 KB and grows: line ends, pairs and NULs are put astride the
+// first block boundaries.
+TEST(TextLine, BufferedReaderReadsAsTheByteReader)
+{
+    for (size_t boundary : {size_t(1) << 14, size_t(3) << 14}) {
+        for (const char* line_end :
+             {"\r\n", "\n\r", "\n", "\r", "\r\r", std::string_view("\0\n", 2).data()}) {
+            for (size_t shift = 0; shift < 4; shift++) {
+                SCOPED_TRACE(testing::Message() << boundary << " " << shift << " " << int(line_end[0]));
+                std::string bytes(boundary - 2 + shift, 'a');
+                bytes[boundary / 2] = '\n';
+                bytes += line_end[0] == '\0' ? std::string("\0\n", 2) : std::string(line_end);
+                bytes += std::string("tail\0x\r\n", 8);
+                bytes += std::string(40000, 'b') + "\n\n";
+                EXPECT_EQ(ReadAllBuffered(bytes), ReadAllWhole(bytes));
+            }
+        }
+    }
+    EXPECT_TRUE(ReadAllBuffered("").empty());
+    EXPECT_EQ(ReadAllBuffered("a\nlast"), (Lines{"a", "last"}));
+}
+
+TEST(TextLine, BufferedReaderLeavesTheStreamAfterItsLastLine)
+{
+    MemoryStream stream("one\r\ntwo\nthree\n");
+    {
+        TZAVLineReader reader(stream.Get());
+        std::string_view line;
+        ASSERT_TRUE(reader.ReadLine(line));
+        EXPECT_EQ(line, "one");
+    }
+    std::string next;
+    ASSERT_TRUE(ReadTextLine(next, stream.Get()));
+    EXPECT_EQ(next, "two");
 }
 
 } // namespace

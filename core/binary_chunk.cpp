@@ -95,21 +95,6 @@ bool ReadFloatLE(FILE* file, float& out_value)
     return true;
 }
 
-void EncodeInt32LE(uint8_t* out_bytes, int32_t value)
-{
-    uint32_t bits = static_cast<uint32_t>(value);
-    for (int32_t i = 0; i < 4; i++)
-        out_bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
-
-int32_t DecodeInt32LE(const uint8_t* bytes)
-{
-    uint32_t bits = 0;
-    for (int32_t i = 0; i < 4; i++)
-        bits |= uint32_t(bytes[i]) << (8 * i);
-    return static_cast<int32_t>(bits);
-}
-
 // [SECTION] Writing chunks
 
 bool OpenChunk(FILE* file, int32_t chunk_id, int64_t& out_size_position)

@@ -44,8 +44,21 @@ constexpr std::string_view ChunkMarker = "VORNCHUNK";
 [[nodiscard]] bool ReadInt32LE(FILE* file, int32_t& out_value);
 [[nodiscard]] bool ReadFloatLE(FILE* file, float& out_value);
 
-void EncodeInt32LE(uint8_t* out_bytes, int32_t value);
-int32_t DecodeInt32LE(const uint8_t* bytes);
+// Inline: the mesh records encode and decode millions of them.
+inline void EncodeInt32LE(uint8_t* out_bytes, int32_t value)
+{
+    const uint32_t bits = static_cast<uint32_t>(value);
+    for (int32_t i = 0; i < 4; i++)
+        out_bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+
+inline int32_t DecodeInt32LE(const uint8_t* bytes)
+{
+    uint32_t bits = 0;
+    for (int32_t i = 0; i < 4; i++)
+        bits |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+    return static_cast<int32_t>(bits);
+}
 
 // [SECTION] Writing chunks (always with marker and size)
 

@@ -16,6 +16,7 @@
 #include "widgets/control_look.h"
 #include "widgets/draw.h"
 #include "widgets/master.h"
+#include "widgets/menu.h"
 #include "widgets/scroll_bar.h"
 #include "widgets/window.h"
 
@@ -74,6 +75,53 @@ TZAVglutWigits_Button::TZAVglutWigits_Button(TZAVglutWigits_Node* parent, std::s
     SetText(text, false);
 }
 
+TZAVglutWigits_Button::~TZAVglutWigits_Button()
+{
+    AttachMenu(nullptr);
+}
+
+void TZAVglutWigits_Button::AttachMenu(TZAVglutWigits_Menu* menu)
+{
+    if (menu == AttachedMenu)
+        return;
+    if (AttachedMenu != nullptr) {
+        AttachedMenu->Holder = nullptr;
+        delete AttachedMenu;
+    }
+    AttachedMenu = menu;
+    if (menu == nullptr)
+        return;
+    if (menu->Holder != nullptr)
+        menu->Holder->AttachedMenu = nullptr;
+    menu->Holder = this;
+    menu->Owner = this;
+}
+
+TZAVglutWigits_Node* TZAVglutWigits_Button::GetAttachedMenu() const
+{
+    return AttachedMenu;
+}
+
+void TZAVglutWigits_Button::OpenMenu()
+{
+    if (AttachedMenu == nullptr)
+        return;
+    AttachedMenu->OpenMenuFor(this);
+    Invalidate();
+}
+
+void TZAVglutWigits_Button::ToggleMenu()
+{
+    if (AttachedMenu == nullptr)
+        return;
+    if (!AttachedMenu->Shown)
+        return OpenMenu();
+    if (TZAVglutWigits_Master* master = GetMaster())
+        master->CloseMenus();
+    else
+        AttachedMenu->Hide();
+}
+
 bool TZAVglutWigits_Button::LooksPressed() const
 {
     const TZAVglutWigits_Master* master = GetMaster();
@@ -104,7 +152,13 @@ void TZAVglutWigits_Button::ApplyClick()
 bool TZAVglutWigits_Button::OnClick(int32_t x, int32_t y)
 {
     ApplyClick();
-    return TZAVglutWigits_Node::OnClick(x, y);
+    if (AttachedMenu == nullptr)
+        return TZAVglutWigits_Node::OnClick(x, y);
+    // A hot key or Enter: no press has opened or closed the menu.
+    if (x < 0 && y < 0)
+        ToggleMenu();
+    ClickDelivered = true;
+    return PostEventCopy(ClickEvent.get(), x, y);
 }
 
 void TZAVglutWigits_Button::OnMouseEnter(int32_t x, int32_t y)
@@ -119,22 +173,24 @@ void TZAVglutWigits_Button::OnMouseLeave(int32_t x, int32_t y, TZAVglutWigits_No
     Invalidate();
 }
 
-// The menu opens on the press, so the press also stands for the click: none follows the release.
+// The menu opens on the press, so that the mouse can be dragged down onto an entry.
 void TZAVglutWigits_Button::OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y)
 {
     if (button == MouseLeft)
         Pressed = state == MouseDown;
-    if (button == MouseLeft && state == MouseDown && AttachedMenu != nullptr) {
-        ClickDelivered = true;
-        if (AttachedMenu->Shown) {
-            AttachedMenu->Hide();
-        } else {
-            AttachedMenu->SetAbsolutePosition(AbsX, AbsY + Height);
-            AttachedMenu->Show();
-            AttachedMenu->BringToFront();
-        }
-    }
+    if (button == MouseLeft && state == MouseDown)
+        ToggleMenu();
     TZAVglutWigits_Node::OnMouseButton(button, state, x, y);
+}
+
+bool TZAVglutWigits_Button::OnKey(int32_t key)
+{
+    return AttachedMenu != nullptr && AttachedMenu->Shown && AttachedMenu->OnKey(key);
+}
+
+bool TZAVglutWigits_Button::OnSpecialKey(int32_t key)
+{
+    return AttachedMenu != nullptr && AttachedMenu->Shown && AttachedMenu->OnSpecialKey(key);
 }
 
 void TZAVglutWigits_Button::Update()

@@ -1,9 +1,11 @@
 // Buttons: push and toggle buttons (a toggle may write a bound integer and may belong to an
 // exclusive group of sibling buttons), check boxes, close buttons and the step buttons of scroll
-// bars. A button with an attached menu opens it on the press, below itself.
+// bars. A button may own a menu (menu bar entries are buttons too): it opens below the button,
+// which then holds the focus and hands the keys on to it.
 //
 //   press   -> pressed look while the mouse stays over the button; an attached menu opens or closes
 //   release -> over the button: a toggle changes state, then the click event is posted
+//   hot key -> as a click; an attached menu opens or closes
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 
 #include "widgets/node.h"
 
+class TZAVglutWigits_Menu;
 class TZAVglutWigits_ScrollBar;
 
 enum class TZAVglutWigits_ButtonMode : int32_t
@@ -24,12 +27,21 @@ class TZAVglutWigits_Button : public TZAVglutWigits_Node
 public:
     explicit TZAVglutWigits_Button(TZAVglutWigits_Node* parent = nullptr, std::string_view text = "",
                                    std::unique_ptr<TZAVEvent> click_event = nullptr);
+    ~TZAVglutWigits_Button() override;
 
-    TZAVglutWigits_Node* GetAttachedMenu() const override { return AttachedMenu; }
+    // Takes ownership of menu, taking it from the button that held it; null deletes the current one.
+    void AttachMenu(TZAVglutWigits_Menu* menu);
+    TZAVglutWigits_Node* GetAttachedMenu() const override;
+    // Opens the attached menu below this button.
+    void OpenMenu();
+
     bool OnClick(int32_t x, int32_t y) override;
     void OnMouseEnter(int32_t x, int32_t y) override;
     void OnMouseLeave(int32_t x, int32_t y, TZAVglutWigits_Node* new_node) override;
     void OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y) override;
+    // Keys go to the attached menu while it is open.
+    bool OnKey(int32_t key) override;
+    bool OnSpecialKey(int32_t key) override;
     void Update() override;
     void Layout() override;
     void Draw() override;
@@ -49,16 +61,19 @@ public:
     int32_t UpValue = 0;
     // Sibling toggles with the same non-zero group are exclusive; clicking a down one keeps it down.
     int32_t Group = 0;
-    TZAVglutWigits_Node* AttachedMenu = nullptr;
 
 protected:
     // The state change a click makes, before the click event goes out.
     void ApplyClick();
+    void ToggleMenu();
     void DrawFace(const float* fill);
     void DrawMenuArrow();
 
+    TZAVglutWigits_Menu* AttachedMenu = nullptr;
     bool Down = false;
     bool Pressed = false;
+
+    friend class TZAVglutWigits_Menu;
 };
 
 // A toggle button drawn as a box with a check mark; its click event carries the new state in

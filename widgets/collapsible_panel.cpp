@@ -72,7 +72,6 @@ TZAVglutWigits_CollapsiblePanelToggleButton::TZAVglutWigits_CollapsiblePanelTogg
     : Panel(panel)
 {
     panel->AddFloatingChild(this);
-    Clickable = true;
     // Quick clicks each switch the state.
     AcceptsDoubleClick = false;
     Width = ToggleSize;
@@ -84,6 +83,6 @@ TZAVglutWigits_CollapsiblePanelToggleButton::TZAVglutWigits_CollapsiblePanelTogg
 bool TZAVglutWigits_CollapsiblePanelToggleButton::OnClick(int32_t x, int32_t y)
 {
     Panel->Toggle();
-    TZAVglutWigits_Node::OnClick(x, y);
+    TZAVglutWigits_Button::OnClick(x, y);
     return true;
 }

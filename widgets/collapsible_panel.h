@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "widgets/button.h"
 #include "widgets/node.h"
 
 class TZAVglutWigits_CollapsiblePanelToggleButton;
@@ -28,7 +29,7 @@ private:
     int32_t ExpandedHeight = 0;
 };
 
-class TZAVglutWigits_CollapsiblePanelToggleButton : public TZAVglutWigits_Node
+class TZAVglutWigits_CollapsiblePanelToggleButton : public TZAVglutWigits_Button
 {
 public:
     explicit TZAVglutWigits_CollapsiblePanelToggleButton(TZAVglutWigits_CollapsiblePanel* panel);

@@ -20,6 +20,19 @@ TZAVglutWigits_Node* AnchorOf(TZAVglutWigits_Node* node)
     return node->ForwardMouseToParent && node->Parent != nullptr ? node->Parent : node;
 }
 
+// The window node takes its input in: a menu, living at the top level, belongs to the window of
+// the node that opened it.
+TZAVglutWigits_Window* InputWindowOf(TZAVglutWigits_Node* node)
+{
+    while (node != nullptr) {
+        if (TZAVglutWigits_Window* window = node->AsWindow())
+            return window;
+        TZAVglutWigits_Node* owner = node->IsMenu() ? node->GetMenuOwner() : nullptr;
+        node = owner != nullptr && !node->Contains(owner) ? owner : node->Parent;
+    }
+    return nullptr;
+}
+
 // x, y in the frame of the list's parent; the topmost hit is left in result.
 void HitList(TZAVglutWigits_Node* first, int32_t x, int32_t y, TZAVglutWigits_Node*& result)
 {
@@ -33,6 +46,26 @@ void HitList(TZAVglutWigits_Node* first, int32_t x, int32_t y, TZAVglutWigits_No
             HitList(node->FirstChild, x - node->X - node->ScrollX, y - node->Y - node->ScrollY, result);
         HitList(node->FirstFloatingChild, x - node->X, y - node->Y, result);
     }
+}
+
+// Runs body like CatchInputFailures; a failure also lets go of the mouse, or the node left
+// captured would swallow every later press and have its release replayed at each motion.
+template <typename Body>
+bool CatchPointerFailures(TZAVglutWigits_Master& master, const char* title, Body&& body)
+{
+    bool finished = false;
+    const bool used = CatchInputFailures(title, false, [&] {
+        const bool result = body();
+        finished = true;
+        return result;
+    });
+    if (!finished) {
+        master.Captured = nullptr;
+        master.ReleasedOver = nullptr;
+        master.DragNode = nullptr;
+        master.WindowDrag = false;
+    }
+    return used;
 }
 
 int32_t FoldCase(int32_t key)
@@ -145,8 +178,9 @@ TZAVglutWigits_Node* TZAVglutWigits_Master::ProcessMouseOver(int32_t x, int32_t 
         "TZAVglutWigits_Master::ProcessMouseOver()", nullptr, [&] {
             RevalidateReferences();
             TZAVglutWigits_Node* hit = HitTest(x, y);
-            // A modal window keeps every node outside it from being hovered, hence clicked.
-            if (hit != nullptr && IsModalBlocking() && hit->GetWindow() != ActiveWindow)
+            // A modal window keeps every node outside it, and every menu it did not open, from
+            // being hovered, hence clicked.
+            if (hit != nullptr && IsModalBlocking() && InputWindowOf(hit) != ActiveWindow)
                 hit = nullptr;
             if (hit != HoveredNode)
                 SetHoveredNode(hit, x, y, notify);
@@ -167,7 +201,7 @@ void TZAVglutWigits_Master::PressCaptured(int32_t button, int32_t x, int32_t y)
         return;
     if (Captured->Movable)
         WindowDrag = true;
-    ActiveWindow = Captured->GetWindow();
+    ActiveWindow = InputWindowOf(Captured);
     if (ActiveWindow != nullptr)
         ActiveWindow->BringToFront();
     Captured->ClickDelivered = false;
@@ -242,8 +276,8 @@ bool TZAVglutWigits_Master::DoMouseButton(int32_t button, int32_t state, int32_t
 
 bool TZAVglutWigits_Master::ProcessMouseButton(int32_t button, int32_t state, int32_t x, int32_t y)
 {
-    return CatchInputFailures("TZAVglutWigits_Master::ProcessMouseButton()", false,
-                              [&] { return DoMouseButton(button, state, x, y); });
+    return CatchPointerFailures(*this, "TZAVglutWigits_Master::ProcessMouseButton()",
+                                [&] { return DoMouseButton(button, state, x, y); });
 }
 
 // [SECTION] Motion
@@ -291,13 +325,13 @@ bool TZAVglutWigits_Master::DoMouseMotion(int32_t x, int32_t y)
 
 bool TZAVglutWigits_Master::ProcessMouseMotion(int32_t x, int32_t y)
 {
-    return CatchInputFailures("TZAVglutWigits_Master::ProcessMouseMotion()", false,
-                              [&] { return DoMouseMotion(x, y); });
+    return CatchPointerFailures(*this, "TZAVglutWigits_Master::ProcessMouseMotion()",
+                                [&] { return DoMouseMotion(x, y); });
 }
 
 bool TZAVglutWigits_Master::ProcessPassiveMouseMotion(int32_t x, int32_t y)
 {
-    return CatchInputFailures("TZAVglutWigits_Master::ProcessPassiveMouseMotion()", false, [&] {
+    return CatchPointerFailures(*this, "TZAVglutWigits_Master::ProcessPassiveMouseMotion()", [&] {
         RevalidateReferences();
         // Still captured: the release happened where we could not see it.
         if (Captured != nullptr) {

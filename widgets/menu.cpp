@@ -69,20 +69,18 @@ std::pair<std::string_view, std::string_view> SplitAtTab(std::string_view text)
 
 TZAVglutWigits_MenuText::TZAVglutWigits_MenuText(TZAVglutWigits_Node* parent, std::string_view text,
                                                  std::unique_ptr<TZAVEvent> click_event)
-    : TZAVglutWigits_Node(parent)
+    : TZAVglutWigits_Button(parent, text, std::move(click_event))
 {
     DrawFrame = false;
     LabelAlignment = TZAVglutWigits_Alignment::Left;
     // Quick clicks on an entry are each a click.
     AcceptsDoubleClick = false;
     std::copy(std::begin(EntryText), std::end(EntryText), LabelColor);
-    ClickEvent = std::move(click_event);
     SetText(text, false);
 }
 
 TZAVglutWigits_MenuText::~TZAVglutWigits_MenuText()
 {
-    AttachMenu(nullptr);
     if (TZAVglutWigits_Menu* menu = ParentMenu(); menu != nullptr && menu->Highlighted == this)
         menu->Highlighted = nullptr;
 }
@@ -90,40 +88,6 @@ TZAVglutWigits_MenuText::~TZAVglutWigits_MenuText()
 TZAVglutWigits_Menu* TZAVglutWigits_MenuText::ParentMenu() const
 {
     return dynamic_cast<TZAVglutWigits_Menu*>(Parent);
-}
-
-void TZAVglutWigits_MenuText::AttachMenu(TZAVglutWigits_Menu* menu)
-{
-    if (menu == AttachedMenu)
-        return;
-    if (AttachedMenu != nullptr) {
-        AttachedMenu->Holder = nullptr;
-        delete AttachedMenu;
-    }
-    AttachedMenu = menu;
-    if (menu == nullptr)
-        return;
-    if (menu->Holder != nullptr)
-        menu->Holder->AttachedMenu = nullptr;
-    menu->Holder = this;
-    menu->Owner = this;
-}
-
-TZAVglutWigits_Node* TZAVglutWigits_MenuText::GetAttachedMenu() const
-{
-    return AttachedMenu;
-}
-
-void TZAVglutWigits_MenuText::OpenMenu()
-{
-    TZAVglutWigits_Master* master = GetMaster();
-    if (master == nullptr || AttachedMenu == nullptr)
-        return;
-    master->CloseMenusExcept(this);
-    AttachedMenu->Open(this);
-    // Keys reach the open menu through its owner.
-    master->SetFocus(this);
-    Invalidate();
 }
 
 // A menu entry's letter picks it whatever the modifiers, since Alt may still be held from
@@ -146,23 +110,13 @@ bool TZAVglutWigits_MenuText::OnClick(int32_t x, int32_t y)
 {
     if (IsSeparator() || !IsEnabledChain())
         return false;
-    if (AttachedMenu == nullptr)
-        return TZAVglutWigits_Node::OnClick(x, y);
-    // A hot key or Enter: no press has opened or closed the menu.
-    if (x < 0 && y < 0) {
-        if (!AttachedMenu->Shown)
-            OpenMenu();
-        else if (TZAVglutWigits_Master* master = GetMaster())
-            master->CloseMenus();
-    }
-    ClickDelivered = true;
-    return PostEventCopy(ClickEvent.get(), x, y);
+    return TZAVglutWigits_Button::OnClick(x, y);
 }
 
 // Along a bar with one menu open, the entry under the mouse opens its own.
 void TZAVglutWigits_MenuText::OnMouseEnter(int32_t x, int32_t y)
 {
-    TZAVglutWigits_Node::OnMouseEnter(x, y);
+    TZAVglutWigits_Button::OnMouseEnter(x, y);
     if (TZAVglutWigits_Menu* menu = ParentMenu()) {
         if (!IsSeparator()) {
             menu->Highlighted = this;
@@ -182,41 +136,22 @@ void TZAVglutWigits_MenuText::OnMouseEnter(int32_t x, int32_t y)
 
 void TZAVglutWigits_MenuText::OnMouseLeave(int32_t x, int32_t y, TZAVglutWigits_Node* new_node)
 {
-    TZAVglutWigits_Node::OnMouseLeave(x, y, new_node);
+    TZAVglutWigits_Button::OnMouseLeave(x, y, new_node);
     if (TZAVglutWigits_Menu* menu = ParentMenu(); menu != nullptr && menu->Highlighted == this) {
         menu->Highlighted = nullptr;
         Invalidate();
     }
 }
 
-// A press on an entry with a menu opens or closes it. An entry of a menu released over after a
-// press elsewhere (on the bar entry, dragging down) is clicked: the Master clicks only the
-// pressed node.
+// An entry of a menu released over after a press elsewhere (on the bar entry, dragging down) is
+// clicked: the Master clicks only the pressed node.
 void TZAVglutWigits_MenuText::OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y)
 {
-    TZAVglutWigits_Master* master = GetMaster();
-    if (master != nullptr && button == MouseLeft) {
-        if (AttachedMenu != nullptr && state == MouseDown) {
-            if (AttachedMenu->Shown)
-                master->CloseMenus();
-            else
-                OpenMenu();
-        } else if (state == MouseUp && ParentMenu() != nullptr && master->Captured != this &&
-                   master->HoveredNode == this) {
-            OnClick(x, y);
-        }
-    }
-    TZAVglutWigits_Node::OnMouseButton(button, state, x, y);
-}
-
-bool TZAVglutWigits_MenuText::OnKey(int32_t key)
-{
-    return AttachedMenu != nullptr && AttachedMenu->Shown && AttachedMenu->OnKey(key);
-}
-
-bool TZAVglutWigits_MenuText::OnSpecialKey(int32_t key)
-{
-    return AttachedMenu != nullptr && AttachedMenu->Shown && AttachedMenu->OnSpecialKey(key);
+    const TZAVglutWigits_Master* master = GetMaster();
+    if (master != nullptr && button == MouseLeft && state == MouseUp && ParentMenu() != nullptr &&
+        master->Captured != this && master->HoveredNode == this)
+        OnClick(x, y);
+    TZAVglutWigits_Button::OnMouseButton(button, state, x, y);
 }
 
 void TZAVglutWigits_MenuText::SetText(std::string_view text, bool relayout)
@@ -322,11 +257,12 @@ TZAVglutWigits_Separator* TZAVglutWigits_Menu::AddSeparator()
     return new TZAVglutWigits_Separator(this);
 }
 
-void TZAVglutWigits_Menu::Open(TZAVglutWigits_Node* owner)
+void TZAVglutWigits_Menu::OpenMenuFor(TZAVglutWigits_Node* owner)
 {
     TZAVglutWigits_Master* master = owner != nullptr ? owner->GetMaster() : nullptr;
     if (master == nullptr)
         return;
+    master->CloseMenusExcept(owner);
     Owner = owner;
     if (Parent != master || !Floating)
         master->AddFloatingChild(this);
@@ -344,6 +280,8 @@ void TZAVglutWigits_Menu::Open(TZAVglutWigits_Node* owner)
     Highlighted = nullptr;
     Shown = true;
     SetMnemonicsActive(true);
+    // Keys reach the open menu through its owner.
+    master->SetFocus(owner);
     Invalidate();
 }
 
@@ -393,7 +331,7 @@ bool TZAVglutWigits_Menu::OnSpecialKey(int32_t key)
     }
     if (key != GLUT_KEY_LEFT && key != GLUT_KEY_RIGHT)
         return false;
-    auto* neighbour = dynamic_cast<TZAVglutWigits_MenuText*>(NeighbourOwner(key == GLUT_KEY_RIGHT ? 1 : -1));
+    auto* neighbour = dynamic_cast<TZAVglutWigits_Button*>(NeighbourOwner(key == GLUT_KEY_RIGHT ? 1 : -1));
     if (neighbour == nullptr || neighbour->AttachedMenu == nullptr)
         return false;
     neighbour->OpenMenu();

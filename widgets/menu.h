@@ -1,8 +1,9 @@
 // The menu family: a bar of entries, the drop-down menu each bar entry opens, and the entries.
 //
-// A menu is owned by the entry it hangs from and lives, while open, among the Master's floating
-// children (drawn over everything, and where CloseMenus looks for it). Its owner holds the
-// keyboard focus while it is open and hands keys to it.
+// A menu is owned by the button it hangs from (a bar entry is a button) and lives, once opened,
+// among the Master's floating children (drawn over everything, and where CloseMenus looks for
+// it). Its owner holds the keyboard focus while it is open and hands keys to it. A menu opened by
+// a node of a modal window takes input along with that window.
 //
 //   press on a bar entry   -> its menu opens under it (or closes when it was open)
 //   mouse along the bar    -> while one menu of the bar is open, the entry under the mouse opens
@@ -22,24 +23,20 @@
 #include <memory>
 #include <string_view>
 
+#include "widgets/button.h"
 #include "widgets/node.h"
 
-class TZAVglutWigits_Menu;
 class TZAVglutWigits_Separator;
 
-class TZAVglutWigits_MenuText : public TZAVglutWigits_Node
+// An entry of a bar or a menu: a button drawn as a line of text.
+class TZAVglutWigits_MenuText : public TZAVglutWigits_Button
 {
 public:
     explicit TZAVglutWigits_MenuText(TZAVglutWigits_Node* parent = nullptr, std::string_view text = "",
                                      std::unique_ptr<TZAVEvent> click_event = nullptr);
     ~TZAVglutWigits_MenuText() override;
 
-    // Takes ownership of menu (null detaches and deletes the current one).
-    void AttachMenu(TZAVglutWigits_Menu* menu);
-    TZAVglutWigits_Node* GetAttachedMenu() const override;
     bool IsSeparator() const { return Name == "-"; }
-    // Opens the attached menu under this entry, closing the other menus, and takes the focus.
-    void OpenMenu();
     // Makes the "&" letter this entry's hot key (or takes it away again); explicit hot keys stay.
     void SetMnemonicActive(bool active);
 
@@ -47,9 +44,9 @@ public:
     void OnMouseEnter(int32_t x, int32_t y) override;
     void OnMouseLeave(int32_t x, int32_t y, TZAVglutWigits_Node* new_node) override;
     void OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y) override;
-    bool OnKey(int32_t key) override;
-    bool OnSpecialKey(int32_t key) override;
     void SetText(std::string_view text, bool relayout = true) override;
+    // The entry measures itself in SetText and draws no menu arrow.
+    void Layout() override { TZAVglutWigits_Node::Layout(); }
     void Draw() override;
 
     // The lower-case letter after the first "&" of the name, 0 without one.
@@ -60,16 +57,13 @@ private:
     bool IsHighlighted() const;
     void DrawEntryText(const float* colour);
 
-    TZAVglutWigits_Menu* AttachedMenu = nullptr;
     bool MnemonicActive = false;
-
-    friend class TZAVglutWigits_Menu;
 };
 
 class TZAVglutWigits_Menu : public TZAVglutWigits_Node
 {
 public:
-    // A menu starts closed and without a parent; Open puts it into the Master.
+    // A menu starts closed and without a parent; OpenMenuFor puts it into the Master.
     TZAVglutWigits_Menu();
     ~TZAVglutWigits_Menu() override;
 
@@ -77,8 +71,8 @@ public:
     TZAVglutWigits_MenuText* AddEntry(std::string_view text,
                                       std::unique_ptr<TZAVEvent> click_event = nullptr);
     TZAVglutWigits_Separator* AddSeparator();
-    // Shows the menu under owner (kept inside the Master: above it when there is no room below).
-    void Open(TZAVglutWigits_Node* owner);
+    // Shows the menu under owner, kept inside the Master (above owner when there is no room below).
+    void OpenMenuFor(TZAVglutWigits_Node* owner) override;
 
     bool IsMenu() const override { return true; }
     TZAVglutWigits_Node* GetMenuOwner() const override { return Owner; }
@@ -101,10 +95,10 @@ private:
     void SetMnemonicsActive(bool active);
 
     TZAVglutWigits_Node* Owner = nullptr;
-    // The entry that owns (and deletes) this menu.
-    TZAVglutWigits_MenuText* Holder = nullptr;
+    // The button that owns (and deletes) this menu.
+    TZAVglutWigits_Button* Holder = nullptr;
 
-    friend class TZAVglutWigits_MenuText;
+    friend class TZAVglutWigits_Button;
 };
 
 class TZAVglutWigits_MenuBar : public TZAVglutWigits_Node

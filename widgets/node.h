@@ -107,6 +107,9 @@ public:
     // reads the position back as its scroll offset.
     virtual void SetScrollRange(int32_t range, int32_t step);
     virtual int32_t GetScrollPosition() const { return 0; }
+    // Hook of the menu family: a menu opens under owner (a bar entry or a button), closing the
+    // menus owner is not in, and owner takes the focus to hand keys on to it.
+    virtual void OpenMenuFor(TZAVglutWigits_Node* /*owner*/) {}
 
     // [Virtual operations, in slot order]
     virtual bool IsAltDown() const;

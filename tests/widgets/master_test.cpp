@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/event_queue.h"
+#include "support/scripted_dialogs.h"
 #include "widgets/collapsible_panel.h"
 #include "widgets/hint_node.h"
 #include "widgets/hot_key_node.h"
@@ -77,6 +78,8 @@ protected:
         master.ProcessMouseButton(button, MouseUp, x, y);
     }
 
+    // Takes the Master's goodbye message, which would otherwise go to stderr.
+    ScriptedDialogs dialogs;
     TZAVglutWigits_Master master{0, 800, 600};
 };
 
@@ -196,14 +199,12 @@ TEST_F(MasterRouting, ModalWindowBlocksHoverClicksAndTopLevelHotKeys)
 
 TEST_F(MasterRouting, HotKeysFoldCaseAndCompareModifiers)
 {
-    auto* any_case =
-        new TZAVglutWigits_HotKeyNode(&master, 'k', 0, std::make_unique<TZAVEvent>(1), ModifierNone);
+    new TZAVglutWigits_HotKeyNode(&master, 'k', 0, std::make_unique<TZAVEvent>(1), ModifierNone);
     auto* exact =
         new TZAVglutWigits_HotKeyNode(&master, 'j', 0, std::make_unique<TZAVEvent>(2), ModifierNone);
     exact->HotKeyIgnoreCase = false;
     new TZAVglutWigits_HotKeyNode(&master, 's', 0, std::make_unique<TZAVEvent>(3), ModifierCtrl);
     new TZAVglutWigits_HotKeyNode(&master, 0, 101, std::make_unique<TZAVEvent>(4), ModifierShift);
-    (void)any_case;
 
     master.SetInputModifiers(ModifierNone);
     master.ProcessKey('k');
@@ -279,6 +280,13 @@ class Throwing : public TZAVglutWigits_Node
 public:
     using TZAVglutWigits_Node::TZAVglutWigits_Node;
     int32_t Kind = 0;
+    bool ThrowOnRelease = false;
+    void OnMouseButton(int32_t, int32_t state, int32_t, int32_t) override
+    {
+        if (state == MouseUp && ThrowOnRelease)
+            throw std::runtime_error("release failed");
+    }
+    void OnMouseDrag(int32_t, int32_t) override { throw std::runtime_error("drag failed"); }
     bool OnClick(int32_t, int32_t) override
     {
         if (Kind == 0)
@@ -308,6 +316,9 @@ TEST_F(MasterRouting, NodeDeletingItselfInItsClickHandlerGoesAtTheNextFrame)
     EXPECT_EQ(master.LastClickedNode, nullptr);
     Click(10, 10);
     master.ProcessKey('x');
+
+    delete new TZAVglutWigits_Master(1, 100, 100);
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Message, "Deleting master!"));
 }
 
 TEST_F(MasterRouting, HandlerExceptionsGoToTheFatalHookAndInputGoesOn)
@@ -321,14 +332,31 @@ TEST_F(MasterRouting, HandlerExceptionsGoToTheFatalHookAndInputGoesOn)
         Click(10, 10);
     }
     master.ProcessKey('a');
+    EXPECT_EQ(master.Captured, nullptr);
+
+    // A failure while the mouse is held lets go of it: nothing stays captured or dragged, so
+    // the next press is routed.
+    node->Draggable = true;
+    master.ProcessMouseButton(MouseLeft, MouseDown, 10, 10);
+    master.ProcessMouseMotion(40, 10);
+    EXPECT_EQ(master.DragNode, nullptr);
+    EXPECT_EQ(master.Captured, nullptr);
+    node->ThrowOnRelease = true;
+    master.ProcessMouseButton(MouseLeft, MouseDown, 10, 10);
+    master.ProcessMouseButton(MouseLeft, MouseUp, 10, 10);
+    for (int32_t x = 20; x < 23; x++)
+        master.ProcessPassiveMouseMotion(x, 20);
+    EXPECT_EQ(master.Captured, nullptr);
+    EXPECT_TRUE(master.ProcessMouseButton(MouseLeft, MouseDown, 10, 10));
     EXPECT_EQ(fatal_reports,
               (std::vector<std::string>{
                   "TZAVglutWigits_Master::ProcessClick(): the brush file is gone",
                   "TZAVglutWigits_Master::ProcessClick(): Bad memory allocation",
                   "TZAVglutWigits_Master::ProcessClick(): Unknown exception, probably and access violation",
                   "TZAVglutWigits_Master::ProcessKey(): key failed",
+                  "TZAVglutWigits_Master::ProcessMouseMotion(): drag failed",
+                  "TZAVglutWigits_Master::ProcessMouseButton(): release failed",
               }));
-    EXPECT_EQ(master.Captured, nullptr);
 }
 
 TEST_F(MasterRouting, HintWrapsBelowOrAboveItsNodeAndCollapsiblePanelToggles)
@@ -362,8 +390,10 @@ TEST_F(MasterRouting, HintWrapsBelowOrAboveItsNodeAndCollapsiblePanelToggles)
     panel->X = 400;
     panel->Height = 300;
     master.PrepareFrame();
-    const TZAVglutWigits_Node* toggle = panel->ToggleButton;
-    Click(toggle->AbsX + 6, toggle->AbsY + 6);
+    const TZAVglutWigits_CollapsiblePanelToggleButton* toggle = panel->ToggleButton;
+    master.ProcessMouseButton(MouseLeft, MouseDown, toggle->AbsX + 6, toggle->AbsY + 6);
+    EXPECT_TRUE(toggle->LooksPressed());
+    master.ProcessMouseButton(MouseLeft, MouseUp, toggle->AbsX + 6, toggle->AbsY + 6);
     EXPECT_TRUE(panel->IsCollapsed());
     EXPECT_LT(panel->Height, 40);
     master.PrepareFrame();

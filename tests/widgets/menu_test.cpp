@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "core/event_queue.h"
+#include "support/scripted_dialogs.h"
+#include "widgets/button.h"
 #include "widgets/master.h"
 #include "widgets/separator.h"
+#include "widgets/window.h"
 
 namespace {
 
@@ -67,6 +70,8 @@ protected:
         master.PrepareFrame();
     }
 
+    // Takes the Master's goodbye message, which would otherwise go to stderr.
+    ScriptedDialogs dialogs;
     TZAVglutWigits_Master master{0, 800, 600};
     TZAVglutWigits_MenuBar* bar = nullptr;
     TZAVglutWigits_Menu* file = nullptr;
@@ -207,4 +212,81 @@ TEST_F(Menus, MenusGoWithTheirBar)
     master.ProcessKey(13);
     master.ProcessSpecialKey(GLUT_KEY_DOWN, 0, 0);
     EXPECT_TRUE(PostedIds().empty());
+}
+
+// A button with a menu and a bar entry (itself a button) open, close and drive theirs alike.
+TEST_F(Menus, AButtonWithAMenuBehavesLikeABarEntry)
+{
+    auto* tools = new TZAVglutWigits_Menu();
+    tools->AddEntry("&Smooth", std::make_unique<TZAVEvent>(21));
+    tools->AddEntry("&Inflate", std::make_unique<TZAVEvent>(22));
+    auto* button = new TZAVglutWigits_Button(&master, "Tools");
+    button->X = 300;
+    button->Y = 200;
+    button->Width = 80;
+    button->AttachMenu(tools);
+    struct TOwner
+    {
+        TZAVglutWigits_Button* Owner;
+        int32_t FirstId;
+        int32_t SecondLetter;
+        int32_t SecondId;
+    };
+    for (const TOwner& test : {TOwner{Entry(file), 1, 's', 2}, TOwner{button, 21, 'i', 22}}) {
+        const TZAVglutWigits_Node* menu = test.Owner->GetAttachedMenu();
+        Click(test.Owner);
+        ASSERT_TRUE(menu->Shown);
+        EXPECT_EQ(menu->Parent, &master);
+        EXPECT_EQ(menu->AbsX, test.Owner->AbsX);
+        EXPECT_EQ(menu->AbsY, test.Owner->AbsY + test.Owner->Height);
+        EXPECT_EQ(master.Focus, test.Owner);
+        Click(test.Owner);
+        EXPECT_FALSE(menu->Shown);
+
+        Click(test.Owner);
+        master.ProcessSpecialKey(GLUT_KEY_DOWN, 0, 0);
+        master.ProcessKey(13);
+        Click(test.Owner);
+        master.ProcessKey(test.SecondLetter);
+        EXPECT_EQ(PostedIds(), (std::vector<int32_t>{test.FirstId, test.SecondId}));
+        EXPECT_FALSE(menu->Shown);
+        Click(test.Owner);
+        Click(600, 500);
+        EXPECT_FALSE(menu->Shown);
+    }
+    // The button owns its menu; a menu deleted first leaves it without one.
+    delete tools;
+    EXPECT_EQ(button->GetAttachedMenu(), nullptr);
+    Click(button);
+}
+
+TEST_F(Menus, AMenuOpenedInAModalWindowTakesInputAndKeepsTheWindowActive)
+{
+    auto* window = new TZAVglutWigits_Window(&master, "Export");
+    window->X = 200;
+    window->Y = 200;
+    window->Width = 300;
+    window->Height = 200;
+    auto* button = new TZAVglutWigits_Button(window, "Format");
+    button->X = 10;
+    button->Y = 10;
+    button->Width = 80;
+    auto* formats = new TZAVglutWigits_Menu();
+    formats->AddEntry("&PNG", std::make_unique<TZAVEvent>(31));
+    TZAVglutWigits_MenuText* tiff = formats->AddEntry("&TIFF", std::make_unique<TZAVEvent>(32));
+    button->AttachMenu(formats);
+    window->ShowModal();
+
+    Click(button);
+    ASSERT_TRUE(formats->Shown);
+    Click(tiff);
+    EXPECT_EQ(master.ActiveWindow, window);
+    Click(button);
+    master.SetFocus(nullptr);
+    master.ProcessKey('p');
+    EXPECT_EQ(PostedIds(), (std::vector<int32_t>{32, 31}));
+    EXPECT_TRUE(master.IsModalBlocking());
+    // The bar outside the window stays out of reach.
+    Click(Entry(file));
+    EXPECT_FALSE(file->Shown);
 }

@@ -22,7 +22,8 @@ void CheckOutcome(bool loaded, const TZAVPixelBuffer& pixels, int32_t width, int
 {
     if (!loaded && (pixels || width != 0 || height != 0))
         FuzzCheckFailed("a failed load left a buffer or a size");
-    if (loaded && (!pixels || width < 1 || height < 1 || int64_t(width) * height >= ImagePixelLimit))
+    if (loaded && (!pixels || width < 1 || height < 1 || int64_t(width) * height >= ImagePixelLimit ||
+                   width > ImageSideLimit || height > ImageSideLimit))
         FuzzCheckFailed("a load succeeded without a buffer of a valid size");
 }
 

@@ -1,11 +1,12 @@
-// Raster images in and out of the program, through DevIL: any format DevIL reads comes in as a
-// tightly packed 8-bit RGB or RGBA buffer scaled to the size the caller needs, and such a buffer
-// goes out in the format that the file name's extension names. Rows follow each other without
-// gaps, the first row is the bottom of the picture.
+// Raster images in and out of the program, PNG through libpng and every other format through
+// DevIL: any format DevIL reads comes in as a tightly packed 8-bit RGB or RGBA buffer scaled to the
+// size the caller needs, and such a buffer goes out in the format that the file name's extension
+// names. Rows follow each other without gaps, the first row is the bottom of the picture.
 //
 // These functions show nothing: on failure they leave no buffer, zero the sizes and say why in
-// out_error, for the caller's own message. An image too large to hold (see ImagePixelLimit) is
-// refused the same way, with its size in the text, before DevIL or the buffer allocate for it.
+// out_error, for the caller's own message. An image too large to hold (see ImagePixelLimit and
+// ImageSideLimit) is refused the same way, with its size in the text, before the decoder or the
+// buffer allocate for it.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,9 @@
 // 32-bit integers; below the limit an RGBA image stays under 1 GiB, and nothing DevIL derives
 // from it can overflow.
 constexpr int64_t ImagePixelLimit = int64_t(1) << 28;
+// Nor may either side exceed libpng's default limit, so that every image read can be saved as a
+// PNG that other programs open.
+constexpr int32_t ImageSideLimit = 1000000;
 
 // Pixel buffers come from operator new[], whose blocks are 16-byte aligned here: the 8 bytes
 // that the pixel loops and the texture upload count on. A buffer may run up to 8 bytes past the
@@ -57,7 +61,8 @@ enum class TZAVImageChannels
 [[nodiscard]] bool SaveImageFile(const std::string& path, std::span<const uint8_t> pixels, int32_t width,
                                  int32_t height, TZAVImageChannels channels, std::string& out_error);
 
-// An RGB buffer as the bytes of a PNG file, for records that carry their pixels inline.
+// An RGB buffer as the bytes of a PNG file, for records that carry their pixels inline. The
+// compression is quick rather than tight: a 4096 x 4096 map takes a fraction of a second.
 [[nodiscard]] bool EncodePng(std::span<const uint8_t> rgb, int32_t width, int32_t height,
                              std::vector<uint8_t>& out_bytes, std::string& out_error);
 

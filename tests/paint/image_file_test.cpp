@@ -211,11 +211,15 @@ TEST(ImageFile, UnreadableFilesLeaveNoBufferAndNoSize)
     std::string error;
     std::vector<uint8_t> png;
     ASSERT_TRUE(EncodePng(Picture(40, 30, 3), 40, 30, png, error)) << error;
+    // Whole chunks, so that the error comes from libpng in the middle of the rows.
+    std::string damaged(png.begin(), png.end());
+    damaged[damaged.size() - 20] ^= 0x55;
     const std::string paths[] = {
         folder.Path() + "missing.png",
         folder.Write("empty.png", ""),
         folder.Write("noise.png", "\x89PNG\r\n\x1a\n these bytes are not a picture at all"),
         folder.Write("half.png", std::string(png.begin(), png.begin() + png.size() / 2)),
+        folder.Write("damaged.png", damaged),
         folder.Write("noise.jpg", "\xFF\xD8\xFF\xE0 not a picture either"),
         folder.Write("noise.xyz", "no format at all"),
     };
@@ -235,6 +239,9 @@ TEST(ImageFile, UnreadableFilesLeaveNoBufferAndNoSize)
     EXPECT_FALSE(DecodeImageBytes(std::span(png).first(png.size() / 2), pixels, width, height, error));
     EXPECT_EQ(pixels, nullptr);
     EXPECT_EQ(width + height, 0);
+    EXPECT_FALSE(DecodeImageBytes(std::span(reinterpret_cast<const uint8_t*>(damaged.data()), damaged.size()),
+                                  pixels, width, height, error));
+    EXPECT_EQ(pixels, nullptr);
     // Saving under an extension no format has writes nothing.
     EXPECT_FALSE(
         SaveImageFile(folder.Path() + "out.xyz", Picture(2, 2, 3), 2, 2, TZAVImageChannels::RGB, error));
@@ -268,6 +275,11 @@ TEST(ImageFile, RefusesImagesTooBigToHold)
     EXPECT_FALSE(DecodeImageBytes(std::span(reinterpret_cast<const uint8_t*>(header.data()), header.size()),
                                   pixels, width, height, error));
     EXPECT_NE(error.find(too_big), std::string::npos) << error;
+    // Sides whose product overflows 64 bits.
+    const std::string huge = PngWithoutPixels(0xFFFFFFF9, 0xFFFFFFFB);
+    EXPECT_FALSE(DecodeImageBytes(std::span(reinterpret_cast<const uint8_t*>(huge.data()), huge.size()),
+                                  pixels, width, height, error));
+    EXPECT_NE(error.find("4294967289 x 4294967291"), std::string::npos) << error;
     EXPECT_LT(LargestAllocation(), size_t(1) << 20);
 
     // A wanted size that the raised upper limit lets through.
@@ -326,7 +338,7 @@ TEST(ImageFile, PngBytesRoundTripInMemory)
 }
 
 // Found by fuzzing project files: a map a million and one pixels wide, saved as PNG, made libpng
-// jump back into a frame of DevIL's that had returned, and the program crashed.
+// jump through the jump target that DevIL's PNG writer never sets, and the program crashed.
 TEST(ImageFile, PngsWiderThanLibpngTakesAreRefused)
 {
     const int32_t width = 1000001;
@@ -337,22 +349,48 @@ TEST(ImageFile, PngsWiderThanLibpngTakesAreRefused)
     EXPECT_TRUE(png.empty());
 }
 
-// Found by fuzzing: DevIL reports a failed write for a PNG of 256, 512, ... bytes. Noise in a
-// growing part of a row makes files of every size in a range.
-TEST(ImageFile, EncodesPngsWhoseSizeIsAMultipleOf256)
+// Found by fuzzing: ilSaveF judges a writer's byte count by its lowest byte, and reported a failed
+// write for a file of 256, 512, ... bytes. DevIL's TGA of 158 x 1 pixels takes 1024 bytes.
+TEST(ImageFile, SavesFilesWhoseSizeIsAMultipleOf256)
 {
-    std::vector<uint8_t> row(300 * 3, 0);
-    uint32_t state = 12345;
-    int multiples = 0;
-    for (size_t noisy = 0; noisy < row.size(); ++noisy) {
-        state = state * 1664525u + 1013904223u;
-        row[noisy] = uint8_t(state >> 24);
-        std::vector<uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(row, 300, 1, png, error)) << png.size() << " bytes: " << error;
-        multiples += png.size() % 256 == 0;
-    }
-    EXPECT_GT(multiples, 0);
+    TemporaryFolder folder;
+    const std::string path = folder.Path() + "row.tga";
+    std::string error;
+    ASSERT_TRUE(SaveImageFile(path, Picture(158, 1, 3), 158, 1, TZAVImageChannels::RGB, error)) << error;
+    EXPECT_EQ(TemporaryFolder::Read(path).size(), 1024u);
+}
+
+// Found by fuzzing: a BMP of 73 bytes declaring 6 x 1048580 pixels decoded, and saving it again as
+// a PNG, as a map does, crashed as above. No image read may have a side that a PNG cannot.
+TEST(ImageFile, FuzzedBmpTallerThanAPngMayBeIsRefused)
+{
+    const std::string bmp = "BM" + Little32(134) + Little32(0) + Little32(54) + Little32(40) + Little32(6) +
+                            Little32(1048580) + Bytes({1, 0, 24, 0}) + std::string(22, '\0') +
+                            Bytes({0xff, 0x00, 0x03, 0xf5, 0x0a, 0x06, 0xeb, 0x14, 0x09, 0xff, 0xff,
+                                   0xff, 0xff, 0xff, 0xff, 0x06, 0x00, 0xff, 0xd8, 0xff, 0xf4});
+    TZAVPixelBuffer pixels;
+    int32_t width = 0, height = 0;
+    std::string error;
+    EXPECT_FALSE(DecodeImageBytes(std::span(reinterpret_cast<const uint8_t*>(bmp.data()), bmp.size()), pixels,
+                                  width, height, error));
+    EXPECT_NE(error.find("6 x 1048580"), std::string::npos) << error;
+
+    // The widest image taken, in black and white, goes through a PNG and back.
+    const int row_bytes = (ImageSideLimit + 31) / 32 * 4;
+    const std::string widest = "BM" + Little32(62 + row_bytes) + Little32(0) + Little32(62) + Little32(40) +
+                               Little32(ImageSideLimit) + Little32(1) + Bytes({1, 0, 1, 0}) +
+                               std::string(24, '\0') + Bytes({0, 0, 0, 0, 255, 255, 255, 0}) +
+                               std::string(size_t(row_bytes), '\x5a');
+    ASSERT_TRUE(DecodeImageBytes(std::span(reinterpret_cast<const uint8_t*>(widest.data()), widest.size()),
+                                 pixels, width, height, error))
+        << error;
+    ASSERT_EQ(width, ImageSideLimit);
+    const std::vector<uint8_t> decoded(pixels.get(), pixels.get() + 3 * size_t(width));
+    EXPECT_EQ(decoded[3], 255);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodePng(decoded, width, 1, png, error)) << error;
+    ASSERT_TRUE(DecodeImageBytes(png, pixels, width, height, error)) << error;
+    EXPECT_EQ(LargestDifference(pixels, decoded), 0);
 }
 
 // Found by fuzzing: a BMP whose pixel data offset points 2 GiB past its end made DevIL read
@@ -378,6 +416,34 @@ TEST(ImageFile, BmpHeaderOffsetsAndCountsStayInsideTheFile)
         EXPECT_EQ(width, 64);
     else
         EXPECT_EQ(width + height, 0);
+}
+
+// Found by fuzzing, and now refused before DevIL reads them: a JPEG with a segment running past the
+// end of the file, which DevIL skipped forever; a TGA whose colour map of 41509 entries DevIL took
+// for a negative count and allocated 4 GiB for; a BMP of 86 bytes promising 2310 x 58884 pixels
+// and a run-length TGA of 34 bytes promising 64047 x 4120 (here 2000 x 2000), which DevIL made up.
+TEST(ImageFile, FuzzedHeadersPromisingMoreThanTheFileHoldsAreRefused)
+{
+    const std::string files[] = {
+        Bytes({0xff, 0xd8, 0x02, 0xff, 0xc0, 0x00, 0x11, 0x08, 0x00, 0x04, 0xf6, 0x05, 0x03, 0xff, 0xfc, 0xff,
+               0xd8, 0xff, 0xe0, 0x00, 0x10, 0xdd, 0x46, 0x49, 0x46, 0xff, 0xff, 0xff, 0x01, 0xff, 0xe0, 0x00,
+               0xdb, 0xfe, 0xfa, 0x00, 0xe0, 0x00, 0xdb, 0xb0, 0x00, 0x00, 0x00, 0xd8, 0xff, 0xe0, 0x01}),
+        Bytes({0x00, 0x00, 0x01, 0xff, 0xe0, 0x25, 0xa2, 0x10, 0x00, 0x00, 0xff,
+               0x23, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x29, 0x46, 0x49, 0x33}),
+        "BM" + Little32(86) + Little32(0) + Little32(54) + Little32(40) + Little32(2310) + Little32(58884) +
+            Bytes({1, 0, 24, 0}) + std::string(24, '\0') + std::string(32, '\x5d'),
+        Bytes({0x00, 0x00, 0x0a, 0x00, 0x01, 0x00, 0xff, 0xff, 0xe0, 0x00, 0x00, 0xfe,
+               0xd0, 0x07, 0xd0, 0x07, 0x10, 0x00, 0xff, 0x00, 0xbe, 0x7c, 0x7c, 0x87,
+               0x00, 0x60, 0x40, 0x00, 0x00, 0xb7, 0xbe, 0x24, 0x86, 0x78}),
+    };
+    for (const std::string& file : files) {
+        TZAVPixelBuffer pixels;
+        int32_t width = 0, height = 0;
+        std::string error;
+        EXPECT_FALSE(DecodeImageBytes(std::span(reinterpret_cast<const uint8_t*>(file.data()), file.size()),
+                                      pixels, width, height, error));
+        EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+    }
 }
 
 } // namespace

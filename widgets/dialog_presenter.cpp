@@ -41,7 +41,8 @@ public:
             return;
         Dialog->Hide();
         delete Dialog;
-        Master->SetFocus(Master->Contains(PreviousFocus) ? PreviousFocus : nullptr);
+        const bool focus_kept = Master->Contains(PreviousFocus) && PreviousFocus->IsShownChain();
+        Master->SetFocus(focus_kept ? PreviousFocus : nullptr);
         Master->RequestRedisplay();
     }
     TDialogScope(const TDialogScope&) = delete;
@@ -138,6 +139,8 @@ TZAVDialogAnswer TZAVglutWigits_DialogPresenter::RunModal(TZAVglutWigits_DialogW
     dialog->AskUser = [this](const TZAVDialogRequest& question) {
         return RunModal(new TZAVglutWigits_MessageBox(Master, question));
     };
+    // An open menu would stay drawn over the dialog.
+    Master->CloseMenus();
     dialog->ShowModal();
     Master->PrepareFrame();
     dialog->Centre();

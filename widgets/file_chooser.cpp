@@ -241,17 +241,19 @@ void TZAVglutWigits_FileChooser::BuildPlaces(int32_t left, int32_t top, const st
     for (const std::string& folder : recent_folders)
         if (std::find(places.begin(), places.end(), folder) == places.end())
             places.push_back(folder);
+    // Four buttons at most, narrowed to the chooser's width.
+    const int32_t count = static_cast<int32_t>(places.size());
+    const int32_t width = count > 0 ? std::min(PlaceButtonWidth, (Width - Margin - left) / count - Gap) : 0;
     int32_t x = left;
     for (const std::string& folder : places) {
-        const std::string title =
-            KeepEnd(Font(), FolderTitle(folder), PlaceButtonWidth - 4 * HorizontalPadding);
+        const std::string title = KeepEnd(Font(), FolderTitle(folder), width - 4 * HorizontalPadding);
         auto* button =
             AddButton(this, title, [this, folder] { Defer([this, folder] { ShowFolder(folder); }); });
         button->SetCaptionLiteral(folder);
         button->X = x;
         button->Y = top;
-        button->Width = PlaceButtonWidth;
-        x += PlaceButtonWidth + Gap;
+        button->Width = width;
+        x += width + Gap;
         PlaceButtons.push_back(button);
     }
 }

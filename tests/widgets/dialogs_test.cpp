@@ -269,6 +269,7 @@ TEST_F(Dialogs, FileChooserFiltersNavigatesAndPicksOrCancels)
            [&](TZAVglutWigits_DialogWindow& dialog) {
                AS(TZAVglutWigits_FileChooser, chooser, dialog);
                ASSERT_TRUE(chooser->FilterList->Shown);
+               Screenshot("dialog_open_filters.png");
                Click(chooser->FilterList->Item(1));
            },
            [&](TZAVglutWigits_DialogWindow& dialog) {
@@ -353,6 +354,7 @@ TEST_F(Dialogs, FolderOfFiveThousandFilesLists)
         std::printf("5000 files: listing and rows %.1f ms, a frame %.1f ms with %d draw calls\n",
                     chooser->LastListingMilliseconds(), frame, Master->LastFrameDrawCalls);
         EXPECT_LT(Master->LastFrameDrawCalls, 300);
+        Screenshot("dialog_open_5000.png");
         Key(DialogKeyEscape);
     }});
     std::string result;

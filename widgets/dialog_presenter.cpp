@@ -154,6 +154,8 @@ TZAVDialogAnswer TZAVglutWigits_DialogPresenter::RunModal(TZAVglutWigits_DialogW
         // The window's events may have closed the program's window and its Master with it.
         if (!IsLiveMaster(Master))
             return TZAVDialogAnswer();
+        if (dialog->IsFinished())
+            break;
         if (IterationHook)
             IterationHook(*Master, *dialog);
         else if (was_waiting && !Master->NeedsRefresh)

@@ -56,7 +56,7 @@ std::string Joined(const std::vector<std::string>& lines)
     return text;
 }
 
-class Dialogs : public testing::Test
+class DrawnDialogs : public testing::Test
 {
 protected:
     void SetUp() override
@@ -143,7 +143,7 @@ protected:
 
 } // namespace
 
-TEST_F(Dialogs, MessageBoxesAnswerByButtonsKeysAndClosingAndBlockTheWindowBehind)
+TEST_F(DrawnDialogs, MessageBoxesAnswerByButtonsKeysAndClosingAndBlockTheWindowBehind)
 {
     int32_t presses_behind = 0;
     auto* behind = new TZAVglutWigits_DialogButton(Master.get(), "Behind", [&] { presses_behind++; });
@@ -209,7 +209,7 @@ TEST_F(Dialogs, MessageBoxesAnswerByButtonsKeysAndClosingAndBlockTheWindowBehind
     EXPECT_FALSE(AskYesNo(Host, "Nobody to ask"));
 }
 
-TEST_F(Dialogs, FileChooserFiltersNavigatesAndPicksOrCancels)
+TEST_F(DrawnDialogs, FileChooserFiltersNavigatesAndPicksOrCancels)
 {
     TemporaryFolder folder;
     const std::string root = folder.Path();
@@ -304,7 +304,7 @@ TEST_F(Dialogs, FileChooserFiltersNavigatesAndPicksOrCancels)
     EXPECT_EQ(start, root);
 }
 
-TEST_F(Dialogs, SaveAsksBeforeReplacingAndNoStaysInTheChooser)
+TEST_F(DrawnDialogs, SaveAsksBeforeReplacingAndNoStaysInTheChooser)
 {
     TemporaryFolder folder;
     const std::string root = folder.Path();
@@ -339,7 +339,7 @@ TEST_F(Dialogs, SaveAsksBeforeReplacingAndNoStaysInTheChooser)
     EXPECT_EQ(result, root + "leg.obj");
 }
 
-TEST_F(Dialogs, FolderOfFiveThousandFilesLists)
+TEST_F(DrawnDialogs, FolderOfFiveThousandFilesLists)
 {
     TemporaryFolder folder;
     for (int32_t i = 0; i < 5000; i++)
@@ -362,7 +362,7 @@ TEST_F(Dialogs, FolderOfFiveThousandFilesLists)
     EXPECT_FALSE(AskOpenFileName(Host, result, start, "Meshes", "obj", "", false));
 }
 
-TEST_F(Dialogs, ColourChooserPreselectsKeepsScalesInStepAndKeepsCustomColours)
+TEST_F(DrawnDialogs, ColourChooserPreselectsKeepsScalesInStepAndKeepsCustomColours)
 {
     Steps({[&](TZAVglutWigits_DialogWindow& dialog) {
                AS(TZAVglutWigits_ColourChooser, chooser, dialog);

@@ -27,6 +27,7 @@
 #include "core/text_scan.h"
 #include "files/project.h"
 #include "mesh/scene_object.h"
+#include "paint/material_map.h"
 
 // [SECTION] Options
 
@@ -121,6 +122,12 @@ bool WriteViewport(FILE* file, int32_t index, const TTarnwick_ViewportState& vie
 
 bool TTarnwick_Project::WriteTextProject(FILE* file)
 {
+    // The maps' images are coded while the meshes before them are written.
+    for (TTarnwick_Object* object : Objects())
+        if (object->Mesh)
+            for (int32_t index = 0; index < object->Mesh->MaterialMaps.Count(); index++)
+                if (TZAVMaterialMap* map = MaterialMapAt(*object->Mesh, index))
+                    map->StartEncoding();
     SetTextBlockLevel(0);
     bool written =
         std::fprintf(file, "Tarnwick Project File\nVersion %d.%d.%d.%d\n%s\n", 2, 2, 0, 0, HyphenLine) > 0 &&

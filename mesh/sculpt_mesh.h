@@ -55,6 +55,9 @@ inline constexpr const char* BakedMorphDefaultName = "Baked Morph";
 // new material map; null when the block could not be read, the reader holding the message. The
 // maps are paint's, which mesh may not include, so paint installs the reader at start-up.
 using TTarnwick_MapBlockReader = TTarnwick_Thingy* (*)(TZAVTextReader& reader, std::string_view name);
+// Completes a map read by the block reader once the whole mesh block is read (its pixels may be
+// decoded meanwhile); false, with the reason, drops the map.
+using TTarnwick_MapBlockFinisher = bool (*)(TTarnwick_Thingy& map, std::string& out_problem);
 
 // [SECTION] TTarnwick_Mesh
 
@@ -142,8 +145,9 @@ public:
     void MirrorDisplacements(std::span<float> displacements, TTarnwick_MirrorDirection direction,
                              std::span<const int32_t> vertices) const;
 
-    // Without a reader "map" blocks are skipped as unclaimed; null uninstalls.
-    static void SetMapBlockReader(TTarnwick_MapBlockReader reader);
+    // Without a reader "map" blocks are skipped as unclaimed; null uninstalls. The finisher may be
+    // null.
+    static void SetMapBlockReader(TTarnwick_MapBlockReader reader, TTarnwick_MapBlockFinisher finisher = nullptr);
 
     // Tree-walk callbacks (data is the mesh).
     static bool MorphNotInUse_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t depth, void* mesh);

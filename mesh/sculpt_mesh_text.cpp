@@ -69,6 +69,7 @@ struct TTarnwick_Mesh::TPendingMesh
     std::vector<std::unique_ptr<TZAVMaterial>> Materials;
     std::vector<std::unique_ptr<TZAVGroup2>> Groups;
     std::vector<std::unique_ptr<TTarnwick_Thingy>> Maps;
+    std::vector<int32_t> MapLines;
     std::unique_ptr<TTarnwick_MorphTreeGroup> MorphTree;
     std::unique_ptr<TTarnwick_SelectionTreeGroup> SelectionTree;
     int32_t MorphTreeLine = 0;
@@ -194,6 +195,7 @@ bool TTarnwick_Mesh::SaveToStream_Text(FILE* file)
 namespace {
 
 TTarnwick_MapBlockReader map_block_reader = nullptr;
+TTarnwick_MapBlockFinisher map_block_finisher = nullptr;
 
 // Drops, with a warning, every item of the tree that does not cover vertex_count vertices.
 template <typename TItem>
@@ -238,10 +240,33 @@ std::unique_ptr<TTarnwick_Thingy> ReadMapBlock(TZAVTextReader& reader, std::stri
 
 } // namespace
 
-void TTarnwick_Mesh::SetMapBlockReader(TTarnwick_MapBlockReader reader)
+void TTarnwick_Mesh::SetMapBlockReader(TTarnwick_MapBlockReader reader, TTarnwick_MapBlockFinisher finisher)
 {
     map_block_reader = reader;
+    map_block_finisher = finisher;
 }
+
+namespace {
+
+// Finishes the maps read with the mesh; a map that cannot be finished is dropped alone.
+void FinishMapBlocks(std::vector<std::unique_ptr<TTarnwick_Thingy>>& maps, std::vector<int32_t>& lines,
+                     TZAVTextReader& reader)
+{
+    if (map_block_finisher == nullptr)
+        return;
+    for (size_t index = 0; index < maps.size();) {
+        std::string problem;
+        if (map_block_finisher(*maps[index], problem)) {
+            index++;
+            continue;
+        }
+        reader.Warn(lines[index], "the map %s was dropped: %s", maps[index]->GetName(), problem.c_str());
+        maps.erase(maps.begin() + ptrdiff_t(index));
+        lines.erase(lines.begin() + ptrdiff_t(index));
+    }
+}
+
+} // namespace
 
 bool TTarnwick_Mesh::LoadFromStream_Text(TZAVTextReader& reader)
 {
@@ -250,6 +275,7 @@ bool TTarnwick_Mesh::LoadFromStream_Text(TZAVTextReader& reader)
     TPendingMeshPtr pending = std::move(Pending);
     if (!read || reader.Failed())
         return false;
+    FinishMapBlocks(pending->Maps, pending->MapLines, reader);
     std::string problem = CheckPending(*pending);
     if (!problem.empty()) {
         reader.Fail("The mesh cannot be read: %s", problem.c_str());
@@ -361,8 +387,11 @@ bool TTarnwick_Mesh::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader,
         return true;
     }
     if (SameTextNoCase(key, "map") && map_block_reader != nullptr) {
-        if (std::unique_ptr<TTarnwick_Thingy> map = ReadMapBlock(reader, value))
+        const int32_t line = reader.LineNumber();
+        if (std::unique_ptr<TTarnwick_Thingy> map = ReadMapBlock(reader, value)) {
             pending.Maps.push_back(std::move(map));
+            pending.MapLines.push_back(line);
+        }
         return true;
     }
     if (SameTextNoCase(key, "polygroup")) {

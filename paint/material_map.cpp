@@ -11,6 +11,7 @@
 #include <new>
 
 #include "core/dialogs.h"
+#include "core/report.h"
 #include "core/status.h"
 #include "core/text_block.h"
 #include "core/text_scan.h"
@@ -169,16 +170,23 @@ namespace {
 TTarnwick_Thingy* ReadMapBlock(TZAVTextReader& reader, std::string_view)
 {
     auto map = std::make_unique<TZAVMaterialMap>();
+    map->DecodeLater = true;
     if (!map->LoadFromStream_Text(reader))
         return nullptr;
     return map.release();
+}
+
+bool FinishMapBlock(TTarnwick_Thingy& item, std::string& out_problem)
+{
+    auto* map = dynamic_cast<TZAVMaterialMap*>(&item);
+    return map == nullptr || map->FinishLoading(out_problem);
 }
 
 } // namespace
 
 void InstallMaterialMapReader()
 {
-    TTarnwick_Mesh::SetMapBlockReader(ReadMapBlock);
+    TTarnwick_Mesh::SetMapBlockReader(ReadMapBlock, FinishMapBlock);
 }
 
 // [SECTION] Text record
@@ -197,13 +205,52 @@ bool TZAVMaterialMap::SaveToProject(FILE* file)
                    WriteTextFloat3(file, "DefaultColor", DefaultColor);
     if (!written || !HasPixels())
         return written;
-    std::vector<uint8_t> png;
-    std::string error;
-    if (!EncodePng(Pixels, Width, Height, png, error)) {
-        AddWarning("The pixels of the map \"%s\" cannot be saved: %s", GetName(), error.c_str());
+    if (!PendingEncode.valid())
+        StartEncoding();
+    const TCodedImage encoded = PendingEncode.get();
+    if (!encoded.Done) {
+        AddWarning("The pixels of the map \"%s\" cannot be saved: %s", GetName(), encoded.Error.c_str());
         return false;
     }
-    return WriteBinaryBlock(file, png, "data");
+    return WriteBinaryBlock(file, encoded.Png, "data");
+}
+
+void TZAVMaterialMap::StartEncoding()
+{
+    if (!HasPixels())
+        return;
+    // The pixels stay untouched until SaveToProject has taken the result.
+    PendingEncode = std::async(std::launch::async, [this] {
+        TCodedImage encoded;
+        encoded.Done = EncodePng(Pixels, Width, Height, encoded.Png, encoded.Error);
+        return encoded;
+    });
+}
+
+bool TZAVMaterialMap::FinishLoading(std::string& out_problem)
+{
+    if (!PendingDecode.valid())
+        return true;
+    TCodedImage decoded = PendingDecode.get();
+    return TakeDecoded(decoded, out_problem);
+}
+
+bool TZAVMaterialMap::TakeDecoded(TCodedImage& decoded, std::string& out_problem)
+{
+    if (!decoded.Done) {
+        out_problem = FormatText("the image of the map \"%s\" cannot be read: %s", GetName(), decoded.Error.c_str());
+        return false;
+    }
+    if (!IsMapSizeAllowed(decoded.Width, decoded.Height)) {
+        out_problem = FormatText("the image of the map \"%s\" is %d x %d pixels, too large for a map", GetName(),
+                                 decoded.Width, decoded.Height);
+        return false;
+    }
+    Pixels.assign(decoded.Pixels.get(), decoded.Pixels.get() + 3 * size_t(decoded.Width) * size_t(decoded.Height));
+    Width = decoded.Width;
+    Height = decoded.Height;
+    CoverageMask.assign((size_t(Width) * size_t(Height) + 7) / 8, 0);
+    return true;
 }
 
 bool TZAVMaterialMap::LoadFromProject(std::string_view key, std::string_view value)
@@ -231,18 +278,19 @@ bool TZAVMaterialMap::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader
     std::vector<uint8_t> png;
     if (!ReadBinaryBlock(reader, png))
         return true;
-    TZAVPixelBuffer pixels;
-    int32_t width = 0;
-    int32_t height = 0;
-    std::string error;
-    if (!DecodeImageBytes(png, pixels, width, height, error)) {
-        reader.Fail("the image of the map \"%s\" cannot be read: %s", GetName(), error.c_str());
+    auto decode = [](std::vector<uint8_t> bytes) {
+        TCodedImage decoded;
+        decoded.Done = DecodeImageBytes(bytes, decoded.Pixels, decoded.Width, decoded.Height, decoded.Error);
+        return decoded;
+    };
+    if (DecodeLater) {
+        PendingDecode = std::async(std::launch::async, decode, std::move(png));
         return true;
     }
-    Pixels.assign(pixels.get(), pixels.get() + 3 * size_t(width) * size_t(height));
-    Width = width;
-    Height = height;
-    CoverageMask.assign((size_t(width) * size_t(height) + 7) / 8, 0);
+    TCodedImage decoded = decode(std::move(png));
+    std::string problem;
+    if (!TakeDecoded(decoded, problem))
+        reader.Fail("%s", problem.c_str());
     return true;
 }
 

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <span>
 #include <string>
@@ -101,6 +102,13 @@ public:
     bool LoadFromProject(std::string_view key, std::string_view value);
     bool SaveToStream(FILE* file) override;
     bool LoadFromStream(FILE* file) override;
+    // The PNG coding of big maps takes as long as writing or reading the rest of a figure, so it
+    // may run on a side thread meanwhile. StartEncoding begins the PNG of the pixels for the next
+    // SaveToProject; with DecodeLater set, a "data" block read starts decoding and FinishLoading
+    // takes the pixels (false, with the reason, when the image cannot be read).
+    void StartEncoding();
+    [[nodiscard]] bool FinishLoading(std::string& out_problem);
+    bool DecodeLater = false;
 
     int32_t Width = 0;
     int32_t Height = 0;
@@ -133,6 +141,22 @@ public:
 
     uint8_t Painted = 0;
     uint8_t UploadPending = 0;
+
+private:
+    struct TCodedImage
+    {
+        bool Done = false;
+        std::string Error;
+        std::vector<uint8_t> Png;
+        TZAVPixelBuffer Pixels;
+        int32_t Width = 0;
+        int32_t Height = 0;
+    };
+    // Takes decoded pixels as the map's own; false with the reason when the decode failed.
+    bool TakeDecoded(TCodedImage& decoded, std::string& out_problem);
+
+    std::future<TCodedImage> PendingEncode;
+    std::future<TCodedImage> PendingDecode;
 };
 
 using TZAVMaterialMapPtr = TZAVMaterialMap*;

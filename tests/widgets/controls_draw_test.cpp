@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/widget_window.h"
 #include "widgets/button.h"
@@ -60,6 +61,7 @@ TEST(ControlsDrawing, ButtonSelectionCaretAndGaugeShowWhereTheyAre)
     ASSERT_TRUE(StartWidgetGlut(error)) << error;
     glutInitWindowSize(WindowWidth, WindowHeight);
     const int window_id = glutCreateWindow("widgets_controls_draw_test");
+    KeepGlDriverLoaded();
     TZAVglutWigits_Master master(window_id, WindowWidth, WindowHeight);
     master.BackgroundColor[0] = master.BackgroundColor[1] = master.BackgroundColor[2] = 0.12f;
 

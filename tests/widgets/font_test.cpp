@@ -1,5 +1,6 @@
 #include "widgets/font.h"
 
+#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 
 #include <GL/freeglut.h>
@@ -123,6 +124,7 @@ public:
     {
         glutInitWindowSize(width, height);
         Id = glutCreateWindow("widgets_font_test");
+        KeepGlDriverLoaded();
         glViewport(0, 0, width, height);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();

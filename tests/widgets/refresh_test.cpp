@@ -3,6 +3,7 @@
 // screenshots/widgets_refresh.png into the build folder for a look.
 #include "widgets/blank_app.h"
 
+#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/widget_window.h"
 
@@ -53,6 +54,7 @@ TEST(Refresh, DrawsTheTreeInOrderClippedWithTitleBarFocusFrameAndLabel)
     ASSERT_TRUE(StartWidgetGlut(error)) << error;
     glutInitWindowSize(FrameWidth, FrameHeight);
     const int window_id = glutCreateWindow("widgets_refresh_test");
+    KeepGlDriverLoaded();
     {
         TZAVglutWigits_BlankApp app(window_id);
         ASSERT_EQ(app.Width, FrameWidth);

@@ -72,7 +72,8 @@ TZAVglutWigits_Rect CoveredPixels(float left, float top, float right, float bott
 void FlushTextUnderLocal(float x, float y, float width, float height)
 {
     if (!text_batch.Runs.empty())
-        FlushTextUnder(CoveredPixels(x + origin_x, y + origin_y, x + origin_x + width, y + origin_y + height));
+        FlushTextUnder(
+            CoveredPixels(x + origin_x, y + origin_y, x + origin_x + width, y + origin_y + height));
 }
 
 } // namespace

@@ -496,7 +496,8 @@ int32_t TZAVglutWigits_Font::TextWidth(std::string_view utf8, TZAVglutWigits_Fon
     return width;
 }
 
-size_t TZAVglutWigits_Font::FitBytes(std::string_view utf8, int32_t width, TZAVglutWigits_FontMarkup markup) const
+size_t TZAVglutWigits_Font::FitBytes(std::string_view utf8, int32_t width,
+                                     TZAVglutWigits_FontMarkup markup) const
 {
     if (!Data->Loaded)
         return utf8.size();

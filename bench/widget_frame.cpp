@@ -1,7 +1,8 @@
-// A frame of the widget toolkit: 500 widgets (windows with panels, labelled buttons, lists of
-// text rows and gauges, a menu bar with an open menu) drawn by the Master's Refresh on a freeglut
-// window, as the main loop draws every frame. Prints the median frame time with and without the
-// buffer swap, the GL draw calls of a frame, and ends with
+// A frame of the widget toolkit: about 500 widgets (tool windows of collapsible panels with
+// buttons and check boxes, text and edit fields, list boxes with their items, labelled gauges, one
+// more window over two of them, a menu bar with an open menu) drawn by the Master's Refresh on a
+// freeglut window, as the main loop draws every frame. Prints the median frame time with and
+// without the buffer swap, the processor time and the GL draw calls of a frame, and ends with
 // "ratio widget_frame <median frame time / 16.7 ms>" (one frame of a 60 Hz display), the frame
 // drawn and finished without the swap. Needs a display: run it under xvfb-run -a.
 //
@@ -20,85 +21,101 @@
 
 #include "bench/bench_timing.h"
 #include "tests/support/screenshot.h"
+#include "widgets/button.h"
 #include "widgets/collapsible_panel.h"
+#include "widgets/edit_field.h"
+#include "widgets/gauge.h"
+#include "widgets/list_box.h"
 #include "widgets/master.h"
 #include "widgets/menu.h"
+#include "widgets/text.h"
 #include "widgets/window.h"
 
 namespace {
 
 constexpr int32_t FrameWidth = 1024;
 constexpr int32_t FrameHeight = 768;
-constexpr int32_t WidgetGoal = 500;
 constexpr double FrameBudget = 1.0 / 60.0;
+constexpr int32_t RowHeight = 24;
 
-TZAVglutWigits_Node* AddNode(TZAVglutWigits_Node* parent, int32_t x, int32_t y, int32_t width, int32_t height,
-                             const std::string& label)
+template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t width, int32_t height)
 {
-    auto* node = new TZAVglutWigits_Node(parent);
     node->X = x;
     node->Y = y;
     node->Width = width;
     node->Height = height;
-    node->SetText(label, false);
     return node;
 }
 
-// A labelled, clickable, framed node: what a push button draws.
-void AddButtons(TZAVglutWigits_Node* panel, int32_t count)
+// A collapsible panel of push buttons, a toggle that is down and two check boxes; returns its
+// bottom.
+int32_t AddBrushPanel(TZAVglutWigits_Node* window, int32_t y, int32_t width, int32_t buttons)
 {
+    const int32_t rows = (buttons + 1) / 2 + 1;
+    auto* panel =
+        Place(new TZAVglutWigits_CollapsiblePanel(window, "Brush"), 4, y, width - 8, 24 + rows * RowHeight);
+    const int32_t column = (width - 20) / 2;
+    for (int32_t i = 0; i < buttons; i++) {
+        auto* button = Place(new TZAVglutWigits_Button(panel, "Button " + std::to_string(i)),
+                             6 + (i % 2) * column, 22 + (i / 2) * RowHeight, column - 4, 20);
+        if (i == 3) {
+            button->Mode = TZAVglutWigits_ButtonMode::Toggle;
+            button->SetDown(true);
+        }
+    }
+    const int32_t checks_y = 22 + (buttons + 1) / 2 * RowHeight;
+    Place(new TZAVglutWigits_CheckBox(panel, "Mirror"), 6, checks_y, column - 4, 20)->SetDown(true);
+    Place(new TZAVglutWigits_CheckBox(panel, "Symmetry"), 6 + column, checks_y, column - 4, 20);
+    return panel->Y + panel->Height;
+}
+
+// Rows of a text and an edit field; returns the bottom.
+int32_t AddFields(TZAVglutWigits_Node* window, int32_t y, int32_t width)
+{
+    for (const char* name : {"Radius", "Falloff"}) {
+        Place(new TZAVglutWigits_Text(window, name), 6, y + 2, 60, 20);
+        Place(new TZAVglutWigits_EditField(window, "0.25"), 70, y, width - 80, 22);
+        y += RowHeight + 2;
+    }
+    return y;
+}
+
+// A list box with more items than it shows, one of them selected.
+int32_t AddList(TZAVglutWigits_Node* window, int32_t y, int32_t width, int32_t height, int32_t items)
+{
+    auto* list = Place(new TZAVglutWigits_ListBox(window), 6, y, width - 12, height);
+    for (int32_t i = 0; i < items; i++)
+        list->AddItem("Morph target " + std::to_string(i));
+    list->SelectIndex(2);
+    return y + height + 4;
+}
+
+// A collapsible panel of labelled gauges.
+int32_t AddGaugePanel(TZAVglutWigits_Node* window, int32_t y, int32_t width, int32_t count)
+{
+    auto* panel =
+        Place(new TZAVglutWigits_CollapsiblePanel(window, "Strength"), 4, y, width - 8, 24 + count * 22);
     for (int32_t i = 0; i < count; i++) {
-        TZAVglutWigits_Node* button =
-            AddNode(panel, 6 + (i % 2) * 108, 22 + (i / 2) * 24, 104, 20, "Button " + std::to_string(i));
-        button->Clickable = true;
-        button->BackgroundColor[0] = button->BackgroundColor[1] = button->BackgroundColor[2] = 0.25f;
+        auto* gauge = Place(new TZAVglutWigits_TextAndGauge(panel, "Gauge " + std::to_string(i)), 6,
+                            22 + i * 22, width - 24, 18);
+        gauge->LabelColumnWidth = 60;
+        gauge->Gauge->Value = 0.1f * float(i + 1);
     }
+    return panel->Y + panel->Height;
 }
 
-// A framed box of unframed, left-aligned text rows, every other one highlighted as selected.
-void AddList(TZAVglutWigits_Node* parent, int32_t y, int32_t rows)
+void AddToolWindow(TZAVglutWigits_Master& master, const std::string& title, TZAVglutWigits_Rect rect,
+                   int32_t buttons, int32_t list_height, int32_t gauges)
 {
-    TZAVglutWigits_Node* list = AddNode(parent, 6, y, 216, rows * 18 + 10, "");
-    list->AutoArrange = true;
-    for (int32_t i = 0; i < rows; i++) {
-        TZAVglutWigits_Node* row = AddNode(list, 0, 0, 200, 18, "Morph target " + std::to_string(i));
-        row->LabelAlignment = TZAVglutWigits_Alignment::Left;
-        row->DrawFrame = i % 4 == 0;
-        row->BorderWidth = 0;
-        row->BackgroundColor[2] = 0.4f;
-    }
-}
-
-// A framed trough with a filled bar inside and a label over both.
-void AddGauges(TZAVglutWigits_Node* parent, int32_t y, int32_t count)
-{
-    for (int32_t i = 0; i < count; i++) {
-        TZAVglutWigits_Node* trough = AddNode(parent, 6, y + i * 22, 216, 18, "");
-        TZAVglutWigits_Node* bar = AddNode(trough, 1, 1, 20 + i * 25, 16, "");
-        bar->BorderWidth = 0;
-        bar->BackgroundColor[0] = 0.3f;
-        bar->BackgroundColor[1] = 0.4f;
-        bar->BackgroundColor[2] = 0.7f;
-        TZAVglutWigits_Node* label = AddNode(trough, 0, 0, 216, 18, "Strength " + std::to_string(i * 10));
-        label->DrawFrame = false;
-    }
-}
-
-void AddToolWindow(TZAVglutWigits_Master& master, int32_t index)
-{
-    auto* window = new TZAVglutWigits_Window(&master, ("Tools " + std::to_string(index)).c_str());
-    window->X = 12 + index * 250;
-    window->Y = 60;
-    window->Width = 230;
-    window->Height = 680;
-    auto* panel = new TZAVglutWigits_CollapsiblePanel(window, "Brush");
-    panel->X = 1;
-    panel->Y = 1;
-    panel->Width = 228;
-    panel->Height = 170;
-    AddButtons(panel, 12);
-    AddList(window, 176, 16);
-    AddGauges(window, 480, 8);
+    auto* window =
+        Place(new TZAVglutWigits_Window(&master, title.c_str()), rect.X, rect.Y, rect.Width, rect.Height);
+    int32_t y = 2;
+    if (buttons > 0)
+        y = AddBrushPanel(window, y, rect.Width, buttons) + 4;
+    y = AddFields(window, y, rect.Width);
+    y = AddList(window, y, rect.Width, list_height, 36);
+    AddGaugePanel(window, y, rect.Width, gauges);
+    window->Show();
 }
 
 void AddMenuBar(TZAVglutWigits_Master& master)
@@ -184,8 +201,12 @@ int main(int argc, char** argv)
     {
         auto master = std::make_unique<TZAVglutWigits_Master>(window_id, FrameWidth, FrameHeight);
         AddMenuBar(*master);
-        for (int32_t index = 0; CountNodes(master.get()) < WidgetGoal; index++)
-            AddToolWindow(*master, index % 4);
+        for (int32_t index = 0; index < 4; index++)
+            AddToolWindow(*master, "Tools " + std::to_string(index), {12 + index * 250, 60, 230, 680}, 12,
+                          170, 8);
+        // Windows over others, so that text and shapes of different windows overlap.
+        AddToolWindow(*master, "Materials", {370, 330, 260, 330}, 0, 110, 4);
+        AddToolWindow(*master, "Layers", {640, 120, 240, 420}, 4, 110, 3);
         OpenFirstMenu(*master);
         widgets = CountNodes(master.get()) - 1;
         for (int32_t i = 0; i < (smoke ? 1 : 20); i++)

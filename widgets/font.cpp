@@ -11,6 +11,7 @@
 #include "widgets/font.h"
 
 #include "core/status.h"
+#include "widgets/draw.h"
 
 // After the project's headers: Xlib's macros (Status, None, Bool) would clash with their names.
 #include <GL/gl.h>
@@ -236,7 +237,8 @@ struct TTextStep
 class TTextWalker
 {
 public:
-    TTextWalker(const TFontData& data, std::string_view text, bool bold) : Data(data), Text(text), Bold(bold)
+    TTextWalker(const TFontData& data, std::string_view text, bool bold, TZAVglutWigits_FontMarkup markup)
+        : Data(data), Text(text), Bold(bold), Markup(markup == TZAVglutWigits_FontMarkup::Interpret)
     {
     }
 
@@ -247,10 +249,10 @@ public:
             return false;
         const std::string_view rest = Text.substr(Position);
         out_step = {};
-        if (rest.starts_with("[b]") || rest.starts_with("[/b]")) {
+        if (Markup && (rest.starts_with("[b]") || rest.starts_with("[/b]"))) {
             Bold = rest[1] == 'b';
             Position += Bold ? 3 : 4;
-        } else if (rest[0] == '&') {
+        } else if (Markup && rest[0] == '&') {
             Position += 1;
         } else if (rest[0] == '\t') {
             out_step.Advance = SpacesPerTab * Data.Glyph(Bold, SlotOf(' ')).Advance;
@@ -270,8 +272,43 @@ private:
     const TFontData& Data;
     std::string_view Text;
     bool Bold;
+    bool Markup;
     size_t Position = 0;
 };
+
+// A glyph's rectangle in the projection and its part of the atlas.
+struct TGlyphQuad
+{
+    float Left, Top, Right, Bottom;
+    float U0, V0, U1, V1;
+};
+
+// Calls emit with the quad of every glyph that shows, the line's top-left corner at (x, y).
+template <typename Emit>
+void ForEachGlyphQuad(const TFontData& data, std::string_view text, float x, float y, bool bold,
+                      TZAVglutWigits_FontMarkup markup, Emit&& emit)
+{
+    // Whole pixels keep the glyphs texel for pixel.
+    const int32_t origin_x = int32_t(x + (x < 0 ? -0.5f : 0.5f));
+    const int32_t baseline = int32_t(y + (y < 0 ? -0.5f : 0.5f)) + data.Ascent;
+    const float texel_width = 1.0f / float(data.AtlasWidth);
+    const float texel_height = 1.0f / float(data.AtlasHeight);
+    int32_t pen = origin_x;
+    TTextWalker walker(data, text, bold, markup);
+    for (TTextStep step; walker.Next(step); pen += step.Advance) {
+        if (step.Slot < 0)
+            continue;
+        const TFontData::TGlyph& glyph = data.Glyph(step.Bold, step.Slot);
+        if (glyph.Width == 0 || glyph.Height == 0)
+            continue;
+        const float left = float(pen + glyph.Left);
+        const float top = float(baseline - glyph.Top);
+        emit(TGlyphQuad{left, top, left + float(glyph.Width), top + float(glyph.Height),
+                        float(glyph.AtlasX) * texel_width, float(glyph.AtlasY) * texel_height,
+                        float(glyph.AtlasX + glyph.Width) * texel_width,
+                        float(glyph.AtlasY + glyph.Height) * texel_height});
+    }
+}
 
 // [SECTION] Rasterising and packing
 
@@ -448,24 +485,25 @@ int32_t TZAVglutWigits_Font::Ascent() const
     return Data->Ascent;
 }
 
-int32_t TZAVglutWigits_Font::TextWidth(std::string_view utf8) const
+int32_t TZAVglutWigits_Font::TextWidth(std::string_view utf8, TZAVglutWigits_FontMarkup markup) const
 {
     if (!Data->Loaded)
         return 0;
     int32_t width = 0;
-    TTextWalker walker(*Data, utf8, false);
+    TTextWalker walker(*Data, utf8, false, markup);
     for (TTextStep step; walker.Next(step);)
         width += step.Advance;
     return width;
 }
 
-size_t TZAVglutWigits_Font::FitBytes(std::string_view utf8, int32_t width) const
+size_t TZAVglutWigits_Font::FitBytes(std::string_view utf8, int32_t width,
+                                     TZAVglutWigits_FontMarkup markup) const
 {
     if (!Data->Loaded)
         return utf8.size();
     int32_t used = 0;
     size_t fitting = 0;
-    TTextWalker walker(*Data, utf8, false);
+    TTextWalker walker(*Data, utf8, false, markup);
     for (TTextStep step; walker.Next(step);) {
         if (used + step.Advance > width)
             break;
@@ -522,25 +560,15 @@ uint32_t TZAVglutWigits_Font::TextureId() const
     return Data->Texture;
 }
 
-int32_t TZAVglutWigits_Font::Draw(std::string_view utf8, float x, float y, bool bold) const
+int32_t TZAVglutWigits_Font::Draw(std::string_view utf8, float x, float y, bool bold,
+                                  TZAVglutWigits_FontMarkup markup) const
 {
     if (!Data->Loaded || Data->Texture == 0 || utf8.empty())
         return 0;
-    // Whole pixels keep the glyphs texel for pixel.
-    const int32_t origin_x = int32_t(x + (x < 0 ? -0.5f : 0.5f));
-    const int32_t baseline = int32_t(y + (y < 0 ? -0.5f : 0.5f)) + Data->Ascent;
-    const float texel_width = 1.0f / float(Data->AtlasWidth);
-    const float texel_height = 1.0f / float(Data->AtlasHeight);
     bool begun = false;
-    int32_t pen = origin_x;
-    TTextWalker walker(*Data, utf8, bold);
-    for (TTextStep step; walker.Next(step); pen += step.Advance) {
-        if (step.Slot < 0)
-            continue;
-        const TData::TGlyph& glyph = Data->Glyph(step.Bold, step.Slot);
-        if (glyph.Width == 0 || glyph.Height == 0)
-            continue;
+    ForEachGlyphQuad(*Data, utf8, x, y, bold, markup, [&](const TGlyphQuad& quad) {
         if (!begun) {
+            FlushTextBatch();
             glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT);
             glEnable(GL_TEXTURE_2D);
             glBindTexture(GL_TEXTURE_2D, Data->Texture);
@@ -550,28 +578,32 @@ int32_t TZAVglutWigits_Font::Draw(std::string_view utf8, float x, float y, bool 
             glBegin(GL_QUADS);
             begun = true;
         }
-        const float left = float(pen + glyph.Left);
-        const float top = float(baseline - glyph.Top);
-        const float right = left + float(glyph.Width);
-        const float bottom = top + float(glyph.Height);
-        const float u0 = float(glyph.AtlasX) * texel_width;
-        const float v0 = float(glyph.AtlasY) * texel_height;
-        const float u1 = float(glyph.AtlasX + glyph.Width) * texel_width;
-        const float v1 = float(glyph.AtlasY + glyph.Height) * texel_height;
-        glTexCoord2f(u0, v0);
-        glVertex2f(left, top);
-        glTexCoord2f(u1, v0);
-        glVertex2f(right, top);
-        glTexCoord2f(u1, v1);
-        glVertex2f(right, bottom);
-        glTexCoord2f(u0, v1);
-        glVertex2f(left, bottom);
-    }
+        glTexCoord2f(quad.U0, quad.V0);
+        glVertex2f(quad.Left, quad.Top);
+        glTexCoord2f(quad.U1, quad.V0);
+        glVertex2f(quad.Right, quad.Top);
+        glTexCoord2f(quad.U1, quad.V1);
+        glVertex2f(quad.Right, quad.Bottom);
+        glTexCoord2f(quad.U0, quad.V1);
+        glVertex2f(quad.Left, quad.Bottom);
+    });
     if (!begun)
         return 0;
     glEnd();
     glPopAttrib();
     return 1;
+}
+
+void TZAVglutWigits_Font::Queue(std::string_view utf8, float x, float y, const float* rgba,
+                                TZAVglutWigits_FontMarkup markup) const
+{
+    if (!Data->Loaded || Data->Texture == 0 || utf8.empty())
+        return;
+    BeginTextRun(Data->Texture, rgba);
+    ForEachGlyphQuad(*Data, utf8, x, y, false, markup, [](const TGlyphQuad& quad) {
+        QueueTextQuad(quad.Left, quad.Top, quad.Right, quad.Bottom, quad.U0, quad.V0, quad.U1, quad.V1);
+    });
+    EndTextRun();
 }
 
 const uint8_t* TZAVglutWigits_Font::AtlasPixels() const

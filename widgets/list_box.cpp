@@ -146,14 +146,9 @@ void TZAVglutWigits_ListBox::Layout()
     Frame->Width = Width;
     Frame->Height = Height;
     Frame->BorderWidth = BorderWidth;
-    // Items out of view are hidden as well as clipped: the frame's occlusion pass compares every
-    // shown sibling with all later ones, which a long list cannot afford.
-    const int32_t view_top = -ScrollY, view_bottom = view_top + Height;
-    for (TZAVglutWigits_ListItem* item : Items) {
-        item->Shown = item->Y + item->Height >= view_top && item->Y <= view_bottom;
-        // Scrolled away under the mouse, an item gets no leave.
-        item->Hovered = item->Hovered && item->Shown;
-    }
+    // Scrolled away under the mouse, an item gets no leave.
+    for (TZAVglutWigits_ListItem* item : Items)
+        item->Hovered = item->Hovered && item->IsVisibleInParent();
 }
 
 void TZAVglutWigits_ListBox::ScrollIntoView(const TZAVglutWigits_ListItem* item)

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
+#include <vector>
 
 #include "core/dialogs.h"
 #include "core/event_queue.h"
@@ -73,27 +74,34 @@ void PlaceAbsolute(TZAVglutWigits_Node* parent)
 }
 
 // Only a node that paints its whole rectangle hides what lies beneath it.
-bool IsOpaque(const TZAVglutWigits_Node* node)
+bool PaintsWholeRect(const TZAVglutWigits_Node* node)
 {
-    return node->IsVisibleInParent() && !node->HiddenFromDrawing &&
-           (node->DrawFrame || node->Skins[SkinNormal] != 0);
+    return node->DrawFrame || node->Skins[SkinNormal] != 0;
 }
 
-void MarkOccludedInList(TZAVglutWigits_Node* first)
+// Marks the nodes of a sibling list that a later opaque sibling wholly covers, and so on down the
+// tree. The list is walked from its top down, gathering the opaque siblings seen so far into
+// covers (from base on); one inside another adds nothing. Nodes that are not drawn neither hide
+// nor need marking, which keeps a long scrolled list linear. tests counts the nodes visited and
+// rectangles compared.
+void MarkOccludedInList(TZAVglutWigits_Node* last, std::vector<TZAVglutWigits_Rect>& covers, int64_t& tests)
 {
-    for (TZAVglutWigits_Node* node = first; node != nullptr; node = node->NextSibling) {
-        if (node->Shown) {
-            const TZAVglutWigits_Rect rect{node->X, node->Y, node->Width, node->Height};
-            for (const TZAVglutWigits_Node* later = node->NextSibling; later != nullptr;
-                 later = later->NextSibling)
-                if (IsOpaque(later) && rect.Inside({later->X, later->Y, later->Width, later->Height})) {
-                    node->Occluded = true;
-                    break;
-                }
-        }
-        MarkOccludedInList(node->FirstChild);
-        MarkOccludedInList(node->FirstFloatingChild);
+    const size_t base = covers.size();
+    for (TZAVglutWigits_Node* node = last; node != nullptr; node = node->PrevSibling) {
+        tests++;
+        if (!node->IsVisibleInParent() || node->HiddenFromDrawing)
+            continue;
+        const TZAVglutWigits_Rect rect{node->X, node->Y, node->Width, node->Height};
+        for (size_t i = base; i < covers.size() && !node->Occluded; i++, tests++)
+            node->Occluded = rect.Inside(covers[i]);
+        if (node->Occluded)
+            continue;
+        MarkOccludedInList(node->LastChild, covers, tests);
+        MarkOccludedInList(node->LastFloatingChild, covers, tests);
+        if (PaintsWholeRect(node))
+            covers.push_back(rect);
     }
+    covers.resize(base);
 }
 
 } // namespace
@@ -309,8 +317,11 @@ void TZAVglutWigits_Master::PrepareFrame()
     AbsX = X;
     AbsY = Y;
     PlaceAbsolute(this);
-    MarkOccludedInList(FirstChild);
-    MarkOccludedInList(FirstFloatingChild);
+    std::vector<TZAVglutWigits_Rect> covers;
+    int64_t tests = 0;
+    MarkOccludedInList(LastChild, covers, tests);
+    MarkOccludedInList(LastFloatingChild, covers, tests);
+    SetOcclusionTestCount(tests);
 }
 
 // [SECTION] Drawing
@@ -339,12 +350,15 @@ void TZAVglutWigits_Master::DrawNode(TZAVglutWigits_Node* node, const TZAVglutWi
         if (own != node->LastDrawn)
             node->OnResize();
         if (node->HasDrawHandler()) {
+            FlushTextBatch();
             SetWidgetViewport(visible, own.X, own.Y, Height);
             node->CallDrawHandler();
             ResetWidgetGLState();
             SetWindowProjection(Width, Height);
             SetDrawOrigin(own.X, own.Y);
         } else {
+            // Shapes drawn with raw GL inside the node must not end up under text queued before.
+            FlushTextUnder(visible);
             node->Draw();
         }
         if (node->Hovered && node->HighlightOnHover) {
@@ -408,6 +422,7 @@ void TZAVglutWigits_Master::Refresh(bool swap)
     if (DragNode != nullptr)
         DrawDottedFrame(static_cast<float>(DragX - DragGrabX), static_cast<float>(DragY - DragGrabY),
                         static_cast<float>(DragNode->Width), static_cast<float>(DragNode->Height));
+    FlushTextBatch();
     LastFrameDrawCalls = DrawCallCount();
     if (double_buffered && swap)
         SwapBuffers();
@@ -419,11 +434,13 @@ void TZAVglutWigits_Master::DrawSubtreeToFront(TZAVglutWigits_Node* node)
 {
     if (node == nullptr || !IsLive(node))
         return;
+    FlushTextBatch();
     glDrawBuffer(GL_FRONT);
     SetWindowProjection(Width, Height);
     const TZAVglutWigits_Rect clip = TZAVglutWigits_Rect{0, 0, Width, Height}.Intersect(node->AbsoluteRect());
     if (node->ChildrenVisible())
         DrawList(node->FirstChild, clip);
+    FlushTextBatch();
     glFlush();
     GLboolean double_buffered = GL_FALSE;
     glGetBooleanv(GL_DOUBLEBUFFER, &double_buffered);

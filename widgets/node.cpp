@@ -675,23 +675,23 @@ void TZAVglutWigits_Node::DrawText(std::string_view text, const float* colour)
         y = BorderWidth + VerticalPadding;
         break;
     }
-    // The font blends its glyphs itself; it draws in window coordinates.
-    x += DrawOriginX();
-    y += DrawOriginY();
-    int32_t calls = 0;
+    // The font queues its glyphs in window coordinates, in colours adjusted here.
+    const float left = static_cast<float>(x + DrawOriginX());
+    const float top = static_cast<float>(y + DrawOriginY());
     if (LabelHalo) {
-        SetColor4f(0.0f, 0.0f, 0.0f, 0.0625f);
+        const float halo[4] = {0.0f, 0.0f, 0.0f, 0.0625f};
         for (int32_t i = 0; i < 5; i++)
             for (int32_t j = 0; j < 5; j++) {
-                calls += font.Draw(text, static_cast<float>(x + i), static_cast<float>(y + j));
-                calls += font.Draw(text, static_cast<float>(x - i), static_cast<float>(y - j));
+                font.Queue(text, left + static_cast<float>(i), top + static_cast<float>(j), halo);
+                font.Queue(text, left - static_cast<float>(i), top - static_cast<float>(j), halo);
             }
     }
+    float adjusted[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     if (LabelShadow) {
-        SetColor3f(0.7f, 0.7f, 0.7f);
-        calls += font.Draw(text, static_cast<float>(x + 1), static_cast<float>(y + 1));
+        const float shadow[3] = {0.7f, 0.7f, 0.7f};
+        AdjustColor(shadow, adjusted);
+        font.Queue(text, left + 1.0f, top + 1.0f, adjusted);
     }
-    SetColor3fv(colour);
-    calls += font.Draw(text, static_cast<float>(x), static_cast<float>(y));
-    CountDrawCalls(calls);
+    AdjustColor(colour, adjusted);
+    font.Queue(text, left, top, adjusted);
 }

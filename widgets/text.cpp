@@ -21,6 +21,8 @@ constexpr int32_t KeyLineFeed = 10;
 constexpr int32_t KeyEnter = 13;
 constexpr int32_t KeyDelete = 127;
 constexpr int32_t CaretInset = 2;
+// Edited text shows every character the user typed: "&" and "[b]" are no markup here.
+constexpr TZAVglutWigits_FontMarkup Literal = TZAVglutWigits_FontMarkup::Literal;
 
 // Bytes of the valid UTF-8 sequence at offset, or 1 for a byte that stands for itself.
 size_t SequenceLength(std::string_view text, size_t offset)
@@ -158,7 +160,7 @@ size_t TZAVglutWigits_LineEditor::OffsetAt(const TZAVglutWigits_Font& font, int3
     int32_t before = 0;
     for (size_t offset = std::min(ViewStart, Line.size()); offset < Line.size();) {
         const size_t next = Next(offset);
-        const int32_t after = font.TextWidth(line.substr(ViewStart, next - ViewStart));
+        const int32_t after = font.TextWidth(line.substr(ViewStart, next - ViewStart), Literal);
         if (2 * x < before + after)
             return offset;
         before = after;
@@ -171,10 +173,10 @@ void TZAVglutWigits_LineEditor::KeepCaretInView(const TZAVglutWigits_Font& font,
 {
     const std::string_view line(Line);
     ViewStart = std::min({ViewStart, Caret, Line.size()});
-    while (ViewStart < Caret && font.TextWidth(line.substr(ViewStart, Caret - ViewStart)) > width)
+    while (ViewStart < Caret && font.TextWidth(line.substr(ViewStart, Caret - ViewStart), Literal) > width)
         ViewStart = Next(ViewStart);
     // Text deleted at the end lets the line scroll back.
-    while (ViewStart > 0 && font.TextWidth(line.substr(Previous(ViewStart))) <= width)
+    while (ViewStart > 0 && font.TextWidth(line.substr(Previous(ViewStart)), Literal) <= width)
         ViewStart = Previous(ViewStart);
 }
 
@@ -186,7 +188,8 @@ void TZAVglutWigits_LineEditor::Draw(const TZAVglutWigits_Node& node, const TZAV
     const std::string_view line(Line);
     const std::string_view shown = line.substr(ViewStart);
     const auto x_of = [&](size_t offset) {
-        return box.X + font.TextWidth(line.substr(ViewStart, std::max(offset, ViewStart) - ViewStart));
+        return box.X +
+               font.TextWidth(line.substr(ViewStart, std::max(offset, ViewStart) - ViewStart), Literal);
     };
     const float left = static_cast<float>(box.X);
     const float top = static_cast<float>(box.Y + (box.Height - node.LineHeight()) / 2);
@@ -197,10 +200,12 @@ void TZAVglutWigits_LineEditor::Draw(const TZAVglutWigits_Node& node, const TZAV
         DrawFilledRect(static_cast<float>(start), top, static_cast<float>(end - start),
                        static_cast<float>(node.LineHeight()));
     }
-    node.SetColor3fv(colour);
-    // The font draws in window coordinates.
-    CountDrawCalls(font.Draw(shown.substr(0, font.FitBytes(shown, box.Width)), left + DrawOriginX(),
-                             top + DrawOriginY()));
+    float adjusted[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    node.AdjustColor(colour, adjusted);
+    // The font queues in window coordinates.
+    font.Queue(shown.substr(0, font.FitBytes(shown, box.Width, Literal)),
+               left + static_cast<float>(DrawOriginX()), top + static_cast<float>(DrawOriginY()), adjusted,
+               Literal);
     if (focused) {
         node.SetColor3fv(ControlLook::Caret);
         DrawFilledRect(static_cast<float>(x_of(Caret)), static_cast<float>(box.Y + CaretInset), 1.0f,

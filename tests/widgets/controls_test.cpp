@@ -8,7 +8,9 @@
 
 #include "core/event_queue.h"
 #include "widgets/button.h"
+#include "widgets/draw.h"
 #include "widgets/edit_field.h"
+#include "widgets/font.h"
 #include "widgets/gauge.h"
 #include "widgets/list_box.h"
 #include "widgets/master.h"
@@ -227,6 +229,27 @@ TEST_F(Controls, EditFieldEditsCommitsCancelsAndKeepsItsValueOnBadText)
     EXPECT_TRUE(Posted().empty());
 }
 
+// "&" and "[b]" typed into a field are text, not markup: each takes room, and a click right after
+// each character puts the caret there.
+TEST_F(Controls, EditFieldTakesMarkupCharactersLiterally)
+{
+    auto* field = Place(new TZAVglutWigits_EditField(&master), 10, 10, 200, 22);
+    Click(field);
+    const std::string_view text = "a&b[b]c";
+    Type(text);
+    ASSERT_EQ(field->GetText(), text);
+    const TZAVglutWigits_Font& font = field->Font();
+    const int32_t inset = field->BorderWidth + field->HorizontalPadding;
+    int32_t previous = 0;
+    for (size_t length = 1; length <= text.size(); length++) {
+        const int32_t width = font.TextWidth(text.substr(0, length), TZAVglutWigits_FontMarkup::Literal);
+        EXPECT_GT(width, previous) << length;
+        previous = width;
+        Click(field, inset + width);
+        EXPECT_EQ(field->Editor.Caret, length);
+    }
+}
+
 TEST_F(Controls, GaugeFollowsTheMouseStepsWithArrowsAndTakesItsEditFieldsText)
 {
     float strength = 0.0f;
@@ -331,6 +354,7 @@ TEST_F(Controls, ScrollHandleDragScrollsTheListAndItsItemsHitAccordingly)
     for (int32_t i = 0; i < list->Count(); i++)
         in_view += list->Item(i)->IsVisibleInParent();
     EXPECT_LE(in_view, 202 / item_height + 2);
+    EXPECT_LT(OcclusionTestCount(), 3 * 5000) << "the frame's occlusion pass is linear in the items";
 
     // Half the free track down: half the range.
     const TZAVglutWigits_ScrollBarHandle* handle = bar->Handle;

@@ -1,6 +1,8 @@
 #include "widgets/font.h"
 
+#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
+#include "widgets/draw.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
@@ -123,6 +125,7 @@ public:
     {
         glutInitWindowSize(width, height);
         Id = glutCreateWindow("widgets_font_test");
+        KeepGlDriverLoaded();
         glViewport(0, 0, width, height);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -264,4 +267,35 @@ TEST(FontDrawing, DrawsInARebuiltWindowAndShowsEveryLine)
     }
     EXPECT_TRUE(SaveScreenshot("widgets_font.png", pixels.data(), window.Width, window.Height, 3, error))
         << error;
+}
+
+// Queued text is clipped on the CPU: it must show exactly what the scissor lets through of text
+// drawn at once, glyphs cut on every side included.
+TEST(FontDrawing, QueuedTextIsClippedLikeScissoredText)
+{
+    std::string error;
+    ASSERT_TRUE(StartGlut(error)) << error;
+    TTestWindow window(160, 40);
+    TZAVglutWigits_Font& font = InterfaceFont(2);
+    ASSERT_TRUE(font.Upload());
+    SetWindowProjection(window.Width, window.Height);
+    const TZAVglutWigits_Rect clip{27, 13, 50, 7};
+    const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    SetDrawClip(clip);
+    glColor3f(1, 1, 1);
+    EXPECT_EQ(font.Draw("Tarnwick [b]bold", 20, 10), 1);
+    SetDrawClip(NoDrawClip);
+    const std::vector<uint8_t> scissored = window.ReadRgb();
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    SetDrawClip(clip);
+    font.Queue("Tarnwick [b]bold", 20, 10, white);
+    SetDrawClip(NoDrawClip);
+    FlushTextBatch();
+    const std::vector<uint8_t> queued = window.ReadRgb();
+
+    EXPECT_GT(std::count_if(queued.begin(), queued.end(), [](uint8_t value) { return value > 0; }), 60);
+    EXPECT_TRUE(queued == scissored);
 }

@@ -3,6 +3,7 @@
 // screenshots/widgets_refresh.png into the build folder for a look.
 #include "widgets/blank_app.h"
 
+#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/widget_window.h"
 
@@ -10,6 +11,7 @@
 
 #include <string>
 
+#include "widgets/draw.h"
 #include "widgets/window.h"
 
 namespace {
@@ -45,7 +47,41 @@ int32_t BrightPixels(const TWidgetFrame& frame, TZAVglutWigits_Rect rect)
     return count;
 }
 
+// A panel that counts its draws.
+class TCountedNode : public TZAVglutWigits_Node
+{
+public:
+    TCountedNode(TZAVglutWigits_Node* parent, TZAVglutWigits_Rect rect) : TZAVglutWigits_Node(parent)
+    {
+        X = rect.X;
+        Y = rect.Y;
+        Width = rect.Width;
+        Height = rect.Height;
+    }
+    void Draw() override
+    {
+        Draws++;
+        TZAVglutWigits_Node::Draw();
+    }
+    int32_t Draws = 0;
+};
+
 } // namespace
+
+// Siblings that all paint their rectangles, most of them scrolled out of their parent's view.
+TEST(Refresh, OcclusionPassIsLinearInTheSiblings)
+{
+    TZAVglutWigits_Master master(0, 400, 300);
+    auto* panel = new TZAVglutWigits_Node(&master);
+    panel->Width = 200;
+    panel->Height = 200;
+    constexpr int32_t Count = 5000;
+    for (int32_t i = 0; i < Count; i++)
+        new TCountedNode(panel, {0, 20 * i, 180, 20});
+    panel->ScrollY = -20 * (Count / 2);
+    master.PrepareFrame();
+    EXPECT_LT(OcclusionTestCount(), 3 * Count);
+}
 
 TEST(Refresh, DrawsTheTreeInOrderClippedWithTitleBarFocusFrameAndLabel)
 {
@@ -53,6 +89,7 @@ TEST(Refresh, DrawsTheTreeInOrderClippedWithTitleBarFocusFrameAndLabel)
     ASSERT_TRUE(StartWidgetGlut(error)) << error;
     glutInitWindowSize(FrameWidth, FrameHeight);
     const int window_id = glutCreateWindow("widgets_refresh_test");
+    KeepGlDriverLoaded();
     {
         TZAVglutWigits_BlankApp app(window_id);
         ASSERT_EQ(app.Width, FrameWidth);
@@ -60,7 +97,16 @@ TEST(Refresh, DrawsTheTreeInOrderClippedWithTitleBarFocusFrameAndLabel)
         TZAVglutWigits_Node* red = AddPanel(&app, {20, 20, 150, 100}, Red, "Tarnwick");
         red->LabelColor[0] = red->LabelColor[1] = red->LabelColor[2] = 1.0f;
         red->LabelAlignment = TZAVglutWigits_Alignment::TopLeft;
-        AddPanel(red, {130, 5, 100, 20}, Yellow); // reaches past red's right edge
+        // Reaches past red's right edge; so does its label.
+        TZAVglutWigits_Node* yellow = AddPanel(red, {130, 5, 100, 20}, Yellow, "Yellow label");
+        yellow->LabelAlignment = TZAVglutWigits_Alignment::Left;
+        std::fill_n(yellow->LabelColor, 3, 1.0f);
+        // A later child over the right part of red's label.
+        AddPanel(red, {40, 2, 30, 18}, Blue);
+        // Wholly under green (with its child): never drawn; partly under it: drawn.
+        auto* covered = new TCountedNode(&app, {110, 70, 40, 40});
+        auto* covered_child = new TCountedNode(covered, {5, 5, 10, 10});
+        auto* partly_covered = new TCountedNode(&app, {90, 130, 40, 20});
         AddPanel(&app, {100, 60, 150, 100}, Green);
         auto* window = new TZAVglutWigits_Window(&app, "Brushes");
         window->X = 40;
@@ -91,10 +137,16 @@ TEST(Refresh, DrawsTheTreeInOrderClippedWithTitleBarFocusFrameAndLabel)
         EXPECT_FALSE(frame.Near(200, 175 - title_height / 2, Background));
         EXPECT_FALSE(frame.Near(200, 175 - title_height / 2, Blue));
         EXPECT_TRUE(frame.Near(200, 200, Blue));
-        // The label's line holds text; the panel's empty lower half none.
+        // The label's line holds text, but not where a later child covers it, nor past the edge of
+        // the parent of the label's node; the panel's empty lower half holds none.
         const int32_t line = red->LineHeight();
-        EXPECT_GT(BrightPixels(frame, {20 + 5, 20 + 5, red->TextWidth("Tarnwick"), line}), 20);
+        EXPECT_GT(BrightPixels(frame, {20 + 5, 20 + 5, 35, line}), 20);
+        EXPECT_EQ(BrightPixels(frame, {60, 22, 30, 18}), 0);
+        EXPECT_GT(BrightPixels(frame, {150, 25, 20, 20}), 5);
+        EXPECT_EQ(BrightPixels(frame, {170, 25, 60, 20}), 0);
         EXPECT_EQ(BrightPixels(frame, {25, 80, 70, 30}), 0);
+        EXPECT_EQ(covered->Draws + covered_child->Draws, 0);
+        EXPECT_EQ(partly_covered->Draws, 1);
         // The dotted focus frame: every other pixel of the line one pixel above the field lit.
         const int32_t frame_y = field->AbsY - 1;
         int32_t lit = 0;

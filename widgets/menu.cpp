@@ -209,12 +209,14 @@ void TZAVglutWigits_MenuText::DrawEntryText(const float* colour)
     // The font draws in window coordinates, the helpers relative to the node.
     const auto origin_x = static_cast<float>(DrawOriginX());
     const auto origin_y = static_cast<float>(DrawOriginY());
-    SetColor3fv(colour);
-    int32_t calls = font.Draw(name, origin_x + x, origin_y + y);
+    float adjusted[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    AdjustColor(colour, adjusted);
+    // Queued with the frame's other text, so that menus do not break its batch.
+    font.Queue(name, origin_x + x, origin_y + y, adjusted);
     if (!shortcut.empty())
-        calls += font.Draw(shortcut, origin_x + static_cast<float>(Width - inset - font.TextWidth(shortcut)),
-                           origin_y + y);
-    CountDrawCalls(calls);
+        font.Queue(shortcut, origin_x + static_cast<float>(Width - inset - font.TextWidth(shortcut)), origin_y + y,
+                   adjusted);
+    SetColor3fv(colour);
     const size_t ampersand = name.find('&');
     if (Mnemonic != 0 && ampersand != std::string_view::npos) {
         const float left = x + static_cast<float>(font.TextWidth(name.substr(0, ampersand)));

@@ -38,25 +38,16 @@ constexpr int32_t FrameHeight = 768;
 constexpr double FrameBudget = 1.0 / 60.0;
 constexpr int32_t RowHeight = 24;
 
-template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t width, int32_t height)
-{
-    node->X = x;
-    node->Y = y;
-    node->Width = width;
-    node->Height = height;
-    return node;
-}
-
 // A collapsible panel of push buttons, a toggle that is down and two check boxes; returns its
 // bottom.
 int32_t AddBrushPanel(TZAVglutWigits_Node* window, int32_t y, int32_t width, int32_t buttons)
 {
     const int32_t rows = (buttons + 1) / 2 + 1;
     auto* panel =
-        Place(new TZAVglutWigits_CollapsiblePanel(window, "Brush"), 4, y, width - 8, 24 + rows * RowHeight);
+        PlaceNode(new TZAVglutWigits_CollapsiblePanel(window, "Brush"), 4, y, width - 8, 24 + rows * RowHeight);
     const int32_t column = (width - 20) / 2;
     for (int32_t i = 0; i < buttons; i++) {
-        auto* button = Place(new TZAVglutWigits_Button(panel, "Button " + std::to_string(i)),
+        auto* button = PlaceNode(new TZAVglutWigits_Button(panel, "Button " + std::to_string(i)),
                              6 + (i % 2) * column, 22 + (i / 2) * RowHeight, column - 4, 20);
         if (i == 3) {
             button->Mode = TZAVglutWigits_ButtonMode::Toggle;
@@ -64,8 +55,8 @@ int32_t AddBrushPanel(TZAVglutWigits_Node* window, int32_t y, int32_t width, int
         }
     }
     const int32_t checks_y = 22 + (buttons + 1) / 2 * RowHeight;
-    Place(new TZAVglutWigits_CheckBox(panel, "Mirror"), 6, checks_y, column - 4, 20)->SetDown(true);
-    Place(new TZAVglutWigits_CheckBox(panel, "Symmetry"), 6 + column, checks_y, column - 4, 20);
+    PlaceNode(new TZAVglutWigits_CheckBox(panel, "Mirror"), 6, checks_y, column - 4, 20)->SetDown(true);
+    PlaceNode(new TZAVglutWigits_CheckBox(panel, "Symmetry"), 6 + column, checks_y, column - 4, 20);
     return panel->Y + panel->Height;
 }
 
@@ -73,8 +64,8 @@ int32_t AddBrushPanel(TZAVglutWigits_Node* window, int32_t y, int32_t width, int
 int32_t AddFields(TZAVglutWigits_Node* window, int32_t y, int32_t width)
 {
     for (const char* name : {"Radius", "Falloff"}) {
-        Place(new TZAVglutWigits_Text(window, name), 6, y + 2, 60, 20);
-        Place(new TZAVglutWigits_EditField(window, "0.25"), 70, y, width - 80, 22);
+        PlaceNode(new TZAVglutWigits_Text(window, name), 6, y + 2, 60, 20);
+        PlaceNode(new TZAVglutWigits_EditField(window, "0.25"), 70, y, width - 80, 22);
         y += RowHeight + 2;
     }
     return y;
@@ -83,7 +74,7 @@ int32_t AddFields(TZAVglutWigits_Node* window, int32_t y, int32_t width)
 // A list box with more items than it shows, one of them selected.
 int32_t AddList(TZAVglutWigits_Node* window, int32_t y, int32_t width, int32_t height, int32_t items)
 {
-    auto* list = Place(new TZAVglutWigits_ListBox(window), 6, y, width - 12, height);
+    auto* list = PlaceNode(new TZAVglutWigits_ListBox(window), 6, y, width - 12, height);
     for (int32_t i = 0; i < items; i++)
         list->AddItem("Morph target " + std::to_string(i));
     list->SelectIndex(2);
@@ -94,9 +85,9 @@ int32_t AddList(TZAVglutWigits_Node* window, int32_t y, int32_t width, int32_t h
 int32_t AddGaugePanel(TZAVglutWigits_Node* window, int32_t y, int32_t width, int32_t count)
 {
     auto* panel =
-        Place(new TZAVglutWigits_CollapsiblePanel(window, "Strength"), 4, y, width - 8, 24 + count * 22);
+        PlaceNode(new TZAVglutWigits_CollapsiblePanel(window, "Strength"), 4, y, width - 8, 24 + count * 22);
     for (int32_t i = 0; i < count; i++) {
-        auto* gauge = Place(new TZAVglutWigits_TextAndGauge(panel, "Gauge " + std::to_string(i)), 6,
+        auto* gauge = PlaceNode(new TZAVglutWigits_TextAndGauge(panel, "Gauge " + std::to_string(i)), 6,
                             22 + i * 22, width - 24, 18);
         gauge->LabelColumnWidth = 60;
         gauge->Gauge->Value = 0.1f * float(i + 1);
@@ -108,7 +99,7 @@ void AddToolWindow(TZAVglutWigits_Master& master, const std::string& title, TZAV
                    int32_t buttons, int32_t list_height, int32_t gauges)
 {
     auto* window =
-        Place(new TZAVglutWigits_Window(&master, title.c_str()), rect.X, rect.Y, rect.Width, rect.Height);
+        PlaceNode(new TZAVglutWigits_Window(&master, title.c_str()), rect.X, rect.Y, rect.Width, rect.Height);
     int32_t y = 2;
     if (buttons > 0)
         y = AddBrushPanel(window, y, rect.Width, buttons) + 4;

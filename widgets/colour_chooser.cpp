@@ -143,15 +143,6 @@ private:
     int32_t Slot;
 };
 
-template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t width, int32_t height)
-{
-    node->X = x;
-    node->Y = y;
-    node->Width = width;
-    node->Height = height;
-    return node;
-}
-
 } // namespace
 
 // [SECTION] Colour scales
@@ -202,7 +193,7 @@ TZAVglutWigits_ColourChooser::TZAVglutWigits_ColourChooser(TZAVglutWigits_Node* 
     BuildChannelRows(Margin, label_width);
     const int32_t right = Margin + label_width + GaugeWidth + FieldWidth + 2 * Gap;
     const int32_t row_height = ButtonHeight();
-    Preview = Place(new TSwatch(this, Rgb, -1), right + 2 * Gap, Margin, PreviewWidth, 3 * row_height);
+    Preview = PlaceNode(new TSwatch(this, Rgb, -1), right + 2 * Gap, Margin, PreviewWidth, 3 * row_height);
     const int32_t custom_top = Margin + ChannelCount * (row_height + 4) + 2 * Gap;
     BuildCustomColours(Margin, custom_top);
 
@@ -233,12 +224,12 @@ void TZAVglutWigits_ColourChooser::BuildChannelRows(int32_t top, int32_t label_w
     for (int32_t channel = 0; channel < ChannelCount; channel++) {
         // A gap parts the red, green and blue rows from hue, saturation and value.
         const int32_t y = top + channel * (row_height + 4) + (channel >= ChannelHue ? 2 * Gap : 0);
-        Place(new TZAVglutWigits_Text(this, ChannelNames[channel]), Margin, y, label_width, row_height)
+        PlaceNode(new TZAVglutWigits_Text(this, ChannelNames[channel]), Margin, y, label_width, row_height)
             ->AutoSize = false;
         const int32_t gauge_x = Margin + label_width;
-        Gauges[channel] = Place(new TChannelGauge(this, channel), gauge_x, y + 2, GaugeWidth, row_height - 4);
+        Gauges[channel] = PlaceNode(new TChannelGauge(this, channel), gauge_x, y + 2, GaugeWidth, row_height - 4);
         Fields[channel] =
-            Place(new TChannelField(this, channel), gauge_x + GaugeWidth + Gap, y, FieldWidth, row_height);
+            PlaceNode(new TChannelField(this, channel), gauge_x + GaugeWidth + Gap, y, FieldWidth, row_height);
     }
 }
 
@@ -251,7 +242,7 @@ void TZAVglutWigits_ColourChooser::BuildCustomColours(int32_t left, int32_t top)
     for (int32_t slot = 0; slot < CustomColourSlots; slot++) {
         const int32_t column = slot % SwatchesPerRow, row = slot / SwatchesPerRow;
         Swatches[slot] =
-            Place(new TSwatch(this, CustomColours + 3 * slot, slot), left + column * (SwatchSize + SwatchGap),
+            PlaceNode(new TSwatch(this, CustomColours + 3 * slot, slot), left + column * (SwatchSize + SwatchGap),
                   swatches_top + row * (SwatchSize + SwatchGap), SwatchSize, SwatchSize);
     }
 }

@@ -145,15 +145,6 @@ public:
     }
 };
 
-template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t width, int32_t height)
-{
-    node->X = x;
-    node->Y = y;
-    node->Width = width;
-    node->Height = height;
-    return node;
-}
-
 } // namespace
 
 // [SECTION] Paths and recent folders
@@ -208,17 +199,17 @@ TZAVglutWigits_FileChooser::TZAVglutWigits_FileChooser(TZAVglutWigits_Node* pare
     const int32_t row_height = ButtonHeight();
     const int32_t title_width = std::max(TextWidth("Folder:"), TextWidth("Places:")) + 2 * HorizontalPadding;
     const int32_t path_x = Margin + title_width + Gap;
-    Place(new TZAVglutWigits_Text(this, "Folder:"), Margin, Margin, title_width, row_height)->AutoSize =
+    PlaceNode(new TZAVglutWigits_Text(this, "Folder:"), Margin, Margin, title_width, row_height)->AutoSize =
         false;
     FolderLabel =
-        Place(new TZAVglutWigits_Text(this, ""), path_x, Margin, Width - path_x - Margin, row_height);
+        PlaceNode(new TZAVglutWigits_Text(this, ""), path_x, Margin, Width - path_x - Margin, row_height);
     FolderLabel->AutoSize = false;
 
     const std::string start_folder = request.StartFolder.empty()
                                          ? std::string()
                                          : WithTrailingSeparator(ResolveChooserPath("", request.StartFolder));
     const int32_t places_top = Margin + row_height + Gap;
-    Place(new TZAVglutWigits_Text(this, "Places:"), Margin, places_top, title_width, row_height)->AutoSize =
+    PlaceNode(new TZAVglutWigits_Text(this, "Places:"), Margin, places_top, title_width, row_height)->AutoSize =
         false;
     BuildPlaces(path_x, places_top, start_folder);
     const int32_t lists_top = places_top + row_height + Gap;
@@ -268,8 +259,8 @@ void TZAVglutWigits_FileChooser::BuildLists(int32_t top, int32_t height)
     auto* files_title = new TZAVglutWigits_Text(this, "Files");
     files_title->X = files_x;
     files_title->Y = top;
-    FolderList = Place(new TZAVglutWigits_ListBox(this), Margin, list_top, FolderListWidth, height);
-    FileList = Place(new TZAVglutWigits_ListBox(this), files_x, list_top, Width - files_x - Margin, height);
+    FolderList = PlaceNode(new TZAVglutWigits_ListBox(this), Margin, list_top, FolderListWidth, height);
+    FileList = PlaceNode(new TZAVglutWigits_ListBox(this), files_x, list_top, Width - files_x - Margin, height);
 }
 
 void TZAVglutWigits_FileChooser::BuildBottomRows(int32_t top)
@@ -278,8 +269,8 @@ void TZAVglutWigits_FileChooser::BuildBottomRows(int32_t top)
     const int32_t label_width = std::max(TextWidth("Name:"), TextWidth("Type:")) + 2 * HorizontalPadding;
     const int32_t field_x = Margin + label_width + Gap;
     const int32_t buttons_x = Width - Margin - ButtonWidth();
-    Place(new TZAVglutWigits_Text(this, "Name:"), Margin, top, label_width, row_height)->AutoSize = false;
-    NameField = Place(new TNameField(this, ""), field_x, top, buttons_x - Gap - field_x, row_height);
+    PlaceNode(new TZAVglutWigits_Text(this, "Name:"), Margin, top, label_width, row_height)->AutoSize = false;
+    NameField = PlaceNode(new TNameField(this, ""), field_x, top, buttons_x - Gap - field_x, row_height);
     OkButton = AddButton(this, Kind == TZAVDialogKind::SaveFile ? "Save" : "Open",
                          [this] { Defer([this] { Confirm(); }); });
     const int32_t second_row = top + row_height + Gap;
@@ -292,11 +283,11 @@ void TZAVglutWigits_FileChooser::BuildBottomRows(int32_t top)
     OkButton->HotKeyIgnoreModifiers = CancelButton->HotKeyIgnoreModifiers = true;
     Height = second_row + row_height + Margin;
 
-    Place(new TZAVglutWigits_Text(this, "Type:"), Margin, second_row, label_width, row_height)->AutoSize =
+    PlaceNode(new TZAVglutWigits_Text(this, "Type:"), Margin, second_row, label_width, row_height)->AutoSize =
         false;
     const int32_t filter_width = std::min(FilterButtonWidth, buttons_x - Gap - field_x);
     if (Entries.size() == 1) {
-        Place(new TZAVglutWigits_Text(this, KeepEnd(Font(), Entries[0].Description, filter_width)), field_x,
+        PlaceNode(new TZAVglutWigits_Text(this, KeepEnd(Font(), Entries[0].Description, filter_width)), field_x,
               second_row, filter_width, row_height)
             ->AutoSize = false;
         return;
@@ -305,7 +296,7 @@ void TZAVglutWigits_FileChooser::BuildBottomRows(int32_t top)
         FilterList->Shown ? FilterList->Hide() : FilterList->Show();
         FilterList->BringToFront();
     });
-    Place(FilterButton, field_x, second_row, filter_width, row_height);
+    PlaceNode(FilterButton, field_x, second_row, filter_width, row_height);
     FilterList = new TZAVglutWigits_ListBox(nullptr);
     AddFloatingChild(FilterList);
     for (const TZAVDialogFilterEntry& entry : Entries)
@@ -313,7 +304,7 @@ void TZAVglutWigits_FileChooser::BuildBottomRows(int32_t top)
     const int32_t rows = std::min(static_cast<int32_t>(Entries.size()), FilterRowsShown);
     const int32_t list_height = rows * FilterList->ItemHeight() + 2 * FilterList->BorderWidth;
     // It opens upwards, over the file list, since the chooser ends right below the selector.
-    Place(FilterList, field_x, second_row - list_height, filter_width, list_height);
+    PlaceNode(FilterList, field_x, second_row - list_height, filter_width, list_height);
     FilterList->SelectIndex(Filter);
     FilterList->Shown = false;
 }

@@ -277,3 +277,14 @@ private:
 };
 
 using TZAVglutWigits_NodePtr = TZAVglutWigits_Node*;
+
+// Sets a node's position and size and hands it back, so that a widget is made and placed in one
+// expression.
+template <typename TNode> TNode* PlaceNode(TNode* node, int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    node->X = x;
+    node->Y = y;
+    node->Width = width;
+    node->Height = height;
+    return node;
+}

@@ -62,15 +62,6 @@ private:
     int32_t& Draws;
 };
 
-template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t width, int32_t height)
-{
-    node->X = x;
-    node->Y = y;
-    node->Width = width;
-    node->Height = height;
-    return node;
-}
-
 } // namespace
 
 TEST(ControlsDrawing, ButtonSelectionCaretAndGaugeShowWhereTheyAre)
@@ -83,26 +74,26 @@ TEST(ControlsDrawing, ButtonSelectionCaretAndGaugeShowWhereTheyAre)
     TZAVglutWigits_Master master(window_id, WindowWidth, WindowHeight);
     master.BackgroundColor[0] = master.BackgroundColor[1] = master.BackgroundColor[2] = 0.12f;
 
-    auto* panel = Place(new TZAVglutWigits_Window(&master, "Controls"), 10, 30, 460, 260);
+    auto* panel = PlaceNode(new TZAVglutWigits_Window(&master, "Controls"), 10, 30, 460, 260);
     panel->Show();
-    new TZAVglutWigits_CloseButton(Place(new TZAVglutWigits_Node(panel), 436, 4, 20, 20));
-    auto* button = Place(new TZAVglutWigits_Button(panel, "Apply"), 10, 10, 90, 24);
-    auto* toggle = Place(new TZAVglutWigits_Button(panel, "Mirror"), 110, 10, 90, 24);
+    new TZAVglutWigits_CloseButton(PlaceNode(new TZAVglutWigits_Node(panel), 436, 4, 20, 20));
+    auto* button = PlaceNode(new TZAVglutWigits_Button(panel, "Apply"), 10, 10, 90, 24);
+    auto* toggle = PlaceNode(new TZAVglutWigits_Button(panel, "Mirror"), 110, 10, 90, 24);
     toggle->Mode = TZAVglutWigits_ButtonMode::Toggle;
     toggle->SetDown(true);
-    auto* check = Place(new TZAVglutWigits_CheckBox(panel, "Symmetry"), 210, 12, 100, 20);
+    auto* check = PlaceNode(new TZAVglutWigits_CheckBox(panel, "Symmetry"), 210, 12, 100, 20);
     check->SetDown(true);
-    Place(new TZAVglutWigits_Text(panel, "Radius"), 10, 50, 60, 20);
+    PlaceNode(new TZAVglutWigits_Text(panel, "Radius"), 10, 50, 60, 20);
     // Edited text is literal: the caret stands after all of it, "&" and "[b]" included.
-    auto* field = Place(new TZAVglutWigits_EditField(panel, "Tarn&wick[b]"), 80, 48, 150, 22);
-    auto* gauge = Place(new TZAVglutWigits_TextAndGauge(panel, "Strength"), 250, 48, 200, 20);
+    auto* field = PlaceNode(new TZAVglutWigits_EditField(panel, "Tarn&wick[b]"), 80, 48, 150, 22);
+    auto* gauge = PlaceNode(new TZAVglutWigits_TextAndGauge(panel, "Strength"), 250, 48, 200, 20);
     gauge->Gauge->Value = 0.3f;
-    auto* list = Place(new TZAVglutWigits_ListBox(panel), 10, 84, 200, 160);
+    auto* list = PlaceNode(new TZAVglutWigits_ListBox(panel), 10, 84, 200, 160);
     for (const char* name : {"Clay", "Stone", "Skin", "Metal", "Bark", "Wax", "Glass", "Bone", "Jade"})
         list->AddItem(name);
     list->SelectIndex(1);
     // Only the items in view are drawn.
-    auto* long_list = Place(new TZAVglutWigits_ListBox(panel), 250, 84, 200, 160);
+    auto* long_list = PlaceNode(new TZAVglutWigits_ListBox(panel), 250, 84, 200, 160);
     int32_t items_drawn = 0;
     for (int32_t i = 0; i < 5000; i++)
         new TCountedItem(long_list, "Brush " + std::to_string(i), items_drawn);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/event_queue.h"
+#include "support/widget_routing.h"
 #include "widgets/button.h"
 #include "widgets/draw.h"
 #include "widgets/edit_field.h"
@@ -18,18 +19,6 @@
 #include "widgets/window.h"
 
 namespace {
-
-int64_t fake_now = 0;
-int64_t FakeClock()
-{
-    return fake_now;
-}
-
-std::vector<std::string> fatal_reports;
-void RecordFatal(const char* text, const char* title)
-{
-    fatal_reports.push_back(std::string(title) + ": " + text);
-}
 
 struct TPosted
 {
@@ -56,32 +45,19 @@ std::vector<TPosted> Posted()
     return posted;
 }
 
-class Controls : public testing::Test
+class Controls : public WidgetRoutingTest
 {
 protected:
     void SetUp() override
     {
+        WidgetRoutingTest::SetUp();
         Posted();
-        fake_now = 100000;
-        master.Clock = FakeClock;
-        fatal_reports.clear();
-        SetFatalHook(RecordFatal);
-    }
-    void TearDown() override { SetFatalHook(nullptr); }
-
-    template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t width, int32_t height)
-    {
-        node->X = x;
-        node->Y = y;
-        node->Width = width;
-        node->Height = height;
-        return node;
     }
     // Clicks at the node's own point (x, y), a second apart so that no two clicks pair up.
     void Click(const TZAVglutWigits_Node* node, int32_t x = 5, int32_t y = 5, int32_t button = MouseLeft)
     {
         master.PrepareFrame();
-        fake_now += 1000;
+        Now() += 1000;
         master.ProcessMouseButton(button, MouseDown, node->AbsX + x, node->AbsY + y);
         master.ProcessMouseButton(button, MouseUp, node->AbsX + x, node->AbsY + y);
     }
@@ -92,7 +68,6 @@ protected:
     }
     void Special(int32_t key) { master.ProcessSpecialKey(key, 0, 0); }
 
-    TZAVglutWigits_Master master{0, 800, 600};
 };
 
 } // namespace
@@ -102,7 +77,7 @@ TEST_F(Controls, TogglesFollowTheirGroupAndBoundIntegerAndCheckBoxesReportTheirS
     int32_t brush_mode = 0;
     TZAVglutWigits_Button* modes[3];
     for (int32_t i = 0; i < 3; i++) {
-        modes[i] = Place(new TZAVglutWigits_Button(&master, "Mode", std::make_unique<TZAVEvent>(10 + i)),
+        modes[i] = PlaceNode(new TZAVglutWigits_Button(&master, "Mode", std::make_unique<TZAVEvent>(10 + i)),
                          i * 60, 0, 50, 20);
         modes[i]->Mode = TZAVglutWigits_ButtonMode::Toggle;
         modes[i]->Group = 1;
@@ -110,11 +85,11 @@ TEST_F(Controls, TogglesFollowTheirGroupAndBoundIntegerAndCheckBoxesReportTheirS
         modes[i]->DownValue = i;
     }
     int32_t mirror = 0;
-    auto* lone = Place(new TZAVglutWigits_Button(&master, "Mirror"), 0, 40, 50, 20);
+    auto* lone = PlaceNode(new TZAVglutWigits_Button(&master, "Mirror"), 0, 40, 50, 20);
     lone->Mode = TZAVglutWigits_ButtonMode::Toggle;
     lone->BoundInteger = &mirror;
     auto* push =
-        Place(new TZAVglutWigits_Button(&master, "Apply", std::make_unique<TZAVEvent>(20)), 0, 80, 50, 20);
+        PlaceNode(new TZAVglutWigits_Button(&master, "Apply", std::make_unique<TZAVEvent>(20)), 0, 80, 50, 20);
 
     Click(modes[2]);
     EXPECT_EQ(brush_mode, 2);
@@ -138,7 +113,7 @@ TEST_F(Controls, TogglesFollowTheirGroupAndBoundIntegerAndCheckBoxesReportTheirS
     EXPECT_EQ(Posted(),
               (std::vector<TPosted>{{12, -1, 0, ""}, {11, -1, 0, ""}, {11, -1, 0, ""}, {20, -1, 0, ""}}));
 
-    auto* check = Place(new TZAVglutWigits_CheckBox(&master, "Symmetry", std::make_unique<TZAVEvent>(30)), 0,
+    auto* check = PlaceNode(new TZAVglutWigits_CheckBox(&master, "Symmetry", std::make_unique<TZAVEvent>(30)), 0,
                         120, 100, 20);
     Click(check);
     Click(check);
@@ -150,12 +125,12 @@ TEST_F(Controls, TogglesFollowTheirGroupAndBoundIntegerAndCheckBoxesReportTheirS
 
 TEST_F(Controls, CloseButtonHidesItsWindowAsClosedByTheUserOrElseItsParent)
 {
-    auto* window = Place(new TZAVglutWigits_Window(&master, "Brushes"), 100, 100, 200, 150);
+    auto* window = PlaceNode(new TZAVglutWigits_Window(&master, "Brushes"), 100, 100, 200, 150);
     window->Show();
-    auto* panel = Place(new TZAVglutWigits_Node(window), 10, 10, 100, 100);
-    auto* in_window = Place(new TZAVglutWigits_CloseButton(panel), 80, 0, 16, 16);
-    auto* loose_panel = Place(new TZAVglutWigits_Node(&master), 400, 100, 100, 100);
-    auto* in_panel = Place(new TZAVglutWigits_CloseButton(loose_panel), 80, 0, 16, 16);
+    auto* panel = PlaceNode(new TZAVglutWigits_Node(window), 10, 10, 100, 100);
+    auto* in_window = PlaceNode(new TZAVglutWigits_CloseButton(panel), 80, 0, 16, 16);
+    auto* loose_panel = PlaceNode(new TZAVglutWigits_Node(&master), 400, 100, 100, 100);
+    auto* in_panel = PlaceNode(new TZAVglutWigits_CloseButton(loose_panel), 80, 0, 16, 16);
 
     Click(in_window);
     EXPECT_FALSE(window->Shown);
@@ -175,7 +150,7 @@ TEST_F(Controls, EditFieldEditsCommitsCancelsAndKeepsItsValueOnBadText)
     EXPECT_EQ(FormatFieldFloat(1200.0f), "1200");
 
     float radius = 0.5f;
-    auto* field = Place(new TZAVglutWigits_EditField(&master), 10, 10, 150, 22);
+    auto* field = PlaceNode(new TZAVglutWigits_EditField(&master), 10, 10, 150, 22);
     field->ClickEvent = std::make_unique<TZAVEvent>(40);
     field->BindFloat(&radius);
     EXPECT_EQ(field->GetText(), "0.5");
@@ -213,7 +188,7 @@ TEST_F(Controls, EditFieldEditsCommitsCancelsAndKeepsItsValueOnBadText)
 
     // An integer field; losing the focus after an edit commits without the event.
     int32_t count = 7;
-    auto* integer = Place(new TZAVglutWigits_EditField(&master), 10, 50, 150, 22);
+    auto* integer = PlaceNode(new TZAVglutWigits_EditField(&master), 10, 50, 150, 22);
     integer->BindInteger(&count);
     Click(integer, 140);
     Type("\b\b12x\r");
@@ -233,7 +208,7 @@ TEST_F(Controls, EditFieldEditsCommitsCancelsAndKeepsItsValueOnBadText)
 // each character puts the caret there.
 TEST_F(Controls, EditFieldTakesMarkupCharactersLiterally)
 {
-    auto* field = Place(new TZAVglutWigits_EditField(&master), 10, 10, 200, 22);
+    auto* field = PlaceNode(new TZAVglutWigits_EditField(&master), 10, 10, 200, 22);
     Click(field);
     const std::string_view text = "a&b[b]c";
     Type(text);
@@ -253,7 +228,7 @@ TEST_F(Controls, EditFieldTakesMarkupCharactersLiterally)
 TEST_F(Controls, GaugeFollowsTheMouseStepsWithArrowsAndTakesItsEditFieldsText)
 {
     float strength = 0.0f;
-    auto* gauge = Place(new TZAVglutWigits_Gauge(&master), 100, 100, 204, 20);
+    auto* gauge = PlaceNode(new TZAVglutWigits_Gauge(&master), 100, 100, 204, 20);
     gauge->BoundFloat = &strength;
     gauge->ClickEvent = std::make_unique<TZAVEvent>(50);
     master.PrepareFrame();
@@ -283,7 +258,7 @@ TEST_F(Controls, GaugeFollowsTheMouseStepsWithArrowsAndTakesItsEditFieldsText)
     Special(SpecialKeyLeft);
     EXPECT_TRUE(Posted().empty());
 
-    auto* field = Place(new TZAVglutWigits_GaugeEditField(&master, gauge), 100, 140, 80, 22);
+    auto* field = PlaceNode(new TZAVglutWigits_GaugeEditField(&master, gauge), 100, 140, 80, 22);
     Click(field, 70);
     Type("\b0.35");
     Click(gauge, 1, 1);
@@ -293,8 +268,8 @@ TEST_F(Controls, GaugeFollowsTheMouseStepsWithArrowsAndTakesItsEditFieldsText)
 
 TEST_F(Controls, ListBoxSelectsByClickAndKeysAndDropsDraggedTextOnAnotherList)
 {
-    auto* source = Place(new TZAVglutWigits_ListBox(&master), 10, 10, 200, 300);
-    auto* target = Place(new TZAVglutWigits_ListBox(&master), 300, 10, 200, 300);
+    auto* source = PlaceNode(new TZAVglutWigits_ListBox(&master), 10, 10, 200, 300);
+    auto* target = PlaceNode(new TZAVglutWigits_ListBox(&master), 300, 10, 200, 300);
     for (const char* name : {"Clay", "Stone", "Skin", "Metal"})
         source->AddItem(name);
     target->AddItem("Bark");
@@ -317,7 +292,7 @@ TEST_F(Controls, ListBoxSelectsByClickAndKeysAndDropsDraggedTextOnAnotherList)
 
     const TZAVglutWigits_ListItem* skin = source->Item(2);
     Click(skin);
-    fake_now += 100;
+    Now() += 100;
     master.ProcessMouseButton(MouseLeft, MouseDown, skin->AbsX + 6, skin->AbsY + 5);
     master.ProcessMouseButton(MouseLeft, MouseUp, skin->AbsX + 6, skin->AbsY + 5);
     EXPECT_EQ(Posted(), (std::vector<TPosted>{{62, 2, 0, ""}, {60, 2, 0, ""}, {61, 2, 0, ""}}));
@@ -341,7 +316,7 @@ TEST_F(Controls, ListBoxSelectsByClickAndKeysAndDropsDraggedTextOnAnotherList)
 
 TEST_F(Controls, ScrollHandleDragScrollsTheListAndItsItemsHitAccordingly)
 {
-    auto* list = Place(new TZAVglutWigits_ListBox(&master), 50, 50, 200, 202);
+    auto* list = PlaceNode(new TZAVglutWigits_ListBox(&master), 50, 50, 200, 202);
     for (int32_t i = 0; i < 5000; i++)
         list->AddItem("Item " + std::to_string(i));
     master.PrepareFrame();
@@ -384,19 +359,19 @@ TEST_F(Controls, ScrollHandleDragScrollsTheListAndItsItemsHitAccordingly)
     Click(bar->LessButton);
     EXPECT_EQ(bar->GetScrollPosition(), bar->Range() - 2 * bar->StepSize());
     EXPECT_EQ(master.Focus, list);
-    EXPECT_TRUE(fatal_reports.empty());
+    EXPECT_TRUE(FatalReports().empty());
 }
 
 TEST_F(Controls, PartsOutsideTheirContainerReportErrors)
 {
-    auto* stray_item = Place(new TZAVglutWigits_ListItem(nullptr, "Loose"), 100, 0, 50, 20);
+    auto* stray_item = PlaceNode(new TZAVglutWigits_ListItem(nullptr, "Loose"), 100, 0, 50, 20);
     master.AddChild(stray_item);
-    Place(new TZAVglutWigits_ScrollBarHandle(&master), 0, 0, 20, 20);
+    PlaceNode(new TZAVglutWigits_ScrollBarHandle(&master), 0, 0, 20, 20);
     Click(stray_item);
     master.ProcessMouseButton(MouseLeft, MouseDown, 5, 5);
     master.ProcessMouseMotion(5, 50);
     EXPECT_EQ(
-        fatal_reports,
+        FatalReports(),
         (std::vector<std::string>{
             "TZAVglutWigits_Master::ProcessClick(): Listbox is NULL in TZAVglutWigits_ListItem::OnClick()",
             "TZAVglutWigits_Master::ProcessMouseButton(): ScrollBar handle doesn't have a scrollbar for a "

@@ -2,6 +2,7 @@
 
 #include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
+#include "support/widget_window.h"
 #include "widgets/draw.h"
 
 #include <GL/freeglut.h>
@@ -97,26 +98,6 @@ TEST(Font, FitBytesKeepsCharactersAndTagsWhole)
 // Drawing: a real freeglut window on the display (xvfb-run gives one to the test run).
 namespace {
 
-// Starts freeglut once; false, with the reason, when there is no display to draw on.
-bool StartGlut(std::string& out_error)
-{
-    static bool started = false;
-    if (started)
-        return true;
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || display[0] == '\0') {
-        out_error = "drawing tests need a display: run them under xvfb-run -a";
-        return false;
-    }
-    int argc = 1;
-    char name[] = "widgets_font_test";
-    char* argv[] = {name, nullptr};
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE);
-    started = true;
-    return true;
-}
-
 // A window whose context is current, with one unit per pixel and y down.
 class TTestWindow
 {
@@ -172,7 +153,7 @@ private:
 TEST(FontDrawing, LightsOnlyItsMeasuredBox)
 {
     std::string error;
-    ASSERT_TRUE(StartGlut(error)) << error;
+    ASSERT_TRUE(StartWidgetGlut(error)) << error;
     TTestWindow window(160, 40);
     for (int32_t number = 0; number < InterfaceFontCount; number++) {
         TZAVglutWigits_Font& font = InterfaceFont(number);
@@ -217,7 +198,7 @@ TEST(FontDrawing, LightsOnlyItsMeasuredBox)
 TEST(FontDrawing, DrawsInARebuiltWindowAndShowsEveryLine)
 {
     std::string error;
-    ASSERT_TRUE(StartGlut(error)) << error;
+    ASSERT_TRUE(StartWidgetGlut(error)) << error;
     TZAVglutWigits_Font& font = InterfaceFont(2);
     {
         TTestWindow first(32, 32);
@@ -274,7 +255,7 @@ TEST(FontDrawing, DrawsInARebuiltWindowAndShowsEveryLine)
 TEST(FontDrawing, QueuedTextIsClippedLikeScissoredText)
 {
     std::string error;
-    ASSERT_TRUE(StartGlut(error)) << error;
+    ASSERT_TRUE(StartWidgetGlut(error)) << error;
     TTestWindow window(160, 40);
     TZAVglutWigits_Font& font = InterfaceFont(2);
     ASSERT_TRUE(font.Upload());

@@ -10,25 +10,13 @@
 #include <vector>
 
 #include "core/event_queue.h"
-#include "support/scripted_dialogs.h"
+#include "support/widget_routing.h"
 #include "widgets/collapsible_panel.h"
 #include "widgets/hint_node.h"
 #include "widgets/hot_key_node.h"
 #include "widgets/window.h"
 
 namespace {
-
-int64_t fake_now = 0;
-int64_t FakeClock()
-{
-    return fake_now;
-}
-
-std::vector<std::string> fatal_reports;
-void RecordFatal(const char* text, const char* title)
-{
-    fatal_reports.push_back(std::string(title) + ": " + text);
-}
 
 // Mouse button handler: records "button/state" into the vector behind the event's context.
 void RecordButton(TZAVEvent* event)
@@ -46,19 +34,14 @@ std::vector<int32_t> PostedIds()
     return ids;
 }
 
-class MasterRouting : public testing::Test
+class MasterRouting : public WidgetRoutingTest
 {
 protected:
     void SetUp() override
     {
+        WidgetRoutingTest::SetUp();
         PostedIds();
-        fake_now = 100000;
-        master.Clock = FakeClock;
-        fatal_reports.clear();
-        SetFatalHook(RecordFatal);
     }
-    void TearDown() override { SetFatalHook(nullptr); }
-
     TZAVglutWigits_Node* AddNode(TZAVglutWigits_Node* parent, int32_t x, int32_t y, int32_t width,
                                  int32_t height, int32_t click_id)
     {
@@ -78,9 +61,6 @@ protected:
         master.ProcessMouseButton(button, MouseUp, x, y);
     }
 
-    // Takes the Master's goodbye message, which would otherwise go to stderr.
-    ScriptedDialogs dialogs;
-    TZAVglutWigits_Master master{0, 800, 600};
 };
 
 } // namespace
@@ -143,24 +123,24 @@ TEST_F(MasterRouting, DoubleClickNeedsTheSameNodeUnderFivePixelsWithinTheInterva
     master.PrepareFrame();
 
     Click(50, 50);
-    fake_now += 500;
+    Now() += 500;
     Click(54, 50);
     EXPECT_EQ(PostedIds(), (std::vector<int32_t>{1, 2}));
 
-    fake_now += 10000;
+    Now() += 10000;
     Click(50, 50);
-    fake_now += 100;
+    Now() += 100;
     Click(50, 55);
     EXPECT_EQ(PostedIds(), (std::vector<int32_t>{1, 1}));
 
-    fake_now += 10000;
+    Now() += 10000;
     Click(50, 50);
-    fake_now += 501;
+    Now() += 501;
     Click(50, 50);
     EXPECT_EQ(PostedIds(), (std::vector<int32_t>{1, 1}));
 
     // A click on another node in between breaks the pair.
-    fake_now += 10000;
+    Now() += 10000;
     Click(50, 50);
     Click(350, 50);
     Click(50, 50);
@@ -318,7 +298,7 @@ TEST_F(MasterRouting, NodeDeletingItselfInItsClickHandlerGoesAtTheNextFrame)
     master.ProcessKey('x');
 
     delete new TZAVglutWigits_Master(1, 100, 100);
-    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Message, "Deleting master!"));
+    EXPECT_TRUE(Dialogs.Shown(TZAVDialogKind::Message, "Deleting master!"));
 }
 
 TEST_F(MasterRouting, HandlerExceptionsGoToTheFatalHookAndInputGoesOn)
@@ -328,7 +308,7 @@ TEST_F(MasterRouting, HandlerExceptionsGoToTheFatalHookAndInputGoesOn)
     master.PrepareFrame();
     for (int32_t kind = 0; kind < 3; kind++) {
         node->Kind = kind;
-        fake_now += 10000;
+        Now() += 10000;
         Click(10, 10);
     }
     master.ProcessKey('a');
@@ -348,7 +328,7 @@ TEST_F(MasterRouting, HandlerExceptionsGoToTheFatalHookAndInputGoesOn)
         master.ProcessPassiveMouseMotion(x, 20);
     EXPECT_EQ(master.Captured, nullptr);
     EXPECT_TRUE(master.ProcessMouseButton(MouseLeft, MouseDown, 10, 10));
-    EXPECT_EQ(fatal_reports,
+    EXPECT_EQ(FatalReports(),
               (std::vector<std::string>{
                   "TZAVglutWigits_Master::ProcessClick(): the brush file is gone",
                   "TZAVglutWigits_Master::ProcessClick(): Bad memory allocation",

@@ -8,19 +8,13 @@
 #include <vector>
 
 #include "core/event_queue.h"
-#include "support/scripted_dialogs.h"
+#include "support/widget_routing.h"
 #include "widgets/button.h"
 #include "widgets/master.h"
 #include "widgets/separator.h"
 #include "widgets/window.h"
 
 namespace {
-
-int64_t fake_now = 0;
-int64_t FakeClock()
-{
-    return fake_now;
-}
 
 std::vector<int32_t> PostedIds()
 {
@@ -30,13 +24,13 @@ std::vector<int32_t> PostedIds()
     return ids;
 }
 
-class Menus : public testing::Test
+class Menus : public WidgetRoutingTest
 {
 protected:
     void SetUp() override
     {
+        WidgetRoutingTest::SetUp();
         PostedIds();
-        master.Clock = FakeClock;
         bar = new TZAVglutWigits_MenuBar(&master);
         file = bar->AddMenu("&File");
         open = file->AddEntry("&Open", std::make_unique<TZAVEvent>(1));
@@ -64,15 +58,12 @@ protected:
     }
     void Click(int32_t x, int32_t y)
     {
-        fake_now += 1000;
+        Now() += 1000;
         master.ProcessMouseButton(MouseLeft, MouseDown, x, y);
         master.ProcessMouseButton(MouseLeft, MouseUp, x, y);
         master.PrepareFrame();
     }
 
-    // Takes the Master's goodbye message, which would otherwise go to stderr.
-    ScriptedDialogs dialogs;
-    TZAVglutWigits_Master master{0, 800, 600};
     TZAVglutWigits_MenuBar* bar = nullptr;
     TZAVglutWigits_Menu* file = nullptr;
     TZAVglutWigits_Menu* edit = nullptr;

@@ -44,15 +44,6 @@ std::vector<std::pair<int32_t, int32_t>> Posted()
     return posted;
 }
 
-template <typename Node> Node* Place(Node* node, int32_t x, int32_t y, int32_t width, int32_t height)
-{
-    node->X = x;
-    node->Y = y;
-    node->Width = width;
-    node->Height = height;
-    return node;
-}
-
 class ToolWindow : public testing::Test
 {
 protected:
@@ -93,25 +84,25 @@ protected:
 
 TEST_F(ToolWindow, InputRecordsReachTheBoundValuesAndEventsAndTheFrameShowsThem)
 {
-    auto* bar = Place(new TZAVglutWigits_MenuBar(Master.get()), 0, 0, FrameWidth, 22);
+    auto* bar = PlaceNode(new TZAVglutWigits_MenuBar(Master.get()), 0, 0, FrameWidth, 22);
     TZAVglutWigits_Menu* file = bar->AddMenu("&File");
     file->AddEntry("&Open", std::make_unique<TZAVEvent>(101));
     file->AddEntry("&Save", std::make_unique<TZAVEvent>(CommandSave));
 
-    auto* window = Place(new TZAVglutWigits_Window(Master.get(), "Sculpt"), 10, 40, 400, 270);
+    auto* window = PlaceNode(new TZAVglutWigits_Window(Master.get(), "Sculpt"), 10, 40, 400, 270);
     window->Show();
-    auto* apply = Place(new TZAVglutWigits_Button(window, "Apply"), 10, 10, 90, 24);
+    auto* apply = PlaceNode(new TZAVglutWigits_Button(window, "Apply"), 10, 10, 90, 24);
     apply->ClickEvent = std::make_unique<TZAVEvent>(CommandApply);
-    auto* brushes = Place(new TZAVglutWigits_ListBox(window), 10, 44, 180, 200);
+    auto* brushes = PlaceNode(new TZAVglutWigits_ListBox(window), 10, 44, 180, 200);
     brushes->ItemClickEvent = std::make_unique<TZAVEvent>(CommandPickBrush);
     for (int32_t index = 0; index < 200; index++)
         brushes->AddItem("Brush " + std::to_string(index));
     float strength = 0.5f;
-    auto* field = Place(new TZAVglutWigits_EditField(window), 210, 44, 170, 22);
+    auto* field = PlaceNode(new TZAVglutWigits_EditField(window), 210, 44, 170, 22);
     field->BindFloat(&strength);
     field->ClickEvent = std::make_unique<TZAVEvent>(CommandStrength);
     float radius = 0.25f;
-    auto* gauge = Place(new TZAVglutWigits_Gauge(window), 210, 80, 170, 18);
+    auto* gauge = PlaceNode(new TZAVglutWigits_Gauge(window), 210, 80, 170, 18);
     gauge->BoundFloat = &radius;
     gauge->ClickEvent = std::make_unique<TZAVEvent>(CommandRadius);
     Master->PrepareFrame();

@@ -276,16 +276,21 @@ void TZAVglutWigits_Master::KeepInside(TZAVglutWigits_Window* window)
 
 void TZAVglutWigits_Master::Housekeeping(TZAVglutWigits_Node* parent, bool floating)
 {
-    TZAVglutWigits_Node* first = floating ? parent->FirstFloatingChild : parent->FirstChild;
-    std::vector<TZAVglutWigits_Node*> to_front;
-    for (TZAVglutWigits_Node* node = first; node != nullptr;) {
-        TZAVglutWigits_Node* next = node->NextSibling;
-        if (node->DeletePending)
-            delete node;
-        else if (node->Shown && node->StayOnTop)
-            to_front.push_back(node);
-        node = next;
+    auto first = [&] { return floating ? parent->FirstFloatingChild : parent->FirstChild; };
+    // A node may take others of its list with it (a button its open menu), so the list is walked
+    // again after each deletion.
+    for (TZAVglutWigits_Node* node = first(); node != nullptr;) {
+        if (!node->DeletePending) {
+            node = node->NextSibling;
+            continue;
+        }
+        delete node;
+        node = first();
     }
+    std::vector<TZAVglutWigits_Node*> to_front;
+    for (TZAVglutWigits_Node* node = first(); node != nullptr; node = node->NextSibling)
+        if (node->Shown && node->StayOnTop)
+            to_front.push_back(node);
     for (TZAVglutWigits_Node* node : to_front) {
         const bool held_back =
             node->AsWindow() != nullptr && !FrontWindows.empty() &&

@@ -203,6 +203,19 @@ TEST_F(Menus, MenusGoWithTheirBar)
     master.ProcessKey(13);
     master.ProcessSpecialKey(GLUT_KEY_DOWN, 0, 0);
     EXPECT_TRUE(PostedIds().empty());
+
+    // A button that asks to go while its menu lies right behind it in the same list takes the
+    // menu along without the frame stepping onto it.
+    auto* tools = new TZAVglutWigits_Button(nullptr, "Tools");
+    master.AddFloatingChild(tools);
+    auto* menu = new TZAVglutWigits_Menu;
+    menu->AddEntry("&Smooth", std::make_unique<TZAVEvent>(5));
+    tools->AttachMenu(menu);
+    tools->OpenMenu();
+    ASSERT_EQ(tools->NextSibling, menu);
+    tools->DeletePending = true;
+    master.PrepareFrame();
+    EXPECT_EQ(master.FirstFloatingChild, nullptr);
 }
 
 // A button with a menu and a bar entry (itself a button) open, close and drive theirs alike.

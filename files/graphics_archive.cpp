@@ -27,7 +27,7 @@ bool WriteRecord(FILE* file, const TZAVGraphicsRecord& record)
                                      uint8_t(length >> 24)};
     return std::fwrite(name, 1, sizeof(name), file) == sizeof(name) &&
            std::fwrite(length_bytes, 1, 4, file) == 4 &&
-           std::fwrite(record.Bytes.data(), 1, record.Bytes.size(), file) == record.Bytes.size();
+           (record.Bytes.empty() || std::fwrite(record.Bytes.data(), 1, record.Bytes.size(), file) == record.Bytes.size());
 }
 
 } // namespace

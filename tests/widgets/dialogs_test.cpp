@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/dialogs.h"
+#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
 #include "support/widget_window.h"
@@ -65,6 +66,7 @@ protected:
         ASSERT_TRUE(StartWidgetGlut(error)) << error;
         glutInitWindowSize(WindowWidth, WindowHeight);
         WindowId = glutCreateWindow("widgets_dialogs_test");
+        KeepGlDriverLoaded();
         // freeglut wants one for the events the dialog loop handles; the loop draws itself.
         glutDisplayFunc([] {});
         Master = std::make_unique<TZAVglutWigits_Master>(WindowId, WindowWidth, WindowHeight);

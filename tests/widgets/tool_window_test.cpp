@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/event_queue.h"
+#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/scripted_dialogs.h"
 #include "support/widget_window.h"
@@ -53,6 +54,7 @@ protected:
         ASSERT_TRUE(StartWidgetGlut(error)) << error;
         glutInitWindowSize(FrameWidth, FrameHeight);
         WindowId = glutCreateWindow("widgets_tool_window_test");
+        KeepGlDriverLoaded();
         Master = std::make_unique<TZAVglutWigits_Master>(WindowId, FrameWidth, FrameHeight);
         Posted();
     }

@@ -38,6 +38,13 @@ TTarnwick_Mesh::~TTarnwick_Mesh()
 void TTarnwick_Mesh::Allocate(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
                               int32_t polygon_count)
 {
+    AllocateArrays(vertex_count, tex_vertex_count, normal_count, polygon_count);
+    StartSculptData();
+}
+
+void TTarnwick_Mesh::AllocateArrays(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
+                                    int32_t polygon_count)
+{
     TZAVPolyMesh::Allocate(vertex_count, tex_vertex_count, normal_count, polygon_count);
     DisplayedVertices.assign(3 * static_cast<size_t>(vertex_count), 0.0f);
     PolygonLayerFlags.assign(polygon_count, 0);
@@ -45,7 +52,6 @@ void TTarnwick_Mesh::Allocate(int32_t vertex_count, int32_t tex_vertex_count, in
     MirrorTables.Reset(vertex_count);
     LoadedWeldMap.clear();
     DropOctree();
-    StartSculptData();
 }
 
 void TTarnwick_Mesh::AdoptContents(TZAVPolyMesh& source)

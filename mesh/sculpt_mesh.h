@@ -196,6 +196,9 @@ private:
     };
     using TPendingMeshPtr = std::unique_ptr<TPendingMesh, TPendingMeshDeleter>;
 
+    // Allocate without its sculpt data, for a reader that brings its own trees.
+    void AllocateArrays(int32_t vertex_count, int32_t tex_vertex_count, int32_t normal_count,
+                        int32_t polygon_count);
     // Steps 2 to 5 of Allocate: fresh trees and hidden items for the present vertex count.
     void StartSculptData();
     void AttachHiddenMorphs();

@@ -615,7 +615,11 @@ std::string TTarnwick_Mesh::CheckPending(TPendingMesh& pending) const
 
 void TTarnwick_Mesh::ApplyPending(TPendingMesh& pending)
 {
-    Allocate(pending.VertexCount, pending.TexVertexCount, pending.VertexCount, pending.PolygonCount);
+    // Trees read with the mesh replace the fresh ones below: making those first would only zero
+    // a dozen vertex-sized arrays to be thrown away.
+    AllocateArrays(pending.VertexCount, pending.TexVertexCount, pending.VertexCount, pending.PolygonCount);
+    if (!pending.MorphTree || !pending.SelectionTree)
+        StartSculptData();
     CopyBlock(pending.Vertices, Vertices);
     CopyBlock(pending.TexVertices, TexVertices);
     CopyBlock(pending.VertexFlags, VertexFlags);

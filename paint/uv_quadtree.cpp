@@ -2,7 +2,9 @@
 #include "paint/uv_quadtree.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <thread>
 
 #include "mesh/poly_mesh.h"
 
@@ -10,6 +12,8 @@ namespace {
 
 // A node holding more polygons than this splits, below the image level too.
 constexpr size_t SplitPolygonCount = 100;
+// From this many polygons the root's quarters are built on two threads.
+constexpr size_t ParallelBuildPolygonCount = 65536;
 
 int16_t BoundsUnit(float coordinate, float (*round)(float))
 {
@@ -30,21 +34,22 @@ int32_t PixelOf(float coordinate, int32_t size)
     return std::min(static_cast<int32_t>(float(size) * coordinate), size - 1);
 }
 
+// One thread's build: the scratch it writes and the nodes it makes, in the order made.
 struct TBuild
 {
     const TTarnwick_QuadTreeInput& Input;
     // The polygons' boxes widened by two pixels: umin, vmin, umax, vmax.
-    std::vector<float> Boxes;
+    const std::vector<float>& Boxes;
     // Which children each polygon of the node being split goes to, one bit per child.
     std::vector<uint8_t> ChildMasks;
-    TZAVMultiList<TTarnwick_PolyQuadTreeNode*>& Nodes;
+    std::vector<TTarnwick_PolyQuadTreeNode*> Nodes;
 };
 
 TTarnwick_PolyQuadTreeNode* NewNode(TBuild& build, const TTarnwick_PolyQuadTreeNode* parent, float u0,
                                     float v0, float u1, float v1)
 {
     auto* node = new TTarnwick_PolyQuadTreeNode;
-    build.Nodes.Add(node);
+    build.Nodes.push_back(node);
     const float width = float(build.Input.Width);
     const float height = float(build.Input.Height);
     node->Depth = parent == nullptr ? 0 : parent->Depth + 1;
@@ -115,9 +120,14 @@ void Split(TBuild& build, TTarnwick_PolyQuadTreeNode* node)
         child->Polygons.pop_back();
 }
 
+bool SplitsFurther(const TBuild& build, const TTarnwick_PolyQuadTreeNode* node)
+{
+    return node->Depth <= build.Input.Shape.ImageLevel || node->Polygons.size() > SplitPolygonCount;
+}
+
 void Build(TBuild& build, TTarnwick_PolyQuadTreeNode* node)
 {
-    if (node->Depth > build.Input.Shape.ImageLevel && node->Polygons.size() <= SplitPolygonCount)
+    if (!SplitsFurther(build, node))
         return;
     Split(build, node);
     if (node->Depth + 1 < build.Input.Shape.MaxDepth)
@@ -125,19 +135,37 @@ void Build(TBuild& build, TTarnwick_PolyQuadTreeNode* node)
             Build(build, child);
 }
 
+// The root's first two quarters on a side thread, the other two here. Each quarter's nodes are
+// appended in quarter order afterwards, so the list is the one a single thread makes.
+void BuildQuartersInParallel(TBuild& build, TTarnwick_PolyQuadTreeNode* root)
+{
+    Split(build, root);
+    std::array<TBuild, 4> quarters{TBuild{build.Input, build.Boxes, {}, {}}, TBuild{build.Input, build.Boxes, {}, {}},
+                                   TBuild{build.Input, build.Boxes, {}, {}}, TBuild{build.Input, build.Boxes, {}, {}}};
+    if (root->Depth + 1 < build.Input.Shape.MaxDepth) {
+        std::thread side([&] {
+            Build(quarters[0], root->Children[0]);
+            Build(quarters[1], root->Children[1]);
+        });
+        Build(quarters[2], root->Children[2]);
+        Build(quarters[3], root->Children[3]);
+        side.join();
+    }
+    for (TBuild& quarter : quarters)
+        build.Nodes.insert(build.Nodes.end(), quarter.Nodes.begin(), quarter.Nodes.end());
+}
+
 } // namespace
 
 // [SECTION] Polygon texture bounds
 
-void ComputePolygonTextureBounds(TZAVPolyMesh& mesh, std::vector<int16_t>& out_bounds)
+namespace {
+
+void ComputeBoundsRange(TZAVPolyMesh& mesh, int32_t first, int32_t end, int16_t* out_bounds)
 {
-    const int32_t polygon_count = mesh.GetPolygonCount();
     const int32_t tex_vertex_count = mesh.GetTexVertexCount();
-    out_bounds.assign(4 * static_cast<size_t>(polygon_count), 0);
-    if (mesh.PolygonFlags.size() != size_t(polygon_count))
-        mesh.PolygonFlags.assign(polygon_count, 0);
     const float* tex = mesh.TexVertices.data();
-    for (int32_t polygon = 0; polygon < polygon_count; polygon++) {
+    for (int32_t polygon = first; polygon < end; polygon++) {
         float low[2] = {INFINITY, INFINITY};
         float high[2] = {-INFINITY, -INFINITY};
         bool textured = true;
@@ -165,6 +193,25 @@ void ComputePolygonTextureBounds(TZAVPolyMesh& mesh, std::vector<int16_t>& out_b
     }
 }
 
+} // namespace
+
+void ComputePolygonTextureBounds(TZAVPolyMesh& mesh, std::vector<int16_t>& out_bounds)
+{
+    const int32_t polygon_count = mesh.GetPolygonCount();
+    out_bounds.assign(4 * static_cast<size_t>(polygon_count), 0);
+    if (mesh.PolygonFlags.size() != size_t(polygon_count))
+        mesh.PolygonFlags.assign(polygon_count, 0);
+    // Each half writes only its own polygons' flags and bounds.
+    if (size_t(polygon_count) < ParallelBuildPolygonCount) {
+        ComputeBoundsRange(mesh, 0, polygon_count, out_bounds.data());
+        return;
+    }
+    const int32_t half = polygon_count / 2;
+    std::thread side([&] { ComputeBoundsRange(mesh, 0, half, out_bounds.data()); });
+    ComputeBoundsRange(mesh, half, polygon_count, out_bounds.data());
+    side.join();
+}
+
 // [SECTION] Building
 
 TTarnwick_QuadTreeShape QuadTreeShapeFor(int32_t width, int32_t height)
@@ -180,9 +227,9 @@ TTarnwick_QuadTreeShape QuadTreeShapeFor(int32_t width, int32_t height)
 TTarnwick_PolyQuadTreeNode* BuildPolyQuadTree(const TTarnwick_QuadTreeInput& input,
                                               TZAVMultiList<TTarnwick_PolyQuadTreeNode*>& out_nodes)
 {
-    TBuild build{input, {}, {}, out_nodes};
     const size_t polygon_count = input.Bounds.size() / 4;
-    build.Boxes.resize(4 * polygon_count);
+    std::vector<float> boxes(4 * polygon_count);
+    TBuild build{input, boxes, {}, {}};
     const float widen_u = 2.0f / float(std::max(input.Width, 1));
     const float widen_v = 2.0f / float(std::max(input.Height, 1));
     TTarnwick_PolyQuadTreeNode* root = NewNode(build, nullptr, 0.0f, 0.0f, 1.0f, 1.0f);
@@ -191,14 +238,19 @@ TTarnwick_PolyQuadTreeNode* BuildPolyQuadTree(const TTarnwick_QuadTreeInput& inp
         if (polygon >= input.PolygonFlags.size() || !(input.PolygonFlags[polygon] & PolygonFlag_Textured))
             continue;
         const int16_t* bounds = &input.Bounds[4 * polygon];
-        float* box = &build.Boxes[4 * polygon];
+        float* box = &boxes[4 * polygon];
         box[0] = float(bounds[0]) / TextureBoundsScale - widen_u;
         box[1] = float(bounds[1]) / TextureBoundsScale - widen_v;
         box[2] = float(bounds[2]) / TextureBoundsScale + widen_u;
         box[3] = float(bounds[3]) / TextureBoundsScale + widen_v;
         root->Polygons.push_back(static_cast<int32_t>(polygon));
     }
-    Build(build, root);
+    if (root->Polygons.size() >= ParallelBuildPolygonCount && SplitsFurther(build, root))
+        BuildQuartersInParallel(build, root);
+    else
+        Build(build, root);
+    for (TTarnwick_PolyQuadTreeNode* node : build.Nodes)
+        out_nodes.Add(node);
     return root;
 }
 

@@ -108,11 +108,13 @@ TEST_F(QuadTree, NodesDownToTheImageLevelSplitAndBoxesReachTwoPixelsFurther)
 }
 
 // The descent finds the leaf that a scan of every node finds, for points all over a grid whose
-// texture vertices are jittered so that polygon boxes straddle node edges.
+// texture vertices are jittered so that polygon boxes straddle node edges. The grid is large
+// enough for the root's quarters to be built on two threads.
 TEST_F(QuadTree, LookupMatchesAScanOfEveryNode)
 {
     TTarnwick_Mesh mesh;
-    MakeGrid(mesh, 160, 100);
+    MakeGrid(mesh, 300, 230);
+    ASSERT_GE(mesh.GetPolygonCount(), 65536);
     std::mt19937 random(7);
     std::uniform_real_distribution<float> jitter(-0.004f, 0.004f);
     for (float& coordinate : mesh.TexVertices)

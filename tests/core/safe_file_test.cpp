@@ -16,6 +16,7 @@
 #include "core/safe_file.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
+#include "support/unprivileged.h"
 
 namespace {
 
@@ -183,16 +184,18 @@ TEST(SafeFile, ReadOnlyTargetIsReplacedOnlyWhenTheUserAgrees)
 
 TEST(SafeFile, ReadOnlyFolderIsReportedAndTheOldFileKept)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     TemporaryFolder folder;
     std::string target = folder.Write("locked.txt", "locked");
+    // Only the folder stands in the way, not the file.
+    ASSERT_EQ(chmod(target.c_str(), 0666), 0);
     ASSERT_EQ(chmod(folder.Path().c_str(), 0555), 0);
-    TZAVSafeFileWriter writer(target);
-    EXPECT_EQ(writer.Open(), nullptr);
-    EXPECT_NE(writer.Error().find(target), std::string::npos) << writer.Error();
-    EXPECT_FALSE(writer.Commit());
+    const bool refused = PassesAsUnprivilegedUserIn(folder.Path(), [](const std::string& prefix) {
+        TZAVSafeFileWriter writer(prefix + "locked.txt");
+        return writer.Open() == nullptr && writer.Error().find("locked.txt") != std::string::npos &&
+               !writer.Commit();
+    });
     chmod(folder.Path().c_str(), 0755);
+    EXPECT_TRUE(refused);
     EXPECT_EQ(TemporaryFolder::Read(target), "locked");
 }
 

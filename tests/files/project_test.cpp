@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -21,6 +20,7 @@
 #include "support/binary_project.h"
 #include "support/paged_items.h"
 #include "support/scripted_dialogs.h"
+#include "support/unprivileged.h"
 #include "support/warnings.h"
 
 namespace {
@@ -516,24 +516,6 @@ TEST_F(ProjectFile, FailedSaveKeepsTheEarlierFileAndSaysWhy)
         EXPECT_TRUE(name.find("kept") == std::string::npos || name == "kept.Tarnwick") << name;
 }
 
-// Root writes into read-only folders: as root, the save runs in a child that has become "nobody",
-// from inside the folder, since the folders above it are closed to others.
-bool SaveRefusedWithAReason(TTarnwick_Project& project, const std::string& folder, const std::string& name)
-{
-    auto refused = [&](const std::string& path) {
-        return !project.SaveProject(path, true) && project.Error().find("was not saved") != std::string::npos;
-    };
-    if (geteuid() != 0)
-        return refused(folder + name);
-    const pid_t child = fork();
-    if (child == 0) {
-        constexpr uid_t Nobody = 65534;
-        _exit(chdir(folder.c_str()) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0 && refused(name) ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST_F(ProjectFile, SaveIntoAReadOnlyFolderKeepsTheEarlierFileAndSaysWhy)
 {
     TTarnwick_Project small;
@@ -544,7 +526,10 @@ TEST_F(ProjectFile, SaveIntoAReadOnlyFolderKeepsTheEarlierFileAndSaysWhy)
     // Only the folder stands in the way, not the file.
     ASSERT_EQ(chmod(path.c_str(), 0666), 0);
     ASSERT_EQ(chmod(Folders.Root.Path().c_str(), 0555), 0);
-    const bool refused = SaveRefusedWithAReason(large, Folders.Root.Path(), "kept.Tarnwick");
+    const bool refused = PassesAsUnprivilegedUserIn(Folders.Root.Path(), [&](const std::string& prefix) {
+        return !large.SaveProject(prefix + "kept.Tarnwick", true) &&
+               large.Error().find("was not saved") != std::string::npos;
+    });
     chmod(Folders.Root.Path().c_str(), 0755);
     EXPECT_TRUE(refused);
     EXPECT_EQ(TemporaryFolder::Read(path), earlier);

@@ -120,14 +120,15 @@ bool LoadGraphicsArchive(TZAVTextureRegistry& registry, const std::string& path)
         int32_t width = 0;
         int32_t height = 0;
         std::string problem;
-        if (!DecodeImageBytes(record.Bytes, pixels, width, height, problem)) {
+        // The pictograms stand on a transparent ground.
+        if (!DecodeImageBytes(record.Bytes, pixels, width, height, problem, TZAVImageChannels::RGBA)) {
             AddWarning("%s: the picture %s is skipped: %s", path.c_str(), record.Name.c_str(),
                        problem.c_str());
             continue;
         }
-        const size_t size = size_t(width) * size_t(height) * 3;
+        const size_t size = size_t(width) * size_t(height) * 4;
         registry.Register(WithoutExtension(record.Name), {pixels.get(), size}, width, height,
-                          TZAVImageChannels::RGB);
+                          TZAVImageChannels::RGBA);
     }
     return true;
 }

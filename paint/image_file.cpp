@@ -848,7 +848,7 @@ bool LoadImageFile(const std::string& path, TZAVPixelBuffer& out_pixels, int32_t
 }
 
 bool DecodeImageBytes(std::span<const uint8_t> bytes, TZAVPixelBuffer& out_pixels, int32_t& out_width,
-                      int32_t& out_height, std::string& out_error)
+                      int32_t& out_height, std::string& out_error, TZAVImageChannels channels)
 {
     out_pixels.reset();
     out_width = out_height = 0;
@@ -865,7 +865,7 @@ bool DecodeImageBytes(std::span<const uint8_t> bytes, TZAVPixelBuffer& out_pixel
         int64_t width = 0;
         int64_t height = 0;
         if (!HasSafeDeclaredSize(bytes, IL_PNG, out_error) ||
-            !DecodePng(bytes, TZAVImageChannels::RGB, out_pixels, width, height, out_error))
+            !DecodePng(bytes, channels, out_pixels, width, height, out_error))
             return false;
         out_width = int32_t(width);
         out_height = int32_t(height);
@@ -881,6 +881,7 @@ bool DecodeImageBytes(std::span<const uint8_t> bytes, TZAVPixelBuffer& out_pixel
     }
     TLoadRequest request;
     request.Size = TLoadSize::Source;
+    request.Flags = channels == TZAVImageChannels::RGBA ? ImageLoad_WantAlpha : ImageLoad_ForceRGB;
     TBoundImage image;
     if (!LoadBound(bytes, type, request, out_pixels, out_width, out_height, nullptr, out_error)) {
         out_pixels.reset();

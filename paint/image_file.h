@@ -67,6 +67,7 @@ enum class TZAVImageChannels
                              std::vector<uint8_t>& out_bytes, std::string& out_error);
 
 // The bytes of an image file (PNG, JPEG, BMP, TGA or GIF: formats whose size is checked before
-// DevIL reads them) as an RGB buffer at the image's own size, unclamped.
+// DevIL reads them) as an RGB or RGBA buffer at the image's own size, unclamped.
 [[nodiscard]] bool DecodeImageBytes(std::span<const uint8_t> bytes, TZAVPixelBuffer& out_pixels,
-                                    int32_t& out_width, int32_t& out_height, std::string& out_error);
+                                    int32_t& out_width, int32_t& out_height, std::string& out_error,
+                                    TZAVImageChannels channels = TZAVImageChannels::RGB);

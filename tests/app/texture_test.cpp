@@ -211,6 +211,11 @@ TEST_F(Texture, BuildArchiveRegistersEveryPicture)
         EXPECT_EQ(width, image.Width) << image.Name;
         EXPECT_EQ(height, image.Height) << image.Name;
     }
+    // A pictogram keeps its transparent ground.
+    std::vector<uint8_t> arrow(size_t(SkinArrowUp.Width) * SkinArrowUp.Height * 4);
+    glBindTexture(GL_TEXTURE_2D, registry.Find(SkinArrowUp.Name).Id);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, arrow.data());
+    EXPECT_EQ(arrow[3], 0);
     EXPECT_EQ(MinTextureSize, minimum);
     EXPECT_EQ(MaxTextureSize, maximum);
 

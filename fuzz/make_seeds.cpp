@@ -334,6 +334,22 @@ void GraphicsArchiveSeeds()
     Seed("graphics_archive", "cut_short", 0, archive.substr(0, archive.size() - 10));
 }
 
+// Language files typed here (continuations, a jump in the numbering, the untranslated marker,
+// Latin-1 and UTF-8 bytes, CR LF ends), as a stream (0) and as the program's file (1), and the
+// file the program ships when the seeds are written from the repository.
+void LanguageSeeds()
+{
+    const std::string typed = "\xEF\xBB\xBF"
+                              "1.File\r\n2.Open a project.\r\nSecond line\r\n\r\n4.Jumped\r\n"
+                              "3.xx Caf\xE9\r\n4. Gr\xC3\xBC\xC3\x9F  \t\r\n  5.%d x %d\r\n";
+    Seed("language", "typed", 0, typed);
+    Seed("language", "typed_file", 1, typed);
+    Seed("language", "preamble", 0, "Title\n\n99999999999.x\n1.\n2.a.b\n");
+    const std::string shipped = SeedsFolder + "../../data/Language_v2.txt";
+    if (access(shipped.c_str(), R_OK) == 0)
+        Seed("language", "shipped", 1, FileContents(shipped));
+}
+
 } // namespace
 
 // Small pictures in each format our writer offers, as inline bytes (even selector) and as files
@@ -383,6 +399,7 @@ int main(int argc, char** argv)
     ImageSeeds();
     ProjectSeeds();
     GraphicsArchiveSeeds();
+    LanguageSeeds();
     ShutdownVirtualMemory();
     return 0;
 }

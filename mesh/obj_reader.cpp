@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/file_handle.h"
+#include "core/event_queue.h"
 #include "core/hash_table.h"
 #include "core/paths.h"
 #include "core/report.h"
@@ -23,6 +24,8 @@
 namespace {
 
 constexpr int32_t NameTableBuckets = 100;
+// Lines of the second pass between two progress ticks.
+constexpr int64_t ProgressLineInterval = 8000;
 
 // [SECTION] Line kinds
 
@@ -500,8 +503,12 @@ bool FillMesh(TZAVObjLineReader& reader, TObjFiller& filler, const std::string& 
     std::string_view line;
     std::string_view rest;
     TLineRead read = TLineRead::Read;
-    while (read != TLineRead::FileChanged && reader.NextLine(line))
+    while (read != TLineRead::FileChanged && reader.NextLine(line)) {
         read = filler.Line(ClassifyLine(line, rest), rest, reader.LineNumber);
+        // A long load keeps the busy text moving; the tick itself draws at most twice a second.
+        if (reader.LineNumber % ProgressLineInterval == 0)
+            TarnwickEvents_ProgressTick();
+    }
     if (reader.Failed() || read == TLineRead::FileChanged || !filler.Complete()) {
         out_error = FormatText("The OBJ file %s changed or could not be read while loading (line %lld)",
                                path.c_str(), static_cast<long long>(reader.LineNumber));

@@ -16,6 +16,7 @@
 
 #include <sys/stat.h>
 
+#include "core/event_queue.h"
 #include "core/paths.h"
 #include "core/status.h"
 #include "mesh/mtl_file.h"
@@ -297,6 +298,25 @@ TEST_F(ObjFileTest, LongLinesAndCarriageReturnsAreReadWhole)
     TZAVPolyMesh dos;
     ASSERT_TRUE(Load("v 0 0 0\r\nv 1 0 0\r\nv 1 1 0\r\ng body\r\nf 1 2 3\r\n", dos));
     EXPECT_EQ(dos.Groups2.Data()[0]->Name, "body");
+}
+
+// A long load keeps the busy text moving: the reader ticks every 8,000 lines (here on a clock
+// that a second passes on between readings).
+TEST_F(ObjFileTest, LongLoadsTickTheBusyText)
+{
+    static double now = 0.0;
+    static int32_t drawn = 0;
+    SetBusyClock([] { return now += 1.0; });
+    SetBusyDrawHook([](const char*) { drawn++; });
+    std::string text;
+    for (int32_t vertex = 0; vertex < 20000; vertex++)
+        text += "v 0 0 0\n";
+    TZAVPolyMesh mesh;
+    const bool loaded = Load(text, mesh);
+    SetBusyDrawHook(nullptr);
+    SetBusyClock(nullptr);
+    ASSERT_TRUE(loaded) << Error;
+    EXPECT_EQ(drawn, 2);
 }
 
 TEST_F(ObjFileTest, PolylinesOfTwoPointsAreKeptAndWritten)

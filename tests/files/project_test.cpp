@@ -561,3 +561,65 @@ TEST_F(ProjectFile, AutosaveWritesItsOwnFileAndLeavesTheProjectsName)
 }
 
 } // namespace
+
+namespace {
+
+// The project the first start opens, as the build drew it: a head with its groups, materials,
+// texture coordinates and morphs, the same bytes at every build.
+TEST_F(ProjectFile, TheDefaultProjectHoldsADressedHead)
+{
+    TTarnwick_Project project;
+    ASSERT_TRUE(project.OpenProjectFile(TARNWICK_DEFAULT_PROJECT)) << project.Error();
+    EXPECT_EQ(TakeWarnings(), std::vector<std::string>());
+    TTarnwick_Object* head = project.FindObject("Head");
+    ASSERT_NE(head, nullptr);
+    ASSERT_NE(head->Mesh, nullptr);
+    TTarnwick_Mesh& mesh = *head->Mesh;
+    EXPECT_GT(mesh.GetVertexCount(), 1000);
+    ASSERT_EQ(mesh.Groups2.Count(), 2);
+    ASSERT_EQ(mesh.Materials.Count(), 2);
+    std::vector<int32_t> per_group(2), per_material(2);
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
+        per_group.at(size_t(mesh.PolygonGroup[polygon]))++;
+        per_material.at(size_t(mesh.PolygonMaterial[polygon]))++;
+    }
+    EXPECT_GT(per_group[1], 0);
+    EXPECT_GT(per_material[1], 0);
+    EXPECT_LT(per_material[1], per_material[0]);
+    for (float coordinate : mesh.TexVertices)
+        ASSERT_TRUE(coordinate >= 0.0f && coordinate <= 1.0f) << coordinate;
+    // Besides the default morph, two that move the face.
+    int32_t moving = 0;
+    TTarnwick_TreeGroup::Walk(
+        mesh.MorphTree.get(), 0,
+        [](TTarnwick_TreeGroup* group, int32_t, void* data) {
+            for (TTarnwick_Thingy* item : group->List)
+                if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item); morph != nullptr && !group->Hidden)
+                    for (float delta : DenseDeltas(*morph))
+                        if (delta != 0.0f) {
+                            ++*static_cast<int32_t*>(data);
+                            break;
+                        }
+            return true;
+        },
+        &moving, TZAVWalkOrder::PreOrder);
+    EXPECT_EQ(moving, 2);
+    EXPECT_EQ(mesh.Mixer.List.Count(), 3);
+    // The face looks along +z: the nose is the front-most point, and it faces outward.
+    float front = -1e30f;
+    int32_t nose = -1;
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
+        if (mesh.Vertices[3 * size_t(vertex) + 2] > front) {
+            front = mesh.Vertices[3 * size_t(vertex) + 2];
+            nose = vertex;
+        }
+    EXPECT_GT(front, 0.95f);
+    ASSERT_EQ(mesh.Normals.size(), mesh.Vertices.size());
+    EXPECT_GT(mesh.Normals[3 * size_t(nose) + 2], 0.9f);
+    // Drawn again, the figure is the same file.
+    const std::string again = Path("Default.Tarnwick");
+    ASSERT_EQ(std::system((std::string(TARNWICK_MAKE_DEFAULT_PROJECT) + " " + again).c_str()), 0);
+    EXPECT_TRUE(TemporaryFolder::Read(again) == TemporaryFolder::Read(TARNWICK_DEFAULT_PROJECT));
+}
+
+} // namespace

@@ -116,13 +116,28 @@ std::string NameOf(const std::string& path)
     return name;
 }
 
-std::string WithoutExtension(const std::string& path)
+namespace {
+
+// Where the name's extension starts (its '.'), or npos when the name has none.
+size_t ExtensionDot(const std::string& path)
 {
     const size_t name_start = path.size() - NameOf(path).size();
     const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= name_start)
-        return path;
-    return path.substr(0, dot);
+    return dot == std::string::npos || dot <= name_start ? std::string::npos : dot;
+}
+
+} // namespace
+
+std::string WithoutExtension(const std::string& path)
+{
+    const size_t dot = ExtensionDot(path);
+    return dot == std::string::npos ? path : path.substr(0, dot);
+}
+
+std::string ExtensionOf(const std::string& path)
+{
+    const size_t dot = ExtensionDot(path);
+    return dot == std::string::npos ? std::string() : path.substr(dot + 1);
 }
 
 std::string WithTrailingSeparator(std::string folder)

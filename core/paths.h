@@ -17,6 +17,9 @@ std::string NameOf(const std::string& path);
 // The path without the extension of its name ("a/b.obj" -> "a/b"); a leading dot of the name
 // ("a/.hidden") starts no extension.
 std::string WithoutExtension(const std::string& path);
+// The extension of the name without its dot ("a/b.obj" -> "obj"); empty when there is none, by
+// the same rule.
+std::string ExtensionOf(const std::string& path);
 // Appends a separator unless the text is empty or already ends in one.
 std::string WithTrailingSeparator(std::string folder);
 

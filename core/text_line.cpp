@@ -150,3 +150,12 @@ bool TZAVLineReader::ReadLine(std::string_view& out_line)
     out_line = std::string_view(line, length);
     return true;
 }
+
+std::string ReadAllText(FILE* stream)
+{
+    std::string text;
+    char block[65536];
+    for (size_t length; (length = std::fread(block, 1, sizeof(block), stream)) > 0;)
+        text.append(block, length);
+    return text;
+}

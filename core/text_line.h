@@ -13,6 +13,8 @@
 bool ReadTextLine(char* buffer, int size, FILE* stream);
 // The same for a line of any length.
 bool ReadTextLine(std::string& out_line, FILE* stream);
+// The rest of the stream, bytes as they are; ferror tells whether it all came.
+std::string ReadAllText(FILE* stream);
 
 // The lines of a stream, as ReadTextLine(std::string&) reads them, read ahead in large blocks.
 // Handing out views into its block spares a copy per line; large files are read this way.

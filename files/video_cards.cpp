@@ -3,6 +3,7 @@
 #include "core/dialogs.h"
 #include "core/file_handle.h"
 #include "core/text_block.h"
+#include "core/text_line.h"
 #include "core/text_scan.h"
 
 namespace {
@@ -67,10 +68,7 @@ bool ReadVideoCardList(const std::string& path, std::vector<TTarnwick_VideoCardR
     TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file)
         return false;
-    std::string text;
-    char block[65536];
-    for (size_t read; (read = std::fread(block, 1, sizeof(block), file.get())) > 0;)
-        text.append(block, read);
+    const std::string text = ReadAllText(file.get());
     if (std::ferror(file.get()))
         return false;
     out_records = ParseVideoCardList(text);

@@ -12,6 +12,7 @@
 #include "core/safe_file.h"
 #include "core/status.h"
 #include "core/text_block.h"
+#include "core/text_line.h"
 #include "core/text_scan.h"
 #include "mesh/layer.h"
 
@@ -83,15 +84,6 @@ public:
 private:
     int32_t Saved;
 };
-
-std::string ReadWholeFile(FILE* file)
-{
-    std::string text;
-    char buffer[65536];
-    for (size_t length; (length = std::fread(buffer, 1, sizeof(buffer), file)) > 0;)
-        text.append(buffer, length);
-    return text;
-}
 
 // The path an index line names inside folder, or empty when it names a file anywhere else.
 std::string LayerSetPathOf(const std::string& folder, const std::string& line)
@@ -227,7 +219,7 @@ bool ReadLayerSetIndex(const std::string& folder, std::vector<std::string>& out_
     TZAVFileHandle file(std::fopen((WithTrailingSeparator(folder) + LayerSetIndexName).c_str(), "rb"));
     if (!file)
         return false;
-    std::string text = ReadWholeFile(file.get());
+    std::string text = ReadAllText(file.get());
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);

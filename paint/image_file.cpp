@@ -32,6 +32,7 @@
 #include <png.h>
 
 #include "core/file_handle.h"
+#include "core/paths.h"
 #include "core/report.h"
 #include "core/safe_file.h"
 #include "files/settings.h"
@@ -768,15 +769,6 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out_bytes, std
         return false;
     }
     return true;
-}
-
-// The text after the last '.' of the file's name; empty when there is none.
-std::string ExtensionOf(const std::string& path)
-{
-    const size_t name_start =
-        path.find_last_of("/\\") == std::string::npos ? 0 : path.find_last_of("/\\") + 1;
-    const size_t dot = path.rfind('.');
-    return dot == std::string::npos || dot < name_start ? std::string() : path.substr(dot + 1);
 }
 
 bool IsTiffExtension(const std::string& extension)

@@ -54,13 +54,10 @@ std::unique_ptr<TZAVMaterialMap> LoadMapFile(const std::string& path, std::strin
         return nullptr;
     }
     std::memcpy(map->Pixels.data(), pixels.get(), map->Pixels.size());
-    const std::string name = NameOf(path);
     map->SetNameLiteral(NameOf(WithoutExtension(path)));
     map->MapFileName = path;
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot != 0)
-        for (char c : name.substr(dot + 1))
-            map->FileFormat += c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+    for (char c : ExtensionOf(path))
+        map->FileFormat += c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
     return map;
 }
 

@@ -47,6 +47,9 @@ TEST(Paths, SplitsAtBothSeparators)
     EXPECT_EQ(WithoutExtension("a/figure.tar.obj"), "a/figure.tar");
     EXPECT_EQ(WithoutExtension("a.d/figure"), "a.d/figure");
     EXPECT_EQ(WithoutExtension("a\\.hidden"), "a\\.hidden");
+    EXPECT_EQ(ExtensionOf("a/figure.tar.OBJ"), "OBJ");
+    EXPECT_EQ(ExtensionOf("a.d/figure"), "");
+    EXPECT_EQ(ExtensionOf("a\\.hidden"), "");
 }
 
 TEST(Paths, FindFileInFolderIgnoresCase)

@@ -16,7 +16,6 @@
 #include "files/settings.h"
 #include "mesh/sculpt_mesh.h"
 #include "paint/material_map.h"
-#include "support/gl_driver_leaks.h"
 #include "support/grid_mesh.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
@@ -37,9 +36,7 @@ protected:
         std::string error;
         ASSERT_TRUE(StartWidgetGlut(error)) << error;
         if (window_id == 0) {
-            glutInitWindowSize(WindowSide, WindowSide);
-            window_id = glutCreateWindow("app_texture_test");
-            KeepGlDriverLoaded();
+            window_id = CreateWidgetTestWindow("app_texture_test", WindowSide, WindowSide);
         }
         glutSetWindow(window_id);
     }

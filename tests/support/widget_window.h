@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/gl_driver_leaks.h"
+
 // Initialises freeglut once per process (double-buffered RGBA). False, with the reason, when there
 // is no display.
 [[nodiscard]] inline bool StartWidgetGlut(std::string& out_error)
@@ -29,6 +31,16 @@
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE);
     started = true;
     return true;
+}
+
+// A window of that size with its context current. The GL driver's libraries are kept loaded from
+// here on, so that a sanitizer build can name (and suppress) the driver's own leaks.
+inline int CreateWidgetTestWindow(const char* title, int32_t width, int32_t height)
+{
+    glutInitWindowSize(width, height);
+    const int window_id = glutCreateWindow(title);
+    KeepGlDriverLoaded();
+    return window_id;
 }
 
 // The window's frame as RGB rows, bottom row first, with the pixel lookup done y down.

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/widget_window.h"
 #include "widgets/button.h"
@@ -68,9 +67,7 @@ TEST(ControlsDrawing, ButtonSelectionCaretAndGaugeShowWhereTheyAre)
 {
     std::string error;
     ASSERT_TRUE(StartWidgetGlut(error)) << error;
-    glutInitWindowSize(WindowWidth, WindowHeight);
-    const int window_id = glutCreateWindow("widgets_controls_draw_test");
-    KeepGlDriverLoaded();
+    const int window_id = CreateWidgetTestWindow("widgets_controls_draw_test", WindowWidth, WindowHeight);
     TZAVglutWigits_Master master(window_id, WindowWidth, WindowHeight);
     master.BackgroundColor[0] = master.BackgroundColor[1] = master.BackgroundColor[2] = 0.12f;
 

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "core/dialogs.h"
-#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
 #include "support/widget_window.h"
@@ -64,9 +63,7 @@ protected:
     {
         std::string error;
         ASSERT_TRUE(StartWidgetGlut(error)) << error;
-        glutInitWindowSize(WindowWidth, WindowHeight);
-        WindowId = glutCreateWindow("widgets_dialogs_test");
-        KeepGlDriverLoaded();
+        WindowId = CreateWidgetTestWindow("widgets_dialogs_test", WindowWidth, WindowHeight);
         // freeglut wants one for the events the dialog loop handles; the loop draws itself.
         glutDisplayFunc([] {});
         Master = std::make_unique<TZAVglutWigits_Master>(WindowId, WindowWidth, WindowHeight);

@@ -1,6 +1,5 @@
 #include "widgets/font.h"
 
-#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/widget_window.h"
 #include "widgets/draw.h"
@@ -104,9 +103,7 @@ class TTestWindow
 public:
     TTestWindow(int32_t width, int32_t height) : Width(width), Height(height)
     {
-        glutInitWindowSize(width, height);
-        Id = glutCreateWindow("widgets_font_test");
-        KeepGlDriverLoaded();
+        Id = CreateWidgetTestWindow("widgets_font_test", width, height);
         glViewport(0, 0, width, height);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();

@@ -3,7 +3,6 @@
 // screenshots/widgets_refresh.png into the build folder for a look.
 #include "widgets/blank_app.h"
 
-#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/widget_window.h"
 
@@ -87,9 +86,7 @@ TEST(Refresh, DrawsTheTreeInOrderClippedWithTitleBarFocusFrameAndLabel)
 {
     std::string error;
     ASSERT_TRUE(StartWidgetGlut(error)) << error;
-    glutInitWindowSize(FrameWidth, FrameHeight);
-    const int window_id = glutCreateWindow("widgets_refresh_test");
-    KeepGlDriverLoaded();
+    const int window_id = CreateWidgetTestWindow("widgets_refresh_test", FrameWidth, FrameHeight);
     {
         TZAVglutWigits_BlankApp app(window_id);
         ASSERT_EQ(app.Width, FrameWidth);

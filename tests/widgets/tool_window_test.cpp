@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/event_queue.h"
-#include "support/gl_driver_leaks.h"
 #include "support/screenshot.h"
 #include "support/scripted_dialogs.h"
 #include "support/widget_window.h"
@@ -52,9 +51,7 @@ protected:
     {
         std::string error;
         ASSERT_TRUE(StartWidgetGlut(error)) << error;
-        glutInitWindowSize(FrameWidth, FrameHeight);
-        WindowId = glutCreateWindow("widgets_tool_window_test");
-        KeepGlDriverLoaded();
+        WindowId = CreateWidgetTestWindow("widgets_tool_window_test", FrameWidth, FrameHeight);
         Master = std::make_unique<TZAVglutWigits_Master>(WindowId, FrameWidth, FrameHeight);
         Posted();
     }

@@ -84,12 +84,6 @@ TZAVglutWigits_EditField::TZAVglutWigits_EditField(TZAVglutWigits_Node* parent, 
     Height = LineHeight() + ExtraLineHeight + 2 * BorderWidth + 2;
 }
 
-bool TZAVglutWigits_EditField::HasFocus() const
-{
-    const TZAVglutWigits_Master* master = GetMaster();
-    return master != nullptr && master->Focus == this;
-}
-
 TZAVglutWigits_Rect TZAVglutWigits_EditField::TextBox() const
 {
     const int32_t inset = BorderWidth + HorizontalPadding;

@@ -46,7 +46,6 @@ public:
     void BindFloat(float* value);
     void BindInteger(int32_t* value);
     const std::string& GetText() const { return Editor.Text(); }
-    bool HasFocus() const;
     // Stores the text into the bound value; false (text restored) when it does not parse.
     bool Commit();
     void Cancel();

@@ -224,6 +224,12 @@ bool TZAVglutWigits_Node::IsEnabledChain() const
     return true;
 }
 
+bool TZAVglutWigits_Node::HasFocus() const
+{
+    const TZAVglutWigits_Master* master = GetMaster();
+    return master != nullptr && master->Focus == this;
+}
+
 bool TZAVglutWigits_Node::IsShownChain() const
 {
     for (const TZAVglutWigits_Node* node = this; node != nullptr; node = node->Parent)

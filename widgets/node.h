@@ -88,6 +88,8 @@ public:
     bool Contains(const TZAVglutWigits_Node* node) const;
     bool IsEnabledChain() const;
     bool IsShownChain() const;
+    // The node has its Master's keyboard focus.
+    bool HasFocus() const;
     bool IsVisibleInParent() const;
     TZAVglutWigits_Rect AbsoluteRect() const { return {AbsX, AbsY, Width, Height}; }
     const TZAVglutWigits_Font& Font() const;

@@ -241,12 +241,6 @@ TZAVglutWigits_EditText::TZAVglutWigits_EditText(TZAVglutWigits_Node* parent, st
     Height = LineHeight() + ExtraLineHeight + 2 * BorderWidth;
 }
 
-bool TZAVglutWigits_EditText::HasFocus() const
-{
-    const TZAVglutWigits_Master* master = GetMaster();
-    return master != nullptr && master->Focus == this;
-}
-
 TZAVglutWigits_Rect TZAVglutWigits_EditText::TextBox() const
 {
     const int32_t inset = BorderWidth + HorizontalPadding / 2;

@@ -98,7 +98,6 @@ public:
     TZAVglutWigits_LineEditor Editor;
 
 private:
-    bool HasFocus() const;
     TZAVglutWigits_Rect TextBox() const;
     void Commit();
 

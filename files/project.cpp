@@ -100,6 +100,38 @@ TTarnwick_Object* TTarnwick_Project::FindObject(std::string_view name) const
     return nullptr;
 }
 
+void TTarnwick_Project::ChooseCurrentObject()
+{
+    CurrentObject = nullptr;
+    for (TTarnwick_Object* object : Objects()) {
+        if (object->Mesh && object->Mesh->GetVertexCount() > 0) {
+            CurrentObject = object;
+            break;
+        }
+    }
+    SceneChanged = true;
+}
+
+void TTarnwick_Project::AddObject(TTarnwick_Object* object)
+{
+    ObjectTree->List.Add(object);
+    CurrentObject = object;
+    SceneChanged = true;
+}
+
+float TTarnwick_Project::SceneSize() const
+{
+    if (CurrentObject == nullptr || !CurrentObject->Mesh || CurrentObject->Mesh->GetVertexCount() == 0)
+        return 1.0f;
+    const TTarnwick_Mesh& mesh = *CurrentObject->Mesh;
+    float size = 0;
+    for (int axis = 0; axis < 3; axis++) {
+        const float half = 0.5f * (mesh.BoundingMax[axis] - mesh.BoundingMin[axis]);
+        size += half * half;
+    }
+    return size > 0 ? size : 1.0f;
+}
+
 TTarnwick_TextureBrushImage* TTarnwick_Project::FindBrushImage(std::string_view name) const
 {
     for (TTarnwick_TextureBrushImage* image : BrushImages)
@@ -156,13 +188,18 @@ bool TTarnwick_Project::OpenProjectFile(const std::string& path)
          c = std::fgetc(file.get()))
         first_line[length++] = static_cast<char>(c);
     const std::string_view line(first_line, length);
+    bool read = false;
     if (line.size() >= TextFirstLine.size() &&
         SameTextNoCase(line.substr(0, TextFirstLine.size()), TextFirstLine)) {
         std::rewind(file.get());
-        return ReadTextProject(file.get(), path);
+        read = ReadTextProject(file.get(), path);
+    } else {
+        file.reset();
+        read = LoadProject(path);
     }
-    file.reset();
-    return LoadProject(path);
+    if (read)
+        ChooseCurrentObject();
+    return read;
 }
 
 // [SECTION] The current project

@@ -73,8 +73,23 @@ public:
     TTarnwick_Object* FindObject(std::string_view name) const;
     // Brush images by name; null when none has it.
     TTarnwick_TextureBrushImage* FindBrushImage(std::string_view name) const;
+    // Makes the first object with a mesh current (null when there is none); opening a project
+    // ends with it.
+    void ChooseCurrentObject();
+    // Appends object (owned by the tree from now on) to the root of the object tree and makes it
+    // current.
+    void AddObject(TTarnwick_Object* object);
+    // The sum of the squared half-extents of the current object's bounding box (1 without one);
+    // zooming a view scales by its root, so a drag zooms alike on any size of figure.
+    float SceneSize() const;
 
     std::string FileName;
+    // The object the commands act on; owned by the tree.
+    TTarnwick_Object* CurrentObject = nullptr;
+    // What changed since the viewports last settled: geometry, visibility, the current object.
+    bool SceneChanged = false;
+    // The viewports' cached images no longer show the scene.
+    bool ViewportImagesStale = true;
 
     // Options.
     bool MirrorX = false;

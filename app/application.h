@@ -1,0 +1,34 @@
+// The application record: what start-up learns about the program and the driver, kept for the
+// whole run, and the paths of the data files that ship beside the program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class TZAVTextureRegistry;
+
+struct TTarnwick_Application
+{
+    // The folder holding "Data/", with a trailing separator: the program's own folder in a build
+    // tree, "<prefix>/share/tarnwick/" when installed.
+    std::string ProgramFolder;
+    // The project the first frame opens (command 203).
+    std::string StartupProject;
+    // Set by command 46 once the environment is loaded; until then no callback does any work.
+    bool Ready = false;
+    // False when the video-card list says the driver cannot paint.
+    bool PaintingSupported = true;
+    // The driver offers GL_ARB_texture_compression.
+    bool TextureCompression = false;
+    int32_t MaxOpenGLTextureSize = 0;
+    // The interface pictures; made at start-up, owned by the start-up code.
+    TZAVTextureRegistry* Textures = nullptr;
+};
+
+extern TTarnwick_Application TarnwickApp;
+
+// The folder that holds "Data/" for the executable at executable_path: its own folder when Data
+// is beside it, else "../share/tarnwick/" from there when that holds Data. Ends with '/'.
+std::string FindProgramFolder(const std::string& executable_path);
+// ProgramFolder + "Data/" + name.
+std::string DataFilePath(const char* name);

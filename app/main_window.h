@@ -1,0 +1,118 @@
+// TTarnwick_MainWindow: the root of the widget tree and the owner of every GLUT callback after
+// start-up.
+//
+// GLUT input callbacks never do work: each appends an input record to the pending-input list and
+// asks for a redraw. The display callback takes one record, routes it through the widget tree,
+// runs the event processor and draws the whole window, so a burst of motion is worked off across
+// frames. A 17 ms tick does the background work: autosave, deferred redraws, the splash, the
+// message list and the spatial indexes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/timer.h"
+#include "widgets/blank_app.h"
+
+class TTarnwick_ViewportPanel;
+class TTarnwick_MessagePanel;
+class TZAVglutWigits_MenuBar;
+
+enum class TTarnwick_InputKind : int32_t
+{
+    MouseButton = 1,
+    Motion = 2,
+    PassiveMotion = 3,
+    Key = 4,
+    SpecialKey = 5,
+};
+
+// Kind, then A (button or key), B (state: 0 down, 1 up), and the window position.
+struct TTarnwick_InputRecord
+{
+    int32_t Kind = 0;
+    int32_t A = 0;
+    int32_t B = 0;
+    int32_t X = 0;
+    int32_t Y = 0;
+};
+
+class TTarnwick_MainWindow : public TZAVglutWigits_BlankApp
+{
+public:
+    explicit TTarnwick_MainWindow(int32_t window_id);
+    ~TTarnwick_MainWindow() override;
+
+    // Builds the menu bar, the four viewport panels, the message panel and the splash (showing
+    // splash_text), registers the callbacks and the tick, installs the status and busy hooks, and
+    // becomes Ready.
+    void BuildPanels(const char* splash_text);
+
+    void Layout() override;
+    void Update() override;
+    void Draw() override;
+    // The quit sequence; false when the user declines.
+    void OnCloseRequest() override;
+    void ShowHint(TZAVglutWigits_Node* node, const char* text) override;
+
+    // [Input queue] Appends a record as the GLUT callbacks do (the one-button filter applies to
+    // mouse records) and asks for a redraw. modifiers are the GLUT bits read with the input.
+    void QueueInput(const TTarnwick_InputRecord& record, int32_t modifiers);
+    const std::vector<TTarnwick_InputRecord>& PendingInput() const { return Pending; }
+    // One display callback: one pending record routed, the event processor, the drawing.
+    void DisplayFrame();
+    // One 17 ms tick.
+    void IdleTick();
+
+    // [Message panel] Both do nothing until the application is ready.
+    void AddStatusLine(const char* text);
+    void AddWarningLine(const char* text);
+    int32_t MessageCount() const;
+    // The text of message index (0 = oldest kept); empty outside the list.
+    std::string MessageText(int32_t index) const;
+
+    // [Viewports]
+    TTarnwick_ViewportPanel* ViewportPanel(int32_t index) const;
+    // The current viewport's panel (the first when none is marked current).
+    TTarnwick_ViewportPanel* CurrentViewportPanel() const;
+    // Marks the project's viewport images stale and has every panel drop its cached image.
+    void InvalidateViewportImages();
+    // Fits every view to the current object and resets their orientation (command 203).
+    void ResetViewports();
+    // The viewports' state into the project (before a save) and back (after an open).
+    void StoreViewportState();
+    void LoadViewportState();
+
+    // Drops of files: the same path as a file named on the command line. False when the path is
+    // not an existing file or the position is over no widget.
+    bool DropFile(const char* path, int32_t x, int32_t y);
+    // Sets the GLUT window title from the project's file name.
+    void UpdateTitle();
+
+    bool Ready = false;
+    bool BusyInDisplay = false;
+    // A mouse button is held over a viewport: autosave and some idle work wait.
+    bool Dragging = false;
+    int64_t FrameCount = 0;
+    TZAVStopwatch IdleStopwatch;
+    TZAVStopwatch SplashStopwatch;
+    TZAVStopwatch FrameStopwatch;
+    TZAVStopwatch LowMemoryStopwatch;
+    TZAVStopwatch MapRefreshStopwatch;
+
+private:
+    void RouteRecord(const TTarnwick_InputRecord& record);
+    // The one-button filter of mouse records; false when the record is dropped.
+    bool FilterMouseRecord(TTarnwick_InputRecord& record);
+
+    std::vector<TTarnwick_InputRecord> Pending;
+    bool ButtonHeld = false;
+    int32_t HeldButton = 0;
+    TZAVglutWigits_MenuBar* MenuBar = nullptr;
+    TTarnwick_MessagePanel* Messages = nullptr;
+    TZAVglutWigits_Node* Splash = nullptr;
+    TTarnwick_ViewportPanel* Viewports[4] = {nullptr, nullptr, nullptr, nullptr};
+};
+
+// The one main window; null before start-up makes it and after the quit.
+extern TTarnwick_MainWindow* TarnwickMainWindow;

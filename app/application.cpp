@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
+
 #include "core/paths.h"
 
 TTarnwick_Application TarnwickApp;
@@ -32,4 +34,9 @@ std::string FindProgramFolder(const std::string& executable_path)
 std::string DataFilePath(const char* name)
 {
     return TarnwickApp.ProgramFolder + "Data/" + name;
+}
+
+void QuitTarnwick()
+{
+    std::exit(0);
 }

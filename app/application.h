@@ -32,3 +32,8 @@ extern TTarnwick_Application TarnwickApp;
 std::string FindProgramFolder(const std::string& executable_path);
 // ProgramFolder + "Data/" + name.
 std::string DataFilePath(const char* name);
+
+// The end of the quit sequence: destroys the project, the settings (which delete this run's
+// autosave and write the settings file), the interface textures, the language table and the
+// fonts, and ends the process with status 0.
+[[noreturn]] void QuitTarnwick();

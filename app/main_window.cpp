@@ -42,6 +42,7 @@ void TTarnwick_MainWindow::ResetViewports() {}
 void TTarnwick_MainWindow::StoreViewportState() {}
 void TTarnwick_MainWindow::LoadViewportState() {}
 bool TTarnwick_MainWindow::DropFile(const char*, int32_t, int32_t) { return false; }
+bool TTarnwick_MainWindow::OpenFile(const std::string&, bool) { return false; }
 void TTarnwick_MainWindow::UpdateTitle() {}
 void TTarnwick_MainWindow::RouteRecord(const TTarnwick_InputRecord&) {}
 bool TTarnwick_MainWindow::FilterMouseRecord(TTarnwick_InputRecord&) { return false; }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/timer.h"
@@ -86,6 +87,10 @@ public:
     // Drops of files: the same path as a file named on the command line. False when the path is
     // not an existing file or the position is over no widget.
     bool DropFile(const char* path, int32_t x, int32_t y);
+    // What a drop and the command line do with a file: a project is opened (after asking, when
+    // ask is set, whether to replace the open one); an OBJ or CR2 file is imported by posting
+    // command 205 or 204 with the path as string parameter 0. False for other files.
+    bool OpenFile(const std::string& path, bool ask);
     // Sets the GLUT window title from the project's file name.
     void UpdateTitle();
 

@@ -17,8 +17,8 @@ public:
     TTarnwick_ViewportPanel(TZAVglutWigits_Node* parent, int32_t index);
     ~TTarnwick_ViewportPanel() override;
 
-    // Sets the standard view of commands 155 to 161: camera, button image and label, status line,
-    // redraw.
+    // Sets the standard view of commands 155 to 161: camera, button image and label, redraw. The
+    // command's status line is the dispatcher's.
     void SetView(TTarnwick_StandardView view);
     // Fits the view to the current object of the current project; false without vertices.
     bool FitToObject();

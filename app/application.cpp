@@ -3,9 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-
-#include "core/paths.h"
 
 TTarnwick_Application TarnwickApp;
 
@@ -19,24 +16,17 @@ bool IsFolder(const std::string& path)
 
 } // namespace
 
-std::string FindProgramFolder(const std::string& executable_path)
+std::string FindProgramFolder(const std::string& own_folder)
 {
-    const size_t slash = executable_path.rfind('/');
-    const std::string own = slash == std::string::npos ? std::string("./") : executable_path.substr(0, slash + 1);
-    if (IsFolder(own + "Data"))
-        return own;
-    const std::string installed = own + "../share/tarnwick/";
+    if (IsFolder(own_folder + "Data"))
+        return own_folder;
+    const std::string installed = own_folder + "../share/tarnwick/";
     if (IsFolder(installed + "Data"))
         return installed;
-    return own;
+    return own_folder;
 }
 
 std::string DataFilePath(const char* name)
 {
     return TarnwickApp.ProgramFolder + "Data/" + name;
-}
-
-void QuitTarnwick()
-{
-    std::exit(0);
 }

@@ -27,9 +27,9 @@ struct TTarnwick_Application
 
 extern TTarnwick_Application TarnwickApp;
 
-// The folder that holds "Data/" for the executable at executable_path: its own folder when Data
-// is beside it, else "../share/tarnwick/" from there when that holds Data. Ends with '/'.
-std::string FindProgramFolder(const std::string& executable_path);
+// The folder that holds "Data/" for a program in own_folder (ending with '/'): own_folder when
+// Data is beside the program, else "../share/tarnwick/" from there when that holds Data.
+std::string FindProgramFolder(const std::string& own_folder);
 // ProgramFolder + "Data/" + name.
 std::string DataFilePath(const char* name);
 

@@ -1,13 +1,27 @@
-// Tarnwick's entry point. For now the program reports its version; the window comes later.
+// Tarnwick's entry point: the command line, then start-up and the main loop.
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "app/startup.h"
+#include "core/report.h"
 
 namespace {
 
-constexpr const char* Usage = "usage: tarnwick [--help] [--version] [project.Tarnwick]\n"
+constexpr const char* Usage = "usage: tarnwick [--help] [--version] [FILE]\n"
                               "\n"
+                              "  FILE         a project (.Tarnwick) to open, or an OBJ or CR2 figure to import\n"
                               "  -h, --help   print this help and exit\n"
-                              "  --version    print the version and exit\n";
+                              "  --version    print the version and exit\n"
+                              "\n"
+                              "Diagnostics:\n"
+                              "  --exit-after-frames N   quit after N frames once start-up has settled,\n"
+                              "                          answering every question with no\n"
+                              "  --capture FILE.png      with --exit-after-frames, save the last frame and\n"
+                              "                          a few facts (FILE.png.txt) first\n";
 
 // Asked-for output that cannot be written (a full disk, a closed pipe) is a failure.
 int FinishOutput()
@@ -15,24 +29,62 @@ int FinishOutput()
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
+int UsageError(const char* format, const char* argument)
+{
+    std::fprintf(stderr, format, argument);
+    std::fputs(Usage, stderr);
+    return 2;
+}
+
+// A file named on the command line is kept as the file system spells its absolute path.
+std::string FileArgument(const char* argument)
+{
+    char resolved[PATH_MAX];
+    return realpath(argument, resolved) != nullptr ? std::string(resolved) : std::string(argument);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    TTarnwick_StartOptions options;
     for (int i = 1; i < argc; i++) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
             std::fputs(Usage, stdout);
             return FinishOutput();
         }
-        if (std::strcmp(argv[i], "--version") == 0) {
+        if (std::strcmp(argument, "--version") == 0) {
             std::printf("Tarnwick %s\n", TARNWICK_VERSION);
             return FinishOutput();
         }
-        if (argv[i][0] == '-') {
-            std::fprintf(stderr, "tarnwick: unknown option '%s'\n%s", argv[i], Usage);
-            return 2;
+        if (std::strcmp(argument, "--exit-after-frames") == 0 || std::strcmp(argument, "--capture") == 0) {
+            if (i + 1 == argc)
+                return UsageError("tarnwick: option '%s' needs a value\n", argument);
+            const char* value = argv[++i];
+            if (argument[2] == 'c') {
+                options.CapturePath = value;
+                continue;
+            }
+            char* end = nullptr;
+            const long frames = std::strtol(value, &end, 10);
+            if (*end != '\0' || frames <= 0 || frames > INT_MAX)
+                return UsageError("tarnwick: '%s' is not a number of frames\n", value);
+            options.ExitAfterFrames = static_cast<int32_t>(frames);
+            continue;
         }
+        if (argument[0] == '-')
+            return UsageError("tarnwick: unknown option '%s'\n", argument);
+        options.Files.push_back(FileArgument(argument));
     }
-    std::fprintf(stderr, "Tarnwick %s: the main window is not built yet.\n", TARNWICK_VERSION);
-    return 1;
+    try {
+        return RunTarnwick(options);
+    } catch (const std::bad_alloc&) {
+        CallFatalHook("Bad memory allocation", "main()");
+    } catch (const std::exception& error) {
+        CallFatalHook(error.what(), "main()");
+    } catch (...) {
+        CallFatalHook("Unknown exception, probably and access violation", "main()");
+    }
+    return EXIT_FAILURE;
 }

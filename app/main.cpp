@@ -21,7 +21,9 @@ constexpr const char* Usage = "usage: tarnwick [--help] [--version] [FILE]\n"
                               "  --exit-after-frames N   quit after N frames once start-up has settled,\n"
                               "                          answering every question with no\n"
                               "  --capture FILE.png      with --exit-after-frames, save the last frame and\n"
-                              "                          a few facts (FILE.png.txt) first\n";
+                              "                          a few facts (FILE.png.txt) first\n"
+                              "  --answer yes|no         with --exit-after-frames, the answer to the next\n"
+                              "                          question (may be repeated)\n";
 
 // Asked-for output that cannot be written (a full disk, a closed pipe) is a failure.
 int FinishOutput()
@@ -58,12 +60,19 @@ int main(int argc, char** argv)
             std::printf("Tarnwick %s\n", TARNWICK_VERSION);
             return FinishOutput();
         }
-        if (std::strcmp(argument, "--exit-after-frames") == 0 || std::strcmp(argument, "--capture") == 0) {
+        if (std::strcmp(argument, "--exit-after-frames") == 0 || std::strcmp(argument, "--capture") == 0 ||
+            std::strcmp(argument, "--answer") == 0) {
             if (i + 1 == argc)
                 return UsageError("tarnwick: option '%s' needs a value\n", argument);
             const char* value = argv[++i];
             if (argument[2] == 'c') {
                 options.CapturePath = value;
+                continue;
+            }
+            if (argument[2] == 'a') {
+                if (std::strcmp(value, "yes") != 0 && std::strcmp(value, "no") != 0)
+                    return UsageError("tarnwick: '%s' is not an answer (yes or no)\n", value);
+                options.Answers.push_back(value[0] == 'y');
                 continue;
             }
             char* end = nullptr;

@@ -52,15 +52,23 @@ struct TStartupObjects
 };
 TStartupObjects Startup;
 
-// Answers for the unattended diagnostics run: texts go to stderr, every question gets no.
+// Answers for the unattended diagnostics run: texts go to stderr, questions get the answers of
+// the command line in order, then no. File dialogs are cancelled.
 class TUnattendedDialogs : public TZAVDialogPresenter
 {
 public:
     TZAVDialogAnswer Present(const TZAVDialogRequest& request) override
     {
         std::fprintf(stderr, "tarnwick: %s\n", request.Text.c_str());
-        return {};
+        TZAVDialogAnswer answer;
+        const bool question = request.Kind == TZAVDialogKind::YesNo || request.Kind == TZAVDialogKind::OkCancel;
+        if (question && Next < Startup.Options.Answers.size())
+            answer.Accepted = Startup.Options.Answers[Next++];
+        return answer;
     }
+
+private:
+    size_t Next = 0;
 };
 TUnattendedDialogs UnattendedDialogs;
 

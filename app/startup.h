@@ -17,6 +17,8 @@ struct TTarnwick_StartOptions
     int32_t ExitAfterFrames = 0;
     // ... having written the last frame there as PNG and a few facts beside it (".txt").
     std::string CapturePath;
+    // The answers of the diagnostics run's questions, in order; no once they run out.
+    std::vector<bool> Answers;
 };
 
 // Runs start-up and the main loop. Returns only when start-up is refused, with the exit status;

@@ -16,6 +16,7 @@
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/texture_registry.h"
+#include "app/viewport_panel.h"
 #include "core/dialogs.h"
 #include "core/event_queue.h"
 #include "core/paths.h"
@@ -194,9 +195,12 @@ void WriteCapture()
     if (object != nullptr && object->Mesh)
         for (float value : object->Mesh->DisplayedVertices)
             checksum += value;
-    std::fprintf(facts, "window %d %d\nframes %lld\nfirst_frame_seconds %.6f\ncurrent_object %s\n"
-                        "vertices %d\nchecksum %.6f\nproject_file %s\n",
-                 window.Width, window.Height, static_cast<long long>(window.FrameCount), Startup.FirstFrameSeconds,
+    TZAVglutWigits_Rect view;
+    if (const TTarnwick_ViewportPanel* panel = window.CurrentViewportPanel())
+        view = panel->AbsoluteRect();
+    std::fprintf(facts, "window %d %d\nviewport %d %d %d %d\nframes %lld\nfirst_frame_seconds %.6f\n"
+                        "current_object %s\nvertices %d\nchecksum %.6f\nproject_file %s\n",
+                 window.Width, window.Height, view.X, view.Y, view.Width, view.Height, static_cast<long long>(window.FrameCount), Startup.FirstFrameSeconds,
                  object != nullptr ? object->Name.c_str() : "", object != nullptr && object->Mesh ? object->Mesh->GetVertexCount() : 0,
                  checksum, TarnwickProject != nullptr ? TarnwickProject->FileName.c_str() : "");
     std::fclose(facts);

@@ -6,6 +6,7 @@
 // carries two polygon groups ("Head", "Neck"), two materials ("Skin", and "Eyes" on two patches),
 // texture coordinates wrapped around it (u by longitude, v from the neck up) and two morphs
 // ("Smile", "Long Face"). Everything is computed, so every build writes the same bytes.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -138,10 +139,18 @@ void Dress(TTarnwick_Mesh& mesh)
         group->Index = mesh.Groups2.Count();
         mesh.Groups2.Add(group);
     }
-    for (const char* name : {"Skin", "Eyes"}) {
+    // A warm skin and dark eyes, so that the first start shows a face rather than a grey ball.
+    const struct
+    {
+        const char* Name;
+        float Colour[3];
+    } looks[] = {{"Skin", {0.86f, 0.66f, 0.54f}}, {"Eyes", {0.16f, 0.22f, 0.34f}}};
+    for (const auto& look : looks) {
         TZAVMaterial* material = mesh.CreateMaterial();
-        material->SetNameLiteral(name);
+        material->SetNameLiteral(look.Name);
         material->Index = mesh.Materials.Count();
+        if (TZAVMaterialChannel* colour = material->FindChannel("Color"))
+            std::copy(look.Colour, look.Colour + 3, colour->Colors[0]);
         mesh.Materials.Add(material);
     }
     for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {

@@ -47,8 +47,8 @@ struct TStartupObjects
     std::unique_ptr<TZAVglutWigits_DialogPresenter> Presenter;
     std::unique_ptr<TZAVTextureRegistry> Textures;
     TTarnwick_StartOptions Options;
-    TZAVStopwatch Clock;
-    double FirstFrameSeconds = -1;
+    // When the first frame of the settled start-up was drawn, on the system's monotonic clock.
+    double FirstFrameClock = -1;
     int32_t WindowId = 0;
 };
 TStartupObjects Startup;
@@ -198,9 +198,9 @@ void WriteCapture()
     TZAVglutWigits_Rect view;
     if (const TTarnwick_ViewportPanel* panel = window.CurrentViewportPanel())
         view = panel->AbsoluteRect();
-    std::fprintf(facts, "window %d %d\nviewport %d %d %d %d\nframes %lld\nfirst_frame_seconds %.6f\n"
+    std::fprintf(facts, "window %d %d\nviewport %d %d %d %d\nframes %lld\nfirst_frame_clock %.6f\n"
                         "current_object %s\nvertices %d\nchecksum %.6f\nproject_file %s\n",
-                 window.Width, window.Height, view.X, view.Y, view.Width, view.Height, static_cast<long long>(window.FrameCount), Startup.FirstFrameSeconds,
+                 window.Width, window.Height, view.X, view.Y, view.Width, view.Height, static_cast<long long>(window.FrameCount), Startup.FirstFrameClock,
                  object != nullptr ? object->Name.c_str() : "", object != nullptr && object->Mesh ? object->Mesh->GetVertexCount() : 0,
                  checksum, TarnwickProject != nullptr ? TarnwickProject->FileName.c_str() : "");
     std::fclose(facts);
@@ -212,9 +212,8 @@ void WatchFrames(int)
     TTarnwick_MainWindow* window = TarnwickMainWindow;
     if (window != nullptr && TarnwickApp.Ready) {
         const bool settled = QueuedEventCount() == 0 && window->PendingInput().empty();
-        if (Startup.FirstFrameSeconds < 0 && settled && window->FrameCount >= 2 && TarnwickProject != nullptr &&
-            TarnwickProject->CurrentObject != nullptr)
-            Startup.FirstFrameSeconds = Startup.Clock.Elapsed();
+        if (Startup.FirstFrameClock < 0 && settled && window->FrameCount >= 2)
+            Startup.FirstFrameClock = Seconds();
         if (settled && window->FrameCount >= Startup.Options.ExitAfterFrames) {
             if (!Startup.Options.CapturePath.empty())
                 WriteCapture();
@@ -250,7 +249,6 @@ std::string FormatLanguageIntegers(int32_t entry, const char* fallback, int32_t 
 int RunTarnwick(const TTarnwick_StartOptions& options)
 {
     Startup.Options = options;
-    Startup.Clock.Restart();
     if (options.ExitAfterFrames > 0)
         SetDialogPresenter(&UnattendedDialogs);
     std::string own_folder;

@@ -67,8 +67,8 @@ bool UploadChangedMaps()
     if (TarnwickProject == nullptr || TarnwickProject->CurrentObject == nullptr ||
         !TarnwickProject->CurrentObject->Mesh)
         return false;
-    const bool compress =
-        TarnwickSettings != nullptr && TarnwickSettings->UseTextureCompression && TarnwickApp.TextureCompression;
+    const bool compress = TarnwickSettings != nullptr && TarnwickSettings->UseTextureCompression &&
+                          TarnwickApp.TextureCompression;
     SendMapsToOpenGL(*TarnwickProject->CurrentObject->Mesh, MaxTextureSize,
                      compress ? TZAVTextureCompression::Driver : TZAVTextureCompression::Off);
     return true;

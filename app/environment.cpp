@@ -19,8 +19,7 @@ bool LoadEnvironmentMap(const char* name, TTarnwick_EnvironmentMap& out_map)
 {
     const std::string path = DataFilePath(name);
     std::string error;
-    if (!LoadImageFile(path, out_map.Pixels, out_map.Width, out_map.Height, ImageLoad_None, nullptr,
-                       error)) {
+    if (!LoadImageFile(path, out_map.Pixels, out_map.Width, out_map.Height, ImageLoad_None, nullptr, error)) {
         out_map = TTarnwick_EnvironmentMap();
         AddWarning("Error loading the file %s", path.c_str());
         return false;

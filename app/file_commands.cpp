@@ -213,7 +213,8 @@ bool SaveProjectCommandRun()
     std::string path = TarnwickProject->FileName;
     // A project recovered from an autosave keeps no name; one named like the autosave is not
     // saved over it either.
-    if (path.empty() || !FileExists(path) || path.find(GetLanguageString(AutoSaveBaseNameText)) != std::string::npos) {
+    if (path.empty() || !FileExists(path) ||
+        path.find(GetLanguageString(AutoSaveBaseNameText)) != std::string::npos) {
         if (!AskSaveFileName(GlobalDialogHost, path, TarnwickSettings->ProjectsPath, ProjectFilesDescription,
                              ProjectFileExtension, nullptr, true))
             return false;
@@ -244,8 +245,8 @@ bool SaveAfterErrorCommandRun()
     std::string saved_after_error;
     for (;;) {
         std::string chosen;
-        if (!AskSaveFileName(GlobalDialogHost, chosen, TarnwickSettings->ProjectsPath, ProjectFilesDescription,
-                             ProjectFileExtension, nullptr, true))
+        if (!AskSaveFileName(GlobalDialogHost, chosen, TarnwickSettings->ProjectsPath,
+                             ProjectFilesDescription, ProjectFileExtension, nullptr, true))
             return false;
         std::string extension = ExtensionOf(chosen);
         if (extension.empty())
@@ -323,7 +324,8 @@ bool AutoSaveCommandRun()
 bool ImportCR2CommandRun(const TZAVEvent& event)
 {
     std::string path;
-    if (!ChooseFile(event, TFileDialog::Open, TarnwickSettings->ImportPath, "CR2 Files", "CR2", nullptr, path))
+    if (!ChooseFile(event, TFileDialog::Open, TarnwickSettings->ImportPath, "CR2 Files", "CR2", nullptr,
+                    path))
         return false;
     AddStatus("Importing the CR2 file %s", path.c_str());
     AddWarning("CR2 figures cannot be imported yet: %s was not read", path.c_str());
@@ -333,7 +335,8 @@ bool ImportCR2CommandRun(const TZAVEvent& event)
 bool ImportOBJCommandRun(const TZAVEvent& event)
 {
     std::string path;
-    if (!ChooseFile(event, TFileDialog::Open, TarnwickSettings->ImportPath, "OBJ Files", "obj", nullptr, path))
+    if (!ChooseFile(event, TFileDialog::Open, TarnwickSettings->ImportPath, "OBJ Files", "obj", nullptr,
+                    path))
         return false;
     AddStatus("Importing the OBJ file %s", path.c_str());
     auto mesh = std::make_unique<TTarnwick_Mesh>();

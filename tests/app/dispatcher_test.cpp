@@ -210,6 +210,12 @@ TEST_F(Dispatcher, AutosaveReplacesTheLastOneOnlyByACompleteFile)
     chmod(folder.c_str(), 0700);
     EXPECT_EQ(TemporaryFolder::Read(folder + "AutoSave.Tarnwick"), first);
     EXPECT_EQ(TemporaryFolder::Names(folder), std::vector<std::string>{"AutoSave.Tarnwick"});
+
+    // A write that fails half way (a full disk) keeps the last autosave too.
+    TarnwickSettings->AutoSavePath = folder + "AutoSave.Tarnwick";
+    EXPECT_TRUE(PassesWithFileSizeLimit(64, [] { return !Dispatch(234); }));
+    EXPECT_EQ(TemporaryFolder::Read(folder + "AutoSave.Tarnwick"), first);
+    EXPECT_EQ(TemporaryFolder::Names(folder), std::vector<std::string>{"AutoSave.Tarnwick"});
 }
 
 TEST_F(Dispatcher, SaveAfterAnErrorWithoutAnAutosaveWritesOnlyTheNewFile)
@@ -257,6 +263,20 @@ TEST_F(Dispatcher, StartupOffersTheLastAutosaveThenTheStartupProject)
     ASSERT_TRUE(Dispatch(203));
     EXPECT_FALSE(TarnwickProject->Objects().empty());
     EXPECT_TRUE(TarnwickProject->FileName.empty());
+}
+
+// Without its environment files the program still starts: each missing file is a warning.
+TEST_F(Dispatcher, EnvironmentThatCannotLoadStillMakesTheApplicationReady)
+{
+    const std::string program_folder = TarnwickApp.ProgramFolder;
+    TarnwickApp.ProgramFolder = Folders.Root.Path();
+    TarnwickApp.Ready = false;
+    EXPECT_FALSE(Dispatch(46));
+    TarnwickApp.ProgramFolder = program_folder;
+    EXPECT_TRUE(TarnwickApp.Ready);
+    const std::vector<TZAVStatusLine> lines = TakeStatusLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2].Text, "Error loading the file " + Folders.Root.Path() + "Data/EnvironmentMap_Grey.BMP");
 }
 
 TEST_F(Dispatcher, StandardViewsSetTheCurrentViewWithTheirStatusText)

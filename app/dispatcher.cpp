@@ -31,9 +31,6 @@ enum TCommandFlags : uint32_t
 enum TGeneralCommand : int32_t
 {
     LoadEnvironmentCommand = 46,
-    WindowReshapedCommand = 60,
-    LayOutWindowCommand = 65,
-    SceneSettledCommand = 66,
     UploadChangedMapsCommand = 77,
     LastGeneralCommand = 103,
 };

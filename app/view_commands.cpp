@@ -11,14 +11,6 @@
 
 namespace {
 
-enum TViewportCommand : int32_t
-{
-    WindowReshaped = 60,
-    LayOutWindow = 65,
-    // Posted by the idle tick once the scene has settled.
-    SceneSettled = 66,
-};
-
 bool SetStandardView(TTarnwick_StandardView view)
 {
     TTarnwick_ViewportPanel* panel = TarnwickMainWindow->CurrentViewportPanel();
@@ -53,9 +45,9 @@ bool HandleViewportCommand(TZAVEvent* event)
 bool HandleLayoutCommand(TZAVEvent* event)
 {
     switch (event->GetID()) {
-    case WindowReshaped:
-    case LayOutWindow:
-    case SceneSettled:
+    case WindowReshapedCommand:
+    case LayOutWindowCommand:
+    case SceneSettledCommand:
         TarnwickMainWindow->Layout();
         return true;
     default:

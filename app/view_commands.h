@@ -6,6 +6,14 @@
 
 class TZAVEvent;
 
+enum TTarnwick_LayoutCommand : int32_t
+{
+    WindowReshapedCommand = 60,
+    LayOutWindowCommand = 65,
+    // Posted by the idle tick once the scene has settled.
+    SceneSettledCommand = 66,
+};
+
 constexpr int32_t FirstViewportCommand = 154;
 constexpr int32_t LastViewportCommand = 174;
 

@@ -1,11 +1,190 @@
-// The command dispatcher. (Being built: only the shell exists.)
+// The command dispatcher: checks the number, lets commands that change what the views show
+// invalidate their cached images, and hands the event to the handler of its group. Commands 0 to
+// 103 are handled here.
 #include "app/dispatcher.h"
 
-#include "core/event_queue.h"
+#include <array>
 
-bool DispatchCommand(TZAVEvent*)
+#include "app/application.h"
+#include "app/environment.h"
+#include "app/file_commands.h"
+#include "app/main_window.h"
+#include "app/texture_residency.h"
+#include "app/view_commands.h"
+#include "core/event.h"
+#include "core/event_queue.h"
+#include "core/status.h"
+#include "files/project.h"
+#include "files/settings.h"
+#include "mesh/layer_commands.h"
+#include "mesh/scene_object.h"
+
+namespace {
+
+enum TCommandFlags : uint32_t
 {
-    return false;
+    CommandFlag_None = 0,
+    // The views' cached images no longer show the scene once the command ran.
+    CommandFlag_InvalidatesViews = 1 << 0,
+};
+
+enum TGeneralCommand : int32_t
+{
+    LoadEnvironmentCommand = 46,
+    UploadChangedMapsCommand = 77,
+    LastGeneralCommand = 103,
+};
+
+struct TCommandRange
+{
+    int32_t First;
+    int32_t Last;
+};
+
+constexpr TCommandRange InvalidatingCommands[] = {
+    {7, 7},     {13, 15},   {66, 66},   {68, 73},   {78, 80},   {82, 85},   {103, 103}, {115, 115},
+    {127, 127}, {139, 139}, {169, 171}, {176, 195}, {202, 210}, {216, 216}, {218, 219},
+};
+
+// Built on the first dispatch.
+const std::array<uint32_t, CommandCount>& CommandFlags()
+{
+    static const std::array<uint32_t, CommandCount> flags = [] {
+        std::array<uint32_t, CommandCount> table{};
+        for (const TCommandRange& range : InvalidatingCommands)
+            for (int32_t id = range.First; id <= range.Last; id++)
+                table[size_t(id)] |= CommandFlag_InvalidatesViews;
+        return table;
+    }();
+    return flags;
+}
+
+bool UploadChangedMaps()
+{
+    if (TarnwickProject == nullptr || TarnwickProject->CurrentObject == nullptr ||
+        !TarnwickProject->CurrentObject->Mesh)
+        return false;
+    const bool compress = TarnwickSettings != nullptr && TarnwickSettings->UseTextureCompression &&
+                          TarnwickApp.TextureCompression;
+    SendMapsToOpenGL(*TarnwickProject->CurrentObject->Mesh, MaxTextureSize,
+                     compress ? TZAVTextureCompression::Driver : TZAVTextureCompression::Off);
+    return true;
+}
+
+bool HandleGeneralCommand(TZAVEvent* event)
+{
+    switch (event->GetID()) {
+    case LoadEnvironmentCommand: {
+        const bool loaded = LoadEnvironment();
+        // Without the environment the program still works; the callbacks may start.
+        TarnwickApp.Ready = true;
+        return loaded;
+    }
+    case WindowReshapedCommand:
+    case LayOutWindowCommand:
+    case SceneSettledCommand:
+        return HandleLayoutCommand(event);
+    case UploadChangedMapsCommand:
+        return UploadChangedMaps();
+    default:
+        // Tools, brushes, maps, options and the tree moves come with the work on their subjects.
+        return false;
+    }
+}
+
+bool HandleHelpCommand(TZAVEvent* event)
+{
+    switch (event->GetID()) {
+    default:
+        // The help and tutorial pages are still to come.
+        return false;
+    }
+}
+
+bool HandleObjectCommand(TZAVEvent* event)
+{
+    switch (event->GetID()) {
+    default:
+        // New groups, switching, deleting, showing and subdividing objects are still to come.
+        return false;
+    }
+}
+
+bool HandleMorphCommand(TZAVEvent* event)
+{
+    switch (event->GetID()) {
+    default:
+        // The morph commands come with the morph panel.
+        return false;
+    }
+}
+
+bool HandleSelectionCommand(TZAVEvent* event)
+{
+    switch (event->GetID()) {
+    default:
+        // The selection commands come with the selection panel.
+        return false;
+    }
+}
+
+bool HandlePanelCommand(TZAVEvent* event)
+{
+    switch (event->GetID()) {
+    default:
+        // Showing, hiding and refreshing the side panels and option windows is still to come.
+        return false;
+    }
+}
+
+} // namespace
+
+bool HandleProjectLayerCommand(TZAVEvent* event)
+{
+    if (TarnwickProject == nullptr)
+        return false;
+    TTarnwick_LayerCommandModel model;
+    model.Layers = &TarnwickProject->Layers;
+    model.Objects = TarnwickProject->ObjectTree.get();
+    model.CurrentObject = TarnwickProject->CurrentObject;
+    if (TarnwickSettings != nullptr)
+        model.UserFolder = TarnwickSettings->UserFolder;
+    // Without a current object the layer commands do nothing.
+    return HandleLayerCommand(model, event) && model.CurrentObject != nullptr;
+}
+
+bool DispatchCommand(TZAVEvent* event)
+{
+    if (TarnwickMainWindow == nullptr || event == nullptr)
+        return false;
+    const std::array<uint32_t, CommandCount>& flags = CommandFlags();
+    const int32_t id = event->GetID();
+    if (id < 0 || id >= CommandCount) {
+        AddWarning("Event %d is not recognized", id);
+        return false;
+    }
+    if (flags[size_t(id)] & CommandFlag_InvalidatesViews) {
+        TarnwickMainWindow->InvalidateViewportImages();
+        TarnwickMainWindow->Layout();
+    }
+
+    if (id <= LastGeneralCommand)
+        return HandleGeneralCommand(event);
+    if (id <= 111)
+        return HandleHelpCommand(event);
+    if (id <= 121)
+        return HandleObjectCommand(event);
+    if (id <= 133)
+        return HandleMorphCommand(event);
+    if (id <= 153)
+        return HandleSelectionCommand(event);
+    if (id <= LastViewportCommand)
+        return HandleViewportCommand(event);
+    if (id <= 199)
+        return HandleProjectLayerCommand(event);
+    if (id <= LastFileCommand)
+        return HandleFileCommand(event);
+    return HandlePanelCommand(event);
 }
 
 void InstallDispatcher()

@@ -15,3 +15,6 @@ constexpr int32_t CommandCount = 272;
 bool DispatchCommand(TZAVEvent* event);
 // Makes DispatchCommand the default event handler.
 void InstallDispatcher();
+// The layer commands (175 to 199 and 240) on the current project's layers, objects and current
+// object; false without a current object.
+bool HandleProjectLayerCommand(TZAVEvent* event);

@@ -1,0 +1,429 @@
+// The file commands. Projects are always written through a temporary file, so a save that fails
+// leaves the file that was there before; the autosave replaces the last autosave only by a
+// complete one.
+//
+// [SECTION] Helpers
+// [SECTION] Projects: open, start-up, new
+// [SECTION] Projects: save, save as, save after an error, autosave
+// [SECTION] OBJ and CR2 files
+// [SECTION] HandleFileCommand
+#include "app/file_commands.h"
+
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/dispatcher.h"
+#include "app/main_window.h"
+#include "app/viewport_panel.h"
+#include "core/dialogs.h"
+#include "core/event.h"
+#include "core/event_queue.h"
+#include "core/paths.h"
+#include "core/report.h"
+#include "core/status.h"
+#include "core/tree_group.h"
+#include "files/language.h"
+#include "files/project.h"
+#include "files/settings.h"
+#include "mesh/morph.h"
+#include "mesh/obj_file.h"
+#include "mesh/scene_object.h"
+
+namespace {
+
+// The panels show the project again.
+constexpr int32_t RefreshPanelsCommand = 244;
+// Language entries: the questions before the open project is replaced, the autosave's base name
+// and the autosave's status line.
+constexpr int32_t CloseProjectToOpenText = 381;
+constexpr int32_t CloseProjectForNewText = 388;
+constexpr int32_t AutoSaveBaseNameText = 418;
+constexpr int32_t AutoSavingText = 580;
+
+constexpr const char* ProjectFilesDescription = "Project Files";
+constexpr const char* SaveFailedText = "Error saving the project";
+
+// [SECTION] Helpers
+
+enum class TFileDialog
+{
+    Open,
+    Save,
+};
+
+// The file a command works on: string parameter 0 when the poster named one (a drop, the command
+// line), else the user's choice in a dialog starting at folder. False when the user cancelled.
+bool ChooseFile(const TZAVEvent& event, TFileDialog dialog, std::string& folder, const char* description,
+                const char* extension, const char* default_name, std::string& out_path)
+{
+    const char* given = event.GetStringParameter(0);
+    if (given != nullptr && given[0] != '\0') {
+        out_path = given;
+        return true;
+    }
+    constexpr bool RememberFolder = true;
+    if (dialog == TFileDialog::Open)
+        return AskOpenFileName(GlobalDialogHost, out_path, folder, description, extension, default_name,
+                               RememberFolder);
+    return AskSaveFileName(GlobalDialogHost, out_path, folder, description, extension, default_name,
+                           RememberFolder);
+}
+
+bool ProjectHasObjects()
+{
+    return TarnwickProject != nullptr && !TarnwickProject->Objects().empty();
+}
+
+// Asks before the open project, when it holds anything, is replaced.
+bool MayReplaceProject(int32_t question)
+{
+    return !ProjectHasObjects() || AskYesNo(GlobalDialogHost, "%s", GetLanguageString(question));
+}
+
+TTarnwick_Mesh* CurrentMesh()
+{
+    if (TarnwickProject == nullptr || TarnwickProject->CurrentObject == nullptr)
+        return nullptr;
+    return TarnwickProject->CurrentObject->Mesh.get();
+}
+
+// Whether any view differs from a fresh project's: a project written by an earlier save holds the
+// views it was saved with, a binary one and a new one none.
+bool ProjectHoldsViews(const TTarnwick_Project& project)
+{
+    const TTarnwick_ViewportState fresh;
+    for (const TTarnwick_ViewportState& state : project.Viewports) {
+        if (state.Current || state.Maximized || state.Zoom != fresh.Zoom)
+            return true;
+        for (int32_t i = 0; i < 16; i++)
+            if (state.RotationMatrix[i] != fresh.RotationMatrix[i])
+                return true;
+        for (int32_t i = 0; i < 3; i++)
+            if (state.LookAt[i] != fresh.LookAt[i])
+                return true;
+    }
+    return false;
+}
+
+// [SECTION] Projects: open, start-up, new
+
+bool OpenProjectCommandRun(const TZAVEvent& event)
+{
+    if (!MayReplaceProject(CloseProjectToOpenText))
+        return false;
+    std::string path;
+    if (!ChooseFile(event, TFileDialog::Open, TarnwickSettings->ProjectsPath, ProjectFilesDescription,
+                    ProjectFileExtension, nullptr, path))
+        return false;
+    AddStatus("Loading the project %s", path.c_str());
+    // OpenProject shows why a project cannot be read, and keeps the open one then.
+    if (!OpenProject(path))
+        return false;
+    TarnwickMainWindow->LoadViewportState();
+    if (!ProjectHoldsViews(*TarnwickProject))
+        TarnwickMainWindow->ResetViewports();
+    return true;
+}
+
+bool CollectMorphs(TTarnwick_TreeGroup* group, int32_t, void* data)
+{
+    // The hidden group holds the mesh's working morphs, which are nobody's choice.
+    if (group->Hidden)
+        return true;
+    auto& morphs = *static_cast<std::vector<TTarnwick_Morph*>*>(data);
+    for (int32_t i = 0; i < group->List.Count(); i++) {
+        TTarnwick_ThingyPtr item = nullptr;
+        if (group->List.Get(item, i))
+            if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item))
+                morphs.push_back(morph);
+    }
+    return true;
+}
+
+// The start-up project shows off one of its morphs: r is drawn from 1..count, morph r gets full
+// strength and every other one but the first none (r = count raises none).
+void RaiseRandomMorph(TTarnwick_Mesh& mesh)
+{
+    std::vector<TTarnwick_Morph*> morphs;
+    if (mesh.MorphTree)
+        TTarnwick_TreeGroup::Walk(mesh.MorphTree.get(), 0, CollectMorphs, &morphs, TZAVWalkOrder::PreOrder);
+    const int32_t count = int32_t(morphs.size());
+    if (count == 0)
+        return;
+    std::random_device seed;
+    std::mt19937 generator(seed());
+    const int32_t raised = std::uniform_int_distribution<int32_t>(1, count)(generator);
+    for (int32_t i = 1; i < count; i++)
+        morphs[size_t(i)]->Strength = i == raised ? 1.0f : 0.0f;
+    mesh.ResolveVertices();
+}
+
+bool StartupProjectCommandRun()
+{
+    const std::string previous_autosave = TarnwickSettings->AutoSaveFileName;
+    if (!previous_autosave.empty() && FileExists(previous_autosave)) {
+        if (AskYesNo(GlobalDialogHost, "Would you like to recover the file\n%s", previous_autosave.c_str())) {
+            if (OpenProject(previous_autosave)) {
+                // Save must ask for a name rather than write over the autosave.
+                TarnwickProject->FileName.clear();
+                TarnwickMainWindow->LoadViewportState();
+                return true;
+            }
+        } else {
+            DeleteFile(previous_autosave);
+        }
+    }
+    if (!TarnwickSettings->LoadDefaultProject)
+        return true;
+    if (!TarnwickApp.StartupProject.empty() && OpenProject(TarnwickApp.StartupProject)) {
+        TarnwickProject->FileName.clear();
+        if (TTarnwick_Mesh* mesh = CurrentMesh())
+            RaiseRandomMorph(*mesh);
+    }
+    TarnwickMainWindow->ResetViewports();
+    return true;
+}
+
+bool NewProjectCommandRun()
+{
+    if (!MayReplaceProject(CloseProjectForNewText))
+        return false;
+    AddStatus("Creating a new (empty) project.");
+    NewProject();
+    PostCommand(RefreshPanelsCommand);
+    return true;
+}
+
+// [SECTION] Projects: save, save as, save after an error, autosave
+
+// Writes the project with the views as they are now; a failed write is an internal error.
+void SaveProjectTo(const std::string& path, bool remember)
+{
+    TarnwickMainWindow->StoreViewportState();
+    if (!TarnwickProject->SaveProject(path, remember))
+        ReportError("%s\n%s", SaveFailedText, TarnwickProject->Error().c_str());
+}
+
+bool SaveProjectCommandRun()
+{
+    std::string path = TarnwickProject->FileName;
+    // A project recovered from an autosave keeps no name; one named like the autosave is not
+    // saved over it either.
+    if (path.empty() || !FileExists(path) ||
+        path.find(GetLanguageString(AutoSaveBaseNameText)) != std::string::npos) {
+        if (!AskSaveFileName(GlobalDialogHost, path, TarnwickSettings->ProjectsPath, ProjectFilesDescription,
+                             ProjectFileExtension, nullptr, true))
+            return false;
+    }
+    AddStatus("Saving the project %s", path.c_str());
+    SaveProjectTo(path, true);
+    TarnwickMainWindow->UpdateTitle();
+    return true;
+}
+
+bool SaveProjectAsCommandRun(const TZAVEvent& event)
+{
+    std::string path;
+    if (!ChooseFile(event, TFileDialog::Save, TarnwickSettings->ProjectsPath, ProjectFilesDescription,
+                    ProjectFileExtension, nullptr, path))
+        return false;
+    AddStatus("Saving the project as %s", path.c_str());
+    SaveProjectTo(path, true);
+    TarnwickMainWindow->UpdateTitle();
+    return true;
+}
+
+// After an error the project may be damaged: it goes to a new "_SavedAfterError" file beside a
+// "_LastGood" copy of this run's autosave, and no file the user had is written over unasked.
+bool SaveAfterErrorCommandRun()
+{
+    std::string last_good;
+    std::string saved_after_error;
+    for (;;) {
+        std::string chosen;
+        if (!AskSaveFileName(GlobalDialogHost, chosen, TarnwickSettings->ProjectsPath,
+                             ProjectFilesDescription, ProjectFileExtension, nullptr, true))
+            return false;
+        std::string extension = ExtensionOf(chosen);
+        if (extension.empty())
+            extension = ProjectFileExtension;
+        const std::string base = WithoutExtension(chosen);
+        last_good = FormatText("%s_LastGood.%s", base.c_str(), extension.c_str());
+        saved_after_error = FormatText("%s_SavedAfterError.%s", base.c_str(), extension.c_str());
+        const bool last_good_exists = FileExists(last_good);
+        const bool saved_exists = FileExists(saved_after_error);
+        if (last_good_exists && saved_exists) {
+            if (AskYesNo(GlobalDialogHost,
+                         "The files\n\n%s\n\nand\n\n%s\n\nexist. Would you like to overwrite them?",
+                         last_good.c_str(), saved_after_error.c_str()))
+                break;
+        } else if (last_good_exists || saved_exists) {
+            if (AskYesNo(GlobalDialogHost, "The file\n\n%s\n\nexists. Would you like to overwrite it?",
+                         last_good_exists ? last_good.c_str() : saved_after_error.c_str()))
+                break;
+        } else {
+            break;
+        }
+    }
+
+    DeleteFile(last_good);
+    DeleteFile(saved_after_error);
+    const std::string& autosave = TarnwickSettings->AutoSavePath;
+    if (!autosave.empty() && FileExists(autosave))
+        CopyFile(last_good, autosave);
+    AddStatus("Saving the project as %s", saved_after_error.c_str());
+    // The project keeps its own name: the next Save still goes where the user saved before.
+    SaveProjectTo(saved_after_error, false);
+
+    const bool last_good_saved = FileExists(last_good);
+    const bool saved = FileExists(saved_after_error);
+    if (last_good_saved && saved)
+        ShowMessage(GlobalDialogHost, "The files\n\n%s\n\nand\n\n%s\n\n have been saved.", last_good.c_str(),
+                    saved_after_error.c_str());
+    else if (last_good_saved)
+        ShowMessage(GlobalDialogHost, "The file\n\n%s\n\n has been saved/", last_good.c_str());
+    else if (saved)
+        ShowMessage(GlobalDialogHost, "The file\n\n%s\n\n has been saved.", saved_after_error.c_str());
+    else
+        ShowError(GlobalDialogHost, "No files were successfully saved.");
+    return saved;
+}
+
+// The project goes to a new file beside the autosave, which only a complete file replaces; the
+// project's own name is left alone.
+bool AutoSaveCommandRun()
+{
+    AddStatus("%s", GetLanguageString(AutoSavingText));
+    const std::string& autosave = TarnwickSettings->AutoSavePath;
+    std::string temporary;
+    if (autosave.empty() || !MakeUniqueFileName(temporary, FolderOf(autosave), ProjectFileExtension)) {
+        AddWarning("Error autosaving the project");
+        return false;
+    }
+    TarnwickMainWindow->StoreViewportState();
+    if (!TarnwickProject->SaveProject(temporary, false)) {
+        AddWarning("Error autosaving the project");
+        DeleteFile(temporary);
+        return false;
+    }
+    // rename replaces the old autosave in one step, so there is always one to recover.
+    const bool renamed = std::rename(temporary.c_str(), autosave.c_str()) == 0;
+    if (!renamed)
+        AddWarning("Cannot rename the file %s to %s", temporary.c_str(), autosave.c_str());
+    if (FileExists(temporary))
+        AddWarning("the temp file %s was not purged", temporary.c_str());
+    return renamed;
+}
+
+// [SECTION] OBJ and CR2 files
+
+bool ImportCR2CommandRun(const TZAVEvent& event)
+{
+    std::string path;
+    if (!ChooseFile(event, TFileDialog::Open, TarnwickSettings->ImportPath, "CR2 Files", "CR2", nullptr,
+                    path))
+        return false;
+    AddStatus("Importing the CR2 file %s", path.c_str());
+    AddWarning("CR2 figures cannot be imported yet: %s was not read", path.c_str());
+    return false;
+}
+
+bool ImportOBJCommandRun(const TZAVEvent& event)
+{
+    std::string path;
+    if (!ChooseFile(event, TFileDialog::Open, TarnwickSettings->ImportPath, "OBJ Files", "obj", nullptr,
+                    path))
+        return false;
+    AddStatus("Importing the OBJ file %s", path.c_str());
+    auto mesh = std::make_unique<TTarnwick_Mesh>();
+    std::string error;
+    if (!ReadOBJ(path, *mesh, ObjRead_None, error)) {
+        AddWarning("%s", error.c_str());
+        return false;
+    }
+    auto object = std::make_unique<TTarnwick_Object>();
+    object->SetNameLiteral(NameOf(WithoutExtension(path)));
+    object->FileName = path;
+    object->OBJFileName = path;
+    object->SetMesh(std::move(mesh));
+    TarnwickProject->AddObject(object.release());
+    if (TTarnwick_ViewportPanel* panel = TarnwickMainWindow->CurrentViewportPanel())
+        panel->FitToObject();
+    PostCommand(RefreshPanelsCommand);
+    return true;
+}
+
+bool ExportOBJCommandRun(const TZAVEvent& event)
+{
+    TTarnwick_Mesh* mesh = CurrentMesh();
+    if (mesh == nullptr) {
+        AddWarning("Please select an object.");
+        return false;
+    }
+    std::string path;
+    if (!ChooseFile(event, TFileDialog::Save, TarnwickSettings->ExportPath, "OBJ Files", "obj",
+                    TarnwickProject->CurrentObject->GetName(), path))
+        return false;
+    AddStatus("Exporting the OBJ file %s", path.c_str());
+    uint32_t flags = ObjWrite_None;
+    if (TarnwickProject->ExportVerticesOnly)
+        flags |= ObjWrite_VerticesOnly;
+    if (TarnwickProject->ExportGroups)
+        flags |= ObjWrite_Groups;
+    std::string error;
+    bool written = false;
+    if (TarnwickProject->ExportGroupsAsSeparateFiles) {
+        AddStatus("Exporting a separate object for each group");
+        written = WriteOBJGroups(*mesh, path, flags, error);
+    } else {
+        written = WriteOBJ(*mesh, path, flags, error);
+    }
+    if (!written) {
+        AddWarning("%s", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// [SECTION] HandleFileCommand
+
+bool HandleFileCommand(TZAVEvent* event)
+{
+    // Every command here works on the current project and the settings' folders.
+    if (TarnwickProject == nullptr || TarnwickSettings == nullptr)
+        return false;
+    switch (event->GetID()) {
+    case OpenProjectCommand:
+        return OpenProjectCommandRun(*event);
+    case StartupProjectCommand:
+        return StartupProjectCommandRun();
+    case ImportCR2Command:
+        return ImportCR2CommandRun(*event);
+    case ImportOBJCommand:
+        return ImportOBJCommandRun(*event);
+    case NewProjectCommand:
+        return NewProjectCommandRun();
+    case SaveProjectCommand:
+        return SaveProjectCommandRun();
+    case SaveProjectAsCommand:
+        return SaveProjectAsCommandRun(*event);
+    case SaveAfterErrorCommand:
+        return SaveAfterErrorCommandRun();
+    case ExportOBJCommand:
+        return ExportOBJCommandRun(*event);
+    case AutoSaveCommand:
+        return AutoSaveCommandRun();
+    case DeleteAllLayerSetsCommand:
+        return HandleProjectLayerCommand(event);
+    default:
+        // Morph, selection, layer-set and map files, CR2 export and the clipboard come with the
+        // work on their subjects.
+        return false;
+    }
+}

@@ -1,0 +1,296 @@
+// The command dispatcher driven with the real main window in a freeglut window (run under
+// xvfb-run): refused numbers, importing an OBJ, saving, reopening, autosave, saving after an
+// error, the start-up recovery and the standard views.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/application.h"
+#include "app/dispatcher.h"
+#include "app/main_window.h"
+#include "app/viewport_panel.h"
+#include "core/event.h"
+#include "core/event_queue.h"
+#include "core/paths.h"
+#include "core/status.h"
+#include "core/virtual_memory.h"
+#include "files/language.h"
+#include "files/project.h"
+#include "files/settings.h"
+#include "mesh/scene_object.h"
+#include "support/scripted_dialogs.h"
+#include "support/temp_folder.h"
+#include "support/unprivileged.h"
+#include "support/widget_window.h"
+
+namespace {
+
+constexpr const char* SmallObj = "v 0 0 0\nv 1 0 0\nv 1 2 0\nv 0 1 3\nf 1 2 3\nf 1 3 4\n";
+
+// Each object's name and base positions, in tree order.
+using TProjectSummary = std::vector<std::pair<std::string, std::vector<float>>>;
+
+TProjectSummary Summary(const TTarnwick_Project& project)
+{
+    TProjectSummary summary;
+    for (TTarnwick_Object* object : project.Objects())
+        summary.emplace_back(object->GetName(), object->Mesh ? object->Mesh->Vertices : std::vector<float>());
+    return summary;
+}
+
+bool Dispatch(int32_t id, const std::string& path = {})
+{
+    TZAVEvent event(id);
+    if (!path.empty())
+        event.AddStringParameter(path.c_str(), 0);
+    return DispatchCommand(&event);
+}
+
+bool HasLine(const std::vector<TZAVStatusLine>& lines, TZAVStatusKind kind, const std::string& text)
+{
+    for (const TZAVStatusLine& line : lines)
+        if (line.Kind == kind && line.Text == text)
+            return true;
+    return false;
+}
+
+class Dispatcher : public ::testing::Test
+{
+protected:
+    // One main window for the suite; it goes with its GL window before the exit, which would
+    // otherwise close the window behind the toolkit's back.
+    static void SetUpTestSuite()
+    {
+        std::string error;
+        ASSERT_TRUE(StartWidgetGlut(error)) << error;
+        const std::string data = TARNWICK_BUILD_DATA;
+        TarnwickApp.ProgramFolder = data.substr(0, data.size() - std::string("Data/").size());
+        ASSERT_TRUE(LoadLanguage(TarnwickApp.ProgramFolder, error)) << error;
+        ASSERT_TRUE(InitVirtualMemory());
+        WindowId = CreateWidgetTestWindow("app_dispatcher_test", 640, 480);
+        new TTarnwick_MainWindow(WindowId);
+        TarnwickMainWindow->BuildPanels("");
+        // The lines stay in the sink, where the tests read them.
+        SetStatusHook(nullptr);
+        InstallDispatcher();
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete TarnwickMainWindow;
+        if (WindowId != 0)
+            glutDestroyWindow(WindowId);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(TarnwickMainWindow, nullptr);
+        ASSERT_TRUE(Folders.Made);
+        Settings = std::make_unique<TTarnwick_Settings>(GetLanguageString(418));
+        TarnwickSettings = Settings.get();
+        TarnwickProject = new TTarnwick_Project;
+        ObjPath = Folders.Root.Write("figure.obj", SmallObj);
+        TakeStatusLines();
+    }
+
+    void TearDown() override
+    {
+        // Follow-up commands run here, so that none waits for the next test.
+        TarnwickEvents_ProcessEvents();
+        delete TarnwickProject;
+        TarnwickProject = nullptr;
+        TarnwickSettings = nullptr;
+        Settings.reset();
+    }
+
+    std::string Path(const std::string& name) const { return Folders.Root.Path() + name; }
+
+    UserFoldersInTemp Folders;
+    std::unique_ptr<TTarnwick_Settings> Settings;
+    std::string ObjPath;
+    static inline int WindowId = 0;
+};
+
+TEST_F(Dispatcher, RefusesNumbersOutsideTheTableAndIgnoresNumbersWithoutACase)
+{
+    for (int32_t id : {272, -1}) {
+        EXPECT_FALSE(Dispatch(id));
+        const std::vector<TZAVStatusLine> lines = TakeStatusLines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].Kind, TZAVStatusKind::Warning);
+        EXPECT_EQ(lines[0].Text, "Event " + std::to_string(id) + " is not recognized");
+    }
+    EXPECT_FALSE(Dispatch(67));
+    EXPECT_TRUE(TakeStatusLines().empty());
+    EXPECT_EQ(QueuedEventCount(), 0);
+}
+
+TEST_F(Dispatcher, ImportsAnObjAsTheCurrentObject)
+{
+    ASSERT_TRUE(Dispatch(205, ObjPath));
+    TTarnwick_Object* object = TarnwickProject->CurrentObject;
+    ASSERT_NE(object, nullptr);
+    EXPECT_STREQ(object->GetName(), "figure");
+    EXPECT_EQ(object->OBJFileName, ObjPath);
+    ASSERT_TRUE(object->Mesh);
+    EXPECT_EQ(object->Mesh->Vertices, (std::vector<float>{0, 0, 0, 1, 0, 0, 1, 2, 0, 0, 1, 3}));
+    EXPECT_TRUE(HasLine(TakeStatusLines(), TZAVStatusKind::Status, "Importing the OBJ file " + ObjPath));
+
+    // A file that is no OBJ is a warning and adds nothing.
+    EXPECT_FALSE(Dispatch(205, Folders.Root.Write("empty.obj", "# nothing\n")));
+    EXPECT_EQ(TarnwickProject->Objects().size(), 1u);
+    EXPECT_EQ(TakeStatusLines().back().Kind, TZAVStatusKind::Warning);
+}
+
+TEST_F(Dispatcher, SavedProjectReopensWithTheSameObjects)
+{
+    ASSERT_TRUE(Dispatch(205, ObjPath));
+    const std::string saved = Path("Saved.Tarnwick");
+    {
+        ScriptedDialogs dialogs;
+        dialogs.ExpectFile(TZAVDialogKind::SaveFile, saved);
+        ASSERT_TRUE(Dispatch(212));
+    }
+    EXPECT_EQ(TarnwickProject->FileName, saved);
+    const TProjectSummary before = Summary(*TarnwickProject);
+
+    ScriptedDialogs dialogs;
+    dialogs.Expect(TZAVDialogKind::YesNo, true, GetLanguageString(381));
+    ASSERT_TRUE(Dispatch(202, saved));
+    EXPECT_EQ(Summary(*TarnwickProject), before);
+}
+
+TEST_F(Dispatcher, SaveAsksForANameInsteadOfWritingOverTheAutosave)
+{
+    const std::string autosave_named = Path(std::string(GetLanguageString(418)) + ".Tarnwick");
+    ASSERT_TRUE(TarnwickProject->SaveProject(autosave_named, true));
+    const std::string chosen = Path("Chosen.Tarnwick");
+    {
+        ScriptedDialogs dialogs;
+        dialogs.ExpectFile(TZAVDialogKind::SaveFile, chosen);
+        ASSERT_TRUE(Dispatch(211));
+    }
+    EXPECT_TRUE(FileExists(chosen));
+    EXPECT_EQ(TarnwickProject->FileName, chosen);
+
+    // A project with a file of its own is saved there without a question.
+    ScriptedDialogs dialogs;
+    ASSERT_TRUE(Dispatch(211));
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+TEST_F(Dispatcher, AutosaveReplacesTheLastOneOnlyByACompleteFile)
+{
+    const std::string folder = Path("autosaves/");
+    ASSERT_TRUE(EnsureFolder(folder));
+    TarnwickSettings->AutoSavePath = folder + "AutoSave.Tarnwick";
+    ASSERT_TRUE(Dispatch(205, ObjPath));
+    TakeStatusLines();
+
+    ASSERT_TRUE(Dispatch(234));
+    EXPECT_TRUE(HasLine(TakeStatusLines(), TZAVStatusKind::Status, GetLanguageString(580)));
+    EXPECT_EQ(TemporaryFolder::Names(folder), std::vector<std::string>{"AutoSave.Tarnwick"});
+    EXPECT_TRUE(TarnwickProject->FileName.empty());
+    const std::string first = TemporaryFolder::Read(TarnwickSettings->AutoSavePath);
+    ASSERT_NE(first.find("figure"), std::string::npos);
+
+    TarnwickProject->MirrorX = !TarnwickProject->MirrorX;
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    EXPECT_TRUE(PassesAsUnprivilegedUserIn(folder, [](const std::string& prefix) {
+        TarnwickSettings->AutoSavePath = (prefix.empty() ? std::string("./") : prefix) + "AutoSave.Tarnwick";
+        TakeStatusLines();
+        const bool refused = !Dispatch(234);
+        return refused && HasLine(TakeStatusLines(), TZAVStatusKind::Warning, "Error autosaving the project");
+    }));
+    chmod(folder.c_str(), 0700);
+    EXPECT_EQ(TemporaryFolder::Read(folder + "AutoSave.Tarnwick"), first);
+    EXPECT_EQ(TemporaryFolder::Names(folder), std::vector<std::string>{"AutoSave.Tarnwick"});
+
+    // A write that fails half way (a full disk) keeps the last autosave too.
+    TarnwickSettings->AutoSavePath = folder + "AutoSave.Tarnwick";
+    EXPECT_TRUE(PassesWithFileSizeLimit(64, [] { return !Dispatch(234); }));
+    EXPECT_EQ(TemporaryFolder::Read(folder + "AutoSave.Tarnwick"), first);
+    EXPECT_EQ(TemporaryFolder::Names(folder), std::vector<std::string>{"AutoSave.Tarnwick"});
+}
+
+TEST_F(Dispatcher, SaveAfterAnErrorWithoutAnAutosaveWritesOnlyTheNewFile)
+{
+    TarnwickSettings->AutoSavePath = Path("NoAutoSave.Tarnwick");
+    ASSERT_TRUE(Dispatch(205, ObjPath));
+    ScriptedDialogs dialogs;
+    dialogs.ExpectFile(TZAVDialogKind::SaveFile, Path("Rescue.Tarnwick"));
+    ASSERT_TRUE(Dispatch(213));
+    const std::string saved = Path("Rescue_SavedAfterError.Tarnwick");
+    EXPECT_TRUE(FileExists(saved));
+    EXPECT_FALSE(FileExists(Path("Rescue_LastGood.Tarnwick")));
+    EXPECT_FALSE(FileExists(Path("Rescue.Tarnwick")));
+    EXPECT_TRUE(dialogs.Shown(TZAVDialogKind::Message, "The file\n\n" + saved + "\n\n has been saved."));
+    EXPECT_TRUE(TarnwickProject->FileName.empty());
+}
+
+TEST_F(Dispatcher, StartupOffersTheLastAutosaveThenTheStartupProject)
+{
+    ASSERT_TRUE(Dispatch(205, ObjPath));
+    const std::string autosave = Path("Previous.Tarnwick");
+    ASSERT_TRUE(TarnwickProject->SaveProject(autosave, false));
+    const TProjectSummary autosaved = Summary(*TarnwickProject);
+    NewProject();
+    TarnwickSettings->AutoSaveFileName = autosave;
+    TarnwickSettings->LoadDefaultProject = false;
+    {
+        ScriptedDialogs dialogs;
+        dialogs.Expect(TZAVDialogKind::YesNo, true, "Would you like to recover the file\n" + autosave);
+        ASSERT_TRUE(Dispatch(203));
+    }
+    EXPECT_EQ(Summary(*TarnwickProject), autosaved);
+    EXPECT_TRUE(TarnwickProject->FileName.empty());
+    {
+        ScriptedDialogs dialogs;
+        dialogs.Expect(TZAVDialogKind::YesNo, false, "recover");
+        Dispatch(203);
+    }
+    EXPECT_FALSE(FileExists(autosave));
+
+    // Without an autosave the start-up project opens, unnamed.
+    TarnwickSettings->LoadDefaultProject = true;
+    TarnwickApp.StartupProject = std::string(TARNWICK_BUILD_DATA) + "Default.Tarnwick";
+    NewProject();
+    ASSERT_TRUE(Dispatch(203));
+    EXPECT_FALSE(TarnwickProject->Objects().empty());
+    EXPECT_TRUE(TarnwickProject->FileName.empty());
+}
+
+// Without its environment files the program still starts: each missing file is a warning.
+TEST_F(Dispatcher, EnvironmentThatCannotLoadStillMakesTheApplicationReady)
+{
+    const std::string program_folder = TarnwickApp.ProgramFolder;
+    TarnwickApp.ProgramFolder = Folders.Root.Path();
+    TarnwickApp.Ready = false;
+    EXPECT_FALSE(Dispatch(46));
+    TarnwickApp.ProgramFolder = program_folder;
+    EXPECT_TRUE(TarnwickApp.Ready);
+    const std::vector<TZAVStatusLine> lines = TakeStatusLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2].Text, "Error loading the file " + Folders.Root.Path() + "Data/EnvironmentMap_Grey.BMP");
+}
+
+TEST_F(Dispatcher, StandardViewsSetTheCurrentViewWithTheirStatusText)
+{
+    TTarnwick_ViewportPanel* panel = TarnwickMainWindow->CurrentViewportPanel();
+    if (panel == nullptr)
+        GTEST_SKIP() << "the main window has no viewport panels";
+    ASSERT_TRUE(Dispatch(159));
+    ASSERT_TRUE(Dispatch(155));
+    EXPECT_EQ(TakeStatusLines().back().Text, "Setting the viewport to \"front\"");
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    for (int32_t i = 0; i < 16; i++)
+        EXPECT_EQ(panel->Viewport.Rotation[i], identity[i]) << i;
+    EXPECT_EQ(panel->Viewport.Axis, 2);
+}
+
+} // namespace

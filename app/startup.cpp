@@ -12,6 +12,7 @@
 #include "app/application.h"
 #include "app/dispatcher.h"
 #include "app/driver_check.h"
+#include "app/environment.h"
 #include "app/fatal_handler.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
@@ -327,8 +328,8 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
 
 void QuitTarnwick()
 {
-    Startup.Presenter.reset();
-    delete TarnwickMainWindow;
+    // The main window lives as long as the process, like its GL window.
+    FreeEnvironment();
     delete TarnwickProject;
     TarnwickProject = nullptr;
     // Deletes this run's autosave and writes the settings file.

@@ -110,8 +110,10 @@ void MarkOccludedInList(TZAVglutWigits_Node* last, std::vector<TZAVglutWigits_Re
 
 TZAVStaticList<TZAVglutWigits_MasterPtr>& MasterList()
 {
-    static TZAVStaticList<TZAVglutWigits_MasterPtr> masters;
-    return masters;
+    // Never destroyed: freeglut closes its windows at exit, after static objects are gone, and its
+    // close callback looks the window's Master up here.
+    static auto* masters = new TZAVStaticList<TZAVglutWigits_MasterPtr>;
+    return *masters;
 }
 
 TZAVglutWigits_Master::TZAVglutWigits_Master(int32_t window_id, int32_t width, int32_t height)

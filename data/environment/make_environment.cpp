@@ -50,10 +50,10 @@ double SmoothStep(double low, double high, double x)
 // through a pale horizon to a darker floor, with a soft key light above the front left.
 TColour StudioColour(double height, double longitude)
 {
-    const TColour floor{0.30, 0.30, 0.32};
+    const TColour floor{0.36, 0.36, 0.38};
     const TColour horizon{0.78, 0.78, 0.80};
     const TColour ceiling{0.62, 0.64, 0.70};
-    TColour colour = height < 0 ? Mix(horizon, floor, SmoothStep(0.0, 0.6, -height))
+    TColour colour = height < 0 ? Mix(horizon, floor, SmoothStep(-0.05, 0.8, -height))
                                 : Mix(horizon, ceiling, SmoothStep(0.0, 0.9, height));
     const double dl = std::remainder(longitude + 0.6, 2 * Pi);
     const double dh = height - 0.55;
@@ -92,8 +92,8 @@ bool WriteMaps(const std::string& folder)
         }
     }
     std::string error;
-    for (const auto& [name, pixels] : {std::pair{"EnvironmentMap.BMP", &colour},
-                                       std::pair{"EnvironmentMap_Grey.BMP", &grey}}) {
+    for (const auto& [name, pixels] :
+         {std::pair{"EnvironmentMap.BMP", &colour}, std::pair{"EnvironmentMap_Grey.BMP", &grey}}) {
         if (!SaveImageFile(folder + name, *pixels, MapWidth, MapHeight, TZAVImageChannels::RGB, error)) {
             std::fprintf(stderr, "make_environment: %s%s: %s\n", folder.c_str(), name, error.c_str());
             return false;

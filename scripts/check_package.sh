@@ -2,7 +2,7 @@
 # Makes the Debian package from a build folder into a temporary folder and checks what it holds
 # and what it depends on.
 #
-#     scripts/check_package.sh BUILD_DIR
+#     scripts/check_package.sh BUILD_DIR      # CPACK may name the cpack to use
 set -euo pipefail
 build_dir="$(cd "${1:?usage: check_package.sh BUILD_DIR}" && pwd)"
 work="$(mktemp -d)"
@@ -13,7 +13,7 @@ fail() {
     failed=1
 }
 
-if ! cpack -G DEB -B "$work" --config "$build_dir/CPackConfig.cmake" >"$work/cpack.log" 2>&1; then
+if ! "${CPACK:-cpack}" -G DEB -B "$work" --config "$build_dir/CPackConfig.cmake" >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log" >&2
     exit 1
 fi

@@ -40,6 +40,19 @@ case "$version" in
 *) fail "the installed program's --version printed '$version'" ;;
 esac
 
-# Further checks of the installed program's start go here, before the verdict.
+# The installed program starts as a new user would, finds its data under share/tarnwick and shows
+# the default figure.
+if [ -n "${DISPLAY:-}" ]; then
+    home="$(mktemp -d)"
+    capture="$home/start.png"
+    HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_STATE_HOME="$home/state" XDG_DATA_HOME="$home/data" \
+        "$prefix/bin/tarnwick" --exit-after-frames 3 --capture "$capture" 2>"$home/errors.txt" ||
+        fail "the installed program did not start and quit: $(cat "$home/errors.txt")"
+    grep -qx 'current_object Head' "$capture.txt" 2>/dev/null ||
+        fail "the installed program did not show the default figure"
+    rm -rf "$home"
+else
+    fail "no display to start the installed program on (run the tests under xvfb-run -a)"
+fi
 
 exit "$failed"

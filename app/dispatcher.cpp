@@ -13,6 +13,7 @@
 #include "app/view_commands.h"
 #include "core/event.h"
 #include "core/event_queue.h"
+#include "core/paths.h"
 #include "core/status.h"
 #include "files/project.h"
 #include "files/settings.h"
@@ -147,8 +148,9 @@ bool HandleProjectLayerCommand(TZAVEvent* event)
     model.Layers = &TarnwickProject->Layers;
     model.Objects = TarnwickProject->ObjectTree.get();
     model.CurrentObject = TarnwickProject->CurrentObject;
-    if (TarnwickSettings != nullptr)
-        model.UserFolder = TarnwickSettings->UserFolder;
+    // Layer sets are the user's own work: they live in the data folder, beside nothing else.
+    if (!UserDataFolder(model.UserFolder))
+        model.UserFolder.clear();
     // Without a current object the layer commands do nothing.
     return HandleLayerCommand(model, event) && model.CurrentObject != nullptr;
 }

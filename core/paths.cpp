@@ -226,6 +226,11 @@ bool StateFolder(std::string& result)
     return XdgFolder(result, "XDG_STATE_HOME", ".local/state", UserFolderName);
 }
 
+bool UserDataFolder(std::string& result)
+{
+    return XdgFolder(result, "XDG_DATA_HOME", ".local/share", UserFolderName);
+}
+
 bool MakeUniqueFileName(std::string& result, const std::string& folder, const char* extension)
 {
     std::string suffix;

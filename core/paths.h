@@ -34,6 +34,9 @@ bool UserFolder(std::string& result);
 // Where what outlives a crash is kept ($XDG_STATE_HOME or ~/.local/state, then Tarnwick): the
 // autosave, the lock file and the crash marker. Created if missing.
 bool StateFolder(std::string& result);
+// What the user makes with the program and keeps ($XDG_DATA_HOME or ~/.local/share, then
+// Tarnwick): the layer sets. Created if missing.
+bool UserDataFolder(std::string& result);
 
 // Makes a new empty file with a unique name in folder (mkstemp); result is its path.
 bool MakeUniqueFileName(std::string& result, const std::string& folder, const char* extension);

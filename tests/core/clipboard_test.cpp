@@ -96,4 +96,40 @@ TEST(Clipboard, BadImagesAreRefusedWithAMessage)
     EXPECT_EQ(text, "kept");
 }
 
+// A desktop clipboard that records what it is offered and answers pastes with answer.
+struct TFakeDesktop
+{
+    static inline std::vector<uint8_t> Offered;
+    static inline TZAVClipboardFetch Answer = TZAVClipboardFetch::Local;
+    static inline const TZAVClipboardBackend Backend{
+        [](std::span<const uint8_t> dib) { Offered.assign(dib.begin(), dib.end()); }, nullptr,
+        [](std::vector<uint8_t>& out_dib) {
+            out_dib = {7, 7, 7};
+            return Answer;
+        },
+        nullptr};
+};
+
+TEST(Clipboard, TheDesktopSeesCopiesAndAnswersPastesFirst)
+{
+    SetClipboardBackend(&TFakeDesktop::Backend);
+    const uint8_t pixel[] = {1, 2, 3};
+    ASSERT_TRUE(CopyImageToClipboard(GlobalDialogHost, pixel, 1, 1));
+    std::vector<uint8_t> local;
+    ASSERT_TRUE(GetClipboardImage(local));
+    EXPECT_EQ(TFakeDesktop::Offered, local);
+
+    TemporaryFolder folder;
+    std::vector<uint8_t> dib;
+    TFakeDesktop::Answer = TZAVClipboardFetch::Missing;
+    EXPECT_FALSE(GetClipboardImage(dib));
+    EXPECT_FALSE(SaveClipboardImage(folder.Path() + "missing.bmp"));
+    TFakeDesktop::Answer = TZAVClipboardFetch::Found;
+    ASSERT_TRUE(GetClipboardImage(dib));
+    EXPECT_EQ(dib, std::vector<uint8_t>({7, 7, 7}));
+    ASSERT_TRUE(SaveClipboardImage(folder.Path() + "found.bmp"));
+    EXPECT_EQ(TemporaryFolder::Read(folder.Path() + "found.bmp").substr(14), "\7\7\7");
+    SetClipboardBackend(nullptr);
+}
+
 } // namespace

@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/texture_registry.h"
 #include "app/viewport_panel.h"
+#include "app/x11_clipboard.h"
 #include "core/dialogs.h"
 #include "core/event_queue.h"
 #include "core/paths.h"
@@ -278,6 +279,8 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
         return Refuse();
     std::string user_folder;
     UserFolder(user_folder);
+    // Without an X connection of its own the clipboard stays inside the program.
+    InstallX11Clipboard();
 
     Startup.Textures = std::make_unique<TZAVTextureRegistry>();
     TarnwickApp.Textures = Startup.Textures.get();
@@ -338,6 +341,7 @@ void QuitTarnwick()
     TarnwickApp.Textures = nullptr;
     Startup.Textures.reset();
     FreeLanguage();
+    RemoveX11Clipboard();
     ShutdownVirtualMemory();
     std::exit(EXIT_SUCCESS);
 }

@@ -12,8 +12,10 @@ struct TTarnwick_Application
     // The folder holding "Data/", with a trailing separator: the program's own folder in a build
     // tree, "<prefix>/share/tarnwick/" when installed.
     std::string ProgramFolder;
-    // The project the first frame opens (command 203).
+    // The project the first frame opens (command 203): the default project, or the user's own
+    // file named on the command line.
     std::string StartupProject;
+    bool StartupProjectIsUsers = false;
     // Set by command 46 once the environment is loaded; until then no callback does any work.
     bool Ready = false;
     // False when the video-card list says the driver cannot paint.

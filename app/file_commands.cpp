@@ -177,8 +177,20 @@ bool StartupProjectCommandRun()
             DeleteFile(previous_autosave);
         }
     }
+    // A user's own project, named on the command line, opens as it was saved, views and name
+    // included, whatever LoadDefaultProject says.
+    if (TarnwickApp.StartupProjectIsUsers) {
+        if (OpenProject(TarnwickApp.StartupProject)) {
+            TarnwickMainWindow->LoadViewportState();
+            if (!ProjectHoldsViews(*TarnwickProject))
+                TarnwickMainWindow->ResetViewports();
+        }
+        return true;
+    }
     if (!TarnwickSettings->LoadDefaultProject)
         return true;
+    // The default project is a show piece: Save asks for a name rather than write over it, and
+    // one of its morphs is raised.
     if (!TarnwickApp.StartupProject.empty() && OpenProject(TarnwickApp.StartupProject)) {
         TarnwickProject->FileName.clear();
         if (TTarnwick_Mesh* mesh = CurrentMesh())

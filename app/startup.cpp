@@ -309,8 +309,10 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
     TarnwickApp.StartupProject = DataFilePath(("Default." + std::string(ProjectFileExtension)).c_str());
     std::string import_file;
     if (!options.Files.empty() && FileExists(options.Files[0])) {
-        if (IsProjectFile(options.Files[0]))
+        if (IsProjectFile(options.Files[0])) {
             TarnwickApp.StartupProject = options.Files[0];
+            TarnwickApp.StartupProjectIsUsers = true;
+        }
         else
             import_file = options.Files[0];
     }

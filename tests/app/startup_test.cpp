@@ -201,6 +201,14 @@ TEST(Startup, KilledRunIsRecoveredFromItsAutosave)
     EXPECT_EQ(facts["project_file"], "");
     EXPECT_EQ(facts["current_object"], "Head");
     EXPECT_NEAR(std::stod(facts["checksum"]), PositionChecksum(kept), 1e-3);
+
+    // The user's own project named on the command line keeps its name (Save writes it back) and
+    // its figure as saved.
+    const std::string opened = home.Root.Path() + "opened.png";
+    ASSERT_EQ(RunProgram(home, {"--exit-after-frames", "4", "--capture", opened, project}), 0) << home.Errors();
+    facts = ReadFacts(opened);
+    EXPECT_EQ(facts["project_file"], project);
+    EXPECT_NEAR(std::stod(facts["checksum"]), PositionChecksum(project), 1e-3);
 }
 
 // The screen-size message comes from the language file, whose text is checked before it is used

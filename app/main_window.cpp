@@ -163,7 +163,7 @@ void BusyDrawHook(const char* text)
     if (window->WindowId <= 0)
         return;
     glutSetWindow(window->WindowId);
-    window->PrepareFrame();
+    panel->PrepareDirectDraw();
     window->DrawSubtreeToFront(panel);
 }
 

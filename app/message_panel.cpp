@@ -26,26 +26,30 @@ TTarnwick_MessagePanel::TTarnwick_MessagePanel(TZAVglutWigits_Node* parent) : TZ
     std::copy(std::begin(ControlLook::Well), std::end(ControlLook::Well), BackgroundColor);
     ScrollBar = new TZAVglutWigits_ScrollBar(this, TZAVglutWigits_Orientation::Vertical);
     ScrollBar->Shown = false;
-    // The busy line paints its own background: it is drawn straight to the screen over the last
-    // text it showed.
-    BusyLine = new TZAVglutWigits_Text(this);
-    BusyLine->AutoSize = false;
-    BusyLine->DrawFrame = true;
-    BusyLine->BorderWidth = 0;
+    BusyLine = NewLineNode("", BusyColor);
     BusyLine->Shown = false;
-    BusyLine->MouseTransparent = true;
-    std::copy(std::begin(ControlLook::Well), std::end(ControlLook::Well), BusyLine->BackgroundColor);
-    std::copy(std::begin(BusyColor), std::end(BusyColor), BusyLine->LabelColor);
+}
+
+TZAVglutWigits_Text* TTarnwick_MessagePanel::NewLineNode(std::string_view text, const float* colour)
+{
+    auto* line = new TZAVglutWigits_Text(this, text);
+    line->AutoSize = false;
+    line->DrawFrame = true;
+    line->BorderWidth = 0;
+    line->MouseTransparent = true;
+    line->Height = LineStep();
+    std::copy(std::begin(ControlLook::Well), std::end(ControlLook::Well), line->BackgroundColor);
+    std::copy(colour, colour + 3, line->LabelColor);
+    return line;
 }
 
 void TTarnwick_MessagePanel::AddLine(std::string_view text, TZAVStatusKind kind)
 {
-    auto* line = new TZAVglutWigits_Text(this, text);
-    line->MouseTransparent = true;
-    line->ExtraLineHeight = LineSpacing;
-    line->Height = LineStep();
-    if (kind == TZAVStatusKind::Warning)
-        std::copy(std::begin(WarningColor), std::end(WarningColor), line->LabelColor);
+    TZAVglutWigits_Text* line =
+        NewLineNode(text, kind == TZAVStatusKind::Warning ? WarningColor : ControlLook::Text);
+    // The busy line stays last.
+    BusyLine->Unlink();
+    AddChild(BusyLine);
     Lines.push_back({line, kind});
     ScrollToNewest = true;
     Invalidate();
@@ -108,24 +112,19 @@ void TTarnwick_MessagePanel::OnMouseButton(int32_t button, int32_t state, int32_
 void TTarnwick_MessagePanel::Layout()
 {
     const int32_t step = LineStep();
-    int32_t y = BorderWidth + VerticalPadding;
-    for (const TLine& line : Lines) {
-        line.Node->X = BorderWidth + HorizontalPadding;
-        line.Node->Y = y;
-        line.Node->Height = step;
-        y += step;
-    }
-    if (BusyLine->Shown) {
-        BusyLine->X = BorderWidth;
-        BusyLine->Y = y;
-        BusyLine->Height = step;
-        y += step;
-    }
-    const int32_t content_height = y + BorderWidth + VerticalPadding;
+    const int32_t content_height =
+        (LineCount() + (BusyLine->Shown ? 1 : 0)) * step + 2 * (BorderWidth + VerticalPadding);
     ScrollBar->Shown = content_height > Height;
     if (!ScrollBar->Shown)
         ScrollBar->SetScrollRange(0, 1);
-    BusyLine->Width = Width - 2 * BorderWidth - (ScrollBar->Shown ? ScrollBar->Width : 0);
+    const int32_t line_width = Width - 2 * BorderWidth - (ScrollBar->Shown ? ScrollBar->Width : 0);
+    int32_t y = BorderWidth + VerticalPadding;
+    for (TZAVglutWigits_Node* line = FirstChild; line != nullptr; line = line->NextSibling) {
+        if (!line->Shown)
+            continue;
+        PlaceNode(line, BorderWidth, y, line_width, step);
+        y += step;
+    }
     LayoutScrollBars(Width, content_height);
     if (ScrollBar->Shown)
         ScrollBar->SetScrollRange(content_height - Height, step);
@@ -134,4 +133,13 @@ void TTarnwick_MessagePanel::Layout()
         ScrollToNewest = false;
     }
     ScrollY = -ScrollBar->GetScrollPosition();
+}
+
+void TTarnwick_MessagePanel::PrepareDirectDraw()
+{
+    Layout();
+    for (TZAVglutWigits_Node* line = FirstChild; line != nullptr; line = line->NextSibling) {
+        line->AbsX = AbsX + line->X + ScrollX;
+        line->AbsY = AbsY + line->Y + ScrollY;
+    }
 }

@@ -1,6 +1,8 @@
 // TTarnwick_MessagePanel: the status area along the bottom of the main window. It shows the lines
 // of AddStatus and AddWarning (warnings in their own colour), newest at the bottom and scrolled
-// into view, and under them the busy text a long command draws while no frame is drawn.
+// into view, and under them the busy text a long command draws while no frame is drawn. Every
+// line paints its own background, so that the lines alone can be drawn over what the panel
+// showed before.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,9 @@ public:
     TZAVStatusKind LineKind(int32_t index) const;
     // Shows text as the last line until it is set empty again.
     void SetBusyText(std::string_view text);
+    // Lays the lines out and places them in the window from the panel's last position, for a
+    // drawing of the panel outside a frame.
+    void PrepareDirectDraw();
     // The panel height that shows line_count lines.
     int32_t HeightForLines(int32_t line_count) const;
 
@@ -45,6 +50,8 @@ private:
     };
 
     int32_t LineStep() const;
+    // A line node in the panel's look.
+    TZAVglutWigits_Text* NewLineNode(std::string_view text, const float* colour);
 
     std::vector<TLine> Lines;
     TZAVglutWigits_Text* BusyLine = nullptr;

@@ -151,6 +151,9 @@ TEST_F(MainWindow, RoutesOneRecordPerFrameAndAsksForTheStartupProjectOnce)
     window->DisplayFrame();
     EXPECT_EQ(Recorded(203), 1);
     EXPECT_EQ(Recorded(163), 1);
+    // Nothing pending and nothing changed: the tick asks for no frame.
+    window->IdleTick();
+    EXPECT_FALSE(window->NeedsRefresh);
 }
 
 TEST_F(MainWindow, AutosavesOnlyWhenNoButtonIsHeldAndThereIsAnObject)
@@ -205,6 +208,45 @@ TEST_F(MainWindow, ShowsStatusLinesOnceReadyAndKeepsTheNewest39)
     EXPECT_EQ(window->MessageText(0), "line 7");
     EXPECT_EQ(window->MessageText(38), "[b]last[/b] line");
     EXPECT_EQ(window->MessagePanel()->LineKind(38), TZAVStatusKind::Warning);
+}
+
+double busy_seconds = 0.0;
+
+// A long command: its progress ticks come a second apart.
+void LongCommand(TZAVEvent*)
+{
+    for (int32_t i = 0; i < 3; i++) {
+        busy_seconds += 1.0;
+        TarnwickEvents_ProgressTick();
+    }
+}
+
+TEST_F(MainWindow, ShowsTheBusyTextAtOnceWhileACommandRuns)
+{
+    window->DisplayFrame();
+    glDrawBuffer(GL_FRONT);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDrawBuffer(GL_BACK);
+    SetBusyClock([] { return busy_seconds; });
+    PostEvent(new TZAVEvent(LongCommand, nullptr, 1));
+    TarnwickEvents_ProcessEvents();
+    SetBusyClock(nullptr);
+
+    // The busy text went straight to the screen, in the panel's last line.
+    std::vector<uint8_t> front(size_t(WindowWidth) * WindowHeight * 3);
+    glReadBuffer(GL_FRONT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, WindowWidth, WindowHeight, GL_RGB, GL_UNSIGNED_BYTE, front.data());
+    glReadBuffer(GL_BACK);
+    const TZAVglutWigits_Rect panel = window->MessagePanel()->AbsoluteRect();
+    int32_t text_pixels = 0;
+    for (int32_t y = panel.Y; y < panel.Y + panel.Height; y++)
+        for (int32_t x = panel.X; x < panel.X + panel.Width; x++) {
+            const uint8_t* pixel = &front[(size_t(WindowHeight - 1 - y) * WindowWidth + size_t(x)) * 3];
+            text_pixels += pixel[2] > 150 && pixel[2] > pixel[0] + 60;
+        }
+    EXPECT_GT(text_pixels, 20);
 }
 
 TEST_F(MainWindow, QuitAnsweredNoKeepsRunning)

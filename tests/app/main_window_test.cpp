@@ -26,6 +26,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/screenshot.h"
 #include "support/widget_window.h"
+#include "widgets/scroll_bar.h"
 
 namespace {
 
@@ -264,6 +265,8 @@ TEST_F(MainWindow, QuitAnsweredNoKeepsRunning)
 
 TEST_F(MainWindow, DrawsMenuViewsMessagesAndSplash)
 {
+    for (int32_t i = 1; i <= 8; i++)
+        AddStatus("Earlier line %d", i);
     AddStatus("Loading the project [b]Default.Tarnwick[/b]");
     AddWarning("Cannot find the texture skin.png");
     window->DisplayFrame();
@@ -289,6 +292,10 @@ TEST_F(MainWindow, DrawsMenuViewsMessagesAndSplash)
     EXPECT_EQ(last_view.Y + last_view.Height, messages.Y);
     EXPECT_EQ(window->ViewportPanel(0)->AbsoluteRect().Y, window->MainMenu()->Height);
     EXPECT_TRUE(window->SplashShown());
+    // More lines than fit: the newest are in view.
+    const TZAVglutWigits_ScrollBar* scroll_bar = window->MessagePanel()->ScrollBar;
+    EXPECT_TRUE(scroll_bar->Shown);
+    EXPECT_EQ(scroll_bar->GetScrollPosition(), scroll_bar->Range());
 
     window->QueueInput(Mouse(MouseLeft, MouseDown), 0);
     window->DisplayFrame();

@@ -65,7 +65,9 @@ TTarnwick_MainWindow* WindowOfCurrentGlut()
 }
 
 // The common entry of every callback: nothing while a dialog is open, the input counted, and the
-// work done only for a ready window of a ready application.
+// work done only for a ready window of a ready application. The dialogs are drawn in this window:
+// while one is open the input callbacks hand their input straight to the widget tree, where the
+// modal dialog takes it, as the toolkit's own callbacks do.
 template <typename Body> void RunCallback(const char* title, Body&& body)
 {
     if (DialogOpenFlag != 0)
@@ -210,15 +212,16 @@ TZAVglutWigits_Node* MakeSplash(TZAVglutWigits_Node* window, const char* text)
 
 void TTarnwick_MainWindow::DisplayCB()
 {
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::DisplayCB();
     RunCallback("TTarnwick_MainWindow::DisplayCB()",
                 [](TTarnwick_MainWindow& window) { window.DisplayFrame(); });
 }
 
-// The size is taken even before the window is ready, so that the first frame is laid out right.
+// The size is taken even before the window is ready, and while a dialog is open, so that the next
+// frame is laid out right.
 void TTarnwick_MainWindow::ReshapeCB(int width, int height)
 {
-    if (DialogOpenFlag != 0)
-        return;
     InputCount++;
     CatchInputFailures("TTarnwick_MainWindow::ReshapeCB()", false, [&] {
         TTarnwick_MainWindow* window = WindowOfCurrentGlut();
@@ -234,26 +237,40 @@ void TTarnwick_MainWindow::ReshapeCB(int width, int height)
 
 void TTarnwick_MainWindow::MouseCB(int button, int state, int x, int y)
 {
+    if (DialogOpenFlag != 0) {
+        // The press that the queue remembers may be released over the dialog.
+        if (TTarnwick_MainWindow* window = WindowOfCurrentGlut(); window != nullptr && state == MouseUp)
+            window->ForgetHeldButton();
+        return TZAVglutWigits_BlankApp::MouseCB(button, state, x, y);
+    }
     QueueFromGlut("TTarnwick_MainWindow::MouseCB()", TTarnwick_InputKind::MouseButton, button, state, x, y);
 }
 
 void TTarnwick_MainWindow::MotionCB(int x, int y)
 {
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::motionCB(x, y);
     QueueFromGlut("TTarnwick_MainWindow::MotionCB()", TTarnwick_InputKind::Motion, 0, 0, x, y);
 }
 
 void TTarnwick_MainWindow::PassiveCB(int x, int y)
 {
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::PassiveMotionCB(x, y);
     QueueFromGlut("TTarnwick_MainWindow::PassiveCB()", TTarnwick_InputKind::PassiveMotion, 0, 0, x, y);
 }
 
 void TTarnwick_MainWindow::KeyboardCB(unsigned char key, int x, int y)
 {
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::KeyboardCB(key, x, y);
     QueueFromGlut("TTarnwick_MainWindow::KeyboardCB()", TTarnwick_InputKind::Key, key, 0, x, y);
 }
 
 void TTarnwick_MainWindow::SpecialCB(int key, int x, int y)
 {
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::SpecialCB(key, x, y);
     QueueFromGlut("TTarnwick_MainWindow::SpecialCB()", TTarnwick_InputKind::SpecialKey, key, 0, x, y);
 }
 

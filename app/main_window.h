@@ -83,6 +83,8 @@ public:
     // Inputs that reached a callback, counted by the common entry.
     static int64_t InputCount;
 
+    // The one-button filter forgets its held button (released where the queue does not see it).
+    void ForgetHeldButton() { ButtonHeld = false; }
     // Hides the splash panel (the tick does this after 5 s, a press at once).
     void CloseSplash();
     bool SplashShown() const;

@@ -17,6 +17,7 @@
 #include "app/main_menu.h"
 #include "app/message_panel.h"
 #include "app/viewport_panel.h"
+#include "core/dialogs.h"
 #include "core/event_queue.h"
 #include "core/status.h"
 #include "files/language.h"
@@ -135,6 +136,24 @@ TEST_F(MainWindow, KeepsOneMouseButtonAtATimeAndQueuesNoPressTwice)
     EXPECT_EQ(window->PendingInput().size(), expected.size());
     RunFrames();
     window->QueueInput(Mouse(MouseLeft, MouseDown), 0);
+    EXPECT_EQ(window->PendingInput().size(), 1u);
+}
+
+TEST_F(MainWindow, CallbacksQueueInputButHandItToAnOpenDialogAtOnce)
+{
+    const TZAVglutWigits_Rect view = window->ViewportPanel(0)->AbsoluteRect();
+    const int32_t x = view.X + view.Width / 2, y = view.Y + view.Height / 2;
+    TTarnwick_MainWindow::MouseCB(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
+    EXPECT_EQ(window->PendingInput().size(), 1u);
+    DialogOpenFlag = 1;
+    TTarnwick_MainWindow::MouseCB(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
+    TTarnwick_MainWindow::PassiveCB(x + 5, y);
+    DialogOpenFlag = 0;
+    EXPECT_EQ(window->PendingInput().size(), 1u);
+    EXPECT_EQ(window->LastPassiveX, x + 5);
+    // The release the dialog saw ends the held press: the next press is queued.
+    RunFrames();
+    TTarnwick_MainWindow::MouseCB(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
     EXPECT_EQ(window->PendingInput().size(), 1u);
 }
 

@@ -65,9 +65,10 @@ public:
     // One 17 ms tick.
     void IdleTick();
 
-    // [GLUT callbacks] Registered by BuildPanels. Each returns at once while a dialog is open or
-    // before the application and the window are ready, counts the input, and reports failures
-    // through the fatal hook under its own name.
+    // [GLUT callbacks] Registered by BuildPanels. Each counts the input, does nothing before the
+    // application and the window are ready, and reports failures through the fatal hook under its
+    // own name. While a dialog is open nothing is queued or ticked: the input and display
+    // callbacks hand their input straight to the widget tree, where the modal dialog takes it.
     static void DisplayCB();
     static void ReshapeCB(int width, int height);
     static void MouseCB(int button, int state, int x, int y);
@@ -102,7 +103,8 @@ public:
     TTarnwick_ViewportPanel* CurrentViewportPanel() const;
     // Marks the project's viewport images stale and has every panel drop its cached image.
     void InvalidateViewportImages();
-    // Fits every view to the current object and resets their orientation (command 203).
+    // Sets the four views to front, right, top and perspective, each fitted to the current object
+    // (command 203).
     void ResetViewports();
     // The viewports' state into the project (before a save) and back (after an open).
     void StoreViewportState();

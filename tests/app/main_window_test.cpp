@@ -26,6 +26,7 @@
 #include "mesh/scene_object.h"
 #include "support/scripted_dialogs.h"
 #include "support/screenshot.h"
+#include "support/temp_folder.h"
 #include "support/widget_window.h"
 #include "widgets/scroll_bar.h"
 
@@ -35,10 +36,13 @@ constexpr int32_t WindowWidth = 800;
 constexpr int32_t WindowHeight = 600;
 
 std::vector<int32_t> recorded_commands;
+std::vector<std::string> recorded_paths;
 
 void RecordCommand(TZAVEvent* event)
 {
     recorded_commands.push_back(event->GetID());
+    const char* path = event->GetStringParameter(0);
+    recorded_paths.push_back(path != nullptr ? path : "");
 }
 
 int64_t Recorded(int32_t command)
@@ -86,6 +90,7 @@ protected:
         window->BuildPanels("Tarnwick, version 2.2.0.0\nMesa\nllvmpipe\n4.5");
         TarnwickEvents_ProcessEvents();
         recorded_commands.clear();
+        recorded_paths.clear();
         TakeStatusLines();
     }
 
@@ -267,6 +272,23 @@ TEST_F(MainWindow, ShowsTheBusyTextAtOnceWhileACommandRuns)
             text_pixels += pixel[2] > 150 && pixel[2] > pixel[0] + 60;
         }
     EXPECT_GT(text_pixels, 20);
+}
+
+TEST_F(MainWindow, ImportsDroppedFiguresByTheirExtensionInAnyCase)
+{
+    TemporaryFolder folder;
+    const std::string figure = folder.Write("Figure.OBZ", "v 0 0 0\n");
+    const std::string character = folder.Write("hero.Cr2", "{\n}\n");
+    const std::string notes = folder.Write("notes.txt", "text\n");
+    EXPECT_TRUE(window->DropFile(figure.c_str(), 400, 300));
+    EXPECT_TRUE(window->OpenFile(character, false));
+    EXPECT_FALSE(window->DropFile((folder.Path() + "missing.obj").c_str(), 400, 300));
+    EXPECT_FALSE(window->OpenFile(notes, false));
+    TarnwickEvents_ProcessEvents();
+    EXPECT_EQ(recorded_commands, (std::vector<int32_t>{205, 204}));
+    EXPECT_EQ(recorded_paths, (std::vector<std::string>{figure, character}));
+    ASSERT_EQ(window->MessageCount(), 1);
+    EXPECT_EQ(window->MessagePanel()->LineKind(0), TZAVStatusKind::Warning);
 }
 
 TEST_F(MainWindow, QuitAnsweredNoKeepsRunning)

@@ -552,6 +552,7 @@ void TTarnwick_MainWindow::RouteMouseButton(const TTarnwick_InputRecord& record)
         Dragging = false;
     }
     ProcessMouseButton(record.A, record.B, record.X, record.Y);
+    IdleStopwatch.Restart();
     CheckMemory();
 }
 

@@ -1,48 +1,805 @@
-// The main window: input queue, frames and the idle tick. (Being built: only the shell exists.)
+// The main window: the GLUT callbacks, the input queue, frames, the idle tick, the panels and the
+// files dropped or named on the command line.
+//
+// [SECTION] Callbacks
+// [SECTION] Construction and panels
+// [SECTION] Input queue
+// [SECTION] Frames
+// [SECTION] Idle tick
+// [SECTION] Message panel and hooks
+// [SECTION] Viewports
+// [SECTION] Files and title
 #include "app/main_window.h"
 
+#include <GL/freeglut.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/sysinfo.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <string_view>
+
+#include "app/application.h"
+#include "app/main_menu.h"
+#include "app/message_panel.h"
 #include "app/viewport_panel.h"
+#include "core/dialogs.h"
+#include "core/event_queue.h"
+#include "core/status.h"
+#include "files/language.h"
+#include "files/project.h"
+#include "files/settings.h"
+#include "mesh/scene_object.h"
+#include "widgets/control_look.h"
+#include "widgets/font.h"
+#include "widgets/text.h"
 
 TTarnwick_MainWindow* TarnwickMainWindow = nullptr;
+int64_t TTarnwick_MainWindow::InputCount = 0;
+
+namespace {
+
+constexpr unsigned int TickMilliseconds = 17;
+constexpr int32_t MessageLimit = 39;
+constexpr int32_t MessagePanelLines = 7;
+constexpr double SplashSeconds = 5.0;
+constexpr double SettleSeconds = 1.0;
+constexpr double MemoryCheckSeconds = 20.0;
+constexpr int32_t CommandSettle = 66;
+constexpr int32_t CommandKeyPressed = 163;
+constexpr int32_t CommandStartupProject = 203;
+constexpr int32_t CommandImportCR2 = 204;
+constexpr int32_t CommandImportOBJ = 205;
+constexpr int32_t CommandAutoSave = 234;
+constexpr int32_t QuitQuestionEntry = 186;
+constexpr int32_t ReplaceProjectEntry = 381;
+
+// [SECTION] Callbacks
+
+TTarnwick_MainWindow* WindowOfCurrentGlut()
+{
+    return dynamic_cast<TTarnwick_MainWindow*>(TZAVglutWigits_Master::FindByWindowId(glutGetWindow()));
+}
+
+// The common entry of every callback: nothing while a dialog is open, the input counted, and the
+// work done only for a ready window of a ready application. The dialogs are drawn in this window:
+// while one is open the input callbacks hand their input straight to the widget tree, where the
+// modal dialog takes it, as the toolkit's own callbacks do.
+template <typename Body> void RunCallback(const char* title, Body&& body)
+{
+    if (DialogOpenFlag != 0)
+        return;
+    TTarnwick_MainWindow::InputCount++;
+    CatchInputFailures(title, false, [&] {
+        TTarnwick_MainWindow* window = WindowOfCurrentGlut();
+        if (window == nullptr || !window->Ready || !TarnwickApp.Ready)
+            return false;
+        body(*window);
+        return true;
+    });
+}
+
+// Queues a record with the modifiers GLUT reports for it.
+void QueueFromGlut(const char* title, TTarnwick_InputKind kind, int32_t a, int32_t b, int32_t x, int32_t y)
+{
+    RunCallback(title, [&](TTarnwick_MainWindow& window) {
+        window.QueueInput({int32_t(kind), a, b, x, y}, glutGetModifiers());
+    });
+}
+
+bool HasExtension(const std::string& path, std::initializer_list<const char*> extensions)
+{
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return false;
+    const std::string extension = path.substr(dot + 1);
+    for (const char* candidate : extensions)
+        if (strcasecmp(extension.c_str(), candidate) == 0)
+            return true;
+    return false;
+}
+
+bool IsRegularFile(const char* path)
+{
+    struct stat info;
+    return path != nullptr && stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+template <typename T> size_t ByteSize(const std::vector<T>& values)
+{
+    return values.size() * sizeof(T);
+}
+
+// What the project's meshes hold in their bulk arrays.
+double ProjectMemoryUse()
+{
+    if (TarnwickProject == nullptr)
+        return 0.0;
+    double bytes = 0.0;
+    for (TTarnwick_Object* object : TarnwickProject->Objects()) {
+        const TTarnwick_Mesh* mesh = object->Mesh.get();
+        if (mesh == nullptr)
+            continue;
+        bytes += double(
+            ByteSize(mesh->Vertices) + ByteSize(mesh->DisplayedVertices) + ByteSize(mesh->Normals) +
+            ByteSize(mesh->TexVertices) + ByteSize(mesh->PolygonNormals) + ByteSize(mesh->PolygonAreas) +
+            ByteSize(mesh->PolygonStart) + ByteSize(mesh->CornerVertex) + ByteSize(mesh->CornerTexVertex) +
+            ByteSize(mesh->CornerNormal) + ByteSize(mesh->VertexFlags) + ByteSize(mesh->PolygonFlags) +
+            ByteSize(mesh->VertexPolygons) + ByteSize(mesh->PolygonNormalBounds) +
+            ByteSize(mesh->PolygonLayerFlags));
+    }
+    return bytes;
+}
+
+void StatusHook(TZAVStatusKind kind, const char* text)
+{
+    TTarnwick_MainWindow* window = TarnwickMainWindow;
+    if (window == nullptr || !window->Ready || !TarnwickApp.Ready) {
+        // Not shown yet: the line goes to the sink, as if no panel were installed.
+        SetStatusHook(nullptr);
+        if (kind == TZAVStatusKind::Warning)
+            AddWarning("%s", text);
+        else
+            AddStatus("%s", text);
+        SetStatusHook(StatusHook);
+        return;
+    }
+    if (kind == TZAVStatusKind::Warning)
+        window->AddWarningLine(text);
+    else
+        window->AddStatusLine(text);
+}
+
+// A long command shows its progress at once: the status area is drawn straight to the screen.
+void BusyDrawHook(const char* text)
+{
+    TTarnwick_MainWindow* window = TarnwickMainWindow;
+    if (window == nullptr || window->MessagePanel() == nullptr || !window->Ready)
+        return;
+    TTarnwick_MessagePanel* panel = window->MessagePanel();
+    panel->SetBusyText(text != nullptr ? text : "");
+    if (window->WindowId <= 0)
+        return;
+    glutSetWindow(window->WindowId);
+    panel->PrepareDirectDraw();
+    window->DrawSubtreeToFront(panel);
+}
+
+void AfterProcessingHook()
+{
+    TTarnwick_MainWindow* window = TarnwickMainWindow;
+    if (window == nullptr || !window->Ready)
+        return;
+    if (window->MessagePanel() != nullptr)
+        window->MessagePanel()->SetBusyText("");
+    window->UpdateTitle();
+}
+
+// The splash: lines of text in a framed box over the middle of the window.
+TZAVglutWigits_Node* MakeSplash(TZAVglutWigits_Node* window, const char* text)
+{
+    auto* splash = new TZAVglutWigits_Node();
+    window->AddFloatingChild(splash);
+    splash->SetName("SplashPanel");
+    splash->ShowLabel = false;
+    splash->AutoSize = true;
+    splash->AutoArrange = true;
+    splash->BorderWidth = 2;
+    splash->HorizontalPadding = 24;
+    splash->VerticalPadding = 16;
+    splash->DropShadow = true;
+    splash->StayOnTop = true;
+    std::copy(std::begin(ControlLook::Fill), std::end(ControlLook::Fill), splash->BackgroundColor);
+    std::string_view rest = text != nullptr ? text : "";
+    bool first = true;
+    while (!rest.empty() || first) {
+        const size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        auto* node = new TZAVglutWigits_Text(splash, first ? "[b]" + std::string(line) + "[/b]" : line);
+        node->MouseTransparent = true;
+        first = false;
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    splash->Layout();
+    return splash;
+}
+
+} // namespace
+
+void TTarnwick_MainWindow::DisplayCB()
+{
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::DisplayCB();
+    RunCallback("TTarnwick_MainWindow::DisplayCB()",
+                [](TTarnwick_MainWindow& window) { window.DisplayFrame(); });
+}
+
+// The size is taken even before the window is ready, and while a dialog is open, so that the next
+// frame is laid out right.
+void TTarnwick_MainWindow::ReshapeCB(int width, int height)
+{
+    InputCount++;
+    CatchInputFailures("TTarnwick_MainWindow::ReshapeCB()", false, [&] {
+        TTarnwick_MainWindow* window = WindowOfCurrentGlut();
+        if (window == nullptr || width <= 0 || height <= 0)
+            return false;
+        window->Resize(width, height);
+        // A new size may come with a new context on some drivers.
+        InterfaceFont(window->InterfaceFontNumber).Upload();
+        window->RequestRedisplay();
+        return true;
+    });
+}
+
+void TTarnwick_MainWindow::MouseCB(int button, int state, int x, int y)
+{
+    if (DialogOpenFlag != 0) {
+        // The press that the queue remembers may be released over the dialog.
+        if (TTarnwick_MainWindow* window = WindowOfCurrentGlut(); window != nullptr && state == MouseUp)
+            window->ForgetHeldButton();
+        return TZAVglutWigits_BlankApp::MouseCB(button, state, x, y);
+    }
+    QueueFromGlut("TTarnwick_MainWindow::MouseCB()", TTarnwick_InputKind::MouseButton, button, state, x, y);
+}
+
+void TTarnwick_MainWindow::MotionCB(int x, int y)
+{
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::motionCB(x, y);
+    QueueFromGlut("TTarnwick_MainWindow::MotionCB()", TTarnwick_InputKind::Motion, 0, 0, x, y);
+}
+
+void TTarnwick_MainWindow::PassiveCB(int x, int y)
+{
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::PassiveMotionCB(x, y);
+    QueueFromGlut("TTarnwick_MainWindow::PassiveCB()", TTarnwick_InputKind::PassiveMotion, 0, 0, x, y);
+}
+
+void TTarnwick_MainWindow::KeyboardCB(unsigned char key, int x, int y)
+{
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::KeyboardCB(key, x, y);
+    QueueFromGlut("TTarnwick_MainWindow::KeyboardCB()", TTarnwick_InputKind::Key, key, 0, x, y);
+}
+
+void TTarnwick_MainWindow::SpecialCB(int key, int x, int y)
+{
+    if (DialogOpenFlag != 0)
+        return TZAVglutWigits_BlankApp::SpecialCB(key, x, y);
+    QueueFromGlut("TTarnwick_MainWindow::SpecialCB()", TTarnwick_InputKind::SpecialKey, key, 0, x, y);
+}
+
+void TTarnwick_MainWindow::VisibilityCB(int state)
+{
+    RunCallback("TTarnwick_MainWindow::VisibilityCB()",
+                [&](TTarnwick_MainWindow& window) { window.WindowVisible = state == GLUT_VISIBLE; });
+}
+
+void TTarnwick_MainWindow::WindowStatusCB(int state)
+{
+    RunCallback("TTarnwick_MainWindow::WindowStatusCB()", [&](TTarnwick_MainWindow& window) {
+        switch (state) {
+        case GLUT_HIDDEN:
+            window.WindowState = "ZAVGLUT_HIDDEN";
+            break;
+        case GLUT_FULLY_RETAINED:
+            window.WindowState = "ZAVGLUT_FULLY_RETAINED";
+            break;
+        case GLUT_PARTIALLY_RETAINED:
+            window.WindowState = "ZAVGLUT_PARTIALLY_RETAINED";
+            break;
+        case GLUT_FULLY_COVERED:
+            window.WindowState = "ZAVGLUT_FULLY_COVERED";
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+// freeglut destroys the window after this returns, whatever the answer.
+void TTarnwick_MainWindow::CloseCB()
+{
+    RunCallback("TTarnwick_MainWindow::CloseCB()",
+                [](TTarnwick_MainWindow& window) { window.OnCloseRequest(); });
+}
+
+void TTarnwick_MainWindow::IdleCB(int)
+{
+    // Re-armed first, so that a failing tick does not stop the ticks.
+    glutTimerFunc(TickMilliseconds, IdleCB, 0);
+    if (DialogOpenFlag != 0)
+        return;
+    InputCount++;
+    CatchInputFailures("TTarnwick_MainWindow::IdleCB()", false, [] {
+        TTarnwick_MainWindow* window = TarnwickMainWindow;
+        if (window == nullptr || !window->Ready || !TarnwickApp.Ready)
+            return false;
+        // No dialog opens in the middle of a tick.
+        TZAVThreadLock lock;
+        window->IdleTick();
+        return true;
+    });
+}
+
+// [SECTION] Construction and panels
 
 TTarnwick_MainWindow::TTarnwick_MainWindow(int32_t window_id) : TZAVglutWigits_BlankApp(window_id)
 {
+    SetName("MainWindow");
     TarnwickMainWindow = this;
+    SplashStopwatch.Stop();
 }
 
 TTarnwick_MainWindow::~TTarnwick_MainWindow()
 {
-    if (TarnwickMainWindow == this)
+    if (TarnwickMainWindow == this) {
         TarnwickMainWindow = nullptr;
+        SetStatusHook(nullptr);
+        SetBusyDrawHook(nullptr);
+        SetAfterProcessingHook(nullptr);
+    }
 }
 
-void TTarnwick_MainWindow::BuildPanels(const char*) {}
-void TTarnwick_MainWindow::Layout() { TZAVglutWigits_BlankApp::Layout(); }
-void TTarnwick_MainWindow::Update() {}
-void TTarnwick_MainWindow::Draw() { TZAVglutWigits_BlankApp::Draw(); }
-void TTarnwick_MainWindow::OnCloseRequest() {}
+void TTarnwick_MainWindow::BuildPanels(const char* splash_text)
+{
+    MenuBar = new TTarnwick_MainMenu(this);
+    for (int32_t i = 0; i < ViewportCount; i++)
+        Viewports[i] = new TTarnwick_ViewportPanel(this, i);
+    Messages = new TTarnwick_MessagePanel(this);
+    Splash = MakeSplash(this, splash_text);
+    SplashStopwatch.Restart();
+
+    if (WindowId > 0) {
+        glutSetWindow(WindowId);
+        glutDisplayFunc(DisplayCB);
+        glutReshapeFunc(ReshapeCB);
+        glutMouseFunc(MouseCB);
+        glutMotionFunc(MotionCB);
+        glutPassiveMotionFunc(PassiveCB);
+        glutKeyboardFunc(KeyboardCB);
+        glutSpecialFunc(SpecialCB);
+        glutVisibilityFunc(VisibilityCB);
+        glutWindowStatusFunc(WindowStatusCB);
+        glutCloseFunc(CloseCB);
+        glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+        glutTimerFunc(TickMilliseconds, IdleCB, 0);
+    }
+    SetStatusHook(StatusHook);
+    SetBusyDrawHook(BusyDrawHook);
+    SetAfterProcessingHook(AfterProcessingHook);
+    IdleStopwatch.Restart();
+    Ready = true;
+    Layout();
+    RequestRedisplay();
+}
+
+void TTarnwick_MainWindow::CloseSplash()
+{
+    if (Splash != nullptr && Splash->Shown)
+        Splash->Hide();
+    SplashStopwatch.Stop();
+    RequestRedisplay();
+}
+
+bool TTarnwick_MainWindow::SplashShown() const
+{
+    return Splash != nullptr && Splash->Shown;
+}
+
+// Menu bar on top, the message panel along the bottom, the views in between; the splash centred.
+// Children have laid themselves out already this frame, so those placed here do so again.
+void TTarnwick_MainWindow::Layout()
+{
+    TZAVglutWigits_BlankApp::Layout();
+    int32_t top = 0;
+    if (MenuBar != nullptr) {
+        MenuBar->X = 0;
+        MenuBar->Y = 0;
+        MenuBar->Layout();
+        top = MenuBar->Height;
+    }
+    int32_t bottom = Height;
+    if (Messages != nullptr) {
+        Messages->Height = std::min(Messages->HeightForLines(MessagePanelLines), std::max(0, Height - top));
+        Messages->Width = Width;
+        Messages->X = 0;
+        Messages->Y = Height - Messages->Height;
+        Messages->Layout();
+        bottom = Messages->Y;
+    }
+    LayoutViewports(top, bottom);
+    if (Splash != nullptr && Splash->Shown) {
+        Splash->Layout();
+        Splash->X = std::max(0, (Width - Splash->Width) / 2);
+        Splash->Y = std::max(0, (Height - Splash->Height) / 2);
+    }
+}
+
+// Configuration 0 (and any other, for now) is a 2 x 2 grid; a maximised view takes the whole area.
+void TTarnwick_MainWindow::LayoutViewports(int32_t top, int32_t bottom)
+{
+    if (Viewports[0] == nullptr)
+        return;
+    const int32_t height = std::max(0, bottom - top);
+    TTarnwick_ViewportPanel* maximized = nullptr;
+    for (TTarnwick_ViewportPanel* panel : Viewports)
+        if (panel->Viewport.Maximized && maximized == nullptr)
+            maximized = panel;
+    const int32_t left_width = Width / 2;
+    const int32_t top_height = height / 2;
+    for (TTarnwick_ViewportPanel* panel : Viewports) {
+        const bool shown = maximized == nullptr || panel == maximized;
+        if (shown != panel->Shown)
+            shown ? panel->Show() : panel->Hide();
+        if (!shown)
+            continue;
+        if (maximized != nullptr) {
+            PlaceNode(panel, 0, top, Width, height);
+        } else {
+            const int32_t column = panel->Index % 2;
+            const int32_t row = panel->Index / 2;
+            PlaceNode(panel, column == 0 ? 0 : left_width, top + (row == 0 ? 0 : top_height),
+                      column == 0 ? left_width : Width - left_width,
+                      row == 0 ? top_height : height - top_height);
+        }
+        panel->Layout();
+    }
+}
+
+void TTarnwick_MainWindow::Update()
+{
+    TZAVglutWigits_BlankApp::Update();
+}
+
+void TTarnwick_MainWindow::Draw()
+{
+    TZAVglutWigits_BlankApp::Draw();
+}
+
+void TTarnwick_MainWindow::OnCloseRequest()
+{
+    if (AskYesNo(GlobalDialogHost, "%s", GetLanguageString(QuitQuestionEntry)))
+        QuitTarnwick();
+}
+
 void TTarnwick_MainWindow::ShowHint(TZAVglutWigits_Node* node, const char* text)
 {
     TZAVglutWigits_BlankApp::ShowHint(node, text);
 }
-void TTarnwick_MainWindow::QueueInput(const TTarnwick_InputRecord&, int32_t) {}
-void TTarnwick_MainWindow::DisplayFrame() {}
-void TTarnwick_MainWindow::IdleTick() {}
-void TTarnwick_MainWindow::AddStatusLine(const char*) {}
-void TTarnwick_MainWindow::AddWarningLine(const char*) {}
-int32_t TTarnwick_MainWindow::MessageCount() const { return 0; }
-std::string TTarnwick_MainWindow::MessageText(int32_t) const { return {}; }
+
+// [SECTION] Input queue
+
+void TTarnwick_MainWindow::QueueInput(const TTarnwick_InputRecord& record, int32_t modifiers)
+{
+    SetInputModifiers(modifiers);
+    TTarnwick_InputRecord queued = record;
+    if (queued.Kind == int32_t(TTarnwick_InputKind::MouseButton) && !FilterMouseRecord(queued))
+        return;
+    Pending.push_back(queued);
+    RequestRedisplay();
+}
+
+// One button at a time: a press while another is held and a release with none held are dropped;
+// a release is the held button's, whatever GLUT says. A press or release that is already pending
+// is not queued twice.
+bool TTarnwick_MainWindow::FilterMouseRecord(TTarnwick_InputRecord& record)
+{
+    if (record.B == MouseDown) {
+        if (ButtonHeld)
+            return false;
+        ButtonHeld = true;
+        HeldButton = record.A;
+    } else {
+        if (!ButtonHeld)
+            return false;
+        ButtonHeld = false;
+        record.A = HeldButton;
+    }
+    return std::none_of(Pending.begin(), Pending.end(), [&](const TTarnwick_InputRecord& pending) {
+        return pending.Kind == record.Kind && pending.A == record.A && pending.B == record.B;
+    });
+}
+
+void TTarnwick_MainWindow::RouteRecord(const TTarnwick_InputRecord& record)
+{
+    switch (TTarnwick_InputKind(record.Kind)) {
+    case TTarnwick_InputKind::MouseButton:
+        RouteMouseButton(record);
+        break;
+    case TTarnwick_InputKind::Motion:
+        ProcessMouseMotion(record.X, record.Y);
+        break;
+    case TTarnwick_InputKind::PassiveMotion:
+        ProcessPassiveMouseMotion(record.X, record.Y);
+        break;
+    case TTarnwick_InputKind::Key:
+        if (TarnwickSettings != nullptr)
+            TarnwickSettings->AutoSaveStopwatch.Resume();
+        PostCommand(CommandKeyPressed);
+        ProcessKey(record.A);
+        TarnwickEvents_ProcessEvents();
+        IdleStopwatch.Restart();
+        break;
+    case TTarnwick_InputKind::SpecialKey:
+        if (TarnwickSettings != nullptr)
+            TarnwickSettings->AutoSaveStopwatch.Resume();
+        ProcessSpecialKey(record.A, record.X, record.Y);
+        TarnwickEvents_ProcessEvents();
+        IdleStopwatch.Restart();
+        break;
+    }
+}
+
+void TTarnwick_MainWindow::RouteMouseButton(const TTarnwick_InputRecord& record)
+{
+    if (TarnwickSettings != nullptr)
+        TarnwickSettings->AutoSaveStopwatch.Resume();
+    if (record.B == MouseDown) {
+        if (SplashShown())
+            CloseSplash();
+        TZAVglutWigits_Node* hit = HitTest(record.X, record.Y);
+        Dragging =
+            std::any_of(std::begin(Viewports), std::end(Viewports), [&](TTarnwick_ViewportPanel* panel) {
+                return panel != nullptr && panel->Contains(hit);
+            });
+    } else {
+        Dragging = false;
+    }
+    ProcessMouseButton(record.A, record.B, record.X, record.Y);
+    IdleStopwatch.Restart();
+    CheckMemory();
+}
+
+// The share of memory the project leaves, from the total and what its meshes hold.
+void TTarnwick_MainWindow::CheckMemory()
+{
+    if (!LowMemoryStopwatch.Running()) {
+        LowMemoryStopwatch.Restart();
+        return;
+    }
+    if (LowMemoryStopwatch.Elapsed() <= MemoryCheckSeconds)
+        return;
+    LowMemoryStopwatch.Restart();
+    struct sysinfo info;
+    if (sysinfo(&info) != 0 || info.totalram == 0)
+        return;
+    const double total = double(info.totalram) * double(info.mem_unit);
+    const double free_share = (total - ProjectMemoryUse()) / total;
+    if (free_share < 0.5)
+        AddStatusLine("[b]Your system is low on memory[/b]. This program may slow down as a result.");
+    else if (free_share < 0.6)
+        AddStatusLine("Your system is getting a bit low on memory.");
+}
+
+// [SECTION] Frames
+
+void TTarnwick_MainWindow::DisplayFrame()
+{
+    if (!Ready)
+        return;
+    // Undone however the frame ends.
+    struct TFrameGuard
+    {
+        TTarnwick_MainWindow& Window;
+        ~TFrameGuard()
+        {
+            SuppressProgressTicks(false);
+            Window.BusyInDisplay = false;
+        }
+    } guard{*this};
+    BusyInDisplay = true;
+    if (!Pending.empty()) {
+        const TTarnwick_InputRecord record = Pending.front();
+        Pending.erase(Pending.begin());
+        RouteRecord(record);
+    }
+    TarnwickEvents_ProcessEvents();
+    FrameCount++;
+    if (FrameCount == 1) {
+        PostCommand(CommandStartupProject);
+        RequestRedisplay();
+    }
+    SuppressProgressTicks(true);
+    FrameStopwatch.Restart();
+    glFinish();
+    glClear(GL_COLOR_BUFFER_BIT);
+    Refresh(SwapAfterFrame);
+    glFinish();
+    FrameStopwatch.Stop();
+    SuppressProgressTicks(false);
+    // The frame just drawn shows the scene as it is now.
+    if (TarnwickProject != nullptr)
+        TarnwickProject->ViewportImagesStale = false;
+}
+
+// [SECTION] Idle tick
+
+void TTarnwick_MainWindow::BuildSpatialIndexes()
+{
+    if (TarnwickProject == nullptr)
+        return;
+    for (TTarnwick_Object* object : TarnwickProject->Objects())
+        if (object->Mesh != nullptr && object->Mesh->GetVertexCount() > 0 && !object->Mesh->HasOctree())
+            object->Mesh->BuildOctree();
+}
+
+void TTarnwick_MainWindow::IdleTick()
+{
+    if (!Dragging) {
+        BuildSpatialIndexes();
+        if (TarnwickProject != nullptr && TarnwickProject->SceneChanged &&
+            IdleStopwatch.Elapsed() > SettleSeconds) {
+            TarnwickProject->SceneChanged = false;
+            PostCommand(CommandSettle);
+            RequestRedisplay();
+        }
+    }
+    if (!Pending.empty() || NeedsRefresh)
+        RequestRedisplay();
+    // The map refresh, the paint undo slices and the objects' incremental jobs wait for the
+    // painting tools.
+    if (Messages != nullptr)
+        Messages->Trim(MessageLimit);
+    Tick();
+    if (!Ready)
+        return;
+    if (SplashStopwatch.Running() && SplashStopwatch.Elapsed() > SplashSeconds) {
+        CloseSplash();
+        Layout();
+    }
+    if (!Dragging && TarnwickSettings != nullptr && TarnwickSettings->AutoSaveEnabled() &&
+        TarnwickSettings->AutoSaveStopwatch.Elapsed() > TarnwickSettings->AutoSaveTime) {
+        TarnwickSettings->AutoSaveStopwatch.Restart();
+        if (TarnwickProject != nullptr && !TarnwickProject->Objects().empty())
+            PostCommand(CommandAutoSave);
+    }
+}
+
+// [SECTION] Message panel and hooks
+
+void TTarnwick_MainWindow::AddStatusLine(const char* text)
+{
+    if (!TarnwickApp.Ready || Messages == nullptr)
+        return;
+    Messages->AddLine(text != nullptr ? text : "", TZAVStatusKind::Status);
+    RequestRedisplay();
+}
+
+void TTarnwick_MainWindow::AddWarningLine(const char* text)
+{
+    if (!TarnwickApp.Ready || Messages == nullptr)
+        return;
+    Beep();
+    Messages->AddLine(text != nullptr ? text : "", TZAVStatusKind::Warning);
+    RequestRedisplay();
+}
+
+int32_t TTarnwick_MainWindow::MessageCount() const
+{
+    return Messages != nullptr ? Messages->LineCount() : 0;
+}
+
+std::string TTarnwick_MainWindow::MessageText(int32_t index) const
+{
+    return Messages != nullptr ? Messages->LineText(index) : std::string();
+}
+
+// [SECTION] Viewports
+
 TTarnwick_ViewportPanel* TTarnwick_MainWindow::ViewportPanel(int32_t index) const
 {
-    return index >= 0 && index < 4 ? Viewports[index] : nullptr;
+    return index >= 0 && index < ViewportCount ? Viewports[index] : nullptr;
 }
-TTarnwick_ViewportPanel* TTarnwick_MainWindow::CurrentViewportPanel() const { return Viewports[0]; }
-void TTarnwick_MainWindow::InvalidateViewportImages() {}
-void TTarnwick_MainWindow::ResetViewports() {}
-void TTarnwick_MainWindow::StoreViewportState() {}
-void TTarnwick_MainWindow::LoadViewportState() {}
-bool TTarnwick_MainWindow::DropFile(const char*, int32_t, int32_t) { return false; }
-bool TTarnwick_MainWindow::OpenFile(const std::string&, bool) { return false; }
-void TTarnwick_MainWindow::UpdateTitle() {}
-void TTarnwick_MainWindow::RouteRecord(const TTarnwick_InputRecord&) {}
-bool TTarnwick_MainWindow::FilterMouseRecord(TTarnwick_InputRecord&) { return false; }
+
+TTarnwick_ViewportPanel* TTarnwick_MainWindow::CurrentViewportPanel() const
+{
+    for (TTarnwick_ViewportPanel* panel : Viewports)
+        if (panel != nullptr && panel->Viewport.Current)
+            return panel;
+    return Viewports[0];
+}
+
+void TTarnwick_MainWindow::InvalidateViewportImages()
+{
+    if (TarnwickProject != nullptr)
+        TarnwickProject->ViewportImagesStale = true;
+    for (TTarnwick_ViewportPanel* panel : Viewports)
+        if (panel != nullptr)
+            panel->DiscardCachedImage();
+    RequestRedisplay();
+}
+
+// Front, right, top and perspective: the usual four views, each fitted to the current object.
+void TTarnwick_MainWindow::ResetViewports()
+{
+    constexpr TTarnwick_StandardView Views[ViewportCount] = {
+        TTarnwick_StandardView::Front, TTarnwick_StandardView::Right, TTarnwick_StandardView::Top,
+        TTarnwick_StandardView::Perspective};
+    for (TTarnwick_ViewportPanel* panel : Viewports) {
+        if (panel == nullptr)
+            continue;
+        panel->SetView(TTarnwick_StandardView::Front);
+        panel->SetView(Views[panel->Index]);
+        panel->FitToObject();
+    }
+    InvalidateViewportImages();
+}
+
+void TTarnwick_MainWindow::StoreViewportState()
+{
+    if (TarnwickProject == nullptr)
+        return;
+    for (TTarnwick_ViewportPanel* panel : Viewports)
+        if (panel != nullptr)
+            panel->Viewport.SaveState(TarnwickProject->Viewports[size_t(panel->Index)]);
+}
+
+void TTarnwick_MainWindow::LoadViewportState()
+{
+    if (TarnwickProject == nullptr)
+        return;
+    for (TTarnwick_ViewportPanel* panel : Viewports)
+        if (panel != nullptr)
+            panel->Viewport.LoadState(TarnwickProject->Viewports[size_t(panel->Index)]);
+    InvalidateViewportImages();
+}
+
+// [SECTION] Files and title
+
+bool TTarnwick_MainWindow::DropFile(const char* path, int32_t x, int32_t y)
+{
+    if (!IsRegularFile(path) || HitTest(x, y) == nullptr)
+        return false;
+    return OpenFile(path, true);
+}
+
+bool TTarnwick_MainWindow::OpenFile(const std::string& path, bool ask)
+{
+    if (HasExtension(path, {ProjectFileExtension})) {
+        if (ask && !AskYesNo(GlobalDialogHost, "%s", GetLanguageString(ReplaceProjectEntry)))
+            return false;
+        if (!OpenProject(path))
+            return false;
+        LoadViewportState();
+        UpdateTitle();
+        return true;
+    }
+    int32_t command = 0;
+    if (HasExtension(path, {"obj", "obz"}))
+        command = CommandImportOBJ;
+    else if (HasExtension(path, {"cr2", "crz"}))
+        command = CommandImportCR2;
+    if (command == 0) {
+        AddWarning("Cannot open the file %s: it is not a project, OBJ or CR2 file", path.c_str());
+        return false;
+    }
+    auto event = std::make_unique<TZAVEvent>(command);
+    event->AddStringParameter(path.c_str(), 0);
+    PostEvent(event.release());
+    RequestRedisplay();
+    return true;
+}
+
+void TTarnwick_MainWindow::UpdateTitle()
+{
+    std::string name = "untitled";
+    if (TarnwickProject != nullptr && !TarnwickProject->FileName.empty()) {
+        const size_t slash = TarnwickProject->FileName.find_last_of('/');
+        name = slash == std::string::npos ? TarnwickProject->FileName
+                                          : TarnwickProject->FileName.substr(slash + 1);
+    }
+    const std::string title = "Tarnwick - " + name;
+    if (title == Title)
+        return;
+    Title = title;
+    if (WindowId > 0) {
+        glutSetWindow(WindowId);
+        glutSetWindowTitle(Title.c_str());
+    }
+}

@@ -52,7 +52,7 @@ public:
     void Layout() override;
     void Update() override;
     void Draw() override;
-    // The quit sequence; false when the user declines.
+    // The quit sequence: asks, and on Yes ends the process; on No the program runs on.
     void OnCloseRequest() override;
     void ShowHint(TZAVglutWigits_Node* node, const char* text) override;
 
@@ -64,6 +64,31 @@ public:
     void DisplayFrame();
     // One 17 ms tick.
     void IdleTick();
+
+    // [GLUT callbacks] Registered by BuildPanels. Each counts the input, does nothing before the
+    // application and the window are ready, and reports failures through the fatal hook under its
+    // own name. While a dialog is open nothing is queued or ticked: the input and display
+    // callbacks hand their input straight to the widget tree, where the modal dialog takes it.
+    static void DisplayCB();
+    static void ReshapeCB(int width, int height);
+    static void MouseCB(int button, int state, int x, int y);
+    static void MotionCB(int x, int y);
+    static void PassiveCB(int x, int y);
+    static void KeyboardCB(unsigned char key, int x, int y);
+    static void SpecialCB(int key, int x, int y);
+    static void VisibilityCB(int state);
+    static void WindowStatusCB(int state);
+    static void CloseCB();
+    // The 17 ms tick, re-armed each time.
+    static void IdleCB(int value);
+    // Inputs that reached a callback, counted by the common entry.
+    static int64_t InputCount;
+
+    // The one-button filter forgets its held button (released where the queue does not see it).
+    void ForgetHeldButton() { ButtonHeld = false; }
+    // Hides the splash panel (the tick does this after 5 s, a press at once).
+    void CloseSplash();
+    bool SplashShown() const;
 
     // [Message panel] Both do nothing until the application is ready.
     void AddStatusLine(const char* text);
@@ -78,7 +103,8 @@ public:
     TTarnwick_ViewportPanel* CurrentViewportPanel() const;
     // Marks the project's viewport images stale and has every panel drop its cached image.
     void InvalidateViewportImages();
-    // Fits every view to the current object and resets their orientation (command 203).
+    // Sets the four views to front, right, top and perspective, each fitted to the current object
+    // (command 203).
     void ResetViewports();
     // The viewports' state into the project (before a save) and back (after an open).
     void StoreViewportState();
@@ -94,8 +120,17 @@ public:
     // Sets the GLUT window title from the project's file name.
     void UpdateTitle();
 
+    TTarnwick_MessagePanel* MessagePanel() const { return Messages; }
+    TZAVglutWigits_MenuBar* MainMenu() const { return MenuBar; }
+
     bool Ready = false;
     bool BusyInDisplay = false;
+    // Off in tests that read the frame back from the back buffer.
+    bool SwapAfterFrame = true;
+    bool WindowVisible = true;
+    // One of "ZAVGLUT_HIDDEN", "ZAVGLUT_FULLY_RETAINED", "ZAVGLUT_PARTIALLY_RETAINED",
+    // "ZAVGLUT_FULLY_COVERED".
+    const char* WindowState = "ZAVGLUT_FULLY_RETAINED";
     // A mouse button is held over a viewport: autosave and some idle work wait.
     bool Dragging = false;
     int64_t FrameCount = 0;
@@ -107,6 +142,11 @@ public:
 
 private:
     void RouteRecord(const TTarnwick_InputRecord& record);
+    void RouteMouseButton(const TTarnwick_InputRecord& record);
+    // The low-memory warning, at most every 20 s.
+    void CheckMemory();
+    void LayoutViewports(int32_t top, int32_t bottom);
+    void BuildSpatialIndexes();
     // The one-button filter of mouse records; false when the record is dropped.
     bool FilterMouseRecord(TTarnwick_InputRecord& record);
 
@@ -114,6 +154,7 @@ private:
     bool ButtonHeld = false;
     int32_t HeldButton = 0;
     TZAVglutWigits_MenuBar* MenuBar = nullptr;
+    std::string Title;
     TTarnwick_MessagePanel* Messages = nullptr;
     TZAVglutWigits_Node* Splash = nullptr;
     TTarnwick_ViewportPanel* Viewports[4] = {nullptr, nullptr, nullptr, nullptr};

@@ -1,0 +1,57 @@
+// The main menu bar: File and View.
+#include "app/main_menu.h"
+
+#include <memory>
+
+#include "app/viewport_camera.h"
+#include "widgets/master.h"
+
+namespace {
+
+// The Quit entry's handler: the event's context is the window.
+void QuitEntryCB(TZAVEvent* event)
+{
+    if (event != nullptr && event->Context != nullptr)
+        static_cast<TZAVglutWigits_Master*>(event->Context)->OnCloseRequest();
+}
+
+struct TCommandEntry
+{
+    const char* Text;
+    int32_t Command;
+};
+
+constexpr TCommandEntry FileEntries[] = {
+    {"&New project", MenuCommand_NewProject},
+    {"&Open project...", MenuCommand_OpenProject},
+    {"Import O&BJ...", MenuCommand_ImportOBJ},
+    {"Import &CR2...", MenuCommand_ImportCR2},
+    {"&Save", MenuCommand_Save},
+    {"Save &as...", MenuCommand_SaveAs},
+    {"&Export OBJ...", MenuCommand_ExportOBJ},
+};
+
+constexpr TCommandEntry ViewEntries[] = {
+    {"&Front", int32_t(TTarnwick_StandardView::Front)},
+    {"&Back", int32_t(TTarnwick_StandardView::Back)},
+    {"&Right", int32_t(TTarnwick_StandardView::Right)},
+    {"&Left", int32_t(TTarnwick_StandardView::Left)},
+    {"&Top", int32_t(TTarnwick_StandardView::Top)},
+    {"Botto&m", int32_t(TTarnwick_StandardView::Bottom)},
+    {"&Perspective", int32_t(TTarnwick_StandardView::Perspective)},
+};
+
+} // namespace
+
+TTarnwick_MainMenu::TTarnwick_MainMenu(TZAVglutWigits_Master* window) : TZAVglutWigits_MenuBar(window)
+{
+    SetName("MainMenu");
+    FileMenu = AddMenu("&File");
+    for (const TCommandEntry& entry : FileEntries)
+        FileMenu->AddEntry(entry.Text, std::make_unique<TZAVEvent>(entry.Command));
+    FileMenu->AddSeparator();
+    QuitEntry = FileMenu->AddEntry("&Quit", std::make_unique<TZAVEvent>(QuitEntryCB, window, -1));
+    ViewMenu = AddMenu("&View");
+    for (const TCommandEntry& entry : ViewEntries)
+        ViewMenu->AddEntry(entry.Text, std::make_unique<TZAVEvent>(entry.Command));
+}

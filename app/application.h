@@ -39,3 +39,8 @@ std::string DataFilePath(const char* name);
 // autosave and write the settings file), the interface textures, the language table and the
 // fonts, and ends the process with status 0.
 [[noreturn]] void QuitTarnwick();
+
+// The window was closed under the program (freeglut destroys it whatever the close callback
+// does, so the user cannot be asked): the project is autosaved, the autosave kept for the next
+// start to offer, and the quit goes on as above.
+[[noreturn]] void QuitAfterWindowClosed();

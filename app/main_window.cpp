@@ -26,6 +26,7 @@
 #include "app/main_menu.h"
 #include "app/message_panel.h"
 #include "app/viewport_panel.h"
+#include "app/x11_clipboard.h"
 #include "core/dialogs.h"
 #include "core/event_queue.h"
 #include "core/status.h"
@@ -305,8 +306,9 @@ void TTarnwick_MainWindow::WindowStatusCB(int state)
 // freeglut destroys the window after this returns, whatever the answer.
 void TTarnwick_MainWindow::CloseCB()
 {
-    RunCallback("TTarnwick_MainWindow::CloseCB()",
-                [](TTarnwick_MainWindow& window) { window.OnCloseRequest(); });
+    // freeglut destroys the window once this returns, whatever the answer would be, so nobody is
+    // asked, not even from inside a dialog.
+    CatchInputFailures("TTarnwick_MainWindow::CloseCB()", false, []() -> bool { QuitAfterWindowClosed(); });
 }
 
 void TTarnwick_MainWindow::IdleCB(int)
@@ -631,6 +633,8 @@ void TTarnwick_MainWindow::BuildSpatialIndexes()
 
 void TTarnwick_MainWindow::IdleTick()
 {
+    // Other programs asking for what was copied here.
+    PumpX11Clipboard();
     if (!Dragging) {
         BuildSpatialIndexes();
         if (TarnwickProject != nullptr && TarnwickProject->SceneChanged &&

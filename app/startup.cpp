@@ -347,3 +347,15 @@ void QuitTarnwick()
     ShutdownVirtualMemory();
     std::exit(EXIT_SUCCESS);
 }
+
+void QuitAfterWindowClosed()
+{
+    if (TarnwickProject != nullptr && TarnwickSettings != nullptr && !TarnwickProject->Objects().empty() &&
+        AutoSaveProject()) {
+        TarnwickSettings->KeepAutoSave = true;
+        std::fprintf(stderr, "Tarnwick: the window was closed; the project was autosaved to %s and will be "
+                             "offered at the next start.\n",
+                     TarnwickSettings->AutoSavePath.c_str());
+    }
+    QuitTarnwick();
+}

@@ -78,7 +78,7 @@ TTarnwick_Settings::TTarnwick_Settings(std::string autosave_base_name)
 TTarnwick_Settings::~TTarnwick_Settings()
 {
     // An orderly exit leaves nothing to recover.
-    if (!AutoSavePath.empty())
+    if (!AutoSavePath.empty() && !KeepAutoSave)
         DeleteFile(AutoSavePath);
     WriteSettings();
     GlobalSearchPaths.Clear();

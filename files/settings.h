@@ -87,6 +87,9 @@ public:
     TZAVStopwatch AutoSaveStopwatch;
     // The previous run's autosave, as read from the file; offered for recovery at start-up.
     std::string AutoSaveFileName;
+    // Set when the run ends without the user's say (the window closed under it): this run's
+    // autosave is kept for the next start to offer.
+    bool KeepAutoSave = false;
     float AutoSaveTime = 120.0f;
     int32_t UndoLimit = 64;
     int32_t RunCount = 0;

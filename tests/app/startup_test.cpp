@@ -20,6 +20,7 @@
 
 #include "app/startup.h"
 #include "core/paths.h"
+#include "core/virtual_memory.h"
 #include "files/language.h"
 #include "files/project.h"
 #include "mesh/scene_object.h"
@@ -104,6 +105,7 @@ std::map<std::string, std::string> ReadFacts(const std::string& capture)
 
 double PositionChecksum(const std::string& project_path)
 {
+    EXPECT_TRUE(InitVirtualMemory());
     TTarnwick_Project project;
     EXPECT_TRUE(project.OpenProjectFile(project_path)) << project.Error();
     double checksum = 0;

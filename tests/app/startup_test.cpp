@@ -2,6 +2,9 @@
 // the diagnostics options make it quit after its frames with a capture of the last one.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -115,6 +118,39 @@ double PositionChecksum(const std::string& project_path)
     return checksum;
 }
 
+// Asks the window whose title is title, as a window manager's close button does, to close; false
+// when there is no such window.
+bool CloseWindowTitled(const std::string& title)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return false;
+    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    const Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    bool sent = false;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    for (unsigned int i = 0; i < count && !sent; i++) {
+        char* name = nullptr;
+        if (XFetchName(display, children[i], &name) && name != nullptr && title == name) {
+            XEvent event = {};
+            event.xclient.type = ClientMessage;
+            event.xclient.window = children[i];
+            event.xclient.message_type = protocols;
+            event.xclient.format = 32;
+            event.xclient.data.l[0] = long(delete_window);
+            event.xclient.data.l[1] = CurrentTime;
+            sent = XSendEvent(display, children[i], False, NoEventMask, &event) != 0;
+        }
+        XFree(name);
+    }
+    XFree(children);
+    XCloseDisplay(display);
+    return sent;
+}
+
 const std::string DefaultProject = std::string(TARNWICK_BUILD_DATA) + "Default.Tarnwick";
 
 } // namespace
@@ -211,6 +247,25 @@ TEST(Startup, KilledRunIsRecoveredFromItsAutosave)
     facts = ReadFacts(opened);
     EXPECT_EQ(facts["project_file"], project);
     EXPECT_NEAR(std::stod(facts["checksum"]), PositionChecksum(project), 1e-3);
+}
+
+// The window's close button cannot be refused under freeglut, so nothing is asked: the project
+// is autosaved and the next start offers it.
+TEST(Startup, ClosedWindowLeavesAnAutosaveToRecover)
+{
+    TUserHome home;
+    const std::string project = home.Root.Path() + "figure.Tarnwick";
+    std::filesystem::copy_file(DefaultProject, project);
+    const pid_t program = StartProgram(home, {"--exit-after-frames", "1000000", project});
+    // The title names the project once it is open.
+    bool closed = false;
+    for (int i = 0; i < 600 && !closed; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        closed = CloseWindowTitled("Tarnwick - figure.Tarnwick");
+    }
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(WaitForProgram(program), 0) << home.Errors();
+    EXPECT_TRUE(FileExists(home.State() + "AutoSave.Tarnwick")) << home.Errors();
 }
 
 // The screen-size message comes from the language file, whose text is checked before it is used

@@ -150,6 +150,7 @@ struct TTarnwick_SceneDrawing::TMeshCache
     std::vector<TMaterialRange> Ranges;
 
     GLuint StreamBuffer = 0;
+    GLsizeiptr StreamBytes = -1;
     GLuint TexCoordBuffer = 0;
     GLuint IndexBuffer = 0;
 };
@@ -351,16 +352,22 @@ void WriteStream(const TTarnwick_Mesh& mesh, std::span<const int32_t> stream_ver
     }
 }
 
-void UploadStream(GLuint& buffer, const TTarnwick_Mesh& mesh, std::span<const int32_t> stream_vertex,
-                  std::span<const int32_t> stream_normal)
+void UploadStream(GLuint& buffer, GLsizeiptr& store_bytes, const TTarnwick_Mesh& mesh,
+                  std::span<const int32_t> stream_vertex, std::span<const int32_t> stream_normal)
 {
     if (buffer == 0)
         glGenBuffers(1, &buffer);
     const auto bytes = GLsizeiptr(stream_vertex.size() * StreamStride);
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    // A fresh store: the driver need not wait for frames still drawing from the old one.
-    glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, GL_DYNAMIC_DRAW);
-    auto* mapped = static_cast<float*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
+    if (store_bytes != bytes) {
+        glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, GL_DYNAMIC_DRAW);
+        store_bytes = bytes;
+    }
+    // Invalidating lets the driver hand out fresh memory instead of waiting for frames still
+    // drawing from the old contents; a store of the same size is kept, which spares the fresh
+    // pages of a new allocation.
+    auto* mapped = static_cast<float*>(
+        glMapBufferRange(GL_ARRAY_BUFFER, 0, bytes, GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT));
     if (mapped != nullptr) {
         WriteStream(mesh, stream_vertex, stream_normal, mapped);
         if (glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE) {
@@ -409,7 +416,7 @@ void TTarnwick_SceneDrawing::UpdateMesh(const TTarnwick_Mesh& mesh)
         cache.HasIndices = true;
     }
     if (!cache.HasPositions || cache.Revision != mesh.DisplayRevision) {
-        UploadStream(cache.StreamBuffer, mesh, cache.StreamVertex, cache.StreamNormal);
+        UploadStream(cache.StreamBuffer, cache.StreamBytes, mesh, cache.StreamVertex, cache.StreamNormal);
         cache.Revision = mesh.DisplayRevision;
         cache.HasPositions = true;
         PositionUploadCount++;

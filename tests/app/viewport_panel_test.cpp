@@ -188,6 +188,13 @@ TEST_F(ViewportPanel, RotateButtonDragTurnsTheViewThroughTheVirtualPointer)
     Save(frame, "viewport_rotated.png");
     EXPECT_FALSE(frame.Near(FrameWidth / 2, FrameHeight / 2, background, 12)) << "the head is still drawn";
 
+    // A left drag in the view itself turns it alike, following the real pointer.
+    Panel->SetView(TTarnwick_StandardView::Front);
+    App->ProcessMouseButton(MouseLeft, MouseDown, FrameWidth / 4, FrameHeight / 2);
+    App->ProcessMouseMotion(FrameWidth * 3 / 4, FrameHeight / 2);
+    App->ProcessMouseButton(MouseLeft, MouseUp, FrameWidth * 3 / 4, FrameHeight / 2);
+    EXPECT_NEAR(Panel->Viewport.Rotation[0], std::cos(TurnPerHalfWidth), 1e-4f);
+
     // Events that are not navigation change nothing.
     TZAVEvent flagged(TTarnwick_ViewportPanel::NavOnMotionCB, Panel, 0);
     flagged.Flags[0] = 1;
@@ -199,7 +206,7 @@ TEST_F(ViewportPanel, RotateButtonDragTurnsTheViewThroughTheVirtualPointer)
     const std::vector<TZAVStatusLine> lines = TakeStatusLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].Text, "HomeNode == NULL in TTarnwick_ViewportPanel::NavOnMotionCB()");
-    EXPECT_NEAR(Panel->Viewport.Rotation[0], std::cos(TurnPerHalfWidth / 2), 1e-4f);
+    EXPECT_NEAR(Panel->Viewport.Rotation[0], std::cos(TurnPerHalfWidth), 1e-4f);
 }
 
 TEST_F(ViewportPanel, OrientationMenuPostsTheViewCommandsThatSetTheTableMatrices)

@@ -28,6 +28,10 @@ constexpr GLsizei StreamStride = StreamFloats * sizeof(float);
 constexpr float DefaultSurfaceColor[3] = {0.8f, 0.8f, 0.8f};
 // Morphs may push displayed positions beyond the base box.
 constexpr float DepthMargin = 2.0f;
+constexpr float LockRepeatPixels = 64.0f;
+// The range of locked polygons, and that of polygons whose material the mesh does not have.
+constexpr int32_t LockedRange = -2;
+constexpr int32_t UnknownMaterialRange = -1;
 
 // [SECTION] Helpers
 
@@ -67,14 +71,16 @@ TStructureKey StructureKeyOf(const TTarnwick_Mesh& mesh)
     return key;
 }
 
-// Which polygons show: their count and a hash of the hidden ones.
-uint64_t VisibilityHash(const TTarnwick_Mesh& mesh)
+constexpr uint32_t LayerStateFlags = PolygonFlag_Hidden | PolygonFlag_Locked;
+
+// Which polygons show and which are locked: their count and a hash of those with either flag.
+uint64_t LayerStateHash(const TTarnwick_Mesh& mesh)
 {
     uint64_t hash = 1469598103934665603ull;
     const int32_t count = std::min<int32_t>(mesh.GetPolygonCount(), int32_t(mesh.PolygonFlags.size()));
     for (int32_t polygon = 0; polygon < count; polygon++)
-        if (mesh.PolygonFlags[size_t(polygon)] & PolygonFlag_Hidden)
-            hash = (hash ^ uint64_t(polygon)) * 1099511628211ull;
+        if (const uint32_t state = mesh.PolygonFlags[size_t(polygon)] & LayerStateFlags)
+            hash = (hash ^ (uint64_t(polygon) << 8 | state)) * 1099511628211ull;
     return hash ^ uint64_t(count);
 }
 
@@ -244,13 +250,17 @@ static void BuildStream(const TTarnwick_Mesh& mesh, std::vector<int32_t>& out_st
 }
 
 // Fan triangles of the shown polygons, grouped by material (a counting sort); polygons of a
-// material the mesh does not have share the last group.
+// material the mesh does not have come next, and locked polygons last.
 static std::vector<uint32_t> BuildIndices(const TTarnwick_Mesh& mesh, std::span<const int32_t> corner_stream,
                                           std::vector<TMaterialRange>& out_ranges)
 {
     const int32_t polygon_count = mesh.GetPolygonCount();
     const int32_t material_count = mesh.Materials.Count();
+    const int32_t group_count = material_count + 2;
     auto group_of = [&](int32_t polygon) {
+        if (size_t(polygon) < mesh.PolygonFlags.size() &&
+            (mesh.PolygonFlags[size_t(polygon)] & PolygonFlag_Locked))
+            return material_count + 1;
         const int32_t material =
             size_t(polygon) < mesh.PolygonMaterial.size() ? mesh.PolygonMaterial[size_t(polygon)] : -1;
         return material >= 0 && material < material_count ? material : material_count;
@@ -261,11 +271,11 @@ static std::vector<uint32_t> BuildIndices(const TTarnwick_Mesh& mesh, std::span<
         return !hidden && corner_stream[size_t(mesh.PolygonStart[size_t(polygon)])] >= 0;
     };
 
-    std::vector<int64_t> group_start(size_t(material_count) + 2, 0);
+    std::vector<int64_t> group_start(size_t(group_count) + 1, 0);
     for (int32_t polygon = 0; polygon < polygon_count; polygon++)
         if (shown(polygon))
             group_start[size_t(group_of(polygon)) + 1] += 3 * (mesh.GetPolygonCornerCount(polygon) - 2);
-    for (int32_t group = 0; group <= material_count; group++)
+    for (int32_t group = 0; group < group_count; group++)
         group_start[size_t(group) + 1] += group_start[size_t(group)];
 
     std::vector<uint32_t> indices(static_cast<size_t>(group_start.back()));
@@ -284,10 +294,13 @@ static std::vector<uint32_t> BuildIndices(const TTarnwick_Mesh& mesh, std::span<
         }
     }
     out_ranges.clear();
-    for (int32_t group = 0; group <= material_count; group++) {
+    for (int32_t group = 0; group < group_count; group++) {
         const int64_t count = group_start[size_t(group) + 1] - group_start[size_t(group)];
+        const int32_t material = group < material_count    ? group
+                                 : group == material_count ? UnknownMaterialRange
+                                                           : LockedRange;
         if (count > 0)
-            out_ranges.push_back({group < material_count ? group : -1, group_start[size_t(group)], count});
+            out_ranges.push_back({material, group_start[size_t(group)], count});
     }
     return indices;
 }
@@ -400,7 +413,7 @@ void TTarnwick_SceneDrawing::UpdateMesh(const TTarnwick_Mesh& mesh)
 {
     TMeshCache& cache = CacheFor(mesh);
     const TStructureKey structure = StructureKeyOf(mesh);
-    const uint64_t visibility = VisibilityHash(mesh);
+    const uint64_t visibility = LayerStateHash(mesh);
     const bool new_structure = !(structure == cache.Structure) || cache.StreamVertex.empty();
     if (new_structure) {
         std::vector<int32_t> stream_tex;
@@ -469,17 +482,41 @@ void SetUpLights()
     glEnable(GL_COLOR_MATERIAL);
 }
 
+// The lock picture repeats over the view every LockRepeatPixels pixels, whatever the polygons'
+// texture coordinates: the planes are given in eye space, where x and y follow the window.
+void SetLockTiling(bool on, float pixels_per_unit)
+{
+    if (!on) {
+        glDisable(GL_TEXTURE_GEN_S);
+        glDisable(GL_TEXTURE_GEN_T);
+        return;
+    }
+    const float scale = pixels_per_unit / LockRepeatPixels;
+    const GLfloat s_plane[4] = {scale, 0.0f, 0.0f, 0.0f};
+    const GLfloat t_plane[4] = {0.0f, scale, 0.0f, 0.0f};
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
+    glTexGenfv(GL_S, GL_EYE_PLANE, s_plane);
+    glTexGenfv(GL_T, GL_EYE_PLANE, t_plane);
+    glPopMatrix();
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+}
+
 } // namespace
 
 void TTarnwick_SceneDrawing::DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& cache,
-                                      TTarnwick_DisplayMode mode)
+                                      const TTarnwick_SceneView& view)
 {
     if (cache.Ranges.empty() || cache.StreamVertex.empty())
         return;
     glBindBuffer(GL_ARRAY_BUFFER, cache.StreamBuffer);
     glVertexPointer(3, GL_FLOAT, StreamStride, nullptr);
     glNormalPointer(GL_FLOAT, StreamStride, reinterpret_cast<const void*>(3 * sizeof(float)));
-    const bool textured = mode == TTarnwick_DisplayMode::Texture && cache.TexCoordBuffer != 0;
+    const bool textured = view.Mode == TTarnwick_DisplayMode::Texture && cache.TexCoordBuffer != 0;
     if (textured) {
         glBindBuffer(GL_ARRAY_BUFFER, cache.TexCoordBuffer);
         glTexCoordPointer(2, GL_FLOAT, 0, nullptr);
@@ -487,10 +524,18 @@ void TTarnwick_SceneDrawing::DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& ca
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, cache.IndexBuffer);
+    constexpr float White[3] = {1.0f, 1.0f, 1.0f};
     GLuint bound_texture = 0;
+    bool tiling = false;
     for (const TMaterialRange& range : cache.Ranges) {
-        const TMaterialLook look = LookOf(mesh, range.Material);
-        const GLuint texture = textured ? look.Texture : 0;
+        // Locked polygons: white under the lock picture, and the maps do not apply.
+        const bool locked = range.Material == LockedRange;
+        const TMaterialLook look = locked ? TMaterialLook{} : LookOf(mesh, range.Material);
+        const GLuint texture = locked ? view.LockTexture : textured ? look.Texture : 0;
+        if (locked != tiling) {
+            SetLockTiling(locked, view.PixelsPerUnit);
+            tiling = locked;
+        }
         if (texture != bound_texture) {
             if (bound_texture == 0)
                 glEnable(GL_TEXTURE_2D);
@@ -498,15 +543,18 @@ void TTarnwick_SceneDrawing::DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& ca
                 glDisable(GL_TEXTURE_2D);
             else
                 glBindTexture(GL_TEXTURE_2D, texture);
+            if (locked && texture != 0) {
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+            }
             bound_texture = texture;
         }
-        if (texture != 0)
-            glColor3f(1.0f, 1.0f, 1.0f);
-        else
-            glColor3fv(look.Color);
+        glColor3fv(locked || texture != 0 ? White : look.Color);
         glDrawElements(GL_TRIANGLES, GLsizei(range.Count), GL_UNSIGNED_INT,
                        reinterpret_cast<const void*>(range.First * int64_t(sizeof(uint32_t))));
     }
+    if (tiling)
+        SetLockTiling(false, view.PixelsPerUnit);
     if (bound_texture != 0)
         glDisable(GL_TEXTURE_2D);
     if (textured)
@@ -514,7 +562,7 @@ void TTarnwick_SceneDrawing::DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& ca
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-void TTarnwick_SceneDrawing::DrawScene(const TTarnwick_Project& project, TTarnwick_DisplayMode mode)
+void TTarnwick_SceneDrawing::DrawScene(const TTarnwick_Project& project, const TTarnwick_SceneView& view)
 {
     std::vector<const TTarnwick_Mesh*> meshes;
     for (const TTarnwick_Object* object : project.Objects())
@@ -530,12 +578,12 @@ void TTarnwick_SceneDrawing::DrawScene(const TTarnwick_Project& project, TTarnwi
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glFrontFace(GL_CCW);
-    glShadeModel(mode == TTarnwick_DisplayMode::Flat ? GL_FLAT : GL_SMOOTH);
+    glShadeModel(view.Mode == TTarnwick_DisplayMode::Flat ? GL_FLAT : GL_SMOOTH);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     for (const TTarnwick_Mesh* mesh : meshes) {
         UpdateMesh(*mesh);
-        DrawMesh(*mesh, *Caches[mesh], mode);
+        DrawMesh(*mesh, *Caches[mesh], view);
     }
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);

@@ -3,7 +3,8 @@
 // OBJ corners index positions, normals and texture vertices separately, while a vertex buffer has
 // one index for all three. Each mesh therefore gets, once, a stream of unwelded vertices (one per
 // distinct position / normal / texture vertex combination that some corner uses) and an index
-// buffer of the fan-triangulated shown polygons, grouped by material. When the displayed
+// buffer of the fan-triangulated shown polygons, grouped by material (locked polygons apart: they
+// are drawn white under the lock picture, whatever their material). When the displayed
 // positions change (the mesh's DisplayRevision moves) only positions and normals go up again, in
 // one pass; the stream and the indices are rebuilt only when the polygons, their visibility or the
 // weld change.
@@ -28,6 +29,17 @@ enum class TTarnwick_DisplayMode : int32_t
     Texture = 2,
 };
 
+// How a view wants the scene drawn.
+struct TTarnwick_SceneView
+{
+    TTarnwick_DisplayMode Mode = TTarnwick_DisplayMode::Smooth;
+    // Window pixels per scene unit at the view's LookAt: the lock picture over locked polygons
+    // repeats every LockRepeatPixels pixels.
+    float PixelsPerUnit = 1.0f;
+    // The interface picture tiled over locked polygons; 0 draws them plain white.
+    uint32_t LockTexture = 0;
+};
+
 class TTarnwick_SceneDrawing
 {
 public:
@@ -40,7 +52,7 @@ public:
     // Caches of meshes no longer in the project are dropped first. Leaves lighting, depth test,
     // culling and texturing on for the caller to reset; the buffer bindings and client arrays are
     // left as it found them (none).
-    void DrawScene(const TTarnwick_Project& project, TTarnwick_DisplayMode mode);
+    void DrawScene(const TTarnwick_Project& project, const TTarnwick_SceneView& view);
     // Brings the mesh's buffers up to date without drawing.
     void UpdateMesh(const TTarnwick_Mesh& mesh);
     // Deletes the caches of every mesh not in meshes.
@@ -57,7 +69,7 @@ private:
     struct TMeshCache;
 
     TMeshCache& CacheFor(const TTarnwick_Mesh& mesh);
-    void DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& cache, TTarnwick_DisplayMode mode);
+    void DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& cache, const TTarnwick_SceneView& view);
 
     std::unordered_map<const TTarnwick_Mesh*, std::unique_ptr<TMeshCache>> Caches;
     int64_t StructureBuildCount = 0;

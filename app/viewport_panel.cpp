@@ -23,6 +23,7 @@
 #include "widgets/draw.h"
 #include "widgets/master.h"
 #include "widgets/menu.h"
+#include "widgets/skin_names.h"
 
 namespace {
 
@@ -428,7 +429,11 @@ void TTarnwick_ViewportPanel::Draw()
         glLoadMatrixf(projection);
         glMatrixMode(GL_MODELVIEW);
         glLoadMatrixf(model_view);
-        Scene->DrawScene(*TarnwickProject, GetDisplayMode());
+        TTarnwick_SceneView view;
+        view.Mode = GetDisplayMode();
+        view.PixelsPerUnit = float(Width) / (2.0f * Viewport.GetHalfWidth());
+        view.LockTexture = FindPicture(SkinLock.Name).Id;
+        Scene->DrawScene(*TarnwickProject, view);
     }
     CachedImageValid = true;
 

@@ -7,13 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <numbers>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/application.h"
 #include "app/scene_drawing.h"
+#include "app/texture_registry.h"
+#include "app/texture_residency.h"
 #include "app/viewport_panel.h"
 #include "core/event_queue.h"
 #include "core/status.h"
@@ -21,6 +25,7 @@
 #include "files/project.h"
 #include "mesh/layer.h"
 #include "mesh/scene_object.h"
+#include "paint/material_map.h"
 #include "support/grid_mesh.h"
 #include "support/screenshot.h"
 #include "support/widget_window.h"
@@ -29,7 +34,8 @@
 
 namespace {
 
-constexpr int32_t FrameWidth = 320;
+// Wide enough for the whole button bar.
+constexpr int32_t FrameWidth = 480;
 constexpr int32_t FrameHeight = 240;
 constexpr float Skin[3] = {0.9f, 0.2f, 0.1f};
 constexpr float TurnPerHalfWidth = 10.0f / std::numbers::pi_v<float>;
@@ -127,15 +133,29 @@ TEST_F(ViewportPanel, DrawsTheFittedFigureHidesLayeredPolygonsAndFollowsMorphs)
     EXPECT_TRUE(LooksLikeSkin(frame, left_x, centre_y));
     EXPECT_TRUE(frame.Near(2, FrameHeight - 3, background)) << "a corner of the view shows the background";
 
-    // The left four columns go into the hidden layer.
-    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++)
+    // The left four columns go into the hidden layer, the right two into the locked one.
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
         if (polygon % 8 < 4)
             mesh.PolygonLayerFlags[size_t(polygon)] |= 1u << (HiddenLayerIndex - 1);
+        if (polygon % 8 >= 6)
+            mesh.PolygonLayerFlags[size_t(polygon)] |= 1u << (LockedLayerIndex - 1);
+    }
     ApplyLayerVisibilityToMesh(TarnwickProject->Layers, mesh, mesh.PolygonLayerFlags);
+    ApplyLayerLocksToMesh(TarnwickProject->Layers, mesh, mesh.PolygonLayerFlags);
+    TZAVTextureRegistry pictures;
+    ASSERT_TRUE(LoadGraphicsArchive(pictures, std::string(TARNWICK_BUILD_DATA) + "Graphics.dat"));
+    TarnwickApp.Textures = &pictures;
     frame = Draw();
+    TarnwickApp.Textures = nullptr;
     Save(frame, "viewport_layers.png");
     EXPECT_TRUE(frame.Near(left_x, centre_y, background));
     EXPECT_TRUE(LooksLikeSkin(frame, right_x, centre_y));
+    // Locked: the grey lock picture, not the material.
+    const int32_t locked_x = FrameWidth / 2 + 65;
+    const uint8_t* locked = frame.At(locked_x, centre_y);
+    EXPECT_LT(std::abs(int32_t(locked[0]) - int32_t(locked[2])), 12)
+        << int32_t(locked[0]) << " " << int32_t(locked[2]);
+    EXPECT_GT(locked[0], 100);
 
     // A morph moves the figure out of the view: positions go up again, nothing else is rebuilt.
     const std::shared_ptr<TTarnwick_SceneDrawing> drawing = SharedSceneDrawing();
@@ -154,6 +174,39 @@ TEST_F(ViewportPanel, DrawsTheFittedFigureHidesLayeredPolygonsAndFollowsMorphs)
     NewProject();
     Draw();
     EXPECT_EQ(drawing->CachedMeshCount(), 0);
+}
+
+// The texture button shows the map a material paints through, once it is in texture memory; the
+// smooth look shows the material's colour again.
+TEST_F(ViewportPanel, TextureButtonShowsTheResidentMap)
+{
+    const float green[3] = {0.1f, 0.8f, 0.2f};
+    TTarnwick_Mesh& mesh = AddFigure();
+    auto* map = new TZAVMaterialMap;
+    std::copy_n(green, 3, map->DefaultColor);
+    ASSERT_TRUE(map->AllocatePixels(8, 8));
+    mesh.MaterialMaps.Add(map);
+    TZAVMaterial* material = nullptr;
+    ASSERT_TRUE(mesh.Materials.Get(material, 0));
+    material->FindChannel("Color")->TextureIndex = 0;
+    SendToOpenGL(*map, TZAVTextureCompression::Off);
+    ASSERT_TRUE(Panel->FitToObject());
+    Draw();
+
+    auto click = [&](std::string_view name) {
+        TZAVglutWigits_Node* button = Find(Panel, name);
+        const int32_t x = button->AbsX + 3, y = button->AbsY + 3;
+        App->ProcessMouseButton(MouseLeft, MouseDown, x, y);
+        App->ProcessMouseButton(MouseLeft, MouseUp, x, y);
+    };
+    click("Display_Texture");
+    EXPECT_EQ(Panel->GetDisplayMode(), TTarnwick_DisplayMode::Texture);
+    TWidgetFrame frame = Draw();
+    const uint8_t* pixel = frame.At(FrameWidth / 2, FrameHeight / 2 + 10);
+    EXPECT_TRUE(pixel[1] > 2 * pixel[0] && pixel[1] > 2 * pixel[2]) << "green from the map";
+    click("Display_Smooth");
+    EXPECT_TRUE(LooksLikeSkin(Draw(), FrameWidth / 2, FrameHeight / 2 + 10));
+    DeleteMapTexture(*map);
 }
 
 TEST_F(ViewportPanel, RotateButtonDragTurnsTheViewThroughTheVirtualPointer)

@@ -123,15 +123,15 @@ void DeleteBuffer(GLuint& buffer)
     buffer = 0;
 }
 
-} // namespace
-
 // A run of the index buffer drawn with one material.
 struct TMaterialRange
 {
-    int32_t Material = -1;
+    int32_t Material = UnknownMaterialRange;
     int64_t First = 0;
     int64_t Count = 0;
 };
+
+} // namespace
 
 struct TTarnwick_SceneDrawing::TMeshCache
 {
@@ -143,8 +143,9 @@ struct TTarnwick_SceneDrawing::TMeshCache
     }
 
     TStructureKey Structure;
-    uint64_t Visibility = 0;
+    uint64_t LayerState = 0;
     uint64_t Revision = 0;
+    bool HasStructure = false;
     bool HasIndices = false;
     bool HasPositions = false;
 
@@ -179,13 +180,11 @@ bool IsDrawable(const TTarnwick_Mesh& mesh, int32_t polygon)
     return true;
 }
 
-} // namespace
-
 // One stream vertex per distinct (position, normal, texture vertex) of the drawable corners:
 // corners are bucketed by position vertex, and each bucket keeps its few distinct pairs.
-static void BuildStream(const TTarnwick_Mesh& mesh, std::vector<int32_t>& out_stream_vertex,
-                        std::vector<int32_t>& out_stream_normal, std::vector<int32_t>& out_stream_tex,
-                        std::vector<int32_t>& out_corner_stream)
+void BuildStream(const TTarnwick_Mesh& mesh, std::vector<int32_t>& out_stream_vertex,
+                 std::vector<int32_t>& out_stream_normal, std::vector<int32_t>& out_stream_tex,
+                 std::vector<int32_t>& out_corner_stream)
 {
     const int32_t vertex_count = mesh.GetVertexCount();
     const int32_t polygon_count = mesh.GetPolygonCount();
@@ -251,8 +250,8 @@ static void BuildStream(const TTarnwick_Mesh& mesh, std::vector<int32_t>& out_st
 
 // Fan triangles of the shown polygons, grouped by material (a counting sort); polygons of a
 // material the mesh does not have come next, and locked polygons last.
-static std::vector<uint32_t> BuildIndices(const TTarnwick_Mesh& mesh, std::span<const int32_t> corner_stream,
-                                          std::vector<TMaterialRange>& out_ranges)
+std::vector<uint32_t> BuildIndices(const TTarnwick_Mesh& mesh, std::span<const int32_t> corner_stream,
+                                   std::vector<TMaterialRange>& out_ranges)
 {
     const int32_t polygon_count = mesh.GetPolygonCount();
     const int32_t material_count = mesh.Materials.Count();
@@ -306,8 +305,6 @@ static std::vector<uint32_t> BuildIndices(const TTarnwick_Mesh& mesh, std::span<
 }
 
 // [SECTION] Uploads
-
-namespace {
 
 void UploadIndices(GLuint& buffer, const std::vector<uint32_t>& indices)
 {
@@ -413,19 +410,20 @@ void TTarnwick_SceneDrawing::UpdateMesh(const TTarnwick_Mesh& mesh)
 {
     TMeshCache& cache = CacheFor(mesh);
     const TStructureKey structure = StructureKeyOf(mesh);
-    const uint64_t visibility = LayerStateHash(mesh);
-    const bool new_structure = !(structure == cache.Structure) || cache.StreamVertex.empty();
+    const uint64_t layer_state = LayerStateHash(mesh);
+    const bool new_structure = !cache.HasStructure || !(structure == cache.Structure);
     if (new_structure) {
         std::vector<int32_t> stream_tex;
         BuildStream(mesh, cache.StreamVertex, cache.StreamNormal, stream_tex, cache.CornerStream);
         UploadTexCoords(cache.TexCoordBuffer, mesh, stream_tex);
         cache.Structure = structure;
+        cache.HasStructure = true;
         cache.HasPositions = false;
         StructureBuildCount++;
     }
-    if (new_structure || !cache.HasIndices || visibility != cache.Visibility) {
+    if (new_structure || !cache.HasIndices || layer_state != cache.LayerState) {
         UploadIndices(cache.IndexBuffer, BuildIndices(mesh, cache.CornerStream, cache.Ranges));
-        cache.Visibility = visibility;
+        cache.LayerState = layer_state;
         cache.HasIndices = true;
     }
     if (!cache.HasPositions || cache.Revision != mesh.DisplayRevision) {

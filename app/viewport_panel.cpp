@@ -1,16 +1,444 @@
-// The viewport panel. (Being built: only the shell exists.)
+// The viewport panel: its button bar, navigation by dragging, standard views, fitting and the
+// drawing of the view.
+//
+// [SECTION] Bar buttons
+// [SECTION] Construction and layout
+// [SECTION] Navigation
+// [SECTION] Views and fitting
+// [SECTION] Drawing
 #include "app/viewport_panel.h"
 
-TTarnwick_ViewportPanel::TTarnwick_ViewportPanel(TZAVglutWigits_Node* parent, int32_t index)
-    : TZAVglutWigits_Node(parent), Index(index)
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/application.h"
+#include "app/texture_registry.h"
+#include "core/status.h"
+#include "files/project.h"
+#include "mesh/scene_object.h"
+#include "widgets/button.h"
+#include "widgets/draw.h"
+#include "widgets/master.h"
+#include "widgets/menu.h"
+#include "widgets/skin_names.h"
+
+namespace {
+
+constexpr int32_t ButtonHeight = 22;
+constexpr int32_t PictureButtonWidth = 22;
+constexpr int32_t ButtonGap = 2;
+constexpr int32_t GroupGap = 8;
+constexpr int32_t MenuArrowRoom = 14;
+constexpr float BarColor[3] = {0.12f, 0.12f, 0.13f};
+constexpr const char* UserViewPicture = "UserView";
+constexpr const char* UserViewLabel = "User";
+
+struct TViewLabel
 {
+    TTarnwick_StandardView View;
+    const char* Label;
+};
+
+// 157 sits behind "RightView" and shows the figure's right side, so it is labelled so.
+constexpr TViewLabel ViewLabels[] = {
+    {TTarnwick_StandardView::Front, "Front"}, {TTarnwick_StandardView::Back, "Back"},
+    {TTarnwick_StandardView::Right, "Right"}, {TTarnwick_StandardView::Left, "Left"},
+    {TTarnwick_StandardView::Top, "Top"},     {TTarnwick_StandardView::Bottom, "Bottom"},
+};
+
+const char* LabelOf(TTarnwick_StandardView view)
+{
+    for (const TViewLabel& entry : ViewLabels)
+        if (entry.View == view)
+            return entry.Label;
+    return "Perspective";
+}
+
+TZAVRegisteredTexture FindPicture(const char* name)
+{
+    return TarnwickApp.Textures != nullptr ? TarnwickApp.Textures->Find(name) : TZAVRegisteredTexture{};
+}
+
+} // namespace
+
+// [SECTION] Bar buttons
+
+// A bar button keeps its widget name and shows its picture, or else a short label.
+class TTarnwick_ViewportPanel::TBarButton : public TZAVglutWigits_Button
+{
+public:
+    TBarButton(TZAVglutWigits_Node* parent, const char* name, std::string label)
+        : TZAVglutWigits_Button(parent, name)
+    {
+        SetLook(name, std::move(label));
+        Height = ButtonHeight;
+    }
+
+    void SetLook(const char* picture_name, std::string label)
+    {
+        Label = std::move(label);
+        const TZAVRegisteredTexture picture = FindPicture(picture_name);
+        Picture = picture.Id;
+        PictureWidth = std::min(picture.Width, PictureButtonWidth - 4);
+        PictureHeight = std::min(picture.Height, ButtonHeight - 4);
+        Invalidate();
+    }
+    int32_t PreferredWidth() const
+    {
+        const int32_t menu_room = GetAttachedMenu() != nullptr ? MenuArrowRoom : 0;
+        if (Picture != 0)
+            return PictureButtonWidth + menu_room;
+        return TextWidth(Label) + 2 * HorizontalPadding + menu_room;
+    }
+    void Layout() override { TZAVglutWigits_Node::Layout(); }
+    void DrawLabelInColor(const float* colour) override
+    {
+        if (Picture == 0)
+            DrawText(Label, colour);
+    }
+
+    std::string Label;
+};
+
+// Pressed, it starts a navigation drag; dragged, it hands the movement to NavOnMotionCB and the
+// pointer goes back to where it was pressed.
+class TTarnwick_ViewportPanel::TNavigationButton : public TBarButton
+{
+public:
+    TNavigationButton(TTarnwick_ViewportPanel* panel, const char* name, std::string label,
+                      TTarnwick_NavigationMode mode)
+        : TBarButton(panel->Bar, name, std::move(label)), Panel(panel), Mode(mode)
+    {
+    }
+
+    void OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y) override
+    {
+        TBarButton::OnMouseButton(button, state, x, y);
+        if (button != MouseLeft || state != MouseDown)
+            return;
+        AnchorX = x;
+        AnchorY = y;
+        Panel->BeginNavigationAt(AbsX + x, AbsY + y);
+    }
+    void OnMouseDrag(int32_t x, int32_t y) override
+    {
+        if (!Pressed || (x == AnchorX && y == AnchorY))
+            return;
+        TZAVEvent event(NavOnMotionCB, Panel, int32_t(Mode));
+        event.SetX(x - AnchorX);
+        event.SetY(y - AnchorY);
+        event.SetWindowX(AbsX + AnchorX);
+        event.SetWindowY(AbsY + AnchorY);
+        event.SetSender(this);
+        NavOnMotionCB(&event);
+    }
+
+private:
+    TTarnwick_ViewportPanel* Panel;
+    TTarnwick_NavigationMode Mode;
+    int32_t AnchorX = 0;
+    int32_t AnchorY = 0;
+};
+
+// [SECTION] Construction and layout
+
+TTarnwick_ViewportPanel::TTarnwick_ViewportPanel(TZAVglutWigits_Node* parent, int32_t index)
+    : TZAVglutWigits_Node(parent), Index(index), Scene(SharedSceneDrawing())
+{
+    SetName("Viewport %d", index + 1);
+    ShowLabel = false;
+    BorderWidth = 0;
+    Clickable = false;
+    BuildBar();
+    Viewport.Resize(Width, Height);
 }
 
 TTarnwick_ViewportPanel::~TTarnwick_ViewportPanel() = default;
 
-void TTarnwick_ViewportPanel::SetView(TTarnwick_StandardView view) { Viewport.SetStandardView(view); }
-bool TTarnwick_ViewportPanel::FitToObject() { return false; }
-void TTarnwick_ViewportPanel::DiscardCachedImage() {}
-void TTarnwick_ViewportPanel::AddPointerMovement(int32_t, int32_t) {}
-void TTarnwick_ViewportPanel::NavOnMotionCB(TZAVEvent*) {}
-bool TTarnwick_ViewportPanel::Navigate(const TZAVEvent&) { return false; }
+void TTarnwick_ViewportPanel::BuildBar()
+{
+    Bar = new TZAVglutWigits_Node(this);
+    Bar->SetNameLiteral("ViewportBar");
+    Bar->ShowLabel = false;
+    Bar->BorderWidth = 0;
+    std::copy_n(BarColor, 3, Bar->BackgroundColor);
+
+    new TNavigationButton(this, "PanButton", "Pan", TTarnwick_NavigationMode::Pan);
+    new TNavigationButton(this, "ZoomButton", "Zoom", TTarnwick_NavigationMode::Zoom);
+    new TNavigationButton(this, "Rotate_XY_Button", "Roll", TTarnwick_NavigationMode::Roll);
+    new TNavigationButton(this, "RotateButton", "Rotate", TTarnwick_NavigationMode::Rotate);
+    auto* reset = new TBarButton(Bar, "ResetButton", "Fit");
+    reset->ClickEvent = std::make_unique<TZAVEvent>(
+        [](TZAVEvent* event) { static_cast<TTarnwick_ViewportPanel*>(event->Context)->FitToObject(); }, this,
+        0);
+
+    OrientationButton = new TBarButton(Bar, "OrientationButton", "");
+    // The label keeps clear of the menu arrow on the right.
+    OrientationButton->LabelAlignment = TZAVglutWigits_Alignment::Left;
+    auto* menu = new TZAVglutWigits_Menu();
+    menu->SetName("OrientationMenu for %s", Name.c_str());
+    struct TEntry
+    {
+        const char* Name;
+        const char* Caption;
+        TTarnwick_StandardView View;
+    };
+    const TEntry entries[] = {
+        {"FrontView", "Front", TTarnwick_StandardView::Front},
+        {"BackView", "Back", TTarnwick_StandardView::Back},
+        {"RightView", "Right", TTarnwick_StandardView::Right},
+        {"LeftView", "Left", TTarnwick_StandardView::Left},
+        {"TopView", "Top", TTarnwick_StandardView::Top},
+        {"BottomView", "Bottom", TTarnwick_StandardView::Bottom},
+        {"PerspectiveView", "Perspective", TTarnwick_StandardView::Perspective},
+    };
+    for (const TEntry& entry : entries) {
+        // The commands go to the dispatcher, which finds the panel in the event's Context.
+        auto command = std::make_unique<TZAVEvent>(int32_t(entry.View));
+        command->Context = this;
+        TZAVglutWigits_MenuText* item = menu->AddEntry(entry.Name, std::move(command));
+        item->SetCaption("%s Button for %s", entry.Caption, Name.c_str());
+    }
+    OrientationButton->AttachMenu(menu);
+    ShowViewOnButton();
+
+    const struct
+    {
+        const char* Name;
+        const char* Label;
+        TTarnwick_DisplayMode Mode;
+    } display_buttons[] = {
+        {"Display_Flat", "Flat", TTarnwick_DisplayMode::Flat},
+        {"Display_Smooth", "Smooth", TTarnwick_DisplayMode::Smooth},
+        {"Display_Texture", "Texture", TTarnwick_DisplayMode::Texture},
+    };
+    for (const auto& entry : display_buttons) {
+        auto* button = new TBarButton(Bar, entry.Name, entry.Label);
+        button->Mode = TZAVglutWigits_ButtonMode::Toggle;
+        button->Group = 1;
+        button->BoundInteger = &DisplayModeValue;
+        button->DownValue = int32_t(entry.Mode);
+        button->SetDown(DisplayModeValue == int32_t(entry.Mode));
+    }
+    // The final render and the view's settings have no action yet.
+    new TBarButton(Bar, "Render", "Render");
+    new TBarButton(Bar, "ViewportSettings", "...");
+}
+
+void TTarnwick_ViewportPanel::Layout()
+{
+    Viewport.Resize(Width, Height);
+    PlaceNode(Bar, 0, 0, Width, BarHeight);
+    int32_t x = ButtonGap;
+    for (TZAVglutWigits_Node* node = Bar->FirstChild; node != nullptr; node = node->NextSibling) {
+        auto* button = static_cast<TBarButton*>(node);
+        const std::string_view name = button->Name;
+        // Gaps part the navigation, the orientation, the display looks and the rest.
+        if (name == "OrientationButton" || name == "Display_Flat" || name == "Render")
+            x += GroupGap;
+        PlaceNode(button, x, (BarHeight - ButtonHeight) / 2, button->PreferredWidth(), ButtonHeight);
+        x += button->Width + ButtonGap;
+    }
+    TZAVglutWigits_Node::Layout();
+}
+
+void TTarnwick_ViewportPanel::OnResize()
+{
+    Viewport.Resize(Width, Height);
+    TZAVglutWigits_Node::OnResize();
+}
+
+void TTarnwick_ViewportPanel::SetDisplayMode(TTarnwick_DisplayMode mode)
+{
+    DisplayModeValue = int32_t(mode);
+    DiscardCachedImage();
+}
+
+// [SECTION] Navigation
+
+TTarnwick_ViewRect TTarnwick_ViewportPanel::GetViewRect() const
+{
+    return {AbsX, AbsY, std::max(Width, 1), std::max(Height, 1)};
+}
+
+void TTarnwick_ViewportPanel::AddPointerMovement(int32_t dx, int32_t dy)
+{
+    PointerX += dx;
+    PointerY += dy;
+}
+
+void TTarnwick_ViewportPanel::BeginNavigationAt(int32_t x, int32_t y)
+{
+    PointerX = x;
+    PointerY = y;
+    float view_x = 0, view_y = 0;
+    Viewport.Resize(Width, Height);
+    WindowToView(GetViewRect(), x, y, view_x, view_y);
+    Viewport.BeginNavigation(view_x, view_y);
+}
+
+void TTarnwick_ViewportPanel::MarkImagesStale()
+{
+    if (TarnwickProject != nullptr)
+        TarnwickProject->ViewportImagesStale = true;
+    DiscardCachedImage();
+}
+
+void TTarnwick_ViewportPanel::NavigateToPointer(TTarnwick_NavigationMode mode)
+{
+    int32_t modifiers = ModifierNone;
+    if (IsShiftDown())
+        modifiers |= ModifierShift;
+    if (IsAltDown())
+        modifiers |= ModifierAlt;
+    float view_x = 0, view_y = 0;
+    WindowToView(GetViewRect(), PointerX, PointerY, view_x, view_y);
+    const float scene_size = TarnwickProject != nullptr ? TarnwickProject->SceneSize() : 1.0f;
+    Viewport.Navigate(mode, view_x, view_y, modifiers, scene_size);
+    if (mode == TTarnwick_NavigationMode::Rotate || mode == TTarnwick_NavigationMode::Roll)
+        ShowViewOnButton();
+    Invalidate();
+}
+
+void TTarnwick_ViewportPanel::NavOnMotionCB(TZAVEvent* event)
+{
+    auto* panel = event != nullptr ? static_cast<TTarnwick_ViewportPanel*>(event->Context) : nullptr;
+    if (panel == nullptr) {
+        AddWarning("HomeNode == NULL in TTarnwick_ViewportPanel::NavOnMotionCB()");
+        return;
+    }
+    panel->Navigate(*event);
+}
+
+bool TTarnwick_ViewportPanel::Navigate(const TZAVEvent& event)
+{
+    if (event.Flags[0] != 0)
+        return false;
+    if (event.ID < int32_t(TTarnwick_NavigationMode::Rotate) ||
+        event.ID > int32_t(TTarnwick_NavigationMode::Zoom)) {
+        AddWarning("HomeNode == NULL in TTarnwick_ViewportPanel::NavOnMotionCB()");
+        return false;
+    }
+    MarkImagesStale();
+    if (event.X != 0 || event.Y != 0) {
+        // GLUT reports the warp as a motion back onto the button, which is no movement.
+        if (glutGet(GLUT_INIT_STATE) != 0 && glutGetWindow() != 0)
+            glutWarpPointer(event.WindowX, event.WindowY);
+        AddPointerMovement(event.X, event.Y);
+    }
+    NavigateToPointer(TTarnwick_NavigationMode(event.ID));
+    return true;
+}
+
+void TTarnwick_ViewportPanel::OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y)
+{
+    if (button != MouseLeft)
+        return TZAVglutWigits_Node::OnMouseButton(button, state, x, y);
+    DragRotating = state == MouseDown;
+    if (DragRotating)
+        BeginNavigationAt(AbsX + x, AbsY + y);
+}
+
+void TTarnwick_ViewportPanel::OnMouseDrag(int32_t x, int32_t y)
+{
+    if (!DragRotating)
+        return TZAVglutWigits_Node::OnMouseDrag(x, y);
+    PointerX = AbsX + x;
+    PointerY = AbsY + y;
+    MarkImagesStale();
+    NavigateToPointer(TTarnwick_NavigationMode::Rotate);
+}
+
+// [SECTION] Views and fitting
+
+void TTarnwick_ViewportPanel::DiscardCachedImage()
+{
+    CachedImageValid = false;
+    Invalidate();
+}
+
+const std::string& TTarnwick_ViewportPanel::GetViewLabel() const
+{
+    return OrientationButton->Label;
+}
+
+void TTarnwick_ViewportPanel::ShowViewOnButton()
+{
+    if (Viewport.UserView) {
+        OrientationButton->SetLook(UserViewPicture, UserViewLabel);
+        return;
+    }
+    const TTarnwick_StandardViewInfo info =
+        TTarnwick_Viewport::GetStandardViewInfo(Viewport.LastStandardView);
+    OrientationButton->SetLook(info.ButtonName != nullptr ? info.ButtonName : "PerspectiveView",
+                               LabelOf(Viewport.LastStandardView));
+}
+
+void TTarnwick_ViewportPanel::SetView(TTarnwick_StandardView view)
+{
+    Viewport.SetStandardView(view);
+    ShowViewOnButton();
+    MarkImagesStale();
+}
+
+bool TTarnwick_ViewportPanel::FitToObject()
+{
+    if (TarnwickProject == nullptr || TarnwickProject->CurrentObject == nullptr ||
+        !TarnwickProject->CurrentObject->Mesh)
+        return false;
+    Viewport.Resize(Width, Height);
+    if (!Viewport.FitToMesh(*TarnwickProject->CurrentObject->Mesh))
+        return false;
+    ShowViewOnButton();
+    MarkImagesStale();
+    return true;
+}
+
+// [SECTION] Drawing
+
+void TTarnwick_ViewportPanel::Draw()
+{
+    TZAVglutWigits_Master* master = GetMaster();
+    if (master == nullptr || Width <= 0 || Height <= 0)
+        return;
+    // Raw GL below: queued text must not end up under the view.
+    FlushTextBatch();
+    const TZAVglutWigits_Rect visible =
+        TZAVglutWigits_Rect{0, 0, master->Width, master->Height}.Intersect(AbsoluteRect());
+    if (visible.Empty())
+        return;
+    const int32_t window_height = master->Height;
+    glViewport(AbsX, window_height - AbsY - Height, Width, Height);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(visible.X, window_height - visible.Y - visible.Height, visible.Width, visible.Height);
+    const float* background = TarnwickProject != nullptr ? TarnwickProject->BackgroundColor : BackgroundColor;
+    glClearColor(background[0], background[1], background[2], 1.0f);
+    glClearDepth(1.0);
+    glDepthMask(GL_TRUE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    Viewport.Resize(Width, Height);
+    if (TarnwickProject != nullptr) {
+        float projection[16], model_view[16];
+        Viewport.GetProjectionMatrix(SceneDepth(*TarnwickProject, Viewport.LookAt), projection);
+        Viewport.GetModelViewMatrix(model_view);
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixf(projection);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(model_view);
+        TTarnwick_SceneView view;
+        view.Mode = GetDisplayMode();
+        view.PixelsPerUnit = float(Width) / (2.0f * Viewport.GetHalfWidth());
+        view.LockTexture = FindPicture(SkinLock.Name).Id;
+        Scene->DrawScene(*TarnwickProject, view);
+    }
+    CachedImageValid = true;
+
+    // Back to the state the widgets draw in; the Master draws the bar after this.
+    ResetWidgetGLState();
+    SetWindowProjection(master->Width, master->Height);
+    SetDrawOrigin(AbsX, AbsY);
+}

@@ -1,10 +1,19 @@
 // TTarnwick_ViewportPanel: the widget that shows one 3D view of the scene and carries its button
 // bar: navigation buttons that turn drags into rotation, roll, pan and zoom, the orientation menu
 // of the six standard views, fitting, and the display modes.
+//
+// Navigation through a bar button (the pointer is warped back onto the button at every movement,
+// so a drag is unlimited; the virtual pointer position adds up the movements):
+//   press on the button  -> start point (the virtual pointer), saved rotation and zoom taken
+//   drag                 -> NavOnMotionCB with the movement; the view follows the virtual pointer
+//   release              -> nothing
+// A left drag in the view itself rotates the same way, following the real pointer.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "app/scene_drawing.h"
 #include "app/viewport_camera.h"
 #include "widgets/node.h"
 
@@ -13,6 +22,8 @@ class TZAVglutWigits_Button;
 class TTarnwick_ViewportPanel : public TZAVglutWigits_Node
 {
 public:
+    static constexpr int32_t BarHeight = 24;
+
     // index is the panel's place among the four (0..3).
     TTarnwick_ViewportPanel(TZAVglutWigits_Node* parent, int32_t index);
     ~TTarnwick_ViewportPanel() override;
@@ -30,10 +41,47 @@ public:
 
     // The handler of the events the navigation buttons post while dragged: the event's ID is the
     // mode (TTarnwick_NavigationMode), its X and Y the pointer movement since the last event, its
-    // Context the panel.
+    // WindowX and WindowY where the pointer goes back to, its Context the panel.
     static void NavOnMotionCB(TZAVEvent* event);
     bool Navigate(const TZAVEvent& event);
+    // A navigation drag starts at the window position x, y (a navigation button's press).
+    void BeginNavigationAt(int32_t x, int32_t y);
+
+    // The view's rectangle in the window, for the pointer conversion.
+    TTarnwick_ViewRect GetViewRect() const;
+    TTarnwick_DisplayMode GetDisplayMode() const { return TTarnwick_DisplayMode(DisplayModeValue); }
+    void SetDisplayMode(TTarnwick_DisplayMode mode);
+    // The orientation button's label: the standard view's name, or "User".
+    const std::string& GetViewLabel() const;
+
+    void OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y) override;
+    void OnMouseDrag(int32_t x, int32_t y) override;
+    void OnResize() override;
+    void Layout() override;
+    void Draw() override;
 
     int32_t Index = 0;
     TTarnwick_Viewport Viewport;
+
+private:
+    class TBarButton;
+    class TNavigationButton;
+
+    void BuildBar();
+    // Applies the navigation mode to the view at the virtual pointer position.
+    void NavigateToPointer(TTarnwick_NavigationMode mode);
+    // The orientation button shows the current view's picture and name.
+    void ShowViewOnButton();
+    void MarkImagesStale();
+
+    TZAVglutWigits_Node* Bar = nullptr;
+    TBarButton* OrientationButton = nullptr;
+    std::shared_ptr<TTarnwick_SceneDrawing> Scene;
+    int32_t DisplayModeValue = int32_t(TTarnwick_DisplayMode::Smooth);
+    // The virtual pointer position, in window pixels.
+    int32_t PointerX = 0;
+    int32_t PointerY = 0;
+    // A left drag in the view is rotating it.
+    bool DragRotating = false;
+    bool CachedImageValid = false;
 };

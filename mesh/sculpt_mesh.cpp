@@ -58,6 +58,7 @@ void TTarnwick_Mesh::AdoptContents(TZAVPolyMesh& source)
 {
     TZAVPolyMesh::AdoptContents(source);
     DisplayedVertices = Vertices;
+    DisplayRevision++;
     PolygonLayerFlags.assign(PolygonCount, 0);
     PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
     MirrorTables.Reset(VertexCount);

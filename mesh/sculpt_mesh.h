@@ -155,6 +155,9 @@ public:
 
     // Displayed positions, 3 floats per vertex; Vertices holds the base positions.
     std::vector<float> DisplayedVertices;
+    // Raised whenever the displayed positions (and so the normals) may have changed, so that
+    // drawing knows when to send them again.
+    uint64_t DisplayRevision = 0;
     // Per polygon: component-wise minimum (3 floats) then maximum (3 floats) of its fan triangles'
     // unit normals.
     std::vector<float> PolygonNormalBounds;

@@ -161,6 +161,7 @@ bool TTarnwick_Mesh::ResolveVertices_OnVisitMorph(TTarnwick_TreeGroup* group, in
 void TTarnwick_Mesh::ResolveVertices()
 {
     DisplayedVertices = Vertices;
+    DisplayRevision++;
     DropOctree();
     if (MixMorphs) {
         TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this,
@@ -185,6 +186,7 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         if (static_cast<uint32_t>(vertex) >= static_cast<uint32_t>(VertexCount))
             ReportError("Vertex %d of %d in TTarnwick_Mesh::UpdateVertices()", vertex, VertexCount);
     };
+    DisplayRevision++;
     DropOctree();
     PolygonMarks.Resize(PolygonCount);
     VertexMarks.Resize(VertexCount);

@@ -1,0 +1,197 @@
+// A frame of the four 3D views: a sphere of about a million vertices and a million quads (texture
+// vertices split along one seam, as figures have them) drawn by four viewport panels in a
+// 1280 × 800 freeglut window, as the main loop draws every frame. Prints the draw path, the first
+// frame (which builds the vertex buffers), the median frame of all four views, the time to send
+// positions and normals again after the displayed positions changed (beside a plain copy of the
+// same bytes, the memory-bandwidth floor), and ends with
+// "ratio viewport_frame <median frame time / 16.7 ms>". Needs a display: run it under xvfb-run -a.
+//
+//     bench_viewport_frame [--smoke] [--screenshot]
+//         --smoke: a small sphere and a few frames; --screenshot: writes screenshots/viewport_frame.png
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "app/scene_drawing.h"
+#include "app/viewport_panel.h"
+#include "bench/bench_timing.h"
+#include "core/virtual_memory.h"
+#include "files/project.h"
+#include "mesh/scene_object.h"
+#include "mesh/sculpt_mesh.h"
+#include "tests/support/screenshot.h"
+#include "widgets/blank_app.h"
+
+namespace {
+
+constexpr int32_t FrameWidth = 1280;
+constexpr int32_t FrameHeight = 800;
+constexpr double FrameBudget = 1.0 / 60.0;
+constexpr float Pi = std::numbers::pi_v<float>;
+
+// rings × segments vertices on the unit sphere (the poles left open), quads facing outwards, and
+// segments + 1 texture vertices per ring so that the seam has two texture coordinates.
+std::unique_ptr<TTarnwick_Mesh> MakeSphere(int32_t rings, int32_t segments)
+{
+    auto mesh = std::make_unique<TTarnwick_Mesh>();
+    const int32_t vertex_count = rings * segments;
+    const int32_t tex_count = rings * (segments + 1);
+    const int32_t polygon_count = (rings - 1) * segments;
+    mesh->Allocate(vertex_count, tex_count, vertex_count, polygon_count);
+    for (int32_t ring = 0; ring < rings; ring++) {
+        const float theta = Pi * (float(ring) + 0.5f) / float(rings);
+        for (int32_t segment = 0; segment <= segments; segment++) {
+            const float phi = 2.0f * Pi * float(segment) / float(segments);
+            const size_t tex = size_t(ring) * size_t(segments + 1) + size_t(segment);
+            mesh->TexVertices[2 * tex] = float(segment) / float(segments);
+            mesh->TexVertices[2 * tex + 1] = 1.0f - float(ring) / float(rings - 1);
+            if (segment == segments)
+                continue;
+            const size_t vertex = size_t(ring) * size_t(segments) + size_t(segment);
+            mesh->Vertices[3 * vertex] = std::sin(theta) * std::sin(phi);
+            mesh->Vertices[3 * vertex + 1] = std::cos(theta);
+            mesh->Vertices[3 * vertex + 2] = std::sin(theta) * std::cos(phi);
+        }
+    }
+    mesh->AllocateCorners(4 * polygon_count);
+    int32_t corner = 0;
+    for (int32_t ring = 0; ring + 1 < rings; ring++) {
+        for (int32_t segment = 0; segment < segments; segment++) {
+            // Counter-clockwise seen from outside: lower left, lower right, upper right, upper left.
+            const int32_t next = (segment + 1) % segments;
+            const int32_t vertices[4] = {(ring + 1) * segments + segment, (ring + 1) * segments + next,
+                                         ring * segments + next, ring * segments + segment};
+            const int32_t texs[4] = {(ring + 1) * (segments + 1) + segment,
+                                     (ring + 1) * (segments + 1) + segment + 1,
+                                     ring * (segments + 1) + segment + 1, ring * (segments + 1) + segment};
+            for (int32_t k = 0; k < 4; k++) {
+                mesh->CornerVertex[size_t(corner)] = vertices[k];
+                mesh->CornerTexVertex[size_t(corner)] = texs[k];
+                corner++;
+            }
+            mesh->EndPolygon(ring * segments + segment, corner);
+        }
+    }
+    TZAVMaterial* material = mesh->CreateMaterial();
+    material->AddDefaultChannels();
+    const float skin[3] = {0.85f, 0.62f, 0.5f};
+    std::copy_n(skin, 3, material->FindChannel("Color")->Colors[0]);
+    mesh->Materials.Add(material);
+    std::fill(mesh->PolygonMaterial.begin(), mesh->PolygonMaterial.end(), int16_t(0));
+    mesh->Prepare();
+    return mesh;
+}
+
+bool SaveFrame()
+{
+    std::vector<uint8_t> pixels(size_t(FrameWidth) * FrameHeight * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, FrameWidth, FrameHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    std::string error;
+    if (!SaveScreenshot("viewport_frame.png", pixels.data(), FrameWidth, FrameHeight, 3, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool smoke = false, screenshot = false;
+    for (int i = 1; i < argc; i++) {
+        smoke |= std::strcmp(argv[i], "--smoke") == 0;
+        screenshot |= std::strcmp(argv[i], "--screenshot") == 0;
+    }
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] == '\0') {
+        std::fprintf(stderr, "bench_viewport_frame needs a display: run it under xvfb-run -a\n");
+        return 1;
+    }
+    int glut_argc = 1;
+    char name[] = "bench_viewport_frame";
+    char* glut_argv[] = {name, nullptr};
+    glutInit(&glut_argc, glut_argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(FrameWidth, FrameHeight);
+    const int window_id = glutCreateWindow("bench_viewport_frame");
+    std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    if (!InitVirtualMemory()) {
+        std::fprintf(stderr, "bench_viewport_frame: the paging file cannot be made\n");
+        return 1;
+    }
+
+    // 1000 rings of 1000 vertices: 1,000,000 vertices, 999,000 quads.
+    const int32_t side = smoke ? 60 : 1000;
+    NewProject();
+    auto* object = new TTarnwick_Object;
+    object->SetMesh(MakeSphere(side, side));
+    TTarnwick_Mesh& mesh = *object->Mesh;
+    TarnwickProject->AddObject(object);
+
+    const int32_t frames = smoke ? 3 : 30;
+    double first_frame = 0.0, frame_time = 0.0, upload_time = 0.0, copy_time = 0.0;
+    int64_t stream_bytes = 0;
+    {
+        auto app = std::make_unique<TZAVglutWigits_BlankApp>(window_id);
+        TTarnwick_ViewportPanel* panels[4];
+        for (int32_t index = 0; index < 4; index++) {
+            panels[index] =
+                PlaceNode(new TTarnwick_ViewportPanel(app.get(), index), (index % 2) * FrameWidth / 2,
+                          (index / 2) * FrameHeight / 2, FrameWidth / 2, FrameHeight / 2);
+            panels[index]->FitToObject();
+        }
+        panels[1]->SetView(TTarnwick_StandardView::Right);
+        panels[2]->SetView(TTarnwick_StandardView::Top);
+        // A user view, turned through the rotate button's handler.
+        panels[3]->BeginNavigationAt(panels[3]->AbsX, panels[3]->AbsY);
+        TZAVEvent turn(TTarnwick_ViewportPanel::NavOnMotionCB, panels[3],
+                       int32_t(TTarnwick_NavigationMode::Rotate));
+        turn.SetX(FrameWidth / 16);
+        turn.SetY(FrameHeight / 24);
+        TTarnwick_ViewportPanel::NavOnMotionCB(&turn);
+
+        const auto start = BenchClock::now();
+        app->Refresh(false);
+        first_frame = SecondsSince(start);
+        frame_time = MedianTime(frames, [&] { app->Refresh(false); });
+        if (screenshot && !SaveFrame())
+            return 1;
+
+        // Positions and normals only: the mesh says its displayed positions changed.
+        std::shared_ptr<TTarnwick_SceneDrawing> drawing = SharedSceneDrawing();
+        upload_time = MedianTime(smoke ? 2 : 10, [&] {
+            mesh.DisplayRevision++;
+            drawing->UpdateMesh(mesh);
+            glFinish();
+        });
+        // The floor: the same bytes copied once in memory.
+        stream_bytes = int64_t(mesh.GetVertexCount()) * 6 * int64_t(sizeof(float));
+        std::vector<float> source(size_t(stream_bytes / sizeof(float)), 1.0f), target(source.size());
+        copy_time = MedianTime(smoke ? 2 : 10,
+                               [&] { std::memcpy(target.data(), source.data(), size_t(stream_bytes)); });
+        app.reset();
+    }
+    std::printf("draw path: vertex buffers\n");
+    std::printf("vertices: %d, quads: %d, views: 4\n", mesh.GetVertexCount(), mesh.GetPolygonCount());
+    std::printf("first frame (builds the buffers): %.1f ms\n", first_frame * 1000.0);
+    std::printf("median frame of the four views (drawn and finished): %.1f ms\n", frame_time * 1000.0);
+    std::printf("positions and normals sent again after a change: %.1f ms (%.1f MB; a plain copy of "
+                "as many bytes: %.1f ms)\n",
+                upload_time * 1000.0, double(stream_bytes) / 1e6, copy_time * 1000.0);
+    std::printf("ratio viewport_frame %.4f\n", frame_time / FrameBudget);
+    delete TarnwickProject;
+    TarnwickProject = nullptr;
+    ShutdownVirtualMemory();
+    return 0;
+}

@@ -8,12 +8,24 @@
 #include "core/event.h"
 #include "core/report.h"
 #include "core/status.h"
+#include "files/project.h"
 
 namespace {
 
-bool SetStandardView(TTarnwick_StandardView view)
+// The panel whose orientation menu posted the event, else the current one. The context is only
+// compared with the live panels, never followed blindly.
+TTarnwick_ViewportPanel* TargetPanel(const TZAVEvent& event)
 {
-    TTarnwick_ViewportPanel* panel = TarnwickMainWindow->CurrentViewportPanel();
+    for (int32_t index = 0; index < ViewportCount; index++)
+        if (TTarnwick_ViewportPanel* panel = TarnwickMainWindow->ViewportPanel(index))
+            if (static_cast<void*>(panel) == event.Context)
+                return panel;
+    return TarnwickMainWindow->CurrentViewportPanel();
+}
+
+bool SetStandardView(const TZAVEvent& event, TTarnwick_StandardView view)
+{
+    TTarnwick_ViewportPanel* panel = TargetPanel(event);
     if (panel == nullptr)
         ReportError("Panel == NULL for the standard view %d", int32_t(view));
     AddStatus("%s", TTarnwick_Viewport::GetStandardViewInfo(view).StatusText);
@@ -34,7 +46,7 @@ bool HandleViewportCommand(TZAVEvent* event)
     case int32_t(TTarnwick_StandardView::Top):
     case int32_t(TTarnwick_StandardView::Bottom):
     case int32_t(TTarnwick_StandardView::Perspective):
-        return SetStandardView(static_cast<TTarnwick_StandardView>(id));
+        return SetStandardView(*event, static_cast<TTarnwick_StandardView>(id));
     default:
         // The display options and the maximised view (162 to 173) come with the viewport options
         // window; fitting is the panel's own button.

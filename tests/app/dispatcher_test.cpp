@@ -6,12 +6,15 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <stdexcept>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/application.h"
 #include "app/dispatcher.h"
+#include "app/fatal_handler.h"
 #include "app/main_window.h"
 #include "app/viewport_panel.h"
 #include "core/event.h"
@@ -24,6 +27,7 @@
 #include "files/settings.h"
 #include "mesh/scene_object.h"
 #include "support/scripted_dialogs.h"
+#include "support/screenshot.h"
 #include "support/temp_folder.h"
 #include "support/unprivileged.h"
 #include "support/widget_window.h"
@@ -279,18 +283,95 @@ TEST_F(Dispatcher, EnvironmentThatCannotLoadStillMakesTheApplicationReady)
     EXPECT_EQ(lines[2].Text, "Error loading the file " + Folders.Root.Path() + "Data/EnvironmentMap_Grey.BMP");
 }
 
-TEST_F(Dispatcher, StandardViewsSetTheCurrentViewWithTheirStatusText)
+// A widget of the window by name, in either child list, opened menus included.
+TZAVglutWigits_Node* FindNamed(TZAVglutWigits_Node* node, std::string_view name)
 {
-    TTarnwick_ViewportPanel* panel = TarnwickMainWindow->CurrentViewportPanel();
-    if (panel == nullptr)
-        GTEST_SKIP() << "the main window has no viewport panels";
-    ASSERT_TRUE(Dispatch(159));
-    ASSERT_TRUE(Dispatch(155));
-    EXPECT_EQ(TakeStatusLines().back().Text, "Setting the viewport to \"front\"");
+    if (node == nullptr || node->Name == name)
+        return node;
+    for (TZAVglutWigits_Node* list : {node->FirstChild, node->FirstFloatingChild})
+        for (TZAVglutWigits_Node* child = list; child != nullptr; child = child->NextSibling)
+            if (TZAVglutWigits_Node* found = FindNamed(child, name))
+                return found;
+    return nullptr;
+}
+
+// Input goes in as the GLUT callbacks queue it; each frame works off one record and its commands.
+void Queue(TTarnwick_InputKind kind, int32_t a, int32_t b, int32_t x, int32_t y)
+{
+    TarnwickMainWindow->QueueInput({int32_t(kind), a, b, x, y}, 0);
+    while (!TarnwickMainWindow->PendingInput().empty())
+        TarnwickMainWindow->DisplayFrame();
+}
+
+void ClickCentreOf(const TZAVglutWigits_Node& node)
+{
+    const TZAVglutWigits_Rect rect = node.AbsoluteRect();
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseDown, rect.X + rect.Width / 2, rect.Y + rect.Height / 2);
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseUp, rect.X + rect.Width / 2, rect.Y + rect.Height / 2);
+}
+
+// A drag in a view turns its camera; the view's orientation menu then sets the front view, with
+// its status line.
+TEST_F(Dispatcher, QueuedInputTurnsAViewAndItsMenuSetsAStandardView)
+{
+    TarnwickApp.Ready = true;
+    ASSERT_TRUE(OpenProject(std::string(TARNWICK_BUILD_DATA) + "Default.Tarnwick"));
+    TarnwickMainWindow->ResetViewports();
+    TarnwickMainWindow->DisplayFrame();
+    TTarnwick_ViewportPanel* panel = TarnwickMainWindow->ViewportPanel(0);
+    ASSERT_NE(panel, nullptr);
+    panel->SetView(TTarnwick_StandardView::Front);
+    const TZAVglutWigits_Rect view = panel->AbsoluteRect();
+    const int32_t x = view.X + view.Width / 2, y = view.Y + view.Height / 2;
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseDown, x, y);
+    for (int32_t step = 1; step <= 4; step++)
+        Queue(TTarnwick_InputKind::Motion, 0, 0, x + step * view.Width / 16, y);
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseUp, x + view.Width / 4, y);
+    // A quarter of the view's width turns about 10 / pi / 2 radians about the vertical axis.
+    EXPECT_TRUE(panel->Viewport.UserView);
+    EXPECT_LT(panel->Viewport.Rotation[0], 0.5f);
+
+    std::vector<uint8_t> pixels(size_t(TarnwickMainWindow->Width) * size_t(TarnwickMainWindow->Height) * 3);
+    TarnwickMainWindow->Refresh(false);
+    glReadPixels(0, 0, TarnwickMainWindow->Width, TarnwickMainWindow->Height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    std::string error;
+    EXPECT_TRUE(SaveScreenshot("rotated_figure.png", pixels.data(), TarnwickMainWindow->Width,
+                               TarnwickMainWindow->Height, 3, error))
+        << error;
+
+    TZAVglutWigits_Node* orientation = FindNamed(panel, "OrientationButton");
+    ASSERT_NE(orientation, nullptr);
+    ClickCentreOf(*orientation);
+    TZAVglutWigits_Node* front = FindNamed(TarnwickMainWindow, "FrontView");
+    ASSERT_NE(front, nullptr);
+    TakeStatusLines();
+    ClickCentreOf(*front);
+    const std::vector<TZAVStatusLine> lines = TakeStatusLines();
+    EXPECT_TRUE(HasLine(lines, TZAVStatusKind::Status, "Setting the viewport to \"front\"")) << lines.size();
     const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     for (int32_t i = 0; i < 16; i++)
         EXPECT_EQ(panel->Viewport.Rotation[i], identity[i]) << i;
-    EXPECT_EQ(panel->Viewport.Axis, 2);
+    EXPECT_FALSE(panel->Viewport.UserView);
+}
+
+// A handler that fails reaches the fatal handler's offer; OK and "save" post the save after an
+// error, which writes the "_SavedAfterError" project.
+TEST_F(Dispatcher, FailingHandlerOffersToSaveTheProject)
+{
+    TarnwickApp.Ready = true;
+    SetFatalHook(OnFatal);
+    TarnwickSettings->AutoSavePath = Path("NoAutoSave.Tarnwick");
+    ASSERT_TRUE(Dispatch(205, ObjPath));
+    ScriptedDialogs dialogs;
+    dialogs.Expect(TZAVDialogKind::OkCancel, true, "skip past the error")
+        .Expect(TZAVDialogKind::YesNo, true, "save your project now")
+        .ExpectFile(TZAVDialogKind::SaveFile, Path("Broken.Tarnwick"));
+    PostEvent(new TZAVEvent([](TZAVEvent*) { throw std::runtime_error("a handler broke"); }, nullptr, 0));
+    TarnwickMainWindow->DisplayFrame();
+    TarnwickMainWindow->DisplayFrame();
+    SetFatalHook(nullptr);
+    EXPECT_TRUE(FileExists(Path("Broken_SavedAfterError.Tarnwick")));
+    EXPECT_TRUE(HasLine(TakeStatusLines(), TZAVStatusKind::Warning, "TarnwickEvents_ProcessEvents(): a handler broke"));
 }
 
 } // namespace

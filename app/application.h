@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+class TTarnwick_Project;
 class TZAVTextureRegistry;
 
 struct TTarnwick_Application
@@ -44,3 +46,7 @@ std::string DataFilePath(const char* name);
 // does, so the user cannot be asked): the project is autosaved, the autosave kept for the next
 // start to offer, and the quit goes on as above.
 [[noreturn]] void QuitAfterWindowClosed();
+
+// The start-up project read ahead on a side thread, when it is path and was read without anything
+// to tell the user; null otherwise (the caller reads the file itself). Waits for the reading.
+std::unique_ptr<TTarnwick_Project> TakePreloadedProject(const std::string& path);

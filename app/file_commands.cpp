@@ -37,6 +37,7 @@ namespace {
 
 // The panels show the project again.
 constexpr int32_t RefreshPanelsCommand = 244;
+constexpr int32_t UploadMapsCommand = 77;
 // Language entries: the questions before the open project is replaced, the autosave's base name
 // and the autosave's status line.
 constexpr int32_t CloseProjectToOpenText = 381;
@@ -111,6 +112,15 @@ bool ProjectHoldsViews(const TTarnwick_Project& project)
 
 // [SECTION] Projects: open, start-up, new
 
+// A project just opened shows its views as saved (fresh ones when it saved none) and its maps.
+void ShowOpenedProject()
+{
+    TarnwickMainWindow->LoadViewportState();
+    if (!ProjectHoldsViews(*TarnwickProject))
+        TarnwickMainWindow->ResetViewports();
+    PostCommand(UploadMapsCommand);
+}
+
 bool OpenProjectCommandRun(const TZAVEvent& event)
 {
     if (!MayReplaceProject(CloseProjectToOpenText))
@@ -123,9 +133,7 @@ bool OpenProjectCommandRun(const TZAVEvent& event)
     // OpenProject shows why a project cannot be read, and keeps the open one then.
     if (!OpenProject(path))
         return false;
-    TarnwickMainWindow->LoadViewportState();
-    if (!ProjectHoldsViews(*TarnwickProject))
-        TarnwickMainWindow->ResetViewports();
+    ShowOpenedProject();
     return true;
 }
 
@@ -162,15 +170,25 @@ void RaiseRandomMorph(TTarnwick_Mesh& mesh)
     mesh.ResolveVertices();
 }
 
+// The start-up project, from the reading done ahead when there is one.
+bool OpenStartupProject(std::unique_ptr<TTarnwick_Project> preloaded)
+{
+    if (!preloaded)
+        return OpenProject(TarnwickApp.StartupProject);
+    ReplaceProject(std::move(preloaded));
+    return true;
+}
+
 bool StartupProjectCommandRun()
 {
+    std::unique_ptr<TTarnwick_Project> preloaded = TakePreloadedProject(TarnwickApp.StartupProject);
     const std::string previous_autosave = TarnwickSettings->AutoSaveFileName;
     if (!previous_autosave.empty() && FileExists(previous_autosave)) {
         if (AskYesNo(GlobalDialogHost, "Would you like to recover the file\n%s", previous_autosave.c_str())) {
             if (OpenProject(previous_autosave)) {
                 // Save must ask for a name rather than write over the autosave.
                 TarnwickProject->FileName.clear();
-                TarnwickMainWindow->LoadViewportState();
+                ShowOpenedProject();
                 return true;
             }
         } else {
@@ -180,23 +198,21 @@ bool StartupProjectCommandRun()
     // A user's own project, named on the command line, opens as it was saved, views and name
     // included, whatever LoadDefaultProject says.
     if (TarnwickApp.StartupProjectIsUsers) {
-        if (OpenProject(TarnwickApp.StartupProject)) {
-            TarnwickMainWindow->LoadViewportState();
-            if (!ProjectHoldsViews(*TarnwickProject))
-                TarnwickMainWindow->ResetViewports();
-        }
+        if (OpenStartupProject(std::move(preloaded)))
+            ShowOpenedProject();
         return true;
     }
     if (!TarnwickSettings->LoadDefaultProject)
         return true;
     // The default project is a show piece: Save asks for a name rather than write over it, and
     // one of its morphs is raised.
-    if (!TarnwickApp.StartupProject.empty() && OpenProject(TarnwickApp.StartupProject)) {
+    if (!TarnwickApp.StartupProject.empty() && OpenStartupProject(std::move(preloaded))) {
         TarnwickProject->FileName.clear();
         if (TTarnwick_Mesh* mesh = CurrentMesh())
             RaiseRandomMorph(*mesh);
     }
     TarnwickMainWindow->ResetViewports();
+    PostCommand(UploadMapsCommand);
     return true;
 }
 

@@ -615,6 +615,8 @@ void TTarnwick_MainWindow::DisplayFrame()
     glFinish();
     FrameStopwatch.Stop();
     SuppressProgressTicks(false);
+    if (FirstFigureClock < 0 && TarnwickProject != nullptr && TarnwickProject->CurrentObject != nullptr)
+        FirstFigureClock = Seconds();
     // The frame just drawn shows the scene as it is now.
     if (TarnwickProject != nullptr)
         TarnwickProject->ViewportImagesStale = false;

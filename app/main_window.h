@@ -134,6 +134,9 @@ public:
     // A mouse button is held over a viewport: autosave and some idle work wait.
     bool Dragging = false;
     int64_t FrameCount = 0;
+    // When the first frame showing a figure was finished, on the monotonic clock of Seconds(); the
+    // measure of a start.
+    double FirstFigureClock = -1;
     TZAVStopwatch IdleStopwatch;
     TZAVStopwatch SplashStopwatch;
     TZAVStopwatch FrameStopwatch;

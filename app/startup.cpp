@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "app/application.h"
 #include "app/dispatcher.h"
@@ -17,6 +18,7 @@
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/texture_registry.h"
+#include "app/texture_residency.h"
 #include "app/viewport_panel.h"
 #include "app/x11_clipboard.h"
 #include "core/dialogs.h"
@@ -31,6 +33,7 @@
 #include "files/settings.h"
 #include "mesh/scene_object.h"
 #include "paint/image_file.h"
+#include "paint/material_map.h"
 #include "widgets/dialog_presenter.h"
 
 namespace {
@@ -43,14 +46,22 @@ constexpr int32_t LoadEnvironmentCommand = 46;
 constexpr const char* CrashNoteAddress = "man:tarnwick(1)";
 constexpr int32_t FrameWatchMilliseconds = 2;
 
+// The start-up project, read on a side thread (quietly: anything that wants the user makes the
+// first frame read it again in the open).
+struct TPreload
+{
+    std::thread Thread;
+    std::string Path;
+    std::unique_ptr<TTarnwick_Project> Project;
+};
+
 // What start-up makes and the quit sequence destroys.
 struct TStartupObjects
 {
+    TPreload Preload;
     std::unique_ptr<TZAVglutWigits_DialogPresenter> Presenter;
     std::unique_ptr<TZAVTextureRegistry> Textures;
     TTarnwick_StartOptions Options;
-    // When the first frame of the settled start-up was drawn, on the system's monotonic clock.
-    double FirstFrameClock = -1;
     int32_t WindowId = 0;
 };
 TStartupObjects Startup;
@@ -77,7 +88,52 @@ TUnattendedDialogs UnattendedDialogs;
 
 int Refuse()
 {
+    // The side thread must not outlive the objects it uses.
+    TakePreloadedProject({});
     return EXIT_FAILURE;
+}
+
+bool IsProjectFile(const std::string& path)
+{
+    return SameTextNoCase(ExtensionOf(path), ProjectFileExtension);
+}
+
+void StartPreload(const std::string& path)
+{
+    if (path.empty())
+        return;
+    // The map blocks' reader is a process-wide hook: installed here, before the thread reads.
+    InstallMaterialMapReader();
+    Startup.Preload.Path = path;
+    Startup.Preload.Thread = std::thread([path] {
+        TZAVQuietThread quiet;
+        auto project = std::make_unique<TTarnwick_Project>();
+        bool read = false;
+        try {
+            read = project->OpenProjectFile(path);
+        } catch (...) {
+            read = false;
+        }
+        if (read && !quiet.Interrupted())
+            Startup.Preload.Project = std::move(project);
+    });
+}
+
+// Step 22 ahead of its turn, so that the project can be read early: the default project, or the
+// user's project named on the command line. An OBJ or CR2 file named there is returned, to be
+// imported into an empty scene.
+std::string ChooseStartupProject(const TTarnwick_StartOptions& options)
+{
+    TarnwickApp.StartupProject = DataFilePath(("Default." + std::string(ProjectFileExtension)).c_str());
+    if (options.Files.empty() || !FileExists(options.Files[0]))
+        return {};
+    if (!IsProjectFile(options.Files[0])) {
+        TarnwickApp.StartupProject.clear();
+        return options.Files[0];
+    }
+    TarnwickApp.StartupProject = options.Files[0];
+    TarnwickApp.StartupProjectIsUsers = true;
+    return {};
 }
 
 void CannotOpenDisplay(const char* format, va_list arguments)
@@ -171,11 +227,6 @@ std::string SplashText(const TTarnwick_DriverStrings& driver)
                       driver.Renderer.c_str(), driver.Version.c_str());
 }
 
-bool IsProjectFile(const std::string& path)
-{
-    return SameTextNoCase(ExtensionOf(path), ProjectFileExtension);
-}
-
 // [SECTION] The diagnostics run
 
 void WriteCapture()
@@ -200,9 +251,9 @@ void WriteCapture()
     TZAVglutWigits_Rect view;
     if (const TTarnwick_ViewportPanel* panel = window.CurrentViewportPanel())
         view = panel->AbsoluteRect();
-    std::fprintf(facts, "window %d %d\nviewport %d %d %d %d\nframes %lld\nfirst_frame_clock %.6f\n"
+    std::fprintf(facts, "window %d %d\nviewport %d %d %d %d\nframes %lld\nfirst_figure_clock %.6f\n"
                         "current_object %s\nvertices %d\nchecksum %.6f\nproject_file %s\n",
-                 window.Width, window.Height, view.X, view.Y, view.Width, view.Height, static_cast<long long>(window.FrameCount), Startup.FirstFrameClock,
+                 window.Width, window.Height, view.X, view.Y, view.Width, view.Height, static_cast<long long>(window.FrameCount), window.FirstFigureClock,
                  object != nullptr ? object->Name.c_str() : "", object != nullptr && object->Mesh ? object->Mesh->GetVertexCount() : 0,
                  checksum, TarnwickProject != nullptr ? TarnwickProject->FileName.c_str() : "");
     std::fclose(facts);
@@ -214,8 +265,6 @@ void WatchFrames(int)
     TTarnwick_MainWindow* window = TarnwickMainWindow;
     if (window != nullptr && TarnwickApp.Ready) {
         const bool settled = QueuedEventCount() == 0 && window->PendingInput().empty();
-        if (Startup.FirstFrameClock < 0 && settled && window->FrameCount >= 2)
-            Startup.FirstFrameClock = Seconds();
         if (settled && window->FrameCount >= Startup.Options.ExitAfterFrames) {
             if (!Startup.Options.CapturePath.empty())
                 WriteCapture();
@@ -266,12 +315,17 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
                   language_error.c_str());
         return Refuse();
     }
-    if (!CreateMainGlutWindow())
-        return Refuse();
     if (!InitVirtualMemory()) {
         ShowError(GlobalDialogHost, "Cannot create the paging file");
         return Refuse();
     }
+    const std::string import_file = ChooseStartupProject(options);
+    // The project is read while the driver, the window and the panels are made: on big figures
+    // that hides most of the start.
+    StartPreload(TarnwickApp.StartupProject);
+    if (!CreateMainGlutWindow())
+        return Refuse();
+    InstallMapTextureHooks();
     GlobalDialogHost.AfterDialog = RedrawAfterDialog;
     OfferCrashNote();
     SetFatalHook(OnFatal);
@@ -306,23 +360,10 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
         WriteOpenGLReport(driver, TarnwickSettings->UserFolder);
     window->BuildPanels(SplashText(driver).c_str());
 
-    TarnwickApp.StartupProject = DataFilePath(("Default." + std::string(ProjectFileExtension)).c_str());
-    std::string import_file;
-    if (!options.Files.empty() && FileExists(options.Files[0])) {
-        if (IsProjectFile(options.Files[0])) {
-            TarnwickApp.StartupProject = options.Files[0];
-            TarnwickApp.StartupProjectIsUsers = true;
-        }
-        else
-            import_file = options.Files[0];
-    }
     InstallDispatcher();
     PostCommand(LoadEnvironmentCommand);
-    if (!import_file.empty()) {
-        // The figure named on the command line is the scene: no default project under it.
-        TarnwickApp.StartupProject.clear();
+    if (!import_file.empty())
         window->OpenFile(import_file, false);
-    }
     TarnwickEvents_ProcessEvents();
     if (options.ExitAfterFrames > 0)
         glutTimerFunc(FrameWatchMilliseconds, WatchFrames, 0);
@@ -331,8 +372,18 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
     return EXIT_SUCCESS;
 }
 
+std::unique_ptr<TTarnwick_Project> TakePreloadedProject(const std::string& path)
+{
+    if (Startup.Preload.Thread.joinable())
+        Startup.Preload.Thread.join();
+    if (path != Startup.Preload.Path)
+        Startup.Preload.Project.reset();
+    return std::move(Startup.Preload.Project);
+}
+
 void QuitTarnwick()
 {
+    TakePreloadedProject({});
     // The main window lives as long as the process, like its GL window.
     FreeEnvironment();
     delete TarnwickProject;

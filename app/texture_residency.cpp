@@ -131,7 +131,8 @@ void SendMapsToOpenGL(TTarnwick_Mesh& mesh, int32_t size_limit, TZAVTextureCompr
     }
 }
 
-void InstallMapUploadHook()
+void InstallMapTextureHooks()
 {
     SetMapUploadHook(UploadNodeRectangle);
+    SetMapReleaseHook(DeleteMapTexture);
 }

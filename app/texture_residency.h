@@ -28,5 +28,6 @@ void SendMapsToOpenGL(TTarnwick_Mesh& mesh, int32_t size_limit, TZAVTextureCompr
 // Deletes the map's texture and clears its uploaded state.
 void DeleteMapTexture(TZAVMaterialMap& map);
 
-// Makes seam fixes upload their changed rectangles into the maps' textures.
-void InstallMapUploadHook();
+// Makes seam fixes upload their changed rectangles into the maps' textures, and destroyed maps
+// delete theirs.
+void InstallMapTextureHooks();

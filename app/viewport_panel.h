@@ -77,7 +77,8 @@ private:
     TZAVglutWigits_Node* Bar = nullptr;
     TBarButton* OrientationButton = nullptr;
     std::shared_ptr<TTarnwick_SceneDrawing> Scene;
-    int32_t DisplayModeValue = int32_t(TTarnwick_DisplayMode::Smooth);
+    // Painted maps show from the start; polygons without a resident map show their colour.
+    int32_t DisplayModeValue = int32_t(TTarnwick_DisplayMode::Texture);
     // The virtual pointer position, in window pixels.
     int32_t PointerX = 0;
     int32_t PointerY = 0;

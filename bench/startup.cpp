@@ -1,5 +1,6 @@
-// Start-up: from starting the program to its first drawn frame of the default project, against
-// reading the same project file without a window. Needs a display (run under xvfb-run -a).
+// Start-up: from starting the program to the first drawn frame that shows the default project's
+// figure, against reading the same project file without a window. Needs a display (run under
+// xvfb-run -a).
 //
 //     ratio startup <median first frame / median project read>    goal: at most 1.5
 #include <fcntl.h>
@@ -23,7 +24,7 @@ namespace {
 const std::string DataFolder = TARNWICK_BUILD_DATA;
 
 // Starts the program in a fresh home, as a new user, and gives the seconds from the start to its
-// first settled frame; negative when the run failed.
+// first frame showing the figure; negative when the run failed.
 double FirstFrameSeconds(const std::string& scratch, int run)
 {
     const std::string home = scratch + "/home" + std::to_string(run);
@@ -50,7 +51,7 @@ double FirstFrameSeconds(const std::string& scratch, int run)
     std::string key;
     double clock = -1;
     while (facts >> key)
-        if (key == "first_frame_clock")
+        if (key == "first_figure_clock")
             facts >> clock;
     return clock > 0 ? clock - start : -1;
 }

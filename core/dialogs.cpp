@@ -86,10 +86,15 @@ enum class TCrashMarking : int32_t
     On,
 };
 
+thread_local bool quiet_thread = false;
+thread_local int32_t quiet_interruptions = 0;
+
 // Every dialog opens here: one at a time, bracketed by the host callbacks and the open flag.
 TZAVDialogAnswer PresentDialog(const TZAVDialogHost& host, const TZAVDialogRequest& request,
                                TCrashMarking marking)
 {
+    if (NoteQuietInterruption())
+        return default_presenter.Present(request);
     TZAVThreadLock lock;
     if (!lock.Acquired()) {
         // The text still reaches someone even though the box cannot open.
@@ -234,6 +239,29 @@ TZAVDialogGuard::~TZAVDialogGuard()
 {
     if (AfterDialog != nullptr)
         AfterDialog();
+}
+
+TZAVQuietThread::TZAVQuietThread()
+{
+    quiet_thread = true;
+    quiet_interruptions = 0;
+}
+
+TZAVQuietThread::~TZAVQuietThread()
+{
+    quiet_thread = false;
+}
+
+bool TZAVQuietThread::Interrupted() const
+{
+    return quiet_interruptions > 0;
+}
+
+bool NoteQuietInterruption()
+{
+    if (quiet_thread)
+        quiet_interruptions++;
+    return quiet_thread;
 }
 
 TZAVDialogPresenter* SetDialogPresenter(TZAVDialogPresenter* presenter)

@@ -112,6 +112,23 @@ public:
     virtual TZAVDialogAnswer Present(const TZAVDialogRequest& request) = 0;
 };
 
+// Work on a side thread (reading a project ahead of need) must not open the drawn dialogs or
+// write to the message panel, which belong to the window's thread. While a quiet scope lives on a
+// thread, that thread's dialogs go to stderr with the negative answer and its message lines stay
+// in the status sink; Interrupted() tells the worker that something wanted the user, so that the
+// work can be done again in the open.
+class TZAVQuietThread
+{
+public:
+    TZAVQuietThread();
+    ~TZAVQuietThread();
+    TZAVQuietThread(const TZAVQuietThread&) = delete;
+    TZAVQuietThread& operator=(const TZAVQuietThread&) = delete;
+    bool Interrupted() const;
+};
+// True on a thread inside a quiet scope; the dialogs and the status lines count themselves here.
+bool NoteQuietInterruption();
+
 // Installs a presenter (null restores the default one); returns the previous one, null when that
 // was the default, so that handing the result back restores it.
 TZAVDialogPresenter* SetDialogPresenter(TZAVDialogPresenter* presenter);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <atomic>
 #include <map>
+#include <mutex>
 
 #include "core/binary_chunk.h"
 #include "core/report.h"
@@ -12,8 +14,11 @@
 
 namespace {
 
-// IDs start at 1: an ID of 0 means "none" and is not written to the text form.
-int32_t next_thingy_id = 1;
+// IDs start at 1: an ID of 0 means "none" and is not written to the text form. A project may be
+// read on a side thread while the window's thread makes objects, so both the counter and the
+// registry are shared safely.
+std::atomic<int32_t> next_thingy_id = 1;
+std::recursive_mutex registry_mutex;
 
 // Never destroyed, so that objects outliving static destruction can still unregister.
 std::map<int32_t, TTarnwick_Thingy*>& Registry()
@@ -71,6 +76,7 @@ void TTarnwick_Thingy::Unregister()
 {
     if (!Registered)
         return;
+    std::lock_guard<std::recursive_mutex> hold(registry_mutex);
     auto found = Registry().find(ID);
     if (found != Registry().end() && found->second == this)
         Registry().erase(found);
@@ -84,6 +90,7 @@ bool TTarnwick_Thingy::Register()
     if (ID == 0)
         return false;
     // Taking over another object's entry would leave it to erase ours when it is destroyed.
+    std::lock_guard<std::recursive_mutex> hold(registry_mutex);
     auto [entry, inserted] = Registry().try_emplace(ID, this);
     if (!inserted)
         return false;
@@ -98,6 +105,7 @@ bool TTarnwick_Thingy::SetID(int32_t id)
         ID = 0;
         return true;
     }
+    std::lock_guard<std::recursive_mutex> hold(registry_mutex);
     auto found = Registry().find(id);
     if (found != Registry().end())
         return found->second == this;
@@ -112,6 +120,7 @@ void TTarnwick_Thingy::AdoptLoadedID(int32_t id)
     LoadedID = id;
     // Large IDs stay unadopted so that the counter handing out new ones never overflows.
     constexpr int32_t MaxAdoptedID = 1 << 30;
+    std::lock_guard<std::recursive_mutex> hold(registry_mutex);
     if (id <= 0 || id > MaxAdoptedID || id == ID || Registry().contains(id))
         return;
     const bool registered = Registered;
@@ -120,11 +129,14 @@ void TTarnwick_Thingy::AdoptLoadedID(int32_t id)
     if (registered)
         Register();
     // New items must not be handed an ID that a loaded one now holds.
-    next_thingy_id = std::max(next_thingy_id, id + 1);
+    int32_t next = next_thingy_id.load();
+    while (next <= id && !next_thingy_id.compare_exchange_weak(next, id + 1)) {
+    }
 }
 
 TTarnwick_Thingy* TTarnwick_Thingy::FindByID(int32_t id)
 {
+    std::lock_guard<std::recursive_mutex> hold(registry_mutex);
     auto found = Registry().find(id);
     return found == Registry().end() ? nullptr : found->second;
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -97,6 +98,9 @@ struct TVirtualMemoryState
     std::map<int64_t, std::vector<TPagedItem>> FreePool;
 } state;
 
+// Paging may happen on a side thread reading a project while the window's thread works.
+std::recursive_mutex vm_mutex;
+
 [[noreturn]] void EndProcess()
 {
     std::exit(EXIT_FAILURE);
@@ -138,6 +142,7 @@ void FreeSlot(std::map<int32_t, TPagedItem>::iterator paged)
 
 bool InitVirtualMemory()
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     if (state.Initialized)
         return true;
     if (!state.File.Create()) {
@@ -152,6 +157,7 @@ bool InitVirtualMemory()
 
 void ShutdownVirtualMemory()
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     if (!state.Initialized)
         return;
     state.File.Close();
@@ -162,6 +168,7 @@ void ShutdownVirtualMemory()
 
 bool ResetVirtualMemory()
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     if (!state.Paged.empty())
         return false;
     ShutdownVirtualMemory();
@@ -170,6 +177,7 @@ bool ResetVirtualMemory()
 
 void PageOut(std::unique_ptr<uint8_t[]>& buffer, int64_t size, int32_t& id)
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     id = 0;
     EnsureInitialized();
     if (size <= 0)
@@ -190,6 +198,7 @@ void PageOut(std::unique_ptr<uint8_t[]>& buffer, int64_t size, int32_t& id)
 
 bool PageIn(std::unique_ptr<uint8_t[]>& buffer, int64_t& size, int32_t& id)
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     buffer.reset();
     size = 0;
     EnsureInitialized();
@@ -213,6 +222,7 @@ bool PageIn(std::unique_ptr<uint8_t[]>& buffer, int64_t& size, int32_t& id)
 
 void DiscardPaged(int32_t id)
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     auto paged = state.Paged.find(id);
     if (paged != state.Paged.end())
         FreeSlot(paged);
@@ -220,21 +230,25 @@ void DiscardPaged(int32_t id)
 
 bool IsVirtualMemoryInitialized()
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     return state.Initialized;
 }
 
 int VirtualMemoryFileDescriptor()
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     return state.File.Get();
 }
 
 int32_t PagedItemCount()
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     return static_cast<int32_t>(state.Paged.size());
 }
 
 bool GetPagedItemOffset(int32_t id, int64_t& out_offset)
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     auto paged = state.Paged.find(id);
     if (paged == state.Paged.end())
         return false;
@@ -244,5 +258,6 @@ bool GetPagedItemOffset(int32_t id, int64_t& out_offset)
 
 int64_t VirtualMemoryFileSize()
 {
+    std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     return state.FileEnd;
 }

@@ -211,9 +211,14 @@ bool OpenProject(const std::string& path)
         ShowError(GlobalDialogHost, "%s", project->Error().c_str());
         return false;
     }
+    ReplaceProject(std::move(project));
+    return true;
+}
+
+void ReplaceProject(std::unique_ptr<TTarnwick_Project> project)
+{
     delete TarnwickProject;
     TarnwickProject = project.release();
-    return true;
 }
 
 bool AutoSaveProject()

@@ -190,6 +190,8 @@ extern TTarnwick_Project* TarnwickProject;
 // destroyed) and true is returned; on failure the current project stays current and untouched,
 // and the reason is shown in an error box.
 bool OpenProject(const std::string& path);
+// Makes project (read already) the current one; the old one is destroyed.
+void ReplaceProject(std::unique_ptr<TTarnwick_Project> project);
 // Writes the current project to this run's autosave file (TarnwickSettings->AutoSavePath); the
 // earlier autosave is replaced only by a complete one. False, with a warning in the message
 // panel, when it could not be written.

@@ -37,8 +37,21 @@ TZAVMaterialMap::TZAVMaterialMap()
     SetNameLiteral("New_Map");
 }
 
+namespace {
+
+TZAVMapReleaseHook map_release_hook = nullptr;
+
+} // namespace
+
+void SetMapReleaseHook(TZAVMapReleaseHook hook)
+{
+    map_release_hook = hook;
+}
+
 TZAVMaterialMap::~TZAVMaterialMap()
 {
+    if (TextureId != 0 && map_release_hook != nullptr)
+        map_release_hook(*this);
     DropQuadTree();
 }
 

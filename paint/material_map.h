@@ -51,6 +51,10 @@ inline constexpr int64_t AnnouncedSeamPixels = 1048576;
 using TZAVMapUploadHook = void (*)(TZAVMaterialMap& map, const TTarnwick_PolyQuadTreeNode& node);
 // Null (the default, without OpenGL) makes the upload a no-op.
 void SetMapUploadHook(TZAVMapUploadHook hook);
+// Deletes the texture of a map that is destroyed while it has one; without it the texture would
+// stay in texture memory until the program ends.
+using TZAVMapReleaseHook = void (*)(TZAVMaterialMap& map);
+void SetMapReleaseHook(TZAVMapReleaseHook hook);
 
 // [SECTION] TZAVMaterialMap
 

@@ -4,8 +4,9 @@
 // The head is a surface of revolution, rings of RingVertexCount vertices from the crown down to
 // the base of the neck, closed at the crown by a fan of triangles; the front looks along +z. It
 // carries two polygon groups ("Head", "Neck"), two materials ("Skin", and "Eyes" on two patches),
-// texture coordinates wrapped around it (u by longitude, v from the neck up) and two morphs
-// ("Smile", "Long Face"). Everything is computed, so every build writes the same bytes.
+// texture coordinates wrapped around it (u by longitude, v from the neck up), a painted 4096 x 4096
+// colour map on the skin (the size artists paint at) and two morphs ("Smile", "Long Face").
+// Everything is computed, so every build writes the same bytes.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "files/project.h"
 #include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
+#include "paint/material_map.h"
 
 namespace {
 
@@ -185,6 +187,59 @@ void AddMorphs(TTarnwick_Mesh& mesh)
     }
 }
 
+// The skin's colour map, painted from the same features the shape has: blushed cheeks, darker
+// lips, brows, and a faint mottle so that a brush stroke shows against it.
+constexpr int32_t SkinMapSize = 4096;
+
+void PaintSkin(TZAVMaterialMap& map)
+{
+    const float skin[3] = {0.86f, 0.66f, 0.54f};
+    const float blush[3] = {0.85f, 0.45f, 0.42f};
+    const float lips[3] = {0.62f, 0.30f, 0.30f};
+    const float brows[3] = {0.30f, 0.20f, 0.14f};
+    for (int32_t y = 0; y < map.Height; y++) {
+        const float v = (float(y) + 0.5f) / float(map.Height);
+        const float ring = (1.0f - v) * float(RingCount + 1) - 1.0f;
+        const float polar = 0.8f * Pi * std::min(ring + 1.0f, float(HeadRingCount)) / float(HeadRingCount);
+        for (int32_t x = 0; x < map.Width; x++) {
+            const float u = (float(x) + 0.5f) / float(map.Width);
+            const float longitude = 2.0f * Pi * u - Pi;
+            const float side = std::fabs(longitude);
+            const float weights[3] = {0.6f * Bump(polar, side, 0.6f * Pi, 0.42f, 0.12f),
+                                      Bump(polar, 0.45f * longitude, 0.69f * Pi, 0.0f, 0.035f),
+                                      Bump(polar, 0.3f * side, 0.39f * Pi, 0.1f, 0.025f)};
+            const float* looks[3] = {blush, lips, brows};
+            // Broad enough not to shimmer when the map is drawn small.
+            const float mottle = 1.0f + 0.03f * std::sin(19.0f * u) * std::sin(13.0f * v) +
+                                 0.02f * std::sin(31.0f * u + 2.0f * std::sin(23.0f * v));
+            uint8_t* pixel = map.PixelAt(x, y);
+            for (int channel = 0; channel < 3; channel++) {
+                float value = skin[channel];
+                for (int look = 0; look < 3; look++)
+                    value += std::min(1.0f, weights[look]) * (looks[look][channel] - value);
+                pixel[channel] = uint8_t(std::clamp(value * mottle, 0.0f, 1.0f) * 255.0f + 0.5f);
+            }
+        }
+    }
+}
+
+// The skin material's colour channel shows the painted map.
+bool AddSkinMap(TTarnwick_Mesh& mesh)
+{
+    auto map = std::make_unique<TZAVMaterialMap>();
+    map->SetNameLiteral("ColorMap");
+    if (!map->AllocatePixels(SkinMapSize, SkinMapSize))
+        return false;
+    PaintSkin(*map);
+    TZAVMaterial* skin = nullptr;
+    TZAVMaterialChannel* colour = mesh.Materials.Get(skin, 0) ? skin->FindChannel("Color") : nullptr;
+    if (colour == nullptr)
+        return false;
+    colour->TextureIndex = mesh.MaterialMaps.Count();
+    mesh.MaterialMaps.Add(map.release());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -202,6 +257,10 @@ int main(int argc, char** argv)
     Dress(*mesh);
     mesh->Prepare();
     AddMorphs(*mesh);
+    if (!AddSkinMap(*mesh)) {
+        std::fprintf(stderr, "make_default_project: cannot paint the skin map\n");
+        return 1;
+    }
     TTarnwick_Project project;
     auto* figure = new TTarnwick_Object;
     figure->SetNameLiteral("Head");

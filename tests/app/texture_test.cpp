@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "app/texture_registry.h"
@@ -152,16 +153,17 @@ TEST_F(Texture, MapsGoUpComeDownAndComeBack)
 }
 
 // After a seam fix only the changed node's rectangle is sent: the rest of the texture keeps what
-// was uploaded before, though the pixels in memory changed everywhere.
+// was uploaded before, though the pixels in memory changed everywhere. A destroyed map deletes
+// its texture.
 TEST_F(Texture, SeamFixUploadsOnlyTheChangedRectangle)
 {
-    InstallMapUploadHook();
+    InstallMapTextureHooks();
     const float colour[3] = {0.0f, 0.0f, 0.0f};
-    TTarnwick_Mesh mesh;
-    TZAVMaterialMap* map = AddMappedMaterial(mesh, 16, 8, colour);
+    auto mesh = std::make_unique<TTarnwick_Mesh>();
+    TZAVMaterialMap* map = AddMappedMaterial(*mesh, 16, 8, colour);
     SendToOpenGL(*map, TZAVTextureCompression::Off);
     ASSERT_NE(map->TextureId, 0u);
-    map->BuildQuadTree(mesh);
+    map->BuildQuadTree(*mesh);
     ASSERT_FALSE(map->Root->IsLeaf());
     for (int32_t y = 0; y < map->Height; y++)
         for (int32_t x = 0; x < map->Width; x++) {
@@ -173,7 +175,7 @@ TEST_F(Texture, SeamFixUploadsOnlyTheChangedRectangle)
     // The child right of the middle along u, below it along v: pixels x 8..15, y 0..3.
     TTarnwick_PolyQuadTreeNode* node = map->Root->Children[1];
     node->Dirty = 1;
-    ASSERT_TRUE(map->FixSeams(mesh));
+    ASSERT_TRUE(map->FixSeams(*mesh));
 
     const std::vector<uint8_t> texture = ReadTexture(map->TextureId, 16, 8);
     const uint8_t black[3] = {0, 0, 0};
@@ -186,7 +188,12 @@ TEST_F(Texture, SeamFixUploadsOnlyTheChangedRectangle)
             ASSERT_TRUE(std::equal(actual, actual + 3, expected)) << "pixel " << x << ", " << y;
         }
     }
+    // A map that goes takes its texture with it.
+    const GLuint name = map->TextureId;
+    mesh.reset();
+    EXPECT_FALSE(glIsTexture(name));
     SetMapUploadHook(nullptr);
+    SetMapReleaseHook(nullptr);
 }
 
 // Every picture the generator draws is registered under its name at its own size, though the

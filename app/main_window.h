@@ -83,6 +83,8 @@ public:
     static void IdleCB(int value);
     // Inputs that reached a callback, counted by the common entry.
     static int64_t InputCount;
+    // The period of the idle tick.
+    static constexpr unsigned int TickMilliseconds = 17;
 
     // The one-button filter forgets its held button (released where the queue does not see it).
     void ForgetHeldButton() { ButtonHeld = false; }

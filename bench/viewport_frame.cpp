@@ -104,6 +104,36 @@ bool SaveFrame()
     return true;
 }
 
+int CreateBenchWindow()
+{
+    int glut_argc = 1;
+    char name[] = "bench_viewport_frame";
+    char* glut_argv[] = {name, nullptr};
+    glutInit(&glut_argc, glut_argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(FrameWidth, FrameHeight);
+    return glutCreateWindow("bench_viewport_frame");
+}
+
+// Front, right and top views and a user view, each a quarter of the window, fitted to the figure.
+void AddFourViews(TZAVglutWigits_Node& parent)
+{
+    TTarnwick_ViewportPanel* panels[4];
+    for (int32_t index = 0; index < 4; index++) {
+        panels[index] = PlaceNode(new TTarnwick_ViewportPanel(&parent, index), (index % 2) * FrameWidth / 2,
+                                  (index / 2) * FrameHeight / 2, FrameWidth / 2, FrameHeight / 2);
+        panels[index]->FitToObject();
+    }
+    panels[1]->SetView(TTarnwick_StandardView::Right);
+    panels[2]->SetView(TTarnwick_StandardView::Top);
+    // A user view, turned through the rotate button's handler.
+    panels[3]->BeginNavigationAt(panels[3]->AbsX, panels[3]->AbsY);
+    TZAVEvent turn(TTarnwick_ViewportPanel::NavOnMotionCB, panels[3], int32_t(TTarnwick_NavigationMode::Rotate));
+    turn.SetX(FrameWidth / 16);
+    turn.SetY(FrameHeight / 24);
+    TTarnwick_ViewportPanel::NavOnMotionCB(&turn);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -118,13 +148,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_viewport_frame needs a display: run it under xvfb-run -a\n");
         return 1;
     }
-    int glut_argc = 1;
-    char name[] = "bench_viewport_frame";
-    char* glut_argv[] = {name, nullptr};
-    glutInit(&glut_argc, glut_argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(FrameWidth, FrameHeight);
-    const int window_id = glutCreateWindow("bench_viewport_frame");
+    const int window_id = CreateBenchWindow();
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     if (!InitVirtualMemory()) {
         std::fprintf(stderr, "bench_viewport_frame: the paging file cannot be made\n");
@@ -144,22 +168,7 @@ int main(int argc, char** argv)
     int64_t stream_bytes = 0;
     {
         auto app = std::make_unique<TZAVglutWigits_BlankApp>(window_id);
-        TTarnwick_ViewportPanel* panels[4];
-        for (int32_t index = 0; index < 4; index++) {
-            panels[index] =
-                PlaceNode(new TTarnwick_ViewportPanel(app.get(), index), (index % 2) * FrameWidth / 2,
-                          (index / 2) * FrameHeight / 2, FrameWidth / 2, FrameHeight / 2);
-            panels[index]->FitToObject();
-        }
-        panels[1]->SetView(TTarnwick_StandardView::Right);
-        panels[2]->SetView(TTarnwick_StandardView::Top);
-        // A user view, turned through the rotate button's handler.
-        panels[3]->BeginNavigationAt(panels[3]->AbsX, panels[3]->AbsY);
-        TZAVEvent turn(TTarnwick_ViewportPanel::NavOnMotionCB, panels[3],
-                       int32_t(TTarnwick_NavigationMode::Rotate));
-        turn.SetX(FrameWidth / 16);
-        turn.SetY(FrameHeight / 24);
-        TTarnwick_ViewportPanel::NavOnMotionCB(&turn);
+        AddFourViews(*app);
 
         const auto start = BenchClock::now();
         app->Refresh(false);

@@ -140,10 +140,29 @@ bool HandlePanelCommand(TZAVEvent* event)
 
 } // namespace
 
+namespace {
+
+// What the layer commands ask of the window: the views drawn again once layers hid, showed or
+// locked polygons, or changed the selection's weights. The layer panel and the layer brush come
+// with their own work and leave their hooks empty.
+void ConnectLayerHooks(TTarnwick_LayerHooks& hooks)
+{
+    hooks.Data = TarnwickMainWindow;
+    hooks.Redraw = [](void* window) {
+        static_cast<TTarnwick_MainWindow*>(window)->InvalidateViewportImages();
+        static_cast<TTarnwick_MainWindow*>(window)->RequestRedisplay();
+    };
+    hooks.RefreshSelection = hooks.Redraw;
+}
+
+} // namespace
+
 bool HandleProjectLayerCommand(TZAVEvent* event)
 {
     if (TarnwickProject == nullptr)
         return false;
+    // Set for each command: the project, and so its layers, may have been replaced since.
+    ConnectLayerHooks(TarnwickProject->Layers.Hooks);
     TTarnwick_LayerCommandModel model;
     model.Layers = &TarnwickProject->Layers;
     model.Objects = TarnwickProject->ObjectTree.get();

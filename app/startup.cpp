@@ -349,6 +349,8 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
     TarnwickSettings = new TTarnwick_Settings(GetLanguageString(AutoSaveBaseNameEntry));
     TarnwickProject = new TTarnwick_Project();
     auto* window = new TTarnwick_MainWindow(Startup.WindowId);
+    // One colour scheme exists; the font is the user's choice of three sizes.
+    window->InterfaceFontNumber = TarnwickSettings->Font;
     if (options.ExitAfterFrames == 0) {
         Startup.Presenter = std::make_unique<TZAVglutWigits_DialogPresenter>(window);
         Startup.Presenter->Install();

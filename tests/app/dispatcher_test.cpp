@@ -151,24 +151,6 @@ TEST_F(Dispatcher, ImportsAnObjAsTheCurrentObject)
     EXPECT_EQ(TakeStatusLines().back().Kind, TZAVStatusKind::Warning);
 }
 
-TEST_F(Dispatcher, SavedProjectReopensWithTheSameObjects)
-{
-    ASSERT_TRUE(Dispatch(205, ObjPath));
-    const std::string saved = Path("Saved.Tarnwick");
-    {
-        ScriptedDialogs dialogs;
-        dialogs.ExpectFile(TZAVDialogKind::SaveFile, saved);
-        ASSERT_TRUE(Dispatch(212));
-    }
-    EXPECT_EQ(TarnwickProject->FileName, saved);
-    const TProjectSummary before = Summary(*TarnwickProject);
-
-    ScriptedDialogs dialogs;
-    dialogs.Expect(TZAVDialogKind::YesNo, true, GetLanguageString(381));
-    ASSERT_TRUE(Dispatch(202, saved));
-    EXPECT_EQ(Summary(*TarnwickProject), before);
-}
-
 TEST_F(Dispatcher, SaveAsksForANameInsteadOfWritingOverTheAutosave)
 {
     const std::string autosave_named = Path(std::string(GetLanguageString(418)) + ".Tarnwick");
@@ -352,6 +334,36 @@ TEST_F(Dispatcher, QueuedInputTurnsAViewAndItsMenuSetsAStandardView)
     for (int32_t i = 0; i < 16; i++)
         EXPECT_EQ(panel->Viewport.Rotation[i], identity[i]) << i;
     EXPECT_FALSE(panel->Viewport.UserView);
+}
+
+// The File menu, clicked through queued input, imports an OBJ and saves the project under a new
+// name; opening the saved file (after the question) gives the same scene.
+TEST_F(Dispatcher, FileMenuImportsAndSavesThroughQueuedClicks)
+{
+    TarnwickApp.Ready = true;
+    TarnwickMainWindow->DisplayFrame();
+    auto choose = [](const char* entry) {
+        TZAVglutWigits_Node* menu = FindNamed(TarnwickMainWindow, "&File");
+        ASSERT_NE(menu, nullptr);
+        ClickCentreOf(*menu);
+        TZAVglutWigits_Node* item = FindNamed(TarnwickMainWindow, entry);
+        ASSERT_NE(item, nullptr) << entry;
+        ClickCentreOf(*item);
+    };
+    const std::string saved = Path("Scene.Tarnwick");
+    {
+        ScriptedDialogs dialogs;
+        dialogs.ExpectFile(TZAVDialogKind::OpenFile, ObjPath).ExpectFile(TZAVDialogKind::SaveFile, saved);
+        choose("Import O&BJ...");
+        ASSERT_NE(TarnwickProject->CurrentObject, nullptr);
+        choose("Save &as...");
+    }
+    EXPECT_EQ(TarnwickProject->FileName, saved);
+    const TProjectSummary before = Summary(*TarnwickProject);
+    ScriptedDialogs dialogs;
+    dialogs.Expect(TZAVDialogKind::YesNo, true, GetLanguageString(381));
+    ASSERT_TRUE(Dispatch(202, saved));
+    EXPECT_EQ(Summary(*TarnwickProject), before);
 }
 
 // A handler that fails reaches the fatal handler's offer; OK and "save" post the save after an

@@ -71,15 +71,13 @@ class MainWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        static int window_id = 0;
         std::string error;
-        ASSERT_TRUE(StartWidgetGlut(error)) << error;
-        if (window_id == 0) {
-            window_id = CreateWidgetTestWindow("app_main_window_test", WindowWidth, WindowHeight);
+        const int window_id = SharedTestWindow("app_main_window_test", WindowWidth, WindowHeight, error);
+        ASSERT_NE(window_id, 0) << error;
+        if (GetLanguageCount() == 0) {
             const std::string data = TARNWICK_BUILD_DATA;
             ASSERT_TRUE(LoadLanguage(data.substr(0, data.size() - 5), error)) << error;
         }
-        glutSetWindow(window_id);
         TarnwickSettings = new TTarnwick_Settings();
         TarnwickProject = new TTarnwick_Project();
         TarnwickApp.Ready = true;

@@ -33,13 +33,8 @@ class Texture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        static int window_id = 0;
         std::string error;
-        ASSERT_TRUE(StartWidgetGlut(error)) << error;
-        if (window_id == 0) {
-            window_id = CreateWidgetTestWindow("app_texture_test", WindowSide, WindowSide);
-        }
-        glutSetWindow(window_id);
+        ASSERT_NE(SharedTestWindow("app_texture_test", WindowSide, WindowSide, error), 0) << error;
     }
 };
 

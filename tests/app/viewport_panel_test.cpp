@@ -45,14 +45,9 @@ class ViewportPanel : public ::testing::Test
 protected:
     void SetUp() override
     {
-        static int window_id = 0;
         std::string error;
-        ASSERT_TRUE(StartWidgetGlut(error)) << error;
-        if (window_id == 0) {
-            glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-            window_id = CreateWidgetTestWindow("app_viewport_panel_test", FrameWidth, FrameHeight);
-        }
-        glutSetWindow(window_id);
+        const int window_id = SharedTestWindow("app_viewport_panel_test", FrameWidth, FrameHeight, error);
+        ASSERT_NE(window_id, 0) << error;
         ASSERT_TRUE(InitVirtualMemory());
         NewProject();
         App = std::make_unique<TZAVglutWigits_BlankApp>(window_id);

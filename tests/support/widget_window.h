@@ -43,6 +43,21 @@ inline int CreateWidgetTestWindow(const char* title, int32_t width, int32_t heig
     return window_id;
 }
 
+// The one window of a test program, with a depth buffer for the 3D views: made on the first call,
+// made current on every call. 0, with the reason, without a display.
+inline int SharedTestWindow(const char* title, int32_t width, int32_t height, std::string& out_error)
+{
+    static int window_id = 0;
+    if (!StartWidgetGlut(out_error))
+        return 0;
+    if (window_id == 0) {
+        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+        window_id = CreateWidgetTestWindow(title, width, height);
+    }
+    glutSetWindow(window_id);
+    return window_id;
+}
+
 // The window's frame as RGB rows, bottom row first, with the pixel lookup done y down.
 struct TWidgetFrame
 {

@@ -103,10 +103,11 @@ void SendMapsToOpenGL(TTarnwick_Mesh& mesh, int32_t size_limit, TZAVTextureCompr
             continue;
         map->Visible = visible[size_t(index)];
         if (map->Width < size_limit && map->Height < size_limit) {
-            // A map that never went up, or came out of memory, goes up now.
-            const bool missing = map->OutOfMemory || map->TextureId == 0;
+            // A map that never went up, came out of memory or changed goes up now.
+            const bool stale = map->OutOfMemory || map->TextureId == 0 || map->UploadPending;
             map->OutOfMemory = 0;
-            if (missing)
+            map->UploadPending = 0;
+            if (stale)
                 SendToOpenGL(*map, compression);
         } else {
             map->OutOfMemory = 1;

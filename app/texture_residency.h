@@ -21,7 +21,7 @@ enum class TZAVTextureCompression
 void SendToOpenGL(TZAVMaterialMap& map, TZAVTextureCompression compression);
 
 // One residency pass over the mesh's maps. A map with a side at or above size_limit is kept out of
-// texture memory; one that fits again is uploaded. Maps that no visible polygon uses are re-sent
+// texture memory; one that fits again, or whose pixels changed (UploadPending), is uploaded. Maps that no visible polygon uses are re-sent
 // compressed (when compression is on) at priority 0.5; visible ones uncompressed at priority 1.
 void SendMapsToOpenGL(TTarnwick_Mesh& mesh, int32_t size_limit, TZAVTextureCompression compression);
 

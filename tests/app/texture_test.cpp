@@ -129,6 +129,12 @@ TEST_F(Texture, MapsGoUpComeDownAndComeBack)
     ASSERT_NE(map->TextureId, 0u);
     const std::vector<uint8_t> back = ReadTexture(map->TextureId, 16, 8);
     EXPECT_TRUE(std::equal(back.begin(), back.end(), map->Pixels.begin()));
+    // Changed pixels go up again once the map says so.
+    map->PixelAt(3, 2)[1] = 255;
+    map->UploadPending = 1;
+    SendMapsToOpenGL(mesh, 17, TZAVTextureCompression::Off);
+    EXPECT_EQ(ReadTexture(map->TextureId, 16, 8), map->Pixels);
+    EXPECT_FALSE(map->UploadPending);
 
     for (uint32_t& flags : mesh.PolygonFlags)
         flags |= PolygonFlag_Hidden;

@@ -39,6 +39,7 @@ constexpr TCommandEntry ViewEntries[] = {
     {"&Top", int32_t(TTarnwick_StandardView::Top)},
     {"Botto&m", int32_t(TTarnwick_StandardView::Bottom)},
     {"&Perspective", int32_t(TTarnwick_StandardView::Perspective)},
+    {"Ma&ximise or restore the view", MenuCommand_MaximizeView},
 };
 
 } // namespace

@@ -11,6 +11,7 @@ class TZAVglutWigits_Master;
 // Commands of the menu entries.
 enum TTarnwick_MenuCommand : int32_t
 {
+    MenuCommand_MaximizeView = 162,
     MenuCommand_OpenProject = 202,
     MenuCommand_ImportCR2 = 204,
     MenuCommand_ImportOBJ = 205,

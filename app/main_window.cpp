@@ -392,10 +392,14 @@ void TTarnwick_MainWindow::RouteMouseButton(const TTarnwick_InputRecord& record)
         if (SplashShown())
             CloseSplash();
         TZAVglutWigits_Node* hit = HitTest(record.X, record.Y);
-        Dragging =
-            std::any_of(std::begin(Viewports), std::end(Viewports), [&](TTarnwick_ViewportPanel* panel) {
+        const auto pressed =
+            std::find_if(std::begin(Viewports), std::end(Viewports), [&](TTarnwick_ViewportPanel* panel) {
                 return panel != nullptr && panel->Contains(hit);
             });
+        Dragging = pressed != std::end(Viewports);
+        // The view pressed in is the one the view commands turn.
+        if (Dragging)
+            MakeViewportCurrent(*pressed);
     } else {
         Dragging = false;
     }
@@ -555,6 +559,24 @@ TTarnwick_ViewportPanel* TTarnwick_MainWindow::CurrentViewportPanel() const
         if (panel != nullptr && panel->Viewport.Current)
             return panel;
     return Viewports[0];
+}
+
+void TTarnwick_MainWindow::MakeViewportCurrent(TTarnwick_ViewportPanel* current)
+{
+    for (TTarnwick_ViewportPanel* panel : Viewports)
+        if (panel != nullptr)
+            panel->Viewport.Current = panel == current;
+}
+
+void TTarnwick_MainWindow::ToggleMaximized(TTarnwick_ViewportPanel* chosen)
+{
+    const bool maximize = !chosen->Viewport.Maximized;
+    for (TTarnwick_ViewportPanel* panel : Viewports)
+        if (panel != nullptr)
+            panel->Viewport.Maximized = maximize && panel == chosen;
+    MakeViewportCurrent(chosen);
+    Layout();
+    RequestRedisplay();
 }
 
 void TTarnwick_MainWindow::InvalidateViewportImages()

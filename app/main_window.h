@@ -103,6 +103,9 @@ public:
     TTarnwick_ViewportPanel* ViewportPanel(int32_t index) const;
     // The current viewport's panel (the first when none is marked current).
     TTarnwick_ViewportPanel* CurrentViewportPanel() const;
+    void MakeViewportCurrent(TTarnwick_ViewportPanel* panel);
+    // The view fills the whole view area, or the four views come back when it did already.
+    void ToggleMaximized(TTarnwick_ViewportPanel* panel);
     // Marks the project's viewport images stale and has every panel drop its cached image.
     void InvalidateViewportImages();
     // Sets the four views to front, right, top and perspective, each fitted to the current object

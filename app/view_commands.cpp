@@ -12,6 +12,9 @@
 
 namespace {
 
+// The current view fills the view area, or gives it back to the four.
+constexpr int32_t MaximizeViewCommand = 162;
+
 // The panel whose orientation menu posted the event, else the current one. The context is only
 // compared with the live panels, never followed blindly.
 TTarnwick_ViewportPanel* TargetPanel(const TZAVEvent& event)
@@ -47,9 +50,12 @@ bool HandleViewportCommand(TZAVEvent* event)
     case int32_t(TTarnwick_StandardView::Bottom):
     case int32_t(TTarnwick_StandardView::Perspective):
         return SetStandardView(*event, static_cast<TTarnwick_StandardView>(id));
+    case MaximizeViewCommand:
+        TarnwickMainWindow->ToggleMaximized(TargetPanel(*event));
+        return true;
     default:
-        // The display options and the maximised view (162 to 173) come with the viewport options
-        // window; fitting is the panel's own button.
+        // The display options (163 to 173) come with the viewport options window; fitting is the
+        // panel's own button.
         return false;
     }
 }

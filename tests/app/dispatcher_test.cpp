@@ -293,7 +293,7 @@ void ClickCentreOf(const TZAVglutWigits_Node& node)
 }
 
 // A drag in a view turns its camera; the view's orientation menu then sets the front view, with
-// its status line.
+// its status line; a view can have the whole view area.
 TEST_F(Dispatcher, QueuedInputTurnsAViewAndItsMenuSetsAStandardView)
 {
     TarnwickApp.Ready = true;
@@ -334,6 +334,17 @@ TEST_F(Dispatcher, QueuedInputTurnsAViewAndItsMenuSetsAStandardView)
     for (int32_t i = 0; i < 16; i++)
         EXPECT_EQ(panel->Viewport.Rotation[i], identity[i]) << i;
     EXPECT_FALSE(panel->Viewport.UserView);
+
+    // A press makes a view current; 162 gives it the whole view area, and gives it back.
+    TTarnwick_ViewportPanel* second = TarnwickMainWindow->ViewportPanel(1);
+    ClickCentreOf(*second);
+    ASSERT_EQ(TarnwickMainWindow->CurrentViewportPanel(), second);
+    ASSERT_TRUE(Dispatch(162));
+    EXPECT_EQ(second->Width, TarnwickMainWindow->Width);
+    EXPECT_FALSE(panel->Shown);
+    ASSERT_TRUE(Dispatch(162));
+    EXPECT_TRUE(panel->Shown);
+    EXPECT_LT(second->Width, TarnwickMainWindow->Width);
 }
 
 // The File menu, clicked through queued input, imports an OBJ and saves the project under a new

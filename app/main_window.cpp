@@ -621,6 +621,8 @@ void TTarnwick_MainWindow::LoadViewportState()
     for (TTarnwick_ViewportPanel* panel : Viewports)
         if (panel != nullptr)
             panel->Viewport.LoadState(TarnwickProject->Viewports[size_t(panel->Index)]);
+    // A view saved maximised fills the view area again.
+    Layout();
     InvalidateViewportImages();
 }
 

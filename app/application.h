@@ -42,10 +42,11 @@ std::string DataFilePath(const char* name);
 // fonts, and ends the process with status 0.
 [[noreturn]] void QuitTarnwick();
 
-// The window was closed under the program (freeglut destroys it whatever the close callback
-// does, so the user cannot be asked): the project is autosaved, the autosave kept for the next
-// start to offer, and the quit goes on as above.
-[[noreturn]] void QuitAfterWindowClosed();
+// The program is ended without the user's say: its window closed under it (freeglut destroys it
+// whatever the close callback does, so the user cannot be asked) or the system asked it to stop
+// (SIGTERM, SIGHUP at logout). The project is autosaved, the autosave kept for the next start to
+// offer, and the quit goes on as above. why names the cause on stderr.
+[[noreturn]] void QuitKeepingAutosave(const char* why);
 
 // The start-up project read ahead on a side thread, when it is path and was read without anything
 // to tell the user; null otherwise (the caller reads the file itself). Waits for the reading.

@@ -144,7 +144,7 @@ void TTarnwick_MainWindow::CloseCB()
 {
     // freeglut destroys the window once this returns, whatever the answer would be, so nobody is
     // asked, not even from inside a dialog.
-    CatchInputFailures("TTarnwick_MainWindow::CloseCB()", false, []() -> bool { QuitAfterWindowClosed(); });
+    CatchInputFailures("TTarnwick_MainWindow::CloseCB()", false, []() -> bool { QuitKeepingAutosave("the window was closed"); });
 }
 
 void TTarnwick_MainWindow::IdleCB(int)

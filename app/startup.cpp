@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +46,7 @@ constexpr int32_t LoadEnvironmentCommand = 46;
 // Where the note about crashes inside file dialogs is read.
 constexpr const char* CrashNoteAddress = "man:tarnwick(1)";
 constexpr int32_t FrameWatchMilliseconds = 2;
+constexpr int32_t StopWatchMilliseconds = 100;
 
 // The start-up project, read on a side thread (quietly: anything that wants the user makes the
 // first frame read it again in the open).
@@ -85,6 +87,21 @@ private:
     size_t Next = 0;
 };
 TUnattendedDialogs UnattendedDialogs;
+
+// Set by SIGTERM or SIGHUP; the main loop notices it between callbacks.
+volatile std::sig_atomic_t stop_requested = 0;
+
+void RequestStop(int)
+{
+    stop_requested = 1;
+}
+
+void WatchForStop(int)
+{
+    if (stop_requested != 0)
+        QuitKeepingAutosave("the system asked Tarnwick to stop");
+    glutTimerFunc(StopWatchMilliseconds, WatchForStop, 0);
+}
 
 int Refuse()
 {
@@ -325,6 +342,13 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
     StartPreload(TarnwickApp.StartupProject);
     if (!CreateMainGlutWindow())
         return Refuse();
+    // The main window is the widget root of the GLUT window from the start, so that every message
+    // of the start (a second instance, a missing file) is drawn in it; its panels come later.
+    auto* window = new TTarnwick_MainWindow(Startup.WindowId);
+    if (options.ExitAfterFrames == 0) {
+        Startup.Presenter = std::make_unique<TZAVglutWigits_DialogPresenter>(window);
+        Startup.Presenter->Install();
+    }
     InstallMapTextureHooks();
     GlobalDialogHost.AfterDialog = RedrawAfterDialog;
     OfferCrashNote();
@@ -348,13 +372,8 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
 
     TarnwickSettings = new TTarnwick_Settings(GetLanguageString(AutoSaveBaseNameEntry));
     TarnwickProject = new TTarnwick_Project();
-    auto* window = new TTarnwick_MainWindow(Startup.WindowId);
     // One colour scheme exists; the font is the user's choice of three sizes.
     window->InterfaceFontNumber = TarnwickSettings->Font;
-    if (options.ExitAfterFrames == 0) {
-        Startup.Presenter = std::make_unique<TZAVglutWigits_DialogPresenter>(window);
-        Startup.Presenter->Install();
-    }
     const TTarnwick_DriverStrings driver = ReadDriverStrings();
     if (!CheckVideoCard(driver, DataFilePath("OpenGL_Database.csv")))
         return Refuse();
@@ -370,6 +389,9 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
     if (options.ExitAfterFrames > 0)
         glutTimerFunc(FrameWatchMilliseconds, WatchFrames, 0);
     SetPostHook(PostWhileWindowExists);
+    std::signal(SIGTERM, RequestStop);
+    std::signal(SIGHUP, RequestStop);
+    glutTimerFunc(StopWatchMilliseconds, WatchForStop, 0);
     glutMainLoop();
     return EXIT_SUCCESS;
 }
@@ -401,14 +423,13 @@ void QuitTarnwick()
     std::exit(EXIT_SUCCESS);
 }
 
-void QuitAfterWindowClosed()
+void QuitKeepingAutosave(const char* why)
 {
     if (TarnwickProject != nullptr && TarnwickSettings != nullptr && !TarnwickProject->Objects().empty() &&
         AutoSaveProject()) {
         TarnwickSettings->KeepAutoSave = true;
-        std::fprintf(stderr, "Tarnwick: the window was closed; the project was autosaved to %s and will be "
-                             "offered at the next start.\n",
-                     TarnwickSettings->AutoSavePath.c_str());
+        std::fprintf(stderr, "Tarnwick: %s; the project was autosaved to %s and will be offered at the next start.\n",
+                     why, TarnwickSettings->AutoSavePath.c_str());
     }
     QuitTarnwick();
 }

@@ -32,6 +32,10 @@
 
 namespace {
 
+// xvfb-run's server starts afresh whenever its last client leaves and refuses connections
+// meanwhile: this connection stays open, so that programs started one after another find it.
+Display* const HeldDisplay = XOpenDisplay(nullptr);
+
 // One user's folders, as the program finds them through HOME and XDG.
 struct TUserHome
 {
@@ -118,37 +122,47 @@ double PositionChecksum(const std::string& project_path)
     return checksum;
 }
 
-// Asks the window whose title is title, as a window manager's close button does, to close; false
-// when there is no such window.
-bool CloseWindowTitled(const std::string& title)
+// Whether a window has that title; with close, it is asked to close, as a window manager's close
+// button does.
+bool FindWindowTitled(const std::string& title, bool close)
 {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr)
         return false;
-    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
-    const Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
     Window root = 0, parent = 0;
     Window* children = nullptr;
     unsigned int count = 0;
-    bool sent = false;
+    bool found = false;
     XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-    for (unsigned int i = 0; i < count && !sent; i++) {
+    for (unsigned int i = 0; i < count && !found; i++) {
         char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name != nullptr && title == name) {
+        found = XFetchName(display, children[i], &name) && name != nullptr && title == name;
+        XFree(name);
+        if (found && close) {
             XEvent event = {};
             event.xclient.type = ClientMessage;
             event.xclient.window = children[i];
-            event.xclient.message_type = protocols;
+            event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
             event.xclient.format = 32;
-            event.xclient.data.l[0] = long(delete_window);
+            event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
             event.xclient.data.l[1] = CurrentTime;
-            sent = XSendEvent(display, children[i], False, NoEventMask, &event) != 0;
+            XSendEvent(display, children[i], False, NoEventMask, &event);
         }
-        XFree(name);
     }
     XFree(children);
     XCloseDisplay(display);
-    return sent;
+    return found;
+}
+
+// Waits (30 s at most) for the program's window to show the project: its title names it once open.
+bool WaitForWindowTitled(const std::string& title, bool close)
+{
+    for (int i = 0; i < 600; i++) {
+        if (FindWindowTitled(title, close))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
 }
 
 const std::string DefaultProject = std::string(TARNWICK_BUILD_DATA) + "Default.Tarnwick";
@@ -249,23 +263,21 @@ TEST(Startup, KilledRunIsRecoveredFromItsAutosave)
     EXPECT_NEAR(std::stod(facts["checksum"]), PositionChecksum(project), 1e-3);
 }
 
-// The window's close button cannot be refused under freeglut, so nothing is asked: the project
-// is autosaved and the next start offers it.
-TEST(Startup, ClosedWindowLeavesAnAutosaveToRecover)
+// Ended without the user's say, by the window's close button (which freeglut does not let be
+// refused) or by SIGTERM, the program asks nothing: it autosaves, and the next start offers that.
+TEST(Startup, WindowClosedOrStopAutosavesForTheNextStart)
 {
-    TUserHome home;
-    const std::string project = home.Root.Path() + "figure.Tarnwick";
-    std::filesystem::copy_file(DefaultProject, project);
-    const pid_t program = StartProgram(home, {"--exit-after-frames", "1000000", project});
-    // The title names the project once it is open.
-    bool closed = false;
-    for (int i = 0; i < 600 && !closed; i++) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        closed = CloseWindowTitled("Tarnwick - figure.Tarnwick");
+    for (const bool by_signal : {false, true}) {
+        TUserHome home;
+        const std::string project = home.Root.Path() + "figure.Tarnwick";
+        std::filesystem::copy_file(DefaultProject, project);
+        const pid_t program = StartProgram(home, {"--exit-after-frames", "1000000", project});
+        EXPECT_TRUE(WaitForWindowTitled("Tarnwick - figure.Tarnwick", !by_signal)) << home.Errors();
+        if (by_signal)
+            kill(program, SIGTERM);
+        EXPECT_EQ(WaitForProgram(program), 0) << home.Errors();
+        EXPECT_TRUE(FileExists(home.State() + "AutoSave.Tarnwick")) << by_signal << home.Errors();
     }
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(WaitForProgram(program), 0) << home.Errors();
-    EXPECT_TRUE(FileExists(home.State() + "AutoSave.Tarnwick")) << home.Errors();
 }
 
 // The screen-size message comes from the language file, whose text is checked before it is used

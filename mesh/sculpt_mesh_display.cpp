@@ -201,7 +201,8 @@ void TTarnwick_Mesh::BuildMixedBase()
     MixedBase = Vertices;
     MixedBaseMorphs.clear();
     MixedBaseCurrent = CurrentMorph;
-    TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this, TZAVWalkOrder::PreOrder);
+    TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this,
+                              TZAVWalkOrder::PreOrder);
     MixedBaseValid = true;
 }
 
@@ -302,7 +303,8 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         VertexMarks.Take(ChangedVertices);
         changed_vertices = ChangedVertices;
         for (int32_t vertex : changed_vertices)
-            std::copy_n(base + 3 * static_cast<size_t>(vertex), 3, positions + 3 * static_cast<size_t>(vertex));
+            std::copy_n(base + 3 * static_cast<size_t>(vertex), 3,
+                        positions + 3 * static_cast<size_t>(vertex));
         for (const TEditedMorph& morph : edited)
             AddMorphAt(morph.Morph, morph.Factor, changed_vertices, positions);
     }

@@ -52,6 +52,7 @@ void TTarnwick_Mesh::AllocateArrays(int32_t vertex_count, int32_t tex_vertex_cou
     MirrorTables.Reset(vertex_count);
     LoadedWeldMap.clear();
     DropOctree();
+    DropMixedBase();
 }
 
 void TTarnwick_Mesh::AdoptContents(TZAVPolyMesh& source)
@@ -72,6 +73,7 @@ void TTarnwick_Mesh::StartSculptData()
     CurrentMorph = nullptr;
     CurrentSelection = nullptr;
     ForgetMixedMorphs();
+    DropMixedBase();
     MorphTree = std::make_unique<TTarnwick_MorphTreeGroup>();
     MorphTree->SetNameLiteral("Morph Targets");
     MorphTree->Label = "morphs";
@@ -163,6 +165,8 @@ void TTarnwick_Mesh::SetCurrentMorph(TTarnwick_Morph* morph)
         CurrentMorph->StopBeingCurrent(release);
     }
     CurrentMorph = morph;
+    // The previous current morph may have been edited since the mixed base was built.
+    MixedBaseValid = false;
     if (morph != nullptr)
         morph->BecomeCurrent();
 }

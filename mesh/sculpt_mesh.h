@@ -11,6 +11,11 @@
 //     DirtyPolygons and DirtyVertices, in ascending order.
 //   - ResolveVertices (positions) then ComputeNormals(TZAVNormalScope::All) after a change of mode or of the
 //     morphs in use.
+// While mixing, the mix of every morph that strokes do not edit (all but the current and the
+// temporary morph) is kept as a mixed base, so that an update costs the same however many morphs
+// are dialled in. UpdateVertices rebuilds it when the current morph, the mix set or another
+// morph's strength changed; after changing the base positions or the displacements of a morph
+// other than the current and temporary ones, call ResolveVertices.
 //
 // [SECTION] Flags and notices
 // [SECTION] TTarnwick_Mesh
@@ -115,10 +120,13 @@ public:
     bool CheckMorphWritable(uint32_t& notice_flags) const;
     bool CheckSelectionWritable(uint32_t& notice_flags) const;
 
-    // Displayed positions = base + morphs in use (see the class comment).
+    // Displayed positions = base + morphs in use (see the class comment). While mixing they are
+    // added in tree order, except that the current morph and then the temporary morph come last.
     void ResolveVertices();
     // Repeats in changed_vertices are allowed.
     void UpdateVertices(std::span<const int32_t> changed_vertices);
+    // Bytes held for the mixed base (none while not mixing).
+    size_t MixedBaseBytes() const { return MixedBase.capacity() * sizeof(float); }
     std::span<const float> GetDisplayedPosition(int32_t vertex) const
     {
         return {DisplayedVertices.data() + 3 * static_cast<size_t>(vertex), 3};
@@ -149,7 +157,8 @@ public:
     // null.
     static void SetMapBlockReader(TTarnwick_MapBlockReader reader, TTarnwick_MapBlockFinisher finisher = nullptr);
 
-    // Tree-walk callbacks (data is the mesh).
+    // Tree-walk callbacks (data is the mesh). ResolveVertices_OnVisitMorph pages the morphs in or
+    // out by strength and adds those of the mixed base to it.
     static bool MorphNotInUse_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t depth, void* mesh);
     static bool ResolveVertices_OnVisitMorph(TTarnwick_TreeGroup* group, int32_t depth, void* mesh);
 
@@ -218,6 +227,22 @@ private:
     TNormalOutput SculptNormalOutput();
     // Empties the mixer without deleting its morphs, which the trees own.
     void ForgetMixedMorphs();
+    // A morph that the mixed base holds: identified twice, since a freed morph's address may be
+    // reused, with its strength bit for bit.
+    struct TMixedMorph
+    {
+        const TTarnwick_Morph* Morph;
+        int32_t ID;
+        uint32_t StrengthBits;
+        bool operator==(const TMixedMorph&) const = default;
+    };
+    bool InMixedBase(const TTarnwick_Morph* morph) const;
+    // Base positions plus every morph InMixedBase, in tree order, paging the morphs as the full
+    // resolve does.
+    void BuildMixedBase();
+    // Whether the mixed base still holds what the tree and the current morph call for.
+    bool MixedBaseFits();
+    void DropMixedBase();
     bool ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key);
 
     TPendingMeshPtr Pending;
@@ -229,6 +254,13 @@ private:
     TTarnwick_MarkSet PolygonMarks;
     TTarnwick_MarkSet VertexMarks;
     std::vector<int32_t> ChangedVertices;
+    // The mixed base (3 floats per vertex) and what it was built from; MixedBaseMorphs is in order of
+    // addition, MixedMorphScratch is where MixedBaseFits gathers the tree's present mix.
+    std::vector<float> MixedBase;
+    std::vector<TMixedMorph> MixedBaseMorphs;
+    std::vector<TMixedMorph> MixedMorphScratch;
+    const TTarnwick_Morph* MixedBaseCurrent = nullptr;
+    bool MixedBaseValid = false;
 };
 
 using TTarnwick_MeshPtr = TTarnwick_Mesh*;

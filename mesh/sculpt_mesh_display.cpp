@@ -7,6 +7,8 @@
 #include "mesh/sculpt_mesh.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 
 #include "core/report.h"
@@ -63,6 +65,33 @@ template <typename TVisit> void ForEachMorph(TTarnwick_TreeGroup* tree, TVisit v
         return true;
     };
     TTarnwick_TreeGroup::Walk(tree, 0, callback, &visit, TZAVWalkOrder::PreOrder);
+}
+
+// A morph that strokes edit, added over the base by its factor; null when absent or negligible.
+struct TEditedMorph
+{
+    TTarnwick_Morph* Morph;
+    float Factor;
+};
+
+// The current morph, then the temporary morph: at full strength when not mixing (the temporary
+// morph twice when it is current), by their strengths and each once when mixing.
+std::array<TEditedMorph, 2> EditedMorphs(const TTarnwick_Mesh& mesh)
+{
+    std::array<TEditedMorph, 2> edited{{{mesh.CurrentMorph, 1.0f}, {mesh.TempMorph, 1.0f}}};
+    if (mesh.MixMorphs) {
+        if (mesh.CurrentMorph == mesh.TempMorph2)
+            edited[0].Morph = nullptr;
+        if (mesh.TempMorph == mesh.CurrentMorph)
+            edited[1].Morph = nullptr;
+        for (TEditedMorph& morph : edited)
+            if (morph.Morph != nullptr)
+                morph.Factor = morph.Morph->Strength;
+    }
+    for (TEditedMorph& morph : edited)
+        if (std::fabs(morph.Factor) <= NegligibleStrength)
+            morph.Morph = nullptr;
+    return edited;
 }
 
 } // namespace
@@ -153,21 +182,64 @@ bool TTarnwick_Mesh::ResolveVertices_OnVisitMorph(TTarnwick_TreeGroup* group, in
             continue;
         }
         morph->PageIn();
-        morph->AddToVertices(mesh->DisplayedVertices, morph->Strength);
+        if (!mesh->InMixedBase(morph))
+            continue;
+        morph->AddToVertices(mesh->MixedBase, morph->Strength);
+        mesh->MixedBaseMorphs.push_back({morph, morph->ID, std::bit_cast<uint32_t>(morph->Strength)});
     }
     return true;
 }
 
+bool TTarnwick_Mesh::InMixedBase(const TTarnwick_Morph* morph) const
+{
+    return morph != TempMorph2 && morph != CurrentMorph && morph != TempMorph &&
+           std::fabs(morph->Strength) >= NegligibleStrength;
+}
+
+void TTarnwick_Mesh::BuildMixedBase()
+{
+    MixedBase = Vertices;
+    MixedBaseMorphs.clear();
+    MixedBaseCurrent = CurrentMorph;
+    TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this,
+                              TZAVWalkOrder::PreOrder);
+    MixedBaseValid = true;
+}
+
+bool TTarnwick_Mesh::MixedBaseFits()
+{
+    if (!MixedBaseValid || MixedBaseCurrent != CurrentMorph || MixedBase.size() != Vertices.size())
+        return false;
+    MixedMorphScratch.clear();
+    ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
+        if (InMixedBase(morph))
+            MixedMorphScratch.push_back({morph, morph->ID, std::bit_cast<uint32_t>(morph->Strength)});
+    });
+    return MixedMorphScratch == MixedBaseMorphs;
+}
+
+void TTarnwick_Mesh::DropMixedBase()
+{
+    std::vector<float>().swap(MixedBase);
+    MixedBaseMorphs.clear();
+    MixedBaseCurrent = nullptr;
+    MixedBaseValid = false;
+}
+
 void TTarnwick_Mesh::ResolveVertices()
 {
-    DisplayedVertices = Vertices;
     DisplayRevision++;
     DropOctree();
     if (MixMorphs) {
-        TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, ResolveVertices_OnVisitMorph, this,
-                                  TZAVWalkOrder::PreOrder);
+        BuildMixedBase();
+        DisplayedVertices = MixedBase;
+        for (const TEditedMorph& edited : EditedMorphs(*this))
+            if (edited.Morph != nullptr)
+                edited.Morph->AddToVertices(DisplayedVertices, edited.Factor);
         return;
     }
+    DropMixedBase();
+    DisplayedVertices = Vertices;
     TTarnwick_TreeGroup::Walk(MorphTree.get(), 0, MorphNotInUse_OnVisitMorph, this, TZAVWalkOrder::PreOrder);
     if (CurrentMorph != nullptr)
         CurrentMorph->AddToVertices(DisplayedVertices, 1.0f);
@@ -190,22 +262,36 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     DropOctree();
     PolygonMarks.Resize(PolygonCount);
     VertexMarks.Resize(VertexCount);
+    if (!MixMorphs)
+        DropMixedBase();
+    else if (!MixedBaseFits())
+        BuildMixedBase();
 
-    // Positions of the changed vertices from scratch: base, then the morphs in use.
+    // Positions of the changed vertices: the base (mixed or not), then the edited morphs, in the
+    // order of ResolveVertices, so that both round alike.
+    const float* base = MixMorphs ? MixedBase.data() : Vertices.data();
     float* positions = DisplayedVertices.data();
-    auto expanded = [&](const TTarnwick_Morph* morph) {
-        return morph != nullptr && !morph->IsCompressed() && morph->vcount >= VertexCount;
+    const std::array<TEditedMorph, 2> edited = EditedMorphs(*this);
+    auto expanded = [&](const TEditedMorph& morph) {
+        return morph.Morph == nullptr || (!morph.Morph->IsCompressed() && morph.Morph->vcount >= VertexCount);
     };
-    if (!MixMorphs && expanded(CurrentMorph) && expanded(TempMorph)) {
-        // A stroke's usual case in one pass, in the order of the general path below; a vertex
-        // named twice is simply computed twice.
-        const float* current = CurrentMorph->vertices();
-        const float* temporary = TempMorph->vertices();
+    if (expanded(edited[0]) && expanded(edited[1])) {
+        // A stroke's usual case in one pass; a vertex named twice is simply computed twice.
+        const float* current = edited[0].Morph != nullptr ? edited[0].Morph->vertices() : nullptr;
+        const float* temporary = edited[1].Morph != nullptr ? edited[1].Morph->vertices() : nullptr;
+        const float current_factor = edited[0].Factor;
+        const float temporary_factor = edited[1].Factor;
         for (int32_t vertex : changed_vertices) {
             check(vertex);
             const size_t offset = 3 * static_cast<size_t>(vertex);
-            for (size_t k = offset; k < offset + 3; k++)
-                positions[k] = (Vertices[k] + current[k]) + temporary[k];
+            for (size_t k = offset; k < offset + 3; k++) {
+                float position = base[k];
+                if (current != nullptr)
+                    position += current_factor * current[k];
+                if (temporary != nullptr)
+                    position += temporary_factor * temporary[k];
+                positions[k] = position;
+            }
         }
     } else {
         // The morphs are added vertex list by vertex list, so each vertex must come once.
@@ -217,20 +303,10 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         VertexMarks.Take(ChangedVertices);
         changed_vertices = ChangedVertices;
         for (int32_t vertex : changed_vertices)
-            std::copy_n(&Vertices[3 * static_cast<size_t>(vertex)], 3,
+            std::copy_n(base + 3 * static_cast<size_t>(vertex), 3,
                         positions + 3 * static_cast<size_t>(vertex));
-        if (MixMorphs) {
-            ForEachMorph(MorphTree.get(), [&](TTarnwick_Morph* morph) {
-                if (morph == TempMorph2)
-                    return;
-                if (std::fabs(morph->Strength) < NegligibleStrength && morph != CurrentMorph)
-                    return;
-                AddMorphAt(morph, morph->Strength, changed_vertices, positions);
-            });
-        } else {
-            AddMorphAt(CurrentMorph, 1.0f, changed_vertices, positions);
-            AddMorphAt(TempMorph, 1.0f, changed_vertices, positions);
-        }
+        for (const TEditedMorph& morph : edited)
+            AddMorphAt(morph.Morph, morph.Factor, changed_vertices, positions);
     }
 
     if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||

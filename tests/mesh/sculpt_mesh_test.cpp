@@ -274,6 +274,72 @@ TEST_F(SculptMesh, IncrementalUpdateMatchesAFullRecompute)
     }
 }
 
+// While mixing, the morphs a stroke does not edit are kept summed; every change of the mix between
+// two updates must still reach the displayed positions exactly as a full resolve gives them.
+TEST_F(SculptMesh, MixedUpdatesFollowChangesOfTheMix)
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 12, 9);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> offset(-0.3f, 0.3f);
+    auto scatter = [&](TTarnwick_Morph& morph, int32_t first, int32_t step) {
+        for (int32_t vertex = first; vertex < mesh.GetVertexCount(); vertex += step)
+            SetDelta(morph, vertex, offset(random), offset(random), offset(random));
+    };
+    TTarnwick_Morph* sculpted = mesh.CurrentMorph;
+    std::vector<TTarnwick_Morph*> dialled;
+    for (int32_t m = 0; m < 3; m++) {
+        dialled.push_back(mesh.NewMorph(-1));
+        scatter(*dialled.back(), m, 3 + m);
+        dialled.back()->Strength = 0.3f + 0.7f * float(m);
+        dialled.back()->Compress();
+    }
+    dialled[2]->Strength = 0;
+    mesh.MixMorphs = true;
+    mesh.ResolveVertices();
+    mesh.ComputeNormals(TZAVNormalScope::All);
+
+    // Every vertex is named, so that a stale part of the mix shows anywhere.
+    std::vector<int32_t> all(static_cast<size_t>(mesh.GetVertexCount()));
+    std::iota(all.begin(), all.end(), 0);
+    auto expect_resolved = [&](const char* step) {
+        SCOPED_TRACE(step);
+        mesh.UpdateVertices(all);
+        const std::vector<float> positions = mesh.DisplayedVertices;
+        mesh.ResolveVertices();
+        ExpectArraysEqual(positions, mesh.DisplayedVertices, "positions");
+    };
+    scatter(*sculpted, 1, 2);
+    expect_resolved("the current morph edited");
+    dialled[0]->Strength = -1.25f;
+    scatter(*sculpted, 0, 5);
+    expect_resolved("another morph's strength changed mid-edit");
+    dialled[1]->Strength = 0;
+    dialled[2]->Strength = 0.8f;
+    expect_resolved("one morph left the mix, another joined it");
+    scatter(*mesh.NewMorph(-1), 2, 4);
+    scatter(*mesh.TempMorph, 3, 7);
+    expect_resolved("a new morph, and a tool's working deltas");
+
+    // A morph edited while current and then left: its new deltas are part of the mix.
+    mesh.SetCurrentMorph(dialled[0]);
+    scatter(*dialled[0], 0, 2);
+    mesh.SetCurrentMorph(sculpted);
+    expect_resolved("a former current morph");
+    // A read-only current morph stays compressed, which takes the update's other path.
+    dialled[2]->ReadOnly = true;
+    mesh.SetCurrentMorph(dialled[2]);
+    ASSERT_TRUE(dialled[2]->IsCompressed());
+    dialled[2]->Strength = 1.5f;
+    sculpted->Strength = 0.5f;
+    expect_resolved("a compressed current morph");
+
+    EXPECT_GT(mesh.MixedBaseBytes(), 0u);
+    mesh.MixMorphs = false;
+    expect_resolved("mixing off");
+    EXPECT_EQ(mesh.MixedBaseBytes(), 0u);
+}
+
 TEST_F(SculptMesh, QuadBatchesMatchPolygonByPolygonNormals)
 {
     TTarnwick_Mesh mesh;

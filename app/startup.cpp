@@ -317,6 +317,9 @@ std::string FormatLanguageIntegers(int32_t entry, const char* fallback, int32_t 
 int RunTarnwick(const TTarnwick_StartOptions& options)
 {
     Startup.Options = options;
+    // A stop asked for during start-up is carried out once the main loop runs.
+    std::signal(SIGTERM, RequestStop);
+    std::signal(SIGHUP, RequestStop);
     if (options.ExitAfterFrames > 0)
         SetDialogPresenter(&UnattendedDialogs);
     std::string own_folder;
@@ -389,8 +392,6 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
     if (options.ExitAfterFrames > 0)
         glutTimerFunc(FrameWatchMilliseconds, WatchFrames, 0);
     SetPostHook(PostWhileWindowExists);
-    std::signal(SIGTERM, RequestStop);
-    std::signal(SIGHUP, RequestStop);
     glutTimerFunc(StopWatchMilliseconds, WatchForStop, 0);
     glutMainLoop();
     return EXIT_SUCCESS;

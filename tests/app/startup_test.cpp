@@ -269,10 +269,12 @@ TEST(Startup, WindowClosedOrStopAutosavesForTheNextStart)
 {
     for (const bool by_signal : {false, true}) {
         TUserHome home;
-        const std::string project = home.Root.Path() + "figure.Tarnwick";
+        // Named apart from the other tests' projects: their windows share the display.
+        const std::string name = by_signal ? "stopped.Tarnwick" : "closed.Tarnwick";
+        const std::string project = home.Root.Path() + name;
         std::filesystem::copy_file(DefaultProject, project);
         const pid_t program = StartProgram(home, {"--exit-after-frames", "1000000", project});
-        EXPECT_TRUE(WaitForWindowTitled("Tarnwick - figure.Tarnwick", !by_signal)) << home.Errors();
+        EXPECT_TRUE(WaitForWindowTitled("Tarnwick - " + name, !by_signal)) << home.Errors();
         if (by_signal)
             kill(program, SIGTERM);
         EXPECT_EQ(WaitForProgram(program), 0) << home.Errors();

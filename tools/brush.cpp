@@ -30,8 +30,8 @@ TTarnwick_Brush::TTarnwick_Brush()
         parameter->SetRange(&RangeZero, &RangeOne);
 }
 
-bool TTarnwick_Brush::MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button, int32_t state,
-                                  float x, float y)
+bool TTarnwick_Brush::MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button,
+                                  int32_t state, float x, float y)
 {
     if (!TTarnwick_Tool::MouseButton(mesh, view, button, state, x, y))
         return false;
@@ -52,7 +52,8 @@ bool TTarnwick_Brush::MouseDrag(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, 
         return false;
     StrokePoints.insert(StrokePoints.end(), {x, y, 0.0f});
     if (TarnwickToolOptions.LocalSurfaceOnly)
-        TTarnwick_LocalSurfaceSearch::FindNearestVertex(mesh, view, x, y, Radius, GetVisibility(), NearestDepth);
+        TTarnwick_LocalSurfaceSearch::FindNearestVertex(mesh, view, x, y, Radius, GetVisibility(),
+                                                        NearestDepth);
     return true;
 }
 
@@ -93,8 +94,8 @@ float TTarnwick_Brush::BrushFalloff(float distance, float radius, float hardness
 
 float TTarnwick_Brush::ViewAttenuation(const float normal[3], const float view_direction[3])
 {
-    const float cosine = normal[0] * view_direction[0] + normal[1] * view_direction[1] +
-                         normal[2] * view_direction[2];
+    const float cosine =
+        normal[0] * view_direction[0] + normal[1] * view_direction[1] + normal[2] * view_direction[2];
     const float square = cosine * cosine;
     return square * square;
 }
@@ -102,7 +103,7 @@ float TTarnwick_Brush::ViewAttenuation(const float normal[3], const float view_d
 TTarnwick_Visibility TTarnwick_Brush::GetVisibility() const
 {
     return TarnwickToolOptions.SeeThrough && (Flags & ToolFlag_SeeThrough) ? TTarnwick_Visibility::Ignored
-                                                                            : TTarnwick_Visibility::Respected;
+                                                                           : TTarnwick_Visibility::Respected;
 }
 
 bool TTarnwick_Brush::IsVertexExcluded(const TTarnwick_Mesh& mesh, const TTarnwick_ToolView& view,
@@ -122,8 +123,8 @@ bool TTarnwick_Brush::IsVertexExcluded(const TTarnwick_Mesh& mesh, const TTarnwi
     return occlusion == TTarnwick_Occlusion::Test && view.IsOccluded(mesh, vertex);
 }
 
-void TTarnwick_Brush::FindCandidateVertices(const TTarnwick_Mesh& mesh, const TTarnwick_ToolView& view, float x,
-                                            float y, std::vector<int32_t>& out_vertices) const
+void TTarnwick_Brush::FindCandidateVertices(const TTarnwick_Mesh& mesh, const TTarnwick_ToolView& view,
+                                            float x, float y, std::vector<int32_t>& out_vertices) const
 {
     out_vertices.clear();
     const TZAVOctree* octree = mesh.GetOctree();
@@ -145,7 +146,8 @@ void TTarnwick_Brush::FindCandidateVertices(const TTarnwick_Mesh& mesh, const TT
         if (respect_visibility) {
             float direction[3];
             for (int32_t k = 0; k < 3; k++)
-                direction[k] = view.Perspective ? (node.Min[k] + node.Max[k]) / 2 - eye[k] : view_direction[k];
+                direction[k] =
+                    view.Perspective ? (node.Min[k] + node.Max[k]) / 2 - eye[k] : view_direction[k];
             if (!TZAVOctree::CanFaceViewer(node, direction))
                 return false;
         }
@@ -153,7 +155,8 @@ void TTarnwick_Brush::FindCandidateVertices(const TTarnwick_Mesh& mesh, const TT
         float high[2] = {-INFINITY, -INFINITY};
         bool bounded = true;
         for (int32_t corner = 0; corner < 8 && bounded; corner++) {
-            const float point[3] = {corner & 1 ? node.Max[0] : node.Min[0], corner & 2 ? node.Max[1] : node.Min[1],
+            const float point[3] = {corner & 1 ? node.Max[0] : node.Min[0],
+                                    corner & 2 ? node.Max[1] : node.Min[1],
                                     corner & 4 ? node.Max[2] : node.Min[2]};
             float screen[3];
             // A box reaching behind a perspective eye has no screen rectangle; keep it.
@@ -163,9 +166,10 @@ void TTarnwick_Brush::FindCandidateVertices(const TTarnwick_Mesh& mesh, const TT
                 high[k] = std::max(high[k], screen[k]);
             }
         }
-        if (bounded && !(RangesMeet(low[0], high[0], -1.0f, 1.0f) && RangesMeet(low[1], high[1], -1.0f, 1.0f) &&
-                         RangesMeet(low[0], high[0], x - reach_x, x + reach_x) &&
-                         RangesMeet(low[1], high[1], y - reach_y, y + reach_y)))
+        if (bounded &&
+            !(RangesMeet(low[0], high[0], -1.0f, 1.0f) && RangesMeet(low[1], high[1], -1.0f, 1.0f) &&
+              RangesMeet(low[0], high[0], x - reach_x, x + reach_x) &&
+              RangesMeet(low[1], high[1], y - reach_y, y + reach_y)))
             return false;
         std::span<const int32_t> vertices = octree->NodeVertices(node);
         out_vertices.insert(out_vertices.end(), vertices.begin(), vertices.end());

@@ -18,15 +18,19 @@ bool InsideView(const TTarnwick_ToolView& view, int32_t vertex)
 
 } // namespace
 
-int32_t TTarnwick_LocalSurfaceSearch::FindNearestVertex(const TTarnwick_Mesh& mesh, const TTarnwick_ToolView& view,
-                                                        float x, float y, float radius,
-                                                        TTarnwick_Visibility visibility, float& out_depth)
+int32_t TTarnwick_LocalSurfaceSearch::FindNearestVertex(const TTarnwick_Mesh& mesh,
+                                                        const TTarnwick_ToolView& view, float x, float y,
+                                                        float radius, TTarnwick_Visibility visibility,
+                                                        float& out_depth)
 {
     uint32_t refused = ExcludedVertex;
     if (visibility == TTarnwick_Visibility::Respected)
         refused |= ToolVertexFlag_FacingAway;
     int32_t nearest = -1;
     out_depth = 1e30f;
+    // Screen positions of another mesh, or none yet: nothing can be under the cursor.
+    if (view.Screen.size() < 3 * static_cast<size_t>(mesh.GetVertexCount()))
+        return -1;
     for (int32_t vertex : mesh.VisibleVertices) {
         if (mesh.VertexFlags[vertex] & refused)
             continue;
@@ -68,7 +72,8 @@ int32_t TTarnwick_LocalSurfaceSearch::Mark(TTarnwick_Mesh& mesh, const TTarnwick
             if (polygon_flags & (uint32_t(ToolPolygonFlag_LocalSurface) | uint32_t(PolygonFlag_Hidden)))
                 continue;
             polygon_flags |= ToolPolygonFlag_LocalSurface;
-            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
+            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1];
+                 corner++) {
                 const int32_t next = mesh.WeldedVertex(mesh.CornerVertex[corner]);
                 uint32_t& next_flags = mesh.VertexFlags[next];
                 if (next_flags & (ToolVertexFlag_LocalSurface | ToolVertexFlag_FacingAway))

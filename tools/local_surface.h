@@ -22,7 +22,8 @@ public:
     // face the viewer) within radius of (x, y), the one of the smallest screen depth; the first
     // found on a tie. -1 and out_depth 1e30 when there is none.
     static int32_t FindNearestVertex(const TTarnwick_Mesh& mesh, const TTarnwick_ToolView& view, float x,
-                                     float y, float radius, TTarnwick_Visibility visibility, float& out_depth);
+                                     float y, float radius, TTarnwick_Visibility visibility,
+                                     float& out_depth);
 
     // Clears the local-surface marks of every polygon and visible vertex, then marks the surface
     // around the nearest vertex. Returns the seed, or -1 when none was found or it lies outside the

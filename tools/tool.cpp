@@ -42,8 +42,8 @@ TTarnwick_Tool::~TTarnwick_Tool()
 
 void TTarnwick_Tool::ParameterChanged(TTarnwick_Parameter&) {}
 
-bool TTarnwick_Tool::MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button, int32_t state,
-                                 float x, float y)
+bool TTarnwick_Tool::MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button,
+                                 int32_t state, float x, float y)
 {
     Button = button;
     ButtonState = state;
@@ -89,7 +89,8 @@ int32_t TTarnwick_Tool::ToolEvent(TZAVEvent&)
 TTarnwick_Parameter* TTarnwick_Tool::AddParameter(TTarnwick_ParameterType type, int32_t label_entry,
                                                   int32_t help_entry, int32_t event)
 {
-    auto* parameter = new TTarnwick_Parameter(this, type, LanguageText(label_entry), LanguageText(help_entry), event);
+    auto* parameter =
+        new TTarnwick_Parameter(this, type, LanguageText(label_entry), LanguageText(help_entry), event);
     Parameters.Add(parameter);
     return parameter;
 }

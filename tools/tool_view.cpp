@@ -73,8 +73,8 @@ void TTarnwick_ToolView::GetViewDirection(float out_direction[3]) const
 {
     // The eye looks down its -Z axis; that axis in the scene is the third row of the rotation.
     const float direction[3] = {-ModelView[2], -ModelView[6], -ModelView[10]};
-    const float length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
-                                   direction[2] * direction[2]);
+    const float length =
+        std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] + direction[2] * direction[2]);
     for (int32_t k = 0; k < 3; k++)
         out_direction[k] = length > 1e-30f ? direction[k] / length : (k == 2 ? -1.0f : 0.0f);
 }

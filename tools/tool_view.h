@@ -83,6 +83,9 @@ public:
     int32_t Width = 1;
     int32_t Height = 1;
     bool Perspective = false;
+    // The camera's target point and zoom, which the deformers scale their movements by.
+    float CameraTarget[3] = {0, 0, 0};
+    float Zoom = 1.0f;
     TTarnwick_OcclusionTest OcclusionTest;
     // x, y, depth per vertex of the mesh last projected; vertices that are behind the eye get a
     // position far outside the view.

@@ -108,7 +108,8 @@ TEST_F(Brush, OctreeCandidatesHoldEveryVertexWithinTheRadius)
                    view.ScreenDistance(vertex, x, y) <= brush.Radius;
         };
         std::vector<int32_t> scanned;
-        std::copy_if(mesh.VisibleVertices.begin(), mesh.VisibleVertices.end(), std::back_inserter(scanned), within);
+        std::copy_if(mesh.VisibleVertices.begin(), mesh.VisibleVertices.end(), std::back_inserter(scanned),
+                     within);
         brush.FindCandidateVertices(mesh, view, x, y, candidates);
         EXPECT_LT(candidates.size(), mesh.VisibleVertices.size() / 4);
         std::vector<int32_t> found;

@@ -27,12 +27,13 @@ protected:
 // A gap of 0.05 separates x = 0.1 from x = 0.15.
 void MakeTwoPatches(TTarnwick_Mesh& mesh)
 {
-    const float positions[] = {-0.5f, -0.2f, 0,    -0.2f, -0.2f, 0,    0.1f,  -0.2f, 0,    -0.5f,
-                               0.2f,  0,     -0.2f, 0.2f,  0,     0.1f, 0.2f,  0,     0.15f, -0.2f,
-                               0.5f,  0.5f,  -0.2f, 0.5f,  0.15f, 0.2f, 0.5f,  0.5f,  0.2f,  0.5f};
+    const float positions[10][3] = {{-0.5f, -0.2f, 0},    {-0.2f, -0.2f, 0},   {0.1f, -0.2f, 0},
+                                    {-0.5f, 0.2f, 0},     {-0.2f, 0.2f, 0},    {0.1f, 0.2f, 0},
+                                    {0.15f, -0.2f, 0.5f}, {0.5f, -0.2f, 0.5f}, {0.15f, 0.2f, 0.5f},
+                                    {0.5f, 0.2f, 0.5f}};
     const int32_t corners[] = {0, 1, 4, 3, 1, 2, 5, 4, 6, 7, 9, 8};
     mesh.Allocate(10, 0, 10, 3);
-    std::copy(std::begin(positions), std::end(positions), mesh.Vertices.begin());
+    std::copy(&positions[0][0], &positions[0][0] + 30, mesh.Vertices.begin());
     mesh.AllocateCorners(12);
     std::copy(std::begin(corners), std::end(corners), mesh.CornerVertex.begin());
     for (int32_t polygon = 0; polygon < 3; polygon++)

@@ -60,8 +60,7 @@ TEST_F(Tool, SwitchDeselectsTheOldToolThenSelectsTheNewOne)
     ASSERT_TRUE(toolbox.SwitchTool(first, nullptr));
     ASSERT_TRUE(toolbox.SwitchTool(second, nullptr));
     EXPECT_EQ(toolbox.CurrentTool, second);
-    EXPECT_EQ(Calls, (std::vector<std::string>{"first selected", "first deselected",
-                                               "second selected"}));
+    EXPECT_EQ(Calls, (std::vector<std::string>{"first selected", "first deselected", "second selected"}));
     EXPECT_EQ(TakeCommands(), (std::vector<int32_t>{ToolChangedCommand, ToolChangedCommand}));
 
     // A busy tool (a grabber at work) is not replaced, and nothing is announced.

@@ -1,0 +1,90 @@
+// Cursor outlines in immediate mode: a handful of vertices per frame.
+#include "tools/cursor.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+namespace {
+
+// Identity matrices so that the view's normalised space is the clip space, depth test off so that
+// the outline shows over the figure; the caller's state comes back at the end.
+class TCursorDrawing
+{
+public:
+    TCursorDrawing()
+    {
+        glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_CURRENT_BIT);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glLineWidth(1.0f);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    ~TCursorDrawing()
+    {
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        glPopAttrib();
+    }
+    TCursorDrawing(const TCursorDrawing&) = delete;
+    TCursorDrawing& operator=(const TCursorDrawing&) = delete;
+};
+
+void DrawLoop(const std::vector<float>& points)
+{
+    glBegin(GL_LINE_LOOP);
+    for (size_t i = 0; i + 1 < points.size(); i += 2)
+        glVertex3f(points[i], points[i + 1], 0.0f);
+    glEnd();
+}
+
+void SquarePoints(float x, float y, float rx, float ry, std::vector<float>& out_points)
+{
+    out_points = {x - rx, y - ry, x + rx, y - ry, x + rx, y + ry, x - rx, y + ry};
+}
+
+// White at the radii, black one pixel further out.
+template <typename TPoints>
+void DrawTwoPasses(float x, float y, float rx, float ry, int32_t width, int32_t height, TPoints points_of)
+{
+    const float pixel_x = 2.0f / float(width > 0 ? width : 1);
+    const float pixel_y = 2.0f / float(height > 0 ? height : 1);
+    std::vector<float> points;
+    TCursorDrawing drawing;
+    points_of(x, y, rx, ry, points);
+    glColor4f(1, 1, 1, 1);
+    DrawLoop(points);
+    points_of(x, y, rx + pixel_x, ry + pixel_y, points);
+    glColor4f(0, 0, 0, 1);
+    DrawLoop(points);
+}
+
+} // namespace
+
+void RoundOutlinePoints(float x, float y, float rx, float ry, std::vector<float>& out_points)
+{
+    out_points.resize(2 * 360);
+    for (int32_t degree = 0; degree < 360; degree++) {
+        const float angle = float(degree) * 3.14159f / 180.0f;
+        out_points[2 * degree] = x + std::cos(angle) * rx;
+        out_points[2 * degree + 1] = y + std::sin(angle) * ry;
+    }
+}
+
+void DrawRoundCursorOutline(float x, float y, float rx, float ry, int32_t width, int32_t height)
+{
+    DrawTwoPasses(x, y, rx, ry, width, height, RoundOutlinePoints);
+}
+
+void DrawSquareCursorOutline(float x, float y, float rx, float ry, int32_t width, int32_t height)
+{
+    DrawTwoPasses(x, y, rx, ry, width, height, SquarePoints);
+}

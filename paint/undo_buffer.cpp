@@ -70,8 +70,8 @@ std::unique_ptr<TTarnwick_Undo_Node_Paint_SparceBlock> GrabBlock(TZAVMaterialMap
 
 bool BlockFits(const TTarnwick_Undo_Node_Paint_SparceBlock& block, const TZAVMaterialMap& map)
 {
-    return block.X >= 0 && block.Y >= 0 && block.Width > 0 && block.Height > 0 && block.X + block.Width <= map.Width &&
-           block.Y + block.Height <= map.Height;
+    return block.X >= 0 && block.Y >= 0 && block.Width > 0 && block.Height > 0 &&
+           block.X + block.Width <= map.Width && block.Y + block.Height <= map.Height;
 }
 
 template <typename TItem> TItem* FindItemWithID(TTarnwick_TreeGroup* tree, int32_t id)
@@ -389,9 +389,9 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::Apply(TTarnwick_UndoNode& record, TT
     case UndoType_Selection: {
         AddStatus("Undoing select");
         TTarnwick_Selection* live =
-            mesh != nullptr && record.Selection ? FindItemWithID<TTarnwick_Selection>(mesh->SelectionTree.get(),
-                                                                                      record.Selection->SourceID)
-                                                : nullptr;
+            mesh != nullptr && record.Selection
+                ? FindItemWithID<TTarnwick_Selection>(mesh->SelectionTree.get(), record.Selection->SourceID)
+                : nullptr;
         if (live == nullptr || live->vcount != record.Selection->vcount)
             return nullptr;
         capture->Selection = std::make_unique<TTarnwick_Selection>(live->vcount);
@@ -405,9 +405,10 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::Apply(TTarnwick_UndoNode& record, TT
         break;
     }
     case UndoType_Morph: {
-        TTarnwick_Morph* live = mesh != nullptr && record.Morph
-                                    ? FindItemWithID<TTarnwick_Morph>(mesh->MorphTree.get(), record.Morph->SourceID)
-                                    : nullptr;
+        TTarnwick_Morph* live =
+            mesh != nullptr && record.Morph
+                ? FindItemWithID<TTarnwick_Morph>(mesh->MorphTree.get(), record.Morph->SourceID)
+                : nullptr;
         if (live == nullptr || live->vcount != record.Morph->vcount)
             return nullptr;
         capture->Morph = std::make_unique<TTarnwick_Morph>(live->vcount);
@@ -429,8 +430,10 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::Apply(TTarnwick_UndoNode& record, TT
             Scene.SetPaintMode(record.Paint->PaintMode);
         bool uploaded = false;
         for (const auto& saved : record.Paint->Maps) {
-            TZAVMaterialMap* map = mesh != nullptr && !record.Paint->Discarded ? FindMap(*mesh, saved->MapID) : nullptr;
-            if (map == nullptr || map->Width != saved->Width || map->Height != saved->Height || !map->HasPixels())
+            TZAVMaterialMap* map =
+                mesh != nullptr && !record.Paint->Discarded ? FindMap(*mesh, saved->MapID) : nullptr;
+            if (map == nullptr || map->Width != saved->Width || map->Height != saved->Height ||
+                !map->HasPixels())
                 continue;
             auto captured = std::make_unique<TTarnwick_Undo_Node_Paint_Map>();
             captured->MapID = saved->MapID;
@@ -439,14 +442,16 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::Apply(TTarnwick_UndoNode& record, TT
             // Every rectangle as it is now, before any is written: blocks may overlap.
             for (const auto& block : saved->Blocks)
                 if (BlockFits(*block, *map))
-                    captured->Blocks.push_back(GrabBlock(*map, block->X, block->Y, block->Width, block->Height));
+                    captured->Blocks.push_back(
+                        GrabBlock(*map, block->X, block->Y, block->Width, block->Height));
             // The first block saved holds the oldest pixels, so it is written last.
             for (auto block = saved->Blocks.rbegin(); block != saved->Blocks.rend(); ++block) {
                 if (!BlockFits(**block, *map))
                     continue;
                 (*block)->PageIn();
-                CopyRows((*block)->Pixels.get(), int64_t((*block)->Width) * 3, map->PixelAt((*block)->X, (*block)->Y),
-                         int64_t(map->Width) * 3, (*block)->Height, int64_t((*block)->Width) * 3);
+                CopyRows((*block)->Pixels.get(), int64_t((*block)->Width) * 3,
+                         map->PixelAt((*block)->X, (*block)->Y), int64_t(map->Width) * 3, (*block)->Height,
+                         int64_t((*block)->Width) * 3);
             }
             MarkMapChanged(*map);
             uploaded = uploaded || map->TextureId != 0;
@@ -499,7 +504,8 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::Apply(TTarnwick_UndoNode& record, TT
     case UndoType_Rename: {
         TTarnwick_Thingy* item = TTarnwick_Thingy::FindByID(record.ItemID);
         if (item == nullptr || !record.HasName) {
-            ShowMessage(GlobalDialogHost, "The original item \"%s\" no longer exists", record.SavedName.c_str());
+            ShowMessage(GlobalDialogHost, "The original item \"%s\" no longer exists",
+                        record.SavedName.c_str());
             return nullptr;
         }
         capture->HasName = true;
@@ -518,7 +524,8 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::Apply(TTarnwick_UndoNode& record, TT
     return capture;
 }
 
-void TTarnwick_UndoBuffer::TakeBack(std::vector<TTarnwick_UndoNodePtr>& from, std::vector<TTarnwick_UndoNodePtr>& to)
+void TTarnwick_UndoBuffer::TakeBack(std::vector<TTarnwick_UndoNodePtr>& from,
+                                    std::vector<TTarnwick_UndoNodePtr>& to)
 {
     CurrentPaint = nullptr;
     const int64_t action = from.back()->Action;
@@ -534,7 +541,8 @@ void TTarnwick_UndoBuffer::TakeBack(std::vector<TTarnwick_UndoNodePtr>& from, st
             if (Scene.SceneChanged != nullptr)
                 *Scene.SceneChanged = true;
         }
-        if (Scene.Layers != nullptr && record->Layer >= 0 && record->Layer != Scene.Layers->GetCurrentLayerIndex())
+        if (Scene.Layers != nullptr && record->Layer >= 0 &&
+            record->Layer != Scene.Layers->GetCurrentLayerIndex())
             Scene.Layers->SetCurrentLayer(record->Layer);
         if (TTarnwick_UndoNodePtr capture = Apply(*record, *object))
             to.push_back(std::move(capture));
@@ -545,8 +553,9 @@ void TTarnwick_UndoBuffer::Undo()
 {
     if (UndoList.empty()) {
         if (UndoLimitMegabytes() <= 0)
-            ShowMessage(GlobalDialogHost, "The undo buffer is disabled. To enable it, set the 'Undo Limit' to a "
-                                          "value greater than zero in the 'General Options' window.");
+            ShowMessage(GlobalDialogHost,
+                        "The undo buffer is disabled. To enable it, set the 'Undo Limit' to a "
+                        "value greater than zero in the 'General Options' window.");
         else
             ShowMessage(GlobalDialogHost, "%s", GetLanguageString(NothingToUndoEntry));
         return;

@@ -211,7 +211,8 @@ public:
 
     // Raised by the main window for every user action; records take its value.
     int64_t ActionCounter = 0;
-    // The paint record of the stroke under way; blocks go here.
+    // The paint record of the stroke under way; blocks go here, and the idle work leaves it alone.
+    // The brush clears it when its stroke ends; undo and trimming clear it too.
     TTarnwick_UndoNode* CurrentPaint = nullptr;
 
 private:

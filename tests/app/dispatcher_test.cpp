@@ -388,8 +388,10 @@ TEST_F(Dispatcher, EditHotKeysUndoAndRedo)
     undo.AddUndoNode(undo.CreateUndoNode(UndoType_Selection, -1));
     selection->SetVSelect(1, 1.0f);
     // Ctrl and a letter arrive as the letter's control code: Z is 26, Y 25.
-    const std::tuple<int32_t, int32_t, float> presses[] = {
-        {26, ModifierCtrl, 0}, {26, ModifierCtrl | ModifierShift, 1}, {26, ModifierCtrl, 0}, {25, ModifierCtrl, 1}};
+    const std::tuple<int32_t, int32_t, float> presses[] = {{26, ModifierCtrl, 0},
+                                                           {26, ModifierCtrl | ModifierShift, 1},
+                                                           {26, ModifierCtrl, 0},
+                                                           {25, ModifierCtrl, 1}};
     for (auto [key, modifiers, weight] : presses) {
         TarnwickMainWindow->QueueInput({int32_t(TTarnwick_InputKind::Key), key, 0, 5, 5}, modifiers);
         while (!TarnwickMainWindow->PendingInput().empty())

@@ -157,7 +157,8 @@ TEST_F(UndoBuffer, FiftyMixedActionsUndoAndRedoExactly)
                 break;
             default: {
                 TTarnwick_Morph* morph = morphs[next(2)];
-                auto record = (Buffer->ActionCounter++, Buffer->CreateUndoNode(UndoType_Rename, -1));
+                Buffer->ActionCounter++;
+                TTarnwick_UndoNodePtr record = Buffer->CreateUndoNode(UndoType_Rename, -1);
                 record->ItemID = morph->ID;
                 record->SavedName = morph->Name;
                 record->HasName = true;

@@ -32,6 +32,8 @@ enum TCommandFlags : uint32_t
 enum TGeneralCommand : int32_t
 {
     LoadEnvironmentCommand = 46,
+    UndoCommand = 68,
+    RedoCommand = 82,
     UploadChangedMapsCommand = 77,
     LastGeneralCommand = 103,
 };
@@ -87,6 +89,18 @@ bool HandleGeneralCommand(TZAVEvent* event)
         return HandleLayoutCommand(event);
     case UploadChangedMapsCommand:
         return UploadChangedMaps();
+    case UndoCommand:
+    case RedoCommand:
+        if (TarnwickProject == nullptr)
+            return false;
+        if (event->GetID() == UndoCommand) {
+            AddStatus("Undoing the last (undo-able) action");
+            TarnwickProject->UndoBuffer.Undo();
+        } else {
+            AddStatus("Redoing the last undone action");
+            TarnwickProject->UndoBuffer.Redo();
+        }
+        return true;
     default:
         // Tools, brushes, maps, options and the tree moves come with the work on their subjects.
         return false;

@@ -1,9 +1,10 @@
-// The main menu bar: File and View.
+// The main menu bar: File, Edit and View.
 #include "app/main_menu.h"
 
 #include <memory>
 
 #include "app/viewport_camera.h"
+#include "widgets/hot_key_node.h"
 #include "widgets/master.h"
 
 namespace {
@@ -13,6 +14,20 @@ void QuitEntryCB(TZAVEvent* event)
 {
     if (event != nullptr && event->Context != nullptr)
         static_cast<TZAVglutWigits_Master*>(event->Context)->OnCloseRequest();
+}
+
+// Ctrl and a letter reach the keyboard callback as the letter's control code.
+constexpr int32_t ControlCode(char letter)
+{
+    return letter - 'A' + 1;
+}
+
+// Ctrl+Z and Ctrl+Shift+Z tell apart by Shift, so the entries do not ignore the case.
+void SetControlHotKey(TZAVglutWigits_Node& node, char letter, int32_t modifiers)
+{
+    node.HotKey = ControlCode(letter);
+    node.HotKeyIgnoreCase = false;
+    node.HotKeyModifiers = modifiers;
 }
 
 struct TCommandEntry
@@ -52,6 +67,15 @@ TTarnwick_MainMenu::TTarnwick_MainMenu(TZAVglutWigits_Master* window) : TZAVglut
         FileMenu->AddEntry(entry.Text, std::make_unique<TZAVEvent>(entry.Command));
     FileMenu->AddSeparator();
     QuitEntry = FileMenu->AddEntry("&Quit", std::make_unique<TZAVEvent>(QuitEntryCB, window, -1));
+    EditMenu = AddMenu("&Edit");
+    SetControlHotKey(*EditMenu->AddEntry("&Undo", std::make_unique<TZAVEvent>(MenuCommand_Undo)), 'Z',
+                     ModifierCtrl);
+    SetControlHotKey(*EditMenu->AddEntry("&Redo", std::make_unique<TZAVEvent>(MenuCommand_Redo)), 'Z',
+                     ModifierCtrl | ModifierShift);
+    new TZAVglutWigits_HotKeyNode(EditMenu, ControlCode('Y'), 0,
+                                  std::make_unique<TZAVEvent>(MenuCommand_Redo), ModifierCtrl);
+    if (window != nullptr && window->ExtraHotKeyScope == nullptr)
+        window->ExtraHotKeyScope = this;
     ViewMenu = AddMenu("&View");
     for (const TCommandEntry& entry : ViewEntries)
         ViewMenu->AddEntry(entry.Text, std::make_unique<TZAVEvent>(entry.Command));

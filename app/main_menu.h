@@ -1,5 +1,6 @@
 // TTarnwick_MainMenu: the menu bar along the top of the main window. Its entries post the
-// dispatcher's commands; Quit asks the window to close, as its close button does.
+// dispatcher's commands; Quit asks the window to close, as its close button does. Undo is
+// Ctrl+Z, redo Ctrl+Shift+Z or Ctrl+Y.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@ class TZAVglutWigits_Master;
 // Commands of the menu entries.
 enum TTarnwick_MenuCommand : int32_t
 {
+    MenuCommand_Undo = 68,
+    MenuCommand_Redo = 82,
     MenuCommand_MaximizeView = 162,
     MenuCommand_OpenProject = 202,
     MenuCommand_ImportCR2 = 204,
@@ -24,10 +27,12 @@ enum TTarnwick_MenuCommand : int32_t
 class TTarnwick_MainMenu : public TZAVglutWigits_MenuBar
 {
 public:
-    // window receives OnCloseRequest from the Quit entry.
+    // window receives OnCloseRequest from the Quit entry; the hot keys of the entries work in it
+    // while their menus are closed.
     TTarnwick_MainMenu(TZAVglutWigits_Master* window);
 
     TZAVglutWigits_Menu* FileMenu = nullptr;
+    TZAVglutWigits_Menu* EditMenu = nullptr;
     TZAVglutWigits_Menu* ViewMenu = nullptr;
     TZAVglutWigits_MenuText* QuitEntry = nullptr;
 };

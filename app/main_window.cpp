@@ -47,6 +47,8 @@ constexpr int32_t MessagePanelLines = 7;
 constexpr double SplashSeconds = 5.0;
 constexpr double SettleSeconds = 1.0;
 constexpr double MemoryCheckSeconds = 20.0;
+// The idle compression and paging of undo records.
+constexpr double UndoSliceSeconds = 0.033;
 constexpr int32_t CommandSettle = 66;
 constexpr int32_t CommandKeyPressed = 163;
 constexpr int32_t CommandStartupProject = 203;
@@ -357,6 +359,12 @@ bool TTarnwick_MainWindow::FilterMouseRecord(TTarnwick_InputRecord& record)
 
 void TTarnwick_MainWindow::RouteRecord(const TTarnwick_InputRecord& record)
 {
+    // The undo records made while one press or key is worked off form one action.
+    const auto kind = TTarnwick_InputKind(record.Kind);
+    const bool starts_action = (kind == TTarnwick_InputKind::MouseButton && record.B == MouseDown) ||
+                               kind == TTarnwick_InputKind::Key || kind == TTarnwick_InputKind::SpecialKey;
+    if (starts_action && TarnwickProject != nullptr)
+        TarnwickProject->UndoBuffer.ActionCounter++;
     switch (TTarnwick_InputKind(record.Kind)) {
     case TTarnwick_InputKind::MouseButton:
         RouteMouseButton(record);
@@ -499,8 +507,7 @@ void TTarnwick_MainWindow::IdleTick()
     }
     if (!Pending.empty() || NeedsRefresh)
         RequestRedisplay();
-    // The map refresh, the paint undo slices and the objects' incremental jobs wait for the
-    // painting tools.
+    // The map refresh and the objects' incremental jobs wait for the painting tools.
     if (Messages != nullptr)
         Messages->Trim(MessageLimit);
     Tick();
@@ -516,6 +523,8 @@ void TTarnwick_MainWindow::IdleTick()
         if (TarnwickProject != nullptr && !TarnwickProject->Objects().empty())
             PostCommand(CommandAutoSave);
     }
+    if (!Dragging && TarnwickProject != nullptr)
+        TarnwickProject->UndoBuffer.OptimzeUndoNodes(UndoSliceSeconds);
 }
 
 // [SECTION] Message panel and hooks

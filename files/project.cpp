@@ -28,7 +28,10 @@ constexpr size_t MaxFirstLineLength = 999;
 
 // [SECTION] TTarnwick_Project
 
-TTarnwick_Project::TTarnwick_Project() : ObjectTree(NewObjectTree()) {}
+TTarnwick_Project::TTarnwick_Project()
+    : ObjectTree(NewObjectTree()), UndoBuffer({&ObjectTree, &CurrentObject, &Layers, &SceneChanged, {}, {}})
+{
+}
 
 TTarnwick_Project::~TTarnwick_Project()
 {

@@ -22,6 +22,7 @@
 #include "core/tree_group.h"
 #include "mesh/layer.h"
 #include "paint/brush_image.h"
+#include "paint/undo_buffer.h"
 
 class TTarnwick_Object;
 
@@ -155,6 +156,8 @@ public:
     TTarnwick_LayerList Layers;
     TZAVMultiList<TTarnwick_TextureBrushImagePtr> BrushImages;
     std::unique_ptr<TTarnwick_ObjectTreeGroup> ObjectTree;
+    // The undo and redo records and the action counter; they go with the project.
+    TTarnwick_UndoBuffer UndoBuffer;
 
 private:
     friend class TProjectBinaryReader;

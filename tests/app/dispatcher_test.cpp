@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -375,6 +376,29 @@ TEST_F(Dispatcher, FileMenuImportsAndSavesThroughQueuedClicks)
     dialogs.Expect(TZAVDialogKind::YesNo, true, GetLanguageString(381));
     ASSERT_TRUE(Dispatch(202, saved));
     EXPECT_EQ(Summary(*TarnwickProject), before);
+}
+
+// Ctrl+Z undoes through the Edit menu's hot key; Ctrl+Shift+Z and Ctrl+Y redo.
+TEST_F(Dispatcher, EditHotKeysUndoAndRedo)
+{
+    TarnwickApp.Ready = true;
+    ASSERT_TRUE(Dispatch(205, ObjPath));
+    TTarnwick_UndoBuffer& undo = TarnwickProject->UndoBuffer;
+    TTarnwick_Selection* selection = TarnwickProject->CurrentObject->Mesh->CurrentSelection;
+    undo.AddUndoNode(undo.CreateUndoNode(UndoType_Selection, -1));
+    selection->SetVSelect(1, 1.0f);
+    // Ctrl and a letter arrive as the letter's control code: Z is 26, Y 25.
+    const std::tuple<int32_t, int32_t, float> presses[] = {{26, ModifierCtrl, 0},
+                                                           {26, ModifierCtrl | ModifierShift, 1},
+                                                           {26, ModifierCtrl, 0},
+                                                           {25, ModifierCtrl, 1}};
+    for (auto [key, modifiers, weight] : presses) {
+        TarnwickMainWindow->QueueInput({int32_t(TTarnwick_InputKind::Key), key, 0, 5, 5}, modifiers);
+        while (!TarnwickMainWindow->PendingInput().empty())
+            TarnwickMainWindow->DisplayFrame();
+        EXPECT_EQ(selection->GetVSelect(1), weight) << key << " " << modifiers;
+    }
+    EXPECT_TRUE(HasLine(TakeStatusLines(), TZAVStatusKind::Status, "Redoing the last undone action"));
 }
 
 // A handler that fails reaches the fatal handler's offer; OK and "save" post the save after an

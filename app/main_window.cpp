@@ -100,7 +100,7 @@ double ProjectMemoryUse()
             ByteSize(mesh->VertexPolygons) + ByteSize(mesh->PolygonNormalBounds) +
             ByteSize(mesh->PolygonLayerFlags));
     }
-    return bytes;
+    return bytes + double(TarnwickProject->UndoBuffer.MemoryUse());
 }
 
 void StatusHook(TZAVStatusKind kind, const char* text)

@@ -244,6 +244,23 @@ std::string SplashText(const TTarnwick_DriverStrings& driver)
                       driver.Renderer.c_str(), driver.Version.c_str());
 }
 
+// Steps 18 to 21: the settings, the project, the driver's check and report, the panels. False when
+// the user chose not to run on the driver.
+bool MakeObjectsAndPanels(TTarnwick_MainWindow& window)
+{
+    TarnwickSettings = new TTarnwick_Settings(GetLanguageString(AutoSaveBaseNameEntry));
+    TarnwickProject = new TTarnwick_Project();
+    // One colour scheme exists; the font is the user's choice of three sizes.
+    window.InterfaceFontNumber = TarnwickSettings->Font;
+    const TTarnwick_DriverStrings driver = ReadDriverStrings();
+    if (!CheckVideoCard(driver, DataFilePath("OpenGL_Database.csv")))
+        return false;
+    if (!TarnwickSettings->UserFolder.empty())
+        WriteOpenGLReport(driver, TarnwickSettings->UserFolder);
+    window.BuildPanels(SplashText(driver).c_str());
+    return true;
+}
+
 // [SECTION] The diagnostics run
 
 void WriteCapture()
@@ -373,16 +390,8 @@ int RunTarnwick(const TTarnwick_StartOptions& options)
         return Refuse();
     }
 
-    TarnwickSettings = new TTarnwick_Settings(GetLanguageString(AutoSaveBaseNameEntry));
-    TarnwickProject = new TTarnwick_Project();
-    // One colour scheme exists; the font is the user's choice of three sizes.
-    window->InterfaceFontNumber = TarnwickSettings->Font;
-    const TTarnwick_DriverStrings driver = ReadDriverStrings();
-    if (!CheckVideoCard(driver, DataFilePath("OpenGL_Database.csv")))
+    if (!MakeObjectsAndPanels(*window))
         return Refuse();
-    if (!TarnwickSettings->UserFolder.empty())
-        WriteOpenGLReport(driver, TarnwickSettings->UserFolder);
-    window->BuildPanels(SplashText(driver).c_str());
 
     InstallDispatcher();
     PostCommand(LoadEnvironmentCommand);

@@ -385,143 +385,175 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::Apply(TTarnwick_UndoNode& record, TT
         record.Hook->OnUndo(record);
     }
     TTarnwick_Mesh* mesh = object.Mesh.get();
+    bool applied = false;
     switch (record.Type) {
-    case UndoType_Selection: {
-        AddStatus("Undoing select");
-        TTarnwick_Selection* live =
-            mesh != nullptr && record.Selection
-                ? FindItemWithID<TTarnwick_Selection>(mesh->SelectionTree.get(), record.Selection->SourceID)
-                : nullptr;
-        if (live == nullptr || live->vcount != record.Selection->vcount)
-            return nullptr;
-        capture->Selection = std::make_unique<TTarnwick_Selection>(live->vcount);
-        capture->Selection->Copy(live);
-        // Copying into the live selection would make the record its source.
-        const int32_t source = live->SourceID;
-        live->Copy(record.Selection.get());
-        live->SourceID = source;
-        mesh->SetCurrentSelection(live, TZAVOldSelection::Compress);
-        PostCommand(CommandSelectionChanged);
+    case UndoType_Selection:
+        applied = ApplySelection(record, mesh, *capture);
         break;
-    }
-    case UndoType_Morph: {
-        TTarnwick_Morph* live =
-            mesh != nullptr && record.Morph
-                ? FindItemWithID<TTarnwick_Morph>(mesh->MorphTree.get(), record.Morph->SourceID)
-                : nullptr;
-        if (live == nullptr || live->vcount != record.Morph->vcount)
-            return nullptr;
-        capture->Morph = std::make_unique<TTarnwick_Morph>(live->vcount);
-        capture->Morph->Copy(live);
-        const int32_t source = live->SourceID;
-        live->Copy(record.Morph.get());
-        live->SourceID = source;
-        mesh->SetCurrentMorph(live);
-        PostCommand(CommandMorphChanged);
+    case UndoType_Morph:
+        applied = ApplyMorph(record, mesh, *capture);
         break;
-    }
-    case UndoType_Paint: {
-        if (!record.Paint)
-            return nullptr;
-        capture->Paint = std::make_unique<TTarnwick_Undo_Node_Paint>();
-        if (Scene.GetPaintMode)
-            capture->Paint->PaintMode = Scene.GetPaintMode();
-        if (Scene.SetPaintMode && Scene.GetPaintMode && record.Paint->PaintMode != Scene.GetPaintMode())
-            Scene.SetPaintMode(record.Paint->PaintMode);
-        bool uploaded = false;
-        for (const auto& saved : record.Paint->Maps) {
-            TZAVMaterialMap* map =
-                mesh != nullptr && !record.Paint->Discarded ? FindMap(*mesh, saved->MapID) : nullptr;
-            if (map == nullptr || map->Width != saved->Width || map->Height != saved->Height ||
-                !map->HasPixels())
-                continue;
-            auto captured = std::make_unique<TTarnwick_Undo_Node_Paint_Map>();
-            captured->MapID = saved->MapID;
-            captured->Width = saved->Width;
-            captured->Height = saved->Height;
-            // Every rectangle as it is now, before any is written: blocks may overlap.
-            for (const auto& block : saved->Blocks)
-                if (BlockFits(*block, *map))
-                    captured->Blocks.push_back(
-                        GrabBlock(*map, block->X, block->Y, block->Width, block->Height));
-            // The first block saved holds the oldest pixels, so it is written last.
-            for (auto block = saved->Blocks.rbegin(); block != saved->Blocks.rend(); ++block) {
-                if (!BlockFits(**block, *map))
-                    continue;
-                (*block)->PageIn();
-                CopyRows((*block)->Pixels.get(), int64_t((*block)->Width) * 3,
-                         map->PixelAt((*block)->X, (*block)->Y), int64_t(map->Width) * 3, (*block)->Height,
-                         int64_t((*block)->Width) * 3);
-            }
-            MarkMapChanged(*map);
-            uploaded = uploaded || map->TextureId != 0;
-            capture->Paint->Maps.push_back(std::move(captured));
-        }
-        PostCommand(CommandSelectionChanged);
-        // The textures take the restored pixels with the next upload.
-        if (uploaded)
-            PostCommand(CommandUploadChangedMaps);
+    case UndoType_Paint:
+        applied = ApplyPaint(record, mesh, *capture);
         break;
-    }
-    case UndoType_Map: {
-        if (!record.SavedMap) {
-            ShowMessage(GlobalDialogHost, "UndoMap == NULL");
-            return nullptr;
-        }
-        TZAVMaterialMap* map = mesh != nullptr ? FindMap(*mesh, record.SavedMap->MapID) : nullptr;
-        if (map == nullptr) {
-            ShowMessage(GlobalDialogHost, "The map %s no longer exists", record.SavedMap->Name.c_str());
-            return nullptr;
-        }
-        capture->SavedMap = TTarnwick_SavedMap::From(*map);
-        record.SavedMap->RestoreInto(*map);
-        PostCommand(CommandRelayout);
-        PostCommand(CommandRefreshPanels);
+    case UndoType_Map:
+        applied = ApplyMap(record, mesh, *capture);
         break;
-    }
-    case UndoType_MapAssignments: {
-        AddStatus("Undoing map assignment(s)");
-        if (!record.HasAssignments) {
-            ShowMessage(GlobalDialogHost, "a = NULL");
-            return nullptr;
-        }
-        capture->HasAssignments = true;
-        for (const TTarnwick_MapAssignment& assignment : record.Assignments) {
-            TZAVMaterialChannel* channel = nullptr;
-            if (mesh != nullptr)
-                for (TZAVMaterial* material : mesh->Materials)
-                    if (material->Name == assignment.Material && channel == nullptr)
-                        channel = material->FindChannel(assignment.Channel);
-            if (channel == nullptr)
-                continue;
-            capture->Assignments.push_back({assignment.Material, assignment.Channel, channel->TextureIndex});
-            channel->TextureIndex = assignment.MapIndex;
-        }
-        PostCommand(CommandRelayout);
-        PostCommand(CommandRefreshPanels);
+    case UndoType_MapAssignments:
+        applied = ApplyMapAssignments(record, mesh, *capture);
         break;
-    }
-    case UndoType_Rename: {
-        TTarnwick_Thingy* item = TTarnwick_Thingy::FindByID(record.ItemID);
-        if (item == nullptr || !record.HasName) {
-            ShowMessage(GlobalDialogHost, "The original item \"%s\" no longer exists",
-                        record.SavedName.c_str());
-            return nullptr;
-        }
-        capture->HasName = true;
-        capture->SavedName = item->Name;
-        item->SetNameLiteral(record.SavedName);
-        PostCommand(CommandRefreshPanels);
+    case UndoType_Rename:
+        applied = ApplyRename(record, mesh, *capture);
         break;
-    }
     default:
         // The hook restored what the record saved.
-        if (!capture->Hook)
-            return nullptr;
+        applied = capture->Hook != nullptr;
         break;
     }
+    if (!applied)
+        return nullptr;
     capture->Memory = capture->PayloadMemory();
     return capture;
+}
+
+bool TTarnwick_UndoBuffer::ApplySelection(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture)
+{
+    AddStatus("Undoing select");
+    TTarnwick_Selection* live =
+        mesh != nullptr && record.Selection
+            ? FindItemWithID<TTarnwick_Selection>(mesh->SelectionTree.get(), record.Selection->SourceID)
+            : nullptr;
+    if (live == nullptr || live->vcount != record.Selection->vcount)
+        return false;
+    capture.Selection = std::make_unique<TTarnwick_Selection>(live->vcount);
+    capture.Selection->Copy(live);
+    // Copying into the live selection would make the record its source.
+    const int32_t source = live->SourceID;
+    live->Copy(record.Selection.get());
+    live->SourceID = source;
+    mesh->SetCurrentSelection(live, TZAVOldSelection::Compress);
+    PostCommand(CommandSelectionChanged);
+    return true;
+}
+
+bool TTarnwick_UndoBuffer::ApplyMorph(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture)
+{
+    TTarnwick_Morph* live =
+        mesh != nullptr && record.Morph
+            ? FindItemWithID<TTarnwick_Morph>(mesh->MorphTree.get(), record.Morph->SourceID)
+            : nullptr;
+    if (live == nullptr || live->vcount != record.Morph->vcount)
+        return false;
+    capture.Morph = std::make_unique<TTarnwick_Morph>(live->vcount);
+    capture.Morph->Copy(live);
+    const int32_t source = live->SourceID;
+    live->Copy(record.Morph.get());
+    live->SourceID = source;
+    mesh->SetCurrentMorph(live);
+    PostCommand(CommandMorphChanged);
+    return true;
+}
+
+bool TTarnwick_UndoBuffer::ApplyPaint(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture)
+{
+    if (!record.Paint)
+        return false;
+    capture.Paint = std::make_unique<TTarnwick_Undo_Node_Paint>();
+    if (Scene.GetPaintMode)
+        capture.Paint->PaintMode = Scene.GetPaintMode();
+    if (Scene.SetPaintMode && Scene.GetPaintMode && record.Paint->PaintMode != Scene.GetPaintMode())
+        Scene.SetPaintMode(record.Paint->PaintMode);
+    bool uploaded = false;
+    for (const auto& saved : record.Paint->Maps) {
+        TZAVMaterialMap* map =
+            mesh != nullptr && !record.Paint->Discarded ? FindMap(*mesh, saved->MapID) : nullptr;
+        if (map == nullptr || map->Width != saved->Width || map->Height != saved->Height ||
+            !map->HasPixels())
+            continue;
+        auto captured = std::make_unique<TTarnwick_Undo_Node_Paint_Map>();
+        captured->MapID = saved->MapID;
+        captured->Width = saved->Width;
+        captured->Height = saved->Height;
+        // Every rectangle as it is now, before any is written: blocks may overlap.
+        for (const auto& block : saved->Blocks)
+            if (BlockFits(*block, *map))
+                captured->Blocks.push_back(
+                    GrabBlock(*map, block->X, block->Y, block->Width, block->Height));
+        // The first block saved holds the oldest pixels, so it is written last.
+        for (auto block = saved->Blocks.rbegin(); block != saved->Blocks.rend(); ++block) {
+            if (!BlockFits(**block, *map))
+                continue;
+            (*block)->PageIn();
+            CopyRows((*block)->Pixels.get(), int64_t((*block)->Width) * 3,
+                     map->PixelAt((*block)->X, (*block)->Y), int64_t(map->Width) * 3, (*block)->Height,
+                     int64_t((*block)->Width) * 3);
+        }
+        MarkMapChanged(*map);
+        uploaded = uploaded || map->TextureId != 0;
+        capture.Paint->Maps.push_back(std::move(captured));
+    }
+    PostCommand(CommandSelectionChanged);
+    // The textures take the restored pixels with the next upload.
+    if (uploaded)
+        PostCommand(CommandUploadChangedMaps);
+    return true;
+}
+
+bool TTarnwick_UndoBuffer::ApplyMap(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture)
+{
+    if (!record.SavedMap) {
+        ShowMessage(GlobalDialogHost, "UndoMap == NULL");
+        return false;
+    }
+    TZAVMaterialMap* map = mesh != nullptr ? FindMap(*mesh, record.SavedMap->MapID) : nullptr;
+    if (map == nullptr) {
+        ShowMessage(GlobalDialogHost, "The map %s no longer exists", record.SavedMap->Name.c_str());
+        return false;
+    }
+    capture.SavedMap = TTarnwick_SavedMap::From(*map);
+    record.SavedMap->RestoreInto(*map);
+    PostCommand(CommandRelayout);
+    PostCommand(CommandRefreshPanels);
+    return true;
+}
+
+bool TTarnwick_UndoBuffer::ApplyMapAssignments(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture)
+{
+    AddStatus("Undoing map assignment(s)");
+    if (!record.HasAssignments) {
+        ShowMessage(GlobalDialogHost, "a = NULL");
+        return false;
+    }
+    capture.HasAssignments = true;
+    for (const TTarnwick_MapAssignment& assignment : record.Assignments) {
+        TZAVMaterialChannel* channel = nullptr;
+        if (mesh != nullptr)
+            for (TZAVMaterial* material : mesh->Materials)
+                if (material->Name == assignment.Material && channel == nullptr)
+                    channel = material->FindChannel(assignment.Channel);
+        if (channel == nullptr)
+            continue;
+        capture.Assignments.push_back({assignment.Material, assignment.Channel, channel->TextureIndex});
+        channel->TextureIndex = assignment.MapIndex;
+    }
+    PostCommand(CommandRelayout);
+    PostCommand(CommandRefreshPanels);
+    return true;
+}
+
+bool TTarnwick_UndoBuffer::ApplyRename(TTarnwick_UndoNode& record, TTarnwick_Mesh*, TTarnwick_UndoNode& capture)
+{
+    TTarnwick_Thingy* item = TTarnwick_Thingy::FindByID(record.ItemID);
+    if (item == nullptr || !record.HasName) {
+        ShowMessage(GlobalDialogHost, "The original item \"%s\" no longer exists",
+                    record.SavedName.c_str());
+        return false;
+    }
+    capture.HasName = true;
+    capture.SavedName = item->Name;
+    item->SetNameLiteral(record.SavedName);
+    PostCommand(CommandRefreshPanels);
+    return true;
 }
 
 void TTarnwick_UndoBuffer::TakeBack(std::vector<TTarnwick_UndoNodePtr>& from,

@@ -226,6 +226,14 @@ private:
     // Restores the record into its object and returns the state it replaced as a record of the
     // same kind (null when there is nothing to take back).
     TTarnwick_UndoNodePtr Apply(TTarnwick_UndoNode& record, TTarnwick_Object& object);
+    // Apply by record type: each puts the saved state back and keeps the state it replaces in
+    // capture; false when the target is gone.
+    bool ApplySelection(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
+    bool ApplyMorph(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
+    bool ApplyPaint(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
+    bool ApplyMap(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
+    bool ApplyMapAssignments(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
+    bool ApplyRename(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
     // Moves the newest action of `from` onto `to` by applying it.
     void TakeBack(std::vector<TTarnwick_UndoNodePtr>& from, std::vector<TTarnwick_UndoNodePtr>& to);
     void Trim(TKeep keep);

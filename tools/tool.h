@@ -70,6 +70,8 @@ struct TTarnwick_ToolOptions
     // Vertices skipped in a stroke step for not being on the local surface.
     int32_t SkippedVertices = 0;
     bool LocalSurfaceMessageShown = false;
+    // The read-only notices shown this run (TTarnwick_NoticeFlag).
+    uint32_t NoticeFlags = 0;
 };
 
 extern TTarnwick_ToolOptions TarnwickToolOptions;

@@ -164,7 +164,6 @@ bool TTarnwick_SelectionBrush::MouseDrag(TTarnwick_Mesh& mesh, TTarnwick_ToolVie
 
 void TTarnwick_SelectionBrush::Activate(TTarnwick_Mesh& mesh)
 {
-    TarnwickToolOptions.NoticeFlags &= ~static_cast<uint32_t>(Notice_ReadOnlySelectionShown);
     if (!PaintsWeights() || mesh.CurrentSelection == nullptr || mesh.CurrentSelection->ReadOnly)
         return;
     if (TarnwickSelectionBrushHooks.RecordUndo)
@@ -260,7 +259,8 @@ bool TTarnwick_DefaultBrush::Reach(const TTarnwick_Mesh& mesh, const TTarnwick_T
     return true;
 }
 
-void TTarnwick_DefaultBrush::PaintWithFactor(TTarnwick_Mesh& mesh, int32_t vertex, float falloff, int32_t mode)
+void TTarnwick_DefaultBrush::PaintWithFactor(TTarnwick_Mesh& mesh, int32_t vertex, float falloff,
+                                             int32_t mode)
 {
     const float raw = Weights.Raw(mesh, vertex);
     const float amount = Strength * falloff;
@@ -317,7 +317,8 @@ void TTarnwick_DefaultBrush::Relax(TTarnwick_Mesh& mesh, int32_t vertex, float f
     if (count == 0)
         return;
     const float mean = sum / float(count);
-    Weights.SetRaw(mesh, vertex, Weights.Raw(mesh, vertex) + (mean - Weights.Combined(mesh, vertex)) * factor);
+    Weights.SetRaw(mesh, vertex,
+                   Weights.Raw(mesh, vertex) + (mean - Weights.Combined(mesh, vertex)) * factor);
 }
 
 float TTarnwick_DefaultBrush::MeanCombinedAround(const TTarnwick_Mesh& mesh, int32_t vertex)
@@ -445,8 +446,7 @@ bool TTarnwick_FractalBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwick_ToolVie
         const float noise = Strength * falloff * FractalNoise;
         const float mean = MeanCombinedAround(mesh, vertex) + (Random() & 1 ? noise : -noise);
         // The raw weight keeps its distance from the combined one.
-        Weights.SetRaw(mesh, vertex,
-                       mean - (Weights.Combined(mesh, vertex) - Weights.Raw(mesh, vertex)));
+        Weights.SetRaw(mesh, vertex, mean - (Weights.Combined(mesh, vertex) - Weights.Raw(mesh, vertex)));
     } else {
         PaintWithFactor(mesh, vertex, falloff, mode);
     }

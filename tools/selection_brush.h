@@ -187,8 +187,8 @@ struct TTarnwick_GreyImage
 
 // Decodes an image file into grey values ((r + g + b) / 3); false with the reason. Images are
 // decoded by paint, which tools may not use, so the application installs the loader.
-using TTarnwick_GreyImageLoader = std::function<bool(const std::string& path, TTarnwick_GreyImage& out_image,
-                                                     std::string& out_problem)>;
+using TTarnwick_GreyImageLoader =
+    std::function<bool(const std::string& path, TTarnwick_GreyImage& out_image, std::string& out_problem)>;
 
 class TTarnwick_BitmapBrush : public TTarnwick_DefaultBrush
 {

@@ -99,8 +99,8 @@ TTarnwick_SelectItemBrush::TTarnwick_SelectItemBrush()
 }
 
 void TTarnwick_SelectItemBrush::AddItemParameters(int32_t first_button, int32_t second_button,
-                                                  int32_t first_help, int32_t second_help, int32_t first_event,
-                                                  int32_t second_event)
+                                                  int32_t first_help, int32_t second_help,
+                                                  int32_t first_event, int32_t second_event)
 {
     AddParameter(TTarnwick_ParameterType::DropDown, 152, -1)->ListCallback = AnswerList;
     AddParameter(TTarnwick_ParameterType::Button, first_button, first_help, first_event);
@@ -287,7 +287,8 @@ bool TTarnwick_SelectSharpPointsBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwi
         return true;
     }
     const float raw = Weights.Raw(mesh, vertex);
-    const float weight = Strength * falloff * Sharpness(mesh, vertex) - (Weights.Combined(mesh, vertex) - raw);
+    const float weight =
+        Strength * falloff * Sharpness(mesh, vertex) - (Weights.Combined(mesh, vertex) - raw);
     if (weight > raw)
         Weights.SetRaw(mesh, vertex, weight);
     return true;
@@ -401,8 +402,8 @@ void TTarnwick_LayerBrush::BeginStep(TTarnwick_Mesh& mesh, TTarnwick_ToolView&)
     Armed = true;
 }
 
-bool TTarnwick_LayerBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t vertex, float x,
-                                       float y, int32_t)
+bool TTarnwick_LayerBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t vertex,
+                                       float x, float y, int32_t)
 {
     if (!Armed || view.ScreenDistance(vertex, x, y) > Radius || (mesh.VertexFlags[vertex] & ExcludedVertex) ||
         IsVertexExcluded(mesh, view, vertex, TTarnwick_Occlusion::Test))

@@ -52,8 +52,8 @@ protected:
     // Gives every vertex of the marked items the weight of the stroke's button.
     virtual void ApplyMarkedItems(TTarnwick_Mesh& mesh) = 0;
     // The drop-down of the items with "<None>" first, and the two push buttons.
-    void AddItemParameters(int32_t first_button, int32_t second_button, int32_t first_help, int32_t second_help,
-                           int32_t first_event, int32_t second_event);
+    void AddItemParameters(int32_t first_button, int32_t second_button, int32_t first_help,
+                           int32_t second_help, int32_t first_event, int32_t second_event);
     static void AnswerList(TTarnwick_Tool& tool, TZAVEvent& event);
     void Selected(TTarnwick_Mesh* mesh) override;
 

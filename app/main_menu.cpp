@@ -3,7 +3,9 @@
 
 #include <memory>
 
+#include "app/toolbox.h"
 #include "app/viewport_camera.h"
+#include "tools/tool.h"
 #include "widgets/hot_key_node.h"
 #include "widgets/master.h"
 
@@ -28,6 +30,13 @@ void SetControlHotKey(TZAVglutWigits_Node& node, char letter, int32_t modifiers)
     node.HotKey = ControlCode(letter);
     node.HotKeyIgnoreCase = false;
     node.HotKeyModifiers = modifiers;
+}
+
+// A Tools entry's handler: the event's context is the tool, or null for none.
+void ChooseToolCB(TZAVEvent* event)
+{
+    if (event != nullptr)
+        ApplicationToolbox().SwitchTool(static_cast<TTarnwick_Tool*>(event->Context), ToolMesh());
 }
 
 struct TCommandEntry
@@ -79,4 +88,20 @@ TTarnwick_MainMenu::TTarnwick_MainMenu(TZAVglutWigits_Master* window) : TZAVglut
     ViewMenu = AddMenu("&View");
     for (const TCommandEntry& entry : ViewEntries)
         ViewMenu->AddEntry(entry.Text, std::make_unique<TZAVEvent>(entry.Command));
+    AddToolsMenu();
+}
+
+// The tools of the tool bar's lists, gaps as separators, and an entry that puts the tool away so
+// that a drag in a view turns it again.
+void TTarnwick_MainMenu::AddToolsMenu()
+{
+    ToolsMenu = AddMenu("&Tools");
+    ToolsMenu->AddEntry("&Navigate the view", std::make_unique<TZAVEvent>(ChooseToolCB, nullptr, -1));
+    ToolsMenu->AddSeparator();
+    for (TTarnwick_Tool* tool : ApplicationToolbox().Brushes) {
+        if (tool == nullptr)
+            ToolsMenu->AddSeparator();
+        else
+            ToolsMenu->AddEntry(tool->GetName(), std::make_unique<TZAVEvent>(ChooseToolCB, tool, -1));
+    }
 }

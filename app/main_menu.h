@@ -34,5 +34,9 @@ public:
     TZAVglutWigits_Menu* FileMenu = nullptr;
     TZAVglutWigits_Menu* EditMenu = nullptr;
     TZAVglutWigits_Menu* ViewMenu = nullptr;
+    TZAVglutWigits_Menu* ToolsMenu = nullptr;
     TZAVglutWigits_MenuText* QuitEntry = nullptr;
+
+private:
+    void AddToolsMenu();
 };

@@ -4,6 +4,7 @@
 // [SECTION] Bar buttons
 // [SECTION] Construction and layout
 // [SECTION] Navigation
+// [SECTION] Tools
 // [SECTION] Views and fitting
 // [SECTION] Drawing
 #include "app/viewport_panel.h"
@@ -16,9 +17,11 @@
 
 #include "app/application.h"
 #include "app/texture_registry.h"
+#include "app/toolbox.h"
 #include "core/status.h"
 #include "files/project.h"
 #include "mesh/scene_object.h"
+#include "tools/tool.h"
 #include "widgets/button.h"
 #include "widgets/draw.h"
 #include "widgets/master.h"
@@ -335,6 +338,8 @@ bool TTarnwick_ViewportPanel::Navigate(const TZAVEvent& event)
 
 void TTarnwick_ViewportPanel::OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y)
 {
+    if (RouteToTool(button, state, x, y))
+        return;
     if (button != MouseLeft)
         return TZAVglutWigits_Node::OnMouseButton(button, state, x, y);
     DragRotating = state == MouseDown;
@@ -344,12 +349,70 @@ void TTarnwick_ViewportPanel::OnMouseButton(int32_t button, int32_t state, int32
 
 void TTarnwick_ViewportPanel::OnMouseDrag(int32_t x, int32_t y)
 {
+    if (ToolStroke) {
+        TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
+        TTarnwick_Mesh* mesh = ToolMesh();
+        if (tool != nullptr && mesh != nullptr) {
+            UpdateToolView(*mesh);
+            ToView(x, y, CursorX, CursorY);
+            if (tool->MouseDrag(*mesh, ToolView, CursorX, CursorY))
+                MarkImagesStale();
+        }
+        return;
+    }
     if (!DragRotating)
         return TZAVglutWigits_Node::OnMouseDrag(x, y);
     PointerX = AbsX + x;
     PointerY = AbsY + y;
     MarkImagesStale();
     NavigateToPointer(TTarnwick_NavigationMode::Rotate);
+}
+
+void TTarnwick_ViewportPanel::OnPassiveMotion(int32_t x, int32_t y)
+{
+    TZAVglutWigits_Node::OnPassiveMotion(x, y);
+    ToView(x, y, CursorX, CursorY);
+    CursorInside = true;
+    // The tool's cursor follows the pointer.
+    if (ApplicationToolbox().CurrentTool != nullptr)
+        Invalidate();
+}
+
+// [SECTION] Tools
+
+void TTarnwick_ViewportPanel::ToView(int32_t x, int32_t y, float& out_x, float& out_y) const
+{
+    WindowToView(GetViewRect(), AbsX + x, AbsY + y, out_x, out_y);
+}
+
+void TTarnwick_ViewportPanel::UpdateToolView(TTarnwick_Mesh& mesh)
+{
+    float projection[16], model_view[16];
+    Viewport.GetProjectionMatrix(SceneDepth(*TarnwickProject, Viewport.LookAt), projection);
+    Viewport.GetModelViewMatrix(model_view);
+    ToolView.SetCamera(model_view, projection, Width, Height, Viewport.Perspective);
+    std::copy_n(Viewport.LookAt, 3, ToolView.CameraTarget);
+    ToolView.Zoom = Viewport.Zoom;
+    ToolView.UpdateScreenPositions(mesh);
+}
+
+bool TTarnwick_ViewportPanel::RouteToTool(int32_t button, int32_t state, int32_t x, int32_t y)
+{
+    TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
+    TTarnwick_Mesh* mesh = ToolMesh();
+    if (tool == nullptr || mesh == nullptr || (state == MouseUp && !ToolStroke))
+        return tool != nullptr && mesh != nullptr;
+    UpdateToolView(*mesh);
+    ToView(x, y, CursorX, CursorY);
+    if (state == MouseDown) {
+        tool->Activate(*mesh);
+        ToolStroke = tool->MouseButton(*mesh, ToolView, button, ButtonState_Pressed, CursorX, CursorY);
+    } else {
+        tool->MouseButton(*mesh, ToolView, button, ButtonState_Released, CursorX, CursorY);
+        ToolStroke = false;
+    }
+    MarkImagesStale();
+    return true;
 }
 
 // [SECTION] Views and fitting
@@ -434,6 +497,12 @@ void TTarnwick_ViewportPanel::Draw()
         view.PixelsPerUnit = float(Width) / (2.0f * Viewport.GetHalfWidth());
         view.LockTexture = FindPicture(SkinLock.Name).Id;
         Scene->DrawScene(*TarnwickProject, view);
+        TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
+        if (tool != nullptr && tool->DrawsCursor && CursorInside)
+            if (TTarnwick_Mesh* mesh = ToolMesh()) {
+                UpdateToolView(*mesh);
+                tool->DrawCursor(*mesh, ToolView, CursorX, CursorY);
+            }
     }
     CachedImageValid = true;
 

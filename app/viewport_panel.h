@@ -7,7 +7,8 @@
 //   press on the button  -> start point (the virtual pointer), saved rotation and zoom taken
 //   drag                 -> NavOnMotionCB with the movement; the view follows the virtual pointer
 //   release              -> nothing
-// A left drag in the view itself rotates the same way, following the real pointer.
+// A left drag in the view itself rotates the same way, following the real pointer, unless a tool
+// is current: then the view's mouse input is the tool's (press, drag, release, and its cursor).
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 
 #include "app/scene_drawing.h"
 #include "app/viewport_camera.h"
+#include "tools/tool_view.h"
 #include "widgets/node.h"
 
 class TZAVglutWigits_Button;
@@ -56,6 +58,7 @@ public:
 
     void OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y) override;
     void OnMouseDrag(int32_t x, int32_t y) override;
+    void OnPassiveMotion(int32_t x, int32_t y) override;
     void OnResize() override;
     void Layout() override;
     void Draw() override;
@@ -73,6 +76,12 @@ private:
     // The orientation button shows the current view's picture and name.
     void ShowViewOnButton();
     void MarkImagesStale();
+    // The mouse input of the view goes to the current tool, when there is one and a mesh to work
+    // on: true then, whatever the tool made of it.
+    bool RouteToTool(int32_t button, int32_t state, int32_t x, int32_t y);
+    // The tool's view of this panel's camera, and the pointer in normalised view coordinates.
+    void UpdateToolView(TTarnwick_Mesh& mesh);
+    void ToView(int32_t x, int32_t y, float& out_x, float& out_y) const;
 
     TZAVglutWigits_Node* Bar = nullptr;
     TBarButton* OrientationButton = nullptr;
@@ -84,5 +93,12 @@ private:
     int32_t PointerY = 0;
     // A left drag in the view is rotating it.
     bool DragRotating = false;
+    // A press that the current tool took: its drags and release go to the tool too.
+    bool ToolStroke = false;
+    TTarnwick_ToolView ToolView;
+    // Where the pointer was last seen over the view, for the tool's cursor.
+    float CursorX = 0;
+    float CursorY = 0;
+    bool CursorInside = false;
     bool CachedImageValid = false;
 };

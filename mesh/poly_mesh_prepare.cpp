@@ -454,4 +454,6 @@ void TZAVPolyMesh::Prepare()
         group->NormalRange = group->VertexRange;
     ComputeVertexNormals(TZAVNormalScope::All);
     beside_normals.Join();
+    // Every polygon starts visible; the tools walk the visible lists from the first stroke on.
+    BuildVisiblePolygons();
 }

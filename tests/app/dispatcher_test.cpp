@@ -5,7 +5,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
+#include <numeric>
 #include <stdexcept>
 #include <string_view>
 #include <string>
@@ -17,6 +19,7 @@
 #include "app/dispatcher.h"
 #include "app/fatal_handler.h"
 #include "app/main_window.h"
+#include "app/toolbox.h"
 #include "app/viewport_panel.h"
 #include "core/event.h"
 #include "core/event_queue.h"
@@ -27,6 +30,7 @@
 #include "files/project.h"
 #include "files/settings.h"
 #include "mesh/scene_object.h"
+#include "tools/tool.h"
 #include "support/scripted_dialogs.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
@@ -399,6 +403,51 @@ TEST_F(Dispatcher, EditHotKeysUndoAndRedo)
         EXPECT_EQ(selection->GetVSelect(1), weight) << key << " " << modifiers;
     }
     EXPECT_TRUE(HasLine(TakeStatusLines(), TZAVStatusKind::Status, "Redoing the last undone action"));
+}
+
+// Every weight of the current selection, read through the selection.
+std::vector<float> SelectionWeights(TTarnwick_Mesh& mesh)
+{
+    std::vector<float> weights;
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
+        weights.push_back(mesh.CurrentSelection->GetVSelect(vertex));
+    return weights;
+}
+
+// With a brush chosen from the Tools menu, a drag in a view paints the current selection instead
+// of turning the view, and one undo takes the stroke back.
+TEST_F(Dispatcher, ToolsMenuBrushPaintsTheSelectionInAView)
+{
+    TarnwickApp.Ready = true;
+    ASSERT_TRUE(OpenProject(std::string(TARNWICK_BUILD_DATA) + "Default.Tarnwick"));
+    TarnwickMainWindow->ResetViewports();
+    TarnwickMainWindow->DisplayFrame();
+    TTarnwick_Mesh& mesh = *TarnwickProject->CurrentObject->Mesh;
+    ASSERT_NE(mesh.CurrentSelection, nullptr);
+    const std::vector<float> before = SelectionWeights(mesh);
+    TTarnwick_Tool* brush = nullptr;
+    ASSERT_TRUE(ApplicationToolbox().Brushes.Get(brush, 0));
+    ClickCentreOf(*FindNamed(TarnwickMainWindow, "&Tools"));
+    TZAVglutWigits_Node* entry = FindNamed(TarnwickMainWindow, brush->GetName());
+    ASSERT_NE(entry, nullptr);
+    ClickCentreOf(*entry);
+    ASSERT_EQ(ApplicationToolbox().CurrentTool, brush);
+
+    TTarnwick_ViewportPanel* panel = TarnwickMainWindow->ViewportPanel(0);
+    float rotation[16];
+    std::copy_n(panel->Viewport.Rotation, 16, rotation);
+    const TZAVglutWigits_Rect view = panel->AbsoluteRect();
+    const int32_t x = view.X + view.Width / 2, y = view.Y + view.Height / 2;
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseDown, x, y);
+    Queue(TTarnwick_InputKind::Motion, 0, 0, x + 4, y);
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseUp, x + 4, y);
+    const std::vector<float> after = SelectionWeights(mesh);
+    EXPECT_GT(std::accumulate(after.begin(), after.end(), 0.0), std::accumulate(before.begin(), before.end(), 0.0));
+    EXPECT_TRUE(std::equal(rotation, rotation + 16, panel->Viewport.Rotation)) << "the view turned";
+
+    ASSERT_TRUE(Dispatch(68));
+    EXPECT_EQ(SelectionWeights(*TarnwickProject->CurrentObject->Mesh), before);
+    ApplicationToolbox().SwitchTool(nullptr, &mesh);
 }
 
 // A handler that fails reaches the fatal handler's offer; OK and "save" post the save after an

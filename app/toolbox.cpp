@@ -1,0 +1,67 @@
+#include "app/toolbox.h"
+
+#include "app/main_window.h"
+#include "files/project.h"
+#include "mesh/scene_object.h"
+#include "paint/undo_buffer.h"
+#include "tools/selection_brush.h"
+#include "tools/selection_brush_whole.h"
+#include "tools/tool.h"
+
+namespace {
+
+void InstallHooks()
+{
+    TarnwickSelectionBrushHooks.RecordUndo = [](TTarnwick_Mesh&) {
+        if (TarnwickProject == nullptr)
+            return;
+        TTarnwick_UndoBuffer& undo = TarnwickProject->UndoBuffer;
+        undo.AddUndoNode(undo.CreateUndoNode(UndoType_Selection, -1));
+    };
+    TarnwickSelectionBrushHooks.Redraw = [] {
+        if (TarnwickMainWindow != nullptr) {
+            TarnwickMainWindow->InvalidateViewportImages();
+            TarnwickMainWindow->RequestRedisplay();
+        }
+    };
+}
+
+// The selection brushes in the order of the tool bar; null entries are its gaps.
+void AddSelectionBrushes(TTarnwick_Toolbox& toolbox)
+{
+    TTarnwick_Tool* const brushes[] = {new TTarnwick_DefaultBrush,
+                                       new TTarnwick_SoftenBrush,
+                                       new TTarnwick_HardenBrush,
+                                       new TTarnwick_FractalBrush,
+                                       nullptr,
+                                       new TTarnwick_SelectElementBrush,
+                                       new TTarnwick_SelectGroupBrush,
+                                       new TTarnwick_SelectMaterialBrush,
+                                       nullptr,
+                                       new TTarnwick_SelectArtifactsBrush,
+                                       new TTarnwick_SelectSharpPointsBrush,
+                                       new TTarnwick_SelectOpenVerticesBrush};
+    for (TTarnwick_Tool* brush : brushes)
+        toolbox.Brushes.Add(brush);
+}
+
+} // namespace
+
+TTarnwick_Toolbox& ApplicationToolbox()
+{
+    // Never destroyed: the tools may be asked to finish a stroke until the process ends.
+    static TTarnwick_Toolbox* toolbox = [] {
+        InstallHooks();
+        auto* made = new TTarnwick_Toolbox;
+        AddSelectionBrushes(*made);
+        return made;
+    }();
+    return *toolbox;
+}
+
+TTarnwick_Mesh* ToolMesh()
+{
+    if (TarnwickProject == nullptr || TarnwickProject->CurrentObject == nullptr)
+        return nullptr;
+    return TarnwickProject->CurrentObject->Mesh.get();
+}

@@ -1,0 +1,12 @@
+// The application's tools: the tool lists of the tool bar (the selection brushes so far), the
+// current tool, and what the tools ask of the application (undo records and redraws). The
+// viewport panels hand their mouse input to the current tool.
+#pragma once
+
+class TTarnwick_Mesh;
+struct TTarnwick_Toolbox;
+
+// Built on first use, with the tools' hooks installed; lives as long as the process.
+TTarnwick_Toolbox& ApplicationToolbox();
+// The current object's mesh, which the tools work on; null without one.
+TTarnwick_Mesh* ToolMesh();

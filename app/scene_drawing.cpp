@@ -18,6 +18,7 @@
 #include "files/project.h"
 #include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
+#include "mesh/selection.h"
 #include "paint/material_map.h"
 
 namespace {
@@ -584,9 +585,43 @@ void TTarnwick_SceneDrawing::DrawScene(const TTarnwick_Project& project, const T
         DrawMesh(*mesh, *Caches[mesh], view);
     }
     glDisableClientState(GL_NORMAL_ARRAY);
+    if (view.Selection != nullptr)
+        DrawSelection(*view.Selection);
     glDisableClientState(GL_VERTEX_ARRAY);
     glShadeModel(GL_SMOOTH);
     glDepthFunc(GL_LESS);
+}
+
+void TTarnwick_SceneDrawing::DrawSelection(const TTarnwick_Mesh& mesh)
+{
+    TTarnwick_Selection* selection = mesh.CurrentSelection;
+    if (selection == nullptr)
+        return;
+    SelectionPoints.clear();
+    SelectionColours.clear();
+    const float* positions = DisplayedPositions(mesh);
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++) {
+        const float weight = selection->GetVSelect(vertex);
+        if (weight <= 0.0f || (mesh.VertexFlags[size_t(vertex)] & VertexFlag_Hidden) != 0)
+            continue;
+        SelectionPoints.insert(SelectionPoints.end(), positions + 3 * size_t(vertex), positions + 3 * size_t(vertex) + 3);
+        // White at a light touch, full red where the selection is whole.
+        SelectionColours.insert(SelectionColours.end(), {1.0f, 1.0f - weight, 1.0f - weight});
+    }
+    if (SelectionPoints.empty())
+        return;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    // Drawn a hair nearer than the surface they lie on, so that it does not hide them.
+    glDepthRange(0.0, 0.9995);
+    glPointSize(3.0f);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, SelectionPoints.data());
+    glColorPointer(3, GL_FLOAT, 0, SelectionColours.data());
+    glDrawArrays(GL_POINTS, 0, GLsizei(SelectionPoints.size() / 3));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glPointSize(1.0f);
+    glDepthRange(0.0, 1.0);
 }
 
 std::shared_ptr<TTarnwick_SceneDrawing> SharedSceneDrawing()

@@ -17,6 +17,7 @@
 #include <memory>
 #include <span>
 #include <unordered_map>
+#include <vector>
 
 class TTarnwick_Mesh;
 class TTarnwick_Project;
@@ -38,6 +39,8 @@ struct TTarnwick_SceneView
     float PixelsPerUnit = 1.0f;
     // The interface picture tiled over locked polygons; 0 draws them plain white.
     uint32_t LockTexture = 0;
+    // The mesh whose current selection is shown over it (while a selection brush is current).
+    const TTarnwick_Mesh* Selection = nullptr;
 };
 
 class TTarnwick_SceneDrawing
@@ -70,8 +73,13 @@ private:
 
     TMeshCache& CacheFor(const TTarnwick_Mesh& mesh);
     void DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& cache, const TTarnwick_SceneView& view);
+    // The current selection as points, the redder the stronger its weight.
+    void DrawSelection(const TTarnwick_Mesh& mesh);
 
     std::unordered_map<const TTarnwick_Mesh*, std::unique_ptr<TMeshCache>> Caches;
+    // The points of the selection drawn last, kept to save allocating them every frame.
+    std::vector<float> SelectionPoints;
+    std::vector<float> SelectionColours;
     int64_t StructureBuildCount = 0;
     int64_t PositionUploadCount = 0;
 };

@@ -21,6 +21,7 @@
 #include "core/status.h"
 #include "files/project.h"
 #include "mesh/scene_object.h"
+#include "tools/selection_brush.h"
 #include "tools/tool.h"
 #include "widgets/button.h"
 #include "widgets/draw.h"
@@ -496,8 +497,10 @@ void TTarnwick_ViewportPanel::Draw()
         view.Mode = GetDisplayMode();
         view.PixelsPerUnit = float(Width) / (2.0f * Viewport.GetHalfWidth());
         view.LockTexture = FindPicture(SkinLock.Name).Id;
-        Scene->DrawScene(*TarnwickProject, view);
         TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
+        if (dynamic_cast<TTarnwick_SelectionBrush*>(tool) != nullptr)
+            view.Selection = ToolMesh();
+        Scene->DrawScene(*TarnwickProject, view);
         if (tool != nullptr && tool->DrawsCursor && CursorInside)
             if (TTarnwick_Mesh* mesh = ToolMesh()) {
                 UpdateToolView(*mesh);

@@ -286,6 +286,7 @@ private:
     std::vector<int32_t> SlotOf;
     // Positions of the selected vertices, 3 floats per slot: the two sides of the Jacobi passes.
     std::vector<float> Buffers[2];
+    bool FirstPass = false;
     TTarnwick_Parameter* NormalOnlyParameter = nullptr;
     TTarnwick_Parameter* NoShrinkParameter = nullptr;
 };

@@ -56,7 +56,8 @@ void TTarnwick_Smooth::ParameterChanged(TTarnwick_Parameter& parameter)
 
 const float* TTarnwick_Smooth::PassPosition(const TTarnwick_Mesh& mesh, int32_t source, int32_t vertex) const
 {
-    const int32_t slot = SlotOf[vertex];
+    // The first pass reads the press positions, which the display holds.
+    const int32_t slot = FirstPass ? -1 : SlotOf[vertex];
     if (slot >= 0)
         return &Buffers[source][3 * static_cast<size_t>(slot)];
     return mesh.GetDisplayedPosition(vertex).data();
@@ -83,31 +84,39 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
                                     float longest_edge, float out_position[3]) const
 {
     // The vertex itself counts once among its corners only in the plain mode.
-    const bool plain = !NoShrink && !DistanceWeighted;
-    const float* base = &mesh.Vertices[3 * static_cast<size_t>(vertex)];
-    double sum[3] = {0, 0, 0};
-    double normal_sum[3] = {0, 0, 0};
-    double total = 0;
-    double distance_sum = 0;
+    const bool distance_weighted = DistanceWeighted;
+    const bool no_shrink = NoShrink;
+    const bool plain = !no_shrink && !distance_weighted;
+    // Raw arrays: the gather below is the hot loop of the stroke.
+    const float* base_positions = mesh.Vertices.data();
+    const float* normals = mesh.Normals.data();
+    const int32_t* polygon_start = mesh.PolygonStart.data();
+    const int32_t* corner_vertex = mesh.CornerVertex.data();
+    const float* base = base_positions + 3 * static_cast<size_t>(vertex);
+    float sum[3] = {0, 0, 0};
+    float normal_sum[3] = {0, 0, 0};
+    float total = 0;
+    float distance_sum = 0;
     int32_t others = 0;
     bool self_counted = false;
     for (int32_t polygon : mesh.GetVertexPolygons(vertex))
-        for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
-            const int32_t neighbour = mesh.WeldedVertex(mesh.CornerVertex[corner]);
+        for (int32_t corner = polygon_start[polygon]; corner < polygon_start[polygon + 1]; corner++) {
+            const int32_t neighbour = mesh.WeldedVertex(corner_vertex[corner]);
             if (neighbour == vertex && (!plain || self_counted))
                 continue;
             self_counted |= neighbour == vertex;
             float weight = 1;
             if (neighbour != vertex) {
                 others++;
-                if (DistanceWeighted) {
-                    const float distance = Distance(&mesh.Vertices[3 * static_cast<size_t>(neighbour)], base);
+                if (distance_weighted) {
+                    const float distance =
+                        Distance(base_positions + 3 * static_cast<size_t>(neighbour), base);
                     distance_sum += distance;
                     weight = std::sqrt(distance);
                 }
-                if (NoShrink)
+                if (no_shrink)
                     for (int32_t k = 0; k < 3; k++)
-                        normal_sum[k] += mesh.Normals[3 * static_cast<size_t>(neighbour) + k];
+                        normal_sum[k] += normals[3 * static_cast<size_t>(neighbour) + k];
             }
             const float* position = PassPosition(mesh, source, neighbour);
             for (int32_t k = 0; k < 3; k++)
@@ -120,9 +129,9 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
     const float* current = PassPosition(mesh, source, vertex);
     float average[3];
     for (int32_t k = 0; k < 3; k++)
-        average[k] = TarnwickDeformerOptions.LockAxis[k] ? current[k] : float(sum[k] / total);
+        average[k] = TarnwickDeformerOptions.LockAxis[k] ? current[k] : sum[k] / total;
     if (DistanceWeighted && others > 0 && longest_edge > 0)
-        t *= 1.0f - float(distance_sum / others) / longest_edge;
+        t *= 1.0f - distance_sum / float(others) / longest_edge;
     const float* normal = &mesh.Normals[3 * static_cast<size_t>(vertex)];
 
     if (NormalOnly) {
@@ -141,7 +150,7 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
         float mean_normal[3];
         float height = 0;
         for (int32_t k = 0; k < 3; k++) {
-            mean_normal[k] = float(normal_sum[k] / others);
+            mean_normal[k] = normal_sum[k] / float(others);
             height += mean_normal[k] * (press[k] - average[k]);
         }
         if (height > 0)
@@ -188,9 +197,11 @@ void TTarnwick_Smooth::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
     const int32_t whole_passes = int32_t(std::floor(amount));
     int32_t source = 0;
     for (int32_t pass = 0; pass <= whole_passes; pass++) {
+        FirstPass = pass == 0;
         SmoothPass(mesh, source, pass < whole_passes ? 1.0f : amount - float(whole_passes));
         source = 1 - source;
     }
+    FirstPass = false;
     for (size_t i = 0; i < selected; i++) {
         const int32_t vertex = SelectedVertices[i];
         SlotOf[vertex] = -1;

@@ -4,6 +4,10 @@
 // The working map is the mesh's temporary morph: the display shows base + current morph + temporary
 // morph, so a step written there is shown by updating only the vertices it touched, and the release
 // moves it into the current morph without changing what is shown.
+//
+// [SECTION] View relations
+// [SECTION] Construction and per-vertex operations
+// [SECTION] The stroke
 #include "tools/deformer.h"
 
 #include <algorithm>
@@ -155,6 +159,9 @@ void TTarnwick_Deformer::DeformVertex(TTarnwick_Mesh&, int32_t, const float*, fl
 void TTarnwick_Deformer::DeformSelected(TTarnwick_Mesh& mesh, const float a[3], const float b[3],
                                         const float c[3])
 {
+    // Only a drag has a working map to write into.
+    if (WorkingValues == nullptr)
+        return;
     for (size_t i = 0; i < SelectedVertices.size(); i++) {
         const int32_t vertex = SelectedVertices[i];
         if (IsExcluded(mesh, vertex))
@@ -167,6 +174,8 @@ void TTarnwick_Deformer::DeformSelected(TTarnwick_Mesh& mesh, const float a[3], 
 
 void TTarnwick_Deformer::DeformAll(TTarnwick_Mesh& mesh, const float a[3], const float b[3], const float c[3])
 {
+    if (WorkingValues == nullptr)
+        return;
     for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++) {
         if (IsExcluded(mesh, vertex))
             continue;
@@ -276,7 +285,6 @@ bool TTarnwick_Deformer::StartStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& v
     }
     if (working == nullptr)
         return false;
-    WorkingValues = working->vertices();
     View.Take(view);
     GatherSelection(mesh);
     HadOctree = mesh.HasOctree();
@@ -355,6 +363,7 @@ bool TTarnwick_Deformer::MouseDrag(TTarnwick_Mesh& mesh, TTarnwick_ToolView& vie
     ShowNewStep(mesh, *working);
     std::swap(AppliedVertices, NewVertices);
     NewVertices.clear();
+    WorkingValues = nullptr;
     return true;
 }
 

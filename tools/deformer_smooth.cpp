@@ -93,8 +93,9 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
     const int32_t* polygon_start = mesh.PolygonStart.data();
     const int32_t* corner_vertex = mesh.CornerVertex.data();
     const float* base = base_positions + 3 * static_cast<size_t>(vertex);
-    float sum[3] = {0, 0, 0};
-    float normal_sum[3] = {0, 0, 0};
+    // Scalars, not arrays: the compiler keeps them in registers across the loop.
+    float sum_x = 0, sum_y = 0, sum_z = 0;
+    float normal_x = 0, normal_y = 0, normal_z = 0;
     float total = 0;
     float distance_sum = 0;
     int32_t others = 0;
@@ -114,13 +115,17 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
                     distance_sum += distance;
                     weight = std::sqrt(distance);
                 }
-                if (no_shrink)
-                    for (int32_t k = 0; k < 3; k++)
-                        normal_sum[k] += normals[3 * static_cast<size_t>(neighbour) + k];
+                if (no_shrink) {
+                    const float* normal = normals + 3 * static_cast<size_t>(neighbour);
+                    normal_x += normal[0];
+                    normal_y += normal[1];
+                    normal_z += normal[2];
+                }
             }
             const float* position = PassPosition(mesh, source, neighbour);
-            for (int32_t k = 0; k < 3; k++)
-                sum[k] += weight * position[k];
+            sum_x += weight * position[0];
+            sum_y += weight * position[1];
+            sum_z += weight * position[2];
             total += weight;
         }
     if (!(total > NegligibleWeight))
@@ -128,6 +133,7 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
 
     const float* current = PassPosition(mesh, source, vertex);
     float average[3];
+    const float sum[3] = {sum_x, sum_y, sum_z};
     for (int32_t k = 0; k < 3; k++)
         average[k] = TarnwickDeformerOptions.LockAxis[k] ? current[k] : sum[k] / total;
     if (DistanceWeighted && others > 0 && longest_edge > 0)
@@ -150,7 +156,7 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
         float mean_normal[3];
         float height = 0;
         for (int32_t k = 0; k < 3; k++) {
-            mean_normal[k] = normal_sum[k] / float(others);
+            mean_normal[k] = (k == 0 ? normal_x : k == 1 ? normal_y : normal_z) / float(others);
             height += mean_normal[k] * (press[k] - average[k]);
         }
         if (height > 0)

@@ -1,0 +1,292 @@
+// TTarnwick_Deformer: the sculpting tools. The user paints a weighted selection first; a deformer
+// then moves every selected vertex in proportion to its weight as the mouse drags, and the stroke's
+// movement is added to the current morph at the release. The selection weights are the falloff, so
+// a deformer has no brush circle.
+//
+// A stroke, as the base runs it for every kind:
+//   Activate  the undo copy of the current morph (before every press)
+//   press     refused without a writable current morph; gathers the selection and the view
+//   drag      the previous step is taken off the display, the kind computes the whole movement
+//             since the press into the working map (the mesh's temporary morph, shown over the
+//             current one), symmetry copies it across, the display is updated
+//   release   the working map is added to the current morph and cleared
+// Every drag starts again from the press positions, so dragging back to the press point restores
+// the press shape exactly.
+//
+// [SECTION] Options
+// [SECTION] TTarnwick_Deformer
+// [SECTION] The kinds
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "mesh/mirror_table.h"
+#include "tools/tool.h"
+
+class TTarnwick_Morph;
+
+// [SECTION] Options
+
+// The application's deformer settings, and the hooks it gives the deformers.
+struct TTarnwick_DeformerOptions
+{
+    // A locked axis component of every displacement is forced to 0.
+    bool LockAxis[3] = {false, false, false};
+    bool Symmetry = false;
+    // The side whose movement the other side copies when Symmetry is on.
+    TTarnwick_MirrorDirection SymmetryDirection = Mirror_ToNegative;
+    // Refuses strokes on morphs of strength below 0.1 and warns below 1.0.
+    bool StrengthCheck = false;
+    // Which one-time notices were shown; the read-only notice is cleared by every Activate.
+    uint32_t NoticeFlags = 0;
+    // Records the undo copy of the mesh's current morph (the undo buffer lives above the tools).
+    std::function<void(TTarnwick_Mesh& mesh)> RecordMorphUndo;
+};
+
+extern TTarnwick_DeformerOptions TarnwickDeformerOptions;
+
+// Commands a stroke posts: the morph manager is asked to choose a morph; the views are redrawn
+// after a stroke.
+constexpr int32_t ChooseMorphCommand = 256;
+constexpr int32_t StrokeEndedCommand = 80;
+
+// [SECTION] TTarnwick_Deformer
+
+// The view's relations a stroke uses, taken at the press.
+struct TTarnwick_DeformerView
+{
+    // Screen-to-scene rotation, scene-to-screen transform and its inverse, column by column.
+    float ScreenToScene[9];
+    float SceneToScreen[16];
+    float ScreenToSceneFull[16];
+    float ViewDirection[3];
+    float CameraTarget[3];
+    float Aspect = 1;
+    float Height = 1;
+    // The camera zoom squared: screen movements are scaled by it.
+    float Scale = 1;
+    bool Perspective = false;
+
+    void Take(const TTarnwick_ToolView& view);
+    // The screen direction (x, y, 0) turned into the scene.
+    void RotateToScene(const float screen[3], float out_scene[3]) const;
+    void ProjectPoint(const float point[3], float out_screen[3]) const;
+    void UnprojectPoint(const float screen[3], float out_point[3]) const;
+};
+
+class TTarnwick_Deformer : public TTarnwick_Tool
+{
+public:
+    // Clears the see-through bit and the bits 0x02 and 0x04.
+    TTarnwick_Deformer();
+
+    bool MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button, int32_t state, float x,
+                     float y) override;
+    bool MouseDrag(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, float x, float y) override;
+    // Records the undo copy of the current morph and lets the read-only notice show again.
+    void Activate(TTarnwick_Mesh& mesh) override;
+
+    // Virtual operations added after those of the tool, in slot order.
+    // The plane of the selection; the origin and -Z here.
+    virtual void GetPlane(TTarnwick_Mesh& mesh, float out_centre[3], float out_normal[3],
+                          int32_t mirror_axis);
+    // The displacement of one vertex of weight `weight`; a, b and c are the kind's stroke values.
+    // With mirror_axis >= 0 a vertex on the negative side of that axis is computed as if mirrored.
+    virtual void DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight,
+                              const float b[3], const float c[3], float out_displacement[3],
+                              int32_t mirror_axis);
+    // DeformVertex for every selected vertex that no layer hides or locks, into the working map,
+    // locked axes zeroed.
+    virtual void DeformSelected(TTarnwick_Mesh& mesh, const float a[3], const float b[3], const float c[3]);
+    // The same over every vertex with weight 1.
+    virtual void DeformAll(TTarnwick_Mesh& mesh, const float a[3], const float b[3], const float c[3]);
+
+    // The box of the positions the last step moved (min then max).
+    float ChangedMin[3] = {0, 0, 0};
+    float ChangedMax[3] = {0, 0, 0};
+
+protected:
+    // Whether the kind reads vertex normals.
+    enum class TNormals
+    {
+        Unused,
+        Used,
+    };
+    // The kind's movement since the press into the working map, through NewSlot.
+    virtual void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) = 0;
+
+    // The working-map slot of a vertex, zeroed and listed for the step.
+    float* NewSlot(int32_t vertex);
+    static void ZeroLockedAxes(float displacement[3]);
+    static bool IsExcluded(const TTarnwick_Mesh& mesh, int32_t vertex);
+    // The press position and normal, mirrored when the vertex lies on the negative side of
+    // mirror_axis; returns whether it was.
+    static bool PressValues(const TTarnwick_Mesh& mesh, int32_t vertex, int32_t mirror_axis,
+                            float out_position[3], float out_normal[3]);
+
+    // The current selection's vertices with a weight above 0, and their weights.
+    std::vector<int32_t> SelectedVertices;
+    std::vector<float> SelectedWeights;
+    TTarnwick_DeformerView View;
+
+private:
+    // Why a stroke may not change the current morph; Editable when it may.
+    enum class TRefusal
+    {
+        Editable,
+        NoMorph,
+        ReadOnly,
+        TooWeak,
+    };
+    static TRefusal CheckMorph(const TTarnwick_Mesh& mesh);
+    bool StartStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view);
+    void EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view);
+    // The mesh's temporary morph, expanded, when it can hold the stroke; null otherwise.
+    static TTarnwick_Morph* WorkingMap(TTarnwick_Mesh& mesh);
+    // Zeroes the applied step in the working map and updates the display: the press shape.
+    void TakeOffAppliedStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& working);
+    // Symmetry, then the display update and the changed box for the new step.
+    void ShowNewStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& working);
+    void GatherSelection(TTarnwick_Mesh& mesh);
+    void MarkPartialRedraw(TTarnwick_Mesh& mesh) const;
+
+    bool Stroking = false;
+    bool HadOctree = false;
+    float* WorkingValues = nullptr;
+    // The vertices whose working-map slots the shown step and the step being built use.
+    std::vector<int32_t> AppliedVertices;
+    std::vector<int32_t> NewVertices;
+};
+
+// [SECTION] The kinds
+
+class TTarnwick_MoveInPlane : public TTarnwick_Deformer
+{
+public:
+    TTarnwick_MoveInPlane();
+    void DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight, const float b[3],
+                      const float c[3], float out_displacement[3], int32_t mirror_axis) override;
+
+    bool AllowHorizontal = true;
+    bool AllowVertical = true;
+
+protected:
+    void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
+};
+
+class TTarnwick_Rotate : public TTarnwick_Deformer
+{
+public:
+    TTarnwick_Rotate();
+    // a: pivot, b: unit axis, c[0]: angle in degrees.
+    void DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight, const float b[3],
+                      const float c[3], float out_displacement[3], int32_t mirror_axis) override;
+
+protected:
+    void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
+};
+
+class TTarnwick_Pinch : public TTarnwick_Deformer
+{
+public:
+    TTarnwick_Pinch();
+    // a[0]: the scale of the screen offsets from the press point.
+    void DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight, const float b[3],
+                      const float c[3], float out_displacement[3], int32_t mirror_axis) override;
+
+    bool AllowHorizontal = true;
+    bool AllowVertical = true;
+
+protected:
+    void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
+};
+
+class TTarnwick_Scale : public TTarnwick_Deformer
+{
+public:
+    TTarnwick_Scale();
+    // a: pivot, b[0]: factor.
+    void DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight, const float b[3],
+                      const float c[3], float out_displacement[3], int32_t mirror_axis) override;
+
+protected:
+    void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
+};
+
+class TTarnwick_Bulge : public TTarnwick_Deformer
+{
+public:
+    TTarnwick_Bulge();
+    // a[0]: the distance along the normal at weight 1.
+    void DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight, const float b[3],
+                      const float c[3], float out_displacement[3], int32_t mirror_axis) override;
+
+protected:
+    void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
+};
+
+class TTarnwick_Flatten : public TTarnwick_Deformer
+{
+public:
+    TTarnwick_Flatten();
+    // The weighted centre and unit normal of the selection.
+    void GetPlane(TTarnwick_Mesh& mesh, float out_centre[3], float out_normal[3],
+                  int32_t mirror_axis) override;
+    // a: centre, b: normal, c[0]: strength.
+    void DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight, const float b[3],
+                      const float c[3], float out_displacement[3], int32_t mirror_axis) override;
+
+protected:
+    void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
+};
+
+class TTarnwick_Unmorph : public TTarnwick_Deformer
+{
+public:
+    TTarnwick_Unmorph();
+    // a[0]: the share of the current morph taken off at weight 1.
+    void DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight, const float b[3],
+                      const float c[3], float out_displacement[3], int32_t mirror_axis) override;
+
+protected:
+    void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
+};
+
+class TTarnwick_Smooth : public TTarnwick_Deformer
+{
+public:
+    TTarnwick_Smooth();
+    // A press refused for want of a morph is still taken as handled.
+    bool MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button, int32_t state, float x,
+                     float y) override;
+    // NormalOnly excludes NoShrink and DistanceWeighted.
+    void ParameterChanged(TTarnwick_Parameter& parameter) override;
+
+    bool NormalOnly = false;
+    bool NoShrink = true;
+    bool DistanceWeighted = false;
+    float Multiplier = 1.0f;
+
+protected:
+    void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
+
+private:
+    // One Jacobi pass of the given fraction, from buffer `source` into the other.
+    void SmoothPass(TTarnwick_Mesh& mesh, int32_t source, float fraction);
+    // The new position of one vertex from the positions of pass source; false when it stays.
+    bool SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, int32_t source, float t, float longest_edge,
+                      float out_position[3]) const;
+    float LongestEdge(const TTarnwick_Mesh& mesh, int32_t source) const;
+    // A vertex's position as pass source sees it: its own slot when selected, else the press position.
+    const float* PassPosition(const TTarnwick_Mesh& mesh, int32_t source, int32_t vertex) const;
+
+    // The selection index of each vertex, -1 for the others; kept all -1 between strokes.
+    std::vector<int32_t> SlotOf;
+    // Positions of the selected vertices, 3 floats per slot: the two sides of the Jacobi passes.
+    std::vector<float> Buffers[2];
+    bool FirstPass = false;
+    TTarnwick_Parameter* NormalOnlyParameter = nullptr;
+    TTarnwick_Parameter* NoShrinkParameter = nullptr;
+};

@@ -98,10 +98,14 @@ void TTarnwick_MainMenu::AddToolsMenu()
     ToolsMenu = AddMenu("&Tools");
     ToolsMenu->AddEntry("&Navigate the view", std::make_unique<TZAVEvent>(ChooseToolCB, nullptr, -1));
     ToolsMenu->AddSeparator();
-    for (TTarnwick_Tool* tool : ApplicationToolbox().Brushes) {
-        if (tool == nullptr)
-            ToolsMenu->AddSeparator();
-        else
-            ToolsMenu->AddEntry(tool->GetName(), std::make_unique<TZAVEvent>(ChooseToolCB, tool, -1));
+    TTarnwick_Toolbox& toolbox = ApplicationToolbox();
+    for (const TZAVMultiList<TTarnwick_Tool*>* list : {&toolbox.Brushes, &toolbox.Transforms}) {
+        for (TTarnwick_Tool* tool : *list) {
+            if (tool == nullptr)
+                ToolsMenu->AddSeparator();
+            else
+                ToolsMenu->AddEntry(tool->GetName(), std::make_unique<TZAVEvent>(ChooseToolCB, tool, -1));
+        }
+        ToolsMenu->AddSeparator();
     }
 }

@@ -39,7 +39,7 @@ struct TTarnwick_SceneView
     float PixelsPerUnit = 1.0f;
     // The interface picture tiled over locked polygons; 0 draws them plain white.
     uint32_t LockTexture = 0;
-    // The mesh whose current selection is shown over it (while a selection brush is current).
+    // The mesh whose current selection is shown over it (while a brush or a deformer is current).
     const TTarnwick_Mesh* Selection = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include "files/project.h"
 #include "mesh/scene_object.h"
 #include "paint/undo_buffer.h"
+#include "tools/deformer.h"
 #include "tools/selection_brush.h"
 #include "tools/selection_brush_whole.h"
 #include "tools/tool.h"
@@ -17,6 +18,12 @@ void InstallHooks()
             return;
         TTarnwick_UndoBuffer& undo = TarnwickProject->UndoBuffer;
         undo.AddUndoNode(undo.CreateUndoNode(UndoType_Selection, -1));
+    };
+    TarnwickDeformerOptions.RecordMorphUndo = [](TTarnwick_Mesh&) {
+        if (TarnwickProject == nullptr)
+            return;
+        TTarnwick_UndoBuffer& undo = TarnwickProject->UndoBuffer;
+        undo.AddUndoNode(undo.CreateUndoNode(UndoType_Morph, -1));
     };
     TarnwickSelectionBrushHooks.Redraw = [] {
         if (TarnwickMainWindow != nullptr) {
@@ -45,6 +52,16 @@ void AddSelectionBrushes(TTarnwick_Toolbox& toolbox)
         toolbox.Brushes.Add(brush);
 }
 
+// The deformers in the order of the tool bar.
+void AddDeformers(TTarnwick_Toolbox& toolbox)
+{
+    TTarnwick_Tool* const deformers[] = {new TTarnwick_MoveInPlane, new TTarnwick_Rotate, new TTarnwick_Pinch,
+                                         new TTarnwick_Scale,       nullptr,               new TTarnwick_Bulge,
+                                         new TTarnwick_Smooth,      new TTarnwick_Flatten, new TTarnwick_Unmorph};
+    for (TTarnwick_Tool* deformer : deformers)
+        toolbox.Transforms.Add(deformer);
+}
+
 } // namespace
 
 TTarnwick_Toolbox& ApplicationToolbox()
@@ -54,6 +71,7 @@ TTarnwick_Toolbox& ApplicationToolbox()
         InstallHooks();
         auto* made = new TTarnwick_Toolbox;
         AddSelectionBrushes(*made);
+        AddDeformers(*made);
         return made;
     }();
     return *toolbox;

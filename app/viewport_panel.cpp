@@ -21,6 +21,7 @@
 #include "core/status.h"
 #include "files/project.h"
 #include "mesh/scene_object.h"
+#include "tools/deformer.h"
 #include "tools/selection_brush.h"
 #include "tools/tool.h"
 #include "widgets/button.h"
@@ -498,7 +499,8 @@ void TTarnwick_ViewportPanel::Draw()
         view.PixelsPerUnit = float(Width) / (2.0f * Viewport.GetHalfWidth());
         view.LockTexture = FindPicture(SkinLock.Name).Id;
         TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
-        if (dynamic_cast<TTarnwick_SelectionBrush*>(tool) != nullptr)
+        // The selection is what the brushes paint and what the deformers move.
+        if (dynamic_cast<TTarnwick_SelectionBrush*>(tool) != nullptr || dynamic_cast<TTarnwick_Deformer*>(tool) != nullptr)
             view.Selection = ToolMesh();
         Scene->DrawScene(*TarnwickProject, view);
         if (tool != nullptr && tool->DrawsCursor && CursorInside)

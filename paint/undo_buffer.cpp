@@ -450,6 +450,8 @@ bool TTarnwick_UndoBuffer::ApplyMorph(TTarnwick_UndoNode& record, TTarnwick_Mesh
     live->Copy(record.Morph.get());
     live->SourceID = source;
     mesh->SetCurrentMorph(live);
+    // The figure shows the restored morph at once.
+    mesh->ResolveVertices();
     PostCommand(CommandMorphChanged);
     return true;
 }

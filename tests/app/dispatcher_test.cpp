@@ -405,6 +405,15 @@ TEST_F(Dispatcher, EditHotKeysUndoAndRedo)
     EXPECT_TRUE(HasLine(TakeStatusLines(), TZAVStatusKind::Status, "Redoing the last undone action"));
 }
 
+// The main window's frame, drawn now, into the screenshots.
+void SaveFrame(const char* name)
+{
+    TarnwickMainWindow->Refresh(false);
+    const TWidgetFrame frame = TWidgetFrame::ReadBack(TarnwickMainWindow->Width, TarnwickMainWindow->Height);
+    std::string error;
+    EXPECT_TRUE(SaveScreenshot(name, frame.Rgb.data(), frame.Width, frame.Height, 3, error)) << error;
+}
+
 // Every weight of the current selection, read through the selection.
 std::vector<float> SelectionWeights(TTarnwick_Mesh& mesh)
 {
@@ -415,7 +424,7 @@ std::vector<float> SelectionWeights(TTarnwick_Mesh& mesh)
 }
 
 // With a brush chosen from the Tools menu, a drag in a view paints the current selection instead
-// of turning the view, and one undo takes the stroke back.
+// of turning the view; a deformer then moves what was painted; each undo takes one stroke back.
 TEST_F(Dispatcher, ToolsMenuBrushPaintsTheSelectionInAView)
 {
     TarnwickApp.Ready = true;
@@ -445,6 +454,24 @@ TEST_F(Dispatcher, ToolsMenuBrushPaintsTheSelectionInAView)
     EXPECT_GT(std::accumulate(after.begin(), after.end(), 0.0), std::accumulate(before.begin(), before.end(), 0.0));
     EXPECT_TRUE(std::equal(rotation, rotation + 16, panel->Viewport.Rotation)) << "the view turned";
 
+    // The first deformer moves the painted part of the face with the pointer.
+    SaveFrame("sculpt_before.png");
+    const std::vector<float> unmoved = mesh.DisplayedVertices;
+    TTarnwick_Tool* deformer = nullptr;
+    ASSERT_TRUE(ApplicationToolbox().Transforms.Get(deformer, 0));
+    ClickCentreOf(*FindNamed(TarnwickMainWindow, "&Tools"));
+    ClickCentreOf(*FindNamed(TarnwickMainWindow, deformer->GetName()));
+    ASSERT_EQ(ApplicationToolbox().CurrentTool, deformer);
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseDown, x, y);
+    for (int32_t step = 1; step <= 3; step++)
+        Queue(TTarnwick_InputKind::Motion, 0, 0, x + 10 * step, y);
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseUp, x + 30, y);
+    EXPECT_NE(mesh.DisplayedVertices, unmoved);
+    SaveFrame("sculpt_after.png");
+
+    // One undo per stroke, the newest first.
+    ASSERT_TRUE(Dispatch(68));
+    EXPECT_EQ(TarnwickProject->CurrentObject->Mesh->DisplayedVertices, unmoved);
     ASSERT_TRUE(Dispatch(68));
     EXPECT_EQ(SelectionWeights(*TarnwickProject->CurrentObject->Mesh), before);
     ApplicationToolbox().SwitchTool(nullptr, &mesh);

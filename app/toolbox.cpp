@@ -83,3 +83,16 @@ TTarnwick_Mesh* ToolMesh()
         return nullptr;
     return TarnwickProject->CurrentObject->Mesh.get();
 }
+
+void CopyProjectToolOptions()
+{
+    if (TarnwickProject == nullptr)
+        return;
+    const TTarnwick_Project& project = *TarnwickProject;
+    TarnwickToolOptions.BrushSymmetry = project.BrushSymmetry;
+    TarnwickDeformerOptions.Symmetry = project.DeformSymmetry;
+    TarnwickDeformerOptions.SymmetryDirection = project.FlipSymmetry ? Mirror_ToPositive : Mirror_ToNegative;
+    TarnwickDeformerOptions.LockAxis[0] = project.DeformerLockX;
+    TarnwickDeformerOptions.LockAxis[1] = project.DeformerLockY;
+    TarnwickDeformerOptions.LockAxis[2] = project.DeformerLockZ;
+}

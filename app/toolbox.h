@@ -10,3 +10,5 @@ struct TTarnwick_Toolbox;
 TTarnwick_Toolbox& ApplicationToolbox();
 // The current object's mesh, which the tools work on; null without one.
 TTarnwick_Mesh* ToolMesh();
+// The project's tool options (symmetry, axis locks) into the tools, before each stroke.
+void CopyProjectToolOptions();

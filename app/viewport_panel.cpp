@@ -407,6 +407,7 @@ bool TTarnwick_ViewportPanel::RouteToTool(int32_t button, int32_t state, int32_t
     UpdateToolView(*mesh);
     ToView(x, y, CursorX, CursorY);
     if (state == MouseDown) {
+        CopyProjectToolOptions();
         tool->Activate(*mesh);
         ToolStroke = tool->MouseButton(*mesh, ToolView, button, ButtonState_Pressed, CursorX, CursorY);
     } else {

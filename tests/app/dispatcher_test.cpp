@@ -462,6 +462,14 @@ TEST_F(Dispatcher, ToolsMenuBrushPaintsTheSelectionInAView)
     ClickCentreOf(*FindNamed(TarnwickMainWindow, "&Tools"));
     ClickCentreOf(*FindNamed(TarnwickMainWindow, deformer->GetName()));
     ASSERT_EQ(ApplicationToolbox().CurrentTool, deformer);
+    // With every axis locked in the project, a stroke moves nothing.
+    TarnwickProject->DeformerLockX = TarnwickProject->DeformerLockY = TarnwickProject->DeformerLockZ = true;
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseDown, x, y);
+    Queue(TTarnwick_InputKind::Motion, 0, 0, x + 30, y - 20);
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseUp, x + 30, y - 20);
+    EXPECT_EQ(mesh.DisplayedVertices, unmoved);
+    TarnwickProject->DeformerLockX = TarnwickProject->DeformerLockY = TarnwickProject->DeformerLockZ = false;
+    ASSERT_TRUE(Dispatch(68));
     Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseDown, x, y);
     for (int32_t step = 1; step <= 3; step++)
         Queue(TTarnwick_InputKind::Motion, 0, 0, x + 10 * step, y);

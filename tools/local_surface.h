@@ -2,9 +2,9 @@
 // surface under the cursor, not on other parts of the figure that happen to lie under the brush
 // circle on screen (the far arm behind the near one, the other leg).
 //
-// At the press the vertex under the brush nearest the viewer is the seed; from it the search
-// floods over the polygons to every vertex of the connected surface that faces the viewer and lies
-// inside the view, marking vertices and polygons with the local-surface marks. The flood is not
+// A press starts from the closest vertex within the brush circle and floods from there over the
+// polygons to every vertex of the connected surface that faces the viewer and lies inside the
+// view, marking vertices and polygons with the local-surface marks. The flood is not
 // bounded by the brush circle: the radius limits the brush's effect later.
 #pragma once
 
@@ -26,8 +26,8 @@ public:
                                      float& out_depth);
 
     // Clears the local-surface marks of every polygon and visible vertex, then marks the surface
-    // around the nearest vertex. Returns the seed, or -1 when none was found or it lies outside the
-    // view (nothing is marked then).
+    // connected to the closest vertex under the brush. Returns that vertex, or -1 when there is
+    // none or it lies outside the view (nothing is marked then).
     int32_t Mark(TTarnwick_Mesh& mesh, const TTarnwick_ToolView& view, float x, float y, float radius,
                  TTarnwick_Visibility visibility, float& out_nearest_depth);
 

@@ -27,8 +27,7 @@ float Distance(const float* a, const float* b)
 
 TTarnwick_Smooth::TTarnwick_Smooth()
 {
-    SetNameLiteral(GetLanguageString(102));
-    Help = GetLanguageString(103);
+    SetNameAndHelp(102, 103);
     NoShrinkParameter = AddCheckBox(NoShrink, 662, 663);
     NormalOnlyParameter = AddCheckBox(NormalOnly, 369, 370);
     AddParameter(TTarnwick_ParameterType::Label, -1, -1);

@@ -16,11 +16,6 @@ namespace {
 
 constexpr float NoValue[3] = {0, 0, 0};
 
-void SetNameAndHelp(TTarnwick_Tool& tool, int32_t name_entry, int32_t help_entry)
-{
-    tool.SetNameLiteral(GetLanguageString(name_entry));
-    tool.Help = GetLanguageString(help_entry);
-}
 
 // The two check boxes of the screen-plane kinds.
 void AddAxisCheckBoxes(TTarnwick_Tool& tool, bool& horizontal, bool& vertical)
@@ -42,7 +37,7 @@ void UnmirrorResult(float displacement[3], bool mirrored, int32_t mirror_axis)
 
 TTarnwick_MoveInPlane::TTarnwick_MoveInPlane()
 {
-    SetNameAndHelp(*this, 73, 74);
+    SetNameAndHelp(73, 74);
     Flags |= 0x800;
     AddAxisCheckBoxes(*this, AllowHorizontal, AllowVertical);
 }
@@ -71,7 +66,7 @@ void TTarnwick_MoveInPlane::DeformVertex(TTarnwick_Mesh&, int32_t, const float a
 
 TTarnwick_Rotate::TTarnwick_Rotate()
 {
-    SetNameAndHelp(*this, 104, 105);
+    SetNameAndHelp(104, 105);
 }
 
 void TTarnwick_Rotate::ComputeStep(TTarnwick_Mesh& mesh, float, float dy)
@@ -112,7 +107,7 @@ void TTarnwick_Rotate::DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const 
 
 TTarnwick_Pinch::TTarnwick_Pinch()
 {
-    SetNameAndHelp(*this, 75, 76);
+    SetNameAndHelp(75, 76);
     AddAxisCheckBoxes(*this, AllowHorizontal, AllowVertical);
 }
 
@@ -146,7 +141,7 @@ void TTarnwick_Pinch::DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const f
 
 TTarnwick_Scale::TTarnwick_Scale()
 {
-    SetNameAndHelp(*this, 81, 82);
+    SetNameAndHelp(81, 82);
 }
 
 void TTarnwick_Scale::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
@@ -195,7 +190,7 @@ void TTarnwick_Scale::DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const f
 
 TTarnwick_Bulge::TTarnwick_Bulge()
 {
-    SetNameAndHelp(*this, 71, 72);
+    SetNameAndHelp(71, 72);
 }
 
 void TTarnwick_Bulge::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
@@ -220,7 +215,7 @@ void TTarnwick_Bulge::DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const f
 
 TTarnwick_Flatten::TTarnwick_Flatten()
 {
-    SetNameAndHelp(*this, 673, 674);
+    SetNameAndHelp(673, 674);
 }
 
 void TTarnwick_Flatten::GetPlane(TTarnwick_Mesh& mesh, float out_centre[3], float out_normal[3],
@@ -281,7 +276,7 @@ void TTarnwick_Flatten::DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const
 
 TTarnwick_Unmorph::TTarnwick_Unmorph()
 {
-    SetNameAndHelp(*this, 427, 428);
+    SetNameAndHelp(427, 428);
 }
 
 void TTarnwick_Unmorph::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)

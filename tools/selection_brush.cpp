@@ -29,11 +29,6 @@ constexpr float HardenThreshold = 0.1f;
 // The fractal brush's noise at full strength and falloff.
 constexpr float FractalNoise = 0.05f;
 
-void SetToolName(TTarnwick_Tool& tool, int32_t name_entry, int32_t help_entry)
-{
-    tool.SetNameLiteral(GetLanguageString(name_entry));
-    tool.Help = GetLanguageString(help_entry);
-}
 
 } // namespace
 
@@ -182,7 +177,7 @@ void TTarnwick_SelectionBrush::Deselected(TTarnwick_Mesh* mesh)
 
 TTarnwick_DefaultBrush::TTarnwick_DefaultBrush()
 {
-    SetToolName(*this, 106, 107);
+    SetNameAndHelp(106, 107);
 }
 
 bool TTarnwick_DefaultBrush::MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button,
@@ -386,7 +381,7 @@ void TTarnwick_DefaultBrush::DrawCursor(TTarnwick_Mesh& mesh, TTarnwick_ToolView
 
 TTarnwick_SoftenBrush::TTarnwick_SoftenBrush()
 {
-    SetToolName(*this, 114, 115);
+    SetNameAndHelp(114, 115);
     PlainPreview = true;
 }
 
@@ -406,7 +401,7 @@ bool TTarnwick_SoftenBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwick_ToolView
 
 TTarnwick_HardenBrush::TTarnwick_HardenBrush()
 {
-    SetToolName(*this, 677, 678);
+    SetNameAndHelp(677, 678);
     PlainPreview = true;
 }
 
@@ -431,7 +426,7 @@ bool TTarnwick_HardenBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwick_ToolView
 
 TTarnwick_FractalBrush::TTarnwick_FractalBrush()
 {
-    SetToolName(*this, 274, 275);
+    SetNameAndHelp(274, 275);
     PlainPreview = true;
 }
 
@@ -461,7 +456,7 @@ TTarnwick_GreyImageLoader TTarnwick_BitmapBrush::Loader;
 
 TTarnwick_BitmapBrush::TTarnwick_BitmapBrush()
 {
-    SetToolName(*this, 128, 129);
+    SetNameAndHelp(128, 129);
     AddParameter(TTarnwick_ParameterType::Button, 474, 475);
 }
 

@@ -24,11 +24,6 @@ constexpr uint32_t ExcludedPolygon = PolygonFlag_Hidden | PolygonFlag_Locked;
 // Flag bit 0x02, cleared by the brushes that act on whole pieces.
 constexpr uint32_t WholePieceClearedFlag = 0x02;
 
-void SetToolName(TTarnwick_Tool& tool, int32_t name_entry, int32_t help_entry)
-{
-    tool.SetNameLiteral(GetLanguageString(name_entry));
-    tool.Help = GetLanguageString(help_entry);
-}
 
 } // namespace
 
@@ -36,7 +31,7 @@ void SetToolName(TTarnwick_Tool& tool, int32_t name_entry, int32_t help_entry)
 
 TTarnwick_SelectElementBrush::TTarnwick_SelectElementBrush()
 {
-    SetToolName(*this, 784, 785);
+    SetNameAndHelp(784, 785);
     NoFalloffPreview = true;
     Flags &= ~WholePieceClearedFlag;
 }
@@ -176,7 +171,7 @@ void TTarnwick_SelectItemBrush::StrokeStep(TTarnwick_Mesh& mesh, TTarnwick_ToolV
 
 TTarnwick_SelectGroupBrush::TTarnwick_SelectGroupBrush()
 {
-    SetToolName(*this, 122, 123);
+    SetNameAndHelp(122, 123);
     AddItemParameters(290, 292, 291, 293, 99, 100);
 }
 
@@ -210,7 +205,7 @@ void TTarnwick_SelectGroupBrush::ApplyMarkedItems(TTarnwick_Mesh& mesh)
 
 TTarnwick_SelectMaterialBrush::TTarnwick_SelectMaterialBrush()
 {
-    SetToolName(*this, 126, 127);
+    SetNameAndHelp(126, 127);
     AddItemParameters(285, 287, 286, 288, 96, 97);
 }
 
@@ -246,7 +241,7 @@ void TTarnwick_SelectMaterialBrush::ApplyMarkedItems(TTarnwick_Mesh& mesh)
 
 TTarnwick_SelectSharpPointsBrush::TTarnwick_SelectSharpPointsBrush()
 {
-    SetToolName(*this, 108, 109);
+    SetNameAndHelp(108, 109);
     NoFalloffPreview = true;
 }
 
@@ -296,7 +291,7 @@ bool TTarnwick_SelectSharpPointsBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwi
 
 TTarnwick_SelectArtifactsBrush::TTarnwick_SelectArtifactsBrush()
 {
-    SetToolName(*this, 675, 676);
+    SetNameAndHelp(675, 676);
 }
 
 void TTarnwick_SelectArtifactsBrush::Activate(TTarnwick_Mesh& mesh)
@@ -323,7 +318,7 @@ float TTarnwick_SelectArtifactsBrush::Sharpness(const TTarnwick_Mesh& mesh, int3
 
 TTarnwick_SelectOpenVerticesBrush::TTarnwick_SelectOpenVerticesBrush()
 {
-    SetToolName(*this, 116, 117);
+    SetNameAndHelp(116, 117);
     NoFalloffPreview = true;
     TTarnwick_Parameter* seams = AddParameter(TTarnwick_ParameterType::CheckBox, -1, -1);
     seams->SetNameLiteral("Select Open Texture Seams");

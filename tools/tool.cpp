@@ -35,6 +35,12 @@ int32_t FirstPressHint(int32_t interaction_mode)
 
 TTarnwick_Tool::TTarnwick_Tool() = default;
 
+void TTarnwick_Tool::SetNameAndHelp(int32_t name_entry, int32_t help_entry)
+{
+    SetNameLiteral(GetLanguageString(name_entry));
+    Help = GetLanguageString(help_entry);
+}
+
 TTarnwick_Tool::~TTarnwick_Tool()
 {
     Parameters.Clear();

@@ -103,6 +103,8 @@ public:
                                       int32_t event = -1);
     TTarnwick_Parameter* AddSlider(float& value, int32_t label_entry, int32_t help_entry);
     TTarnwick_Parameter* AddCheckBox(bool& value, int32_t label_entry, int32_t help_entry);
+    // The display name and the help text from language-file entries.
+    void SetNameAndHelp(int32_t name_entry, int32_t help_entry);
 
     // Help text; the name is the tool's display name.
     std::string Help;

@@ -16,7 +16,6 @@
 #include <sys/sysinfo.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -599,22 +598,16 @@ void TTarnwick_MainWindow::InvalidateViewportImages()
     RequestRedisplay();
 }
 
-// Front, right, top and perspective: the usual four views, each fitted to the current object.
 namespace {
 
 // The perspective view starts a third of a right angle round and a little from above, so that the
 // four views show four sides of the figure.
-void TurnThreeQuarters(TTarnwick_Viewport& view)
-{
-    const float round = 0.6f, above = 0.3f;
-    const float cr = std::cos(round), sr = std::sin(round), ca = std::cos(above), sa = std::sin(above);
-    const float rotation[16] = {cr, sr * sa, -sr * ca, 0, 0, ca, sa, 0, sr, -cr * sa, cr * ca, 0, 0, 0, 0, 1};
-    std::copy_n(rotation, 16, view.Rotation);
-    std::copy_n(rotation, 16, view.SavedRotation);
-}
+constexpr float PerspectiveRound = 0.6f;
+constexpr float PerspectiveTip = -0.3f;
 
 } // namespace
 
+// Front, right, top and perspective: the usual four views, each fitted to the current object.
 void TTarnwick_MainWindow::ResetViewports()
 {
     constexpr TTarnwick_StandardView Views[ViewportCount] = {
@@ -626,7 +619,7 @@ void TTarnwick_MainWindow::ResetViewports()
         panel->SetView(TTarnwick_StandardView::Front);
         panel->SetView(Views[panel->Index]);
         if (Views[panel->Index] == TTarnwick_StandardView::Perspective)
-            TurnThreeQuarters(panel->Viewport);
+            panel->Viewport.SetTurn(PerspectiveRound, PerspectiveTip);
         panel->FitToObject();
     }
     InvalidateViewportImages();

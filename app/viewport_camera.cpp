@@ -252,6 +252,15 @@ bool TTarnwick_Viewport::Navigate(TTarnwick_NavigationMode mode, float x, float 
     return false;
 }
 
+void TTarnwick_Viewport::SetTurn(float round, float tip)
+{
+    float about_y[16], about_x[16];
+    SetRotationY(round, about_y);
+    SetRotationX(tip, about_x);
+    Multiply(about_y, about_x, Rotation);
+    std::copy_n(Rotation, 16, SavedRotation);
+}
+
 void TTarnwick_Viewport::SetStandardView(TTarnwick_StandardView view)
 {
     const TStandardView* entry = FindStandardView(view);

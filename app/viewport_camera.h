@@ -84,6 +84,9 @@ public:
     bool Navigate(TTarnwick_NavigationMode mode, float x, float y, int32_t modifiers, float scene_size);
 
     void SetStandardView(TTarnwick_StandardView view);
+    // The rotation (and the saved one) of the front view turned round radians about the vertical
+    // axis, then tipped tip radians about the horizontal one.
+    void SetTurn(float round, float tip);
     static TTarnwick_StandardViewInfo GetStandardViewInfo(TTarnwick_StandardView view);
 
     // Centres the view on the box and zooms so that its bounding sphere fits.

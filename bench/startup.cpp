@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 #include "core/timer.h"
 #include "core/virtual_memory.h"
 #include "files/project.h"
@@ -60,12 +61,10 @@ double FirstFrameSeconds(const std::string& scratch, int run)
 
 int main(int argc, char** argv)
 {
-    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    const bool smoke = ReadBenchOptions(argc, argv).Smoke;
     const int runs = smoke ? 1 : 7;
-    if (std::getenv("DISPLAY") == nullptr) {
-        std::fprintf(stderr, "bench_startup needs a display: run it under xvfb-run -a\n");
+    if (!BenchHasDisplay("bench_startup"))
         return 1;
-    }
     char scratch_pattern[] = "/tmp/tarnwick-bench-startup-XXXXXX";
     const char* scratch = mkdtemp(scratch_pattern);
     if (scratch == nullptr)

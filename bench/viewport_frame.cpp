@@ -23,11 +23,11 @@
 #include "app/scene_drawing.h"
 #include "app/viewport_panel.h"
 #include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 #include "core/virtual_memory.h"
 #include "files/project.h"
 #include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
-#include "tests/support/screenshot.h"
 #include "widgets/blank_app.h"
 
 namespace {
@@ -90,31 +90,6 @@ std::unique_ptr<TTarnwick_Mesh> MakeSphere(int32_t rings, int32_t segments)
     return mesh;
 }
 
-bool SaveFrame()
-{
-    std::vector<uint8_t> pixels(size_t(FrameWidth) * FrameHeight * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, FrameWidth, FrameHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    std::string error;
-    if (!SaveScreenshot("viewport_frame.png", pixels.data(), FrameWidth, FrameHeight, 3, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return false;
-    }
-    return true;
-}
-
-int CreateBenchWindow()
-{
-    int glut_argc = 1;
-    char name[] = "bench_viewport_frame";
-    char* glut_argv[] = {name, nullptr};
-    glutInit(&glut_argc, glut_argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(FrameWidth, FrameHeight);
-    return glutCreateWindow("bench_viewport_frame");
-}
-
 // Front, right and top views and a user view, each a quarter of the window, fitted to the figure.
 void AddFourViews(TZAVglutWigits_Node& parent)
 {
@@ -138,17 +113,11 @@ void AddFourViews(TZAVglutWigits_Node& parent)
 
 int main(int argc, char** argv)
 {
-    bool smoke = false, screenshot = false;
-    for (int i = 1; i < argc; i++) {
-        smoke |= std::strcmp(argv[i], "--smoke") == 0;
-        screenshot |= std::strcmp(argv[i], "--screenshot") == 0;
-    }
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || display[0] == '\0') {
-        std::fprintf(stderr, "bench_viewport_frame needs a display: run it under xvfb-run -a\n");
+    const TBenchOptions options = ReadBenchOptions(argc, argv);
+    if (!BenchHasDisplay("bench_viewport_frame"))
         return 1;
-    }
-    const int window_id = CreateBenchWindow();
+    const int window_id =
+        CreateBenchWindow("bench_viewport_frame", FrameWidth, FrameHeight, GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     if (!InitVirtualMemory()) {
         std::fprintf(stderr, "bench_viewport_frame: the paging file cannot be made\n");
@@ -156,14 +125,14 @@ int main(int argc, char** argv)
     }
 
     // 1000 rings of 1000 vertices: 1,000,000 vertices, 999,000 quads.
-    const int32_t side = smoke ? 60 : 1000;
+    const int32_t side = options.Smoke ? 60 : 1000;
     NewProject();
     auto* object = new TTarnwick_Object;
     object->SetMesh(MakeSphere(side, side));
     TTarnwick_Mesh& mesh = *object->Mesh;
     TarnwickProject->AddObject(object);
 
-    const int32_t frames = smoke ? 3 : 30;
+    const int32_t frames = options.Smoke ? 3 : 30;
     double first_frame = 0.0, frame_time = 0.0, upload_time = 0.0, copy_time = 0.0;
     int64_t stream_bytes = 0;
     {
@@ -174,12 +143,12 @@ int main(int argc, char** argv)
         app->Refresh(false);
         first_frame = SecondsSince(start);
         frame_time = MedianTime(frames, [&] { app->Refresh(false); });
-        if (screenshot && !SaveFrame())
+        if (options.Screenshot && !SaveBenchFrame("viewport_frame.png", FrameWidth, FrameHeight))
             return 1;
 
         // Positions and normals only: the mesh says its displayed positions changed.
         std::shared_ptr<TTarnwick_SceneDrawing> drawing = SharedSceneDrawing();
-        upload_time = MedianTime(smoke ? 2 : 10, [&] {
+        upload_time = MedianTime(options.Smoke ? 2 : 10, [&] {
             mesh.DisplayRevision++;
             drawing->UpdateMesh(mesh);
             glFinish();
@@ -187,7 +156,7 @@ int main(int argc, char** argv)
         // The floor: the same bytes copied once in memory.
         stream_bytes = int64_t(mesh.GetVertexCount()) * 6 * int64_t(sizeof(float));
         std::vector<float> source(size_t(stream_bytes / sizeof(float)), 1.0f), target(source.size());
-        copy_time = MedianTime(smoke ? 2 : 10,
+        copy_time = MedianTime(options.Smoke ? 2 : 10,
                                [&] { std::memcpy(target.data(), source.data(), size_t(stream_bytes)); });
         app.reset();
     }

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "bench/bench_timing.h"
-#include "tests/support/screenshot.h"
+#include "bench/bench_window.h"
 #include "widgets/button.h"
 #include "widgets/collapsible_panel.h"
 #include "widgets/edit_field.h"
@@ -149,44 +149,17 @@ double ProcessCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-bool SaveFrame()
-{
-    std::vector<uint8_t> pixels(size_t(FrameWidth) * FrameHeight * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, FrameWidth, FrameHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    std::string error;
-    if (!SaveScreenshot("widget_frame.png", pixels.data(), FrameWidth, FrameHeight, 3, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bool smoke = false, screenshot = false;
-    for (int i = 1; i < argc; i++) {
-        smoke |= std::strcmp(argv[i], "--smoke") == 0;
-        screenshot |= std::strcmp(argv[i], "--screenshot") == 0;
-    }
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || display[0] == '\0') {
-        std::fprintf(stderr, "bench_widget_frame needs a display: run it under xvfb-run -a\n");
+    const TBenchOptions options = ReadBenchOptions(argc, argv);
+    if (!BenchHasDisplay("bench_widget_frame"))
         return 1;
-    }
-    int glut_argc = 1;
-    char name[] = "bench_widget_frame";
-    char* glut_argv[] = {name, nullptr};
-    glutInit(&glut_argc, glut_argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE);
-    glutInitWindowSize(FrameWidth, FrameHeight);
-    const int window_id = glutCreateWindow("bench_widget_frame");
+    const int window_id = CreateBenchWindow("bench_widget_frame", FrameWidth, FrameHeight, GLUT_RGBA | GLUT_DOUBLE);
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
-    const int32_t frames = smoke ? 3 : 300;
+    const int32_t frames = options.Smoke ? 3 : 300;
     double frame_time = 0.0, swapped_time = 0.0, cpu_time = 0.0;
     int32_t widgets = 0, draw_calls = 0;
     {
@@ -200,13 +173,13 @@ int main(int argc, char** argv)
         AddToolWindow(*master, "Layers", {640, 120, 240, 420}, 4, 110, 3);
         OpenFirstMenu(*master);
         widgets = CountNodes(master.get()) - 1;
-        for (int32_t i = 0; i < (smoke ? 1 : 20); i++)
+        for (int32_t i = 0; i < (options.Smoke ? 1 : 20); i++)
             master->Refresh(false);
         const double cpu_start = ProcessCpuSeconds();
         frame_time = MedianTime(frames, [&] { master->Refresh(false); });
         cpu_time = (ProcessCpuSeconds() - cpu_start) / frames;
         draw_calls = master->LastFrameDrawCalls;
-        if (screenshot && !SaveFrame())
+        if (options.Screenshot && !SaveBenchFrame("widget_frame.png", FrameWidth, FrameHeight))
             return 1;
         swapped_time = MedianTime(frames, [&] { master->Refresh(true); });
         master.reset();

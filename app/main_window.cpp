@@ -11,7 +11,6 @@
 #include "app/main_window.h"
 
 #include <GL/freeglut.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <sys/sysinfo.h>
 
@@ -28,7 +27,9 @@
 #include "app/x11_clipboard.h"
 #include "core/dialogs.h"
 #include "core/event_queue.h"
+#include "core/paths.h"
 #include "core/status.h"
+#include "core/text_scan.h"
 #include "files/language.h"
 #include "files/project.h"
 #include "files/settings.h"
@@ -59,13 +60,9 @@ constexpr int32_t ReplaceProjectEntry = 381;
 
 bool HasExtension(const std::string& path, std::initializer_list<const char*> extensions)
 {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return false;
-    const std::string extension = path.substr(dot + 1);
+    const std::string extension = ExtensionOf(path);
     for (const char* candidate : extensions)
-        if (strcasecmp(extension.c_str(), candidate) == 0)
+        if (SameTextNoCase(extension, candidate))
             return true;
     return false;
 }

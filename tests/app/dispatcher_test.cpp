@@ -270,18 +270,6 @@ TEST_F(Dispatcher, EnvironmentThatCannotLoadStillMakesTheApplicationReady)
     EXPECT_EQ(lines[2].Text, "Error loading the file " + Folders.Root.Path() + "Data/EnvironmentMap_Grey.BMP");
 }
 
-// A widget of the window by name, in either child list, opened menus included.
-TZAVglutWigits_Node* FindNamed(TZAVglutWigits_Node* node, std::string_view name)
-{
-    if (node == nullptr || node->Name == name)
-        return node;
-    for (TZAVglutWigits_Node* list : {node->FirstChild, node->FirstFloatingChild})
-        for (TZAVglutWigits_Node* child = list; child != nullptr; child = child->NextSibling)
-            if (TZAVglutWigits_Node* found = FindNamed(child, name))
-                return found;
-    return nullptr;
-}
-
 // Input goes in as the GLUT callbacks queue it; each frame works off one record and its commands.
 void Queue(TTarnwick_InputKind kind, int32_t a, int32_t b, int32_t x, int32_t y)
 {

@@ -89,16 +89,6 @@ protected:
         std::string error;
         EXPECT_TRUE(SaveScreenshot(name, frame.Rgb.data(), FrameWidth, FrameHeight, 3, error)) << error;
     }
-    TZAVglutWigits_Node* Find(TZAVglutWigits_Node* node, std::string_view name)
-    {
-        if (node->Name == name)
-            return node;
-        for (TZAVglutWigits_Node* child = node->FirstChild; child != nullptr; child = child->NextSibling)
-            if (TZAVglutWigits_Node* found = Find(child, name))
-                return found;
-        return nullptr;
-    }
-
     std::unique_ptr<TZAVglutWigits_BlankApp> App;
     TTarnwick_ViewportPanel* Panel = nullptr;
 };
@@ -189,7 +179,7 @@ TEST_F(ViewportPanel, TextureButtonShowsTheResidentMap)
     Draw();
 
     auto click = [&](std::string_view name) {
-        TZAVglutWigits_Node* button = Find(Panel, name);
+        TZAVglutWigits_Node* button = FindNamed(Panel, name);
         const int32_t x = button->AbsX + 3, y = button->AbsY + 3;
         App->ProcessMouseButton(MouseLeft, MouseDown, x, y);
         App->ProcessMouseButton(MouseLeft, MouseUp, x, y);
@@ -213,7 +203,7 @@ TEST_F(ViewportPanel, RotateButtonDragTurnsTheViewThroughTheVirtualPointer)
     const float* background = TarnwickProject->BackgroundColor;
     EXPECT_FALSE(frame.Near(FrameWidth / 2, FrameHeight / 2, background, 12)) << "the head is drawn";
 
-    TZAVglutWigits_Node* button = Find(Panel, "RotateButton");
+    TZAVglutWigits_Node* button = FindNamed(Panel, "RotateButton");
     ASSERT_NE(button, nullptr);
     const int32_t x = button->AbsX + button->Width / 2, y = button->AbsY + button->Height / 2;
     App->ProcessMouseButton(MouseLeft, MouseDown, x, y);
@@ -274,7 +264,7 @@ TEST_F(ViewportPanel, OrientationMenuPostsTheViewCommandsThatSetTheTableMatrices
         {"TopView", 159, "Top", {1, 0, 0, 0, 0, 1, 0, -1, 0}},
         {"BottomView", 160, "Bottom", {1, 0, 0, 0, 0, -1, 0, 1, 0}},
     };
-    auto* orientation = static_cast<TZAVglutWigits_Button*>(Find(Panel, "OrientationButton"));
+    auto* orientation = static_cast<TZAVglutWigits_Button*>(FindNamed(Panel, "OrientationButton"));
     ASSERT_NE(orientation, nullptr);
     auto* menu = static_cast<TZAVglutWigits_Node*>(orientation->GetAttachedMenu());
     ASSERT_NE(menu, nullptr);
@@ -282,7 +272,7 @@ TEST_F(ViewportPanel, OrientationMenuPostsTheViewCommandsThatSetTheTableMatrices
     while (PopEvent() != nullptr) {
     }
     for (const TExpected& view : views) {
-        TZAVglutWigits_Node* entry = Find(menu, view.Entry);
+        TZAVglutWigits_Node* entry = FindNamed(menu, view.Entry);
         ASSERT_NE(entry, nullptr) << view.Entry;
         entry->OnClick(1, 1);
         const std::unique_ptr<TZAVEvent> command = PopEvent();

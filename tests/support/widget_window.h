@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/gl_driver_leaks.h"
+#include "widgets/node.h"
 
 // Initialises freeglut once per process (double-buffered RGBA). False, with the reason, when there
 // is no display.
@@ -87,3 +89,15 @@ struct TWidgetFrame
         return true;
     }
 };
+
+// A widget of node's tree by name, in either child list, opened menus included; null when none.
+inline TZAVglutWigits_Node* FindNamed(TZAVglutWigits_Node* node, std::string_view name)
+{
+    if (node == nullptr || node->Name == name)
+        return node;
+    for (TZAVglutWigits_Node* list : {node->FirstChild, node->FirstFloatingChild})
+        for (TZAVglutWigits_Node* child = list; child != nullptr; child = child->NextSibling)
+            if (TZAVglutWigits_Node* found = FindNamed(child, name))
+                return found;
+    return nullptr;
+}

@@ -146,7 +146,6 @@ public:
     TZAVStopwatch SplashStopwatch;
     TZAVStopwatch FrameStopwatch;
     TZAVStopwatch LowMemoryStopwatch;
-    TZAVStopwatch MapRefreshStopwatch;
 
 private:
     void RouteRecord(const TTarnwick_InputRecord& record);

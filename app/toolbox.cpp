@@ -13,17 +13,18 @@ namespace {
 
 void InstallHooks()
 {
-    TarnwickSelectionBrushHooks.RecordUndo = [](TTarnwick_Mesh&) {
-        if (TarnwickProject == nullptr)
-            return;
-        TTarnwick_UndoBuffer& undo = TarnwickProject->UndoBuffer;
-        undo.AddUndoNode(undo.CreateUndoNode(UndoType_Selection, -1));
+    // A stroke's record holds the values it replaced, of the vertices it changed only.
+    TarnwickSelectionBrushHooks.RecordUndo = [](TTarnwick_Mesh&, std::span<const int32_t> vertices,
+                                                std::span<const float> old_weights) {
+        if (TarnwickProject != nullptr)
+            TarnwickProject->UndoBuffer.AddUndoNode(
+                TarnwickProject->UndoBuffer.CreatePatch(UndoType_Selection, vertices, old_weights));
     };
-    TarnwickDeformerOptions.RecordMorphUndo = [](TTarnwick_Mesh&) {
-        if (TarnwickProject == nullptr)
-            return;
-        TTarnwick_UndoBuffer& undo = TarnwickProject->UndoBuffer;
-        undo.AddUndoNode(undo.CreateUndoNode(UndoType_Morph, -1));
+    TarnwickDeformerOptions.RecordMorphUndo = [](TTarnwick_Mesh&, std::span<const int32_t> vertices,
+                                                 std::span<const float> old_deltas) {
+        if (TarnwickProject != nullptr)
+            TarnwickProject->UndoBuffer.AddUndoNode(
+                TarnwickProject->UndoBuffer.CreatePatch(UndoType_Morph, vertices, old_deltas));
     };
     TarnwickSelectionBrushHooks.Redraw = [] {
         if (TarnwickMainWindow != nullptr) {

@@ -1,13 +1,15 @@
-// The first step of a smooth stroke against the memory-bandwidth floor. On a generated sheet of
-// 1,000,000 vertices (2,500 with --smoke) a band of whole rows holding 10 % of the vertices is
-// selected with weights falling off across the band; the timed step is what the main window runs
-// for a press and the first drag: the undo copy of the current morph (Activate), the press (screen
-// positions, selection gathered) and one drag of the smooth deformer (the smoothing pass, the
-// working map and the display update of positions and normals through UpdateVertices). The
-// release, timed apart, moves the step into the morph and rebuilds the mesh's octree for the
-// selection brushes. The baseline is one copy of the position array.
-// Prints the medians of the whole step and of its parts; the last line is
-// "ratio stroke <step / copy>".
+// Two stroke steps against the memory-bandwidth floor, on a generated sheet of 1,000,000 vertices
+// (2,500 with --smoke) seen whole in an orthographic view:
+// - a smooth step: a whole one-drag stroke of the smooth deformer on a band of rows holding 10 %
+//   of the vertices, weights falling off across it: the press (screen positions brought up to
+//   date, selection gathered), the drag (smoothing pass, working map, display update of positions
+//   and normals) and the release (undo record of the moved vertices, the step into the morph);
+// - a selection dab: a press and release of the default selection brush whose circle covers 10 %
+//   of the vertices: the octree query, screen positions, the weights, the undo record of the
+//   weights it changed. The first dab after the strokes, which refits the octree's bounds to
+//   what they moved, is printed apart.
+// The baseline is one copy of the position array. Prints the medians of both steps and their
+// parts; the last line is "ratio stroke <slower step's median / copy>".
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +25,7 @@
 #include "mesh/scene_object.h"
 #include "paint/undo_buffer.h"
 #include "tools/deformer.h"
+#include "tools/selection_brush.h"
 
 namespace {
 
@@ -32,14 +35,23 @@ constexpr int FullRuns = 31;
 constexpr double SelectedShare = 0.10;
 
 const float Identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+// A circle of this radius covers a tenth of the view's area, 2 × 2.
+const float DabRadius = std::sqrt(0.4f / 3.14159265f);
 
 struct TStepTimes
 {
-    double Undo = 0;
     double Press = 0;
     double Drag = 0;
     double Release = 0;
 };
+
+// The sheet of side × side units fills the view from -1 to 1.
+void LookAtSheet(TTarnwick_ToolView& view, int32_t side)
+{
+    const float scale = 2.0f / float(side - 1);
+    const float model_view[16] = {scale, 0, 0, 0, 0, scale, 0, 0, 0, 0, scale, 0, -1, -1, 0, 1};
+    view.SetCamera(model_view, Identity, 1000, 1000, false);
+}
 
 // Weights rising from the band's edges to 1 in its middle, as a soft selection brush leaves them.
 void SelectBand(TTarnwick_Mesh& mesh, int32_t side)
@@ -54,13 +66,11 @@ void SelectBand(TTarnwick_Mesh& mesh, int32_t side)
     }
 }
 
-TStepTimes StrokeStep(TTarnwick_Smooth& smooth, TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, float drag)
+TStepTimes SmoothStep(TTarnwick_Smooth& smooth, TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, float drag)
 {
     TStepTimes times;
     BenchClock::time_point start = BenchClock::now();
     smooth.Activate(mesh);
-    times.Undo = SecondsSince(start);
-    start = BenchClock::now();
     smooth.MouseButton(mesh, view, MouseButton_Left, ButtonState_Pressed, 0, 0);
     times.Press = SecondsSince(start);
     start = BenchClock::now();
@@ -68,6 +78,21 @@ TStepTimes StrokeStep(TTarnwick_Smooth& smooth, TTarnwick_Mesh& mesh, TTarnwick_
     times.Drag = SecondsSince(start);
     start = BenchClock::now();
     smooth.MouseButton(mesh, view, MouseButton_Left, ButtonState_Released, drag, 0);
+    times.Release = SecondsSince(start);
+    return times;
+}
+
+// Alternate dabs paint and erase, so that every dab changes the weights.
+TStepTimes SelectionDab(TTarnwick_DefaultBrush& brush, TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int run)
+{
+    TStepTimes times;
+    const int32_t button = run % 2 == 0 ? MouseButton_Left : MouseButton_Right;
+    BenchClock::time_point start = BenchClock::now();
+    brush.Activate(mesh);
+    brush.MouseButton(mesh, view, button, ButtonState_Pressed, 0, 0);
+    times.Press = SecondsSince(start);
+    start = BenchClock::now();
+    brush.MouseButton(mesh, view, button, ButtonState_Released, 0, 0);
     times.Release = SecondsSince(start);
     return times;
 }
@@ -92,9 +117,15 @@ int main(int argc, char** argv)
     TTarnwick_LayerList layers;
     bool scene_changed = false;
     TTarnwick_UndoBuffer undo(TTarnwick_UndoScene{&tree, &current, &layers, &scene_changed, {}, {}});
-    TarnwickDeformerOptions.RecordMorphUndo = [&undo](TTarnwick_Mesh&) {
+    TarnwickDeformerOptions.RecordMorphUndo = [&undo](TTarnwick_Mesh&, std::span<const int32_t> vertices,
+                                                      std::span<const float> old_deltas) {
         undo.ActionCounter++;
-        undo.AddUndoNode(undo.CreateUndoNode(UndoType_Morph, -1));
+        undo.AddUndoNode(undo.CreatePatch(UndoType_Morph, vertices, old_deltas));
+    };
+    TarnwickSelectionBrushHooks.RecordUndo = [&undo](TTarnwick_Mesh&, std::span<const int32_t> vertices,
+                                                     std::span<const float> old_weights) {
+        undo.ActionCounter++;
+        undo.AddUndoNode(undo.CreatePatch(UndoType_Selection, vertices, old_weights));
     };
 
     TTarnwick_Mesh& mesh = *object->Mesh;
@@ -104,42 +135,68 @@ int main(int argc, char** argv)
     SelectBand(mesh, side);
     mesh.BuildOctree();
     TTarnwick_ToolView view;
-    view.SetCamera(Identity, Identity, 1000, 800, false);
+    LookAtSheet(view, side);
     TTarnwick_Smooth smooth;
+    TTarnwick_DefaultBrush brush;
+    brush.Radius = DabRadius;
+    // The brush paints a selection of its own, so that the deformer's band stays as it is.
+    auto* painted = new TTarnwick_Selection(mesh.GetVertexCount());
+    mesh.SelectionTree->List.Add(painted);
     const int32_t vertex_count = mesh.GetVertexCount();
     std::vector<float> copy(mesh.Vertices.size());
 
-    std::vector<double> step_times, undo_times, press_times, drag_times, release_times, copy_times;
+    std::vector<double> smooth_times, press_times, drag_times, release_times;
+    std::vector<double> dab_times, dab_press_times, dab_release_times, copy_times;
     float checksum = 0;
-    for (int run = 0; run < runs; run++) {
-        // Drags of 0.3 to 0.9: one pass of that fraction.
-        const TStepTimes times = StrokeStep(smooth, mesh, view, 0.3f + 0.02f * float(run % 31));
-        undo_times.push_back(times.Undo);
-        press_times.push_back(times.Press);
-        drag_times.push_back(times.Drag);
-        release_times.push_back(times.Release);
-        step_times.push_back(times.Undo + times.Press + times.Drag);
-        checksum += mesh.DisplayedVertices[3 * size_t(vertex_count / 2) + 2];
-
+    auto time_copy = [&](int run) {
         const BenchClock::time_point start = BenchClock::now();
         std::memcpy(copy.data(), mesh.DisplayedVertices.data(), size_t(vertex_count) * 12);
         copy_times.push_back(SecondsSince(start));
         checksum += copy[size_t(run) % copy.size()];
+    };
+    // An artist sculpts a while, then paints the selection a while.
+    for (int run = 0; run < runs; run++) {
+        // Drags of 0.3 to 0.9: one pass of that fraction.
+        const TStepTimes step = SmoothStep(smooth, mesh, view, 0.3f + 0.02f * float(run % 31));
+        press_times.push_back(step.Press);
+        drag_times.push_back(step.Drag);
+        release_times.push_back(step.Release);
+        smooth_times.push_back(step.Press + step.Drag + step.Release);
+        checksum += mesh.DisplayedVertices[3 * size_t(vertex_count / 2) + 2];
+        time_copy(run);
+    }
+    mesh.SetCurrentSelection(painted, TZAVOldSelection::Keep);
+    // The first dab refits the octree's bounds to what the strokes moved.
+    const TStepTimes first_dab = SelectionDab(brush, mesh, view, 0);
+    for (int run = 0; run < runs; run++) {
+        const TStepTimes dab = SelectionDab(brush, mesh, view, run + 1);
+        dab_press_times.push_back(dab.Press);
+        dab_release_times.push_back(dab.Release);
+        dab_times.push_back(dab.Press + dab.Release);
+        checksum += painted->GetVSelect(vertex_count / 2);
+        time_copy(run);
     }
 
-    const double step = Median(step_times);
+    const double smooth_step = Median(smooth_times);
+    const double dab_step = Median(dab_times);
     const double floor = Median(copy_times);
-    std::printf("vertices %d, selected %zu, polygons refreshed %zu (checksum %g)\n", vertex_count,
+    std::printf("vertices %d, band %zu, polygons refreshed %zu (checksum %g)\n", vertex_count,
                 size_t(vertex_count * SelectedShare), mesh.DirtyPolygons.size(), double(checksum));
-    std::printf("undo record (median of %d): %.3f ms\n", runs, Median(undo_times) * 1e3);
-    std::printf("press (median of %d): %.3f ms\n", runs, Median(press_times) * 1e3);
+    std::printf("smooth press (median of %d): %.3f ms\n", runs, Median(press_times) * 1e3);
     std::printf("smooth drag and display update (median of %d): %.3f ms\n", runs, Median(drag_times) * 1e3);
-    std::printf("release with the octree rebuilt (median of %d): %.3f ms\n", runs,
+    std::printf("smooth release with the undo record (median of %d): %.3f ms\n", runs,
                 Median(release_times) * 1e3);
-    std::printf("first step of a stroke (median of %d): %.3f ms\n", runs, step * 1e3);
+    std::printf("smooth step, press to release (median of %d): %.3f ms\n", runs, smooth_step * 1e3);
+    std::printf("first selection dab after the strokes, with the octree refit: %.3f ms\n",
+                (first_dab.Press + first_dab.Release) * 1e3);
+    std::printf("selection dab press with the octree query (median of %d): %.3f ms\n", runs,
+                Median(dab_press_times) * 1e3);
+    std::printf("selection dab release with the undo record (median of %d): %.3f ms\n", runs, Median(dab_release_times) * 1e3);
+    std::printf("selection dab, press to release (median of %d): %.3f ms\n", runs, dab_step * 1e3);
     std::printf("position copy (median of %d): %.3f ms\n", runs, floor * 1e3);
-    std::printf("ratio stroke %.3f\n", step / floor);
+    std::printf("ratio stroke %.3f\n", std::max(smooth_step, dab_step) / floor);
     TarnwickDeformerOptions = {};
+    TarnwickSelectionBrushHooks = {};
     undo.Clear();
     tree.reset();
     ShutdownVirtualMemory();

@@ -59,17 +59,12 @@ public:
         MaximumDepth = std::max(MaximumDepth, depth);
         TZAVOctree::TNode node{};
         std::fill_n(node.Children, 8, -1);
-        std::fill_n(node.Min, 3, INFINITY);
-        std::fill_n(node.Max, 3, -INFINITY);
-        std::fill_n(node.NormalMin, 3, INFINITY);
-        std::fill_n(node.NormalMax, 3, -INFINITY);
 
         if (depth + 1 >= Input.Levels || polygon_count <= Input.PolygonsPerLeaf) {
             node.FirstPolygon = first_polygon;
             node.PolygonCount = polygon_count;
             node.FirstVertex = first_vertex;
             node.VertexCount = vertex_count;
-            BoundLeaf(node);
             Tree.Nodes[node_index] = node;
             return node_index;
         }
@@ -111,15 +106,7 @@ public:
             const int32_t child_index =
                 BuildNode(child_cell, first_polygon + polygon_starts[child], child_polygons,
                           first_vertex + vertex_starts[child], child_vertices, depth + 1);
-            const TZAVOctree::TNode& built = Tree.Nodes[child_index];
             node.Children[child] = child_index;
-            GrowBox(node.Min, node.Max, built.Min);
-            GrowBox(node.Min, node.Max, built.Max);
-            // A child without polygons has empty normal bounds (minimum above maximum).
-            if (built.NormalMin[0] <= built.NormalMax[0]) {
-                GrowBox(node.NormalMin, node.NormalMax, built.NormalMin);
-                GrowBox(node.NormalMin, node.NormalMax, built.NormalMax);
-            }
         }
         Tree.Nodes[node_index] = node;
         return node_index;
@@ -138,24 +125,6 @@ private:
         return Position(mesh.WeldedVertex(mesh.CornerVertex[mesh.PolygonStart[polygon]]));
     }
 
-    void BoundLeaf(TZAVOctree::TNode& node) const
-    {
-        const TZAVPolyMesh& mesh = *Input.Mesh;
-        for (int32_t vertex : Tree.NodeVertices(node))
-            GrowBox(node.Min, node.Max, Position(vertex));
-        const bool has_bounds = Input.NormalBounds.size() == 6 * static_cast<size_t>(mesh.GetPolygonCount());
-        for (int32_t polygon : Tree.NodePolygons(node)) {
-            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1];
-                 corner++)
-                GrowBox(node.Min, node.Max, Position(mesh.WeldedVertex(mesh.CornerVertex[corner])));
-            if (has_bounds) {
-                const float* bounds = &Input.NormalBounds[6 * static_cast<size_t>(polygon)];
-                GrowBox(node.NormalMin, node.NormalMax, bounds);
-                GrowBox(node.NormalMin, node.NormalMax, bounds + 3);
-            }
-        }
-    }
-
     TZAVOctree& Tree;
     const TZAVOctree::TBuildInput& Input;
     std::vector<int32_t> Scratch;
@@ -164,11 +133,39 @@ private:
 
 } // namespace
 
+bool TZAVOctree::IsLeaf(const TNode& node)
+{
+    return std::all_of(node.Children, node.Children + 8, [](int32_t child) { return child < 0; });
+}
+
+void TZAVOctree::BoundLeaf(TNode& node) const
+{
+    std::fill_n(node.Min, 3, INFINITY);
+    std::fill_n(node.Max, 3, -INFINITY);
+    std::fill_n(node.NormalMin, 3, INFINITY);
+    std::fill_n(node.NormalMax, 3, -INFINITY);
+    auto position = [&](int32_t vertex) { return &Positions[3 * static_cast<size_t>(vertex)]; };
+    for (int32_t vertex : NodeVertices(node))
+        GrowBox(node.Min, node.Max, position(vertex));
+    const bool has_bounds = NormalBounds.size() == 6 * static_cast<size_t>(Mesh->GetPolygonCount());
+    for (int32_t polygon : NodePolygons(node)) {
+        for (int32_t corner = Mesh->PolygonStart[polygon]; corner < Mesh->PolygonStart[polygon + 1]; corner++)
+            GrowBox(node.Min, node.Max, position(Mesh->WeldedVertex(Mesh->CornerVertex[corner])));
+        if (has_bounds) {
+            const float* bounds = &NormalBounds[6 * static_cast<size_t>(polygon)];
+            GrowBox(node.NormalMin, node.NormalMax, bounds);
+            GrowBox(node.NormalMin, node.NormalMax, bounds + 3);
+        }
+    }
+}
+
 void TZAVOctree::Build(const TBuildInput& input)
 {
     Nodes.clear();
     Mesh = input.Mesh;
     Positions = input.Positions;
+    NormalBounds = input.NormalBounds;
+    DirtyLeaves.clear();
     TreeDepth = 0;
     const int32_t vertex_count = static_cast<int32_t>(input.Positions.size() / 3);
     const int32_t polygon_count = input.Mesh != nullptr ? input.Mesh->GetPolygonCount() : 0;
@@ -186,6 +183,68 @@ void TZAVOctree::Build(const TBuildInput& input)
     TOctreeBuilder builder(*this, input);
     builder.BuildNode(root, 0, polygon_count, 0, vertex_count, 0);
     TreeDepth = builder.MaximumDepth + 1;
+
+    VertexLeaf.assign(vertex_count, -1);
+    PolygonLeaf.assign(polygon_count, -1);
+    LeafDirty.assign(Nodes.size(), 0);
+    for (size_t node = 0; node < Nodes.size(); node++) {
+        if (!IsLeaf(Nodes[node]))
+            continue;
+        for (int32_t vertex : NodeVertices(Nodes[node]))
+            VertexLeaf[vertex] = int32_t(node);
+        for (int32_t polygon : NodePolygons(Nodes[node]))
+            PolygonLeaf[polygon] = int32_t(node);
+        LeafDirty[node] = 1;
+        DirtyLeaves.push_back(int32_t(node));
+    }
+    // The bounds come from the same code that refits them.
+    Refit();
+}
+
+void TZAVOctree::MarkChanged(std::span<const int32_t> vertices, std::span<const int32_t> polygons)
+{
+    auto mark = [&](const std::vector<int32_t>& leaf_of, int32_t item) {
+        if (static_cast<size_t>(item) >= leaf_of.size() || leaf_of[item] < 0 || LeafDirty[leaf_of[item]])
+            return;
+        LeafDirty[leaf_of[item]] = 1;
+        DirtyLeaves.push_back(leaf_of[item]);
+    };
+    for (int32_t vertex : vertices)
+        mark(VertexLeaf, vertex);
+    for (int32_t polygon : polygons)
+        mark(PolygonLeaf, polygon);
+}
+
+void TZAVOctree::Refit()
+{
+    if (DirtyLeaves.empty())
+        return;
+    for (int32_t leaf : DirtyLeaves) {
+        BoundLeaf(Nodes[leaf]);
+        LeafDirty[leaf] = 0;
+    }
+    DirtyLeaves.clear();
+    // Children come after their parent in the array, so one backward sweep bounds every inner node.
+    for (size_t index = Nodes.size(); index-- > 0;) {
+        TNode& node = Nodes[index];
+        if (IsLeaf(node))
+            continue;
+        std::fill_n(node.Min, 3, INFINITY);
+        std::fill_n(node.Max, 3, -INFINITY);
+        std::fill_n(node.NormalMin, 3, INFINITY);
+        std::fill_n(node.NormalMax, 3, -INFINITY);
+        for (int32_t child : node.Children) {
+            if (child < 0)
+                continue;
+            const TNode& below = Nodes[child];
+            GrowBox(node.Min, node.Max, below.Min);
+            GrowBox(node.Min, node.Max, below.Max);
+            if (below.NormalMin[0] <= below.NormalMax[0]) {
+                GrowBox(node.NormalMin, node.NormalMax, below.NormalMin);
+                GrowBox(node.NormalMin, node.NormalMax, below.NormalMax);
+            }
+        }
+    }
 }
 
 void TZAVOctree::QuerySphere(const float center[3], float radius, std::vector<int32_t>& out_vertices,

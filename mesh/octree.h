@@ -42,6 +42,14 @@ public:
     };
     void Build(const TBuildInput& input);
 
+    // Positions or polygon normals changed: the leaves holding the vertices, and the polygons
+    // (which a leaf bounds by all their corners), need new bounds before the next query.
+    void MarkChanged(std::span<const int32_t> vertices, std::span<const int32_t> polygons);
+    bool NeedsRefit() const { return !DirtyLeaves.empty(); }
+    // New bounds for the marked leaves and every node above them. Items stay in their leaves, so
+    // a refitted tree answers queries exactly, only a little slower as its boxes come to overlap.
+    void Refit();
+
     // Vertices within radius of center, and polygons with a corner within it.
     void QuerySphere(const float center[3], float radius, std::vector<int32_t>& out_vertices,
                      std::vector<int32_t>& out_polygons) const;
@@ -81,7 +89,16 @@ private:
                 WalkFrom(child, visit);
     }
 
+    static bool IsLeaf(const TNode& node);
+    void BoundLeaf(TNode& node) const;
+
     const TZAVPolyMesh* Mesh = nullptr;
     std::span<const float> Positions;
+    std::span<const float> NormalBounds;
     int32_t TreeDepth = 0;
+    // The leaf of every vertex and polygon, and the leaves marked for a refit.
+    std::vector<int32_t> VertexLeaf;
+    std::vector<int32_t> PolygonLeaf;
+    std::vector<uint8_t> LeafDirty;
+    std::vector<int32_t> DirtyLeaves;
 };

@@ -47,6 +47,8 @@ void TTarnwick_Mesh::AllocateArrays(int32_t vertex_count, int32_t tex_vertex_cou
 {
     TZAVPolyMesh::Allocate(vertex_count, tex_vertex_count, normal_count, polygon_count);
     DisplayedVertices.assign(3 * static_cast<size_t>(vertex_count), 0.0f);
+    DisplayRevision++;
+    RestartDisplayJournal();
     PolygonLayerFlags.assign(polygon_count, 0);
     PolygonNormalBounds.assign(6 * static_cast<size_t>(polygon_count), 0.0f);
     MirrorTables.Reset(vertex_count);
@@ -60,6 +62,7 @@ void TTarnwick_Mesh::AdoptContents(TZAVPolyMesh& source)
     TZAVPolyMesh::AdoptContents(source);
     DisplayedVertices = Vertices;
     DisplayRevision++;
+    RestartDisplayJournal();
     PolygonLayerFlags.assign(PolygonCount, 0);
     PolygonNormalBounds.assign(6 * static_cast<size_t>(PolygonCount), 0.0f);
     MirrorTables.Reset(VertexCount);

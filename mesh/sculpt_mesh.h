@@ -132,11 +132,26 @@ public:
         return {DisplayedVertices.data() + 3 * static_cast<size_t>(vertex), 3};
     }
 
-    // Spatial index over the displayed positions; dropped when positions change.
+    // Spatial index over the displayed positions; dropped when the whole figure changes, its bounds
+    // refitted when UpdateVertices moved some vertices.
     bool HasOctree() const { return Octree != nullptr; }
     void BuildOctree();
     void DropOctree() { Octree.reset(); }
-    const TZAVOctree* GetOctree() const { return Octree.get(); }
+    // The bounds are a cache of the positions, so the refit they may need does not count as a change.
+    const TZAVOctree* GetOctree() const
+    {
+        if (Octree != nullptr && Octree->NeedsRefit())
+            Octree->Refit();
+        return Octree.get();
+    }
+
+    // The vertices whose displayed position or normal changed since revision DisplayJournalStart,
+    // each once: a view that projected the figure at or after that revision brings itself up to
+    // date from them instead of projecting every vertex again.
+    std::span<const int32_t> DisplayJournal() const { return Journal; }
+    uint64_t DisplayJournalStart() const { return JournalStart; }
+    // The view whose facing-away marks the vertex flags hold.
+    const void* FacingMarksView = nullptr;
 
     // Symmetry along SymmetryAxis. The tables match vertices by their base positions within
     // 10^-precision of the bounding box diagonal.
@@ -245,6 +260,10 @@ private:
     void DropMixedBase();
     bool ReadPendingDataBlock(TZAVTextReader& reader, std::string_view key);
 
+    void JournalDisplayChange(std::span<const int32_t> vertices);
+    // Every vertex may have moved: the journal starts again at the present revision.
+    void RestartDisplayJournal();
+
     TPendingMeshPtr Pending;
     std::vector<int32_t> LoadedWeldMap;
     uint8_t LoadedWelded = 0;
@@ -254,6 +273,9 @@ private:
     TTarnwick_MarkSet PolygonMarks;
     TTarnwick_MarkSet VertexMarks;
     std::vector<int32_t> ChangedVertices;
+    std::vector<int32_t> Journal;
+    std::vector<uint8_t> InJournal;
+    uint64_t JournalStart = 0;
     // The mixed base (3 floats per vertex) and what it was built from; MixedBaseMorphs is in order of
     // addition, MixedMorphScratch is where MixedBaseFits gathers the tree's present mix.
     std::vector<float> MixedBase;

@@ -229,6 +229,7 @@ void TTarnwick_Mesh::DropMixedBase()
 void TTarnwick_Mesh::ResolveVertices()
 {
     DisplayRevision++;
+    RestartDisplayJournal();
     DropOctree();
     if (MixMorphs) {
         BuildMixedBase();
@@ -259,7 +260,6 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
             ReportError("Vertex %d of %d in TTarnwick_Mesh::UpdateVertices()", vertex, VertexCount);
     };
     DisplayRevision++;
-    DropOctree();
     PolygonMarks.Resize(PolygonCount);
     VertexMarks.Resize(VertexCount);
     if (!MixMorphs)
@@ -310,14 +310,46 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
     }
 
     if (PolygonNormals.size() != 3 * static_cast<size_t>(PolygonCount) ||
-        Normals.size() != 3 * static_cast<size_t>(VertexCount)) {
+        Normals.size() != 3 * static_cast<size_t>(VertexCount) ||
+        PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount)) {
+        DropOctree();
         ComputeNormals(TZAVNormalScope::All);
         return;
     }
 
-    PolygonNormalBounds.resize(6 * static_cast<size_t>(PolygonCount));
     RefreshSculptNormals(NormalInput(DisplayedVertices), SculptNormalOutput(), changed_vertices,
                          {PolygonMarks, VertexMarks, DirtyPolygons, DirtyVertices});
+    if (Octree)
+        Octree->MarkChanged(changed_vertices, DirtyPolygons);
+    JournalDisplayChange(changed_vertices);
+    JournalDisplayChange(DirtyVertices);
+}
+
+void TTarnwick_Mesh::JournalDisplayChange(std::span<const int32_t> vertices)
+{
+    if (InJournal.size() != static_cast<size_t>(VertexCount)) {
+        InJournal.assign(VertexCount, 0);
+        Journal.clear();
+        JournalStart = DisplayRevision;
+        return;
+    }
+    for (int32_t vertex : vertices) {
+        if (InJournal[vertex])
+            continue;
+        InJournal[vertex] = 1;
+        Journal.push_back(vertex);
+    }
+    // Past a quarter of the figure, projecting everything again is as cheap as reading the journal.
+    if (Journal.size() > static_cast<size_t>(VertexCount) / 4)
+        RestartDisplayJournal();
+}
+
+void TTarnwick_Mesh::RestartDisplayJournal()
+{
+    for (int32_t vertex : Journal)
+        InJournal[vertex] = 0;
+    Journal.clear();
+    JournalStart = DisplayRevision;
 }
 
 void TTarnwick_Mesh::GetVertex(int32_t vertex, float out_position[3]) const

@@ -190,6 +190,9 @@ int64_t TTarnwick_UndoNode::PayloadMemory() const
         bytes += Selection->GetMemorySize();
     if (Morph)
         bytes += Morph->GetMemorySize();
+    if (Patch)
+        bytes += int64_t(sizeof(TTarnwick_ValuePatch) + Patch->Vertices.size() * sizeof(int32_t) +
+                         Patch->Values.size() * sizeof(float));
     if (Paint)
         bytes += Paint->GetMemorySize();
     if (SavedMap)
@@ -264,6 +267,63 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::CreateUndoNode(int32_t type, int32_t
     default:
         break;
     }
+    record->Memory = record->PayloadMemory();
+    return record;
+}
+
+namespace {
+
+// The patch's values as the item holds them now; the item is expanded so that they can be read
+// and written in place.
+std::unique_ptr<TTarnwick_ValuePatch> CapturePatch(const TTarnwick_ValuePatch& like, TTarnwick_Selection* selection,
+                                                   TTarnwick_Morph* morph)
+{
+    auto patch = std::make_unique<TTarnwick_ValuePatch>(like);
+    if (selection != nullptr) {
+        for (size_t i = 0; i < like.Vertices.size(); i++)
+            patch->Values[i] = selection->GetVSelect(like.Vertices[i]);
+        return patch;
+    }
+    morph->Expand();
+    const float* deltas = morph->vertices();
+    for (size_t i = 0; i < like.Vertices.size(); i++)
+        std::copy_n(deltas + 3 * static_cast<size_t>(like.Vertices[i]), 3, &patch->Values[3 * i]);
+    return patch;
+}
+
+} // namespace
+
+TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::CreatePatch(int32_t type, std::span<const int32_t> vertices,
+                                                        std::span<const float> old_values)
+{
+    TTarnwick_Object* object = CurrentObject();
+    TTarnwick_Mesh* mesh = object != nullptr ? object->Mesh.get() : nullptr;
+    if (UndoLimitMegabytes() <= 0 || mesh == nullptr)
+        return nullptr;
+    auto patch = std::make_unique<TTarnwick_ValuePatch>();
+    if (type == UndoType_Selection && mesh->CurrentSelection != nullptr) {
+        patch->ItemID = mesh->CurrentSelection->ID;
+        patch->VertexCount = mesh->CurrentSelection->vcount;
+    } else if (type == UndoType_Morph && mesh->CurrentMorph != nullptr) {
+        patch->ItemID = mesh->CurrentMorph->ID;
+        patch->VertexCount = mesh->CurrentMorph->vcount;
+        patch->Components = 3;
+    } else {
+        return nullptr;
+    }
+    if (old_values.size() != vertices.size() * static_cast<size_t>(patch->Components))
+        return nullptr;
+    for (int32_t vertex : vertices)
+        if (static_cast<uint32_t>(vertex) >= static_cast<uint32_t>(patch->VertexCount))
+            return nullptr;
+    patch->Vertices.assign(vertices.begin(), vertices.end());
+    patch->Values.assign(old_values.begin(), old_values.end());
+    auto record = std::make_unique<TTarnwick_UndoNode>();
+    record->Type = type;
+    record->Layer = Scene.Layers != nullptr ? Scene.Layers->GetCurrentLayerIndex() : -1;
+    record->ObjectID = object->ID;
+    record->Action = ActionCounter;
+    record->Patch = std::move(patch);
     record->Memory = record->PayloadMemory();
     return record;
 }
@@ -388,10 +448,10 @@ TTarnwick_UndoNodePtr TTarnwick_UndoBuffer::Apply(TTarnwick_UndoNode& record, TT
     bool applied = false;
     switch (record.Type) {
     case UndoType_Selection:
-        applied = ApplySelection(record, mesh, *capture);
+        applied = record.Patch ? ApplyPatch(record, mesh, *capture) : ApplySelection(record, mesh, *capture);
         break;
     case UndoType_Morph:
-        applied = ApplyMorph(record, mesh, *capture);
+        applied = record.Patch ? ApplyPatch(record, mesh, *capture) : ApplyMorph(record, mesh, *capture);
         break;
     case UndoType_Paint:
         applied = ApplyPaint(record, mesh, *capture);
@@ -452,6 +512,45 @@ bool TTarnwick_UndoBuffer::ApplyMorph(TTarnwick_UndoNode& record, TTarnwick_Mesh
     mesh->SetCurrentMorph(live);
     // The figure shows the restored morph at once.
     mesh->ResolveVertices();
+    PostCommand(CommandMorphChanged);
+    return true;
+}
+
+bool TTarnwick_UndoBuffer::ApplyPatch(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture)
+{
+    const TTarnwick_ValuePatch& patch = *record.Patch;
+    if (mesh == nullptr)
+        return false;
+    const bool selection_record = record.Type == UndoType_Selection;
+    TTarnwick_Selection* selection =
+        selection_record ? FindItemWithID<TTarnwick_Selection>(mesh->SelectionTree.get(), patch.ItemID) : nullptr;
+    TTarnwick_Morph* morph =
+        selection_record ? nullptr : FindItemWithID<TTarnwick_Morph>(mesh->MorphTree.get(), patch.ItemID);
+    if (selection_record) {
+        if (selection == nullptr || selection->vcount != patch.VertexCount)
+            return false;
+        AddStatus("Undoing select");
+        capture.Patch = CapturePatch(patch, selection, nullptr);
+        for (size_t i = 0; i < patch.Vertices.size(); i++)
+            selection->SetVSelect(patch.Vertices[i], patch.Values[i]);
+        mesh->SetCurrentSelection(selection, TZAVOldSelection::Compress);
+        mesh->SelectionDisplayStale = true;
+        PostCommand(CommandSelectionChanged);
+        return true;
+    }
+    if (morph == nullptr || morph->vcount != patch.VertexCount)
+        return false;
+    capture.Patch = CapturePatch(patch, nullptr, morph);
+    float* deltas = morph->vertices();
+    for (size_t i = 0; i < patch.Vertices.size(); i++)
+        std::copy_n(&patch.Values[3 * i], 3, deltas + 3 * static_cast<size_t>(patch.Vertices[i]));
+    if (mesh->CurrentMorph == morph) {
+        // Only the patched vertices moved.
+        mesh->UpdateVertices(patch.Vertices);
+    } else {
+        mesh->SetCurrentMorph(morph);
+        mesh->ResolveVertices();
+    }
     PostCommand(CommandMorphChanged);
     return true;
 }

@@ -110,6 +110,18 @@ struct TTarnwick_MapAssignment
 
 class TTarnwick_UndoNode;
 
+// The values a stroke changed, for those vertices alone: a stroke touches a tenth of a big figure,
+// and copying the whole selection or morph for it would cost more than the stroke. One weight per
+// vertex for a selection record (1000), three displacements for a morph record (1001).
+struct TTarnwick_ValuePatch
+{
+    int32_t ItemID = 0;
+    int32_t VertexCount = 0;
+    int32_t Components = 1;
+    std::vector<int32_t> Vertices;
+    std::vector<float> Values;
+};
+
 // Told when its record is undone or redone; restores what its owner saved (the head templates).
 class TTarnwick_UndoHook
 {
@@ -135,6 +147,7 @@ public:
     // Payloads; the one of the record's type is set.
     std::unique_ptr<TTarnwick_Selection> Selection;
     std::unique_ptr<TTarnwick_Morph> Morph;
+    std::unique_ptr<TTarnwick_ValuePatch> Patch;
     std::unique_ptr<TTarnwick_Undo_Node_Paint> Paint;
     std::unique_ptr<TTarnwick_SavedMap> SavedMap;
     std::vector<TTarnwick_MapAssignment> Assignments;
@@ -186,6 +199,11 @@ public:
     // a selection or morph record finds none current. layer -1 is the current layer. A paint
     // record becomes the current paint record.
     TTarnwick_UndoNodePtr CreateUndoNode(int32_t type, int32_t layer);
+    // A selection (1000) or morph (1001) record of the current selection or morph holding only the
+    // given vertices' values from before the stroke (one or three floats per vertex); null as
+    // CreateUndoNode would be, or when the values do not fit the item.
+    TTarnwick_UndoNodePtr CreatePatch(int32_t type, std::span<const int32_t> vertices,
+                                      std::span<const float> old_values);
     // Appends the record, clears the redo list, and drops the oldest whole actions while undo and
     // redo records exceed UndoLimit megabytes; the newest action always stays.
     void AddUndoNode(TTarnwick_UndoNodePtr record);
@@ -230,6 +248,7 @@ private:
     // capture; false when the target is gone.
     bool ApplySelection(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
     bool ApplyMorph(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
+    bool ApplyPatch(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
     bool ApplyPaint(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
     bool ApplyMap(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);
     bool ApplyMapAssignments(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture);

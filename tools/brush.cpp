@@ -84,7 +84,11 @@ float TTarnwick_Brush::BrushFalloff(float distance, float radius, float hardness
     // beyond are set to exactly 0, which also keeps a negative cosine from a fractional power.
     const double ratio = double(distance) / double(radius);
     const double cosine = ratio >= 1.0 ? 0.0 : std::cos(ratio * std::numbers::pi / 2.0);
-    const double falloff = std::pow(cosine, exponent);
+    // exp(e · log c) is pow without its slow exact-rounding path; a dab evaluates it per vertex.
+    const double falloff = exponent == 0.0 ? 1.0
+                           : !(cosine > 0.0) ? 0.0
+                           : exponent == 2.0 ? cosine * cosine
+                                             : std::exp(exponent * std::log(cosine));
     if (falloff >= 1.0)
         return 1.0f;
     if (!(falloff > 0.0))

@@ -243,10 +243,8 @@ TTarnwick_Morph* TTarnwick_Deformer::WorkingMap(TTarnwick_Mesh& mesh)
     return working;
 }
 
-void TTarnwick_Deformer::Activate(TTarnwick_Mesh& mesh)
+void TTarnwick_Deformer::Activate(TTarnwick_Mesh&)
 {
-    if (TarnwickDeformerOptions.RecordMorphUndo)
-        TarnwickDeformerOptions.RecordMorphUndo(mesh);
     TarnwickDeformerOptions.NoticeFlags &= ~static_cast<uint32_t>(Notice_ReadOnlyMorphShown);
 }
 
@@ -287,7 +285,6 @@ bool TTarnwick_Deformer::StartStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& v
         return false;
     View.Take(view);
     GatherSelection(mesh);
-    HadOctree = mesh.HasOctree();
     Stroking = true;
     if (TarnwickDeformerOptions.StrengthCheck && mesh.CurrentMorph->Strength < 1.0f) {
         AddWarning("%s", WeakWarning);
@@ -357,7 +354,7 @@ bool TTarnwick_Deformer::MouseDrag(TTarnwick_Mesh& mesh, TTarnwick_ToolView& vie
     if (working == nullptr)
         return false;
     WorkingValues = working->vertices();
-    TakeOffAppliedStep(mesh, *working);
+    ClearAppliedStep(*working);
     NewVertices.clear();
     ComputeStep(mesh, x - PressX, y - PressY);
     ShowNewStep(mesh, *working);
@@ -367,16 +364,11 @@ bool TTarnwick_Deformer::MouseDrag(TTarnwick_Mesh& mesh, TTarnwick_ToolView& vie
     return true;
 }
 
-void TTarnwick_Deformer::TakeOffAppliedStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& working)
+void TTarnwick_Deformer::ClearAppliedStep(TTarnwick_Morph& working)
 {
-    if (AppliedVertices.empty())
-        return;
     float* values = working.vertices();
     for (int32_t vertex : AppliedVertices)
         std::fill_n(values + 3 * static_cast<size_t>(vertex), 3, 0.0f);
-    // Positions and normals as they were at the press, bit for bit.
-    mesh.UpdateVertices(AppliedVertices);
-    AppliedVertices.clear();
 }
 
 void TTarnwick_Deformer::ShowNewStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& working)
@@ -394,7 +386,12 @@ void TTarnwick_Deformer::ShowNewStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& work
         mesh.MirrorDisplacements({working.vertices(), 3 * static_cast<size_t>(vertex_count)},
                                  TarnwickDeformerOptions.SymmetryDirection, NewVertices);
     }
-    mesh.UpdateVertices(NewVertices);
+    // The vertices of the previous step that this one leaves go back to their press positions,
+    // bit for bit, in the same update; usually both steps move the same vertices.
+    Shown = NewVertices;
+    if (AppliedVertices != NewVertices)
+        Shown.insert(Shown.end(), AppliedVertices.begin(), AppliedVertices.end());
+    mesh.UpdateVertices(Shown);
 
     std::fill_n(ChangedMin, 3, INFINITY);
     std::fill_n(ChangedMax, 3, -INFINITY);
@@ -409,7 +406,7 @@ void TTarnwick_Deformer::ShowNewStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& work
     }
 }
 
-void TTarnwick_Deformer::EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view)
+void TTarnwick_Deformer::EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView&)
 {
     if (!Stroking)
         return;
@@ -421,10 +418,16 @@ void TTarnwick_Deformer::EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& vie
     }
     float* step = working->vertices();
     // A morph that became read-only or was dropped during the stroke keeps its deltas.
-    if (CheckMorph(mesh) == TRefusal::Editable) {
+    if (CheckMorph(mesh) == TRefusal::Editable && !AppliedVertices.empty()) {
         TTarnwick_Morph& morph = *mesh.CurrentMorph;
         morph.Expand();
         float* deltas = morph.vertices();
+        if (TarnwickDeformerOptions.RecordMorphUndo) {
+            OldDeltas.resize(3 * AppliedVertices.size());
+            for (size_t i = 0; i < AppliedVertices.size(); i++)
+                std::copy_n(deltas + 3 * static_cast<size_t>(AppliedVertices[i]), 3, &OldDeltas[3 * i]);
+            TarnwickDeformerOptions.RecordMorphUndo(mesh, AppliedVertices, OldDeltas);
+        }
         for (int32_t vertex : AppliedVertices) {
             const size_t offset = 3 * static_cast<size_t>(vertex);
             for (size_t k = offset; k < offset + 3; k++) {
@@ -433,9 +436,10 @@ void TTarnwick_Deformer::EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& vie
             }
         }
     }
-    TakeOffAppliedStep(mesh, *working);
-    view.MarkStale();
-    if (HadOctree)
-        mesh.BuildOctree();
+    // The display shows base + morph + step: the same positions now that the step is in the morph,
+    // unless the morph refused it; then the step is taken off the display.
+    ClearAppliedStep(*working);
+    mesh.UpdateVertices(AppliedVertices);
+    AppliedVertices.clear();
     PostCommand(StrokeEndedCommand);
 }

@@ -4,12 +4,14 @@
 // a deformer has no brush circle.
 //
 // A stroke, as the base runs it for every kind:
-//   Activate  the undo copy of the current morph (before every press)
 //   press     refused without a writable current morph; gathers the selection and the view
-//   drag      the previous step is taken off the display, the kind computes the whole movement
-//             since the press into the working map (the mesh's temporary morph, shown over the
-//             current one), symmetry copies it across, the display is updated
-//   release   the working map is added to the current morph and cleared
+//   drag      the previous step is cleared from the working map, the kind computes the whole
+//             movement since the press into it (the mesh's temporary morph, shown over the
+//             current one), symmetry copies it across, the display is updated once for both
+//   release   the undo record of the vertices the step moved, then the working map is added to
+//             the current morph and cleared
+// The current morph does not change before the release, so the undo record is taken there and
+// holds only the moved vertices.
 // Every drag starts again from the press positions, so dragging back to the press point restores
 // the press shape exactly.
 //
@@ -20,6 +22,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "mesh/mirror_table.h"
@@ -41,8 +44,10 @@ struct TTarnwick_DeformerOptions
     bool StrengthCheck = false;
     // Which one-time notices were shown; the read-only notice is cleared by every Activate.
     uint32_t NoticeFlags = 0;
-    // Records the undo copy of the mesh's current morph (the undo buffer lives above the tools).
-    std::function<void(TTarnwick_Mesh& mesh)> RecordMorphUndo;
+    // Records the current morph's displacements (three floats per vertex) of the vertices a stroke
+    // is about to change (the undo buffer lives above the tools).
+    std::function<void(TTarnwick_Mesh& mesh, std::span<const int32_t> vertices, std::span<const float> old_deltas)>
+        RecordMorphUndo;
 };
 
 extern TTarnwick_DeformerOptions TarnwickDeformerOptions;
@@ -85,7 +90,7 @@ public:
     bool MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button, int32_t state, float x,
                      float y) override;
     bool MouseDrag(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, float x, float y) override;
-    // Records the undo copy of the current morph and lets the read-only notice show again.
+    // Lets the read-only notice show again.
     void Activate(TTarnwick_Mesh& mesh) override;
 
     // Virtual operations added after those of the tool, in slot order.
@@ -145,19 +150,21 @@ private:
     void EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view);
     // The mesh's temporary morph, expanded, when it can hold the stroke; null otherwise.
     static TTarnwick_Morph* WorkingMap(TTarnwick_Mesh& mesh);
-    // Zeroes the applied step in the working map and updates the display: the press shape.
-    void TakeOffAppliedStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& working);
-    // Symmetry, then the display update and the changed box for the new step.
+    // Zeroes the applied step in the working map; the display still shows it.
+    void ClearAppliedStep(TTarnwick_Morph& working);
+    // Symmetry, then the display update of the applied and the new step, and the changed box.
     void ShowNewStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& working);
     void GatherSelection(TTarnwick_Mesh& mesh);
     void MarkPartialRedraw(TTarnwick_Mesh& mesh) const;
 
     bool Stroking = false;
-    bool HadOctree = false;
     float* WorkingValues = nullptr;
     // The vertices whose working-map slots the shown step and the step being built use.
     std::vector<int32_t> AppliedVertices;
     std::vector<int32_t> NewVertices;
+    // The vertices a drag's display update covers; the morph's displacements the release replaces.
+    std::vector<int32_t> Shown;
+    std::vector<float> OldDeltas;
 };
 
 // [SECTION] The kinds

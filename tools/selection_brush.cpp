@@ -44,9 +44,25 @@ void TTarnwick_WorkingWeights::Begin(TTarnwick_Mesh& mesh)
     Mesh = &mesh;
     Selection = mesh.CurrentSelection;
     const int32_t vertex_count = mesh.GetVertexCount();
-    Weights.assign(size_t(vertex_count), 0.0f);
-    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
-        Weights[size_t(vertex)] = Selection->GetVSelect(vertex);
+    const float* stored = Selection->vselect();
+    if (stored != nullptr && Selection->vcount >= vertex_count) {
+        Weights.assign(stored, stored + vertex_count);
+    } else {
+        Weights.resize(size_t(vertex_count));
+        for (int32_t vertex = 0; vertex < vertex_count; vertex++)
+            Weights[size_t(vertex)] = Selection->GetVSelect(vertex);
+    }
+    if (IsChanged.size() != size_t(vertex_count))
+        IsChanged.assign(size_t(vertex_count), 0);
+}
+
+void TTarnwick_WorkingWeights::Save(int32_t vertex)
+{
+    if (IsChanged[size_t(vertex)])
+        return;
+    IsChanged[size_t(vertex)] = 1;
+    Changed.push_back(vertex);
+    OldWeights.push_back(Selection->GetVSelect(vertex));
 }
 
 bool TTarnwick_WorkingWeights::IsPendingOn(const TTarnwick_Mesh& mesh) const
@@ -63,6 +79,7 @@ void TTarnwick_WorkingWeights::SetRaw(const TTarnwick_Mesh& mesh, int32_t vertex
 {
     const int32_t standing = mesh.WeldedVertex(vertex);
     Weights[size_t(standing)] = weight;
+    Save(standing);
     Selection->SetVSelect(standing, std::clamp(weight, 0.0f, 1.0f));
 }
 
@@ -71,17 +88,27 @@ void TTarnwick_WorkingWeights::Commit()
     if (!IsActive())
         return;
     const int32_t vertex_count = std::min(Mesh->GetVertexCount(), int32_t(Weights.size()));
-    for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
-        const int32_t standing = Mesh->WeldedVertex(vertex);
-        if (standing != vertex)
-            Selection->SetVSelect(vertex, std::clamp(Weights[size_t(standing)], 0.0f, 1.0f));
+    if (Mesh->Welded) {
+        for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
+            const int32_t standing = Mesh->WeldedVertex(vertex);
+            if (standing != vertex && IsChanged[size_t(standing)]) {
+                Save(vertex);
+                Selection->SetVSelect(vertex, std::clamp(Weights[size_t(standing)], 0.0f, 1.0f));
+            }
+        }
     }
+    if (!Changed.empty() && TarnwickSelectionBrushHooks.RecordUndo)
+        TarnwickSelectionBrushHooks.RecordUndo(*Mesh, Changed, OldWeights);
     Mesh->SelectionDisplayStale = true;
     Forget();
 }
 
 void TTarnwick_WorkingWeights::Forget()
 {
+    for (int32_t vertex : Changed)
+        IsChanged[size_t(vertex)] = 0;
+    Changed.clear();
+    OldWeights.clear();
     Mesh = nullptr;
     Selection = nullptr;
     Weights.clear();
@@ -159,11 +186,8 @@ bool TTarnwick_SelectionBrush::MouseDrag(TTarnwick_Mesh& mesh, TTarnwick_ToolVie
 
 void TTarnwick_SelectionBrush::Activate(TTarnwick_Mesh& mesh)
 {
-    if (!PaintsWeights() || mesh.CurrentSelection == nullptr || mesh.CurrentSelection->ReadOnly)
-        return;
-    if (TarnwickSelectionBrushHooks.RecordUndo)
-        TarnwickSelectionBrushHooks.RecordUndo(mesh);
-    mesh.SelectionDisplayStale = true;
+    if (PaintsWeights() && mesh.CurrentSelection != nullptr && !mesh.CurrentSelection->ReadOnly)
+        mesh.SelectionDisplayStale = true;
 }
 
 void TTarnwick_SelectionBrush::Deselected(TTarnwick_Mesh* mesh)

@@ -3,11 +3,11 @@
 // (soften, harden, fractal, bitmap). The left button adds, the right button subtracts.
 //
 // A stroke:
-//   Activate   the application records an undo copy of the current selection (hook)
 //   press      refused without a current selection or with a read-only one; otherwise the
 //              working weights start from the selection and one stroke step runs
 //   drag       one stroke step
 //   release    one more step when ToolFlag_PaintAtRelease is set, then the weights are committed
+//              and the application records the weights the stroke replaced (hook)
 // A stroke step: BeginStep -> PaintVertex for every candidate under the brush -> EndStep.
 //
 // Raw weights may leave 0..1 during a stroke (a right-button stroke drives them below 0); what
@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,22 +51,32 @@ public:
     float Combined(const TTarnwick_Mesh& mesh, int32_t vertex) const;
     // The selection follows at once, clamped, so that the display shows the stroke as it goes.
     void SetRaw(const TTarnwick_Mesh& mesh, int32_t vertex, float weight);
-    // Gives welded vertices the weight of the vertex that stands for them and ends the stroke.
+    // Gives welded vertices the weight of the vertex that stands for them, records the weights the
+    // stroke replaced for undo and ends the stroke.
     void Commit();
     // Ends the stroke without writing (the mesh went away).
     void Forget();
 
 private:
+    // Keeps the selection's weight of a vertex before the stroke first changes it.
+    void Save(int32_t vertex);
+
     TTarnwick_Mesh* Mesh = nullptr;
     TTarnwick_Selection* Selection = nullptr;
     std::vector<float> Weights;
+    // The vertices the stroke changed, with their weights before it, and a mark for each.
+    std::vector<int32_t> Changed;
+    std::vector<float> OldWeights;
+    std::vector<uint8_t> IsChanged;
 };
 
 // What the selection brushes ask of the application. Each hook may be empty.
 struct TTarnwick_SelectionBrushHooks
 {
-    // Records an undo copy of the mesh's current selection (a selection record, added at once).
-    std::function<void(TTarnwick_Mesh& mesh)> RecordUndo;
+    // Records the weights a stroke replaced in the mesh's current selection, for the vertices it
+    // changed (a selection record, added at once).
+    std::function<void(TTarnwick_Mesh& mesh, std::span<const int32_t> vertices, std::span<const float> old_weights)>
+        RecordUndo;
     std::function<void()> Redraw;
     // The viewport drawing's partial redraw: prepared at a press, reset at the release.
     std::function<void()> PreparePartialRedraw;

@@ -99,33 +99,91 @@ void TTarnwick_ToolView::GetEyePosition(float out_position[3]) const
     }
 }
 
-void TTarnwick_ToolView::UpdateScreenPositions(TTarnwick_Mesh& mesh)
-{
-    const int32_t vertex_count = mesh.GetVertexCount();
-    if (!Stale && ProjectedMesh == &mesh && ProjectedRevision == mesh.DisplayRevision &&
-        Screen.size() == 3 * static_cast<size_t>(vertex_count))
-        return;
-    Screen.resize(3 * static_cast<size_t>(vertex_count));
-    for (int32_t vertex = 0; vertex < vertex_count; vertex++)
-        ProjectPoint(mesh.GetDisplayedPosition(vertex).data(), &Screen[3 * static_cast<size_t>(vertex)]);
+namespace {
 
+// Calls visit(vertex) for the listed vertices, or for every vertex of the mesh without a list.
+template <typename TVisit> void ForEachVertex(const TTarnwick_Mesh& mesh, const std::span<const int32_t>* list,
+                                              TVisit visit)
+{
+    if (list != nullptr) {
+        for (int32_t vertex : *list)
+            visit(static_cast<size_t>(vertex));
+        return;
+    }
+    const size_t count = static_cast<size_t>(mesh.GetVertexCount());
+    for (size_t vertex = 0; vertex < count; vertex++)
+        visit(vertex);
+}
+
+} // namespace
+
+void TTarnwick_ToolView::ProjectVertices(const TTarnwick_Mesh& mesh, const std::span<const int32_t>* list)
+{
+    // Projection × model view once, then four dot products per vertex.
+    float m[16];
+    for (int32_t column = 0; column < 4; column++)
+        for (int32_t row = 0; row < 4; row++) {
+            float sum = 0;
+            for (int32_t k = 0; k < 4; k++)
+                sum += Projection[k * 4 + row] * ModelView[column * 4 + k];
+            m[column * 4 + row] = sum;
+        }
+    const float* positions = mesh.DisplayedVertices.data();
+    float* screen = Screen.data();
+    ForEachVertex(mesh, list, [&](size_t vertex) {
+        const float* p = positions + 3 * vertex;
+        float* out = screen + 3 * vertex;
+        const float w = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15];
+        const bool ahead = w > 1e-30f;
+        const float inverse = ahead ? 1.0f / w : 0.0f;
+        for (int32_t k = 0; k < 3; k++)
+            out[k] = ahead ? (m[k] * p[0] + m[4 + k] * p[1] + m[8 + k] * p[2] + m[12 + k]) * inverse : OffScreen;
+    });
+}
+
+void TTarnwick_ToolView::MarkFacing(TTarnwick_Mesh& mesh, const std::span<const int32_t>* list) const
+{
     float direction[3];
     float eye[3];
     GetViewDirection(direction);
     GetEyePosition(eye);
-    for (uint32_t& flags : mesh.VertexFlags)
-        flags &= ~static_cast<uint32_t>(ToolVertexFlag_FacingAway);
-    for (int32_t vertex : mesh.VisibleVertices) {
-        const size_t normal = 3 * static_cast<size_t>(vertex);
-        if (normal + 3 > mesh.Normals.size())
-            continue;
-        std::span<const float> position = mesh.GetDisplayedPosition(vertex);
+    const size_t with_normals = mesh.Normals.size() / 3;
+    const float* positions = mesh.DisplayedVertices.data();
+    const float* normals = mesh.Normals.data();
+    uint32_t* flags = mesh.VertexFlags.data();
+    ForEachVertex(mesh, list, [&](size_t vertex) {
+        flags[vertex] &= ~static_cast<uint32_t>(ToolVertexFlag_FacingAway);
+        if (vertex >= with_normals)
+            return;
+        const float* normal = normals + 3 * vertex;
+        const float* position = positions + 3 * vertex;
         float facing = 0;
         for (int32_t k = 0; k < 3; k++)
-            facing += mesh.Normals[normal + k] * (Perspective ? position[k] - eye[k] : direction[k]);
+            facing += normal[k] * (Perspective ? position[k] - eye[k] : direction[k]);
         if (facing > 0)
-            mesh.VertexFlags[vertex] |= ToolVertexFlag_FacingAway;
+            flags[vertex] |= ToolVertexFlag_FacingAway;
+    });
+}
+
+void TTarnwick_ToolView::UpdateScreenPositions(TTarnwick_Mesh& mesh)
+{
+    const size_t vertex_count = static_cast<size_t>(mesh.GetVertexCount());
+    const bool same_view = !Stale && ProjectedMesh == &mesh && Screen.size() == 3 * vertex_count;
+    const bool own_marks = mesh.FacingMarksView == this;
+    if (same_view && ProjectedRevision == mesh.DisplayRevision && own_marks)
+        return;
+    if (same_view && ProjectedRevision >= mesh.DisplayJournalStart()) {
+        // Only what changed since this view's last projection.
+        const std::span<const int32_t> changed = mesh.DisplayJournal();
+        ProjectVertices(mesh, &changed);
+        MarkFacing(mesh, own_marks ? &changed : nullptr);
+    } else {
+        Screen.resize(3 * vertex_count);
+        ProjectVertices(mesh, nullptr);
+        MarkFacing(mesh, nullptr);
     }
+    // The marks are shared by the views of the mesh; the last view to write them owns them.
+    mesh.FacingMarksView = this;
     ProjectedMesh = &mesh;
     ProjectedRevision = mesh.DisplayRevision;
     Stale = false;

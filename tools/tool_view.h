@@ -6,7 +6,7 @@
 // from -1 (near) to 1 (far). Distances are made round by scaling vertical differences by the
 // aspect value, height / width, so a radius is a fraction of the view's half-width.
 //
-// UpdateScreenPositions also gives the mesh's visible vertices the facing-away mark.
+// UpdateScreenPositions also gives the mesh's vertices the facing-away mark.
 #pragma once
 
 #include <cstdint>
@@ -62,8 +62,9 @@ public:
     // Scene-space position of a perspective eye.
     void GetEyePosition(float out_position[3]) const;
 
-    // Projects the mesh's displayed positions and marks its visible vertices facing away, unless
-    // they are up to date for this mesh, its displayed positions and this camera.
+    // Projects the mesh's displayed positions and marks its vertices facing away, unless they are
+    // up to date for this mesh, its displayed positions and this camera; after a partial update of
+    // the mesh only the vertices its journal names.
     void UpdateScreenPositions(TTarnwick_Mesh& mesh);
 
     std::span<const float> ScreenPosition(int32_t vertex) const
@@ -92,6 +93,10 @@ public:
     std::vector<float> Screen;
 
 private:
+    // Every vertex without a list.
+    void ProjectVertices(const TTarnwick_Mesh& mesh, const std::span<const int32_t>* list);
+    void MarkFacing(TTarnwick_Mesh& mesh, const std::span<const int32_t>* list) const;
+
     bool Stale = true;
     const TTarnwick_Mesh* ProjectedMesh = nullptr;
     uint64_t ProjectedRevision = 0;

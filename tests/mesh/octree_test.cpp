@@ -94,10 +94,19 @@ TEST_F(Octree, FacingTestUsesTheNormalBounds)
     EXPECT_TRUE(TZAVOctree::CanFaceViewer(root, looking_down));
     EXPECT_FALSE(TZAVOctree::CanFaceViewer(root, looking_up));
     EXPECT_TRUE(TZAVOctree::CanFaceViewer(root, looking_along_x));
-    // Positions changing make the index stale.
+    // A vertex moved far off is found at its new place once the bounds are refitted, and the
+    // bent polygons around it widen the normal bounds.
+    mesh.Vertices[3 * 4 + 2] += 5.0f;
+    mesh.Vertices[3 * 4 + 0] += 3.0f;
     const std::vector<int32_t> changed = {4};
     mesh.UpdateVertices(changed);
-    EXPECT_FALSE(mesh.HasOctree());
+    ASSERT_TRUE(mesh.HasOctree());
+    std::vector<int32_t> vertices, polygons;
+    const float moved[3] = {mesh.DisplayedVertices[12], mesh.DisplayedVertices[13], mesh.DisplayedVertices[14]};
+    mesh.GetOctree()->QuerySphere(moved, 0.01f, vertices, polygons);
+    EXPECT_EQ(vertices, std::vector<int32_t>{4});
+    EXPECT_EQ(polygons.size(), mesh.GetVertexPolygons(4).size());
+    EXPECT_LT(mesh.GetOctree()->Nodes[0].NormalMin[2], 0.9f);
 }
 
 } // namespace

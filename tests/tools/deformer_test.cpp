@@ -52,9 +52,10 @@ protected:
         TarnwickDeformerOptions = {};
         Buffer = std::make_unique<TTarnwick_UndoBuffer>(
             TTarnwick_UndoScene{&Tree, &Current, &Layers, &SceneChanged, {}, {}});
-        TarnwickDeformerOptions.RecordMorphUndo = [this](TTarnwick_Mesh&) {
+        TarnwickDeformerOptions.RecordMorphUndo = [this](TTarnwick_Mesh&, std::span<const int32_t> vertices,
+                                                         std::span<const float> old_deltas) {
             Buffer->ActionCounter++;
-            Buffer->AddUndoNode(Buffer->CreateUndoNode(UndoType_Morph, -1));
+            Buffer->AddUndoNode(Buffer->CreatePatch(UndoType_Morph, vertices, old_deltas));
         };
         Current = new TTarnwick_Object;
         Current->SetMesh(std::make_unique<TTarnwick_Mesh>());

@@ -229,11 +229,15 @@ TEST_F(SelectionBrush, WholePieceBrushesSelectExactlyTheirPieces)
 TEST_F(SelectionBrush, UndoCopyRestoresAndRefusedStrokesChangeNothing)
 {
     MakeMesh(4, 4);
+    // Each record put back over the weights after it gives the weights before its stroke.
     std::vector<std::vector<float>> undo_copies;
-    TarnwickSelectionBrushHooks.RecordUndo = [&](TTarnwick_Mesh& mesh) {
+    TarnwickSelectionBrushHooks.RecordUndo = [&](TTarnwick_Mesh& mesh, std::span<const int32_t> vertices,
+                                                 std::span<const float> old_weights) {
         undo_copies.emplace_back();
         for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
             undo_copies.back().push_back(mesh.CurrentSelection->GetVSelect(vertex));
+        for (size_t i = 0; i < vertices.size(); i++)
+            undo_copies.back()[vertices[i]] = old_weights[i];
     };
     SetWeight(1, 1, 0.3f);
     const std::vector<float> before = Weights();

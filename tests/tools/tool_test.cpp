@@ -124,4 +124,44 @@ TEST_F(Tool, StrokeKeepsThePressPointAndShowsTheHintOnce)
     EXPECT_EQ(TakeStatusLines().size(), 1u);
 }
 
+TEST_F(Tool, ViewsKeepScreenPositionsAndFacingMarksTheirOwn)
+{
+    auto mesh = MakeStripMesh(6);
+    mesh->ResolveVertices();
+    mesh->ComputeNormals(TZAVNormalScope::All);
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    // Half a turn about y: the back of the strip.
+    const float behind[16] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1};
+    auto facing_marks = [&] {
+        std::vector<bool> marks;
+        for (uint32_t flags : mesh->VertexFlags)
+            marks.push_back((flags & ToolVertexFlag_FacingAway) != 0);
+        return marks;
+    };
+    TTarnwick_ToolView front, back;
+    front.SetCamera(identity, identity, 100, 100, false);
+    back.SetCamera(behind, identity, 100, 100, false);
+    front.UpdateScreenPositions(*mesh);
+    const std::vector<bool> front_marks = facing_marks();
+    back.UpdateScreenPositions(*mesh);
+    ASSERT_NE(facing_marks(), front_marks);
+    // The front view's positions are current, but the marks are the back view's.
+    front.UpdateScreenPositions(*mesh);
+    EXPECT_EQ(facing_marks(), front_marks);
+
+    // A partial update: the view brings the moved vertex and its neighbours' normals up to date
+    // as a view projecting everything afresh would.
+    mesh->Vertices[3 * 3 + 2] = 0.5f;
+    const std::vector<int32_t> moved = {3};
+    mesh->UpdateVertices(moved);
+    front.UpdateScreenPositions(*mesh);
+    TTarnwick_ToolView fresh;
+    fresh.SetCamera(identity, identity, 100, 100, false);
+    const std::vector<bool> partial_marks = facing_marks();
+    fresh.UpdateScreenPositions(*mesh);
+    EXPECT_EQ(front.Screen, fresh.Screen);
+    EXPECT_EQ(partial_marks, facing_marks());
+    EXPECT_EQ(front.ScreenPosition(3)[2], 0.5f);
+}
+
 } // namespace

@@ -19,6 +19,8 @@
 #include "files/settings.h"
 #include "mesh/layer_commands.h"
 #include "mesh/scene_object.h"
+#include "tools/parameter.h"
+#include "tools/tool.h"
 
 namespace {
 
@@ -89,6 +91,9 @@ bool HandleGeneralCommand(TZAVEvent* event)
         return HandleLayoutCommand(event);
     case UploadChangedMapsCommand:
         return UploadChangedMaps();
+    case SliderChangedCommand:
+    case CheckBoxChangedCommand:
+        return RelayParameterChange(*event);
     case UndoCommand:
     case RedoCommand:
         if (TarnwickProject == nullptr)
@@ -146,6 +151,9 @@ bool HandleSelectionCommand(TZAVEvent* event)
 bool HandlePanelCommand(TZAVEvent* event)
 {
     switch (event->GetID()) {
+    case ToolChangedCommand:
+        TarnwickMainWindow->RefreshToolPanels();
+        return true;
     default:
         // Showing, hiding and refreshing the side panels and option windows is still to come.
         return false;

@@ -36,7 +36,7 @@ void SetControlHotKey(TZAVglutWigits_Node& node, char letter, int32_t modifiers)
 void ChooseToolCB(TZAVEvent* event)
 {
     if (event != nullptr)
-        ApplicationToolbox().SwitchTool(static_cast<TTarnwick_Tool*>(event->Context), ToolMesh());
+        ChooseTool(static_cast<TTarnwick_Tool*>(event->Context));
 }
 
 struct TCommandEntry

@@ -23,6 +23,8 @@
 #include "app/application.h"
 #include "app/main_menu.h"
 #include "app/message_panel.h"
+#include "app/tool_bar.h"
+#include "app/tool_panel.h"
 #include "app/viewport_panel.h"
 #include "app/x11_clipboard.h"
 #include "core/dialogs.h"
@@ -44,6 +46,8 @@ namespace {
 
 constexpr int32_t MessageLimit = 39;
 constexpr int32_t MessagePanelLines = 7;
+// The tool panel's column: wide enough for a slider with its name, narrow beside the views.
+constexpr int32_t ToolPanelWidth = 180;
 constexpr double SplashSeconds = 5.0;
 constexpr double SettleSeconds = 1.0;
 constexpr double MemoryCheckSeconds = 20.0;
@@ -196,6 +200,10 @@ TTarnwick_MainWindow::~TTarnwick_MainWindow()
 void TTarnwick_MainWindow::BuildPanels(const char* splash_text)
 {
     MenuBar = new TTarnwick_MainMenu(this);
+    Tools = new TTarnwick_ToolBar(this);
+    Parameters = new TTarnwick_ToolPanel(this);
+    Tools->Rebuild();
+    Parameters->Rebuild();
     for (int32_t i = 0; i < ViewportCount; i++)
         Viewports[i] = new TTarnwick_ViewportPanel(this, i);
     Messages = new TTarnwick_MessagePanel(this);
@@ -239,7 +247,8 @@ bool TTarnwick_MainWindow::SplashShown() const
     return Splash != nullptr && Splash->Shown;
 }
 
-// Menu bar on top, the message panel along the bottom, the views in between; the splash centred.
+// Menu bar on top, the tool bar under it, the message panel along the bottom; between them the
+// tool panel on the left and the views in the rest. The splash centred.
 // Children have laid themselves out already this frame, so those placed here do so again.
 void TTarnwick_MainWindow::Layout()
 {
@@ -251,6 +260,11 @@ void TTarnwick_MainWindow::Layout()
         MenuBar->Layout();
         top = MenuBar->Height;
     }
+    if (Tools != nullptr) {
+        PlaceNode(Tools, 0, top, Width, Tools->HeightForWidth(Width));
+        Tools->Layout();
+        top += Tools->Height;
+    }
     int32_t bottom = Height;
     if (Messages != nullptr) {
         Messages->Height = std::min(Messages->HeightForLines(MessagePanelLines), std::max(0, Height - top));
@@ -260,7 +274,14 @@ void TTarnwick_MainWindow::Layout()
         Messages->Layout();
         bottom = Messages->Y;
     }
-    LayoutViewports(top, bottom);
+    int32_t left = 0;
+    if (Parameters != nullptr) {
+        // The views keep at least two thirds of the width.
+        PlaceNode(Parameters, 0, top, std::min(ToolPanelWidth, Width / 3), std::max(0, bottom - top));
+        Parameters->Layout();
+        left = Parameters->Width;
+    }
+    LayoutViewports(left, top, bottom);
     if (Splash != nullptr && Splash->Shown) {
         Splash->Layout();
         Splash->X = std::max(0, (Width - Splash->Width) / 2);
@@ -269,16 +290,17 @@ void TTarnwick_MainWindow::Layout()
 }
 
 // Configuration 0 (and any other, for now) is a 2 x 2 grid; a maximised view takes the whole area.
-void TTarnwick_MainWindow::LayoutViewports(int32_t top, int32_t bottom)
+void TTarnwick_MainWindow::LayoutViewports(int32_t left, int32_t top, int32_t bottom)
 {
     if (Viewports[0] == nullptr)
         return;
+    const int32_t width = std::max(0, Width - left);
     const int32_t height = std::max(0, bottom - top);
     TTarnwick_ViewportPanel* maximized = nullptr;
     for (TTarnwick_ViewportPanel* panel : Viewports)
         if (panel->Viewport.Maximized && maximized == nullptr)
             maximized = panel;
-    const int32_t left_width = Width / 2;
+    const int32_t left_width = width / 2;
     const int32_t top_height = height / 2;
     for (TTarnwick_ViewportPanel* panel : Viewports) {
         const bool shown = maximized == nullptr || panel == maximized;
@@ -287,12 +309,12 @@ void TTarnwick_MainWindow::LayoutViewports(int32_t top, int32_t bottom)
         if (!shown)
             continue;
         if (maximized != nullptr) {
-            PlaceNode(panel, 0, top, Width, height);
+            PlaceNode(panel, left, top, width, height);
         } else {
             const int32_t column = panel->Index % 2;
             const int32_t row = panel->Index / 2;
-            PlaceNode(panel, column == 0 ? 0 : left_width, top + (row == 0 ? 0 : top_height),
-                      column == 0 ? left_width : Width - left_width,
+            PlaceNode(panel, left + (column == 0 ? 0 : left_width), top + (row == 0 ? 0 : top_height),
+                      column == 0 ? left_width : width - left_width,
                       row == 0 ? top_height : height - top_height);
         }
         panel->Layout();
@@ -550,6 +572,16 @@ int32_t TTarnwick_MainWindow::MessageCount() const
 std::string TTarnwick_MainWindow::MessageText(int32_t index) const
 {
     return Messages != nullptr ? Messages->LineText(index) : std::string();
+}
+
+void TTarnwick_MainWindow::RefreshToolPanels()
+{
+    if (Tools != nullptr)
+        Tools->Rebuild();
+    if (Parameters != nullptr)
+        Parameters->Rebuild();
+    Layout();
+    RequestRedisplay();
 }
 
 // [SECTION] Viewports

@@ -17,6 +17,8 @@
 
 class TTarnwick_ViewportPanel;
 class TTarnwick_MessagePanel;
+class TTarnwick_ToolBar;
+class TTarnwick_ToolPanel;
 class TZAVglutWigits_MenuBar;
 
 enum class TTarnwick_InputKind : int32_t
@@ -44,9 +46,9 @@ public:
     explicit TTarnwick_MainWindow(int32_t window_id);
     ~TTarnwick_MainWindow() override;
 
-    // Builds the menu bar, the four viewport panels, the message panel and the splash (showing
-    // splash_text), registers the callbacks and the tick, installs the status and busy hooks, and
-    // becomes Ready.
+    // Builds the menu bar, the tool bar, the tool panel, the four viewport panels, the message
+    // panel and the splash (showing splash_text), registers the callbacks and the tick, installs
+    // the status and busy hooks, and becomes Ready.
     void BuildPanels(const char* splash_text);
 
     void Layout() override;
@@ -126,6 +128,10 @@ public:
     void UpdateTitle();
 
     TTarnwick_MessagePanel* MessagePanel() const { return Messages; }
+    TTarnwick_ToolBar* ToolBar() const { return Tools; }
+    TTarnwick_ToolPanel* ToolPanel() const { return Parameters; }
+    // The tool bar and the tool panel show the current tool anew (command 243).
+    void RefreshToolPanels();
     TZAVglutWigits_MenuBar* MainMenu() const { return MenuBar; }
 
     bool Ready = false;
@@ -152,7 +158,7 @@ private:
     void RouteMouseButton(const TTarnwick_InputRecord& record);
     // The low-memory warning, at most every 20 s.
     void CheckMemory();
-    void LayoutViewports(int32_t top, int32_t bottom);
+    void LayoutViewports(int32_t left, int32_t top, int32_t bottom);
     void BuildSpatialIndexes();
     // The one-button filter of mouse records; false when the record is dropped.
     bool FilterMouseRecord(TTarnwick_InputRecord& record);
@@ -163,6 +169,8 @@ private:
     TZAVglutWigits_MenuBar* MenuBar = nullptr;
     std::string Title;
     TTarnwick_MessagePanel* Messages = nullptr;
+    TTarnwick_ToolBar* Tools = nullptr;
+    TTarnwick_ToolPanel* Parameters = nullptr;
     TZAVglutWigits_Node* Splash = nullptr;
     TTarnwick_ViewportPanel* Viewports[4] = {nullptr, nullptr, nullptr, nullptr};
 };

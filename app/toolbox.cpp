@@ -85,6 +85,15 @@ TTarnwick_Mesh* ToolMesh()
     return TarnwickProject->CurrentObject->Mesh.get();
 }
 
+bool ChooseTool(TTarnwick_Tool* tool)
+{
+    if (!ApplicationToolbox().SwitchTool(tool, ToolMesh()))
+        return false;
+    if (TarnwickMainWindow != nullptr)
+        TarnwickMainWindow->RequestRedisplay();
+    return true;
+}
+
 void CopyProjectToolOptions()
 {
     if (TarnwickProject == nullptr)

@@ -4,11 +4,16 @@
 #pragma once
 
 class TTarnwick_Mesh;
+class TTarnwick_Tool;
 struct TTarnwick_Toolbox;
 
 // Built on first use, with the tools' hooks installed; lives as long as the process.
 TTarnwick_Toolbox& ApplicationToolbox();
 // The current object's mesh, which the tools work on; null without one.
 TTarnwick_Mesh* ToolMesh();
+// The one way the tool bar and the Tools menu switch tools: the current mesh goes to Deselected
+// and Selected, and the tool panel is refreshed. False, with nothing changed, while the current
+// tool is Busy (a grabber that hands control back). Null puts the tool away.
+bool ChooseTool(TTarnwick_Tool* tool);
 // The project's tool options (symmetry, axis locks) into the tools, before each stroke.
 void CopyProjectToolOptions();

@@ -19,6 +19,7 @@
 #include "app/dispatcher.h"
 #include "app/fatal_handler.h"
 #include "app/main_window.h"
+#include "app/tool_panel.h"
 #include "app/toolbox.h"
 #include "app/viewport_panel.h"
 #include "core/event.h"
@@ -81,7 +82,8 @@ protected:
         TarnwickApp.ProgramFolder = data.substr(0, data.size() - std::string("Data/").size());
         ASSERT_TRUE(LoadLanguage(TarnwickApp.ProgramFolder, error)) << error;
         ASSERT_TRUE(InitVirtualMemory());
-        WindowId = CreateWidgetTestWindow("app_dispatcher_test", 640, 480);
+        // Wide enough for each view's header of buttons beside the tool panel.
+        WindowId = CreateWidgetTestWindow("app_dispatcher_test", 800, 600);
         new TTarnwick_MainWindow(WindowId);
         TarnwickMainWindow->BuildPanels("");
         // The lines stay in the sink, where the tests read them.
@@ -333,7 +335,7 @@ TEST_F(Dispatcher, QueuedInputTurnsAViewAndItsMenuSetsAStandardView)
     ClickCentreOf(*second);
     ASSERT_EQ(TarnwickMainWindow->CurrentViewportPanel(), second);
     ASSERT_TRUE(Dispatch(162));
-    EXPECT_EQ(second->Width, TarnwickMainWindow->Width);
+    EXPECT_EQ(second->Width, TarnwickMainWindow->Width - TarnwickMainWindow->ToolPanel()->Width);
     EXPECT_FALSE(panel->Shown);
     ASSERT_TRUE(Dispatch(162));
     EXPECT_TRUE(panel->Shown);

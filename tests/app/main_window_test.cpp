@@ -16,6 +16,7 @@
 #include "app/application.h"
 #include "app/main_menu.h"
 #include "app/message_panel.h"
+#include "app/tool_bar.h"
 #include "app/viewport_panel.h"
 #include "core/dialogs.h"
 #include "core/event_queue.h"
@@ -184,8 +185,9 @@ TEST_F(MainWindow, AutosavesOnlyWhenNoButtonIsHeldAndThereIsAnObject)
     TarnwickSettings->AutoSaveTime = 1.0f;
     TarnwickSettings->AutoSaveStopwatch.Restart();
     TarnwickProject->AddObject(new TTarnwick_Object());
-    const TZAVglutWigits_Rect view = window->ViewportPanel(0)->AbsoluteRect();
-    const int32_t x = view.X + view.Width / 2, y = view.Y + view.Height / 2;
+    // No frame has placed the panels on the screen yet; their place in the window is the same.
+    const TTarnwick_ViewportPanel* view = window->ViewportPanel(0);
+    const int32_t x = view->X + view->Width / 2, y = view->Y + view->Height / 2;
     WaitPastInterval();
 
     window->QueueInput(Mouse(MouseLeft, MouseDown, x, y), 0);
@@ -329,7 +331,8 @@ TEST_F(MainWindow, DrawsMenuViewsMessagesAndSplash)
     const TZAVglutWigits_Rect last_view = window->ViewportPanel(3)->AbsoluteRect();
     EXPECT_EQ(last_view.X + last_view.Width, WindowWidth);
     EXPECT_EQ(last_view.Y + last_view.Height, messages.Y);
-    EXPECT_EQ(window->ViewportPanel(0)->AbsoluteRect().Y, window->MainMenu()->Height);
+    const TZAVglutWigits_Rect tool_bar = window->ToolBar()->AbsoluteRect();
+    EXPECT_EQ(window->ViewportPanel(0)->AbsoluteRect().Y, tool_bar.Y + tool_bar.Height);
     EXPECT_TRUE(window->SplashShown());
     // More lines than fit: the newest are in view.
     const TZAVglutWigits_ScrollBar* scroll_bar = window->MessagePanel()->ScrollBar;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 #include "app/texture_registry.h"
@@ -21,6 +22,7 @@
 #include "core/status.h"
 #include "files/project.h"
 #include "mesh/scene_object.h"
+#include "tools/brush.h"
 #include "tools/deformer.h"
 #include "tools/selection_brush.h"
 #include "tools/tool.h"
@@ -153,6 +155,7 @@ private:
 TTarnwick_ViewportPanel::TTarnwick_ViewportPanel(TZAVglutWigits_Node* parent, int32_t index)
     : TZAVglutWigits_Node(parent), Index(index), Scene(SharedSceneDrawing())
 {
+    ToolView.OcclusionTest = Occlusion.TestFor(ToolView);
     SetName("Viewport %d", index + 1);
     ShowLabel = false;
     BorderWidth = 0;
@@ -408,6 +411,13 @@ bool TTarnwick_ViewportPanel::RouteToTool(int32_t button, int32_t state, int32_t
     ToView(x, y, CursorX, CursorY);
     if (state == MouseDown) {
         CopyProjectToolOptions();
+        // Once per stroke: the view does not move while it lasts, and selection strokes leave
+        // the shapes as they are.
+        auto* brush = dynamic_cast<TTarnwick_Brush*>(tool);
+        if (brush != nullptr && brush->GetVisibility() == TTarnwick_Visibility::Respected)
+            CaptureDepth();
+        else
+            Occlusion.Clear();
         tool->Activate(*mesh);
         ToolStroke = tool->MouseButton(*mesh, ToolView, button, ButtonState_Pressed, CursorX, CursorY);
     } else {
@@ -465,55 +475,113 @@ bool TTarnwick_ViewportPanel::FitToObject()
 
 // [SECTION] Drawing
 
-void TTarnwick_ViewportPanel::Draw()
+bool TTarnwick_ViewportPanel::BeginViewDrawing(TZAVglutWigits_Rect& out_visible)
 {
     TZAVglutWigits_Master* master = GetMaster();
     if (master == nullptr || Width <= 0 || Height <= 0)
-        return;
-    // Raw GL below: queued text must not end up under the view.
-    FlushTextBatch();
-    const TZAVglutWigits_Rect visible =
-        TZAVglutWigits_Rect{0, 0, master->Width, master->Height}.Intersect(AbsoluteRect());
-    if (visible.Empty())
-        return;
+        return false;
+    out_visible = TZAVglutWigits_Rect{0, 0, master->Width, master->Height}.Intersect(AbsoluteRect());
+    if (out_visible.Empty())
+        return false;
     const int32_t window_height = master->Height;
     glViewport(AbsX, window_height - AbsY - Height, Width, Height);
     glEnable(GL_SCISSOR_TEST);
-    glScissor(visible.X, window_height - visible.Y - visible.Height, visible.Width, visible.Height);
+    glScissor(out_visible.X, window_height - out_visible.Y - out_visible.Height, out_visible.Width,
+              out_visible.Height);
+    return true;
+}
+
+void TTarnwick_ViewportPanel::EndViewDrawing()
+{
+    // Back to the state the widgets draw in; the Master draws the bar after this.
+    TZAVglutWigits_Master* master = GetMaster();
+    ResetWidgetGLState();
+    SetWindowProjection(master->Width, master->Height);
+    SetDrawOrigin(AbsX, AbsY);
+}
+
+void TTarnwick_ViewportPanel::LoadCamera()
+{
+    Viewport.Resize(Width, Height);
+    float projection[16], model_view[16];
+    Viewport.GetProjectionMatrix(SceneDepth(*TarnwickProject, Viewport.LookAt), projection);
+    Viewport.GetModelViewMatrix(model_view);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(projection);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(model_view);
+}
+
+void TTarnwick_ViewportPanel::CaptureDepth()
+{
+    Occlusion.Clear();
+    GLint depth_bits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depth_bits);
+    TZAVglutWigits_Rect visible;
+    if (TarnwickProject == nullptr || depth_bits <= 0 || !BeginViewDrawing(visible))
+        return;
+    // The depth is drawn again rather than read from the last frame: the back buffer is undefined
+    // after a swap, and other widgets may have drawn over it since.
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glClearDepth(1.0);
+    glDepthMask(GL_TRUE);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    LoadCamera();
+    TTarnwick_SceneView view;
+    view.Mode = TTarnwick_DisplayMode::Flat;
+    Scene->DrawScene(*TarnwickProject, view);
+
+    // Where the window cuts the view off, nothing lies in front.
+    std::vector<float> depths(size_t(Width) * size_t(Height), 1.0f);
+    std::vector<float> shown(size_t(visible.Width) * size_t(visible.Height));
+    const int32_t window_height = GetMaster()->Height;
+    glReadPixels(visible.X, window_height - visible.Y - visible.Height, visible.Width, visible.Height,
+                 GL_DEPTH_COMPONENT, GL_FLOAT, shown.data());
+    // Rows bottom first, in the panel's own pixels.
+    const size_t column = size_t(visible.X - AbsX);
+    const size_t first_row = size_t(AbsY + Height - visible.Y - visible.Height);
+    for (size_t row = 0; row < size_t(visible.Height); row++)
+        std::copy_n(shown.begin() + std::ptrdiff_t(row * size_t(visible.Width)), visible.Width,
+                    depths.begin() + std::ptrdiff_t((first_row + row) * size_t(Width) + column));
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    EndViewDrawing();
+    Occlusion.Capture(Width, Height, depths);
+}
+
+void TTarnwick_ViewportPanel::Draw()
+{
+    // Raw GL below: queued text must not end up under the view.
+    FlushTextBatch();
+    TZAVglutWigits_Rect visible;
+    if (!BeginViewDrawing(visible))
+        return;
     const float* background = TarnwickProject != nullptr ? TarnwickProject->BackgroundColor : BackgroundColor;
     glClearColor(background[0], background[1], background[2], 1.0f);
     glClearDepth(1.0);
     glDepthMask(GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-    Viewport.Resize(Width, Height);
     if (TarnwickProject != nullptr) {
-        float projection[16], model_view[16];
-        Viewport.GetProjectionMatrix(SceneDepth(*TarnwickProject, Viewport.LookAt), projection);
-        Viewport.GetModelViewMatrix(model_view);
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(projection);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(model_view);
+        LoadCamera();
         TTarnwick_SceneView view;
         view.Mode = GetDisplayMode();
         view.PixelsPerUnit = float(Width) / (2.0f * Viewport.GetHalfWidth());
         view.LockTexture = FindPicture(SkinLock.Name).Id;
         TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
         // The selection is what the brushes paint and what the deformers move.
-        if (dynamic_cast<TTarnwick_SelectionBrush*>(tool) != nullptr || dynamic_cast<TTarnwick_Deformer*>(tool) != nullptr)
+        if (dynamic_cast<TTarnwick_SelectionBrush*>(tool) != nullptr ||
+            dynamic_cast<TTarnwick_Deformer*>(tool) != nullptr)
             view.Selection = ToolMesh();
         Scene->DrawScene(*TarnwickProject, view);
         if (tool != nullptr && tool->DrawsCursor && CursorInside)
             if (TTarnwick_Mesh* mesh = ToolMesh()) {
                 UpdateToolView(*mesh);
+                // Cursors draw in the view's normalised space, unlit and over the scene.
+                ResetWidgetGLState();
+                glEnable(GL_SCISSOR_TEST);
                 tool->DrawCursor(*mesh, ToolView, CursorX, CursorY);
             }
     }
     CachedImageValid = true;
-
-    // Back to the state the widgets draw in; the Master draws the bar after this.
-    ResetWidgetGLState();
-    SetWindowProjection(master->Width, master->Height);
-    SetDrawOrigin(AbsX, AbsY);
+    EndViewDrawing();
 }

@@ -9,6 +9,8 @@
 //   release              -> nothing
 // A left drag in the view itself rotates the same way, following the real pointer, unless a tool
 // is current: then the view's mouse input is the tool's (press, drag, release, and its cursor).
+// A brush's press first takes the depth of the scene as the view shows it, so that the stroke
+// leaves alone what lies behind other geometry.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,7 @@
 
 #include "app/scene_drawing.h"
 #include "app/viewport_camera.h"
+#include "tools/depth_occlusion.h"
 #include "tools/tool_view.h"
 #include "widgets/node.h"
 
@@ -82,6 +85,15 @@ private:
     // The tool's view of this panel's camera, and the pointer in normalised view coordinates.
     void UpdateToolView(TTarnwick_Mesh& mesh);
     void ToView(int32_t x, int32_t y, float& out_x, float& out_y) const;
+    // Draws the scene's depth alone (the colours stay) and keeps it for the tool view's occlusion
+    // test; empties it when the window has no depth buffer or the view does not show.
+    void CaptureDepth();
+    // The GL viewport over the panel, clipped to what the window shows of it; false when nothing
+    // shows. EndViewDrawing gives the widgets their state back.
+    bool BeginViewDrawing(TZAVglutWigits_Rect& out_visible);
+    void EndViewDrawing();
+    // The camera's matrices into GL.
+    void LoadCamera();
 
     TZAVglutWigits_Node* Bar = nullptr;
     TBarButton* OrientationButton = nullptr;
@@ -96,6 +108,8 @@ private:
     // A press that the current tool took: its drags and release go to the tool too.
     bool ToolStroke = false;
     TTarnwick_ToolView ToolView;
+    // The depth of the scene at the press of the current stroke, behind ToolView's occlusion test.
+    TTarnwick_DepthOcclusion Occlusion;
     // Where the pointer was last seen over the view, for the tool's cursor.
     float CursorX = 0;
     float CursorY = 0;

@@ -492,6 +492,8 @@ bool TTarnwick_UndoBuffer::ApplySelection(TTarnwick_UndoNode& record, TTarnwick_
     live->Copy(record.Selection.get());
     live->SourceID = source;
     mesh->SetCurrentSelection(live, TZAVOldSelection::Compress);
+    // Making the selection current again marks nothing when it already was.
+    mesh->SelectionDisplayStale = true;
     PostCommand(CommandSelectionChanged);
     return true;
 }
@@ -510,8 +512,9 @@ bool TTarnwick_UndoBuffer::ApplyMorph(TTarnwick_UndoNode& record, TTarnwick_Mesh
     live->Copy(record.Morph.get());
     live->SourceID = source;
     mesh->SetCurrentMorph(live);
-    // The figure shows the restored morph at once.
+    // The figure shows the restored morph at once, shaded by its own normals.
     mesh->ResolveVertices();
+    mesh->ComputeNormals(TZAVNormalScope::All);
     PostCommand(CommandMorphChanged);
     return true;
 }
@@ -644,7 +647,10 @@ bool TTarnwick_UndoBuffer::ApplyMapAssignments(TTarnwick_UndoNode& record, TTarn
 
 bool TTarnwick_UndoBuffer::ApplyRename(TTarnwick_UndoNode& record, TTarnwick_Mesh*, TTarnwick_UndoNode& capture)
 {
-    TTarnwick_Thingy* item = TTarnwick_Thingy::FindByID(record.ItemID);
+    // Scene objects are not in the ID registry; the object tree has them.
+    TTarnwick_Thingy* item = FindObject(record.ItemID);
+    if (item == nullptr)
+        item = TTarnwick_Thingy::FindByID(record.ItemID);
     if (item == nullptr || !record.HasName) {
         ShowMessage(GlobalDialogHost, "The original item \"%s\" no longer exists",
                     record.SavedName.c_str());

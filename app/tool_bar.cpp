@@ -67,6 +67,7 @@ void TTarnwick_ToolBar::Rebuild()
     }
     ShownTool = toolbox.CurrentTool;
     Built = true;
+    bool has_slider = false;
     if (ShownTool != nullptr)
         for (TTarnwick_Parameter* parameter : ShownTool->Parameters) {
             if (parameter == nullptr || !parameter->ToolbarFlag ||
@@ -77,7 +78,19 @@ void TTarnwick_ToolBar::Rebuild()
             slider->Width = SliderWidth;
             slider->LabelColumnWidth = slider->Label->LabelWidth;
             Items.push_back({slider, 0});
+            has_slider = true;
         }
+    if (!has_slider) {
+        // An empty slot of the slider's size: the bar keeps its height, and the views below do
+        // not move, whichever tool is chosen.
+        auto* slot = new TZAVglutWigits_Node(this);
+        slot->DrawFrame = false;
+        slot->ShowLabel = false;
+        slot->Width = SliderWidth;
+        slot->Height = TTarnwick_ParameterSlider::RowHeight(*slot);
+        Items.push_back({nullptr, ListGap});
+        Items.push_back({slot, 0});
+    }
     Layout();
     Invalidate();
 }

@@ -131,6 +131,11 @@ TTarnwick_ParameterSlider::TTarnwick_ParameterSlider(TZAVglutWigits_Node* parent
     Height = std::max(Label->Height, Bar->Height);
 }
 
+int32_t TTarnwick_ParameterSlider::RowHeight(const TZAVglutWigits_Node& node)
+{
+    return node.LineHeight() + node.ExtraLineHeight;
+}
+
 void TTarnwick_ParameterSlider::Layout()
 {
     const int32_t label_width = LabelColumnWidth > 0 ? LabelColumnWidth : Label->LabelWidth;

@@ -53,6 +53,8 @@ public:
     TTarnwick_ParameterSlider(TZAVglutWigits_Node* parent, TTarnwick_Parameter& parameter);
 
     void Layout() override;
+    // The height a slider takes in a window drawn like `node`.
+    static int32_t RowHeight(const TZAVglutWigits_Node& node);
 
     // The label's share of the width; 0 gives it its text's width.
     int32_t LabelColumnWidth = 0;

@@ -260,8 +260,9 @@ TEST_F(UndoHistory, FiftyMixedActionsUndoAndRedoToEveryState)
             DrainEvents();
             Idle(idle);
             ASSERT_STATE(states[size_t(action - 1)], "undo to " << action - 1);
-            if (states[size_t(action)].Weights != states[size_t(action - 1)].Weights)
+            if (states[size_t(action)].Weights != states[size_t(action - 1)].Weights) {
                 EXPECT_TRUE(Mesh().SelectionDisplayStale) << "undo to " << action - 1;
+            }
         }
         {
             ScriptedDialogs dialogs;

@@ -1,15 +1,16 @@
-// Two stroke steps against the memory-bandwidth floor, on a generated sheet of 1,000,000 vertices
-// (2,500 with --smoke) seen whole in an orthographic view:
-// - a smooth step: a whole one-drag stroke of the smooth deformer on a band of rows holding 10 %
-//   of the vertices, weights falling off across it: the press (screen positions brought up to
-//   date, selection gathered), the drag (smoothing pass, working map, display update of positions
-//   and normals) and the release (undo record of the moved vertices, the step into the morph);
-// - a selection dab: a press and release of the default selection brush whose circle covers 10 %
-//   of the vertices: the octree query, screen positions, the weights, the undo record of the
-//   weights it changed. The first dab after the strokes, which refits the octree's bounds to
-//   what they moved, is printed apart.
-// The baseline is one copy of the position array. Prints the medians of both steps and their
-// parts; the last line is "ratio stroke <slower step's median / copy>".
+// Stroke steps against the memory-bandwidth floor, on a generated sheet of 1,000,000 vertices
+// (2,500 with --smoke) seen whole in an orthographic view. Each stroke has five steps, and a step's
+// time is the stroke's, press to release, over five:
+// - smooth: a stroke of the smooth deformer on a band of rows holding 10 % of the vertices,
+//   weights falling off across it: the press (screen positions brought up to date, selection
+//   gathered), five drags (smoothing pass, working map, display update of positions and normals)
+//   and the release (undo record of the moved vertices, the step into the morph);
+// - selection: a stroke of the default selection brush whose circle covers 10 % of the vertices,
+//   a dab at the press, three drags and the release: the octree query, screen positions, the
+//   weights, the undo record of the weights it changed.
+// The press with the first step is printed too, and the first selection press after the smooth
+// strokes, which refits the octree's bounds to what they moved. The baseline is one copy of the
+// position array. The last line is "ratio stroke <slower step's median / copy>".
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -33,11 +34,14 @@ constexpr int32_t FullSide = 1000;
 constexpr int32_t SmokeSide = 50;
 constexpr int FullRuns = 31;
 constexpr double SelectedShare = 0.10;
+// Steps per stroke: drags of the deformer; dabs of the brush, counting its press and release.
+constexpr int StrokeSteps = 5;
 
 const float Identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 // A circle of this radius covers a tenth of the view's area, 2 × 2.
 const float DabRadius = std::sqrt(0.4f / 3.14159265f);
 
+// Press, all drags, release.
 struct TStepTimes
 {
     double Press = 0;
@@ -66,7 +70,8 @@ void SelectBand(TTarnwick_Mesh& mesh, int32_t side)
     }
 }
 
-TStepTimes SmoothStep(TTarnwick_Smooth& smooth, TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, float drag)
+// One stroke of StrokeSteps drags, each smoothing a little further from the press shape.
+TStepTimes SmoothStroke(TTarnwick_Smooth& smooth, TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, float drag)
 {
     TStepTimes times;
     BenchClock::time_point start = BenchClock::now();
@@ -74,7 +79,8 @@ TStepTimes SmoothStep(TTarnwick_Smooth& smooth, TTarnwick_Mesh& mesh, TTarnwick_
     smooth.MouseButton(mesh, view, MouseButton_Left, ButtonState_Pressed, 0, 0);
     times.Press = SecondsSince(start);
     start = BenchClock::now();
-    smooth.MouseDrag(mesh, view, drag, 0);
+    for (int step = 1; step <= StrokeSteps; step++)
+        smooth.MouseDrag(mesh, view, drag * float(step) / StrokeSteps, 0);
     times.Drag = SecondsSince(start);
     start = BenchClock::now();
     smooth.MouseButton(mesh, view, MouseButton_Left, ButtonState_Released, drag, 0);
@@ -82,17 +88,23 @@ TStepTimes SmoothStep(TTarnwick_Smooth& smooth, TTarnwick_Mesh& mesh, TTarnwick_
     return times;
 }
 
-// Alternate dabs paint and erase, so that every dab changes the weights.
-TStepTimes SelectionDab(TTarnwick_DefaultBrush& brush, TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int run)
+// A stroke of the selection brush across the view: a dab at the press, one per drag and one at
+// the release. Alternate strokes paint and erase, so that every dab changes the weights.
+TStepTimes SelectionStroke(TTarnwick_DefaultBrush& brush, TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int run)
 {
     TStepTimes times;
     const int32_t button = run % 2 == 0 ? MouseButton_Left : MouseButton_Right;
+    const float step_length = 0.02f;
     BenchClock::time_point start = BenchClock::now();
     brush.Activate(mesh);
     brush.MouseButton(mesh, view, button, ButtonState_Pressed, 0, 0);
     times.Press = SecondsSince(start);
     start = BenchClock::now();
-    brush.MouseButton(mesh, view, button, ButtonState_Released, 0, 0);
+    for (int step = 1; step < StrokeSteps - 1; step++)
+        brush.MouseDrag(mesh, view, step_length * float(step), 0);
+    times.Drag = SecondsSince(start);
+    start = BenchClock::now();
+    brush.MouseButton(mesh, view, button, ButtonState_Released, step_length * float(StrokeSteps - 2), 0);
     times.Release = SecondsSince(start);
     return times;
 }
@@ -145,8 +157,7 @@ int main(int argc, char** argv)
     const int32_t vertex_count = mesh.GetVertexCount();
     std::vector<float> copy(mesh.Vertices.size());
 
-    std::vector<double> smooth_times, press_times, drag_times, release_times;
-    std::vector<double> dab_times, dab_press_times, dab_release_times, copy_times;
+    std::vector<double> smooth_times, smooth_first, dab_times, dab_first, copy_times;
     float checksum = 0;
     auto time_copy = [&](int run) {
         const BenchClock::time_point start = BenchClock::now();
@@ -156,23 +167,20 @@ int main(int argc, char** argv)
     };
     // An artist sculpts a while, then paints the selection a while.
     for (int run = 0; run < runs; run++) {
-        // Drags of 0.3 to 0.9: one pass of that fraction.
-        const TStepTimes step = SmoothStep(smooth, mesh, view, 0.3f + 0.02f * float(run % 31));
-        press_times.push_back(step.Press);
-        drag_times.push_back(step.Drag);
-        release_times.push_back(step.Release);
-        smooth_times.push_back(step.Press + step.Drag + step.Release);
+        // Drags of 0.3 to 0.9 in the end: passes of up to that fraction.
+        const TStepTimes stroke = SmoothStroke(smooth, mesh, view, 0.3f + 0.02f * float(run % 31));
+        smooth_times.push_back((stroke.Press + stroke.Drag + stroke.Release) / StrokeSteps);
+        smooth_first.push_back(stroke.Press + stroke.Drag / StrokeSteps);
         checksum += mesh.DisplayedVertices[3 * size_t(vertex_count / 2) + 2];
         time_copy(run);
     }
     mesh.SetCurrentSelection(painted, TZAVOldSelection::Keep);
-    // The first dab refits the octree's bounds to what the strokes moved.
-    const TStepTimes first_dab = SelectionDab(brush, mesh, view, 0);
+    // The first press refits the octree's bounds to what the strokes moved.
+    const TStepTimes first_stroke = SelectionStroke(brush, mesh, view, 0);
     for (int run = 0; run < runs; run++) {
-        const TStepTimes dab = SelectionDab(brush, mesh, view, run + 1);
-        dab_press_times.push_back(dab.Press);
-        dab_release_times.push_back(dab.Release);
-        dab_times.push_back(dab.Press + dab.Release);
+        const TStepTimes stroke = SelectionStroke(brush, mesh, view, run + 1);
+        dab_times.push_back((stroke.Press + stroke.Drag + stroke.Release) / StrokeSteps);
+        dab_first.push_back(stroke.Press);
         checksum += painted->GetVSelect(vertex_count / 2);
         time_copy(run);
     }
@@ -182,17 +190,14 @@ int main(int argc, char** argv)
     const double floor = Median(copy_times);
     std::printf("vertices %d, band %zu, polygons refreshed %zu (checksum %g)\n", vertex_count,
                 size_t(vertex_count * SelectedShare), mesh.DirtyPolygons.size(), double(checksum));
-    std::printf("smooth press (median of %d): %.3f ms\n", runs, Median(press_times) * 1e3);
-    std::printf("smooth drag and display update (median of %d): %.3f ms\n", runs, Median(drag_times) * 1e3);
-    std::printf("smooth release with the undo record (median of %d): %.3f ms\n", runs,
-                Median(release_times) * 1e3);
-    std::printf("smooth step, press to release (median of %d): %.3f ms\n", runs, smooth_step * 1e3);
-    std::printf("first selection dab after the strokes, with the octree refit: %.3f ms\n",
-                (first_dab.Press + first_dab.Release) * 1e3);
-    std::printf("selection dab press with the octree query (median of %d): %.3f ms\n", runs,
-                Median(dab_press_times) * 1e3);
-    std::printf("selection dab release with the undo record (median of %d): %.3f ms\n", runs, Median(dab_release_times) * 1e3);
-    std::printf("selection dab, press to release (median of %d): %.3f ms\n", runs, dab_step * 1e3);
+    std::printf("smooth stroke of %d drags, press to release, per drag (median of %d): %.3f ms\n", StrokeSteps,
+                runs, smooth_step * 1e3);
+    std::printf("smooth press and first drag (median of %d): %.3f ms\n", runs, Median(smooth_first) * 1e3);
+    std::printf("selection stroke of %d dabs, press to release, per dab (median of %d): %.3f ms\n", StrokeSteps,
+                runs, dab_step * 1e3);
+    std::printf("selection press, its dab (median of %d): %.3f ms\n", runs, Median(dab_first) * 1e3);
+    std::printf("first selection press after the strokes, with the octree refit: %.3f ms\n",
+                first_stroke.Press * 1e3);
     std::printf("position copy (median of %d): %.3f ms\n", runs, floor * 1e3);
     std::printf("ratio stroke %.3f\n", std::max(smooth_step, dab_step) / floor);
     TarnwickDeformerOptions = {};

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "core/status.h"
 #include "files/language.h"
@@ -16,6 +17,8 @@
 namespace {
 
 constexpr float NegligibleWeight = 1e-30f;
+// Below this many selected vertices a second thread costs more than it saves.
+constexpr size_t ParallelPassVertices = 20000;
 
 float Distance(const float* a, const float* b)
 {
@@ -171,16 +174,27 @@ void TTarnwick_Smooth::SmoothPass(TTarnwick_Mesh& mesh, int32_t source, float fr
 {
     const float longest_edge = DistanceWeighted ? LongestEdge(mesh, source) : 0.0f;
     std::vector<float>& destination = Buffers[1 - source];
-    for (size_t i = 0; i < SelectedVertices.size(); i++) {
-        const int32_t vertex = SelectedVertices[i];
-        const float weight = SelectedWeights[i];
-        if (IsExcluded(mesh, vertex) || !(weight > NegligibleWeight))
-            continue;
-        const float t = std::clamp(weight * fraction, 0.0f, 1.0f);
-        float* position = &destination[3 * i];
-        if (!SmoothVertex(mesh, vertex, source, t, longest_edge, position))
-            std::copy_n(PassPosition(mesh, source, vertex), 3, position);
+    auto smooth_range = [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; i++) {
+            const int32_t vertex = SelectedVertices[i];
+            const float weight = SelectedWeights[i];
+            if (IsExcluded(mesh, vertex) || !(weight > NegligibleWeight))
+                continue;
+            const float t = std::clamp(weight * fraction, 0.0f, 1.0f);
+            float* position = &destination[3 * i];
+            if (!SmoothVertex(mesh, vertex, source, t, longest_edge, position))
+                std::copy_n(PassPosition(mesh, source, vertex), 3, position);
+        }
+    };
+    // Every vertex reads the pass's source and writes its own slot, so halves run side by side.
+    const size_t count = SelectedVertices.size();
+    if (count < ParallelPassVertices) {
+        smooth_range(0, count);
+        return;
     }
+    std::thread side([&] { smooth_range(count / 2, count); });
+    smooth_range(0, count / 2);
+    side.join();
 }
 
 void TTarnwick_Smooth::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)

@@ -37,18 +37,6 @@ constexpr const char* TooWeakMessage =
 constexpr const char* WeakWarning =
     "The strength of the current morph is less than 1.0. This may lead to undesirable results.";
 
-// c = a · b for 4 × 4 matrices column by column.
-void Multiply4(const float a[16], const float b[16], float out[16])
-{
-    for (int32_t column = 0; column < 4; column++)
-        for (int32_t row = 0; row < 4; row++) {
-            float sum = 0;
-            for (int32_t k = 0; k < 4; k++)
-                sum += a[k * 4 + row] * b[column * 4 + k];
-            out[column * 4 + row] = sum;
-        }
-}
-
 // Gauss-Jordan with partial pivoting, in double; the identity when the matrix is singular.
 void Invert4(const float m[16], float out[16])
 {
@@ -109,7 +97,7 @@ void TTarnwick_DeformerView::Take(const TTarnwick_ToolView& view)
         for (int32_t k = 0; k < 3; k++)
             ScreenToScene[axis * 3 + k] = length > 1e-30f ? row[k] / length : float(axis == k);
     }
-    Multiply4(view.Projection, view.ModelView, SceneToScreen);
+    view.GetSceneToScreen(SceneToScreen);
     Invert4(SceneToScreen, ScreenToSceneFull);
     view.GetViewDirection(ViewDirection);
     std::copy_n(view.CameraTarget, 3, CameraTarget);

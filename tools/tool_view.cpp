@@ -69,6 +69,17 @@ bool TTarnwick_ToolView::ProjectPoint(const float point[3], float out_screen[3])
     return true;
 }
 
+void TTarnwick_ToolView::GetSceneToScreen(float out_matrix[16]) const
+{
+    for (int32_t column = 0; column < 4; column++)
+        for (int32_t row = 0; row < 4; row++) {
+            float sum = 0;
+            for (int32_t k = 0; k < 4; k++)
+                sum += Projection[k * 4 + row] * ModelView[column * 4 + k];
+            out_matrix[column * 4 + row] = sum;
+        }
+}
+
 void TTarnwick_ToolView::GetViewDirection(float out_direction[3]) const
 {
     // The eye looks down its -Z axis; that axis in the scene is the third row of the rotation.
@@ -119,15 +130,9 @@ template <typename TVisit> void ForEachVertex(const TTarnwick_Mesh& mesh, const 
 
 void TTarnwick_ToolView::ProjectVertices(const TTarnwick_Mesh& mesh, const std::span<const int32_t>* list)
 {
-    // Projection × model view once, then four dot products per vertex.
+    // One matrix, then four dot products per vertex.
     float m[16];
-    for (int32_t column = 0; column < 4; column++)
-        for (int32_t row = 0; row < 4; row++) {
-            float sum = 0;
-            for (int32_t k = 0; k < 4; k++)
-                sum += Projection[k * 4 + row] * ModelView[column * 4 + k];
-            m[column * 4 + row] = sum;
-        }
+    GetSceneToScreen(m);
     const float* positions = mesh.DisplayedVertices.data();
     float* screen = Screen.data();
     ForEachVertex(mesh, list, [&](size_t vertex) {

@@ -57,6 +57,8 @@ public:
     float Aspect() const { return float(Height) / float(Width); }
     // x, y and depth in screen space; false when the point lies behind a perspective eye.
     bool ProjectPoint(const float point[3], float out_screen[3]) const;
+    // Projection × model view, column by column.
+    void GetSceneToScreen(float out_matrix[16]) const;
     // The unit direction the eye looks along, in scene space.
     void GetViewDirection(float out_direction[3]) const;
     // Scene-space position of a perspective eye.

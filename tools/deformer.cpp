@@ -193,14 +193,22 @@ bool TTarnwick_Deformer::IsExcluded(const TTarnwick_Mesh& mesh, int32_t vertex)
     return (mesh.VertexFlags[vertex] & ExcludedVertex) != 0;
 }
 
-bool TTarnwick_Deformer::PressValues(const TTarnwick_Mesh& mesh, int32_t vertex, int32_t mirror_axis,
-                                     float out_position[3], float out_normal[3])
+const float* TTarnwick_Deformer::PressNormal(const TTarnwick_Mesh& mesh, int32_t vertex) const
 {
-    std::span<const float> position = mesh.GetDisplayedPosition(vertex);
-    std::copy_n(position.data(), 3, out_position);
+    static const float None[3] = {0, 0, 0};
+    const int32_t slot = PressSlot[vertex];
+    if (slot >= 0)
+        return &PressNormals[3 * static_cast<size_t>(slot)];
     const size_t offset = 3 * static_cast<size_t>(vertex);
-    for (int32_t k = 0; k < 3; k++)
-        out_normal[k] = offset + 3 <= mesh.Normals.size() ? mesh.Normals[offset + k] : 0.0f;
+    return offset + 3 <= mesh.Normals.size() ? &mesh.Normals[offset] : None;
+}
+
+bool TTarnwick_Deformer::PressValues(const TTarnwick_Mesh& mesh, int32_t vertex, int32_t mirror_axis,
+                                     float out_position[3], float out_normal[3]) const
+{
+    std::copy_n(PressPosition(mesh, vertex), 3, out_position);
+    std::copy_n(PressNormal(mesh, vertex), 3, out_normal);
+    const size_t offset = 3 * static_cast<size_t>(vertex);
     if (mirror_axis < 0 || !(mesh.Vertices[offset + mirror_axis] < 0))
         return false;
     out_position[mirror_axis] = -out_position[mirror_axis];
@@ -273,6 +281,8 @@ bool TTarnwick_Deformer::StartStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView& v
         return false;
     View.Take(view);
     GatherSelection(mesh);
+    TakePressShape(mesh);
+    StrokeStarted(mesh);
     Stroking = true;
     if (TarnwickDeformerOptions.StrengthCheck && mesh.CurrentMorph->Strength < 1.0f) {
         AddWarning("%s", WeakWarning);
@@ -310,6 +320,42 @@ void TTarnwick_Deformer::GatherSelection(TTarnwick_Mesh& mesh)
             SelectedVertices.push_back(vertex);
             SelectedWeights.push_back(weight);
         }
+}
+
+void TTarnwick_Deformer::TakePressShape(const TTarnwick_Mesh& mesh)
+{
+    DropPressShape();
+    const int32_t vertex_count = mesh.GetVertexCount();
+    if (PressSlot.size() != static_cast<size_t>(vertex_count))
+        PressSlot.assign(vertex_count, -1);
+    auto add = [&](int32_t vertex) {
+        if (PressSlot[vertex] >= 0)
+            return;
+        PressSlot[vertex] = static_cast<int32_t>(PressVertices.size());
+        PressVertices.push_back(vertex);
+    };
+    for (int32_t vertex : SelectedVertices)
+        add(vertex);
+    if (mesh.MirrorTables.VertexCount() == vertex_count)
+        for (int32_t vertex : SelectedVertices)
+            if (const int32_t mirror = mesh.MirrorTables.Mirror(vertex); mirror >= 0)
+                add(mirror);
+    const bool has_normals = mesh.Normals.size() == 3 * static_cast<size_t>(vertex_count);
+    PressPositions.resize(3 * PressVertices.size());
+    PressNormals.assign(3 * PressVertices.size(), 0.0f);
+    for (size_t i = 0; i < PressVertices.size(); i++) {
+        const size_t offset = 3 * static_cast<size_t>(PressVertices[i]);
+        std::copy_n(&mesh.DisplayedVertices[offset], 3, &PressPositions[3 * i]);
+        if (has_normals)
+            std::copy_n(&mesh.Normals[offset], 3, &PressNormals[3 * i]);
+    }
+}
+
+void TTarnwick_Deformer::DropPressShape()
+{
+    for (int32_t vertex : PressVertices)
+        PressSlot[vertex] = -1;
+    PressVertices.clear();
 }
 
 void TTarnwick_Deformer::MarkPartialRedraw(TTarnwick_Mesh& mesh) const
@@ -402,6 +448,7 @@ void TTarnwick_Deformer::EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView&)
     TTarnwick_Morph* working = WorkingMap(mesh);
     if (working == nullptr) {
         AppliedVertices.clear();
+        DropPressShape();
         return;
     }
     float* step = working->vertices();
@@ -429,5 +476,6 @@ void TTarnwick_Deformer::EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView&)
     ClearAppliedStep(*working);
     mesh.UpdateVertices(AppliedVertices);
     AppliedVertices.clear();
+    DropPressShape();
     PostCommand(StrokeEndedCommand);
 }

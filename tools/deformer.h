@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "mesh/mirror_table.h"
+#include "mesh/sculpt_mesh.h"
 #include "tools/tool.h"
 
 class TTarnwick_Morph;
@@ -121,6 +122,8 @@ protected:
     };
     // The kind's movement since the press into the working map, through NewSlot.
     virtual void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) = 0;
+    // A press started a stroke; the display shows the press shape.
+    virtual void StrokeStarted(const TTarnwick_Mesh&) {}
 
     // The working-map slot of a vertex, zeroed and listed for the step.
     float* NewSlot(int32_t vertex);
@@ -128,12 +131,25 @@ protected:
     static bool IsExcluded(const TTarnwick_Mesh& mesh, int32_t vertex);
     // The press position and normal, mirrored when the vertex lies on the negative side of
     // mirror_axis; returns whether it was.
-    static bool PressValues(const TTarnwick_Mesh& mesh, int32_t vertex, int32_t mirror_axis,
-                            float out_position[3], float out_normal[3]);
+    bool PressValues(const TTarnwick_Mesh& mesh, int32_t vertex, int32_t mirror_axis, float out_position[3],
+                     float out_normal[3]) const;
+    // Where a vertex was at the press, and its normal then. During a drag the display still shows
+    // the previous step, so the vertices a step moves are read from the copy taken at the press.
+    const float* PressPosition(const TTarnwick_Mesh& mesh, int32_t vertex) const
+    {
+        const int32_t slot = PressSlot[vertex];
+        return slot >= 0 ? &PressPositions[3 * static_cast<size_t>(slot)] : mesh.GetDisplayedPosition(vertex).data();
+    }
+    const float* PressNormal(const TTarnwick_Mesh& mesh, int32_t vertex) const;
 
     // The current selection's vertices with a weight above 0, and their weights.
     std::vector<int32_t> SelectedVertices;
     std::vector<float> SelectedWeights;
+    // Per vertex, its place in the press copy or -1: the selected vertices come first, in the order
+    // of SelectedVertices, then their mirror vertices. All -1 between strokes.
+    std::vector<int32_t> PressSlot;
+    std::vector<float> PressPositions;
+    std::vector<float> PressNormals;
     TTarnwick_DeformerView View;
 
 private:
@@ -155,6 +171,8 @@ private:
     // Symmetry, then the display update of the applied and the new step, and the changed box.
     void ShowNewStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& working);
     void GatherSelection(TTarnwick_Mesh& mesh);
+    void TakePressShape(const TTarnwick_Mesh& mesh);
+    void DropPressShape();
     void MarkPartialRedraw(TTarnwick_Mesh& mesh) const;
 
     bool Stroking = false;
@@ -165,6 +183,7 @@ private:
     // The vertices a drag's display update covers; the morph's displacements the release replaces.
     std::vector<int32_t> Shown;
     std::vector<float> OldDeltas;
+    std::vector<int32_t> PressVertices;
 };
 
 // [SECTION] The kinds
@@ -279,20 +298,33 @@ public:
 protected:
     void ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy) override;
 
+    void StrokeStarted(const TTarnwick_Mesh& mesh) override;
+
 private:
     // One Jacobi pass of the given fraction, from buffer `source` into the other.
     void SmoothPass(TTarnwick_Mesh& mesh, int32_t source, float fraction);
-    // The new position of one vertex from the positions of pass source; false when it stays.
-    bool SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, int32_t source, float t, float longest_edge,
+    // The new position of selected vertex `index` from the positions of pass source; false when it
+    // stays.
+    bool SmoothVertex(const TTarnwick_Mesh& mesh, size_t index, int32_t source, float t, float longest_edge,
                       float out_position[3]) const;
     float LongestEdge(const TTarnwick_Mesh& mesh, int32_t source) const;
     // A vertex's position as pass source sees it: its own slot when selected, else the press position.
-    const float* PassPosition(const TTarnwick_Mesh& mesh, int32_t source, int32_t vertex) const;
+    const float* PassPosition(const TTarnwick_Mesh& mesh, int32_t source, int32_t vertex) const
+    {
+        const int32_t slot = PressSlot[vertex];
+        if (slot < 0)
+            return mesh.GetDisplayedPosition(vertex).data();
+        const size_t offset = 3 * static_cast<size_t>(slot);
+        return !FirstPass && static_cast<size_t>(slot) < SelectedVertices.size() ? &Buffers[source][offset]
+                                                                                 : &PressPositions[offset];
+    }
 
-    // The selection index of each vertex, -1 for the others; kept all -1 between strokes.
-    std::vector<int32_t> SlotOf;
     // Positions of the selected vertices, 3 floats per slot: the two sides of the Jacobi passes.
     std::vector<float> Buffers[2];
+    // Per selected vertex, from the press: the mean normal of its neighbours, counted once per
+    // polygon corner, and how many corners that is.
+    std::vector<float> NeighbourNormals;
+    std::vector<int32_t> NeighbourCounts;
     bool FirstPass = false;
     TTarnwick_Parameter* NormalOnlyParameter = nullptr;
     TTarnwick_Parameter* NoShrinkParameter = nullptr;

@@ -3,7 +3,7 @@
 // of passes: whole passes for the whole part, a last pass for the fraction.
 //
 // Only the selected vertices move, so the passes keep positions for them alone; every other vertex
-// is read at its press position, which the display holds while the step is computed.
+// is read at its press position.
 #include "tools/deformer.h"
 
 #include <algorithm>
@@ -56,13 +56,30 @@ void TTarnwick_Smooth::ParameterChanged(TTarnwick_Parameter& parameter)
     }
 }
 
-const float* TTarnwick_Smooth::PassPosition(const TTarnwick_Mesh& mesh, int32_t source, int32_t vertex) const
+void TTarnwick_Smooth::StrokeStarted(const TTarnwick_Mesh& mesh)
 {
-    // The first pass reads the press positions, which the display holds.
-    const int32_t slot = FirstPass ? -1 : SlotOf[vertex];
-    if (slot >= 0)
-        return &Buffers[source][3 * static_cast<size_t>(slot)];
-    return mesh.GetDisplayedPosition(vertex).data();
+    // The neighbours' normals change as the stroke moves the selection; the passes use the press's.
+    const size_t selected = SelectedVertices.size();
+    NeighbourNormals.assign(3 * selected, 0.0f);
+    NeighbourCounts.assign(selected, 0);
+    if (mesh.Normals.size() != 3 * static_cast<size_t>(mesh.GetVertexCount()))
+        return;
+    for (size_t i = 0; i < selected; i++) {
+        const int32_t vertex = SelectedVertices[i];
+        float* sum = &NeighbourNormals[3 * i];
+        for (int32_t polygon : mesh.GetVertexPolygons(vertex))
+            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
+                const int32_t neighbour = mesh.WeldedVertex(mesh.CornerVertex[corner]);
+                if (neighbour == vertex)
+                    continue;
+                NeighbourCounts[i]++;
+                for (int32_t k = 0; k < 3; k++)
+                    sum[k] += mesh.Normals[3 * static_cast<size_t>(neighbour) + k];
+            }
+        if (NeighbourCounts[i] > 0)
+            for (int32_t k = 0; k < 3; k++)
+                sum[k] /= float(NeighbourCounts[i]);
+    }
 }
 
 float TTarnwick_Smooth::LongestEdge(const TTarnwick_Mesh& mesh, int32_t source) const
@@ -82,25 +99,22 @@ float TTarnwick_Smooth::LongestEdge(const TTarnwick_Mesh& mesh, int32_t source) 
     return longest;
 }
 
-bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, int32_t source, float t,
+bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, size_t index, int32_t source, float t,
                                     float longest_edge, float out_position[3]) const
 {
+    const int32_t vertex = SelectedVertices[index];
     // The vertex itself counts once among its corners only in the plain mode.
     const bool distance_weighted = DistanceWeighted;
-    const bool no_shrink = NoShrink;
-    const bool plain = !no_shrink && !distance_weighted;
+    const bool plain = !NoShrink && !distance_weighted;
     // Raw arrays: the gather below is the hot loop of the stroke.
     const float* base_positions = mesh.Vertices.data();
-    const float* normals = mesh.Normals.data();
     const int32_t* polygon_start = mesh.PolygonStart.data();
     const int32_t* corner_vertex = mesh.CornerVertex.data();
     const float* base = base_positions + 3 * static_cast<size_t>(vertex);
     // Scalars, not arrays: the compiler keeps them in registers across the loop.
     float sum_x = 0, sum_y = 0, sum_z = 0;
-    float normal_x = 0, normal_y = 0, normal_z = 0;
     float total = 0;
     float distance_sum = 0;
-    int32_t others = 0;
     bool self_counted = false;
     for (int32_t polygon : mesh.GetVertexPolygons(vertex))
         for (int32_t corner = polygon_start[polygon]; corner < polygon_start[polygon + 1]; corner++) {
@@ -109,20 +123,10 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
                 continue;
             self_counted |= neighbour == vertex;
             float weight = 1;
-            if (neighbour != vertex) {
-                others++;
-                if (distance_weighted) {
-                    const float distance =
-                        Distance(base_positions + 3 * static_cast<size_t>(neighbour), base);
-                    distance_sum += distance;
-                    weight = std::sqrt(distance);
-                }
-                if (no_shrink) {
-                    const float* normal = normals + 3 * static_cast<size_t>(neighbour);
-                    normal_x += normal[0];
-                    normal_y += normal[1];
-                    normal_z += normal[2];
-                }
+            if (neighbour != vertex && distance_weighted) {
+                const float distance = Distance(base_positions + 3 * static_cast<size_t>(neighbour), base);
+                distance_sum += distance;
+                weight = std::sqrt(distance);
             }
             const float* position = PassPosition(mesh, source, neighbour);
             sum_x += weight * position[0];
@@ -133,6 +137,7 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
     if (!(total > NegligibleWeight))
         return false;
 
+    const int32_t others = NeighbourCounts[index];
     const float* current = PassPosition(mesh, source, vertex);
     float average[3];
     const float sum[3] = {sum_x, sum_y, sum_z};
@@ -140,7 +145,7 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
         average[k] = TarnwickDeformerOptions.LockAxis[k] ? current[k] : sum[k] / total;
     if (DistanceWeighted && others > 0 && longest_edge > 0)
         t *= 1.0f - distance_sum / float(others) / longest_edge;
-    const float* normal = &mesh.Normals[3 * static_cast<size_t>(vertex)];
+    const float* normal = PressNormal(mesh, vertex);
 
     if (NormalOnly) {
         float height = 0;
@@ -154,13 +159,11 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, int32_t vertex, 
     }
     if (NoShrink && others > 0) {
         // The vertex keeps its height above the neighbours' average; hollows are still filled.
-        const float* press = mesh.GetDisplayedPosition(vertex).data();
-        float mean_normal[3];
+        const float* press = PressPosition(mesh, vertex);
+        const float* mean_normal = &NeighbourNormals[3 * index];
         float height = 0;
-        for (int32_t k = 0; k < 3; k++) {
-            mean_normal[k] = (k == 0 ? normal_x : k == 1 ? normal_y : normal_z) / float(others);
+        for (int32_t k = 0; k < 3; k++)
             height += mean_normal[k] * (press[k] - average[k]);
-        }
         if (height > 0)
             for (int32_t k = 0; k < 3; k++)
                 average[k] += mean_normal[k] * height;
@@ -182,7 +185,7 @@ void TTarnwick_Smooth::SmoothPass(TTarnwick_Mesh& mesh, int32_t source, float fr
                 continue;
             const float t = std::clamp(weight * fraction, 0.0f, 1.0f);
             float* position = &destination[3 * i];
-            if (!SmoothVertex(mesh, vertex, source, t, longest_edge, position))
+            if (!SmoothVertex(mesh, i, source, t, longest_edge, position))
                 std::copy_n(PassPosition(mesh, source, vertex), 3, position);
         }
     };
@@ -201,17 +204,13 @@ void TTarnwick_Smooth::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
 {
     const float amount = std::max(dx * Multiplier, 0.0f);
     AddStatus("Strength = %.4f", double(amount));
-    const int32_t vertex_count = mesh.GetVertexCount();
-    if (SlotOf.size() != static_cast<size_t>(vertex_count))
-        SlotOf.assign(vertex_count, -1);
     const size_t selected = SelectedVertices.size();
     for (std::vector<float>& buffer : Buffers)
         buffer.resize(3 * selected);
     for (size_t i = 0; i < selected; i++) {
-        SlotOf[SelectedVertices[i]] = int32_t(i);
-        std::span<const float> press = mesh.GetDisplayedPosition(SelectedVertices[i]);
-        std::copy_n(press.data(), 3, &Buffers[0][3 * i]);
-        std::copy_n(press.data(), 3, &Buffers[1][3 * i]);
+        const float* press = PressPosition(mesh, SelectedVertices[i]);
+        std::copy_n(press, 3, &Buffers[0][3 * i]);
+        std::copy_n(press, 3, &Buffers[1][3 * i]);
     }
     const int32_t whole_passes = int32_t(std::floor(amount));
     int32_t source = 0;
@@ -223,10 +222,9 @@ void TTarnwick_Smooth::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
     FirstPass = false;
     for (size_t i = 0; i < selected; i++) {
         const int32_t vertex = SelectedVertices[i];
-        SlotOf[vertex] = -1;
         if (IsExcluded(mesh, vertex) || !(SelectedWeights[i] > NegligibleWeight))
             continue;
-        std::span<const float> press = mesh.GetDisplayedPosition(vertex);
+        const float* press = PressPosition(mesh, vertex);
         float* slot = NewSlot(vertex);
         for (int32_t k = 0; k < 3; k++)
             slot[k] = Buffers[source][3 * i + k] - press[k];

@@ -152,7 +152,7 @@ void TTarnwick_Scale::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
     double sum[3] = {0, 0, 0};
     double total = 0;
     for (size_t i = 0; i < SelectedVertices.size(); i++) {
-        std::span<const float> p = mesh.GetDisplayedPosition(SelectedVertices[i]);
+        const float* p = PressPosition(mesh, SelectedVertices[i]);
         for (int32_t k = 0; k < 3; k++)
             sum[k] += double(SelectedWeights[i]) * p[k];
         total += SelectedWeights[i];

@@ -301,6 +301,11 @@ protected:
     void StrokeStarted(const TTarnwick_Mesh& mesh) override;
 
 private:
+    // visit(neighbour, weight, base distance) for each corner that counts towards the vertex's
+    // average, in the stroke's mode.
+    template <typename TVisit> void ForEachNeighbour(const TTarnwick_Mesh& mesh, int32_t vertex, TVisit visit) const;
+    // The moving and fixed parts of each vertex's sum, for the passes after the first.
+    void BuildPassLists(const TTarnwick_Mesh& mesh);
     // One Jacobi pass of the given fraction, from buffer `source` into the other.
     void SmoothPass(TTarnwick_Mesh& mesh, int32_t source, float fraction);
     // The new position of selected vertex `index` from the positions of pass source; false when it
@@ -321,10 +326,23 @@ private:
 
     // Positions of the selected vertices, 3 floats per slot: the two sides of the Jacobi passes.
     std::vector<float> Buffers[2];
-    // Per selected vertex, from the press: the mean normal of its neighbours, counted once per
-    // polygon corner, and how many corners that is.
+    // Per selected vertex, from the press: the weighted sum of the positions its average takes and
+    // the total weight, the sum of its neighbours' base distances, and the mean normal of its
+    // neighbours with their count (each counted once per polygon corner).
+    std::vector<float> PressSums;
+    std::vector<float> Totals;
+    std::vector<float> DistanceSums;
     std::vector<float> NeighbourNormals;
     std::vector<int32_t> NeighbourCounts;
+    // For the later passes: the selected neighbours of each vertex (pass slots and weights, from
+    // MovingStart[i] to MovingStart[i + 1]) and the fixed sum of the others.
+    std::vector<int32_t> MovingStart;
+    std::vector<int32_t> MovingSlots;
+    std::vector<float> MovingWeights;
+    std::vector<float> FixedSums;
+    // The modes the sums were taken in.
+    bool StrokeNoShrink = true;
+    bool StrokeDistanceWeighted = false;
     bool FirstPass = false;
     TTarnwick_Parameter* NormalOnlyParameter = nullptr;
     TTarnwick_Parameter* NoShrinkParameter = nullptr;

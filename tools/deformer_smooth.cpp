@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "core/status.h"
 #include "files/language.h"
@@ -17,8 +16,6 @@
 namespace {
 
 constexpr float NegligibleWeight = 1e-30f;
-// Below this many selected vertices a second thread costs more than it saves.
-constexpr size_t ParallelPassVertices = 20000;
 
 float Distance(const float* a, const float* b)
 {
@@ -56,29 +53,103 @@ void TTarnwick_Smooth::ParameterChanged(TTarnwick_Parameter& parameter)
     }
 }
 
+template <typename TVisit>
+void TTarnwick_Smooth::ForEachNeighbour(const TTarnwick_Mesh& mesh, int32_t vertex, TVisit visit) const
+{
+    // The vertex itself counts once among its corners only in the plain mode; a neighbour counts
+    // once per corner.
+    const bool plain = !StrokeNoShrink && !StrokeDistanceWeighted;
+    const float* base_positions = mesh.Vertices.data();
+    const float* base = base_positions + 3 * static_cast<size_t>(vertex);
+    const int32_t* polygon_start = mesh.PolygonStart.data();
+    const int32_t* corner_vertex = mesh.CornerVertex.data();
+    bool self_counted = false;
+    for (int32_t polygon : mesh.GetVertexPolygons(vertex))
+        for (int32_t corner = polygon_start[polygon]; corner < polygon_start[polygon + 1]; corner++) {
+            const int32_t neighbour = mesh.WeldedVertex(corner_vertex[corner]);
+            if (neighbour == vertex && (!plain || self_counted))
+                continue;
+            self_counted |= neighbour == vertex;
+            const float distance = neighbour != vertex && StrokeDistanceWeighted
+                                       ? Distance(base_positions + 3 * static_cast<size_t>(neighbour), base)
+                                       : 0.0f;
+            visit(neighbour, StrokeDistanceWeighted && neighbour != vertex ? std::sqrt(distance) : 1.0f, distance);
+        }
+}
+
 void TTarnwick_Smooth::StrokeStarted(const TTarnwick_Mesh& mesh)
 {
-    // The neighbours' normals change as the stroke moves the selection; the passes use the press's.
+    // The first pass of every drag reads only press positions, so its weighted sums are the same
+    // all stroke long: they are taken now, while the display shows the press shape, with the
+    // neighbours' normals, which the stroke's movement changes.
+    StrokeNoShrink = NoShrink;
+    StrokeDistanceWeighted = DistanceWeighted;
     const size_t selected = SelectedVertices.size();
+    PressSums.assign(3 * selected, 0.0f);
+    Totals.assign(selected, 0.0f);
+    DistanceSums.assign(selected, 0.0f);
     NeighbourNormals.assign(3 * selected, 0.0f);
     NeighbourCounts.assign(selected, 0);
-    if (mesh.Normals.size() != 3 * static_cast<size_t>(mesh.GetVertexCount()))
-        return;
+    MovingStart.clear();
+    const bool has_normals = mesh.Normals.size() == 3 * static_cast<size_t>(mesh.GetVertexCount());
+    const float* positions = mesh.DisplayedVertices.data();
+    const float* normals = mesh.Normals.data();
     for (size_t i = 0; i < selected; i++) {
         const int32_t vertex = SelectedVertices[i];
-        float* sum = &NeighbourNormals[3 * i];
-        for (int32_t polygon : mesh.GetVertexPolygons(vertex))
-            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
-                const int32_t neighbour = mesh.WeldedVertex(mesh.CornerVertex[corner]);
-                if (neighbour == vertex)
-                    continue;
-                NeighbourCounts[i]++;
-                for (int32_t k = 0; k < 3; k++)
-                    sum[k] += mesh.Normals[3 * static_cast<size_t>(neighbour) + k];
+        float sum_x = 0, sum_y = 0, sum_z = 0, normal_x = 0, normal_y = 0, normal_z = 0;
+        float total = 0, distance_sum = 0;
+        int32_t others = 0;
+        ForEachNeighbour(mesh, vertex, [&](int32_t neighbour, float weight, float distance) {
+            const size_t offset = 3 * static_cast<size_t>(neighbour);
+            sum_x += weight * positions[offset];
+            sum_y += weight * positions[offset + 1];
+            sum_z += weight * positions[offset + 2];
+            total += weight;
+            if (neighbour == vertex)
+                return;
+            others++;
+            distance_sum += distance;
+            if (has_normals) {
+                normal_x += normals[offset];
+                normal_y += normals[offset + 1];
+                normal_z += normals[offset + 2];
             }
-        if (NeighbourCounts[i] > 0)
+        });
+        const float sums[3] = {sum_x, sum_y, sum_z};
+        const float normal[3] = {normal_x, normal_y, normal_z};
+        for (int32_t k = 0; k < 3; k++) {
+            PressSums[3 * i + k] = sums[k];
+            NeighbourNormals[3 * i + k] = others > 0 ? normal[k] / float(others) : 0.0f;
+        }
+        Totals[i] = total;
+        DistanceSums[i] = distance_sum;
+        NeighbourCounts[i] = others;
+    }
+}
+
+void TTarnwick_Smooth::BuildPassLists(const TTarnwick_Mesh& mesh)
+{
+    // Later passes read the selected neighbours from the pass buffers; the others stay at their
+    // press positions, so their share of each sum is fixed.
+    const size_t selected = SelectedVertices.size();
+    MovingStart.assign(selected + 1, 0);
+    MovingSlots.clear();
+    MovingWeights.clear();
+    FixedSums.assign(3 * selected, 0.0f);
+    for (size_t i = 0; i < selected; i++) {
+        float* fixed = &FixedSums[3 * i];
+        ForEachNeighbour(mesh, SelectedVertices[i], [&](int32_t neighbour, float weight, float) {
+            const int32_t slot = PressSlot[neighbour];
+            if (slot >= 0 && static_cast<size_t>(slot) < selected) {
+                MovingSlots.push_back(slot);
+                MovingWeights.push_back(weight);
+                return;
+            }
+            const float* position = PressPosition(mesh, neighbour);
             for (int32_t k = 0; k < 3; k++)
-                sum[k] /= float(NeighbourCounts[i]);
+                fixed[k] += weight * position[k];
+        });
+        MovingStart[i + 1] = static_cast<int32_t>(MovingSlots.size());
     }
 }
 
@@ -102,64 +173,47 @@ float TTarnwick_Smooth::LongestEdge(const TTarnwick_Mesh& mesh, int32_t source) 
 bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, size_t index, int32_t source, float t,
                                     float longest_edge, float out_position[3]) const
 {
-    const int32_t vertex = SelectedVertices[index];
-    // The vertex itself counts once among its corners only in the plain mode.
-    const bool distance_weighted = DistanceWeighted;
-    const bool plain = !NoShrink && !distance_weighted;
-    // Raw arrays: the gather below is the hot loop of the stroke.
-    const float* base_positions = mesh.Vertices.data();
-    const int32_t* polygon_start = mesh.PolygonStart.data();
-    const int32_t* corner_vertex = mesh.CornerVertex.data();
-    const float* base = base_positions + 3 * static_cast<size_t>(vertex);
-    // Scalars, not arrays: the compiler keeps them in registers across the loop.
-    float sum_x = 0, sum_y = 0, sum_z = 0;
-    float total = 0;
-    float distance_sum = 0;
-    bool self_counted = false;
-    for (int32_t polygon : mesh.GetVertexPolygons(vertex))
-        for (int32_t corner = polygon_start[polygon]; corner < polygon_start[polygon + 1]; corner++) {
-            const int32_t neighbour = mesh.WeldedVertex(corner_vertex[corner]);
-            if (neighbour == vertex && (!plain || self_counted))
-                continue;
-            self_counted |= neighbour == vertex;
-            float weight = 1;
-            if (neighbour != vertex && distance_weighted) {
-                const float distance = Distance(base_positions + 3 * static_cast<size_t>(neighbour), base);
-                distance_sum += distance;
-                weight = std::sqrt(distance);
-            }
-            const float* position = PassPosition(mesh, source, neighbour);
-            sum_x += weight * position[0];
-            sum_y += weight * position[1];
-            sum_z += weight * position[2];
-            total += weight;
-        }
+    const float total = Totals[index];
     if (!(total > NegligibleWeight))
         return false;
+    const int32_t vertex = SelectedVertices[index];
+    float sum[3];
+    const float* current;
+    if (FirstPass) {
+        std::copy_n(&PressSums[3 * index], 3, sum);
+        current = &PressPositions[3 * index];
+    } else {
+        std::copy_n(&FixedSums[3 * index], 3, sum);
+        const float* positions = Buffers[source].data();
+        for (int32_t entry = MovingStart[index]; entry < MovingStart[index + 1]; entry++) {
+            const float* position = positions + 3 * static_cast<size_t>(MovingSlots[entry]);
+            for (int32_t k = 0; k < 3; k++)
+                sum[k] += MovingWeights[entry] * position[k];
+        }
+        current = positions + 3 * index;
+    }
 
     const int32_t others = NeighbourCounts[index];
-    const float* current = PassPosition(mesh, source, vertex);
     float average[3];
-    const float sum[3] = {sum_x, sum_y, sum_z};
     for (int32_t k = 0; k < 3; k++)
         average[k] = TarnwickDeformerOptions.LockAxis[k] ? current[k] : sum[k] / total;
-    if (DistanceWeighted && others > 0 && longest_edge > 0)
-        t *= 1.0f - distance_sum / float(others) / longest_edge;
+    if (StrokeDistanceWeighted && others > 0 && longest_edge > 0)
+        t *= 1.0f - DistanceSums[index] / float(others) / longest_edge;
     const float* normal = PressNormal(mesh, vertex);
 
     if (NormalOnly) {
         float height = 0;
         for (int32_t k = 0; k < 3; k++)
             height += normal[k] * (average[k] - current[k]);
-        if (NoShrink && !(height > 0))
+        if (StrokeNoShrink && !(height > 0))
             height = 0;
         for (int32_t k = 0; k < 3; k++)
             out_position[k] = current[k] + normal[k] * (height * t);
         return true;
     }
-    if (NoShrink && others > 0) {
+    if (StrokeNoShrink && others > 0) {
         // The vertex keeps its height above the neighbours' average; hollows are still filled.
-        const float* press = PressPosition(mesh, vertex);
+        const float* press = &PressPositions[3 * index];
         const float* mean_normal = &NeighbourNormals[3 * index];
         float height = 0;
         for (int32_t k = 0; k < 3; k++)
@@ -175,29 +229,18 @@ bool TTarnwick_Smooth::SmoothVertex(const TTarnwick_Mesh& mesh, size_t index, in
 
 void TTarnwick_Smooth::SmoothPass(TTarnwick_Mesh& mesh, int32_t source, float fraction)
 {
-    const float longest_edge = DistanceWeighted ? LongestEdge(mesh, source) : 0.0f;
+    const float longest_edge = StrokeDistanceWeighted ? LongestEdge(mesh, source) : 0.0f;
     std::vector<float>& destination = Buffers[1 - source];
-    auto smooth_range = [&](size_t first, size_t end) {
-        for (size_t i = first; i < end; i++) {
-            const int32_t vertex = SelectedVertices[i];
-            const float weight = SelectedWeights[i];
-            if (IsExcluded(mesh, vertex) || !(weight > NegligibleWeight))
-                continue;
-            const float t = std::clamp(weight * fraction, 0.0f, 1.0f);
-            float* position = &destination[3 * i];
-            if (!SmoothVertex(mesh, i, source, t, longest_edge, position))
-                std::copy_n(PassPosition(mesh, source, vertex), 3, position);
-        }
-    };
-    // Every vertex reads the pass's source and writes its own slot, so halves run side by side.
-    const size_t count = SelectedVertices.size();
-    if (count < ParallelPassVertices) {
-        smooth_range(0, count);
-        return;
+    for (size_t i = 0; i < SelectedVertices.size(); i++) {
+        const int32_t vertex = SelectedVertices[i];
+        const float weight = SelectedWeights[i];
+        if (IsExcluded(mesh, vertex) || !(weight > NegligibleWeight))
+            continue;
+        const float t = std::clamp(weight * fraction, 0.0f, 1.0f);
+        float* position = &destination[3 * i];
+        if (!SmoothVertex(mesh, i, source, t, longest_edge, position))
+            std::copy_n(PassPosition(mesh, source, vertex), 3, position);
     }
-    std::thread side([&] { smooth_range(count / 2, count); });
-    smooth_range(0, count / 2);
-    side.join();
 }
 
 void TTarnwick_Smooth::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
@@ -213,6 +256,8 @@ void TTarnwick_Smooth::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
         std::copy_n(press, 3, &Buffers[1][3 * i]);
     }
     const int32_t whole_passes = int32_t(std::floor(amount));
+    if (whole_passes > 0 && MovingStart.size() != selected + 1)
+        BuildPassLists(mesh);
     int32_t source = 0;
     for (int32_t pass = 0; pass <= whole_passes; pass++) {
         FirstPass = pass == 0;

@@ -334,6 +334,8 @@ private:
     std::vector<float> DistanceSums;
     std::vector<float> NeighbourNormals;
     std::vector<int32_t> NeighbourCounts;
+    // Per selected vertex, where one whole first pass moves it from its press position.
+    std::vector<float> FirstSteps;
     // For the later passes: the selected neighbours of each vertex (pass slots and weights, from
     // MovingStart[i] to MovingStart[i + 1]) and the fixed sum of the others.
     std::vector<int32_t> MovingStart;

@@ -125,6 +125,20 @@ void TTarnwick_Smooth::StrokeStarted(const TTarnwick_Mesh& mesh)
         DistanceSums[i] = distance_sum;
         NeighbourCounts[i] = others;
     }
+
+    // A first pass moves each vertex along a line: by t · (where a whole pass takes it - press),
+    // so a drag of less than one pass only scales these.
+    FirstSteps.assign(3 * selected, 0.0f);
+    FirstPass = true;
+    const float longest_edge = StrokeDistanceWeighted ? LongestEdge(mesh, 0) : 0.0f;
+    for (size_t i = 0; i < selected; i++) {
+        float position[3];
+        if (!SmoothVertex(mesh, i, 0, 1.0f, longest_edge, position))
+            continue;
+        for (int32_t k = 0; k < 3; k++)
+            FirstSteps[3 * i + k] = position[k] - PressPositions[3 * i + k];
+    }
+    FirstPass = false;
 }
 
 void TTarnwick_Smooth::BuildPassLists(const TTarnwick_Mesh& mesh)
@@ -248,6 +262,19 @@ void TTarnwick_Smooth::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
     const float amount = std::max(dx * Multiplier, 0.0f);
     AddStatus("Strength = %.4f", double(amount));
     const size_t selected = SelectedVertices.size();
+    const int32_t whole_passes = int32_t(std::floor(amount));
+    if (whole_passes == 0) {
+        for (size_t i = 0; i < selected; i++) {
+            const int32_t vertex = SelectedVertices[i];
+            if (IsExcluded(mesh, vertex) || !(SelectedWeights[i] > NegligibleWeight))
+                continue;
+            const float t = std::clamp(SelectedWeights[i] * amount, 0.0f, 1.0f);
+            float* slot = NewSlot(vertex);
+            for (int32_t k = 0; k < 3; k++)
+                slot[k] = t * FirstSteps[3 * i + k];
+        }
+        return;
+    }
     for (std::vector<float>& buffer : Buffers)
         buffer.resize(3 * selected);
     for (size_t i = 0; i < selected; i++) {
@@ -255,8 +282,7 @@ void TTarnwick_Smooth::ComputeStep(TTarnwick_Mesh& mesh, float dx, float)
         std::copy_n(press, 3, &Buffers[0][3 * i]);
         std::copy_n(press, 3, &Buffers[1][3 * i]);
     }
-    const int32_t whole_passes = int32_t(std::floor(amount));
-    if (whole_passes > 0 && MovingStart.size() != selected + 1)
+    if (MovingStart.size() != selected + 1)
         BuildPassLists(mesh);
     int32_t source = 0;
     for (int32_t pass = 0; pass <= whole_passes; pass++) {

@@ -358,7 +358,10 @@ void TTarnwick_ViewportPanel::OnMouseDrag(int32_t x, int32_t y)
         TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
         TTarnwick_Mesh* mesh = ToolMesh();
         if (tool != nullptr && mesh != nullptr) {
-            UpdateToolView(*mesh);
+            // The press brought the screen positions up to date for the tools that use them, and
+            // a stroke does not move the camera; a deformer's drags move vertices it never reads
+            // back on screen.
+            UpdateToolView(*mesh, TProjection::CameraOnly);
             ToView(x, y, CursorX, CursorY);
             if (tool->MouseDrag(*mesh, ToolView, CursorX, CursorY))
                 MarkImagesStale();
@@ -390,7 +393,7 @@ void TTarnwick_ViewportPanel::ToView(int32_t x, int32_t y, float& out_x, float& 
     WindowToView(GetViewRect(), AbsX + x, AbsY + y, out_x, out_y);
 }
 
-void TTarnwick_ViewportPanel::UpdateToolView(TTarnwick_Mesh& mesh)
+void TTarnwick_ViewportPanel::UpdateToolView(TTarnwick_Mesh& mesh, TProjection projection_kind)
 {
     float projection[16], model_view[16];
     Viewport.GetProjectionMatrix(SceneDepth(*TarnwickProject, Viewport.LookAt), projection);
@@ -398,7 +401,8 @@ void TTarnwick_ViewportPanel::UpdateToolView(TTarnwick_Mesh& mesh)
     ToolView.SetCamera(model_view, projection, Width, Height, Viewport.Perspective);
     std::copy_n(Viewport.LookAt, 3, ToolView.CameraTarget);
     ToolView.Zoom = Viewport.Zoom;
-    ToolView.UpdateScreenPositions(mesh);
+    if (projection_kind == TProjection::Vertices)
+        ToolView.UpdateScreenPositions(mesh);
 }
 
 bool TTarnwick_ViewportPanel::RouteToTool(int32_t button, int32_t state, int32_t x, int32_t y)
@@ -407,7 +411,8 @@ bool TTarnwick_ViewportPanel::RouteToTool(int32_t button, int32_t state, int32_t
     TTarnwick_Mesh* mesh = ToolMesh();
     if (tool == nullptr || mesh == nullptr || (state == MouseUp && !ToolStroke))
         return tool != nullptr && mesh != nullptr;
-    UpdateToolView(*mesh);
+    // The tool's press brings the screen positions up to date when it uses them.
+    UpdateToolView(*mesh, TProjection::CameraOnly);
     ToView(x, y, CursorX, CursorY);
     if (state == MouseDown) {
         CopyProjectToolOptions();

@@ -83,7 +83,13 @@ private:
     // on: true then, whatever the tool made of it.
     bool RouteToTool(int32_t button, int32_t state, int32_t x, int32_t y);
     // The tool's view of this panel's camera, and the pointer in normalised view coordinates.
-    void UpdateToolView(TTarnwick_Mesh& mesh);
+    // Whether the tool view's screen positions are brought up to date along with its camera.
+    enum class TProjection
+    {
+        Vertices,
+        CameraOnly,
+    };
+    void UpdateToolView(TTarnwick_Mesh& mesh, TProjection projection_kind = TProjection::Vertices);
     void ToView(int32_t x, int32_t y, float& out_x, float& out_y) const;
     // Draws the scene's depth alone (the colours stay) and keeps it for the tool view's occlusion
     // test; empties it when the window has no depth buffer or the view does not show.

@@ -129,6 +129,7 @@ void TTarnwick_DeformerView::UnprojectPoint(const float screen[3], float out_poi
 TTarnwick_Deformer::TTarnwick_Deformer()
 {
     Flags &= ~DeformerClearedFlags;
+    UsesScreenPositions = false;
 }
 
 void TTarnwick_Deformer::GetPlane(TTarnwick_Mesh&, float out_centre[3], float out_normal[3], int32_t)

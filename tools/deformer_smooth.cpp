@@ -10,12 +10,15 @@
 #include <cmath>
 
 #include "core/status.h"
+#include "core/two_halves.h"
 #include "files/language.h"
 #include "mesh/sculpt_mesh.h"
 
 namespace {
 
 constexpr float NegligibleWeight = 1e-30f;
+// Below this many selected vertices the press's sums run on one thread.
+constexpr size_t ParallelVertices = 100000000;
 
 float Distance(const float* a, const float* b)
 {
@@ -94,50 +97,54 @@ void TTarnwick_Smooth::StrokeStarted(const TTarnwick_Mesh& mesh)
     const bool has_normals = mesh.Normals.size() == 3 * static_cast<size_t>(mesh.GetVertexCount());
     const float* positions = mesh.DisplayedVertices.data();
     const float* normals = mesh.Normals.data();
-    for (size_t i = 0; i < selected; i++) {
-        const int32_t vertex = SelectedVertices[i];
-        float sum_x = 0, sum_y = 0, sum_z = 0, normal_x = 0, normal_y = 0, normal_z = 0;
-        float total = 0, distance_sum = 0;
-        int32_t others = 0;
-        ForEachNeighbour(mesh, vertex, [&](int32_t neighbour, float weight, float distance) {
-            const size_t offset = 3 * static_cast<size_t>(neighbour);
-            sum_x += weight * positions[offset];
-            sum_y += weight * positions[offset + 1];
-            sum_z += weight * positions[offset + 2];
-            total += weight;
-            if (neighbour == vertex)
-                return;
-            others++;
-            distance_sum += distance;
-            if (has_normals) {
-                normal_x += normals[offset];
-                normal_y += normals[offset + 1];
-                normal_z += normals[offset + 2];
+    RunInTwoHalves(selected, ParallelVertices, [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; i++) {
+            const int32_t vertex = SelectedVertices[i];
+            float sum_x = 0, sum_y = 0, sum_z = 0, normal_x = 0, normal_y = 0, normal_z = 0;
+            float total = 0, distance_sum = 0;
+            int32_t others = 0;
+            ForEachNeighbour(mesh, vertex, [&](int32_t neighbour, float weight, float distance) {
+                const size_t offset = 3 * static_cast<size_t>(neighbour);
+                sum_x += weight * positions[offset];
+                sum_y += weight * positions[offset + 1];
+                sum_z += weight * positions[offset + 2];
+                total += weight;
+                if (neighbour == vertex)
+                    return;
+                others++;
+                distance_sum += distance;
+                if (has_normals) {
+                    normal_x += normals[offset];
+                    normal_y += normals[offset + 1];
+                    normal_z += normals[offset + 2];
+                }
+            });
+            const float sums[3] = {sum_x, sum_y, sum_z};
+            const float normal[3] = {normal_x, normal_y, normal_z};
+            for (int32_t k = 0; k < 3; k++) {
+                PressSums[3 * i + k] = sums[k];
+                NeighbourNormals[3 * i + k] = others > 0 ? normal[k] / float(others) : 0.0f;
             }
-        });
-        const float sums[3] = {sum_x, sum_y, sum_z};
-        const float normal[3] = {normal_x, normal_y, normal_z};
-        for (int32_t k = 0; k < 3; k++) {
-            PressSums[3 * i + k] = sums[k];
-            NeighbourNormals[3 * i + k] = others > 0 ? normal[k] / float(others) : 0.0f;
+            Totals[i] = total;
+            DistanceSums[i] = distance_sum;
+            NeighbourCounts[i] = others;
         }
-        Totals[i] = total;
-        DistanceSums[i] = distance_sum;
-        NeighbourCounts[i] = others;
-    }
+    });
 
     // A first pass moves each vertex along a line: by t · (where a whole pass takes it - press),
     // so a drag of less than one pass only scales these.
     FirstSteps.assign(3 * selected, 0.0f);
     FirstPass = true;
     const float longest_edge = StrokeDistanceWeighted ? LongestEdge(mesh, 0) : 0.0f;
-    for (size_t i = 0; i < selected; i++) {
-        float position[3];
-        if (!SmoothVertex(mesh, i, 0, 1.0f, longest_edge, position))
-            continue;
-        for (int32_t k = 0; k < 3; k++)
-            FirstSteps[3 * i + k] = position[k] - PressPositions[3 * i + k];
-    }
+    RunInTwoHalves(selected, ParallelVertices, [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; i++) {
+            float position[3];
+            if (!SmoothVertex(mesh, i, 0, 1.0f, longest_edge, position))
+                continue;
+            for (int32_t k = 0; k < 3; k++)
+                FirstSteps[3 * i + k] = position[k] - PressPositions[3 * i + k];
+        }
+    });
     FirstPass = false;
 }
 

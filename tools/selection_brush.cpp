@@ -16,6 +16,7 @@
 #include <numbers>
 
 #include "core/dialogs.h"
+#include "core/two_halves.h"
 #include "core/event_queue.h"
 #include "core/status.h"
 #include "files/language.h"
@@ -28,6 +29,8 @@ constexpr uint32_t ExcludedVertex = VertexFlag_Hidden | VertexFlag_Locked;
 constexpr float HardenThreshold = 0.1f;
 // The fractal brush's noise at full strength and falloff.
 constexpr float FractalNoise = 0.05f;
+// Below this many candidates a second thread for the falloffs costs more than it saves.
+constexpr size_t ParallelFalloffs = 20000;
 
 
 } // namespace
@@ -241,11 +244,30 @@ void TTarnwick_DefaultBrush::StrokeStep(TTarnwick_Mesh& mesh, TTarnwick_ToolView
     BeginStep(mesh, view);
     TarnwickToolOptions.SkippedVertices = 0;
     FindCandidateVertices(mesh, view, x, y, Candidates);
-    for (int32_t vertex : Candidates) {
-        if (PaintVertex(mesh, view, vertex, x, y, Button) && TarnwickToolOptions.PartialRedraw)
-            MarkChangedPolygons(mesh, vertex);
+    TakeFalloffs(view, x, y);
+    for (size_t i = 0; i < Candidates.size(); i++) {
+        CandidateIndex = static_cast<int32_t>(i);
+        if (PaintVertex(mesh, view, Candidates[i], x, y, Button) && TarnwickToolOptions.PartialRedraw)
+            MarkChangedPolygons(mesh, Candidates[i]);
     }
+    CandidateIndex = -1;
     EndStep(mesh, view);
+}
+
+void TTarnwick_DefaultBrush::TakeFalloffs(const TTarnwick_ToolView& view, float x, float y)
+{
+    // The falloff's cosine and power are most of a dab's work and need nothing but the distance,
+    // so the candidates' are worked out up front, half of them on a second thread.
+    const size_t count = Candidates.size();
+    CandidateDistances.resize(count);
+    CandidateFalloffs.resize(count);
+    RunInTwoHalves(count, ParallelFalloffs, [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; i++) {
+            const float distance = view.ScreenDistance(Candidates[i], x, y);
+            CandidateDistances[i] = distance;
+            CandidateFalloffs[i] = distance <= Radius ? BrushFalloff(distance, Radius, Hardness) : 0.0f;
+        }
+    });
 }
 
 bool TTarnwick_DefaultBrush::IsUnderBrush(const TTarnwick_Mesh&, const TTarnwick_ToolView& view, float x,
@@ -262,14 +284,15 @@ bool TTarnwick_DefaultBrush::Reach(const TTarnwick_Mesh& mesh, const TTarnwick_T
 {
     if (mesh.VertexFlags[vertex] & VertexFlag_Hidden)
         return false;
-    out_distance = view.ScreenDistance(vertex, x, y);
+    const bool cached = CandidateIndex >= 0 && Candidates[size_t(CandidateIndex)] == vertex;
+    out_distance = cached ? CandidateDistances[size_t(CandidateIndex)] : view.ScreenDistance(vertex, x, y);
     const bool under = reach == TTarnwick_Reach::Inside
                            ? IsUnderBrush(mesh, view, x, y, view.ScreenPosition(vertex))
                            : out_distance <= Radius;
     if (!under || (mesh.VertexFlags[vertex] & VertexFlag_Locked) ||
         IsVertexExcluded(mesh, view, vertex, TTarnwick_Occlusion::Test))
         return false;
-    out_falloff = BrushFalloff(out_distance, Radius, Hardness);
+    out_falloff = cached ? CandidateFalloffs[size_t(CandidateIndex)] : BrushFalloff(out_distance, Radius, Hardness);
     if (TarnwickToolOptions.FacingAttenuation && mesh.Normals.size() >= 3 * size_t(vertex) + 3) {
         float view_direction[3];
         view.GetViewDirection(view_direction);

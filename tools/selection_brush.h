@@ -159,7 +159,14 @@ protected:
     void PaintWithFactor(TTarnwick_Mesh& mesh, int32_t vertex, float falloff, int32_t mode);
     static float MeanCombinedAround(const TTarnwick_Mesh& mesh, int32_t vertex);
 
+    // The screen distance and falloff of each candidate of the step, and the candidate being
+    // painted (-1 outside the step's loop).
+    void TakeFalloffs(const TTarnwick_ToolView& view, float x, float y);
+
     std::vector<int32_t> Candidates;
+    std::vector<float> CandidateDistances;
+    std::vector<float> CandidateFalloffs;
+    int32_t CandidateIndex = -1;
 };
 
 class TTarnwick_SoftenBrush : public TTarnwick_DefaultBrush

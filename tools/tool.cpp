@@ -58,7 +58,8 @@ bool TTarnwick_Tool::MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view,
     CurrentY = y;
     if (state != ButtonState_Pressed)
         return true;
-    view.UpdateScreenPositions(mesh);
+    if (UsesScreenPositions)
+        view.UpdateScreenPositions(mesh);
     PressX = x;
     PressY = y;
     if (!TarnwickToolOptions.HintShown) {

@@ -114,6 +114,9 @@ public:
     int32_t Button = -1;
     int32_t ButtonState = -1;
     bool DrawsCursor = false;
+    // Whether a press brings the view's screen positions of the mesh up to date; the deformers
+    // move the selection and never look at them.
+    bool UsesScreenPositions = true;
     bool Dragged = false;
     // Set by the caller around a MouseButton repeated with mirrored coordinates.
     bool MirroredRepeat = false;

@@ -1,15 +1,16 @@
 // Stroke steps against the memory-bandwidth floor, on a generated sheet of 1,000,000 vertices
-// (2,500 with --smoke) seen whole in an orthographic view. Each stroke has five steps, and a step's
-// time is the stroke's, press to release, over five:
+// (2,500 with --smoke) seen whole in an orthographic view. Each stroke has ten steps (a sixth of
+// a second of dragging at 60 frames a second; real strokes are longer), and a step's time is the
+// stroke's, press to release, over ten, so that it carries its share of the press and release:
 // - smooth: a stroke of the smooth deformer on a band of rows holding 10 % of the vertices,
 //   weights falling off across it: the press (screen positions brought up to date, selection
-//   gathered), five drags (smoothing pass, working map, display update of positions and normals)
+//   gathered, the first-pass sums), ten drags (smoothing pass, working map, display update of positions and normals)
 //   and the release (undo record of the moved vertices, the step into the morph);
 // - selection: a stroke of the default selection brush whose circle covers 10 % of the vertices,
-//   a dab at the press, three drags and the release: the octree query, screen positions, the
+//   a dab at the press, eight drags and the release: the octree query, screen positions, the
 //   weights, the undo record of the weights it changed.
-// The press with the first step is printed too, and the first selection press after the smooth
-// strokes, which refits the octree's bounds to what they moved. The baseline is one copy of the
+// The press, a drag and the release are printed apart too, and the first selection press after
+// the smooth strokes, which refits the octree's bounds to what they moved. The baseline is one copy of the
 // position array. The last line is "ratio stroke <slower step's median / copy>".
 #include <algorithm>
 #include <cmath>
@@ -35,7 +36,7 @@ constexpr int32_t SmokeSide = 50;
 constexpr int FullRuns = 31;
 constexpr double SelectedShare = 0.10;
 // Steps per stroke: drags of the deformer; dabs of the brush, counting its press and release.
-constexpr int StrokeSteps = 5;
+constexpr int StrokeSteps = 10;
 
 const float Identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 // A circle of this radius covers a tenth of the view's area, 2 × 2.
@@ -47,6 +48,28 @@ struct TStepTimes
     double Press = 0;
     double Drag = 0;
     double Release = 0;
+};
+
+// Per stroke: the step time (press to release over the steps) and the press, one drag and the
+// release apart.
+struct TStrokeTimes
+{
+    std::vector<double> Steps, Presses, Drags, Releases;
+
+    void Add(const TStepTimes& stroke, int drags)
+    {
+        Steps.push_back((stroke.Press + stroke.Drag + stroke.Release) / StrokeSteps);
+        Presses.push_back(stroke.Press);
+        Drags.push_back(stroke.Drag / drags);
+        Releases.push_back(stroke.Release);
+    }
+    void Print(const char* tool, const char* step, int runs) const
+    {
+        std::printf("%s stroke of %d steps, per step (median of %d): %.3f ms\n", tool, StrokeSteps, runs,
+                    Median(Steps) * 1e3);
+        std::printf("  press %.3f ms, one %s %.3f ms, release %.3f ms\n", Median(Presses) * 1e3, step,
+                    Median(Drags) * 1e3, Median(Releases) * 1e3);
+    }
 };
 
 // The sheet of side × side units fills the view from -1 to 1.
@@ -157,7 +180,8 @@ int main(int argc, char** argv)
     const int32_t vertex_count = mesh.GetVertexCount();
     std::vector<float> copy(mesh.Vertices.size());
 
-    std::vector<double> smooth_times, smooth_first, dab_times, dab_first, copy_times;
+    std::vector<double> copy_times;
+    TStrokeTimes smooth_times, dab_times;
     float checksum = 0;
     auto time_copy = [&](int run) {
         const BenchClock::time_point start = BenchClock::now();
@@ -168,9 +192,7 @@ int main(int argc, char** argv)
     // An artist sculpts a while, then paints the selection a while.
     for (int run = 0; run < runs; run++) {
         // Drags of 0.3 to 0.9 in the end: passes of up to that fraction.
-        const TStepTimes stroke = SmoothStroke(smooth, mesh, view, 0.3f + 0.02f * float(run % 31));
-        smooth_times.push_back((stroke.Press + stroke.Drag + stroke.Release) / StrokeSteps);
-        smooth_first.push_back(stroke.Press + stroke.Drag / StrokeSteps);
+        smooth_times.Add(SmoothStroke(smooth, mesh, view, 0.3f + 0.02f * float(run % 31)), StrokeSteps);
         checksum += mesh.DisplayedVertices[3 * size_t(vertex_count / 2) + 2];
         time_copy(run);
     }
@@ -178,28 +200,20 @@ int main(int argc, char** argv)
     // The first press refits the octree's bounds to what the strokes moved.
     const TStepTimes first_stroke = SelectionStroke(brush, mesh, view, 0);
     for (int run = 0; run < runs; run++) {
-        const TStepTimes stroke = SelectionStroke(brush, mesh, view, run + 1);
-        dab_times.push_back((stroke.Press + stroke.Drag + stroke.Release) / StrokeSteps);
-        dab_first.push_back(stroke.Press);
+        dab_times.Add(SelectionStroke(brush, mesh, view, run + 1), StrokeSteps - 2);
         checksum += painted->GetVSelect(vertex_count / 2);
         time_copy(run);
     }
 
-    const double smooth_step = Median(smooth_times);
-    const double dab_step = Median(dab_times);
     const double floor = Median(copy_times);
     std::printf("vertices %d, band %zu, polygons refreshed %zu (checksum %g)\n", vertex_count,
                 size_t(vertex_count * SelectedShare), mesh.DirtyPolygons.size(), double(checksum));
-    std::printf("smooth stroke of %d drags, press to release, per drag (median of %d): %.3f ms\n", StrokeSteps,
-                runs, smooth_step * 1e3);
-    std::printf("smooth press and first drag (median of %d): %.3f ms\n", runs, Median(smooth_first) * 1e3);
-    std::printf("selection stroke of %d dabs, press to release, per dab (median of %d): %.3f ms\n", StrokeSteps,
-                runs, dab_step * 1e3);
-    std::printf("selection press, its dab (median of %d): %.3f ms\n", runs, Median(dab_first) * 1e3);
+    smooth_times.Print("smooth", "drag", runs);
+    dab_times.Print("selection", "dab", runs);
     std::printf("first selection press after the strokes, with the octree refit: %.3f ms\n",
                 first_stroke.Press * 1e3);
     std::printf("position copy (median of %d): %.3f ms\n", runs, floor * 1e3);
-    std::printf("ratio stroke %.3f\n", std::max(smooth_step, dab_step) / floor);
+    std::printf("ratio stroke %.3f\n", std::max(Median(smooth_times.Steps), Median(dab_times.Steps)) / floor);
     TarnwickDeformerOptions = {};
     TarnwickSelectionBrushHooks = {};
     undo.Clear();

@@ -304,6 +304,12 @@ private:
     // visit(neighbour, weight, base distance) for each corner that counts towards the vertex's
     // average, in the stroke's mode.
     template <typename TVisit> void ForEachNeighbour(const TTarnwick_Mesh& mesh, int32_t vertex, TVisit visit) const;
+    // The press sums of the selected vertices: corner by corner with distance weights, else from
+    // the sums of their polygons.
+    void TakeWeightedSums(const TTarnwick_Mesh& mesh, bool has_normals);
+    void TakePolygonSums(const TTarnwick_Mesh& mesh, bool has_normals);
+    // FirstSteps of one selected vertex, from its press sums (in a first pass).
+    void TakeFirstStep(const TTarnwick_Mesh& mesh, size_t index, float longest_edge);
     // The moving and fixed parts of each vertex's sum, for the passes after the first.
     void BuildPassLists(const TTarnwick_Mesh& mesh);
     // One Jacobi pass of the given fraction, from buffer `source` into the other.
@@ -334,6 +340,11 @@ private:
     std::vector<float> DistanceSums;
     std::vector<float> NeighbourNormals;
     std::vector<int32_t> NeighbourCounts;
+    // The polygons around the selection, each one's slot (-1 for the others, kept so between
+    // strokes) and its corners' summed positions and normals.
+    std::vector<int32_t> StrokePolygons;
+    std::vector<int32_t> PolygonSlot;
+    std::vector<double> PolygonSums;
     // Per selected vertex, where one whole first pass moves it from its press position.
     std::vector<float> FirstSteps;
     // For the later passes: the selected neighbours of each vertex (pass slots and weights, from

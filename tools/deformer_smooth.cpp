@@ -88,16 +88,45 @@ void TTarnwick_Smooth::StrokeStarted(const TTarnwick_Mesh& mesh)
     StrokeNoShrink = NoShrink;
     StrokeDistanceWeighted = DistanceWeighted;
     const size_t selected = SelectedVertices.size();
-    PressSums.assign(3 * selected, 0.0f);
-    Totals.assign(selected, 0.0f);
+    // Both ways of taking the sums write every entry.
+    PressSums.resize(3 * selected);
+    Totals.resize(selected);
     DistanceSums.assign(selected, 0.0f);
-    NeighbourNormals.assign(3 * selected, 0.0f);
-    NeighbourCounts.assign(selected, 0);
+    NeighbourNormals.resize(3 * selected);
+    NeighbourCounts.resize(selected);
+    FirstSteps.resize(3 * selected);
     MovingStart.clear();
+    FirstPass = true;
     const bool has_normals = mesh.Normals.size() == 3 * static_cast<size_t>(mesh.GetVertexCount());
+    if (!StrokeDistanceWeighted) {
+        TakePolygonSums(mesh, has_normals);
+    } else {
+        TakeWeightedSums(mesh, has_normals);
+        // Distance weights need the longest edge around the selection before any vertex's step.
+        const float longest_edge = LongestEdge(mesh, 0);
+        RunInTwoHalves(selected, ParallelVertices, [&](size_t first, size_t end) {
+            for (size_t i = first; i < end; i++)
+                TakeFirstStep(mesh, i, longest_edge);
+        });
+    }
+    FirstPass = false;
+}
+
+void TTarnwick_Smooth::TakeFirstStep(const TTarnwick_Mesh& mesh, size_t index, float longest_edge)
+{
+    // A first pass moves each vertex along a line: by t · (where a whole pass takes it - press),
+    // so a drag of less than one pass only scales these.
+    float position[3];
+    const bool moves = SmoothVertex(mesh, index, 0, 1.0f, longest_edge, position);
+    for (int32_t k = 0; k < 3; k++)
+        FirstSteps[3 * index + k] = moves ? position[k] - PressPositions[3 * index + k] : 0.0f;
+}
+
+void TTarnwick_Smooth::TakeWeightedSums(const TTarnwick_Mesh& mesh, bool has_normals)
+{
     const float* positions = mesh.DisplayedVertices.data();
     const float* normals = mesh.Normals.data();
-    RunInTwoHalves(selected, ParallelVertices, [&](size_t first, size_t end) {
+    RunInTwoHalves(SelectedVertices.size(), ParallelVertices, [&](size_t first, size_t end) {
         for (size_t i = first; i < end; i++) {
             const int32_t vertex = SelectedVertices[i];
             float sum_x = 0, sum_y = 0, sum_z = 0, normal_x = 0, normal_y = 0, normal_z = 0;
@@ -130,22 +159,71 @@ void TTarnwick_Smooth::StrokeStarted(const TTarnwick_Mesh& mesh)
             NeighbourCounts[i] = others;
         }
     });
+}
 
-    // A first pass moves each vertex along a line: by t · (where a whole pass takes it - press),
-    // so a drag of less than one pass only scales these.
-    FirstSteps.assign(3 * selected, 0.0f);
-    FirstPass = true;
-    const float longest_edge = StrokeDistanceWeighted ? LongestEdge(mesh, 0) : 0.0f;
-    RunInTwoHalves(selected, ParallelVertices, [&](size_t first, size_t end) {
-        for (size_t i = first; i < end; i++) {
-            float position[3];
-            if (!SmoothVertex(mesh, i, 0, 1.0f, longest_edge, position))
-                continue;
-            for (int32_t k = 0; k < 3; k++)
-                FirstSteps[3 * i + k] = position[k] - PressPositions[3 * i + k];
+void TTarnwick_Smooth::TakePolygonSums(const TTarnwick_Mesh& mesh, bool has_normals)
+{
+    // With every corner weighing 1, a vertex's sum is the sum over its polygons of their corner
+    // sums, less its own corners: each polygon is read once instead of once per corner. Doubles
+    // keep the subtraction from losing the small differences smoothing works on.
+    const int32_t polygon_count = mesh.GetPolygonCount();
+    if (PolygonSlot.size() != static_cast<size_t>(polygon_count))
+        PolygonSlot.assign(polygon_count, -1);
+    StrokePolygons.clear();
+    for (int32_t vertex : SelectedVertices)
+        for (int32_t polygon : mesh.GetVertexPolygons(vertex))
+            if (PolygonSlot[polygon] < 0) {
+                PolygonSlot[polygon] = static_cast<int32_t>(StrokePolygons.size());
+                StrokePolygons.push_back(polygon);
+            }
+    const float* positions = mesh.DisplayedVertices.data();
+    const float* normals = mesh.Normals.data();
+    PolygonSums.resize(6 * StrokePolygons.size());
+    RunInTwoHalves(StrokePolygons.size(), ParallelVertices, [&](size_t first, size_t end) {
+        for (size_t slot = first; slot < end; slot++) {
+            const int32_t polygon = StrokePolygons[slot];
+            double sums[6] = {0, 0, 0, 0, 0, 0};
+            for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++) {
+                const size_t offset = 3 * static_cast<size_t>(mesh.WeldedVertex(mesh.CornerVertex[corner]));
+                for (int32_t k = 0; k < 3; k++) {
+                    sums[k] += positions[offset + k];
+                    sums[3 + k] += has_normals ? normals[offset + k] : 0.0f;
+                }
+            }
+            std::copy_n(sums, 6, &PolygonSums[6 * slot]);
         }
     });
-    FirstPass = false;
+    const bool plain = !StrokeNoShrink;
+    RunInTwoHalves(SelectedVertices.size(), ParallelVertices, [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; i++) {
+            const int32_t vertex = SelectedVertices[i];
+            double sums[6] = {0, 0, 0, 0, 0, 0};
+            int32_t corners = 0, own = 0;
+            for (int32_t polygon : mesh.GetVertexPolygons(vertex)) {
+                const double* polygon_sums = &PolygonSums[6 * static_cast<size_t>(PolygonSlot[polygon])];
+                for (int32_t k = 0; k < 6; k++)
+                    sums[k] += polygon_sums[k];
+                for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1];
+                     corner++)
+                    own += mesh.WeldedVertex(mesh.CornerVertex[corner]) == vertex;
+                corners += mesh.PolygonStart[polygon + 1] - mesh.PolygonStart[polygon];
+            }
+            const size_t offset = 3 * static_cast<size_t>(vertex);
+            const int32_t others = corners - own;
+            // The plain mode counts the vertex itself once.
+            const int32_t kept = plain && own > 0 ? 1 : 0;
+            for (int32_t k = 0; k < 3; k++) {
+                PressSums[3 * i + k] = float(sums[k] - double(own - kept) * positions[offset + k]);
+                const double normal = sums[3 + k] - (has_normals ? double(own) * normals[offset + k] : 0.0);
+                NeighbourNormals[3 * i + k] = others > 0 ? float(normal / others) : 0.0f;
+            }
+            Totals[i] = float(others + kept);
+            NeighbourCounts[i] = others;
+            TakeFirstStep(mesh, i, 0.0f);
+        }
+    });
+    for (int32_t polygon : StrokePolygons)
+        PolygonSlot[polygon] = -1;
 }
 
 void TTarnwick_Smooth::BuildPassLists(const TTarnwick_Mesh& mesh)

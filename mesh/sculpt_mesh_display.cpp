@@ -313,6 +313,7 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
         Normals.size() != 3 * static_cast<size_t>(VertexCount) ||
         PolygonNormalBounds.size() != 6 * static_cast<size_t>(PolygonCount)) {
         DropOctree();
+        RestartDisplayJournal();
         ComputeNormals(TZAVNormalScope::All);
         return;
     }

@@ -48,8 +48,7 @@ void TTarnwick_WorkingWeights::Begin(TTarnwick_Mesh& mesh)
     Selection = mesh.CurrentSelection;
     const int32_t vertex_count = mesh.GetVertexCount();
     const float* stored = Selection->vselect();
-    Stored = stored != nullptr && Selection->vcount >= vertex_count ? Selection->vselect() : nullptr;
-    if (Stored != nullptr) {
+    if (stored != nullptr && Selection->vcount >= vertex_count) {
         Weights.assign(stored, stored + vertex_count);
     } else {
         Weights.resize(size_t(vertex_count));
@@ -66,7 +65,7 @@ void TTarnwick_WorkingWeights::Save(int32_t vertex)
         return;
     IsChanged[size_t(vertex)] = 1;
     Changed.push_back(vertex);
-    OldWeights.push_back(Stored != nullptr ? Stored[vertex] : Selection->GetVSelect(vertex));
+    OldWeights.push_back(Selection->GetVSelect(vertex));
 }
 
 bool TTarnwick_WorkingWeights::IsPendingOn(const TTarnwick_Mesh& mesh) const
@@ -84,11 +83,7 @@ void TTarnwick_WorkingWeights::SetRaw(const TTarnwick_Mesh& mesh, int32_t vertex
     const int32_t standing = mesh.WeldedVertex(vertex);
     Weights[size_t(standing)] = weight;
     Save(standing);
-    // The stroke's selection stays current and expanded while it lasts.
-    if (Stored != nullptr)
-        Stored[standing] = std::clamp(weight, 0.0f, 1.0f);
-    else
-        Selection->SetVSelect(standing, std::clamp(weight, 0.0f, 1.0f));
+    Selection->SetVSelect(standing, std::clamp(weight, 0.0f, 1.0f));
 }
 
 void TTarnwick_WorkingWeights::Commit()
@@ -119,7 +114,6 @@ void TTarnwick_WorkingWeights::Forget()
     OldWeights.clear();
     Mesh = nullptr;
     Selection = nullptr;
-    Stored = nullptr;
     Weights.clear();
 }
 

@@ -63,8 +63,6 @@ private:
 
     TTarnwick_Mesh* Mesh = nullptr;
     TTarnwick_Selection* Selection = nullptr;
-    // The selection's expanded weights when it has them for every vertex.
-    float* Stored = nullptr;
     std::vector<float> Weights;
     // The vertices the stroke changed, with their weights before it, and a mark for each.
     std::vector<int32_t> Changed;

@@ -35,6 +35,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
+#include "support/test_main_window.h"
 #include "support/unprivileged.h"
 #include "support/widget_window.h"
 
@@ -77,26 +78,12 @@ protected:
     static void SetUpTestSuite()
     {
         std::string error;
-        ASSERT_TRUE(StartWidgetGlut(error)) << error;
-        const std::string data = TARNWICK_BUILD_DATA;
-        TarnwickApp.ProgramFolder = data.substr(0, data.size() - std::string("Data/").size());
-        ASSERT_TRUE(LoadLanguage(TarnwickApp.ProgramFolder, error)) << error;
-        ASSERT_TRUE(InitVirtualMemory());
         // Wide enough for each view's header of buttons beside the tool panel.
-        WindowId = CreateWidgetTestWindow("app_dispatcher_test", 800, 600);
-        new TTarnwick_MainWindow(WindowId);
-        TarnwickMainWindow->BuildPanels("");
-        // The lines stay in the sink, where the tests read them.
-        SetStatusHook(nullptr);
-        InstallDispatcher();
+        WindowId = StartTestMainWindow("app_dispatcher_test", 800, 600, error);
+        ASSERT_NE(WindowId, 0) << error;
     }
 
-    static void TearDownTestSuite()
-    {
-        delete TarnwickMainWindow;
-        if (WindowId != 0)
-            glutDestroyWindow(WindowId);
-    }
+    static void TearDownTestSuite() { StopTestMainWindow(WindowId); }
 
     void SetUp() override
     {

@@ -28,6 +28,7 @@
 #include "files/settings.h"
 #include "mesh/scene_object.h"
 #include "support/screenshot.h"
+#include "support/test_main_window.h"
 #include "support/widget_window.h"
 #include "tools/selection_brush.h"
 
@@ -150,18 +151,10 @@ protected:
     static void SetUpTestSuite()
     {
         std::string error;
-        WindowId = SharedTestWindow("app_selection_brush_view_test", WindowWidth, WindowHeight, error);
+        WindowId = StartTestMainWindow("app_selection_brush_view_test", WindowWidth, WindowHeight, error);
         ASSERT_NE(WindowId, 0) << error;
-        const std::string data = TARNWICK_BUILD_DATA;
-        TarnwickApp.ProgramFolder = data.substr(0, data.size() - std::string("Data/").size());
-        ASSERT_TRUE(LoadLanguage(TarnwickApp.ProgramFolder, error)) << error;
-        ASSERT_TRUE(InitVirtualMemory());
         Settings = new TTarnwick_Settings(GetLanguageString(418));
         TarnwickSettings = Settings;
-        new TTarnwick_MainWindow(WindowId);
-        TarnwickMainWindow->BuildPanels("");
-        SetStatusHook(nullptr);
-        InstallDispatcher();
         TarnwickApp.Ready = true;
         TarnwickMainWindow->SwapAfterFrame = false;
         TarnwickMainWindow->CloseSplash();
@@ -172,8 +165,7 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        delete TarnwickMainWindow;
-        glutDestroyWindow(WindowId);
+        StopTestMainWindow(WindowId);
         TarnwickSettings = nullptr;
         delete Settings;
     }

@@ -24,6 +24,7 @@
 #include "tools/deformer.h"
 #include "tools/tool.h"
 #include "support/screenshot.h"
+#include "support/test_main_window.h"
 #include "support/widget_window.h"
 
 namespace {
@@ -95,28 +96,14 @@ protected:
     static void SetUpTestSuite()
     {
         std::string error;
-        ASSERT_TRUE(StartWidgetGlut(error)) << error;
-        const std::string data = TARNWICK_BUILD_DATA;
-        TarnwickApp.ProgramFolder = data.substr(0, data.size() - std::string("Data/").size());
-        ASSERT_TRUE(LoadLanguage(TarnwickApp.ProgramFolder, error)) << error;
-        ASSERT_TRUE(InitVirtualMemory());
-        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-        WindowId = CreateWidgetTestWindow("app_tool_panel_test", WindowWidth, WindowHeight);
-        new TTarnwick_MainWindow(WindowId);
+        WindowId = StartTestMainWindow("app_tool_panel_test", WindowWidth, WindowHeight, error);
+        ASSERT_NE(WindowId, 0) << error;
         TarnwickMainWindow->Resize(WindowWidth, WindowHeight);
         TarnwickMainWindow->SwapAfterFrame = false;
-        TarnwickMainWindow->BuildPanels("");
         TarnwickMainWindow->CloseSplash();
-        SetStatusHook(nullptr);
-        InstallDispatcher();
     }
 
-    static void TearDownTestSuite()
-    {
-        delete TarnwickMainWindow;
-        if (WindowId != 0)
-            glutDestroyWindow(WindowId);
-    }
+    static void TearDownTestSuite() { StopTestMainWindow(WindowId); }
 
     void SetUp() override
     {

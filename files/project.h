@@ -59,6 +59,10 @@ public:
     [[nodiscard]] bool OpenProjectFile(const std::string& path);
     // The binary reader; OpenProjectFile hands it the files that are not text.
     [[nodiscard]] bool LoadProject(const std::string& path);
+    // Reads a CR2 figure, its geometry and (with ImportMorphs) its morph targets into object,
+    // which the caller then adds to the project. False, with Error() saying why, when the figure
+    // cannot be used; object is then as it was.
+    [[nodiscard]] bool ImportCR2File(const std::string& path, TTarnwick_Object& object);
 
     const std::string& Error() const { return ErrorText; }
     // The item sizes of every binary chunk skipped by the last binary load (unknown or maps).

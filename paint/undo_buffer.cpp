@@ -521,15 +521,11 @@ bool TTarnwick_UndoBuffer::ApplyMorph(TTarnwick_UndoNode& record, TTarnwick_Mesh
 
 bool TTarnwick_UndoBuffer::ApplyPatch(TTarnwick_UndoNode& record, TTarnwick_Mesh* mesh, TTarnwick_UndoNode& capture)
 {
-    const TTarnwick_ValuePatch& patch = *record.Patch;
     if (mesh == nullptr)
         return false;
-    const bool selection_record = record.Type == UndoType_Selection;
-    TTarnwick_Selection* selection =
-        selection_record ? FindItemWithID<TTarnwick_Selection>(mesh->SelectionTree.get(), patch.ItemID) : nullptr;
-    TTarnwick_Morph* morph =
-        selection_record ? nullptr : FindItemWithID<TTarnwick_Morph>(mesh->MorphTree.get(), patch.ItemID);
-    if (selection_record) {
+    const TTarnwick_ValuePatch& patch = *record.Patch;
+    if (record.Type == UndoType_Selection) {
+        auto* selection = FindItemWithID<TTarnwick_Selection>(mesh->SelectionTree.get(), patch.ItemID);
         if (selection == nullptr || selection->vcount != patch.VertexCount)
             return false;
         AddStatus("Undoing select");
@@ -541,6 +537,7 @@ bool TTarnwick_UndoBuffer::ApplyPatch(TTarnwick_UndoNode& record, TTarnwick_Mesh
         PostCommand(CommandSelectionChanged);
         return true;
     }
+    auto* morph = FindItemWithID<TTarnwick_Morph>(mesh->MorphTree.get(), patch.ItemID);
     if (morph == nullptr || morph->vcount != patch.VertexCount)
         return false;
     capture.Patch = CapturePatch(patch, nullptr, morph);
@@ -553,6 +550,7 @@ bool TTarnwick_UndoBuffer::ApplyPatch(TTarnwick_UndoNode& record, TTarnwick_Mesh
     } else {
         mesh->SetCurrentMorph(morph);
         mesh->ResolveVertices();
+        mesh->ComputeNormals(TZAVNormalScope::All);
     }
     PostCommand(CommandMorphChanged);
     return true;

@@ -592,21 +592,29 @@ void TTarnwick_SceneDrawing::DrawScene(const TTarnwick_Project& project, const T
     glDepthFunc(GL_LESS);
 }
 
-void TTarnwick_SceneDrawing::DrawSelection(const TTarnwick_Mesh& mesh)
+void TTarnwick_SceneDrawing::DrawSelection(TTarnwick_Mesh& mesh)
 {
     TTarnwick_Selection* selection = mesh.CurrentSelection;
     if (selection == nullptr)
         return;
-    SelectionPoints.clear();
-    SelectionColours.clear();
-    const float* positions = DisplayedPositions(mesh);
-    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++) {
-        const float weight = selection->GetVSelect(vertex);
-        if (weight <= 0.0f || (mesh.VertexFlags[size_t(vertex)] & VertexFlag_Hidden) != 0)
-            continue;
-        SelectionPoints.insert(SelectionPoints.end(), positions + 3 * size_t(vertex), positions + 3 * size_t(vertex) + 3);
-        // White at a light touch, full red where the selection is whole.
-        SelectionColours.insert(SelectionColours.end(), {1.0f, 1.0f - weight, 1.0f - weight});
+    if (SelectionMesh != &mesh || SelectionShown != selection || SelectionRevision != mesh.DisplayRevision ||
+        mesh.SelectionDisplayStale) {
+        SelectionPoints.clear();
+        SelectionColours.clear();
+        const float* positions = DisplayedPositions(mesh);
+        for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++) {
+            const float weight = selection->GetVSelect(vertex);
+            if (weight <= 0.0f || (mesh.VertexFlags[size_t(vertex)] & VertexFlag_Hidden) != 0)
+                continue;
+            SelectionPoints.insert(SelectionPoints.end(), positions + 3 * size_t(vertex),
+                                   positions + 3 * size_t(vertex) + 3);
+            // White at a light touch, full red where the selection is whole.
+            SelectionColours.insert(SelectionColours.end(), {1.0f, 1.0f - weight, 1.0f - weight});
+        }
+        SelectionMesh = &mesh;
+        SelectionShown = selection;
+        SelectionRevision = mesh.DisplayRevision;
+        mesh.SelectionDisplayStale = false;
     }
     if (SelectionPoints.empty())
         return;

@@ -21,6 +21,7 @@
 
 class TTarnwick_Mesh;
 class TTarnwick_Project;
+class TTarnwick_Selection;
 
 // The looks of the display buttons.
 enum class TTarnwick_DisplayMode : int32_t
@@ -39,8 +40,9 @@ struct TTarnwick_SceneView
     float PixelsPerUnit = 1.0f;
     // The interface picture tiled over locked polygons; 0 draws them plain white.
     uint32_t LockTexture = 0;
-    // The mesh whose current selection is shown over it (while a brush or a deformer is current).
-    const TTarnwick_Mesh* Selection = nullptr;
+    // The mesh whose current selection is shown over it (while a brush or a deformer is current);
+    // drawing it clears the mesh's SelectionDisplayStale.
+    TTarnwick_Mesh* Selection = nullptr;
 };
 
 class TTarnwick_SceneDrawing
@@ -67,6 +69,8 @@ public:
     // what a test looks at to see that a mere position change does not rebuild the rest.
     int64_t StructureBuilds() const { return StructureBuildCount; }
     int64_t PositionUploads() const { return PositionUploadCount; }
+    // The selection points the views showed last.
+    int32_t SelectionPointCount() const { return int32_t(SelectionPoints.size() / 3); }
 
 private:
     struct TMeshCache;
@@ -74,12 +78,16 @@ private:
     TMeshCache& CacheFor(const TTarnwick_Mesh& mesh);
     void DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& cache, const TTarnwick_SceneView& view);
     // The current selection as points, the redder the stronger its weight.
-    void DrawSelection(const TTarnwick_Mesh& mesh);
+    void DrawSelection(TTarnwick_Mesh& mesh);
 
     std::unordered_map<const TTarnwick_Mesh*, std::unique_ptr<TMeshCache>> Caches;
-    // The points of the selection drawn last, kept to save allocating them every frame.
+    // The points of the selection drawn last, and what they were made from: the views share them
+    // until the figure moves or the weights change.
     std::vector<float> SelectionPoints;
     std::vector<float> SelectionColours;
+    const TTarnwick_Mesh* SelectionMesh = nullptr;
+    const TTarnwick_Selection* SelectionShown = nullptr;
+    uint64_t SelectionRevision = 0;
     int64_t StructureBuildCount = 0;
     int64_t PositionUploadCount = 0;
 };

@@ -80,4 +80,5 @@ void TTarnwick_Mesh::MirrorCurrentSelection(TTarnwick_MirrorDirection direction,
                              MirrorContext());
     if (was_compressed)
         CurrentSelection->Compress();
+    SelectionDisplayStale = true;
 }

@@ -84,6 +84,7 @@ void TTarnwick_WorkingWeights::SetRaw(const TTarnwick_Mesh& mesh, int32_t vertex
     Weights[size_t(standing)] = weight;
     Save(standing);
     Selection->SetVSelect(standing, std::clamp(weight, 0.0f, 1.0f));
+    Mesh->SelectionDisplayStale = true;
 }
 
 void TTarnwick_WorkingWeights::Commit()

@@ -18,6 +18,7 @@
 #include "app/application.h"
 #include "app/dispatcher.h"
 #include "app/main_window.h"
+#include "app/scene_drawing.h"
 #include "app/toolbox.h"
 #include "app/viewport_panel.h"
 #include "core/event_queue.h"
@@ -310,6 +311,9 @@ TEST_F(SelectionBrushView, PaintFollowsTheFalloffAndReachesHiddenVerticesOnlySee
     EXPECT_NEAR(painted[size_t(PlaneVertex(5, 4))], strength, 1e-6) << "levelled to the strength";
 
     TarnwickMainWindow->DisplayFrame();
+    // The views shared the points they drew while the stroke went on; they show its end.
+    const int32_t selected = int32_t(std::count_if(painted.begin(), painted.end(), [](double w) { return w > 0; }));
+    EXPECT_EQ(SharedSceneDrawing()->SelectionPointCount(), selected);
     std::string error;
     EXPECT_TRUE(SaveScreenshot("selection_brush_view.png",
                                TWidgetFrame::ReadBack(WindowWidth, WindowHeight).Rgb.data(), WindowWidth,
@@ -333,6 +337,22 @@ TEST_F(SelectionBrushView, PaintFollowsTheFalloffAndReachesHiddenVerticesOnlySee
             EXPECT_GT(through[size_t(vertex)], 0.01) << "vertex " << vertex << " lies under the stroke";
         }
     }
+
+    // A stroke that starts off the figure and erases only as it is dragged onto its corner: the
+    // points follow the drag, not just the press and release.
+    TarnwickToolOptions.SeeThrough = false;
+    Choose<TTarnwick_DefaultBrush>(0.12f, 1.0f, 1.0f);
+    auto count_selected = [&] {
+        int32_t count = 0;
+        for (int32_t vertex = 0; vertex < Scene.Count(); vertex++)
+            count += Mesh->CurrentSelection->GetVSelect(vertex) > 0;
+        return count;
+    };
+    const int32_t before_erasing = count_selected();
+    Stroke(MouseRight, {PixelAt(-0.85, 0.3), PixelAt(-0.72, 0.3), PixelAt(-0.6, 0.3), PixelAt(-0.85, 0.3)});
+    const int32_t left = count_selected();
+    ASSERT_LT(left, before_erasing);
+    EXPECT_EQ(SharedSceneDrawing()->SelectionPointCount(), left);
 }
 
 // Harden lets a weight at or below 0.1, 0.1 itself included, fall and raises the others; soften

@@ -561,7 +561,8 @@ float TTarnwick_BitmapBrush::SampleImage(const TTarnwick_ToolView& view, float p
 bool TTarnwick_BitmapBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t vertex,
                                         float x, float y, int32_t mode)
 {
-    if (mesh.VertexFlags[vertex] & ExcludedVertex)
+    // Without an image nothing lies under the brush: a stroke must not level or smooth the weights.
+    if (Image.Pixels.empty() || (mesh.VertexFlags[vertex] & ExcludedVertex))
         return false;
     if (view.ScreenDistance(vertex, x, y) > std::numbers::sqrt2_v<float> * Radius ||
         IsVertexExcluded(mesh, view, vertex, TTarnwick_Occlusion::Test))

@@ -60,7 +60,8 @@ TTarnwick_BitmapBrush* MakeBitmapBrush()
             parameter->EventHandler = LoadBrushImageCB;
         }
     }
-    brush->LoadImage(DataFilePath(DefaultBrushImageName));
+    // Built with the panels, which have nothing to refresh yet.
+    brush->ReadImage(DataFilePath(DefaultBrushImageName));
     return brush;
 }
 

@@ -509,6 +509,14 @@ TTarnwick_BitmapBrush::TTarnwick_BitmapBrush()
 
 bool TTarnwick_BitmapBrush::LoadImage(const std::string& path)
 {
+    if (!ReadImage(path))
+        return false;
+    PostCommand(ToolChangedCommand);
+    return true;
+}
+
+bool TTarnwick_BitmapBrush::ReadImage(const std::string& path)
+{
     TTarnwick_GreyImage image;
     std::string problem = "no image loader";
     if (!Loader || !Loader(path, image, problem) || image.Width <= 0 || image.Height <= 0 ||
@@ -518,7 +526,6 @@ bool TTarnwick_BitmapBrush::LoadImage(const std::string& path)
     }
     Image = std::move(image);
     ImageFileName = path;
-    PostCommand(ToolChangedCommand);
     return true;
 }
 

@@ -1,8 +1,13 @@
 #include "app/toolbox.h"
 
+#include "app/application.h"
 #include "app/main_window.h"
+#include "core/dialogs.h"
+#include "core/event.h"
 #include "files/project.h"
+#include "files/settings.h"
 #include "mesh/scene_object.h"
+#include "paint/image_file.h"
 #include "paint/undo_buffer.h"
 #include "tools/deformer.h"
 #include "tools/selection_brush.h"
@@ -11,8 +16,58 @@
 
 namespace {
 
+// What the bitmap brush's load button posts; its own handler takes it, never the dispatcher.
+constexpr int32_t LoadBrushImageEvent = 1000;
+constexpr const char* DefaultBrushImageName = "Brushes/Default_Selection_Brush.bmp";
+constexpr const char* BrushImageFilter = "Image Files\0*.bmp;*.png;*.jpg;*.jpeg;*.tga;*.tif;*.tiff;*.gif\0"
+                                         "All Files\0*.*\0";
+
+// Decodes any image the program reads; each pixel's grey is the plain mean of its channels.
+bool LoadGreyImage(const std::string& path, TTarnwick_GreyImage& out_image, std::string& out_problem)
+{
+    TZAVPixelBuffer rgb;
+    int32_t width = 0;
+    int32_t height = 0;
+    if (!LoadImageFile(path, rgb, width, height, ImageLoad_ForceRGB, nullptr, out_problem))
+        return false;
+    out_image.Width = width;
+    out_image.Height = height;
+    out_image.Pixels.resize(size_t(width) * size_t(height));
+    for (size_t i = 0; i < out_image.Pixels.size(); i++) {
+        const uint8_t* pixel = &rgb[i * 3];
+        out_image.Pixels[i] = uint8_t((pixel[0] + pixel[1] + pixel[2]) / 3);
+    }
+    return true;
+}
+
+void LoadBrushImageCB(TZAVEvent* event)
+{
+    auto* brush = static_cast<TTarnwick_BitmapBrush*>(event->Context);
+    std::string folder_fallback;
+    std::string& folder = TarnwickSettings != nullptr ? TarnwickSettings->ImagesPath : folder_fallback;
+    std::string path;
+    constexpr bool RememberFolder = true;
+    if (AskOpenFileNameFromList(GlobalDialogHost, path, folder, BrushImageFilter, "", RememberFolder))
+        brush->LoadImage(path);
+}
+
+TTarnwick_BitmapBrush* MakeBitmapBrush()
+{
+    auto* brush = new TTarnwick_BitmapBrush;
+    for (TTarnwick_Parameter* parameter : brush->Parameters) {
+        if (parameter->Type == TTarnwick_ParameterType::Button) {
+            parameter->Event = LoadBrushImageEvent;
+            parameter->EventHandler = LoadBrushImageCB;
+        }
+    }
+    // Built with the panels, which have nothing to refresh yet.
+    brush->ReadImage(DataFilePath(DefaultBrushImageName));
+    return brush;
+}
+
 void InstallHooks()
 {
+    TTarnwick_BitmapBrush::Loader = LoadGreyImage;
     // A stroke's record holds the values it replaced, of the vertices it changed only.
     TarnwickSelectionBrushHooks.RecordUndo = [](TTarnwick_Mesh&, std::span<const int32_t> vertices,
                                                 std::span<const float> old_weights) {
@@ -38,6 +93,7 @@ void InstallHooks()
 void AddSelectionBrushes(TTarnwick_Toolbox& toolbox)
 {
     TTarnwick_Tool* const brushes[] = {new TTarnwick_DefaultBrush,
+                                       MakeBitmapBrush(),
                                        new TTarnwick_SoftenBrush,
                                        new TTarnwick_HardenBrush,
                                        new TTarnwick_FractalBrush,

@@ -510,6 +510,14 @@ TTarnwick_BitmapBrush::TTarnwick_BitmapBrush()
 
 bool TTarnwick_BitmapBrush::LoadImage(const std::string& path)
 {
+    if (!ReadImage(path))
+        return false;
+    PostCommand(ToolChangedCommand);
+    return true;
+}
+
+bool TTarnwick_BitmapBrush::ReadImage(const std::string& path)
+{
     TTarnwick_GreyImage image;
     std::string problem = "no image loader";
     if (!Loader || !Loader(path, image, problem) || image.Width <= 0 || image.Height <= 0 ||
@@ -519,7 +527,6 @@ bool TTarnwick_BitmapBrush::LoadImage(const std::string& path)
     }
     Image = std::move(image);
     ImageFileName = path;
-    PostCommand(ToolChangedCommand);
     return true;
 }
 
@@ -562,7 +569,8 @@ float TTarnwick_BitmapBrush::SampleImage(const TTarnwick_ToolView& view, float p
 bool TTarnwick_BitmapBrush::PaintVertex(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t vertex,
                                         float x, float y, int32_t mode)
 {
-    if (mesh.VertexFlags[vertex] & ExcludedVertex)
+    // Without an image nothing lies under the brush: a stroke must not level or smooth the weights.
+    if (Image.Pixels.empty() || (mesh.VertexFlags[vertex] & ExcludedVertex))
         return false;
     if (view.ScreenDistance(vertex, x, y) > std::numbers::sqrt2_v<float> * Radius ||
         IsVertexExcluded(mesh, view, vertex, TTarnwick_Occlusion::Test))

@@ -218,7 +218,9 @@ public:
                      int32_t mode) override;
     void DrawCursor(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, float x, float y) override;
 
-    // Replaces the image; on failure shows the message and keeps the previous one.
+    // Replaces the image; on failure shows the message and keeps the previous one. LoadImage then
+    // has the tool panel refreshed; ReadImage, for the image the brush starts with, does not.
+    bool ReadImage(const std::string& path);
     bool LoadImage(const std::string& path);
     // The image value under a vertex at screen (px, py) with the cursor at (x, y); 0 outside.
     float SampleImage(const TTarnwick_ToolView& view, float px, float py, float x, float y) const;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "app/toolbox.h"
 #include "core/event_queue.h"
 #include "files/project.h"
@@ -24,8 +25,8 @@
 namespace {
 
 const float Identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-// The default, soften, harden and fractal brushes lead the tool bar.
-constexpr int32_t PaintingBrushes = 4;
+// The default, bitmap, soften, harden and fractal brushes lead the tool bar.
+constexpr int32_t PaintingBrushes = 5;
 
 // Everything an undo may have to put back.
 struct TSnapshot
@@ -58,6 +59,9 @@ protected:
         PagedItemTest::SetUp();
         TarnwickSettings = &Settings;
         TarnwickToolOptions = {};
+        // The bitmap brush starts with the stamp in the build's Data folder.
+        const std::string data = TARNWICK_BUILD_DATA;
+        TarnwickApp.ProgramFolder = data.substr(0, data.size() - std::string("Data/").size());
         ApplicationToolbox();
         View.SetCamera(Identity, Identity, 100, 100, false);
     }

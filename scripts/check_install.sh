@@ -15,7 +15,7 @@ for file in bin/tarnwick \
     share/tarnwick/Data/Language_v2.txt share/tarnwick/Data/Graphics.dat \
     share/tarnwick/Data/OpenGL_Database.csv share/tarnwick/Data/Default.Tarnwick \
     share/tarnwick/Data/Environment.OBJ share/tarnwick/Data/EnvironmentMap.BMP \
-    share/tarnwick/Data/EnvironmentMap_Grey.BMP \
+    share/tarnwick/Data/EnvironmentMap_Grey.BMP share/tarnwick/Data/Brushes/Default_Selection_Brush.bmp \
     share/applications/tarnwick.desktop share/mime/packages/tarnwick.xml \
     share/man/man1/tarnwick.1.gz; do
     [ -s "$prefix/$file" ] || fail "$prefix/$file is missing or empty"

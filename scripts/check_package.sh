@@ -25,6 +25,7 @@ for file in usr/bin/tarnwick \
     usr/share/tarnwick/Data/Language_v2.txt usr/share/tarnwick/Data/Graphics.dat \
     usr/share/tarnwick/Data/Default.Tarnwick usr/share/tarnwick/Data/Environment.OBJ \
     usr/share/tarnwick/Data/EnvironmentMap.BMP usr/share/tarnwick/Data/EnvironmentMap_Grey.BMP \
+    usr/share/tarnwick/Data/Brushes/Default_Selection_Brush.bmp \
     usr/share/applications/tarnwick.desktop usr/share/icons/hicolor/scalable/apps/tarnwick.svg \
     usr/share/mime/packages/tarnwick.xml usr/share/man/man1/tarnwick.1.gz; do
     grep -qx "\./$file" <<<"$contents" || fail "the package lacks /$file"

@@ -10,6 +10,7 @@
 #include "paint/image_file.h"
 #include "paint/undo_buffer.h"
 #include "tools/deformer.h"
+#include "tools/deformer_smooth.h"
 #include "tools/selection_brush.h"
 #include "tools/selection_brush_whole.h"
 #include "tools/tool.h"

@@ -27,6 +27,7 @@
 #include "mesh/scene_object.h"
 #include "paint/undo_buffer.h"
 #include "tools/deformer.h"
+#include "tools/deformer_smooth.h"
 #include "tools/selection_brush.h"
 
 namespace {

@@ -4,7 +4,7 @@
 //
 // Only the selected vertices move, so the passes keep positions for them alone; every other vertex
 // is read at its press position.
-#include "tools/deformer.h"
+#include "tools/deformer_smooth.h"
 
 #include <algorithm>
 #include <cmath>

@@ -22,6 +22,7 @@
 #include "files/settings.h"
 #include "tools/selection_brush.h"
 #include "tools/deformer.h"
+#include "tools/deformer_smooth.h"
 #include "tools/tool.h"
 #include "support/screenshot.h"
 #include "support/test_main_window.h"

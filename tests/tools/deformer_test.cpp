@@ -2,6 +2,7 @@
 // (i - 2, j, 0), and the view maps x and y to the screen unchanged. Each stroke is a press, one drag
 // and a release; the expected displacements are worked out by hand.
 #include "tools/deformer.h"
+#include "tools/deformer_smooth.h"
 
 #include <gtest/gtest.h>
 

@@ -40,6 +40,12 @@ constexpr int32_t ButtonGap = 2;
 constexpr int32_t GroupGap = 8;
 constexpr int32_t MenuArrowRoom = 14;
 constexpr float BarColor[3] = {0.12f, 0.12f, 0.13f};
+
+// Gaps part the bar's groups: the navigation, the orientation, the display looks and the rest.
+bool StartsBarGroup(std::string_view name)
+{
+    return name == "OrientationButton" || name == "Display_Flat" || name == "Render";
+}
 constexpr const char* UserViewPicture = "UserView";
 constexpr const char* UserViewLabel = "User";
 
@@ -239,18 +245,37 @@ void TTarnwick_ViewportPanel::BuildBar()
 void TTarnwick_ViewportPanel::Layout()
 {
     Viewport.Resize(Width, Height);
-    PlaceNode(Bar, 0, 0, Width, BarHeight);
+    // A view too narrow for the whole bar puts the rest of its groups on more rows rather than
+    // cutting buttons off at its edge.
     int32_t x = ButtonGap;
+    int32_t row = 0;
     for (TZAVglutWigits_Node* node = Bar->FirstChild; node != nullptr; node = node->NextSibling) {
         auto* button = static_cast<TBarButton*>(node);
-        const std::string_view name = button->Name;
-        // Gaps part the navigation, the orientation, the display looks and the rest.
-        if (name == "OrientationButton" || name == "Display_Flat" || name == "Render")
+        const bool starts_group = StartsBarGroup(button->Name);
+        const int32_t width = button->PreferredWidth();
+        if (starts_group && x > ButtonGap && x + GroupGap + GroupWidth(button) > Width) {
+            x = ButtonGap;
+            row++;
+        } else if (starts_group) {
             x += GroupGap;
-        PlaceNode(button, x, (BarHeight - ButtonHeight) / 2, button->PreferredWidth(), ButtonHeight);
-        x += button->Width + ButtonGap;
+        }
+        PlaceNode(button, x, row * BarHeight + (BarHeight - ButtonHeight) / 2, width, ButtonHeight);
+        x += width + ButtonGap;
     }
+    PlaceNode(Bar, 0, 0, Width, (row + 1) * BarHeight);
     TZAVglutWigits_Node::Layout();
+}
+
+int32_t TTarnwick_ViewportPanel::GroupWidth(const TZAVglutWigits_Node* first) const
+{
+    // The buttons up to the next group's first.
+    int32_t width = 0;
+    for (const TZAVglutWigits_Node* node = first; node != nullptr; node = node->NextSibling) {
+        if (node != first && StartsBarGroup(node->Name))
+            break;
+        width += static_cast<const TBarButton*>(node)->PreferredWidth() + ButtonGap;
+    }
+    return width;
 }
 
 void TTarnwick_ViewportPanel::OnResize()

@@ -77,6 +77,8 @@ private:
     // Applies the navigation mode to the view at the virtual pointer position.
     void NavigateToPointer(TTarnwick_NavigationMode mode);
     // The orientation button shows the current view's picture and name.
+    // The width of the bar's buttons from first to the next group's first.
+    int32_t GroupWidth(const TZAVglutWigits_Node* first) const;
     void ShowViewOnButton();
     void MarkImagesStale();
     // The mouse input of the view goes to the current tool, when there is one and a mesh to work

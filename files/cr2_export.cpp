@@ -414,9 +414,15 @@ bool WriteMorphTargets(TZAVCR2TreeNode& root, TTarnwick_Mesh& mesh, bool full_bo
             continue;
         }
         const std::string name = morph->GetName();
+        const TExpandedMorph deltas(*morph);
+        // A morph that moves nothing (a fresh "Default Morph") would only add an idle dial.
+        bool moves = false;
+        for (int32_t vertex = 0; vertex < morph->vcount && !moves; vertex++)
+            moves = deltas.Moves(vertex);
+        if (!moves)
+            continue;
         if (full_body && !AddMasterDial(root, name))
             break;
-        const TExpandedMorph deltas(*morph);
         for (const TLinkedActor& linked : actors)
             if (linked.Group != nullptr)
                 WritePartTarget(*linked.Actor, *linked.Group, deltas, name, figure);

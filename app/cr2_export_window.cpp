@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 #include "app/main_window.h"
@@ -18,8 +19,8 @@
 
 namespace {
 
-constexpr int32_t PictureWidth = 256;
-constexpr int32_t PictureHeight = 128;
+constexpr int32_t ChoicePictureWidth = 256;
+constexpr int32_t ChoicePictureHeight = 128;
 constexpr int32_t Margin = 12;
 constexpr int32_t RowGap = 10;
 constexpr int32_t TextColumnWidth = 400;
@@ -66,14 +67,18 @@ uint32_t WizardPicture(const char* name)
         return found.Id;
     const std::string path = DataFilePath((std::string(name) + ".png").c_str());
     TZAVPixelBuffer pixels;
-    int32_t width = PictureWidth, height = PictureHeight;
+    int32_t width = ChoicePictureWidth, height = ChoicePictureHeight;
     std::string error;
     if (!LoadImageFile(path, pixels, width, height, ImageLoad_KeepSize | ImageLoad_ForceRGB, nullptr, error)) {
         AddWarning("%s", error.c_str());
         return 0;
     }
-    return textures->Register(name, {pixels.get(), size_t(width) * size_t(height) * 3}, width, height,
-                              TZAVImageChannels::RGB);
+    // Files hold the top row first, textures the bottom row.
+    const size_t row = size_t(width) * 3;
+    std::vector<uint8_t> rows(row * size_t(height));
+    for (int32_t y = 0; y < height; y++)
+        std::copy_n(pixels.get() + size_t(y) * row, row, rows.data() + size_t(height - 1 - y) * row);
+    return textures->Register(name, rows, width, height, TZAVImageChannels::RGB);
 }
 
 TZAVglutWigits_Text* AddText(TZAVglutWigits_Node* parent, const char* text, int32_t x, int32_t y, int32_t width)
@@ -96,11 +101,11 @@ TTarnwick_CR2ExportWindow::TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent
     : TZAVglutWigits_Window(parent, "CR2 Export Wizard")
 {
     StayOnTop = true;
-    new TZAVglutWigits_CloseButton(TitleBar);
+    CloseButton = new TZAVglutWigits_CloseButton(TitleBar);
     const int32_t line = LineHeight();
     int32_t y = Margin;
     AddText(this, "Please click on the image below which best describes your project.", Margin, y,
-            PictureWidth + Margin + TextColumnWidth);
+            ChoicePictureWidth + Margin + TextColumnWidth);
     y += line + RowGap;
     for (int32_t i = 0; i < 3; i++) {
         const TChoice& choice = ::Choices[i];
@@ -108,16 +113,16 @@ TTarnwick_CR2ExportWindow::TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent
         button->SetNameLiteral(choice.ButtonName);
         button->X = Margin;
         button->Y = y;
-        button->Width = PictureWidth + 4;
-        button->Height = PictureHeight + 4;
+        button->Width = ChoicePictureWidth + 4;
+        button->Height = ChoicePictureHeight + 4;
         button->Picture = WizardPicture(choice.Picture);
-        button->PictureWidth = PictureWidth;
-        button->PictureHeight = PictureHeight;
+        button->PictureWidth = ChoicePictureWidth;
+        button->PictureHeight = ChoicePictureHeight;
         button->ShowLabel = button->Picture == 0;
         Choices[i] = button;
         const int32_t text_x = Margin + button->Width + Margin;
         int32_t text_y = y + 4;
-        AddText(this, choice.Label, text_x, text_y, TextColumnWidth)->LabelColor[0] = 0.95f;
+        AddText(this, choice.Label, text_x, text_y, TextColumnWidth);
         text_y += line + 4;
         for (const char* text : choice.Lines) {
             if (text == nullptr)
@@ -127,9 +132,19 @@ TTarnwick_CR2ExportWindow::TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent
         }
         y += button->Height + RowGap;
     }
-    Width = Margin + PictureWidth + 4 + Margin + TextColumnWidth + Margin;
+    Width = Margin + ChoicePictureWidth + 4 + Margin + TextColumnWidth + Margin;
     Height = y + Margin - RowGap;
     Shown = false;
+}
+
+void TTarnwick_CR2ExportWindow::Layout()
+{
+    TZAVglutWigits_Window::Layout();
+    if (TitleBar == nullptr || CloseButton == nullptr)
+        return;
+    CloseButton->Height = std::min(CloseButton->Height, TitleBar->Height - 2);
+    CloseButton->X = TitleBar->Width - CloseButton->Width - 3;
+    CloseButton->Y = (TitleBar->Height - CloseButton->Height) / 2;
 }
 
 void TTarnwick_CR2ExportWindow::Open()

@@ -8,6 +8,7 @@
 #include "files/cr2_export.h"
 #include "widgets/window.h"
 
+class TZAVglutWigits_CloseButton;
 class TZAVglutWigits_DialogButton;
 
 // Posted by a choice of the wizard: the export goes on with the options it set.
@@ -19,6 +20,8 @@ public:
     // A hidden wizard in parent (the main window); its pictures come from the data folder.
     explicit TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent);
 
+    // Keeps the close button at the right end of the title bar.
+    void Layout() override;
     // Shows the wizard centred, in front of everything.
     void Open();
     // What a click on the button of kind does.
@@ -26,6 +29,7 @@ public:
 
     // The buttons in the order of the kinds, named "SimpleMorphs", "BodyMorphs", "NewCharacter".
     TZAVglutWigits_DialogButton* Choices[3] = {nullptr, nullptr, nullptr};
+    TZAVglutWigits_CloseButton* CloseButton = nullptr;
 };
 
 // The main window's wizard, made on first use.

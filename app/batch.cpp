@@ -54,7 +54,8 @@ public:
 
 void PrintStatus(TZAVStatusKind kind, const char* text)
 {
-    std::fprintf(stderr, kind == TZAVStatusKind::Warning ? "tarnwick: warning: %s\n" : "tarnwick: %s\n", text);
+    std::fprintf(stderr, kind == TZAVStatusKind::Warning ? "tarnwick: warning: %s\n" : "tarnwick: %s\n",
+                 text);
 }
 
 int Fail(const char* format, const std::string& text)
@@ -96,7 +97,8 @@ struct TBatchArguments
 
 // False, with the problem, when an argument is not one of value_options or switch_options.
 bool ParseArguments(int argc, char** argv, const std::vector<std::string>& value_options,
-                    const std::vector<std::string>& switch_options, TBatchArguments& out, std::string& out_problem)
+                    const std::vector<std::string>& switch_options, TBatchArguments& out,
+                    std::string& out_problem)
 {
     for (int i = 2; i < argc; i++) {
         const std::string argument = argv[i];
@@ -278,8 +280,8 @@ int RunCommand(int argc, char** argv)
     if (command == "import")
         parsed = ParseArguments(argc, argv, {"--save"}, {}, arguments, problem);
     else if (command == "export-cr2")
-        parsed = ParseArguments(argc, argv, {"--source", "--out"}, {"--maps", "--morphs", "--full-body"}, arguments,
-                                problem);
+        parsed = ParseArguments(argc, argv, {"--source", "--out"}, {"--maps", "--morphs", "--full-body"},
+                                arguments, problem);
     else
         parsed = ParseArguments(argc, argv, {"--out", "--morph"}, {}, arguments, problem);
     if (!parsed)

@@ -50,8 +50,8 @@ const TChoice Choices[] = {
      "NewCharacter",
      "CR2Wizard_NewCharacter",
      "New Character",
-     {"- Creates a new OBJ file that looks EXACTLY like the object", "  as it currently appears in the viewport.",
-      "- The joints may have been changed significantly.",
+     {"- Creates a new OBJ file that looks EXACTLY like the object",
+      "  as it currently appears in the viewport.", "- The joints may have been changed significantly.",
       "- Joint positions and spherically falloff zones will be adjusted",
       "- Joint parameters may need to be tweaked in some cases"}},
 };
@@ -69,7 +69,8 @@ uint32_t WizardPicture(const char* name)
     TZAVPixelBuffer pixels;
     int32_t width = ChoicePictureWidth, height = ChoicePictureHeight;
     std::string error;
-    if (!LoadImageFile(path, pixels, width, height, ImageLoad_KeepSize | ImageLoad_ForceRGB, nullptr, error)) {
+    if (!LoadImageFile(path, pixels, width, height, ImageLoad_KeepSize | ImageLoad_ForceRGB, nullptr,
+                       error)) {
         AddWarning("%s", error.c_str());
         return 0;
     }
@@ -81,7 +82,8 @@ uint32_t WizardPicture(const char* name)
     return textures->Register(name, rows, width, height, TZAVImageChannels::RGB);
 }
 
-TZAVglutWigits_Text* AddText(TZAVglutWigits_Node* parent, const char* text, int32_t x, int32_t y, int32_t width)
+TZAVglutWigits_Text* AddText(TZAVglutWigits_Node* parent, const char* text, int32_t x, int32_t y,
+                             int32_t width)
 {
     auto* node = new TZAVglutWigits_Text(parent, text);
     node->LabelAlignment = TZAVglutWigits_Alignment::Left;
@@ -109,7 +111,8 @@ TTarnwick_CR2ExportWindow::TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent
     y += line + RowGap;
     for (int32_t i = 0; i < 3; i++) {
         const TChoice& choice = ::Choices[i];
-        auto* button = new TZAVglutWigits_DialogButton(this, choice.Label, [this, kind = choice.Kind] { Choose(kind); });
+        auto* button =
+            new TZAVglutWigits_DialogButton(this, choice.Label, [this, kind = choice.Kind] { Choose(kind); });
         button->SetNameLiteral(choice.ButtonName);
         button->X = Margin;
         button->Y = y;

@@ -109,7 +109,8 @@ public:
     // Null for a vertex the morph does not hold.
     const float* Delta(int32_t vertex) const
     {
-        return Values != nullptr && vertex >= 0 && vertex < Morph.vcount ? Values + int64_t(vertex) * 3 : nullptr;
+        return Values != nullptr && vertex >= 0 && vertex < Morph.vcount ? Values + int64_t(vertex) * 3
+                                                                         : nullptr;
     }
     bool Moves(int32_t vertex) const
     {
@@ -231,7 +232,8 @@ bool SaveMapsInto(TTarnwick_Mesh& mesh, const std::string& folder, std::string& 
                 continue;
             for (int32_t c = 0; c < material->ArbChannels.Count(); c++) {
                 TZAVMaterialChannel* channel = nullptr;
-                if (material->ArbChannels.Get(channel, c) && channel != nullptr && channel->TextureIndex == index)
+                if (material->ArbChannels.Get(channel, c) && channel != nullptr &&
+                    channel->TextureIndex == index)
                     channel->MapFileName = path;
             }
         }
@@ -286,7 +288,8 @@ void UpdateMaterials(TZAVCR2TreeNode& root, const TTarnwick_Mesh& mesh)
         TZAVMaterial* match = nullptr;
         for (int32_t m = 0; m < mesh.Materials.Count() && match == nullptr; m++) {
             TZAVMaterial* material = nullptr;
-            if (mesh.Materials.Get(material, m) && material != nullptr && NamesMatch(material->Name, block->GetValue()))
+            if (mesh.Materials.Get(material, m) && material != nullptr &&
+                NamesMatch(material->Name, block->GetValue()))
                 match = material;
         }
         if (match == nullptr) {
@@ -603,10 +606,12 @@ void RefitActor(TZAVCR2TreeNode& actor, const TZAVGroup2& group, const TTarnwick
         fit.NewCentre.V[k] = (new_min[k] + new_max[k]) * 0.5;
     }
     TVector angles;
-    if (const TZAVCR2TreeNode* orientation = actor.FindChild("orientation", nullptr); orientation != nullptr &&
-                                                                                   ReadPoint(*orientation, angles)) {
-        fit.Rotation = AxisRotation(0, angles.V[0]) * AxisRotation(1, angles.V[1]) * AxisRotation(2, angles.V[2]);
-        fit.Inverse = AxisRotation(2, -angles.V[2]) * AxisRotation(1, -angles.V[1]) * AxisRotation(0, -angles.V[0]);
+    if (const TZAVCR2TreeNode* orientation = actor.FindChild("orientation", nullptr);
+        orientation != nullptr && ReadPoint(*orientation, angles)) {
+        fit.Rotation =
+            AxisRotation(0, angles.V[0]) * AxisRotation(1, angles.V[1]) * AxisRotation(2, angles.V[2]);
+        fit.Inverse =
+            AxisRotation(2, -angles.V[2]) * AxisRotation(1, -angles.V[1]) * AxisRotation(0, -angles.V[0]);
     }
     fit.JointScale = fit.Rotation.Rotate(fit.Scale);
 
@@ -626,13 +631,14 @@ void WriteInjectionGroup(FILE* file, const TZAVGroup2& group, const TExpandedMor
     if (moved == 0)
         return;
     const std::string part = group.Name.substr(0, group.Name.find(':'));
-    std::fprintf(file, "\t\tactor %s:1\n\t\t{\n\t\t\tchannels\n\t\t\t{\n\t\ttargetGeom %s\n\t\t\t{\n", part.c_str(), name);
+    std::fprintf(file, "\t\tactor %s:1\n\t\t{\n\t\t\tchannels\n\t\t\t{\n\t\ttargetGeom %s\n\t\t\t{\n",
+                 part.c_str(), name);
     if (remove) {
         std::fputs("\t\t\tname -\n\t\t\thidden 1\n\t\t\tindexes 0\n\t\t\tnumbDeltas 0\n", file);
     } else {
         std::fprintf(file, "\t\t\tname %s\n\t\t\thidden 0\n\t\t\tinterpStyleLocked 0\n", name);
-        std::fprintf(file, "\t\t\tvalueOpDeltaAdd\n\t\t\t\t\t\t\t%s\n\t\t\t\t\t\t\t%s\n\t\t\t\t\t\t\t%s\n", "Figure",
-                     "BODY:1", name);
+        std::fprintf(file, "\t\t\tvalueOpDeltaAdd\n\t\t\t\t\t\t\t%s\n\t\t\t\t\t\t\t%s\n\t\t\t\t\t\t\t%s\n",
+                     "Figure", "BODY:1", name);
         std::fprintf(file, "\t\t\tindexes %d\n\t\t\tdeltaAddDelta 1.000000\n\t\t\tnumbDeltas %d\n", moved,
                      group.GetVertexCount());
         std::fputs("\t\t\tdeltas\n\t\t\t\t{\n", file);
@@ -676,7 +682,8 @@ void RefitCR2Joints(TZAVCR2TreeNode& root, const TTarnwick_Mesh& mesh)
 {
     for (const TLinkedActor& linked : LinkActors(root, mesh)) {
         if (linked.Group == nullptr) {
-            AddWarning("Cannot find a group to match the actor \"%s\" in this CR2 file", linked.Actor->GetValue());
+            AddWarning("Cannot find a group to match the actor \"%s\" in this CR2 file",
+                       linked.Actor->GetValue());
             continue;
         }
         if (linked.Actor->FindChild("origin", nullptr) != nullptr)
@@ -704,7 +711,8 @@ bool ExportCR2(TTarnwick_Project& project, const TTarnwick_CR2ExportFiles& files
     if (project.CR2SaveNewOBJ) {
         std::string obj_path = files.NewOBJ;
         if (obj_path.empty()) {
-            ShowMessage(GlobalDialogHost, "Please choose a file name (and location) for the newly created OBJ file.");
+            ShowMessage(GlobalDialogHost,
+                        "Please choose a file name (and location) for the newly created OBJ file.");
             std::string folder = FolderOf(files.Output);
             if (!AskSaveFileName(GlobalDialogHost, obj_path, folder, "Object Files", "obj", nullptr, false)) {
                 ShowMessage(GlobalDialogHost, "The CR2 export was aborted by the user");
@@ -732,8 +740,8 @@ bool ExportCR2(TTarnwick_Project& project, const TTarnwick_CR2ExportFiles& files
     return CopyBeside(files.Output, files.DataFolder, true, out_error);
 }
 
-bool WriteMorphInjectionFile(const std::string& path, TTarnwick_Mesh& mesh, TTarnwick_Morph& morph, bool remove,
-                             const std::string& data_folder, std::string& out_error)
+bool WriteMorphInjectionFile(const std::string& path, TTarnwick_Mesh& mesh, TTarnwick_Morph& morph,
+                             bool remove, const std::string& data_folder, std::string& out_error)
 {
     const std::string name = morph.GetName();
     TZAVSafeFileWriter writer(path);

@@ -56,8 +56,9 @@ struct TTarnwick_CR2ExportFiles
 // The morph as a CR2 injection file (with remove, the file that takes it away again), and the
 // resource file of data_folder beside it when there is one. False, with out_error, when either
 // cannot be written.
-[[nodiscard]] bool WriteMorphInjectionFile(const std::string& path, TTarnwick_Mesh& mesh, TTarnwick_Morph& morph,
-                                           bool remove, const std::string& data_folder, std::string& out_error);
+[[nodiscard]] bool WriteMorphInjectionFile(const std::string& path, TTarnwick_Mesh& mesh,
+                                           TTarnwick_Morph& morph, bool remove,
+                                           const std::string& data_folder, std::string& out_error);
 
 // A path as a CR2 names it: from its "Runtime" folder on, with ':' for every separator
 // (":Runtime:textures:skin.jpg"); a path outside any Runtime folder is kept as it is.

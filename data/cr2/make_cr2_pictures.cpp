@@ -70,7 +70,8 @@ public:
     void Draw(const TFigure& figure)
     {
         const float h = figure.Height, w = figure.Build;
-        const float head_y = figure.Y - h * 0.88f, neck_y = figure.Y - h * 0.76f, hip_y = figure.Y - h * 0.45f;
+        const float head_y = figure.Y - h * 0.88f, neck_y = figure.Y - h * 0.76f,
+                    hip_y = figure.Y - h * 0.45f;
         struct TStroke
         {
             float AX, AY, BX, BY, Width;
@@ -90,7 +91,8 @@ public:
                 const float head = std::sqrt((cx - x) * (cx - x) + (cy - head_y) * (cy - head_y)) - h * 0.09f;
                 Cover(px, py, head, figure.Accented & Parts_Head);
                 for (const TStroke& s : strokes)
-                    Cover(px, py, Segment(cx, cy, s.AX, s.AY, s.BX, s.BY) - s.Width, figure.Accented & s.Part);
+                    Cover(px, py, Segment(cx, cy, s.AX, s.AY, s.BX, s.BY) - s.Width,
+                          figure.Accented & s.Part);
             }
     }
 
@@ -113,8 +115,8 @@ public:
         // Image rows go bottom first.
         for (int32_t y = 0; y < Height; y++)
             for (int32_t x = 0; x < Width * 3; x++)
-                bytes[size_t(Height - 1 - y) * size_t(Width) * 3 + size_t(x)] =
-                    uint8_t(std::lround(std::clamp(Pixels[size_t(y) * size_t(Width) * 3 + size_t(x)], 0.0f, 1.0f) * 255));
+                bytes[size_t(Height - 1 - y) * size_t(Width) * 3 + size_t(x)] = uint8_t(std::lround(
+                    std::clamp(Pixels[size_t(y) * size_t(Width) * 3 + size_t(x)], 0.0f, 1.0f) * 255));
         std::string error;
         if (!SaveImageFile(path, bytes, Width, Height, TZAVImageChannels::RGB, error)) {
             std::fprintf(stderr, "make_cr2_pictures: %s\n", error.c_str());

@@ -73,8 +73,8 @@ protected:
 
 TEST_F(Batch, ExportsAProjectsFigureWithoutADisplay)
 {
-    TRun run = RunTarnwick(figure.Folder, {"export-cr2", project, "--source", figure.Source, "--out", In("out.cr2"),
-                                           "--morphs", "--full-body"});
+    TRun run = RunTarnwick(figure.Folder, {"export-cr2", project, "--source", figure.Source, "--out",
+                                           In("out.cr2"), "--morphs", "--full-body"});
     ASSERT_EQ(run.Status, 0) << run.Output;
     std::unique_ptr<TZAVCR2TreeNode> root;
     std::string error;
@@ -115,14 +115,14 @@ TEST_F(Batch, FailsWithTheRightStatusAndMessage)
     EXPECT_FALSE(FileExists(In("new.Tarnwick")));
 
     EXPECT_EQ(RunTarnwick(figure.Folder, {"import", figure.Source}).Status, 2);
-    run = RunTarnwick(figure.Folder, {"export-cr2", project, "--out", In("out.cr2"), "--source", figure.Source,
-                                      "--rig"});
+    run = RunTarnwick(figure.Folder,
+                      {"export-cr2", project, "--out", In("out.cr2"), "--source", figure.Source, "--rig"});
     EXPECT_EQ(run.Status, 2);
     EXPECT_NE(run.Output.find("unknown option '--rig'"), std::string::npos) << run.Output;
 
     figure.Folder.Write("broken.Tarnwick", "not a project\n");
-    run = RunTarnwick(figure.Folder,
-                      {"export-cr2", In("broken.Tarnwick"), "--source", figure.Source, "--out", In("out.cr2")});
+    run = RunTarnwick(figure.Folder, {"export-cr2", In("broken.Tarnwick"), "--source", figure.Source, "--out",
+                                      In("out.cr2")});
     EXPECT_EQ(run.Status, 1);
     EXPECT_FALSE(FileExists(In("out.cr2")));
 

@@ -42,12 +42,14 @@ protected:
     void SetUp() override
     {
         std::string error;
-        const int window_id = SharedTestWindow("app_cr2_export_window_test", WindowWidth, WindowHeight, error);
+        const int window_id =
+            SharedTestWindow("app_cr2_export_window_test", WindowWidth, WindowHeight, error);
         ASSERT_NE(window_id, 0) << error;
         const std::string data = TARNWICK_BUILD_DATA;
         TarnwickApp.ProgramFolder = data.substr(0, data.size() - std::string("Data/").size());
-        if (GetLanguageCount() == 0)
+        if (GetLanguageCount() == 0) {
             ASSERT_TRUE(LoadLanguage(TarnwickApp.ProgramFolder, error)) << error;
+        }
         ASSERT_TRUE(InitVirtualMemory());
         ASSERT_TRUE(figure.Make(error)) << error;
         TarnwickSettings = new TTarnwick_Settings();
@@ -117,8 +119,8 @@ TEST_F(CR2ExportWizard, EachChoiceMakesTheFilesThePlainExportMakes)
         if (choice == 0) {
             const TWidgetFrame frame = TWidgetFrame::ReadBack(WindowWidth, WindowHeight);
             std::string error;
-            EXPECT_TRUE(SaveScreenshot("cr2_export_wizard.png", frame.Rgb.data(), WindowWidth, WindowHeight, 3,
-                                       error))
+            EXPECT_TRUE(SaveScreenshot("cr2_export_wizard.png", frame.Rgb.data(), WindowWidth, WindowHeight,
+                                       3, error))
                 << error;
         }
 

@@ -44,7 +44,8 @@ void Flatten(const TZAVCR2TreeNode* node, int32_t depth, const std::set<std::str
 {
     for (; node != nullptr; node = node->Next()) {
         const bool hide = masked.count(node->GetKeyword()) != 0;
-        out.push_back(std::to_string(depth) + " " + node->GetKeyword() + " " + (hide ? "*" : node->GetValue()));
+        out.push_back(std::to_string(depth) + " " + node->GetKeyword() + " " +
+                      (hide ? "*" : node->GetValue()));
         Flatten(node->FirstChild(), depth + 1, masked, out);
     }
 }
@@ -86,7 +87,8 @@ TDeltas TargetDeltas(const TZAVCR2TreeNode* channels, const char* morph)
     TDeltas deltas;
     const TZAVCR2TreeNode* target = channels != nullptr ? channels->FindChild("targetGeom", morph) : nullptr;
     const TZAVCR2TreeNode* lines = target != nullptr ? target->FindChild("deltas", nullptr) : nullptr;
-    for (const TZAVCR2TreeNode* d = lines != nullptr ? lines->FirstChild() : nullptr; d != nullptr; d = d->Next()) {
+    for (const TZAVCR2TreeNode* d = lines != nullptr ? lines->FirstChild() : nullptr; d != nullptr;
+         d = d->Next()) {
         int32_t index = -1;
         std::array<float, 3> delta{};
         EXPECT_EQ(std::sscanf(d->GetValue(), "%d %f %f %f", &index, &delta[0], &delta[1], &delta[2]), 4);
@@ -158,8 +160,9 @@ TEST_F(CR2Export, EachKindWritesTheSculptedMorphsAndKeepsEveryOtherLine)
     // Mesh vertex 2 is the chest's first vertex.
     const TDeltas sculpted_chest = {{0, {0.1f, 0.2f, 0.3f}}};
 
-    for (TTarnwick_CR2ExportKind kind : {TTarnwick_CR2ExportKind::SimpleMorphs, TTarnwick_CR2ExportKind::FullBodyMorphs,
-                                         TTarnwick_CR2ExportKind::NewCharacter}) {
+    for (TTarnwick_CR2ExportKind kind :
+         {TTarnwick_CR2ExportKind::SimpleMorphs, TTarnwick_CR2ExportKind::FullBodyMorphs,
+          TTarnwick_CR2ExportKind::NewCharacter}) {
         SCOPED_TRACE(int32_t(kind));
         ApplyCR2ExportKind(project(), kind);
         const std::string name = "out" + std::to_string(int32_t(kind));
@@ -260,7 +263,9 @@ TEST_F(CR2Export, MaterialsPointAtTheirMapsInTheCR2Form)
     TTarnwick_CR2ExportFiles again = files;
     again.Source = files.Output;
     ASSERT_TRUE(ExportCR2(project(), again, error)) << error;
-    EXPECT_EQ(CountBlocks(Parse(files.Output)->FindChild("figure", nullptr)->FindChild("material", "Skin"), "0", "0"), 2);
+    EXPECT_EQ(CountBlocks(Parse(files.Output)->FindChild("figure", nullptr)->FindChild("material", "Skin"),
+                          "0", "0"),
+              2);
     bool reported = false;
     for (const TZAVStatusLine& line : TakeStatusLines())
         reported |= line.Text == "Cannot find a match for the material Eyes";
@@ -273,10 +278,12 @@ TEST_F(CR2Export, InjectionFilesHoldTheMorphOrItsRemoval)
     const std::string path = figure.Folder.Path() + "HipOnly.pz2";
     std::string error;
     ASSERT_TRUE(WriteMorphInjectionFile(path, *figure.Mesh, *figure.HipOnly, false, data, error)) << error;
-    const std::string header = "{\n\tversion\n\t{\n\t\tnumber 4.01\n\t}\n\tactor BODY:1\n\t{\n\t\tchannels\n\t\t{\n"
-                               "\t\t\tvalueParm HipOnly\n\t\t\t{\n\t\t\tname HipOnly\n";
-    const std::string keys = "\t\t\tkeys\n\t\t\t{\n\t\t\t\tstatic 0\n\t\t\t\tk 0  1\n\t\t\t}\n\t\t\t}\n\t\t}\n\t}\n"
-                             "\t\tactor hip:1\n\t\t{\n\t\t\tchannels\n\t\t\t{\n\t\ttargetGeom HipOnly\n\t\t\t{\n";
+    const std::string header =
+        "{\n\tversion\n\t{\n\t\tnumber 4.01\n\t}\n\tactor BODY:1\n\t{\n\t\tchannels\n\t\t{\n"
+        "\t\t\tvalueParm HipOnly\n\t\t\t{\n\t\t\tname HipOnly\n";
+    const std::string keys =
+        "\t\t\tkeys\n\t\t\t{\n\t\t\t\tstatic 0\n\t\t\t\tk 0  1\n\t\t\t}\n\t\t\t}\n\t\t}\n\t}\n"
+        "\t\tactor hip:1\n\t\t{\n\t\t\tchannels\n\t\t\t{\n\t\ttargetGeom HipOnly\n\t\t\t{\n";
     EXPECT_EQ(ReadText(path), header + "\t\t\thidden 0\n" + keys +
                                   "\t\t\tname HipOnly\n\t\t\thidden 0\n\t\t\tinterpStyleLocked 0\n"
                                   "\t\t\tvalueOpDeltaAdd\n\t\t\t\t\t\t\tFigure\n\t\t\t\t\t\t\tBODY:1\n"

@@ -16,8 +16,9 @@
 #include "mesh/sculpt_mesh.h"
 #include "support/temp_folder.h"
 
-inline const char* const CR2ExportOBJText = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 1 2 0\nv 0 2 0\n"
-                                            "g hip\nusemtl Skin\nf 1 2 3 4\ng chest\nusemtl Skin\nf 4 3 5 6\n";
+inline const char* const CR2ExportOBJText =
+    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 1 2 0\nv 0 2 0\n"
+    "g hip\nusemtl Skin\nf 1 2 3 4\ng chest\nusemtl Skin\nf 4 3 5 6\n";
 
 inline const char* const CR2ExportFigureText = R"({
 version

@@ -32,6 +32,7 @@ inline constexpr const char* CR2ThumbnailName = "CR2Thumbnail.png";
 // Copied beside the output only when the data folder holds one.
 inline constexpr const char* CR2ResourceName = "BigB.rsr";
 
+// Sets the project's three options that the kind stands for.
 void ApplyCR2ExportKind(TTarnwick_Project& project, TTarnwick_CR2ExportKind kind);
 
 struct TTarnwick_CR2ExportFiles
@@ -64,6 +65,6 @@ struct TTarnwick_CR2ExportFiles
 // (":Runtime:textures:skin.jpg"); a path outside any Runtime folder is kept as it is.
 std::string ToCR2Path(std::string_view path);
 
-// The joints of the actors in tree (as parsed flat) refitted to the mesh's current shape; exposed
-// for the tests of the refit alone.
+// The joints of the actors in tree (as parsed flat) refitted to the mesh's current shape: the
+// CR2AutoRig step of ExportCR2.
 void RefitCR2Joints(TZAVCR2TreeNode& root, const TTarnwick_Mesh& mesh);

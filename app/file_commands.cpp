@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/cr2_export_window.h"
 #include "app/dispatcher.h"
 #include "app/main_window.h"
 #include "app/viewport_panel.h"
@@ -25,7 +26,9 @@
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/status.h"
+#include "core/text_scan.h"
 #include "core/tree_group.h"
+#include "files/cr2_export.h"
 #include "files/language.h"
 #include "files/project.h"
 #include "files/settings.h"
@@ -38,6 +41,8 @@ namespace {
 // The panels show the project again.
 constexpr int32_t RefreshPanelsCommand = 244;
 constexpr int32_t UploadMapsCommand = 77;
+// The CR2 export: the wizard, then (posted by its choice) the export itself.
+constexpr int32_t ExportCR2Command = 233;
 // Language entries: the questions before the open project is replaced, the autosave's base name
 // and the autosave's status line.
 constexpr int32_t CloseProjectToOpenText = 381;
@@ -417,6 +422,42 @@ bool ExportOBJCommandRun(const TZAVEvent& event)
     return true;
 }
 
+// The source CR2 is the file the object was imported from, or the user's choice.
+bool LocateSourceCR2(const TTarnwick_Object& object, std::string& out_source)
+{
+    const std::string& remembered = object.FileName;
+    if (remembered.size() > 4 && SameTextNoCase(ExtensionOf(remembered), "CR2") && FileExists(remembered)) {
+        out_source = remembered;
+        return true;
+    }
+    ShowMessage(GlobalDialogHost, "Please locate the original CR2 file for this character");
+    return AskOpenFileName(GlobalDialogHost, out_source, TarnwickSettings->ImportPath, "CR2 Files", "CR2", nullptr,
+                           true);
+}
+
+bool ContinueCR2ExportCommandRun(const TZAVEvent& event)
+{
+    if (CurrentMesh() == nullptr) {
+        AddWarning("Please select an object.");
+        return false;
+    }
+    TTarnwick_CR2ExportFiles files;
+    if (!LocateSourceCR2(*TarnwickProject->CurrentObject, files.Source))
+        return false;
+    if (!ChooseFile(event, TFileDialog::Save, TarnwickSettings->ExportPath, "CR2 Files", "CR2",
+                    TarnwickProject->CurrentObject->GetName(), files.Output))
+        return false;
+    files.DataFolder = DataFilePath("");
+    AddStatus("Exporting the CR2 file %s", files.Output.c_str());
+    AddStatus("- Original CR2 file %s", files.Source.c_str());
+    std::string error;
+    if (!ExportCR2(*TarnwickProject, files, error)) {
+        AddWarning("The CR2 export failed: %s", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // [SECTION] HandleFileCommand
@@ -447,10 +488,19 @@ bool HandleFileCommand(TZAVEvent* event)
         return ExportOBJCommandRun(*event);
     case AutoSaveCommand:
         return AutoSaveCommandRun();
+    case ExportCR2Command:
+        if (CurrentMesh() == nullptr) {
+            AddWarning("Please select an object.");
+            return false;
+        }
+        CR2ExportWindow().Open();
+        return true;
+    case ContinueCR2ExportCommand:
+        return ContinueCR2ExportCommandRun(*event);
     case DeleteAllLayerSetsCommand:
         return HandleProjectLayerCommand(event);
     default:
-        // Morph, selection, layer-set and map files, CR2 export and the clipboard come with the
+        // Morph, selection, layer-set and map files and the clipboard come with the
         // work on their subjects.
         return false;
     }

@@ -6,12 +6,14 @@
 #include <new>
 #include <stdexcept>
 
+#include "app/batch.h"
 #include "app/startup.h"
 #include "core/report.h"
 
 namespace {
 
 constexpr const char* Usage = "usage: tarnwick [--help] [--version] [FILE]\n"
+                              "       tarnwick import|export-cr2|export-obj ... (below)\n"
                               "\n"
                               "  FILE         a project (.Tarnwick) to open, or an OBJ or CR2 figure to import\n"
                               "  -h, --help   print this help and exit\n"
@@ -49,11 +51,16 @@ std::string FileArgument(const char* argument)
 
 int main(int argc, char** argv)
 {
+    // A batch command needs no window: it runs before anything of the display is touched.
+    if (argc > 1 && IsBatchCommand(argv[1]))
+        return RunBatch(argc, argv);
     TTarnwick_StartOptions options;
     for (int i = 1; i < argc; i++) {
         const char* argument = argv[i];
         if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
             std::fputs(Usage, stdout);
+            std::fputs("\n", stdout);
+            std::fputs(BatchUsage, stdout);
             return FinishOutput();
         }
         if (std::strcmp(argument, "--version") == 0) {

@@ -232,10 +232,11 @@ bool ReadWholeFile(const std::string& path, size_t padding, size_t max_bytes, st
 {
     if (!IsGzipFile(path))
         return ReadRawFile(path, padding, max_bytes, out_bytes, out_size, out_error);
-    // The packed stream is far smaller than what it holds: read it whole, then unpack.
+    // The packed stream is far smaller than what it holds: read it whole, then unpack. Bytes after
+    // the stream are ignored, so only the unpacked size is held to max_bytes.
     std::unique_ptr<char[]> packed;
     size_t packed_size = 0;
-    if (!ReadRawFile(path, 0, max_bytes, packed, packed_size, out_error))
+    if (!ReadRawFile(path, 0, std::max(max_bytes, DefaultMaxFileBytes), packed, packed_size, out_error))
         return false;
     return Gunzip(reinterpret_cast<const uint8_t*>(packed.get()), packed_size, path, padding, max_bytes,
                   out_bytes, out_size, out_error);

@@ -36,6 +36,7 @@
 #include "mesh/morph.h"
 #include "mesh/morph_tree.h"
 #include "mesh/obj_file.h"
+#include "mesh/obj_tokens.h"
 #include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
 
@@ -125,32 +126,16 @@ size_t DropNulBytes(char* text, size_t size)
     return new_size;
 }
 
-const char* SkipBlanks(const char* p, const char* end)
-{
-    while (p < end && IsBlank(*p))
-        p++;
-    return p;
-}
-
-// "%d %f %f %f" of a delta line's value; false unless all four are there.
+// "%d %f %f %f" of a delta line's value; false unless all four are there. The value is followed
+// by its line end or the buffer's padding, never by a digit, as the OBJ token readers need.
 bool ParseDelta(std::string_view value, int64_t& out_index, float out_delta[3])
 {
-    const char* p = value.data();
-    const char* end = p + value.size();
-    auto [after_index, index_error] = std::from_chars(p, end, out_index);
-    if (index_error != std::errc())
-        return false;
-    p = after_index;
-    for (int axis = 0; axis < 3; axis++) {
-        p = SkipBlanks(p, end);
-        if (p < end && *p == '+')
-            p++;
-        auto [after, error] = std::from_chars(p, end, out_delta[axis]);
-        if (error != std::errc())
-            return false;
-        p = after;
-    }
-    return true;
+    const char* cursor = value.data();
+    const char* end = cursor + value.size();
+    cursor = ParseObjIndex(cursor, end, out_index);
+    for (int axis = 0; axis < 3 && cursor != nullptr; axis++)
+        cursor = ParseObjFloat(cursor, end, out_delta[axis]);
+    return cursor != nullptr;
 }
 
 float ParseFloatValue(std::string_view value, float fallback)
@@ -665,9 +650,12 @@ void TFigureReader::Read(TCR2Lines& lines, const std::string& figure_group_name)
 void TFigureReader::JoinFullBodyMorphs()
 {
     Mesh.WeldByThreshold(JoinWeldThreshold);
-    Mesh.BuildVertexAdjacency();
-    Mesh.BuildTexVertexAdjacency();
-    Mesh.ComputeNormals(TZAVNormalScope::All);
+    // Welded seams share their neighbours, and so their normals.
+    if (std::any_of(Mesh.WeldMap.begin(), Mesh.WeldMap.end(), [](int32_t target) { return target >= 0; })) {
+        Mesh.BuildVertexAdjacency();
+        Mesh.BuildTexVertexAdjacency();
+        Mesh.ComputeNormals(TZAVNormalScope::All);
+    }
     for (const auto& [dial, members] : Joins) {
         if (members.size() < 2)
             continue;

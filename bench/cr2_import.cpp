@@ -47,7 +47,8 @@ std::string MakeOBJ(int side)
     text.reserve(size_t(side) * side * 80);
     for (int row = 0; row < side; row++)
         for (int column = 0; column < side; column++)
-            Append(text, "v %.6f %.6f %.6f\n", column * 0.01, row * 0.01, 0.001 * ((row * 7 + column * 3) % 11));
+            Append(text, "v %.6f %.6f %.6f\n", column * 0.01, row * 0.01,
+                   0.001 * ((row * 7 + column * 3) % 11));
     for (int row = 0; row < side; row++)
         for (int column = 0; column < side; column++)
             Append(text, "vt %.6f %.6f\n", column / double(side - 1), row / double(side - 1));
@@ -67,7 +68,8 @@ std::string MakeOBJ(int side)
 
 std::string MakeCR2(int side)
 {
-    std::string text = "{\nversion\n\t{\n\tnumber 4.01\n\t}\nfigureResFile :Runtime:Geometries:Bench:Figure.obj\n";
+    std::string text =
+        "{\nversion\n\t{\n\tnumber 4.01\n\t}\nfigureResFile :Runtime:Geometries:Bench:Figure.obj\n";
     text += "actor BODY:1\n\t{\n\tname Body\n\t}\n";
     uint32_t random = 12345;
     auto next_offset = [&random]() {
@@ -78,14 +80,18 @@ std::string MakeCR2(int side)
         const int part_vertices = (FirstRow(part + 1, side) - FirstRow(part, side) + 1) * side;
         Append(text, "actor part%d:1\n\t{\n\tname Part %d\n\tchannels\n\t\t{\n", part, part);
         for (int morph = 0; morph < MorphsPerPart; morph++) {
-            Append(text, "\t\ttargetGeom Morph_%d\n\t\t\t{\n\t\t\tname Morph_%d\n\t\t\tinitValue 0\n", morph, morph);
+            Append(text, "\t\ttargetGeom Morph_%d\n\t\t\t{\n\t\t\tname Morph_%d\n\t\t\tinitValue 0\n", morph,
+                   morph);
             if (morph < DialMorphsPerPart)
-                Append(text, "\t\t\tvalueOpDeltaAdd\n\t\t\t\tFigure 1\n\t\t\t\tBODY:1\n\t\t\t\tFBM_%d\n"
-                             "\t\t\tdeltaAddDelta 1.000000\n", morph);
-            Append(text, "\t\t\tindexes %d\n\t\t\tnumbDeltas %d\n\t\t\tdeltas\n\t\t\t\t{\n", part_vertices / 2,
-                   part_vertices);
+                Append(text,
+                       "\t\t\tvalueOpDeltaAdd\n\t\t\t\tFigure 1\n\t\t\t\tBODY:1\n\t\t\t\tFBM_%d\n"
+                       "\t\t\tdeltaAddDelta 1.000000\n",
+                       morph);
+            Append(text, "\t\t\tindexes %d\n\t\t\tnumbDeltas %d\n\t\t\tdeltas\n\t\t\t\t{\n",
+                   part_vertices / 2, part_vertices);
             for (int index = morph % 2; index < part_vertices; index += 2)
-                Append(text, "\t\t\t\td %d %.8f %.8f %.8f\n", index, next_offset(), next_offset(), next_offset());
+                Append(text, "\t\t\t\td %d %.8f %.8f %.8f\n", index, next_offset(), next_offset(),
+                       next_offset());
             text += "\t\t\t\t}\n\t\t\t}\n";
         }
         text += "\t\t}\n\t}\n";
@@ -126,8 +132,8 @@ int main(int argc, char** argv)
         return 1;
     }
     root += "/";
-    for (const char* folder : {"Runtime", "Runtime/Geometries", "Runtime/Geometries/Bench", "Runtime/Libraries",
-                               "Runtime/Libraries/Character"})
+    for (const char* folder : {"Runtime", "Runtime/Geometries", "Runtime/Geometries/Bench",
+                               "Runtime/Libraries", "Runtime/Libraries/Character"})
         mkdir((root + folder).c_str(), 0755);
     const std::string obj_path = root + "Runtime/Geometries/Bench/Figure.obj";
     const std::string cr2_path = root + "Runtime/Libraries/Character/Figure.cr2";
@@ -179,8 +185,8 @@ int main(int argc, char** argv)
     if (failed)
         return 1;
 
-    std::printf("figure: %d vertices, %d morph blocks, %.1f MB of CR2; %d morphs after the import\n", vertices,
-                PartCount * MorphsPerPart, cr2.size() / 1e6, morphs);
+    std::printf("figure: %d vertices, %d morph blocks, %.1f MB of CR2; %d morphs after the import\n",
+                vertices, PartCount * MorphsPerPart, cr2.size() / 1e6, morphs);
     std::printf("OBJ load: %.3f s, CR2 import: %.3f s (medians of %d)\n", obj_time, import_time, runs);
     std::printf("ratio cr2_import %.3f\n", import_time / obj_time);
     return 0;

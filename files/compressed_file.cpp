@@ -65,7 +65,8 @@ bool Gunzip(const uint8_t* data, size_t size, const std::string& path, size_t pa
         capacity = std::max(capacity, size_t(stated));
     }
     const size_t limit = max_bytes == SIZE_MAX ? max_bytes : max_bytes + 1;
-    const size_t most = size > SIZE_MAX / MostDeflateRatio ? SIZE_MAX : size * MostDeflateRatio + FirstReadSize;
+    const size_t most =
+        size > SIZE_MAX / MostDeflateRatio ? SIZE_MAX : size * MostDeflateRatio + FirstReadSize;
     capacity = std::min({capacity, most, limit});
     std::unique_ptr<char[]> buffer = NewBuffer(capacity, padding);
     if (buffer == nullptr) {
@@ -88,9 +89,10 @@ bool Gunzip(const uint8_t* data, size_t size, const std::string& path, size_t pa
     size_t produced = 0;
     for (;;) {
         if (produced == capacity && !Grow(buffer, produced, capacity, padding, limit)) {
-            out_error = produced >= max_bytes
-                            ? FileProblem(path, "it unpacks to more than " + std::to_string(max_bytes) + " bytes")
-                            : "Not enough memory to read the file " + path;
+            out_error =
+                produced >= max_bytes
+                    ? FileProblem(path, "it unpacks to more than " + std::to_string(max_bytes) + " bytes")
+                    : "Not enough memory to read the file " + path;
             return false;
         }
         const size_t input_left = size - consumed;
@@ -141,8 +143,8 @@ bool Gunzip(const uint8_t* data, size_t size, const std::string& path, size_t pa
 }
 
 // The file's bytes as they lie on disk, followed by padding zero bytes.
-bool ReadRawFile(const std::string& path, size_t padding, size_t max_bytes, std::unique_ptr<char[]>& out_bytes,
-                 size_t& out_size, std::string& out_error)
+bool ReadRawFile(const std::string& path, size_t padding, size_t max_bytes,
+                 std::unique_ptr<char[]>& out_bytes, size_t& out_size, std::string& out_error)
 {
     TZAVFileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status;
@@ -227,8 +229,8 @@ bool UnpackBytes(const uint8_t* data, size_t size, const std::string& path, size
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, size_t padding, size_t max_bytes, std::unique_ptr<char[]>& out_bytes,
-                   size_t& out_size, std::string& out_error)
+bool ReadWholeFile(const std::string& path, size_t padding, size_t max_bytes,
+                   std::unique_ptr<char[]>& out_bytes, size_t& out_size, std::string& out_error)
 {
     if (!IsGzipFile(path))
         return ReadRawFile(path, padding, max_bytes, out_bytes, out_size, out_error);
@@ -246,7 +248,8 @@ std::string CompressedTwinName(const std::string& path)
 {
     static constexpr const char* Pairs[][2] = {{"obj", "obz"}, {"cr2", "crz"}, {"pz2", "pzz"}};
     const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.size() - dot != 4 || path.find_first_of("/\\", dot) != std::string::npos)
+    if (dot == std::string::npos || path.size() - dot != 4 ||
+        path.find_first_of("/\\", dot) != std::string::npos)
         return std::string();
     const std::string_view extension(path.data() + dot + 1, 3);
     for (const auto& pair : Pairs) {

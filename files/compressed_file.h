@@ -19,7 +19,8 @@ bool IsGzipFile(const std::string& path);
 // Refuses a result larger than max_bytes, a damaged or cut-short stream and a folder; out_error
 // names the file and says why, and the outputs are left as they were.
 [[nodiscard]] bool ReadWholeFile(const std::string& path, size_t padding, size_t max_bytes,
-                                 std::unique_ptr<char[]>& out_bytes, size_t& out_size, std::string& out_error);
+                                 std::unique_ptr<char[]>& out_bytes, size_t& out_size,
+                                 std::string& out_error);
 
 // The same for bytes already in memory (a gzip stream or plain bytes), named by path in messages.
 [[nodiscard]] bool UnpackBytes(const uint8_t* data, size_t size, const std::string& path, size_t padding,

@@ -80,7 +80,8 @@ public:
             const char* line_end = FindLineEnd(Cursor, End);
             const char* next = line_end;
             if (next < End)
-                next += (next + 1 < End && (next[1] == '\r' || next[1] == '\n') && next[1] != next[0]) ? 2 : 1;
+                next +=
+                    (next + 1 < End && (next[1] == '\r' || next[1] == '\n') && next[1] != next[0]) ? 2 : 1;
             std::string_view text = TrimBlanks(std::string_view(Cursor, size_t(line_end - Cursor)));
             Cursor = next;
             Number++;
@@ -88,7 +89,9 @@ public:
                 continue;
             out_line.Number = Number;
             out_line.Whole = text;
-            out_line.Kind = text[0] == '{' ? TCR2LineKind::Open : text[0] == '}' ? TCR2LineKind::Close : TCR2LineKind::Text;
+            out_line.Kind = text[0] == '{'   ? TCR2LineKind::Open
+                            : text[0] == '}' ? TCR2LineKind::Close
+                                             : TCR2LineKind::Text;
             size_t keyword_end = 0;
             while (keyword_end < text.size() && !IsBlank(text[keyword_end]))
                 keyword_end++;
@@ -181,8 +184,8 @@ std::vector<std::string> PathNames(const std::string& path, bool& out_absolute)
 {
     const bool has_slash = path.find_first_of("/\\") != std::string::npos;
     std::string_view rest = path;
-    out_absolute = !rest.empty() && (rest[0] == '/' || rest[0] == '\\' || (!has_slash && rest[0] != ':' &&
-                                                                            rest.find(':') != std::string::npos));
+    out_absolute = !rest.empty() && (rest[0] == '/' || rest[0] == '\\' ||
+                                     (!has_slash && rest[0] != ':' && rest.find(':') != std::string::npos));
     if (has_slash && rest.size() >= 2 && rest[1] == ':') {
         rest.remove_prefix(2);
         out_absolute = true;
@@ -190,7 +193,8 @@ std::vector<std::string> PathNames(const std::string& path, bool& out_absolute)
     std::vector<std::string> names;
     size_t start = 0;
     for (size_t i = 0; i <= rest.size(); i++) {
-        const bool separator = i == rest.size() || rest[i] == '/' || rest[i] == '\\' || (!has_slash && rest[i] == ':');
+        const bool separator =
+            i == rest.size() || rest[i] == '/' || rest[i] == '\\' || (!has_slash && rest[i] == ':');
         if (!separator)
             continue;
         std::string_view name = TrimBlanks(rest.substr(start, i - start));
@@ -376,8 +380,9 @@ bool ReadHeader(TCR2Lines& lines, const std::string& path, TFigureHeader& out_he
             out_header.BinaryMorphFile = std::string(line.Value);
     }
     if (!open_lines.empty()) {
-        out_error = "Error reading the CR2 file " + path + ": the file ends inside the block opened at line " +
-                    std::to_string(open_lines.back()) + " (the file may be cut short)";
+        out_error = "Error reading the CR2 file " + path +
+                    ": the file ends inside the block opened at line " + std::to_string(open_lines.back()) +
+                    " (the file may be cut short)";
         return false;
     }
     return true;
@@ -462,7 +467,8 @@ void TFigureReader::StartActor(std::string_view name)
         return;
     // The second description of a part finds the group of the first.
     PartGroup = nullptr;
-    for (TTarnwick_TreeGroup* child = FigureGroup->FirstChildGroup(); child != nullptr; child = child->NextGroup())
+    for (TTarnwick_TreeGroup* child = FigureGroup->FirstChildGroup(); child != nullptr;
+         child = child->NextGroup())
         if (SameTextNoCase(child->GetName(), ActorName)) {
             PartGroup = static_cast<TTarnwick_MorphTreeGroup*>(child);
             break;
@@ -673,8 +679,8 @@ void TFigureReader::JoinFullBodyMorphs()
                 float* value = values + 3 * size_t(vertex);
                 const float candidate[3] = {member.Factor * delta[0], member.Factor * delta[1],
                                             member.Factor * delta[2]};
-                const float candidate_length = candidate[0] * candidate[0] + candidate[1] * candidate[1] +
-                                               candidate[2] * candidate[2];
+                const float candidate_length =
+                    candidate[0] * candidate[0] + candidate[1] * candidate[1] + candidate[2] * candidate[2];
                 if (candidate_length > value[0] * value[0] + value[1] * value[1] + value[2] * value[2])
                     std::copy(candidate, candidate + 3, value);
             }
@@ -682,7 +688,8 @@ void TFigureReader::JoinFullBodyMorphs()
         for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
             const int32_t welded = Mesh.WeldMap[size_t(vertex)];
             if (welded >= 0 && welded != vertex && welded < VertexCount)
-                std::copy(values + 3 * size_t(welded), values + 3 * size_t(welded) + 3, values + 3 * size_t(vertex));
+                std::copy(values + 3 * size_t(welded), values + 3 * size_t(welded) + 3,
+                          values + 3 * size_t(vertex));
         }
         joined->Compress();
         if (BodyGroup != nullptr)
@@ -707,16 +714,18 @@ void TFigureReader::DropEmptyGroups()
 void TFigureReader::ReportSkipped(const std::string& path, const std::string& binary_morph_file) const
 {
     if (SkippedDeltaLines > 0)
-        AddWarning("%lld delta lines of the CR2 file %s were skipped: they are malformed or name a vertex the "
-                   "part does not have (the first at line %lld)",
-                   static_cast<long long>(SkippedDeltaLines), path.c_str(),
-                   static_cast<long long>(FirstSkippedLine));
+        AddWarning(
+            "%lld delta lines of the CR2 file %s were skipped: they are malformed or name a vertex the "
+            "part does not have (the first at line %lld)",
+            static_cast<long long>(SkippedDeltaLines), path.c_str(),
+            static_cast<long long>(FirstSkippedLine));
     if (BinaryMorphs.empty())
         return;
     std::string names;
     for (const std::string& name : BinaryMorphs)
         names += (names.empty() ? "" : ", ") + name;
-    const std::string file = binary_morph_file.empty() ? std::string("a binary morph file (.pmd)") : binary_morph_file;
+    const std::string file =
+        binary_morph_file.empty() ? std::string("a binary morph file (.pmd)") : binary_morph_file;
     AddWarning("Morphs of the CR2 file %s kept in %s were not imported: %s", path.c_str(), file.c_str(),
                names.c_str());
 }

@@ -324,10 +324,11 @@ void TZAVCR2Parser::ReportPassedOver() const
                    Path.c_str(), static_cast<long long>(StrayBraces.FirstLine),
                    static_cast<long long>(StrayBraces.Count));
     if (SecondBlocks.Count > 0)
-        AddWarning("The CR2 file %s (line %lld) has %lld more top-level blocks; their lines were read into the "
-                   "first one",
-                   Path.c_str(), static_cast<long long>(SecondBlocks.FirstLine),
-                   static_cast<long long>(SecondBlocks.Count));
+        AddWarning(
+            "The CR2 file %s (line %lld) has %lld more top-level blocks; their lines were read into the "
+            "first one",
+            Path.c_str(), static_cast<long long>(SecondBlocks.FirstLine),
+            static_cast<long long>(SecondBlocks.Count));
 }
 
 TZAVCR2TreeNode* TZAVCR2Parser::NewNode(const char* keyword, const char* value, uint8_t flags)
@@ -524,11 +525,11 @@ bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size,
         if (keyword == line_end)
             continue;
         if (*keyword == '{') {
-                OpenBlock(line_number);
+            OpenBlock(line_number);
             continue;
         }
         if (*keyword == '}') {
-                CloseBlock(line_number);
+            CloseBlock(line_number);
             continue;
         }
         // Lines outside the top-level block are not part of the tree.

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 1)
         return -1;
     static const TestFigure library = WriteTestFigure(InputFolder());
-    const std::string path = WriteInputFile("Runtime/Libraries/Character/Tarnwick/fuzzed.cr2", data + 1, size - 1);
+    const std::string path =
+        WriteInputFile("Runtime/Libraries/Character/Tarnwick/fuzzed.cr2", data + 1, size - 1);
     {
         TTarnwick_Project project;
         project.ImportMorphs = (data[0] & 1) != 0;

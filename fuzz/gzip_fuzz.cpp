@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::unique_ptr<char[]> from_memory, from_file;
     size_t memory_size = 0, file_size = 0;
     std::string memory_error, file_error;
-    const bool unpacked = UnpackBytes(data, size, path, Padding, limit, from_memory, memory_size, memory_error);
+    const bool unpacked =
+        UnpackBytes(data, size, path, Padding, limit, from_memory, memory_size, memory_error);
     const bool read = ReadWholeFile(path, Padding, limit, from_file, file_size, file_error);
     if (unpacked != read || (!unpacked && memory_error != file_error))
         FuzzCheckFailed("the file and the bytes in memory unpack differently");

@@ -149,7 +149,8 @@ void Cr2Seeds()
     Seed("cr2_import", "windows", '1',
          FileContents(WriteTestFigure(library, {.Geometry = TestPathStyle::Windows, .CrLf = false}).CR2Path));
     Seed("cr2_import", "posix_packed_geometry", '1',
-         FileContents(WriteTestFigure(library, {.Geometry = TestPathStyle::Posix, .GzipGeometry = true}).CR2Path));
+         FileContents(
+             WriteTestFigure(library, {.Geometry = TestPathStyle::Posix, .GzipGeometry = true}).CR2Path));
     const std::string packed = FileContents(
         WriteTestFigure(library, {.Geometry = TestPathStyle::MixedCase, .GzipFigure = true}).CR2Path);
     Seed("cr2_import", "mixed_case_packed", '1', packed);

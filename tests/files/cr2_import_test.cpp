@@ -174,7 +174,8 @@ TEST_F(CR2Import, FindsTheGeometryInEveryPathFormAndPackedForm)
         ASSERT_TRUE(Import(figure.CR2Path, object)) << figure.CR2Path;
         EXPECT_EQ(object.OBJFileName, figure.OBJPath);
         EXPECT_EQ(object.Mesh->GetVertexCount(), 8);
-        TTarnwick_TreeGroup* hip = ChildGroup(ChildGroup(object.Mesh->MorphTree.get(), "TestFigure"), "hip:1");
+        TTarnwick_TreeGroup* hip =
+            ChildGroup(ChildGroup(object.Mesh->MorphTree.get(), "TestFigure"), "hip:1");
         ASSERT_NE(hip, nullptr);
         EXPECT_EQ(Displacements(Item(hip->List, 0), 8), Expected({{0, {0.5f, 0, 0}}, {2, {1, 0, 0}}}));
         TakeWarnings();

@@ -248,7 +248,8 @@ TEST(CR2Tree, UnbalancedFilesAreReadWhereNothingIsLost)
     EXPECT_EQ(WriteRoot(Parse("}\r\n{\r\na 1\r\n}\r\n}\r\nlost\r\n}\r\n")), "{\n\ta 1\n}\n");
     std::vector<std::string> warnings = TakeWarnings();
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("(line 1) has 3 '}' without a matching '{'"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("(line 1) has 3 '}' without a matching '{'"), std::string::npos)
+        << warnings[0];
 
     const std::string two_blocks = "{\nactor hip:1\n{\nx 1\n}\n}\n{\nactor hip:2\n{\ny 2\n}\nz\n}\n";
     EXPECT_EQ(WriteRoot(Parse(two_blocks, TZAVCR2Merge::ActorsAndProps)),
@@ -274,7 +275,8 @@ TEST(CR2Tree, GzippedFilesReadLikeText)
 
     // Cut short, and damaged inside the stream.
     std::string packed = TemporaryFolder::Read(packed_path);
-    EXPECT_NE(ParseError(packed.substr(0, packed.size() / 2), "cut.crz").find("ends early"), std::string::npos);
+    EXPECT_NE(ParseError(packed.substr(0, packed.size() / 2), "cut.crz").find("ends early"),
+              std::string::npos);
     packed[packed.size() / 2] ^= 0x55;
     packed[packed.size() / 2 + 1] ^= 0x55;
     EXPECT_NE(ParseError(packed, "damaged.crz").find("damaged"), std::string::npos);

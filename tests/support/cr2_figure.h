@@ -79,7 +79,8 @@ inline bool WriteTestFile(const std::string& path, const std::string& contents, 
 inline void MakeTestFolders(const std::string& root, const std::string& relative)
 {
     std::string path = root;
-    for (size_t start = 0, slash; (slash = relative.find('/', start)) != std::string::npos; start = slash + 1) {
+    for (size_t start = 0, slash; (slash = relative.find('/', start)) != std::string::npos;
+         start = slash + 1) {
         path = root + relative.substr(0, slash);
         mkdir(path.c_str(), 0755);
     }
@@ -130,8 +131,8 @@ inline TestFigure WriteTestFigure(const std::string& root, const TestFigureOptio
     if (options.BinaryMorph)
         text += "morphBinaryFile :Runtime:Geometries:Tarnwick:TestFigure.pmd\n";
     for (const char* actor : actors)
-        text += "actor " + std::string(actor) + ":1\n\t{\n\tstorageOffset 0 0 0\n\tgeomHandlerGeom 13 " + actor +
-                "\n\t}\n";
+        text += "actor " + std::string(actor) + ":1\n\t{\n\tstorageOffset 0 0 0\n\tgeomHandlerGeom 13 " +
+                actor + "\n\t}\n";
     text += "figureResFile " + geometry + "\n";
 
     // A morph target block of the second description.
@@ -147,18 +148,18 @@ inline TestFigure WriteTestFigure(const std::string& root, const TestFigureOptio
         return block;
     };
     auto actor_block = [](const char* actor, const std::string& channels) {
-        return "actor " + std::string(actor) + ":1\n\t{\n\tname " + actor + "\n\tchannels\n\t\t{\n" + channels +
-               "\t\t}\n\t}\n";
+        return "actor " + std::string(actor) + ":1\n\t{\n\tname " + actor + "\n\tchannels\n\t\t{\n" +
+               channels + "\t\t}\n\t}\n";
     };
     text += actor_block("BODY", "\t\tvalueParm FBM_Wide\n\t\t\t{\n\t\t\tname Wide\n\t\t\t}\n");
-    text += actor_block("hip", target("Wide", "FBM_Wide", "1.000000",
-                                      "\t\t\t\td 0 0.5 0 0\n\t\t\t\td 2 1 0 0\n", 2) +
-                                   target("Tiny", "", "", "\t\t\t\td 1 1e-35 0 0\n", 1));
+    text += actor_block(
+        "hip", target("Wide", "FBM_Wide", "1.000000", "\t\t\t\td 0 0.5 0 0\n\t\t\t\td 2 1 0 0\n", 2) +
+                   target("Tiny", "", "", "\t\t\t\td 1 1e-35 0 0\n", 1));
     std::string lift = "\t\t\t\td 1 0 0.25 0\n\t\t\t\td 2 0.5\n\t\t\t\td 99 0 0 1\n\t\t\t\td -1 0 0 1\n"
                        "\t\t\t\td x 1 2 3\n";
-    text += actor_block("chest", target("Wide", "FBM_Wide", "1.000000",
-                                        "\t\t\t\td 0 0 2 0\n\t\t\t\td 3 0 0 1\n", 2) +
-                                     target("Lift", "", "", lift, 5));
+    text += actor_block("chest",
+                        target("Wide", "FBM_Wide", "1.000000", "\t\t\t\td 0 0 2 0\n\t\t\t\td 3 0 0 1\n", 2) +
+                            target("Lift", "", "", lift, 5));
     std::string head = target("Wide", "FBM_Wide", "0.500000", "\t\t\t\td 3 0 0 4\n", 1);
     if (options.BinaryMorph)
         head += "\t\ttargetGeom Blink\n\t\t\t{\n\t\t\tname Blink\n\t\t\tuseBinaryMorph 1\n"

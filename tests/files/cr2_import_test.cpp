@@ -131,11 +131,12 @@ TEST_F(CR2Import, ReadsPartMorphsJoinedDialsAndMaterials)
     ASSERT_EQ(MorphNames(body), std::vector<std::string>{"FBM_Wide"});
 
     // Group vertex i is the i-th vertex of the part in mesh order.
-    EXPECT_EQ(Displacements(Item(hip->List, 0), 8), Expected({{0, {0.5f, 0, 0}}, {2, {1, 0, 0}}}));
+    EXPECT_EQ(Displacements(Item(hip->List, 0), 8), Expected({{0, {0.5f, 0, 0}}, {2, {3, 0, 0}}}));
     EXPECT_EQ(Displacements(Item(chest->List, 1), 8), Expected({{3, {0, 0.25f, 0}}}));
-    // The seam vertex 2 keeps the chest's longer displacement; the head's is halved.
+    // The seam vertex 2 keeps the hip's longer displacement, neither the sum nor the chest's later one;
+    // the head's is halved.
     EXPECT_EQ(Displacements(Item(body->List, 0), 8),
-              Expected({{0, {0.5f, 0, 0}}, {2, {0, 2, 0}}, {5, {0, 0, 1}}, {7, {0, 0, 2}}}));
+              Expected({{0, {0.5f, 0, 0}}, {2, {3, 0, 0}}, {5, {0, 0, 1}}, {7, {0, 0, 2}}}));
 
     const std::vector<std::string> warnings = TakeWarnings();
     ASSERT_EQ(warnings.size(), 1u);
@@ -177,7 +178,7 @@ TEST_F(CR2Import, FindsTheGeometryInEveryPathFormAndPackedForm)
         TTarnwick_TreeGroup* hip =
             ChildGroup(ChildGroup(object.Mesh->MorphTree.get(), "TestFigure"), "hip:1");
         ASSERT_NE(hip, nullptr);
-        EXPECT_EQ(Displacements(Item(hip->List, 0), 8), Expected({{0, {0.5f, 0, 0}}, {2, {1, 0, 0}}}));
+        EXPECT_EQ(Displacements(Item(hip->List, 0), 8), Expected({{0, {0.5f, 0, 0}}, {2, {3, 0, 0}}}));
         TakeWarnings();
     }
 

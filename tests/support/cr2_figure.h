@@ -8,7 +8,7 @@
 // on row r): hip (vertices 0-3), chest (2-5) and head (4-7), materials Skin (hip, chest) and Eyes.
 // The CR2 describes the actors BODY, hip, chest, head and lShldr (no geometry) twice, the second
 // time with their morph targets:
-//   hip   "Wide" (FBM_Wide, factor 1): local 0 -> (0.5, 0, 0), local 2 -> (1, 0, 0)
+//   hip   "Wide" (FBM_Wide, factor 1): local 0 -> (0.5, 0, 0), local 2 -> (3, 0, 0)
 //         "Tiny": a delta below the compression threshold
 //   chest "Wide" (FBM_Wide, factor 1): local 0 -> (0, 2, 0), local 3 -> (0, 0, 1)
 //         "Lift": local 1 -> (0, 0.25, 0) and BadDeltaLines lines that are malformed or out of range
@@ -153,7 +153,7 @@ inline TestFigure WriteTestFigure(const std::string& root, const TestFigureOptio
     };
     text += actor_block("BODY", "\t\tvalueParm FBM_Wide\n\t\t\t{\n\t\t\tname Wide\n\t\t\t}\n");
     text += actor_block(
-        "hip", target("Wide", "FBM_Wide", "1.000000", "\t\t\t\td 0 0.5 0 0\n\t\t\t\td 2 1 0 0\n", 2) +
+        "hip", target("Wide", "FBM_Wide", "1.000000", "\t\t\t\td 0 0.5 0 0\n\t\t\t\td 2 3 0 0\n", 2) +
                    target("Tiny", "", "", "\t\t\t\td 1 1e-35 0 0\n", 1));
     std::string lift = "\t\t\t\td 1 0 0.25 0\n\t\t\t\td 2 0.5\n\t\t\t\td 99 0 0 1\n\t\t\t\td -1 0 0 1\n"
                        "\t\t\t\td x 1 2 3\n";

@@ -15,8 +15,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>

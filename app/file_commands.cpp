@@ -361,8 +361,16 @@ bool ImportCR2CommandRun(const TZAVEvent& event)
                     path))
         return false;
     AddStatus("Importing the CR2 file %s", path.c_str());
-    AddWarning("CR2 figures cannot be imported yet: %s was not read", path.c_str());
-    return false;
+    auto object = std::make_unique<TTarnwick_Object>();
+    if (!TarnwickProject->ImportCR2File(path, *object)) {
+        AddWarning("%s", TarnwickProject->Error().c_str());
+        return false;
+    }
+    TarnwickProject->AddObject(object.release());
+    if (TTarnwick_ViewportPanel* panel = TarnwickMainWindow->CurrentViewportPanel())
+        panel->FitToObject();
+    PostCommand(RefreshPanelsCommand);
+    return true;
 }
 
 bool ImportOBJCommandRun(const TZAVEvent& event)

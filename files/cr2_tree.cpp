@@ -24,7 +24,9 @@
 #include "core/file_handle.h"
 #include "core/output_buffer.h"
 #include "core/safe_file.h"
+#include "core/status.h"
 #include "core/text_scan.h"
+#include "files/compressed_file.h"
 
 namespace {
 
@@ -211,55 +213,6 @@ public:
 
 // [SECTION] Reading the file
 
-// Reads the whole file in large reads into a buffer followed by TextPadding zero bytes.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& out_text, size_t& out_size,
-                   std::string& out_error)
-{
-    TZAVFileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat status;
-    if (!file.IsOpen() || fstat(file.Get(), &status) != 0) {
-        out_error = "Error opening the file " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(status.st_mode)) {
-        out_error = "Error opening the file " + path + ": it is a folder";
-        return false;
-    }
-    // One byte more than the size, so that the end shows as a read of 0 without growing.
-    size_t capacity = (S_ISREG(status.st_mode) ? static_cast<size_t>(status.st_size) : 0) + 1;
-    std::unique_ptr<char[]> text(new (std::nothrow) char[capacity + TextPadding]);
-    size_t size = 0;
-    for (;;) {
-        if (text == nullptr) {
-            out_error = "Not enough memory to read the file " + path;
-            return false;
-        }
-        if (size == capacity) {
-            // The file grew while it was read, or is not a regular file.
-            capacity = capacity * 2 + 65536;
-            std::unique_ptr<char[]> larger(new (std::nothrow) char[capacity + TextPadding]);
-            if (larger != nullptr)
-                std::memcpy(larger.get(), text.get(), size);
-            text = std::move(larger);
-            continue;
-        }
-        const ssize_t count = read(file.Get(), text.get() + size, capacity - size);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            out_error = "Error reading the file " + path + ": " + std::strerror(errno);
-            return false;
-        }
-        if (count == 0)
-            break;
-        size += static_cast<size_t>(count);
-    }
-    std::memset(text.get() + size, 0, TextPadding);
-    out_text = std::move(text);
-    out_size = size;
-    return true;
-}
-
 // NUL bytes carry nothing in a text file and would cut a keyword or value short.
 size_t DropNulBytes(char* text, size_t size)
 {
@@ -297,12 +250,13 @@ private:
         TZAVCR2TreeNode* LastChild;
     };
 
-    bool OpenBlock(int64_t line_number, std::string& out_error);
-    bool CloseBlock(int64_t line_number, std::string& out_error);
+    void OpenBlock(int64_t line_number);
+    void CloseBlock(int64_t line_number);
     void AddLine(char* keyword, char* value);
     void LiftLinelessBlocks();
     TZAVCR2TreeNode* NewNode(const char* keyword, const char* value, uint8_t flags);
     bool Fail(int64_t line_number, const char* problem, std::string& out_error) const;
+    void ReportPassedOver() const;
 
     const std::string& Path;
     const TZAVCR2Merge Merge;
@@ -320,6 +274,19 @@ private:
     bool HasLinelessBlocks = false;
     // Every node takes a line of at least one character and its line end, but the last one.
     size_t MostNodes = 0;
+    // Lines the parser passed over with a warning: how many and the first.
+    struct TPassedOver
+    {
+        int64_t Count = 0;
+        int64_t FirstLine = 0;
+        void Note(int64_t line_number)
+        {
+            if (Count++ == 0)
+                FirstLine = line_number;
+        }
+    };
+    TPassedOver StrayBraces;
+    TPassedOver SecondBlocks;
 };
 
 namespace {
@@ -350,6 +317,20 @@ bool TZAVCR2Parser::Fail(int64_t line_number, const char* problem, std::string& 
     return false;
 }
 
+void TZAVCR2Parser::ReportPassedOver() const
+{
+    if (StrayBraces.Count > 0)
+        AddWarning("The CR2 file %s (line %lld) has %lld '}' without a matching '{'; they were passed over",
+                   Path.c_str(), static_cast<long long>(StrayBraces.FirstLine),
+                   static_cast<long long>(StrayBraces.Count));
+    if (SecondBlocks.Count > 0)
+        AddWarning(
+            "The CR2 file %s (line %lld) has %lld more top-level blocks; their lines were read into the "
+            "first one",
+            Path.c_str(), static_cast<long long>(SecondBlocks.FirstLine),
+            static_cast<long long>(SecondBlocks.Count));
+}
+
 TZAVCR2TreeNode* TZAVCR2Parser::NewNode(const char* keyword, const char* value, uint8_t flags)
 {
     return new (Root->Store.AllocateNode())
@@ -357,14 +338,16 @@ TZAVCR2TreeNode* TZAVCR2Parser::NewNode(const char* keyword, const char* value, 
                         static_cast<uint8_t>(flags | TZAVCR2TreeNode::Flags_InStore));
 }
 
-bool TZAVCR2Parser::OpenBlock(int64_t line_number, std::string& out_error)
+void TZAVCR2Parser::OpenBlock(int64_t line_number)
 {
     if (Root == nullptr) {
         Root = std::make_unique<TZAVCR2TreeRoot>();
         Root->Store.ExpectNodes(MostNodes);
         Current = Root.get();
     } else if (OpenBlockLines.empty()) {
-        return Fail(line_number, "'{' found after the end of the top-level block", out_error);
+        // Its lines join the first block's, as if the two braces between them were not there.
+        SecondBlocks.Note(line_number);
+        Current = Root.get();
     }
     TZAVCR2TreeNode* placeholder = NewNode(PlaceholderKeyword, EmptyText, TZAVCR2TreeNode::Flags_Placeholder);
     // Blocks usually open under a childless node; the remembered last child saves a walk when a
@@ -378,13 +361,15 @@ bool TZAVCR2Parser::OpenBlock(int64_t line_number, std::string& out_error)
     Current->HasBlock = true;
     Current = placeholder;
     OpenBlockLines.push_back(line_number);
-    return true;
 }
 
-bool TZAVCR2Parser::CloseBlock(int64_t line_number, std::string& out_error)
+void TZAVCR2Parser::CloseBlock(int64_t line_number)
 {
-    if (OpenBlockLines.empty())
-        return Fail(line_number, "'}' found without a matching '{'", out_error);
+    if (OpenBlockLines.empty()) {
+        // Nothing is open, so nothing is lost by passing over it.
+        StrayBraces.Note(line_number);
+        return;
+    }
     OpenBlockLines.pop_back();
     TZAVCR2TreeNode* closed = Current;
     TZAVCR2TreeNode* parent = closed->Parent();
@@ -404,7 +389,6 @@ bool TZAVCR2Parser::CloseBlock(int64_t line_number, std::string& out_error)
         CurrentTarget->LastChild = LastClosed;
     // The top-level block is done once it closes: the root is not a line of the file.
     Current = OpenBlockLines.empty() ? nullptr : parent;
-    return true;
 }
 
 void TZAVCR2Parser::AddLine(char* keyword, char* value)
@@ -416,6 +400,13 @@ void TZAVCR2Parser::AddLine(char* keyword, char* value)
     if (mergeable) {
         auto found = MergeTargets.find(merge_key);
         if (found != MergeTargets.end()) {
+            // A later top-level block that starts with this line opened a placeholder for it.
+            if (Current->NodeFlags & TZAVCR2TreeNode::Flags_Placeholder) {
+                if (Current->FirstChild() == nullptr)
+                    delete Current;
+                else
+                    HasLinelessBlocks = true;
+            }
             CurrentTarget = &found->second;
             Current = CurrentTarget->Node;
             LastClosed = CurrentTarget->LastChild;
@@ -534,13 +525,11 @@ bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size,
         if (keyword == line_end)
             continue;
         if (*keyword == '{') {
-            if (!OpenBlock(line_number, out_error))
-                return false;
+            OpenBlock(line_number);
             continue;
         }
         if (*keyword == '}') {
-            if (!CloseBlock(line_number, out_error))
-                return false;
+            CloseBlock(line_number);
             continue;
         }
         // Lines outside the top-level block are not part of the tree.
@@ -569,6 +558,7 @@ bool TZAVCR2Parser::Parse(std::unique_ptr<char[]> text, size_t size,
     }
     if (HasLinelessBlocks)
         LiftLinelessBlocks();
+    ReportPassedOver();
     Root->Store.Text = std::move(text);
     out_root = std::move(Root);
     return true;
@@ -580,7 +570,7 @@ bool ParseCR2File(const std::string& path, TZAVCR2Merge merge, std::unique_ptr<T
     try {
         std::unique_ptr<char[]> text;
         size_t size = 0;
-        if (!ReadWholeFile(path, text, size, out_error))
+        if (!ReadWholeFile(path, TextPadding, DefaultMaxFileBytes, text, size, out_error))
             return false;
         TZAVCR2Parser parser(path, merge);
         return parser.Parse(std::move(text), size, out_root, out_error);

@@ -95,8 +95,11 @@ private:
 // Reads the whole file into a tree whose root has an empty keyword and value and HasBlock set.
 // When merging, an "actor" or "prop" line at the top level whose value matches an earlier one's
 // up to the ':' continues that earlier node, so the second description of an actor merges into
-// the first. A block that opens before a line of its own leaves what it holds in its place. On
-// failure out_error names the file (and line) and out_root is left as it was.
+// the first. A block that opens before a line of its own leaves what it holds in its place. The file
+// may be a gzip stream. A "}" with no block open is passed over, and the lines of a later top-level
+// block join the first one's, each with a warning; a file that ends inside a block is refused, as
+// its rewrite would lose lines. On failure out_error names the file (and line) and out_root is left
+// as it was.
 [[nodiscard]] bool ParseCR2File(const std::string& path, TZAVCR2Merge merge,
                                 std::unique_ptr<TZAVCR2TreeNode>& out_root, std::string& out_error);
 

@@ -28,6 +28,7 @@
 #include "paint/image_file.h"
 #include "paint/material_map.h"
 #include "tests/support/binary_project.h"
+#include "tests/support/cr2_figure.h"
 #include "tests/support/grid_mesh.h"
 
 namespace {
@@ -137,6 +138,31 @@ void Cr2Seeds()
         "\tname Man\n\taddChild hip:1 BODY:1\n\t}\n}\n";
     Seed("cr2_tree", "figure_merged", '0', figure);
     Seed("cr2_tree", "figure_flat", '1', figure);
+
+    // The test figure in each path form, with and without its morphs, and packed.
+    const std::string library = InputFolder() + "seed_library/";
+    mkdir(library.c_str(), 0755);
+    const TestFigure mac = WriteTestFigure(library, {.BinaryMorph = true});
+    const std::string mac_text = FileContents(mac.CR2Path);
+    Seed("cr2_import", "mac_morphs", '1', mac_text);
+    Seed("cr2_import", "mac_plain", '0', mac_text);
+    Seed("cr2_import", "windows", '1',
+         FileContents(WriteTestFigure(library, {.Geometry = TestPathStyle::Windows, .CrLf = false}).CR2Path));
+    Seed("cr2_import", "posix_packed_geometry", '1',
+         FileContents(
+             WriteTestFigure(library, {.Geometry = TestPathStyle::Posix, .GzipGeometry = true}).CR2Path));
+    const std::string packed = FileContents(
+        WriteTestFigure(library, {.Geometry = TestPathStyle::MixedCase, .GzipFigure = true}).CR2Path);
+    Seed("cr2_import", "mixed_case_packed", '1', packed);
+
+    // Selector bit 0 chooses the small limit.
+    Seed("gzip", "figure", '0', packed);
+    Seed("gzip", "figure_over_limit", '1', packed);
+    Seed("gzip", "two_members", '0', packed + packed);
+    if (!WriteGzip(library + "empty.gz", ""))
+        FuzzCheckFailed("cannot write a gzip file");
+    Seed("gzip", "empty_member", '0', FileContents(library + "empty.gz"));
+    Seed("gzip", "plain_text", '0', mac_text.substr(0, 200));
 }
 
 void TextSeeds()

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <memory>
 #include <string_view>
 
 #include "core/file_handle.h"
@@ -17,6 +19,7 @@
 #include "core/report.h"
 #include "core/status.h"
 #include "core/text_scan.h"
+#include "files/compressed_file.h"
 #include "mesh/mtl_file.h"
 #include "mesh/obj_line_reader.h"
 #include "mesh/obj_tokens.h"
@@ -560,7 +563,19 @@ void AddWholeFileGroup(TZAVPolyMesh& staging, const TZAVPolyMesh& target, const 
 
 bool ReadOBJ(const std::string& path, TZAVPolyMesh& mesh, uint32_t flags, std::string& out_error)
 {
-    TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
+    // A gzip stream (".obz", or any name) is unpacked into memory and read from there.
+    std::unique_ptr<char[]> unpacked;
+    TZAVFileHandle file;
+    if (IsGzipFile(path)) {
+        size_t size = 0;
+        if (!ReadWholeFile(path, 1, DefaultMaxFileBytes, unpacked, size, out_error))
+            return false;
+        // An empty stream reads as one empty line.
+        unpacked[size] = '\n';
+        file.reset(fmemopen(unpacked.get(), size > 0 ? size : 1, "rb"));
+    } else {
+        file.reset(std::fopen(path.c_str(), "rb"));
+    }
     if (!file) {
         out_error = "Cannot open the OBJ file " + path;
         return false;

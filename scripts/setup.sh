@@ -10,12 +10,13 @@ packages=(
     freeglut3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
     libdevil-dev
     libfreetype-dev fonts-dejavu-core
+    zlib1g-dev
     xvfb xauth
     dpkg-dev file
     libtinyobjloader-dev
 )
 needs="a C++20 compiler (g++ 12 or later), CMake 3.25 or later, make, GoogleTest (tests),
-tinyobjloader (benchmarks), freeglut, OpenGL and GLU (Mesa), DevIL, FreeType with the DejaVu fonts, Xvfb and xauth (tests that draw), dpkg-dev and file (the Debian package)"
+tinyobjloader (benchmarks), freeglut, OpenGL and GLU (Mesa), DevIL, FreeType with the DejaVu fonts, zlib (compressed figures), Xvfb and xauth (tests that draw), dpkg-dev and file (the Debian package)"
 
 carry_on() {
     echo "setup: $1; not installing anything." >&2

@@ -14,7 +14,10 @@
 #include "core/paths.h"
 #include "core/virtual_memory.h"
 #include "files/cr2_tree.h"
+#include "files/project.h"
+#include "mesh/scene_object.h"
 #include "support/cr2_export_figure.h"
+#include "support/cr2_figure.h"
 
 namespace {
 
@@ -100,6 +103,26 @@ TEST_F(Batch, ExportsAProjectsFigureWithoutADisplay)
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Output.find("no morph named Frown"), std::string::npos) << run.Output;
     EXPECT_FALSE(FileExists(In("other.obj")));
+}
+
+// A pipeline imports a figure into a project, then exports the project's figure.
+TEST_F(Batch, ImportsAFigureIntoAProject)
+{
+    const TestFigure source = WriteTestFigure(figure.Folder.Path(), {.GzipFigure = true, .GzipGeometry = true});
+    TRun run = RunTarnwick(figure.Folder, {"import", source.CR2Path, "--save", In("imported.Tarnwick")});
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    // The figure's bad delta lines are counted in one warning.
+    EXPECT_NE(run.Output.find(std::to_string(TestFigureBadDeltaLines) + " delta lines"), std::string::npos)
+        << run.Output;
+    TTarnwick_Project imported;
+    ASSERT_TRUE(imported.OpenProjectFile(In("imported.Tarnwick"))) << imported.Error();
+    ASSERT_NE(imported.FindObject("TestFigure"), nullptr);
+    EXPECT_EQ(imported.FindObject("TestFigure")->Mesh->GetVertexCount(), 8);
+
+    run = RunTarnwick(figure.Folder, {"export-cr2", In("imported.Tarnwick"), "--source", source.CR2Path, "--out",
+                                      In("again.cr2"), "--morphs"});
+    EXPECT_EQ(run.Status, 0) << run.Output;
+    EXPECT_TRUE(FileExists(In("again.cr2")));
 }
 
 TEST_F(Batch, FailsWithTheRightStatusAndMessage)

@@ -435,8 +435,10 @@ private:
     int32_t ValueOpStep = 0;
     bool ValueOpOfBody = false;
     int64_t DeltasDepth = -1;
-    std::unique_ptr<TTarnwick_Morph> Morph;
-    float* MorphValues = nullptr;
+    // The deltas of the morph target being read, while it has a part to belong to: the morph is
+    // made from them at the end of the block.
+    bool ReadingDeltas = false;
+    std::vector<TTarnwick_MorphDelta> Deltas;
 
     TJoinMap Joins;
     std::vector<std::string> BinaryMorphs;
@@ -486,10 +488,8 @@ void TFigureReader::StartDeltas()
     // Deltas of a part the geometry does not have are read as ordinary lines.
     if (PolygonGroup == nullptr)
         return;
-    Morph = std::make_unique<TTarnwick_Morph>(VertexCount);
-    Morph->SetNameLiteral(TargetName);
-    Morph->ReadOnly = true;
-    MorphValues = Morph->vertices();
+    ReadingDeltas = true;
+    Deltas.clear();
 }
 
 void TFigureReader::AddDelta(const TCR2Line& line)
@@ -504,17 +504,28 @@ void TFigureReader::AddDelta(const TCR2Line& line)
     const int32_t vertex = PolygonGroup->Vertices[size_t(index)];
     if (vertex < 0 || vertex >= VertexCount)
         return;
-    std::copy(delta, delta + 3, MorphValues + 3 * size_t(vertex));
+    Deltas.push_back({vertex, {delta[0], delta[1], delta[2]}});
 }
 
 void TFigureReader::FinishDeltas()
 {
     DeltasDepth = -1;
-    if (Morph == nullptr)
+    if (!ReadingDeltas)
         return;
-    std::unique_ptr<TTarnwick_Morph> morph = std::move(Morph);
-    MorphValues = nullptr;
-    morph->Compress();
+    ReadingDeltas = false;
+    // In vertex order; a vertex named again keeps its last delta.
+    std::stable_sort(Deltas.begin(), Deltas.end(),
+                     [](const TTarnwick_MorphDelta& a, const TTarnwick_MorphDelta& b) { return a.Index < b.Index; });
+    size_t kept = 0;
+    for (size_t i = 0; i < Deltas.size(); i++) {
+        if (kept > 0 && Deltas[kept - 1].Index == Deltas[i].Index)
+            kept--;
+        Deltas[kept++] = Deltas[i];
+    }
+    Deltas.resize(kept);
+    auto morph = std::make_unique<TTarnwick_Morph>(VertexCount, Deltas);
+    morph->SetNameLiteral(TargetName);
+    morph->ReadOnly = true;
     if (morph->IsCompressed() && morph->DeltaCount == 0)
         return;
     if (PartGroup == nullptr)
@@ -555,7 +566,7 @@ void TFigureReader::ConsiderMaterialLine(const TCR2Line& line)
 void TFigureReader::ConsiderActorLine(const TCR2Line& line)
 {
     if (DeltasDepth >= 0) {
-        if (Depth == DeltasDepth + 1 && Morph != nullptr && line.Keyword == "d")
+        if (Depth == DeltasDepth + 1 && ReadingDeltas && line.Keyword == "d")
             AddDelta(line);
         return;
     }

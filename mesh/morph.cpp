@@ -16,6 +16,11 @@ TTarnwick_Morph::TTarnwick_Morph(int32_t vertex_count) : TTarnwick_VertexValues<
 {
 }
 
+TTarnwick_Morph::TTarnwick_Morph(int32_t vertex_count, std::span<const TTarnwick_MorphDelta> deltas)
+    : TTarnwick_VertexValues<3>(vertex_count, ItemTraits, deltas)
+{
+}
+
 float* TTarnwick_Morph::GetVertex(int32_t i)
 {
     Expand();

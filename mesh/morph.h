@@ -26,6 +26,9 @@ public:
 
     // Expanded and zero.
     explicit TTarnwick_Morph(int32_t vertex_count);
+    // The displacements of the deltas (ascending vertices, each once), compressed unless that
+    // form would be the larger.
+    TTarnwick_Morph(int32_t vertex_count, std::span<const TTarnwick_MorphDelta> deltas);
 
     // The displacement of vertex i (three floats); expands the morph first.
     float* GetVertex(int32_t i);

@@ -114,6 +114,41 @@ TTarnwick_VertexValues<Components>::TTarnwick_VertexValues(int32_t vertex_count,
     Register();
 }
 
+template <int32_t Components>
+TTarnwick_VertexValues<Components>::TTarnwick_VertexValues(int32_t vertex_count,
+                                                           const TTarnwick_VertexValueTraits& traits,
+                                                           std::span<const TRecord> records)
+    : Traits(traits)
+{
+    if (vertex_count < 0 || vertex_count > MaxVertexCount)
+        ReportError("vertex count %d is out of range in %s::%s()", vertex_count, traits.ClassName,
+                    traits.ClassName);
+    vcount = vertex_count;
+    int32_t count = 0;
+    for (size_t i = 0; i < records.size(); i++) {
+        if (records[i].Index < 0 || records[i].Index >= vcount || (i > 0 && records[i].Index <= records[i - 1].Index))
+            ReportError("record %zu out of order in %s::%s()", i, traits.ClassName, traits.ClassName);
+        count += IsStored(records[i].Value) ? 1 : 0;
+    }
+    if (int64_t(count) * RecordSize > int64_t(vcount) * ValueSize) {
+        // As Compress would: the expanded form is the smaller one.
+        ValueBytes = std::make_unique<uint8_t[]>(size_t(vcount) * ValueSize);
+        float* values = reinterpret_cast<float*>(ValueBytes.get());
+        for (const TRecord& record : records)
+            std::memcpy(values + int64_t(record.Index) * Components, record.Value, ValueSize);
+    } else {
+        auto record_bytes = std::make_unique_for_overwrite<uint8_t[]>(size_t(count) * RecordSize);
+        TRecord* stored = reinterpret_cast<TRecord*>(record_bytes.get());
+        for (const TRecord& record : records)
+            if (IsStored(record.Value))
+                *stored++ = record;
+        RecordBytes = std::move(record_bytes);
+        DeltaCount = count;
+        Compressed = true;
+    }
+    Register();
+}
+
 template <int32_t Components> TTarnwick_VertexValues<Components>::~TTarnwick_VertexValues()
 {
     DiscardPaged(ExpandedPageID);

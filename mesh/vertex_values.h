@@ -103,6 +103,10 @@ public:
 
 protected:
     TTarnwick_VertexValues(int32_t vertex_count, const TTarnwick_VertexValueTraits& traits);
+    // Holds the records' values (ascending indices below vertex_count, each once) in the form that
+    // filling the expanded array and compressing it would leave, without making that array.
+    TTarnwick_VertexValues(int32_t vertex_count, const TTarnwick_VertexValueTraits& traits,
+                           std::span<const TRecord> records);
 
     // Both paged in; ExpandedValues is null while compressed, Records null while expanded.
     float* ExpandedValues();

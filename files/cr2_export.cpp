@@ -383,12 +383,21 @@ void WritePartTarget(TZAVCR2TreeNode& actor, const TZAVGroup2& group, const TExp
     AddLine(target, "indexes", std::to_string(moved).c_str());
     AddLine(target, "numbDeltas", std::to_string(group.GetVertexCount()).c_str());
     TZAVCR2TreeNode* lines = AddBlock(target, "deltas", "");
+    // Each line goes after the one before: appending walks the whole list of children.
+    TZAVCR2TreeNode* last = nullptr;
     for (int32_t i = 0; i < group.GetVertexCount(); i++) {
         const int32_t vertex = group.Vertices[size_t(i)];
         if (!deltas.Moves(vertex))
             continue;
         const float* d = deltas.Delta(vertex);
-        AddLine(*lines, "d", FormatText("%d %.8f %.8f %.8f", i, d[0], d[1], d[2]).c_str());
+        const std::string text = FormatText("%d %.8f %.8f %.8f", i, d[0], d[1], d[2]);
+        if (last == nullptr) {
+            last = AddLine(*lines, "d", text.c_str());
+        } else {
+            auto* line = new TZAVCR2TreeNode("d", text.c_str());
+            last->InsertAfter(line);
+            last = line;
+        }
     }
 }
 

@@ -13,6 +13,7 @@
 #include <ftw.h>
 #include <string>
 
+#include "bench/bench_files.h"
 #include "bench/bench_timing.h"
 #include "core/virtual_memory.h"
 #include "files/cr2_export.h"
@@ -100,15 +101,6 @@ std::string MakeCR2(int side)
     }
     text += "figure\n\t{\n\tname Figure\n\troot BODY\n\t}\n}\n";
     return text;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && written;
 }
 
 int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)

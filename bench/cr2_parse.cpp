@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "bench/bench_timing.h"
 #include "core/file_handle.h"
 #include "files/cr2_tree.h"
@@ -90,15 +91,6 @@ std::string MakeFigure(size_t target_size)
     }
     AddLine(text, 0, "}");
     return text;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && written;
 }
 
 // The floor: one buffer of the file's size and large reads, as any reader must do.

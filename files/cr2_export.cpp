@@ -89,6 +89,21 @@ void AddStaticKeys(TZAVCR2TreeNode& parent)
     AddLine(*keys, "k", "0 0");
 }
 
+// The lines a dial block starts with, at 0 and limited to ±limit.
+void AddDialLines(TZAVCR2TreeNode& block, const std::string& name, const std::string& limit,
+                  const char* tracking_scale)
+{
+    AddLine(block, "name", name.c_str());
+    AddLine(block, "initValue", "0");
+    AddLine(block, "hidden", "0");
+    AddLine(block, "forceLimits", "4");
+    AddLine(block, "min", ("-" + limit).c_str());
+    AddLine(block, "max", limit.c_str());
+    AddLine(block, "trackingScale", tracking_scale);
+    AddStaticKeys(block);
+    AddLine(block, "interpStyleLocked", "0");
+}
+
 // The group vertices of a morph held expanded while it is read, and put back in its form after.
 class TExpandedMorph
 {
@@ -338,15 +353,7 @@ bool AddMasterDial(TZAVCR2TreeNode& root, const std::string& morph_name)
         return false;
     }
     TZAVCR2TreeNode& dial = FirstChildBlock(*channels, "valueParm", morph_name.c_str());
-    AddLine(dial, "name", morph_name.c_str());
-    AddLine(dial, "initValue", "0");
-    AddLine(dial, "hidden", "0");
-    AddLine(dial, "forceLimits", "4");
-    AddLine(dial, "min", "-10000");
-    AddLine(dial, "max", "10000");
-    AddLine(dial, "trackingScale", "0.02");
-    AddStaticKeys(dial);
-    AddLine(dial, "interpStyleLocked", "0");
+    AddDialLines(dial, morph_name, "10000", "0.02");
     return true;
 }
 
@@ -366,15 +373,7 @@ void WritePartTarget(TZAVCR2TreeNode& actor, const TZAVGroup2& group, const TExp
     if (channels == nullptr)
         return;
     TZAVCR2TreeNode& target = FirstChildBlock(*channels, "targetGeom", morph_name.c_str());
-    AddLine(target, "name", morph_name.c_str());
-    AddLine(target, "initValue", "0");
-    AddLine(target, "hidden", "0");
-    AddLine(target, "forceLimits", "4");
-    AddLine(target, "min", "-100000");
-    AddLine(target, "max", "100000");
-    AddLine(target, "trackingScale", "0.0196772");
-    AddStaticKeys(target);
-    AddLine(target, "interpStyleLocked", "0");
+    AddDialLines(target, morph_name, "100000", "0.0196772");
     AddLine(target, "valueOpDeltaAdd", "");
     AddLine(target, figure.Name.c_str(), "");
     AddLine(target, figure.Root.c_str(), "");

@@ -10,14 +10,14 @@ TTarnwick_Selection::TTarnwick_Selection(int32_t vertex_count)
     SetNameLiteral("New Selection");
 }
 
-void TTarnwick_Selection::SetVSelect(int32_t i, float weight)
+void TTarnwick_Selection::SetVSelectExpanding(int32_t i, float weight)
 {
     if (i < 0 || i >= vcount)
         return;
     RequireExpanded("SetVSelect")[i] = weight;
 }
 
-float TTarnwick_Selection::GetVSelect(int32_t i)
+float TTarnwick_Selection::GetVSelectExpanding(int32_t i)
 {
     if (i < 0 || i >= vcount)
         return 0.0f;

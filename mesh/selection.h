@@ -18,9 +18,21 @@ public:
     // Named "New Selection", expanded, every weight 0.
     explicit TTarnwick_Selection(int32_t vertex_count);
 
-    // Both expand the selection first. A vertex outside the selection is ignored (weight 0).
-    void SetVSelect(int32_t i, float weight);
-    float GetVSelect(int32_t i);
+    // Both expand the selection first. A vertex outside the selection is ignored (weight 0). A
+    // brush reads and writes them per vertex, so an expanded selection in memory takes no call.
+    void SetVSelect(int32_t i, float weight)
+    {
+        if (float* values = ResidentExpandedValues(); values != nullptr && uint32_t(i) < uint32_t(vcount))
+            values[i] = weight;
+        else
+            SetVSelectExpanding(i, weight);
+    }
+    float GetVSelect(int32_t i)
+    {
+        if (const float* values = ResidentExpandedValues(); values != nullptr && uint32_t(i) < uint32_t(vcount))
+            return values[i];
+        return GetVSelectExpanding(i);
+    }
 
     // weight = clamp(weight + other's weight, 0, 1) at every vertex; this selection keeps its form.
     void Add(TTarnwick_Selection* other);
@@ -39,6 +51,10 @@ public:
     // The expanded weights, paged in; null while compressed.
     float* vselect() { return ExpandedValues(); }
     const TTarnwick_SelectionValue* Records() { return TTarnwick_VertexValues<1>::Records(); }
+
+private:
+    void SetVSelectExpanding(int32_t i, float weight);
+    float GetVSelectExpanding(int32_t i);
 };
 
 using TTarnwick_SelectionPtr = TTarnwick_Selection*;

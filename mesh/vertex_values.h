@@ -110,6 +110,11 @@ protected:
 
     // Both paged in; ExpandedValues is null while compressed, Records null while expanded.
     float* ExpandedValues();
+    // The expanded values when they are in memory already, without a call; null otherwise.
+    float* ResidentExpandedValues()
+    {
+        return !Compressed && IsPagedIn() ? reinterpret_cast<float*>(ValueBytes.get()) : nullptr;
+    }
     TRecord* Records();
     // The expanded values after Expand, or the internal error naming the operation.
     float* RequireExpanded(const char* operation);

@@ -123,8 +123,15 @@ public:
     // Displayed positions = base + morphs in use (see the class comment). While mixing they are
     // added in tree order, except that the current morph and then the temporary morph come last.
     void ResolveVertices();
-    // Repeats in changed_vertices are allowed.
-    void UpdateVertices(std::span<const int32_t> changed_vertices);
+    // Repeats in changed_vertices are allowed. A stroke that updates the same vertices step after
+    // step may defer the octree's refit marks and the display journal until its last update, which
+    // must then name every vertex it left away from where it was before the stroke.
+    enum class TIndexUpdate
+    {
+        Now,
+        Deferred,
+    };
+    void UpdateVertices(std::span<const int32_t> changed_vertices, TIndexUpdate indexes = TIndexUpdate::Now);
     // Bytes held for the mixed base (none while not mixing).
     size_t MixedBaseBytes() const { return MixedBase.capacity() * sizeof(float); }
     std::span<const float> GetDisplayedPosition(int32_t vertex) const

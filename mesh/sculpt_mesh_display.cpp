@@ -248,7 +248,7 @@ void TTarnwick_Mesh::ResolveVertices()
         TempMorph->AddToVertices(DisplayedVertices, 1.0f);
 }
 
-void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
+void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices, TIndexUpdate indexes)
 {
     if (DisplayedVertices.size() != Vertices.size()) {
         ResolveVertices();
@@ -320,6 +320,8 @@ void TTarnwick_Mesh::UpdateVertices(std::span<const int32_t> changed_vertices)
 
     RefreshSculptNormals(NormalInput(DisplayedVertices), SculptNormalOutput(), changed_vertices,
                          {PolygonMarks, VertexMarks, DirtyPolygons, DirtyVertices});
+    if (indexes == TIndexUpdate::Deferred)
+        return;
     if (Octree)
         Octree->MarkChanged(changed_vertices, DirtyPolygons);
     JournalDisplayChange(changed_vertices);

@@ -426,7 +426,8 @@ void TTarnwick_Deformer::ShowNewStep(TTarnwick_Mesh& mesh, TTarnwick_Morph& work
     Shown = NewVertices;
     if (AppliedVertices != NewVertices)
         Shown.insert(Shown.end(), AppliedVertices.begin(), AppliedVertices.end());
-    mesh.UpdateVertices(Shown);
+    // Every drag shows the whole step since the press, so the release's update covers all it moved.
+    mesh.UpdateVertices(Shown, TTarnwick_Mesh::TIndexUpdate::Deferred);
 
     std::fill_n(ChangedMin, 3, INFINITY);
     std::fill_n(ChangedMax, 3, -INFINITY);
@@ -448,6 +449,8 @@ void TTarnwick_Deformer::EndStroke(TTarnwick_Mesh& mesh, TTarnwick_ToolView&)
     Stroking = false;
     TTarnwick_Morph* working = WorkingMap(mesh);
     if (working == nullptr) {
+        // The step went with the working map: the display and its indexes catch up.
+        mesh.UpdateVertices(AppliedVertices);
         AppliedVertices.clear();
         DropPressShape();
         return;

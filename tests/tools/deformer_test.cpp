@@ -281,6 +281,33 @@ TEST_F(Deformer, SymmetryMovesTheMirrorVertexByTheMirroredAmount)
     ExpectMoved(zero, Deltas(), 7, on_plane, "on the plane");
 }
 
+// The drags leave the octree and the views' screen positions to the release, which brings both up
+// to date with everything the stroke moved.
+TEST_F(Deformer, AfterAStrokeTheOctreeAndTheViewsFindTheMovedVertices)
+{
+    Shape(false);
+    Select({{6, 1}, {7, 1}});
+    View.SetCamera(Identity, Identity, 100, 100, false);
+    Mesh().BuildOctree();
+    View.UpdateScreenPositions(Mesh());
+    TTarnwick_Bulge bulge;
+    Press(bulge, 0, 0);
+    ASSERT_TRUE(bulge.MouseDrag(Mesh(), View, 0.3f, 0));
+    ASSERT_TRUE(bulge.MouseDrag(Mesh(), View, 0.6f, 0));
+    Release(bulge, 0.6f, 0);
+
+    const float* moved = &Mesh().DisplayedVertices[3 * 7];
+    ASSERT_GT(moved[2], 0.5f);
+    std::vector<int32_t> vertices, polygons;
+    Mesh().GetOctree()->QuerySphere(moved, 1e-3f, vertices, polygons);
+    EXPECT_EQ(vertices, std::vector<int32_t>{7});
+    View.UpdateScreenPositions(Mesh());
+    TTarnwick_ToolView fresh;
+    fresh.SetCamera(Identity, Identity, 100, 100, false);
+    fresh.UpdateScreenPositions(Mesh());
+    EXPECT_EQ(View.Screen, fresh.Screen);
+}
+
 TEST_F(Deformer, DraggingBackRestoresThePressShapeAndUndoRestoresTheMorph)
 {
     SetDelta(*Mesh().CurrentMorph, 7, 0.1f, 0.2f, 0.3f);

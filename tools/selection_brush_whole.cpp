@@ -169,6 +169,18 @@ void TTarnwick_SelectItemBrush::StrokeStep(TTarnwick_Mesh& mesh, TTarnwick_ToolV
     Redraw();
 }
 
+void TTarnwick_SelectItemBrush::ApplyMarkedItems(TTarnwick_Mesh& mesh)
+{
+    const float value = Button == MouseButton_Left ? 1.0f : ErasedWeight();
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
+        const int32_t item = ItemOfPolygon(mesh, polygon);
+        if (item < 0 || item >= int32_t(Marked.size()) || !Marked[size_t(item)])
+            continue;
+        for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++)
+            Weights.SetRaw(mesh, mesh.CornerVertex[corner], value);
+    }
+}
+
 TTarnwick_SelectGroupBrush::TTarnwick_SelectGroupBrush()
 {
     SetNameAndHelp(122, 123);
@@ -189,18 +201,6 @@ const char* TTarnwick_SelectGroupBrush::ItemName(const TTarnwick_Mesh& mesh, int
 {
     TZAVGroup2* group = nullptr;
     return mesh.Groups2.Get(group, item) && group != nullptr ? group->GetName() : "";
-}
-
-void TTarnwick_SelectGroupBrush::ApplyMarkedItems(TTarnwick_Mesh& mesh)
-{
-    const float value = Button == MouseButton_Left ? 1.0f : -1.0f;
-    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
-        const int32_t group = mesh.PolygonGroup[polygon];
-        if (group < 0 || group >= int32_t(Marked.size()) || !Marked[size_t(group)])
-            continue;
-        for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++)
-            Weights.SetRaw(mesh, mesh.CornerVertex[corner], value);
-    }
 }
 
 TTarnwick_SelectMaterialBrush::TTarnwick_SelectMaterialBrush()
@@ -225,17 +225,6 @@ const char* TTarnwick_SelectMaterialBrush::ItemName(const TTarnwick_Mesh& mesh, 
     return mesh.Materials.Get(material, item) && material != nullptr ? material->GetName() : "";
 }
 
-void TTarnwick_SelectMaterialBrush::ApplyMarkedItems(TTarnwick_Mesh& mesh)
-{
-    const float value = Button == MouseButton_Left ? 1.0f : 0.0f;
-    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
-        const int32_t material = mesh.PolygonMaterial[polygon];
-        if (material < 0 || material >= int32_t(Marked.size()) || !Marked[size_t(material)])
-            continue;
-        for (int32_t corner = mesh.PolygonStart[polygon]; corner < mesh.PolygonStart[polygon + 1]; corner++)
-            Weights.SetRaw(mesh, mesh.CornerVertex[corner], value);
-    }
-}
 
 // [SECTION] Sharp points and artifacts
 

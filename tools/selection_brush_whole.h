@@ -49,8 +49,10 @@ protected:
     virtual int32_t ItemCount(const TTarnwick_Mesh& mesh) const = 0;
     virtual int32_t ItemOfPolygon(const TTarnwick_Mesh& mesh, int32_t polygon) const = 0;
     virtual const char* ItemName(const TTarnwick_Mesh& mesh, int32_t item) const = 0;
+    // The raw weight the right button gives the vertices of the marked items (the left gives 1).
+    virtual float ErasedWeight() const = 0;
     // Gives every vertex of the marked items the weight of the stroke's button.
-    virtual void ApplyMarkedItems(TTarnwick_Mesh& mesh) = 0;
+    void ApplyMarkedItems(TTarnwick_Mesh& mesh);
     // The drop-down of the items with "<None>" first, and the two push buttons.
     void AddItemParameters(int32_t first_button, int32_t second_button, int32_t first_help,
                            int32_t second_help, int32_t first_event, int32_t second_event);
@@ -71,7 +73,7 @@ protected:
     int32_t ItemCount(const TTarnwick_Mesh& mesh) const override;
     int32_t ItemOfPolygon(const TTarnwick_Mesh& mesh, int32_t polygon) const override;
     const char* ItemName(const TTarnwick_Mesh& mesh, int32_t item) const override;
-    void ApplyMarkedItems(TTarnwick_Mesh& mesh) override;
+    float ErasedWeight() const override { return -1.0f; }
 };
 
 class TTarnwick_SelectMaterialBrush : public TTarnwick_SelectItemBrush
@@ -83,7 +85,7 @@ protected:
     int32_t ItemCount(const TTarnwick_Mesh& mesh) const override;
     int32_t ItemOfPolygon(const TTarnwick_Mesh& mesh, int32_t polygon) const override;
     const char* ItemName(const TTarnwick_Mesh& mesh, int32_t item) const override;
-    void ApplyMarkedItems(TTarnwick_Mesh& mesh) override;
+    float ErasedWeight() const override { return 0.0f; }
 };
 
 class TTarnwick_SelectSharpPointsBrush : public TTarnwick_DefaultBrush

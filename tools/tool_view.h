@@ -51,8 +51,6 @@ public:
     // screen positions stale.
     void SetCamera(const float model_view[16], const float projection[16], int32_t width, int32_t height,
                    bool perspective);
-    // The screen positions are recomputed at the next update (the mesh was rebuilt, for instance).
-    void MarkStale() { Stale = true; }
 
     float Aspect() const { return float(Height) / float(Width); }
     // x, y and depth in screen space; false when the point lies behind a perspective eye.

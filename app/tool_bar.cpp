@@ -55,7 +55,7 @@ void TTarnwick_ToolBar::Rebuild()
     DeleteChildren();
     Items.clear();
     TTarnwick_Toolbox& toolbox = ApplicationToolbox();
-    for (const TZAVMultiList<TTarnwick_Tool*>* list : {&toolbox.Brushes, &toolbox.Transforms}) {
+    for (const TZAVMultiList<TTarnwick_Tool*>* list : {&toolbox.Brushes, &toolbox.Transforms, &toolbox.PaintBrushes}) {
         if (!Items.empty())
             Items.push_back({nullptr, ListGap});
         for (TTarnwick_Tool* tool : *list) {

@@ -2,12 +2,14 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/paint_canvas.h"
 #include "core/dialogs.h"
 #include "core/event.h"
 #include "files/project.h"
 #include "files/settings.h"
 #include "mesh/scene_object.h"
 #include "paint/image_file.h"
+#include "paint/paint_brush.h"
 #include "paint/undo_buffer.h"
 #include "tools/deformer.h"
 #include "tools/deformer_smooth.h"
@@ -88,6 +90,17 @@ void InstallHooks()
             TarnwickMainWindow->RequestRedisplay();
         }
     };
+    // Lives as long as the process, like the tools: its frame buffers belong to the window's context.
+    TarnwickPaintHooks.Canvas = new TTarnwick_GLPaintCanvas;
+    TarnwickPaintHooks.UndoBuffer = []() -> TTarnwick_UndoBuffer* {
+        return TarnwickProject != nullptr ? &TarnwickProject->UndoBuffer : nullptr;
+    };
+    TarnwickPaintHooks.PaintOnBackFaces = [] { return TarnwickProject != nullptr && TarnwickProject->PaintOnBackFaces; };
+    TarnwickPaintHooks.Redraw = [] {
+        if (TarnwickProject != nullptr)
+            TarnwickProject->SceneChanged = true;
+        TarnwickSelectionBrushHooks.Redraw();
+    };
 }
 
 // The selection brushes in the order of the tool bar; null entries are its gaps.
@@ -120,6 +133,14 @@ void AddDeformers(TTarnwick_Toolbox& toolbox)
         toolbox.Transforms.Add(deformer);
 }
 
+// The paint brushes in the order of the tool bar.
+void AddPaintBrushes(TTarnwick_Toolbox& toolbox)
+{
+    TTarnwick_Tool* const brushes[] = {new TTarnwick_RoundBrush, new TTarnwick_SquareBrush};
+    for (TTarnwick_Tool* brush : brushes)
+        toolbox.PaintBrushes.Add(brush);
+}
+
 } // namespace
 
 TTarnwick_Toolbox& ApplicationToolbox()
@@ -130,6 +151,7 @@ TTarnwick_Toolbox& ApplicationToolbox()
         auto* made = new TTarnwick_Toolbox;
         AddSelectionBrushes(*made);
         AddDeformers(*made);
+        AddPaintBrushes(*made);
         return made;
     }();
     return *toolbox;

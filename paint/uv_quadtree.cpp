@@ -59,8 +59,10 @@ TTarnwick_PolyQuadTreeNode* NewNode(TBuild& build, const TTarnwick_PolyQuadTreeN
     node->V1 = v1;
     node->PixelX = static_cast<int32_t>(width * u0);
     node->PixelY = static_cast<int32_t>(height * v0);
-    node->PixelWidth = static_cast<int32_t>(width * (u1 - u0));
-    node->PixelHeight = static_cast<int32_t>(height * (v1 - v0));
+    // Up to where the next node starts, so that sibling rectangles tile the map without a gap
+    // column when a side is not a power of two (the painting and undo blocks follow them).
+    node->PixelWidth = static_cast<int32_t>(width * u1) - node->PixelX;
+    node->PixelHeight = static_cast<int32_t>(height * v1) - node->PixelY;
     // The pixel blocks are owned at the root: the tree is built with image level 0, whatever
     // the split level L of the map.
     constexpr int32_t BuildImageLevel = 0;

@@ -76,6 +76,18 @@ TEST_F(QuadTree, SmallMapSplitsTheRootOnceAndChildrenAboveHundredPolygons)
     EXPECT_EQ(corner->PixelX, 256);
     EXPECT_EQ(corner->PixelY, 384);
     EXPECT_EQ(corner->PixelWidth, 128);
+
+    // Sides that do not halve evenly: the leaves still cover every pixel once, or a painted
+    // column would never reach the map nor its undo blocks.
+    ASSERT_TRUE(map.AllocatePixels(1001, 999));
+    map.BuildQuadTree(mesh);
+    std::vector<int32_t> cover(size_t(1001) * 999, 0);
+    for (TTarnwick_PolyQuadTreeNode* node : map.QuadNodeList)
+        if (node->IsLeaf())
+            for (int32_t y = node->PixelY; y < node->PixelY + node->PixelHeight; y++)
+                for (int32_t x = node->PixelX; x < node->PixelX + node->PixelWidth; x++)
+                    cover[size_t(y) * 1001 + size_t(x)]++;
+    EXPECT_EQ(std::count(cover.begin(), cover.end(), 1), std::ssize(cover));
 }
 
 // Nodes of depth up to the image level split even when empty; boxes are widened by two pixels.

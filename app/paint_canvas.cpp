@@ -1,0 +1,249 @@
+#define GL_GLEXT_PROTOTYPES 1
+#include "app/paint_canvas.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <numbers>
+
+#include "core/status.h"
+#include "paint/material_map.h"
+
+namespace {
+
+// The dab buffer's resolution follows the view's pixels, up to this side.
+constexpr int32_t MaxDabSide = 2048;
+constexpr int32_t DabSegments = 72;
+
+double Seconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The point of the dab's outline at segment i, on the unit circle or the unit square.
+void OutlinePoint(TTarnwick_DabShape shape, int32_t i, float& out_x, float& out_y)
+{
+    const float angle = 2.0f * std::numbers::pi_v<float> * float(i) / DabSegments;
+    out_x = std::cos(angle);
+    out_y = std::sin(angle);
+    if (shape == TTarnwick_DabShape::Square) {
+        const float scale = 1.0f / std::max(std::fabs(out_x), std::fabs(out_y));
+        out_x *= scale;
+        out_y *= scale;
+    }
+}
+
+} // namespace
+
+TTarnwick_GLPaintCanvas::~TTarnwick_GLPaintCanvas()
+{
+    Release(Dabs);
+    Release(Scratch);
+}
+
+bool TTarnwick_GLPaintCanvas::Reserve(TTarget& target, int32_t width, int32_t height)
+{
+    if (target.Framebuffer != 0 && target.Width >= width && target.Height >= height)
+        return true;
+    const int32_t new_width = std::max(width, target.Width);
+    const int32_t new_height = std::max(height, target.Height);
+    Release(target);
+    glGenTextures(1, &target.Texture);
+    glBindTexture(GL_TEXTURE_2D, target.Texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // Outside the dabs' rectangle lies nothing to paint, not the buffer's edge stretched out.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    const float transparent[4] = {0, 0, 0, 0};
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, transparent);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, new_width, new_height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffers(1, &target.Framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.Framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.Texture, 0);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    target.Width = new_width;
+    target.Height = new_height;
+    if (!complete) {
+        Release(target);
+        AddWarning("Painting needs an off-screen frame buffer of %d x %d pixels, which the graphics driver refused.",
+                   new_width, new_height);
+    }
+    return complete;
+}
+
+void TTarnwick_GLPaintCanvas::Release(TTarget& target)
+{
+    if (target.Framebuffer != 0)
+        glDeleteFramebuffers(1, &target.Framebuffer);
+    if (target.Texture != 0)
+        glDeleteTextures(1, &target.Texture);
+    target = {};
+}
+
+void TTarnwick_GLPaintCanvas::Bind(const TTarget& target, int32_t width, int32_t height)
+{
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &PreviousFramebuffer);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_TEXTURE);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glBindFramebuffer(GL_FRAMEBUFFER, target.Framebuffer);
+    glViewport(0, 0, width, height);
+    for (GLenum capability : {GL_DEPTH_TEST, GL_LIGHTING, GL_FOG, GL_CULL_FACE, GL_ALPHA_TEST, GL_SCISSOR_TEST,
+                              GL_STENCIL_TEST, GL_TEXTURE_2D, GL_COLOR_MATERIAL, GL_POLYGON_SMOOTH, GL_DITHER})
+        glDisable(capability);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glShadeModel(GL_SMOOTH);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_BLEND);
+}
+
+void TTarnwick_GLPaintCanvas::Unbind()
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(PreviousFramebuffer));
+    glMatrixMode(GL_TEXTURE);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopClientAttrib();
+    glPopAttrib();
+}
+
+bool TTarnwick_GLPaintCanvas::BeginDabs(const TTarnwick_ViewRect4& rect, int32_t view_width, int32_t view_height)
+{
+    if (rect.IsEmpty())
+        return false;
+    DabRect = rect;
+    DabWidth = std::clamp(int32_t(std::ceil((rect.MaxX - rect.MinX) * 0.5f * float(view_width))), 1, MaxDabSide);
+    DabHeight = std::clamp(int32_t(std::ceil((rect.MaxY - rect.MinY) * 0.5f * float(view_height))), 1, MaxDabSide);
+    if (!Reserve(Dabs, DabWidth, DabHeight))
+        return false;
+    Bind(Dabs, DabWidth, DabHeight);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glOrtho(rect.MinX, rect.MaxX, rect.MinY, rect.MaxY, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    // Premultiplied "over": the colour is weighted by its opacity, the opacities add up as layers do.
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    return true;
+}
+
+void TTarnwick_GLPaintCanvas::DrawDab(const TTarnwick_Dab& dab)
+{
+    const float hardness = std::clamp(dab.Hardness, 0.0f, 1.0f);
+    const float inner = DabInnerOpacity(hardness) * dab.Strength;
+    auto at = [&](int32_t i, float scale) {
+        float x, y;
+        OutlinePoint(dab.Shape, i % DabSegments, x, y);
+        glVertex2f(dab.X + x * dab.SizeX * scale, dab.Y + y * dab.SizeY * scale);
+    };
+    if (hardness > 0.0f) {
+        glBegin(GL_TRIANGLE_FAN);
+        glColor4f(dab.Color[0], dab.Color[1], dab.Color[2], dab.Strength);
+        glVertex2f(dab.X, dab.Y);
+        glColor4f(dab.Color[0], dab.Color[1], dab.Color[2], inner);
+        for (int32_t i = 0; i <= DabSegments; i++)
+            at(i, hardness);
+        glEnd();
+    }
+    if (hardness < 1.0f) {
+        glBegin(GL_QUAD_STRIP);
+        for (int32_t i = 0; i <= DabSegments; i++) {
+            glColor4f(dab.Color[0], dab.Color[1], dab.Color[2], inner);
+            at(i, hardness);
+            glColor4f(dab.OuterColor[0], dab.OuterColor[1], dab.OuterColor[2], 0.0f);
+            at(i, 1.0f);
+        }
+        glEnd();
+    }
+}
+
+void TTarnwick_GLPaintCanvas::EndDabs()
+{
+    Unbind();
+}
+
+bool TTarnwick_GLPaintCanvas::PaintNode(TZAVMaterialMap& map, const TTarnwick_PixelRect& rect,
+                                        std::span<const TTarnwick_PaintCorner> corners)
+{
+    if (Dabs.Framebuffer == 0 || !map.HasPixels() || rect.Width <= 0 || rect.Height <= 0 || rect.X < 0 ||
+        rect.Y < 0 || rect.X + rect.Width > map.Width || rect.Y + rect.Height > map.Height)
+        return false;
+    if (!Reserve(Scratch, rect.Width, rect.Height))
+        return false;
+    Bind(Scratch, rect.Width, rect.Height);
+    // The leaf's pixels are read in place from the map's rows, and go back the same way.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, map.Width);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, rect.X);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, rect.Y);
+    glBindTexture(GL_TEXTURE_2D, Scratch.Texture);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, rect.Width, rect.Height, GL_RGB, GL_UNSIGNED_BYTE, map.Pixels.data());
+
+    glMatrixMode(GL_PROJECTION);
+    glOrtho(double(rect.X) / map.Width, double(rect.X + rect.Width) / map.Width, double(rect.Y) / map.Height,
+            double(rect.Y + rect.Height) / map.Height, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glBindTexture(GL_TEXTURE_2D, Dabs.Texture);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    // The buffer's texture may be larger than the dabs drawn into it.
+    const float scale_s = float(DabWidth) / float(Dabs.Width);
+    const float scale_t = float(DabHeight) / float(Dabs.Height);
+    Vertices.resize(corners.size() * 8);
+    float* out = Vertices.data();
+    for (const TTarnwick_PaintCorner& corner : corners) {
+        *out++ = corner.U;
+        *out++ = corner.V;
+        *out++ = corner.S * scale_s;
+        *out++ = corner.T * scale_t;
+        for (int32_t i = 0; i < 4; i++)
+            *out++ = corner.Opacity;
+    }
+    constexpr GLsizei Stride = 8 * sizeof(float);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_FLOAT, Stride, Vertices.data());
+    glTexCoordPointer(2, GL_FLOAT, Stride, Vertices.data() + 2);
+    glColorPointer(4, GL_FLOAT, Stride, Vertices.data() + 4);
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(corners.size()));
+
+    const double start = Seconds();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, map.Width);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, rect.X);
+    glPixelStorei(GL_PACK_SKIP_ROWS, rect.Y);
+    glReadPixels(0, 0, rect.Width, rect.Height, GL_RGB, GL_UNSIGNED_BYTE, map.Pixels.data());
+    ReadBackSeconds += Seconds() - start;
+    Unbind();
+    return true;
+}
+
+bool TTarnwick_GLPaintCanvas::ReadViewPixels(int32_t x, int32_t y, int32_t width, int32_t height,
+                                             std::vector<uint8_t>& out_rgba)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    out_rgba.resize(size_t(width) * size_t(height) * 4);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, out_rgba.data());
+    glPopClientAttrib();
+    return glGetError() == GL_NO_ERROR;
+}

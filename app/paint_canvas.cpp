@@ -51,6 +51,9 @@ bool TTarnwick_GLPaintCanvas::Reserve(TTarget& target, int32_t width, int32_t he
     const int32_t new_width = std::max(width, target.Width);
     const int32_t new_height = std::max(height, target.Height);
     Release(target);
+    GLint previous_framebuffer = 0, previous_texture = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous_framebuffer);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous_texture);
     glGenTextures(1, &target.Texture);
     glBindTexture(GL_TEXTURE_2D, target.Texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -65,6 +68,8 @@ bool TTarnwick_GLPaintCanvas::Reserve(TTarget& target, int32_t width, int32_t he
     glBindFramebuffer(GL_FRAMEBUFFER, target.Framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.Texture, 0);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous_framebuffer));
+    glBindTexture(GL_TEXTURE_2D, GLuint(previous_texture));
     target.Width = new_width;
     target.Height = new_height;
     if (!complete) {

@@ -5,6 +5,7 @@
 #include "app/paint_canvas.h"
 #include "core/dialogs.h"
 #include "core/event.h"
+#include "core/event_queue.h"
 #include "files/project.h"
 #include "files/settings.h"
 #include "mesh/scene_object.h"
@@ -21,6 +22,7 @@ namespace {
 
 // What the bitmap brush's load button posts; its own handler takes it, never the dispatcher.
 constexpr int32_t LoadBrushImageEvent = 1000;
+constexpr int32_t UploadMapsCommand = 77;
 constexpr const char* DefaultBrushImageName = "Brushes/Default_Selection_Brush.bmp";
 constexpr const char* BrushImageFilter = "Image Files\0*.bmp;*.png;*.jpg;*.jpeg;*.tga;*.tif;*.tiff;*.gif\0"
                                          "All Files\0*.*\0";
@@ -96,6 +98,7 @@ void InstallHooks()
         return TarnwickProject != nullptr ? &TarnwickProject->UndoBuffer : nullptr;
     };
     TarnwickPaintHooks.PaintOnBackFaces = [] { return TarnwickProject != nullptr && TarnwickProject->PaintOnBackFaces; };
+    TarnwickPaintHooks.UploadMaps = [] { PostCommand(UploadMapsCommand); };
     TarnwickPaintHooks.Redraw = [] {
         if (TarnwickProject != nullptr)
             TarnwickProject->SceneChanged = true;

@@ -312,8 +312,19 @@ bool TTarnwick_PaintBrush::PaintDabs(TTarnwick_Mesh& mesh, TTarnwick_ToolView& v
         canvas->DrawDab(dab);
     canvas->EndDabs();
     bool painted = false;
-    for (auto& [map, map_polygons] : by_map)
-        painted |= PaintMap(mesh, view, *map, map_polygons, rect);
+    bool upload = false;
+    for (auto& [map, map_polygons] : by_map) {
+        if (!PaintMap(mesh, view, *map, map_polygons, rect))
+            continue;
+        painted = true;
+        // The seam fix updated the textures of resident maps; the others go up whole.
+        if (map->TextureId == 0 && !map->OutOfMemory) {
+            map->UploadPending = 1;
+            upload = true;
+        }
+    }
+    if (upload && TarnwickPaintHooks.UploadMaps)
+        TarnwickPaintHooks.UploadMaps();
     if (painted && TarnwickPaintHooks.Redraw)
         TarnwickPaintHooks.Redraw();
     return painted;

@@ -113,6 +113,8 @@ struct TTarnwick_PaintHooks
     // Paint reaches polygons facing away (the project's option).
     std::function<bool()> PaintOnBackFaces;
     std::function<void()> Redraw;
+    // Uploads the maps marked UploadPending: painted maps that had no texture yet.
+    std::function<void()> UploadMaps;
     // The application's paint options: the material channel painted, paint weighted by the
     // current selection, dabs fading from the primary to the secondary colour.
     std::string Channel = "Color";

@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/dispatcher.h"
 #include "app/main_window.h"
+#include "app/texture_residency.h"
 #include "core/status.h"
 #include "core/virtual_memory.h"
 #include "files/language.h"
@@ -34,6 +35,7 @@ inline int StartTestMainWindow(const char* title, int32_t width, int32_t height,
     TarnwickMainWindow->BuildPanels("");
     SetStatusHook(nullptr);
     InstallDispatcher();
+    InstallMapTextureHooks();
     return window_id;
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <strings.h>
 #include <numbers>
 #include <unordered_map>
 
@@ -67,6 +68,35 @@ TTarnwick_PaintBrush::TTarnwick_PaintBrush()
             parameter->Help = GetLanguageString(435);
     AddParameter(TTarnwick_ParameterType::Colour, 436, 437)->FloatValue = PrimaryColor;
     AddParameter(TTarnwick_ParameterType::Colour, 491, 492)->FloatValue = SecondaryColor;
+    TTarnwick_Parameter* channel = AddParameter(TTarnwick_ParameterType::DropDown, -1, -1);
+    channel->SetNameLiteral("Paint Channel");
+    channel->Help = "The material channel whose maps the brush paints";
+    channel->ListCallback = AnswerChannelList;
+}
+
+void TTarnwick_PaintBrush::AnswerChannelList(TTarnwick_Tool&, TZAVEvent& event)
+{
+    const int32_t count = int32_t(std::size(PaintChannels));
+    std::string& current = TarnwickPaintHooks.Channel;
+    switch (static_cast<TTarnwick_ListRequest>(event.Mode)) {
+    case TTarnwick_ListRequest::EntryCount:
+        event.IntegerParameters[0] = count;
+        break;
+    case TTarnwick_ListRequest::EntryText:
+        event.AddStringParameter(event.GetIndex() >= 0 && event.GetIndex() < count ? PaintChannels[event.GetIndex()] : "",
+                                 0);
+        break;
+    case TTarnwick_ListRequest::CurrentEntry:
+        event.IntegerParameters[0] = int32_t(
+            std::find_if(std::begin(PaintChannels), std::end(PaintChannels),
+                         [&](const char* name) { return strcasecmp(name, current.c_str()) == 0; }) -
+            std::begin(PaintChannels));
+        break;
+    case TTarnwick_ListRequest::Chosen:
+        if (event.GetIndex() >= 0 && event.GetIndex() < count)
+            current = PaintChannels[event.GetIndex()];
+        break;
+    }
 }
 
 bool TTarnwick_PaintBrush::MouseButton(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, int32_t button,
@@ -149,7 +179,9 @@ void TTarnwick_PaintBrush::RenderStroke(const TTarnwick_ToolView& view, float fr
     // Round distance: vertical differences count by the aspect, as the brush circle does.
     const float dx = to_x - from_x;
     const float dy = (to_y - from_y) * view.Aspect();
-    const int32_t count = std::max(1, int32_t(std::ceil(2.0f * std::sqrt(dx * dx + dy * dy) / Radius)));
+    // Without spacing an event lays one dab, where the pointer is.
+    const int32_t count =
+        Spacing ? std::max(1, int32_t(std::ceil(2.0f * std::sqrt(dx * dx + dy * dy) / Radius))) : 1;
     out_dabs.reserve(size_t(count));
     for (int32_t i = 0; i < count; i++) {
         const float t = count == 1 ? 1.0f : float(i) / float(count - 1);

@@ -150,6 +150,10 @@ public:
     // nothing could be painted (no canvas, nothing under the dabs).
     bool PaintDabs(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, std::span<const TTarnwick_Dab> dabs);
 
+    // The channels a brush can paint, for its drop-down list.
+    static constexpr const char* PaintChannels[] = {"Color", "Bump", "Displacement", "Transparency"};
+    static void AnswerChannelList(TTarnwick_Tool& tool, TZAVEvent& event);
+
     float PrimaryColor[3] = {1, 1, 1};
     float SecondaryColor[3] = {0, 0, 1};
     float DabSizeX = 0.1f;

@@ -10,6 +10,7 @@
 #include "app/file_commands.h"
 #include "app/main_window.h"
 #include "app/texture_residency.h"
+#include "app/toolbox.h"
 #include "app/view_commands.h"
 #include "core/event.h"
 #include "core/event_queue.h"
@@ -19,6 +20,8 @@
 #include "files/settings.h"
 #include "mesh/layer_commands.h"
 #include "mesh/scene_object.h"
+#include "paint/grabbers.h"
+#include "paint/paint_brush.h"
 #include "tools/parameter.h"
 #include "tools/tool.h"
 
@@ -33,6 +36,8 @@ enum TCommandFlags : uint32_t
 
 enum TGeneralCommand : int32_t
 {
+    GrabTextureCommand = 39,
+    GrabColorCommand = 40,
     LoadEnvironmentCommand = 46,
     UndoCommand = 68,
     RedoCommand = 82,
@@ -76,6 +81,24 @@ bool UploadChangedMaps()
     return true;
 }
 
+// The grabber takes over from the current paint brush (the first one when another tool is
+// current), and gives control back to it after its click.
+bool ChooseGrabber(TTarnwick_Tool* tool)
+{
+    TTarnwick_Toolbox& toolbox = ApplicationToolbox();
+    auto* grabber = dynamic_cast<TTarnwick_GrabberBrush*>(tool);
+    auto* brush = dynamic_cast<TTarnwick_PaintBrush*>(toolbox.CurrentTool);
+    for (int32_t index = 0; brush == nullptr && index < toolbox.PaintBrushes.Count(); index++) {
+        TTarnwick_Tool* entry = nullptr;
+        if (toolbox.PaintBrushes.Get(entry, index))
+            brush = dynamic_cast<TTarnwick_PaintBrush*>(entry);
+    }
+    if (grabber == nullptr || !ChooseTool(grabber))
+        return false;
+    grabber->Brush = brush;
+    return true;
+}
+
 bool HandleGeneralCommand(TZAVEvent* event)
 {
     switch (event->GetID()) {
@@ -91,6 +114,13 @@ bool HandleGeneralCommand(TZAVEvent* event)
         return HandleLayoutCommand(event);
     case UploadChangedMapsCommand:
         return UploadChangedMaps();
+    case GrabTextureCommand:
+        AddStatus(
+            "Click on the viewport and drag a rectangle around the section that you would like to grab");
+        return ChooseGrabber(ApplicationToolbox().TextureGrabber);
+    case GrabColorCommand:
+        AddStatus("Click on pixel in the viewport to grab it's color");
+        return ChooseGrabber(ApplicationToolbox().ColorGrabber);
     case SliderChangedCommand:
     case CheckBoxChangedCommand:
         return RelayParameterChange(*event);

@@ -36,12 +36,29 @@ void OutlinePoint(TTarnwick_DabShape shape, int32_t i, float& out_x, float& out_
     }
 }
 
+// Draws the texture bound over the whole target.
+void DrawFullQuad()
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+}
+
 } // namespace
 
 TTarnwick_GLPaintCanvas::~TTarnwick_GLPaintCanvas()
 {
     Release(Dabs);
     Release(Scratch);
+    for (TImage& image : SurfaceImages)
+        Release(image);
 }
 
 bool TTarnwick_GLPaintCanvas::Reserve(TTarget& target, int32_t width, int32_t height)
@@ -87,6 +104,51 @@ void TTarnwick_GLPaintCanvas::Release(TTarget& target)
     if (target.Texture != 0)
         glDeleteTextures(1, &target.Texture);
     target = {};
+}
+
+bool TTarnwick_GLPaintCanvas::Make(TImage& image, int32_t width, int32_t height, bool with_depth)
+{
+    if (image.Framebuffer != 0 && image.Width == width && image.Height == height &&
+        (image.Depth != 0) == with_depth)
+        return true;
+    Release(image);
+    glGenTextures(1, &image.Texture);
+    glBindTexture(GL_TEXTURE_2D, image.Texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffers(1, &image.Framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, image.Framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, image.Texture, 0);
+    if (with_depth) {
+        glGenRenderbuffers(1, &image.Depth);
+        glBindRenderbuffer(GL_RENDERBUFFER, image.Depth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, image.Depth);
+    }
+    image.Width = width;
+    image.Height = height;
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        Release(image);
+        AddWarning(
+            "Painting needs an off-screen frame buffer of %d x %d pixels, which the graphics driver refused.",
+            width, height);
+        return false;
+    }
+    return true;
+}
+
+void TTarnwick_GLPaintCanvas::Release(TImage& image)
+{
+    if (image.Framebuffer != 0)
+        glDeleteFramebuffers(1, &image.Framebuffer);
+    if (image.Depth != 0)
+        glDeleteRenderbuffers(1, &image.Depth);
+    if (image.Texture != 0)
+        glDeleteTextures(1, &image.Texture);
+    image = {};
 }
 
 void TTarnwick_GLPaintCanvas::Bind(const TTarget& target, int32_t width, int32_t height)
@@ -147,20 +209,142 @@ bool TTarnwick_GLPaintCanvas::BeginDabs(const TTarnwick_ViewRect4& rect, int32_t
     return true;
 }
 
+uint32_t TTarnwick_GLPaintCanvas::DrawSurface(const TTarnwick_Dab& dab)
+{
+    if (!TarnwickPaintHooks.DrawScene || DabRect.IsEmpty())
+        return 0;
+    const TTarnwick_ToolView& view = *dab.Surface.View;
+    int32_t halvings = 0;
+    for (int32_t shrink = dab.Surface.Shrink; shrink > 1; shrink /= 2)
+        halvings++;
+    SurfaceImages.resize(size_t(halvings) + 1);
+    GLint dab_framebuffer = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &dab_framebuffer);
+    bool made = Make(SurfaceImages[0], DabWidth, DabHeight, true);
+    for (size_t level = 1; made && level < SurfaceImages.size(); level++) {
+        const TImage& larger = SurfaceImages[level - 1];
+        made = Make(SurfaceImages[level], std::max(1, (larger.Width + 1) / 2),
+                    std::max(1, (larger.Height + 1) / 2), false);
+    }
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    // Kept aside rather than pushed: the projection and texture stacks may hold only two, and
+    // the dab buffer uses both.
+    constexpr GLenum Matrices[3][2] = {{GL_TEXTURE, GL_TEXTURE_MATRIX},
+                                       {GL_PROJECTION, GL_PROJECTION_MATRIX},
+                                       {GL_MODELVIEW, GL_MODELVIEW_MATRIX}};
+    float kept[3][16];
+    for (int32_t k = 0; k < 3; k++) {
+        glGetFloatv(Matrices[k][1], kept[k]);
+        glMatrixMode(Matrices[k][0]);
+        glLoadIdentity();
+    }
+    if (made) {
+        const TImage& scene = SurfaceImages[0];
+        glBindFramebuffer(GL_FRAMEBUFFER, scene.Framebuffer);
+        glViewport(0, 0, scene.Width, scene.Height);
+        glDisable(GL_BLEND);
+        glEnable(GL_DEPTH_TEST);
+        glDepthMask(GL_TRUE);
+        glClearColor(0, 0, 0, 0);
+        glClearDepth(1.0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        // The dab's rectangle of the view, moved by the shift, fills the image; depth is kept
+        // as the view's projection gives it.
+        const float half_x = (DabRect.MaxX - DabRect.MinX) / 2;
+        const float half_y = (DabRect.MaxY - DabRect.MinY) / 2;
+        const float centre_x = (DabRect.MaxX + DabRect.MinX) / 2;
+        const float centre_y = (DabRect.MaxY + DabRect.MinY) / 2;
+        const float to_rect[16] = {1 / half_x,
+                                   0,
+                                   0,
+                                   0,
+                                   0,
+                                   1 / half_y,
+                                   0,
+                                   0,
+                                   0,
+                                   0,
+                                   1,
+                                   0,
+                                   (dab.Surface.ShiftX - centre_x) / half_x,
+                                   (dab.Surface.ShiftY - centre_y) / half_y,
+                                   0,
+                                   1};
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixf(to_rect);
+        glMultMatrixf(view.Projection);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(view.ModelView);
+        // The maps' own colours: the view's shading must not end up in the maps.
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        TarnwickPaintHooks.DrawScene(view);
+
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        for (GLenum capability : {GL_DEPTH_TEST, GL_LIGHTING, GL_CULL_FACE, GL_BLEND, GL_FOG, GL_ALPHA_TEST,
+                                  GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T})
+            glDisable(capability);
+        glEnable(GL_TEXTURE_2D);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        // Each pixel of a halving samples the middle of 2 × 2 pixels of the larger image: their mean.
+        for (size_t level = 1; level < SurfaceImages.size(); level++) {
+            glBindFramebuffer(GL_FRAMEBUFFER, SurfaceImages[level].Framebuffer);
+            glViewport(0, 0, SurfaceImages[level].Width, SurfaceImages[level].Height);
+            glBindTexture(GL_TEXTURE_2D, SurfaceImages[level - 1].Texture);
+            DrawFullQuad();
+        }
+    }
+    for (int32_t k = 0; k < 3; k++) {
+        glMatrixMode(Matrices[k][0]);
+        glLoadMatrixf(kept[k]);
+    }
+    glPopClientAttrib();
+    glPopAttrib();
+    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(dab_framebuffer));
+    return made ? SurfaceImages.back().Texture : 0;
+}
+
 void TTarnwick_GLPaintCanvas::DrawDab(const TTarnwick_Dab& dab)
 {
+    const bool surface = dab.Surface.View != nullptr;
+    if (surface) {
+        const GLuint texture = DrawSurface(dab);
+        if (texture == 0)
+            return;
+        // The image is premultiplied already: the profile weighs its four channels alike.
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glEnable(GL_TEXTURE_2D);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    }
     const float hardness = std::clamp(dab.Hardness, 0.0f, 1.0f);
     const float inner = DabInnerOpacity(hardness) * dab.Strength;
+    const float span_x = std::max(DabRect.MaxX - DabRect.MinX, 1e-12f);
+    const float span_y = std::max(DabRect.MaxY - DabRect.MinY, 1e-12f);
+    auto colour = [&](const float* rgb, float opacity) {
+        if (surface)
+            glColor4f(opacity, opacity, opacity, opacity);
+        else
+            glColor4f(rgb[0], rgb[1], rgb[2], opacity);
+    };
+    auto vertex = [&](float x, float y) {
+        if (surface)
+            glTexCoord2f((x - DabRect.MinX) / span_x, (y - DabRect.MinY) / span_y);
+        glVertex2f(x, y);
+    };
     auto at = [&](int32_t i, float scale) {
         float x, y;
         OutlinePoint(dab.Shape, i % DabSegments, x, y);
-        glVertex2f(dab.X + x * dab.SizeX * scale, dab.Y + y * dab.SizeY * scale);
+        vertex(dab.X + x * dab.SizeX * scale, dab.Y + y * dab.SizeY * scale);
     };
     if (hardness > 0.0f) {
         glBegin(GL_TRIANGLE_FAN);
-        glColor4f(dab.Color[0], dab.Color[1], dab.Color[2], dab.Strength);
-        glVertex2f(dab.X, dab.Y);
-        glColor4f(dab.Color[0], dab.Color[1], dab.Color[2], inner);
+        colour(dab.Color, dab.Strength);
+        vertex(dab.X, dab.Y);
+        colour(dab.Color, inner);
         for (int32_t i = 0; i <= DabSegments; i++)
             at(i, hardness);
         glEnd();
@@ -168,12 +352,16 @@ void TTarnwick_GLPaintCanvas::DrawDab(const TTarnwick_Dab& dab)
     if (hardness < 1.0f) {
         glBegin(GL_QUAD_STRIP);
         for (int32_t i = 0; i <= DabSegments; i++) {
-            glColor4f(dab.Color[0], dab.Color[1], dab.Color[2], inner);
+            colour(dab.Color, inner);
             at(i, hardness);
-            glColor4f(dab.OuterColor[0], dab.OuterColor[1], dab.OuterColor[2], 0.0f);
+            colour(dab.OuterColor, 0.0f);
             at(i, 1.0f);
         }
         glEnd();
+    }
+    if (surface) {
+        glDisable(GL_TEXTURE_2D);
+        glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     }
 }
 
@@ -246,9 +434,20 @@ bool TTarnwick_GLPaintCanvas::ReadViewPixels(int32_t x, int32_t y, int32_t width
     if (width <= 0 || height <= 0)
         return false;
     out_rgba.resize(size_t(width) * size_t(height) * 4);
+    // What the window shows, whatever frame buffer is bound for drawing.
+    GLint read_framebuffer = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read_framebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glPushAttrib(GL_PIXEL_MODE_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glReadBuffer(GL_FRONT);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
     glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, out_rgba.data());
     glPopClientAttrib();
+    glPopAttrib();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(read_framebuffer));
     return glGetError() == GL_NO_ERROR;
 }

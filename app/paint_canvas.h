@@ -4,6 +4,11 @@
 // painted in a scratch texture that takes the leaf's pixels, the dab buffer blended through the
 // leaf's polygons, and gives the pixels back.
 //
+// A surface dab (blur, smudge) draws the scene, unlit, into an image of the dab's rectangle,
+// halves that image as often as the dab's blur asks (each halving averages 2 × 2 pixels of
+// premultiplied colour, so the empty background around the figure never darkens it), and fills
+// the dab's profile with the last image, enlarged by linear filtering.
+//
 // Every call expects the GL context of the view being painted to be current and leaves the GL
 // state as it found it.
 #pragma once
@@ -40,12 +45,28 @@ private:
     // Makes the target at least width × height; false when frame buffers are missing or incomplete.
     static bool Reserve(TTarget& target, int32_t width, int32_t height);
     static void Release(TTarget& target);
+    // A colour texture of exactly width × height, clamped at its edges, in its own frame buffer,
+    // with a depth buffer when asked; made again when the size changes.
+    struct TImage
+    {
+        uint32_t Framebuffer = 0;
+        uint32_t Texture = 0;
+        uint32_t Depth = 0;
+        int32_t Width = 0;
+        int32_t Height = 0;
+    };
+    static bool Make(TImage& image, int32_t width, int32_t height, bool with_depth);
+    static void Release(TImage& image);
+    // Draws the surface a dab names and blurs it; the texture to fill the dab with, 0 when none.
+    uint32_t DrawSurface(const TTarnwick_Dab& dab);
     // Saves the state the canvas changes and points drawing at the target's lower-left corner.
     void Bind(const TTarget& target, int32_t width, int32_t height);
     void Unbind();
 
     TTarget Dabs;
     TTarget Scratch;
+    // The scene under a surface dab, then its halvings.
+    std::vector<TImage> SurfaceImages;
     TTarnwick_ViewRect4 DabRect;
     int32_t DabWidth = 0;
     int32_t DabHeight = 0;

@@ -3,20 +3,27 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/paint_canvas.h"
+#include "app/scene_drawing.h"
+#include "app/viewport_panel.h"
 #include "core/dialogs.h"
 #include "core/event.h"
 #include "core/event_queue.h"
 #include "files/project.h"
 #include "files/settings.h"
 #include "mesh/scene_object.h"
+#include "paint/brush_image.h"
+#include "paint/grabbers.h"
 #include "paint/image_file.h"
 #include "paint/paint_brush.h"
+#include "paint/paint_brush_effects.h"
+#include "paint/paint_brush_shapes.h"
 #include "paint/undo_buffer.h"
 #include "tools/deformer.h"
 #include "tools/deformer_smooth.h"
 #include "tools/selection_brush.h"
 #include "tools/selection_brush_whole.h"
 #include "tools/tool.h"
+#include "widgets/master.h"
 
 namespace {
 
@@ -104,6 +111,36 @@ void InstallHooks()
             TarnwickProject->SceneChanged = true;
         TarnwickSelectionBrushHooks.Redraw();
     };
+    TarnwickPaintHooks.DrawScene = [](const TTarnwick_ToolView&) {
+        if (TarnwickProject == nullptr)
+            return;
+        TTarnwick_SceneView view;
+        view.Mode = TTarnwick_DisplayMode::Texture;
+        SharedSceneDrawing()->DrawScene(*TarnwickProject, view);
+    };
+    // The tools work in the view pressed in last, which the window made current.
+    TarnwickPaintHooks.ViewOrigin = [](int32_t& out_x, int32_t& out_y) {
+        out_x = out_y = 0;
+        TTarnwick_ViewportPanel* panel =
+            TarnwickMainWindow != nullptr ? TarnwickMainWindow->CurrentViewportPanel() : nullptr;
+        if (panel == nullptr || panel->GetMaster() == nullptr)
+            return;
+        const TTarnwick_ViewRect rect = panel->GetViewRect();
+        out_x = rect.Left;
+        out_y = panel->GetMaster()->Height - rect.Top - rect.Height;
+    };
+    TarnwickPaintHooks.AddBrushImage = [](std::unique_ptr<TTarnwick_TextureBrushImage> image) -> int32_t {
+        if (TarnwickProject == nullptr)
+            return -1;
+        const std::string base = image->Name;
+        for (int32_t number = 2; TarnwickProject->FindBrushImage(image->Name) != nullptr; number++)
+            image->SetNameLiteral(base + " " + std::to_string(number));
+        if (!TarnwickProject->BrushImages.Add(image.get()))
+            return -1;
+        image.release();
+        return TarnwickProject->BrushImages.Count() - 1;
+    };
+    TarnwickPaintHooks.ChooseTool = [](TTarnwick_Tool* tool) { ChooseTool(tool); };
 }
 
 // The selection brushes in the order of the tool bar; null entries are its gaps.
@@ -139,9 +176,14 @@ void AddDeformers(TTarnwick_Toolbox& toolbox)
 // The paint brushes in the order of the tool bar.
 void AddPaintBrushes(TTarnwick_Toolbox& toolbox)
 {
-    TTarnwick_Tool* const brushes[] = {new TTarnwick_RoundBrush, new TTarnwick_SquareBrush};
+    TTarnwick_Tool* const brushes[] = {
+        new TTarnwick_RoundBrush, new TTarnwick_SquareBrush,    nullptr,
+        new TTarnwick_BlurBrush,  new TTarnwick_SmudgeBrush,    nullptr,
+        new TTarnwick_LineBrush,  new TTarnwick_RectangleBrush, new TTarnwick_EllipseBrush};
     for (TTarnwick_Tool* brush : brushes)
         toolbox.PaintBrushes.Add(brush);
+    toolbox.TextureGrabber = new TTarnwick_TextureGrabberBrush;
+    toolbox.ColorGrabber = new TTarnwick_ColorGrabberBrush;
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -53,6 +54,19 @@ enum class TTarnwick_DabShape
     Square,
 };
 
+// Where a surface dab (blur, smudge) takes its colours from instead of its own: the maps' colours
+// as the view shows the scene, unlit.
+struct TTarnwick_DabSurface
+{
+    // Null: the dab paints its own colours.
+    const TTarnwick_ToolView* View = nullptr;
+    // The scene shows moved by this much (view units): the smudge drags it along the stroke.
+    float ShiftX = 0, ShiftY = 0;
+    // The image is shrunk by this factor (a power of two) and enlarged again, which blurs it; 1
+    // keeps it sharp.
+    int32_t Shrink = 1;
+};
+
 // One dab in view space: its centre, half-sizes, profile and colours. Opacity is Strength at the
 // centre, InnerOpacity at Hardness of the way out, 0 at the rim, which takes OuterColor.
 struct TTarnwick_Dab
@@ -64,6 +78,7 @@ struct TTarnwick_Dab
     float Strength = 1;
     float Color[3] = {1, 1, 1};
     float OuterColor[3] = {1, 1, 1};
+    TTarnwick_DabSurface Surface;
 };
 
 // The corners of the triangles to blend into one quadtree leaf: texture position u, v; dab
@@ -89,14 +104,16 @@ public:
     // False when the buffer cannot be had.
     virtual bool BeginDabs(const TTarnwick_ViewRect4& rect, int32_t view_width, int32_t view_height) = 0;
     // Blends a dab over what the buffer holds (premultiplied colour, so that dabs laid one over
-    // the other in the buffer land on the map as if laid one by one).
+    // the other in the buffer land on the map as if laid one by one). A surface dab fills its
+    // profile with the image its Surface names, through the DrawScene hook.
     virtual void DrawDab(const TTarnwick_Dab& dab) = 0;
     virtual void EndDabs() = 0;
     // Blends the dab buffer over the map's pixels in `rect` through the triangles (3 corners
     // each) and reads the result back into the map. False when the drawing failed.
     virtual bool PaintNode(TZAVMaterialMap& map, const TTarnwick_PixelRect& rect,
                            std::span<const TTarnwick_PaintCorner> corners) = 0;
-    // The view's shown pixels, RGBA rows from the bottom, for the grabbers; x, y in pixels.
+    // The window's shown pixels (its front buffer), RGBA rows from the bottom, for the grabbers;
+    // x, y in window pixels from the lower left corner.
     virtual bool ReadViewPixels(int32_t x, int32_t y, int32_t width, int32_t height,
                                 std::vector<uint8_t>& out_rgba) = 0;
 };
@@ -115,6 +132,17 @@ struct TTarnwick_PaintHooks
     std::function<void()> Redraw;
     // Uploads the maps marked UploadPending: painted maps that had no texture yet.
     std::function<void()> UploadMaps;
+    // Draws the scene as the view shows it, the current mesh included, on the GL matrices and
+    // texture environment as the canvas set them; surface dabs paint nothing without it.
+    std::function<void(const TTarnwick_ToolView& view)> DrawScene;
+    // The window pixel, from the lower left, of the lower left corner of the view the tools work
+    // in; (0, 0) without it.
+    std::function<void(int32_t& out_x, int32_t& out_y)> ViewOrigin;
+    // Takes a grabbed image into the project's brush images, its name made unique among them;
+    // its index there, or -1 when it could not.
+    std::function<int32_t(std::unique_ptr<TTarnwick_TextureBrushImage> image)> AddBrushImage;
+    // Makes a tool current: the grabbers hand control back to the tool that called them.
+    std::function<void(TTarnwick_Tool* tool)> ChooseTool;
     // The application's paint options: the material channel painted, paint weighted by the
     // current selection, dabs fading from the primary to the secondary colour.
     std::string Channel = "Color";

@@ -157,6 +157,8 @@ void TTarnwick_Settings::ConsiderLine(const std::string& line)
         RunCount = ParseInteger(value);
     else if (SameTextNoCase(key, "UndoLimit"))
         UndoLimit = std::max(ParseInteger(value), 0);
+    else if (SameTextNoCase(key, "PaintBleedWidth"))
+        PaintBleedWidth = std::clamp(ParseInteger(value), 0, MaxPaintBleedWidth);
     else if (SameTextNoCase(key, "UseTextureCompression"))
         UseTextureCompression = ParseFlag(value);
     else if (SameTextNoCase(key, "Font"))
@@ -193,6 +195,7 @@ bool TTarnwick_Settings::WriteSettings()
         std::fprintf(file, "%s\t%d\n", "ColorScheme", ColorScheme);
         std::fprintf(file, "%s\t%d\n", "CacheViewports", CacheViewports ? 1 : 0);
         std::fprintf(file, "%s\t%d\n", "UndoLimit", UndoLimit);
+        std::fprintf(file, "%s\t%d\n", "PaintBleedWidth", PaintBleedWidth);
         std::fprintf(file, "%s\t%d\n", "LoadDefaultProject", LoadDefaultProject ? 1 : 0);
     }
     if (file == nullptr || !writer.Commit()) {

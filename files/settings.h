@@ -26,6 +26,10 @@ constexpr const char* SettingsFileName = "Tarnwick_Orvane_v2.ini";
 constexpr const char* ProjectFileExtension = "Tarnwick";
 // Autosave switches off at this interval or below.
 constexpr float AutoSaveOffLimit = 0.9f;
+// Paint bleeds this many pixels past the borders of UV islands, so that filtering and mipmaps do
+// not pull the unpainted background into the seams; 0 switches it off.
+constexpr int32_t DefaultPaintBleedWidth = 4;
+constexpr int32_t MaxPaintBleedWidth = 64;
 
 // What FindFile does when the search paths do not hold the file.
 enum class TZAVMissingFile
@@ -92,6 +96,8 @@ public:
     bool KeepAutoSave = false;
     float AutoSaveTime = 120.0f;
     int32_t UndoLimit = 64;
+    // From 0 to MaxPaintBleedWidth.
+    int32_t PaintBleedWidth = DefaultPaintBleedWidth;
     int32_t RunCount = 0;
     bool UseTextureCompression = false;
     bool CacheViewports = true;

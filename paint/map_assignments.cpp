@@ -47,6 +47,9 @@ std::unique_ptr<TZAVMaterialMap> LoadMapFile(const std::string& path, std::strin
     int32_t height = 0;
     if (!LoadImageFile(path, pixels, width, height, ImageLoad_ForceRGB, nullptr, out_error))
         return nullptr;
+    // Told here rather than by AllocatePixels, so that the caller's message is the only one.
+    if (!MapFitsInMemory(width, height, out_error))
+        return nullptr;
     auto map = std::make_unique<TZAVMaterialMap>();
     if (!map->AllocatePixels(width, height)) {
         out_error = FormatText("The image \"%s\" of %d x %d pixels is too large for a map.", path.c_str(),

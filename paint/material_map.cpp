@@ -6,8 +6,12 @@
 // [SECTION] Text record
 #include "paint/material_map.h"
 
+#include <sys/sysinfo.h>
+
 #include <algorithm>
 #include <cinttypes>
+#include <cstdio>
+#include <iterator>
 #include <new>
 
 #include "core/dialogs.h"
@@ -15,8 +19,10 @@
 #include "core/status.h"
 #include "core/text_block.h"
 #include "core/text_scan.h"
+#include "files/settings.h"
 #include "mesh/sculpt_mesh.h"
 #include "paint/image_file.h"
+#include "paint/image_header.h"
 
 namespace {
 
@@ -28,11 +34,64 @@ uint8_t ColourByte(float value)
     return static_cast<uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
 }
 
+// MemAvailable counts what the kernel can reclaim without swapping; sysinfo's free and buffer
+// memory is the older, smaller estimate.
+int64_t ReadMachineFreeMemory()
+{
+    if (FILE* file = std::fopen("/proc/meminfo", "r")) {
+        char line[256];
+        long long kilobytes = -1;
+        while (kilobytes < 0 && std::fgets(line, sizeof(line), file) != nullptr)
+            if (std::sscanf(line, "MemAvailable: %lld kB", &kilobytes) != 1)
+                kilobytes = -1;
+        std::fclose(file);
+        if (kilobytes >= 0)
+            return int64_t(kilobytes) * 1024;
+    }
+    struct sysinfo info;
+    if (sysinfo(&info) != 0)
+        return -1;
+    return (int64_t(info.freeram) + int64_t(info.bufferram)) * int64_t(info.mem_unit);
+}
+
+TZAVFreeMemoryReader free_memory_reader = nullptr;
+
+std::string ByteSizeText(int64_t bytes)
+{
+    if (bytes < 1024)
+        return FormatText("%d bytes", static_cast<int>(bytes));
+    const char* units[] = {"KB", "MB", "GB", "TB"};
+    double size = double(bytes) / 1024.0;
+    size_t unit = 0;
+    while (size >= 1024.0 && unit + 1 < std::size(units)) {
+        size /= 1024.0;
+        unit++;
+    }
+    return FormatText("%.1f %s", size, units[unit]);
+}
+
 } // namespace
+
+void SetFreeMemoryReader(TZAVFreeMemoryReader reader)
+{
+    free_memory_reader = reader;
+}
+
+bool MapFitsInMemory(int32_t width, int32_t height, std::string& out_message)
+{
+    const int64_t pixel_count = int64_t(std::max(width, 0)) * int64_t(std::max(height, 0));
+    const int64_t needed = pixel_count * 3 + (pixel_count + 7) / 8;
+    const int64_t free_bytes = free_memory_reader != nullptr ? free_memory_reader() : ReadMachineFreeMemory();
+    if (free_bytes < 0 || needed <= free_bytes)
+        return true;
+    out_message = FormatText("The map of %d x %d pixels needs %s of memory, but only %s is free.", width,
+                             height, ByteSizeText(needed).c_str(), ByteSizeText(free_bytes).c_str());
+    return false;
+}
 
 // [SECTION] Pixels and the quadtree
 
-TZAVMaterialMap::TZAVMaterialMap()
+TZAVMaterialMap::TZAVMaterialMap() : BleedWidth(DefaultPaintBleedWidth)
 {
     SetNameLiteral("New_Map");
 }
@@ -63,9 +122,14 @@ bool TZAVMaterialMap::AllocatePixels(int32_t width, int32_t height)
         ShowError(GlobalDialogHost, "A map of %d x %d pixels cannot be made.", width, height);
         return false;
     }
+    bool allocated = IsMapSizeAllowed(width, height);
+    std::string memory_problem;
+    if (allocated && !MapFitsInMemory(width, height, memory_problem)) {
+        ShowError(GlobalDialogHost, "%s", memory_problem.c_str());
+        return false;
+    }
     std::vector<uint8_t> pixels;
     std::vector<uint8_t> mask;
-    bool allocated = IsMapSizeAllowed(width, height);
     if (allocated) {
         try {
             pixels.resize(size_t(pixel_count) * 3);
@@ -259,6 +323,8 @@ bool TZAVMaterialMap::TakeDecoded(TCodedImage& decoded, std::string& out_problem
                                  decoded.Width, decoded.Height);
         return false;
     }
+    if (!MapFitsInMemory(decoded.Width, decoded.Height, out_problem))
+        return false;
     Pixels.assign(decoded.Pixels.get(), decoded.Pixels.get() + 3 * size_t(decoded.Width) * size_t(decoded.Height));
     Width = decoded.Width;
     Height = decoded.Height;
@@ -291,6 +357,14 @@ bool TZAVMaterialMap::LoadFromStream_Text_ConsiderCommand(TZAVTextReader& reader
     std::vector<uint8_t> png;
     if (!ReadBinaryBlock(reader, png))
         return true;
+    // The decoder's buffer is as large as the map's, so a map that cannot fit is refused first.
+    const TZAVDeclaredSize declared = DeclaredImageSize(png, TZAVImageFormat::Png);
+    std::string memory_problem;
+    if (declared.Known && IsMapSizeAllowed(declared.Width, declared.Height) &&
+        !MapFitsInMemory(int32_t(declared.Width), int32_t(declared.Height), memory_problem)) {
+        reader.Fail("%s", memory_problem.c_str());
+        return true;
+    }
     auto decode = [](std::vector<uint8_t> bytes) {
         TCodedImage decoded;
         decoded.Done = DecodeImageBytes(bytes, decoded.Pixels, decoded.Width, decoded.Height, decoded.Error);

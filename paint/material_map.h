@@ -1,7 +1,8 @@
 // TZAVMaterialMap: an RGB image that a material channel of a mesh uses (colour, bump,
 // displacement, transparency) and that the paint brushes paint into. Besides the pixels it keeps
 // the quadtree of its texture space, the coverage mask (pixels inside some polygon in texture
-// space) and the seam pairs that pad UV seams by one pixel, and it writes itself into project files.
+// space) and the seam pairs that pad UV islands by the bleed width, and it writes itself into
+// project files.
 //
 // A map is made empty with its default colour, gets pixels when created or loaded, its tree when
 // first painted and its seam pairs lazily, possibly over several calls. The mesh owns its maps as
@@ -47,6 +48,14 @@ inline bool IsMapSizeAllowed(int64_t width, int64_t height)
 // Seam preparation of larger maps is announced in the message panel.
 inline constexpr int64_t AnnouncedSeamPixels = 1048576;
 
+// Bytes of memory the machine can still give; -1 when it cannot tell.
+using TZAVFreeMemoryReader = int64_t (*)();
+// Null (the default) reads MemAvailable of /proc/meminfo, or sysinfo when that is missing.
+void SetFreeMemoryReader(TZAVFreeMemoryReader reader);
+// False, with a message giving the sizes, when the pixels and coverage mask of a width × height
+// map need more than the machine has free. A machine that cannot tell is trusted.
+[[nodiscard]] bool MapFitsInMemory(int32_t width, int32_t height, std::string& out_message);
+
 // Uploads the node's pixel rectangle into the map's texture after a seam fix.
 using TZAVMapUploadHook = void (*)(TZAVMaterialMap& map, const TTarnwick_PolyQuadTreeNode& node);
 // Null (the default, without OpenGL) makes the upload a no-op.
@@ -65,8 +74,8 @@ public:
     ~TZAVMaterialMap() override;
 
     // Width × height pixels of DefaultColor and a cleared coverage mask. A size that
-    // IsMapSizeAllowed refuses, or one whose memory cannot be had, is refused with a message giving
-    // the size; the map then stays as it was.
+    // IsMapSizeAllowed or MapFitsInMemory refuses, or one whose memory cannot be had, is refused
+    // with a message giving the size; the map then stays as it was.
     [[nodiscard]] bool AllocatePixels(int32_t width, int32_t height);
     bool HasPixels() const { return !Pixels.empty(); }
     int32_t PixelCount() const { return Width * Height; }
@@ -84,9 +93,15 @@ public:
     void ComputeCoverageMask(const TZAVPolyMesh& mesh);
     // Drops the mask and the seam pairs (after a load, or when the texture coordinates changed).
     void InvalidateCoverage();
+    // Pixels outside every island and within this many rings of one take the colour of the
+    // nearest covered pixel in a seam fix; 0 pads nothing. Clamped to 0..MaxPaintBleedWidth; a
+    // change drops the seam pairs. Painting code passes the PaintBleedWidth setting.
+    void SetBleedWidth(int32_t width);
+    int32_t GetBleedWidth() const { return BleedWidth; }
     // Seam pairs of the nodes of depth ImageLevel, within time_budget seconds when that is above
     // 1e-30; a later call goes on where this one stopped. Needs the tree and a valid mask; true
-    // once every node is done.
+    // once every node is done. A node's pairs run ring by ring outward from its islands, so that
+    // each pair copies a pixel that an earlier pair, or the painting, has already set.
     bool PrepareSeams(double time_budget);
     // After painting: copies each seam pair's inside pixel to its outside pixel in the nodes whose
     // pixels changed, then uploads the changed nodes. Computes what is missing first (tree, mask,
@@ -158,6 +173,9 @@ private:
     };
     // Takes decoded pixels as the map's own; false with the reason when the decode failed.
     bool TakeDecoded(TCodedImage& decoded, std::string& out_problem);
+    void DropSeamPairs();
+
+    int32_t BleedWidth;
 
     std::future<TCodedImage> PendingEncode;
     std::future<TCodedImage> PendingDecode;

@@ -90,6 +90,11 @@ bool TZAVMaterialMap::LoadFromStream(FILE* file)
                    width, height);
         return false;
     }
+    std::string memory_problem;
+    if (!MapFitsInMemory(width, height, memory_problem)) {
+        AddWarning("The map \"%s\" cannot be read. %s", record.Name.c_str(), memory_problem.c_str());
+        return false;
+    }
     // Sizes are held to the file before anything is allocated by them.
     const int64_t stored_size = compressed_size == 0 ? pixel_count * RecordChannels : compressed_size;
     const int64_t left = BytesLeft(file);

@@ -1,6 +1,6 @@
 // Seams of a material map: the coverage mask, the seam pairs of each node at the image level, and
-// the fix after painting that copies colour one pixel outward across every UV seam, so that
-// texture filtering at the edge of an island does not pick up the unpainted background.
+// the fix after painting that copies colour the bleed width outward across every UV seam, so that
+// texture filtering and mipmaps at the edge of an island do not pick up the unpainted background.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -8,6 +8,7 @@
 #include "core/dialogs.h"
 #include "core/report.h"
 #include "core/status.h"
+#include "files/settings.h"
 #include "mesh/poly_mesh.h"
 #include "paint/material_map.h"
 
@@ -62,6 +63,136 @@ bool CollectSeamNodes(TTarnwick_PolyQuadTreeNode* node, bool changed_above, int3
     return node->Dirty || changed_below;
 }
 
+bool BitAt(const std::vector<uint8_t>& bits, int32_t pixel)
+{
+    return (bits[size_t(pixel) >> 3] >> (pixel & 7)) & 1;
+}
+
+void SetBit(std::vector<uint8_t>& bits, int32_t pixel)
+{
+    bits[size_t(pixel) >> 3] |= uint8_t(1u << (pixel & 7));
+}
+
+void ClearBit(std::vector<uint8_t>& bits, int32_t pixel)
+{
+    bits[size_t(pixel) >> 3] &= uint8_t(~(1u << (pixel & 7)));
+}
+
+// Working sets of one node's seam pairs, kept from node to node; each node clears what it set.
+struct TSeamScratch
+{
+    explicit TSeamScratch(size_t mask_bytes) : Taken(mask_bytes, 0), LastRing(mask_bytes, 0) {}
+
+    // Pixels looked at for ring 1, then pixels given a ring.
+    std::vector<uint8_t> Taken;
+    // Pixels of the ring before the one being made.
+    std::vector<uint8_t> LastRing;
+    std::vector<int32_t> Reach;
+    std::vector<int32_t> Ring;
+    std::vector<int32_t> NextRing;
+};
+
+// The 8-neighbour of (x, y) inside the image that is_source accepts, the nearest first and the
+// first in row order at equal distance; -1 when there is none.
+template <typename TSource>
+int32_t NearestNeighbour(int32_t x, int32_t y, int32_t width, int32_t height, TSource is_source)
+{
+    int32_t nearest = -1;
+    int32_t nearest_distance = 3;
+    for (int32_t ny = std::max(y - 1, 0); ny <= std::min(y + 1, height - 1); ny++) {
+        for (int32_t nx = std::max(x - 1, 0); nx <= std::min(x + 1, width - 1); nx++) {
+            const int32_t distance = (nx - x) * (nx - x) + (ny - y) * (ny - y);
+            if (distance > 0 && distance < nearest_distance && is_source(ny * width + nx)) {
+                nearest = ny * width + nx;
+                nearest_distance = distance;
+            }
+        }
+    }
+    return nearest;
+}
+
+// Ring 1 is the pixels of the node's polygon boxes, widened by one pixel, that are not covered but
+// have a covered neighbour; ring k is the pixels next to ring k - 1 that are neither covered nor
+// in a ring yet. Each copies its nearest neighbour of the ring before, so the pairs in order carry
+// the colour outward. Where the bleeds of two of the node's islands meet, the ring that reaches a
+// pixel first, that of the nearer island, takes it. Islands of other nodes stop a ring but give
+// none here: near them, which colour stays depends on which node's fix comes last.
+void AddSeamPairs(const TZAVMaterialMap& map, TTarnwick_PolyQuadTreeNode& node, TSeamScratch& scratch,
+                  size_t growth)
+{
+    const int32_t width = map.Width;
+    const int32_t height = map.Height;
+    const size_t first_pair = node.SeamPairs.size();
+    auto add_pair = [&](int32_t outside, int32_t inside) {
+        if (node.SeamPairs.size() == node.SeamPairs.capacity())
+            node.SeamPairs.reserve(node.SeamPairs.capacity() + growth);
+        node.SeamPairs.push_back({outside, inside});
+    };
+    const uint8_t* covered = map.CoverageMask.data();
+    uint8_t* taken = scratch.Taken.data();
+    for (int32_t polygon : node.Polygons) {
+        const int16_t* bounds = &map.PolygonTextureBounds[4 * size_t(polygon)];
+        auto pixel_bound = [](int16_t units, int32_t size, float step) {
+            const int32_t pixel =
+                static_cast<int32_t>(float(size) * (float(units) / TextureBoundsScale) + step);
+            return std::clamp(pixel, 0, size - 1);
+        };
+        const int32_t x0 = pixel_bound(bounds[0], width, -1.0f);
+        const int32_t y0 = pixel_bound(bounds[1], height, -1.0f);
+        const int32_t x1 = pixel_bound(bounds[2], width, 1.0f);
+        const int32_t y1 = pixel_bound(bounds[3], height, 1.0f);
+        for (int32_t y = y0; y <= y1; y++) {
+            for (int32_t x = x0; x <= x1; x++) {
+                // Most pixels of the boxes are covered: this test is where the time goes.
+                const int32_t pixel = y * width + x;
+                if ((covered[pixel >> 3] >> (pixel & 7)) & 1 || (taken[pixel >> 3] >> (pixel & 7)) & 1)
+                    continue;
+                taken[pixel >> 3] |= uint8_t(1u << (pixel & 7));
+                const int32_t inside = NearestNeighbour(
+                    x, y, width, height, [&](int32_t neighbour) { return map.IsCovered(neighbour); });
+                if (inside >= 0) {
+                    add_pair(pixel, inside);
+                    scratch.Ring.push_back(pixel);
+                } else {
+                    scratch.Reach.push_back(pixel);
+                }
+            }
+        }
+    }
+    // Pixels away from the islands may still join a later ring.
+    for (int32_t pixel : scratch.Reach)
+        ClearBit(scratch.Taken, pixel);
+    scratch.Reach.clear();
+
+    for (int32_t ring = 2; ring <= map.GetBleedWidth() && !scratch.Ring.empty(); ring++) {
+        scratch.NextRing.clear();
+        for (int32_t pixel : scratch.Ring) {
+            SetBit(scratch.LastRing, pixel);
+            const int32_t x = pixel % width;
+            const int32_t y = pixel / width;
+            for (int32_t ny = std::max(y - 1, 0); ny <= std::min(y + 1, height - 1); ny++) {
+                for (int32_t nx = std::max(x - 1, 0); nx <= std::min(x + 1, width - 1); nx++) {
+                    const int32_t neighbour = ny * width + nx;
+                    if (!map.IsCovered(neighbour) && !BitAt(scratch.Taken, neighbour)) {
+                        SetBit(scratch.Taken, neighbour);
+                        scratch.NextRing.push_back(neighbour);
+                    }
+                }
+            }
+        }
+        for (int32_t pixel : scratch.NextRing)
+            add_pair(pixel,
+                     NearestNeighbour(pixel % width, pixel / width, width, height,
+                                      [&](int32_t neighbour) { return BitAt(scratch.LastRing, neighbour); }));
+        for (int32_t pixel : scratch.Ring)
+            ClearBit(scratch.LastRing, pixel);
+        scratch.Ring.swap(scratch.NextRing);
+    }
+    scratch.Ring.clear();
+    for (size_t pair = first_pair; pair < node.SeamPairs.size(); pair++)
+        ClearBit(scratch.Taken, node.SeamPairs[pair].Outside);
+}
+
 } // namespace
 
 void SetMapUploadHook(TZAVMapUploadHook hook)
@@ -106,6 +237,20 @@ void TZAVMaterialMap::ComputeCoverageMask(const TZAVPolyMesh& mesh)
 void TZAVMaterialMap::InvalidateCoverage()
 {
     CoverageValid = 0;
+    DropSeamPairs();
+}
+
+void TZAVMaterialMap::SetBleedWidth(int32_t width)
+{
+    width = std::clamp(width, 0, MaxPaintBleedWidth);
+    if (width == BleedWidth)
+        return;
+    BleedWidth = width;
+    DropSeamPairs();
+}
+
+void TZAVMaterialMap::DropSeamPairs()
+{
     SeamsStarted = 0;
     SeamsPrepared = 0;
     for (TTarnwick_PolyQuadTreeNode* node : QuadNodeList) {
@@ -128,60 +273,15 @@ bool TZAVMaterialMap::PrepareSeams(double time_budget)
     }
     const auto start = std::chrono::steady_clock::now();
     const size_t growth = size_t(std::max(Width, Height));
-    // Pixels already looked at for the node in hand, so that a pixel in the boxes of several of
-    // its polygons gives one pair; cleared again after each node.
-    std::vector<uint8_t> seen(CoverageMask.size(), 0);
-    std::vector<int32_t> visited;
+    TSeamScratch scratch(CoverageMask.size());
     bool out_of_time = false;
     for (TTarnwick_PolyQuadTreeNode* node : QuadNodeList) {
         if (node->Depth != ImageLevel || node->SeamsReady)
             continue;
         if (out_of_time)
             return false;
-        for (int32_t polygon : node->Polygons) {
-            const int16_t* bounds = &PolygonTextureBounds[4 * size_t(polygon)];
-            auto pixel_bound = [](int16_t units, int32_t size, float step) {
-                const int32_t pixel =
-                    static_cast<int32_t>(float(size) * (float(units) / TextureBoundsScale) + step);
-                return std::clamp(pixel, 0, size - 1);
-            };
-            const int32_t x0 = pixel_bound(bounds[0], Width, -1.0f);
-            const int32_t y0 = pixel_bound(bounds[1], Height, -1.0f);
-            const int32_t x1 = pixel_bound(bounds[2], Width, 1.0f);
-            const int32_t y1 = pixel_bound(bounds[3], Height, 1.0f);
-            for (int32_t y = y0; y <= y1; y++) {
-                for (int32_t x = x0; x <= x1; x++) {
-                    const int32_t pixel = y * Width + x;
-                    if (IsCovered(pixel) || (seen[size_t(pixel) >> 3] >> (pixel & 7)) & 1)
-                        continue;
-                    seen[size_t(pixel) >> 3] |= uint8_t(1u << (pixel & 7));
-                    visited.push_back(pixel);
-                    // The nearest covered neighbour; the first in row order at equal distance.
-                    int32_t nearest = -1;
-                    int32_t nearest_distance = 3;
-                    for (int32_t dy = -1; dy <= 1; dy++) {
-                        for (int32_t dx = -1; dx <= 1; dx++) {
-                            const int32_t nx = std::clamp(x + dx, 0, Width - 1);
-                            const int32_t ny = std::clamp(y + dy, 0, Height - 1);
-                            const int32_t neighbour = ny * Width + nx;
-                            const int32_t distance = (nx - x) * (nx - x) + (ny - y) * (ny - y);
-                            if (distance > 0 && distance < nearest_distance && IsCovered(neighbour)) {
-                                nearest = neighbour;
-                                nearest_distance = distance;
-                            }
-                        }
-                    }
-                    if (nearest < 0)
-                        continue;
-                    if (node->SeamPairs.size() == node->SeamPairs.capacity())
-                        node->SeamPairs.reserve(node->SeamPairs.capacity() + growth);
-                    node->SeamPairs.push_back({pixel, nearest});
-                }
-            }
-        }
-        for (int32_t pixel : visited)
-            seen[size_t(pixel) >> 3] = 0;
-        visited.clear();
+        if (BleedWidth > 0)
+            AddSeamPairs(*this, *node, scratch, growth);
         node->SeamsReady = 1;
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         out_of_time = time_budget > 1e-30 && elapsed.count() >= time_budget;

@@ -106,8 +106,9 @@ TEST_F(Settings, ReadingAppliesTheKeysAndKeepsDefaultsForBadValues)
                "SearchPath\t" + search, "SEARCHPATH\t" + search + "/",
                "RecursiveSearchPath\t" + search + "/deep", "", "NoSuchKey\t5",
                "AutoSaveFileName\t/old/AutoSave.Tarnwick", "AutoSaveTime\t0.9", "MaxTextureSize2\t4096",
-               "ExtraLargeTextureSize\t16384", "RunCount\t41", "UndoLimit\t10", "UseTextureCompression\t1",
-               "Font\t0", "ColorScheme\t3", "CacheViewports\t0", "LoadDefaultProject\tyes"}));
+               "ExtraLargeTextureSize\t16384", "RunCount\t41", "UndoLimit\t10", "PaintBleedWidth\t99",
+               "UseTextureCompression\t1", "Font\t0", "ColorScheme\t3", "CacheViewports\t0",
+               "LoadDefaultProject\tyes"}));
     TTarnwick_Settings settings;
 
     EXPECT_EQ(settings.ImportPath, ProgramFolderText() + "Objects/");
@@ -122,6 +123,7 @@ TEST_F(Settings, ReadingAppliesTheKeysAndKeepsDefaultsForBadValues)
     EXPECT_EQ(MaxTextureSize, 4096);
     EXPECT_EQ(settings.RunCount, 42);
     EXPECT_EQ(settings.UndoLimit, 10);
+    EXPECT_EQ(settings.PaintBleedWidth, MaxPaintBleedWidth);
     EXPECT_TRUE(settings.UseTextureCompression);
     EXPECT_EQ(settings.Font, 2);
     EXPECT_EQ(settings.ColorScheme, 1);
@@ -161,6 +163,7 @@ TEST_F(Settings, ChangedSettingsSurviveARestart)
         settings.ImagesPath = images + "/";
         settings.AutoSaveTime = 30.5f;
         settings.UndoLimit = 12;
+        settings.PaintBleedWidth = 0;
         settings.Hints = false;
         settings.UseTextureCompression = true;
         settings.AddSearchPath(library + "b", TZAVSearchDepth::WithSubfolders);
@@ -177,6 +180,7 @@ TEST_F(Settings, ChangedSettingsSurviveARestart)
     EXPECT_EQ(settings.ImagesPath, images + "/");
     EXPECT_FLOAT_EQ(settings.AutoSaveTime, 30.5f);
     EXPECT_EQ(settings.UndoLimit, 12);
+    EXPECT_EQ(settings.PaintBleedWidth, 0);
     EXPECT_TRUE(settings.Hints);
     EXPECT_TRUE(settings.UseTextureCompression);
     EXPECT_EQ(MaxTextureSize, 2048);

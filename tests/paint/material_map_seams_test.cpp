@@ -75,6 +75,7 @@ TEST_F(MapSeams, PixelTouchingAnIslandTakesItsColourTwoPixelsAwayStays)
     TTarnwick_Mesh mesh;
     TZAVMaterialMap map;
     MakeIslandMap(mesh, map);
+    map.SetBleedWidth(1);
     PaintIsland(map);
     LocateMapPixel(map.Root, 64, 64, 0.3f, 0.3f).Node->Dirty = 1;
     ASSERT_TRUE(map.FixSeams(mesh));
@@ -89,6 +90,41 @@ TEST_F(MapSeams, PixelTouchingAnIslandTakesItsColourTwoPixelsAwayStays)
     EXPECT_EQ(ColourAt(map, 20, 33), (Colour{0, 0, 0}));
     for (TTarnwick_PolyQuadTreeNode* node : map.QuadNodeList)
         EXPECT_FALSE(node->Dirty);
+}
+
+// Two 16 × 16 islands, A at x 8..23 and B at x 30..45 (both at y 16..31) on a white map, painted
+// red and blue: the bleed reaches the chosen width past each island, and of the six pixels between
+// them each takes the colour of the nearer island, three and three.
+TEST_F(MapSeams, BleedReachesTheChosenWidthAndTheNearerIslandWins)
+{
+    TTarnwick_Mesh mesh;
+    MakeUvQuads(mesh, {{8 / 64.0f, 0.25f, 24 / 64.0f, 0.5f}, {30 / 64.0f, 0.25f, 46 / 64.0f, 0.5f}});
+    const Colour red = {255, 0, 0};
+    const Colour blue = {0, 0, 255};
+    for (int32_t width : {1, 4, 0}) {
+        TZAVMaterialMap map;
+        ASSERT_TRUE(map.AllocatePixels(64, 64));
+        map.BuildQuadTree(mesh);
+        map.ComputeCoverageMask(mesh);
+        for (int32_t y = 0; y < 64; y++)
+            for (int32_t x = 0; x < 64; x++)
+                if (map.IsCovered(y * 64 + x))
+                    std::copy_n((x < 27 ? red : blue).data(), 3, map.PixelAt(x, y));
+        map.SetBleedWidth(width);
+        map.Root->Dirty = 1;
+        ASSERT_TRUE(map.FixSeams(mesh));
+
+        int32_t reds = 0;
+        int32_t blues = 0;
+        for (int32_t y = 0; y < 64; y++)
+            for (int32_t x = 0; x < 64; x++) {
+                reds += ColourAt(map, x, y) == red;
+                blues += ColourAt(map, x, y) == blue;
+            }
+        const int32_t between = std::min(width, 3);
+        EXPECT_EQ(reds, (16 + width + between) * (16 + 2 * width)) << width;
+        EXPECT_EQ(blues, (16 + width + between) * (16 + 2 * width)) << width;
+    }
 }
 
 std::vector<const TTarnwick_PolyQuadTreeNode*> uploaded;

@@ -22,6 +22,7 @@ protected:
     void TearDown() override
     {
         TTarnwick_Mesh::SetMapBlockReader(nullptr);
+        SetFreeMemoryReader(nullptr);
         PagedItemTest::TearDown();
     }
 };
@@ -192,6 +193,45 @@ TEST_F(MaterialMap, PixelsTravelAsPngAndBadImagesFailTheMap)
     EXPECT_FALSE(ReadText(broken, MapBlock("Name\tBroken\n" + ContentsOf(file.get())), &error));
     EXPECT_NE(error.find("the image of the map \"Broken\" cannot be read"), std::string::npos) << error;
     EXPECT_FALSE(broken.HasPixels());
+}
+
+int64_t free_memory = 0;
+
+// A map that would not fit in the free memory is refused with its size, whether it is made, loaded
+// from an image or read from a project.
+TEST_F(MaterialMap, RefusesMapsLargerThanTheFreeMemory)
+{
+    TZAVMaterialMap source;
+    ASSERT_TRUE(source.AllocatePixels(5, 3));
+    const std::string lines = TextOf(source);
+    std::string error;
+    const std::string path = Folders.Root.Path() + "skin.tga";
+    ASSERT_TRUE(
+        SaveImageFile(path, std::vector<uint8_t>(64 * 64 * 3, 7), 64, 64, TZAVImageChannels::RGB, error));
+    SetFreeMemoryReader([] { return free_memory; });
+
+    free_memory = int64_t(1) << 20;
+    ScriptedDialogs dialogs;
+    EXPECT_FALSE(source.AllocatePixels(1024, 1024));
+    EXPECT_TRUE(
+        dialogs.Shown(TZAVDialogKind::Error,
+                      "The map of 1024 x 1024 pixels needs 3.1 MB of memory, but only 1.0 MB is free."));
+    EXPECT_EQ(source.Width, 5);
+    EXPECT_EQ(source.Pixels.size(), 5u * 3 * 3);
+
+    free_memory = 12 * 1024;
+    EXPECT_EQ(LoadMapFile(path, error), nullptr);
+    EXPECT_EQ(error, "The map of 64 x 64 pixels needs 12.5 KB of memory, but only 12.0 KB is free.");
+    free_memory = 64 * 64 * 3 + 64 * 64 / 8;
+    EXPECT_NE(LoadMapFile(path, error), nullptr) << error;
+
+    free_memory = 46;
+    TZAVMaterialMap copy;
+    EXPECT_FALSE(ReadText(copy, MapBlock(lines), &error));
+    EXPECT_NE(error.find("The map of 5 x 3 pixels needs 47 bytes of memory, but only 46 bytes is free."),
+              std::string::npos)
+        << error;
+    EXPECT_FALSE(copy.HasPixels());
 }
 
 enum class Pixels

@@ -5,11 +5,11 @@
 #include <GL/glext.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <numbers>
 
 #include "core/status.h"
+#include "core/timer.h"
 #include "paint/material_map.h"
 
 namespace {
@@ -17,11 +17,6 @@ namespace {
 // The dab buffer's resolution follows the view's pixels, up to this side.
 constexpr int32_t MaxDabSide = 2048;
 constexpr int32_t DabSegments = 72;
-
-double Seconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // The point of the dab's outline at segment i, on the unit circle or the unit square.
 void OutlinePoint(TTarnwick_DabShape shape, int32_t i, float& out_x, float& out_y)

@@ -1,7 +1,6 @@
 #include "paint/paint_brush.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <strings.h>
@@ -9,7 +8,9 @@
 #include <unordered_map>
 
 #include "core/status.h"
+#include "core/timer.h"
 #include "files/language.h"
+#include "files/settings.h"
 #include "mesh/sculpt_mesh.h"
 #include "paint/material_map.h"
 
@@ -18,11 +19,6 @@ TTarnwick_PaintHooks TarnwickPaintHooks;
 namespace {
 
 constexpr uint32_t ExcludedPolygon = PolygonFlag_Hidden | PolygonFlag_Locked;
-
-double Seconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // Twice the signed area of the polygon on screen: positive when its corners run anticlockwise,
 // which is how the front of an OBJ polygon shows.
@@ -368,7 +364,7 @@ bool TTarnwick_PaintBrush::PaintMap(TTarnwick_Mesh& mesh, TTarnwick_ToolView& vi
     const double start = Seconds();
     if (map.Root == nullptr)
         map.BuildQuadTree(mesh);
-    // Each polygon goes to every leaf its texture box (one pixel wider) reaches.
+    // Each polygon goes to every leaf its texture box, widened by the seam padding, reaches.
     std::unordered_map<TTarnwick_PolyQuadTreeNode*, std::vector<TTarnwick_PaintCorner>> leaves;
     VertexOpacity.resize(size_t(mesh.GetVertexCount()), -1.0f);
     TTarnwick_Selection* selection = TarnwickPaintHooks.ThroughSelection ? mesh.CurrentSelection : nullptr;
@@ -384,8 +380,13 @@ bool TTarnwick_PaintBrush::PaintMap(TTarnwick_Mesh& mesh, TTarnwick_ToolView& vi
     };
     const float span_x = std::max(rect.MaxX - rect.MinX, 1e-12f);
     const float span_y = std::max(rect.MaxY - rect.MinY, 1e-12f);
-    const float pad_u = 1.0f / float(map.Width);
-    const float pad_v = 1.0f / float(map.Height);
+    // The seam fix after painting pads islands by the bleed width: the leaves it writes into must
+    // be saved for undo (and uploaded) with those that are painted.
+    if (TarnwickSettings != nullptr)
+        map.SetBleedWidth(TarnwickSettings->PaintBleedWidth);
+    const float reach = float(map.GetBleedWidth() + 1);
+    const float pad_u = reach / float(map.Width);
+    const float pad_v = reach / float(map.Height);
     std::vector<TTarnwick_PolyQuadTreeNode*> stack;
     std::vector<TTarnwick_PaintCorner> corners;
     for (int32_t polygon : polygons) {

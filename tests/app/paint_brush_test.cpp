@@ -26,14 +26,14 @@ namespace {
 constexpr int32_t MapSide = 256;
 constexpr float Identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-// Quads side by side on screen from x = -1 to 1, y = -1 to 1. With `islands` each quad has the
-// texture rectangle of the screen rectangle it covers, but the quads' shared edge is split into
-// two texture vertices a gap apart, so the quads are separate UV islands.
-void MakeStrip(TTarnwick_Mesh& mesh, int32_t quads, float gap)
+// Quads side by side on screen from x = -1 to 1, y = -1 to 1, quad q over the texture rectangle
+// islands[q] (u from, u to; v from 0 to 1). Neighbours share their vertices on screen, so
+// islands apart in texture space make a UV seam.
+void MakeStrip(TTarnwick_Mesh& mesh, std::vector<std::pair<float, float>> islands)
 {
+    const int32_t quads = int32_t(islands.size());
     const int32_t vertex_count = 2 * (quads + 1);
-    const int32_t tex_count = 4 * quads;
-    mesh.Allocate(vertex_count, tex_count, vertex_count, quads);
+    mesh.Allocate(vertex_count, 4 * quads, vertex_count, quads);
     for (int32_t i = 0; i <= quads; i++)
         for (int32_t row = 0; row < 2; row++) {
             float* vertex = &mesh.Vertices[3 * size_t(2 * i + row)];
@@ -43,8 +43,7 @@ void MakeStrip(TTarnwick_Mesh& mesh, int32_t quads, float gap)
         }
     mesh.AllocateCorners(4 * quads);
     for (int32_t q = 0; q < quads; q++) {
-        const float u0 = float(q) / float(quads) + (q > 0 ? gap / 2 : 0.0f);
-        const float u1 = float(q + 1) / float(quads) - (q + 1 < quads ? gap / 2 : 0.0f);
+        const auto [u0, u1] = islands[size_t(q)];
         const float uv[4][2] = {{u0, 0}, {u1, 0}, {u1, 1}, {u0, 1}};
         const int32_t vertices[4] = {2 * q, 2 * q + 2, 2 * q + 3, 2 * q + 1};
         for (int32_t k = 0; k < 4; k++) {
@@ -148,7 +147,7 @@ protected:
 
 TEST_F(PaintBrush, DabCoversTheProjectedPixelsOfEveryChannelAndUndoRestoresThem)
 {
-    MakeStrip(Mesh(), 1, 0);
+    MakeStrip(Mesh(), {{0.0f, 1.0f}});
     TTarnwick_RoundBrush brush;
     brush.Radius = 0.25f;
     brush.Hardness = 1.0f;
@@ -173,7 +172,7 @@ TEST_F(PaintBrush, DabCoversTheProjectedPixelsOfEveryChannelAndUndoRestoresThem)
 
 TEST_F(PaintBrush, DragLaysDabsHalfARadiusApartAndTheRightButtonSwapsColours)
 {
-    MakeStrip(Mesh(), 1, 0);
+    MakeStrip(Mesh(), {{0.0f, 1.0f}});
     TZAVMaterialMap& map = AddMap("Color");
     TTarnwick_RoundBrush brush;
     brush.Radius = 0.1f;
@@ -190,7 +189,7 @@ TEST_F(PaintBrush, DragLaysDabsHalfARadiusApartAndTheRightButtonSwapsColours)
 
 TEST_F(PaintBrush, HalfHardnessHalvesTheOpacityAtTheInnerRing)
 {
-    MakeStrip(Mesh(), 1, 0);
+    MakeStrip(Mesh(), {{0.0f, 1.0f}});
     TZAVMaterialMap& map = AddMap("Color");
     TTarnwick_RoundBrush brush;
     brush.Radius = 0.5f;
@@ -209,7 +208,7 @@ TEST_F(PaintBrush, HalfHardnessHalvesTheOpacityAtTheInnerRing)
 
 TEST_F(PaintBrush, FacingAwayAndHiddenPolygonsAndAViewLargerThanTheWindow)
 {
-    MakeStrip(Mesh(), 2, 0);
+    MakeStrip(Mesh(), {{0.0f, 0.5f}, {0.5f, 1.0f}});
     TZAVMaterialMap& map = AddMap("Color");
     // The right quad turned to face away, by winding its corners the other way.
     std::swap(Mesh().CornerVertex[5], Mesh().CornerVertex[7]);
@@ -237,6 +236,42 @@ TEST_F(PaintBrush, FacingAwayAndHiddenPolygonsAndAViewLargerThanTheWindow)
     std::copy_n(blue, 3, brush.PrimaryColor);
     Stroke(brush, {{0.0f, 0.0f}});
     EXPECT_EQ(map.Pixels, once) << "a hidden polygon";
+}
+
+// The left island covers map columns 0 to 125, the right one 160 on; the left island's padding
+// crosses into the next quadtree leaf (column 128 on).
+TEST_F(PaintBrush, StrokeAcrossASeamPaintsBothIslandsAndBleedsTheChosenWidth)
+{
+    MakeStrip(Mesh(), {{0.0f, 126.0f / MapSide}, {160.0f / MapSide, 1.0f}});
+    TZAVMaterialMap& map = AddMap("Color");
+    TTarnwick_RoundBrush brush;
+    brush.Radius = 0.3f;
+    brush.Hardness = 1.0f;
+    const float red[3] = {1, 0, 0};
+    std::copy_n(red, 3, brush.PrimaryColor);
+    const std::vector<uint8_t> white = map.Pixels;
+    auto red_at = [&](int32_t column) { return map.PixelAt(column, MapSide / 2)[1] == 0; };
+    auto red_in_gap = [&] {
+        int32_t count = 0;
+        for (int32_t column = 126; column < 160; column++)
+            count += red_at(column);
+        return count;
+    };
+    for (int32_t width : {1, 4}) {
+        Settings.PaintBleedWidth = width;
+        Stroke(brush, {{-0.2f, 0.0f}, {0.2f, 0.0f}});
+        EXPECT_TRUE(red_at(120) && red_at(165)) << "both sides of the seam";
+        EXPECT_EQ(red_in_gap(), 2 * width);
+        Buffer->Undo();
+        EXPECT_EQ(map.Pixels, white);
+    }
+    // With the right quad hidden the stroke paints the left island alone: its padding reaches a
+    // leaf that no painted polygon touches, and the undo still takes it back.
+    Mesh().PolygonFlags[1] |= PolygonFlag_Hidden;
+    Stroke(brush, {{-0.2f, 0.0f}, {0.2f, 0.0f}});
+    EXPECT_EQ(red_in_gap(), 4);
+    Buffer->Undo();
+    EXPECT_EQ(map.Pixels, white);
 }
 
 } // namespace

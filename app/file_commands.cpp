@@ -6,6 +6,7 @@
 // [SECTION] Projects: open, start-up, new
 // [SECTION] Projects: save, save as, save after an error, autosave
 // [SECTION] OBJ and CR2 files
+// [SECTION] Maps
 // [SECTION] HandleFileCommand
 #include "app/file_commands.h"
 
@@ -35,6 +36,7 @@
 #include "mesh/morph.h"
 #include "mesh/obj_file.h"
 #include "mesh/scene_object.h"
+#include "paint/map_export.h"
 
 namespace {
 
@@ -43,6 +45,10 @@ constexpr int32_t RefreshPanelsCommand = 244;
 constexpr int32_t UploadMapsCommand = 77;
 // The CR2 export: the wizard, then (posted by its choice) the export itself.
 constexpr int32_t ExportCR2Command = 233;
+// The maps of the current object as image files: the one the event's Index names, or all of them.
+constexpr int32_t ExportMapCommand = 215;
+constexpr int32_t ExportAllMapsCommand = 220;
+constexpr int32_t ExportAllMapsFromPanelCommand = 231;
 // Language entries: the questions before the open project is replaced, the autosave's base name
 // and the autosave's status line.
 constexpr int32_t CloseProjectToOpenText = 381;
@@ -466,6 +472,13 @@ bool ContinueCR2ExportCommandRun(const TZAVEvent& event)
     return true;
 }
 
+// [SECTION] Maps
+
+TTarnwick_MapExportTarget CurrentMapExportTarget()
+{
+    return {CurrentMesh(), &TarnwickProject->ExportImageFileTypes, &TarnwickSettings->ImagesPath};
+}
+
 } // namespace
 
 // [SECTION] HandleFileCommand
@@ -507,6 +520,11 @@ bool HandleFileCommand(TZAVEvent* event)
         return ContinueCR2ExportCommandRun(*event);
     case DeleteAllLayerSetsCommand:
         return HandleProjectLayerCommand(event);
+    case ExportMapCommand:
+        return ExportSelectedMap(CurrentMapExportTarget(), event->GetIndex());
+    case ExportAllMapsCommand:
+    case ExportAllMapsFromPanelCommand:
+        return ExportAllMaps(CurrentMapExportTarget()) > 0;
     default:
         // Morph, selection, layer-set and map files and the clipboard come with the
         // work on their subjects.

@@ -22,6 +22,7 @@
 #include "core/tree_group.h"
 #include "mesh/layer.h"
 #include "paint/brush_image.h"
+#include "paint/map_export.h"
 #include "paint/undo_buffer.h"
 
 class TTarnwick_Object;
@@ -152,6 +153,8 @@ public:
     bool FastSelectionAndDeformation = false;
     bool FadeToSecondaryColor = false;
     bool PaintOnSelectionOnly = false;
+    // The image types a map can be exported as, the current one first offered. Not saved.
+    TTarnwick_ImageTypeList ExportImageFileTypes{{"png", "tga", "bmp", "jpg", "tif"}, 0};
     // Kept from the binary options record (byte 25) and chunk 83; their meaning is not known.
     uint8_t UnnamedOptionFlag = 0;
     uint8_t ProjectFlag = 0;

@@ -182,6 +182,7 @@ TEST_F(MapExport, AMissingOrEmptyMapIsReportedAndWritesNothing)
 
 TEST_F(MapExport, ThePaintedSeamPaddingIsWritten)
 {
+    Map->SetBleedWidth(1);
     Map->BuildQuadTree(*Mesh);
     Map->ComputeCoverageMask(*Mesh);
     for (int32_t pixel = 0; pixel < Side * Side; pixel++)

@@ -10,6 +10,7 @@
 
 #include "core/status.h"
 #include "core/timer.h"
+#include "paint/brush_image.h"
 #include "paint/material_map.h"
 
 namespace {
@@ -54,6 +55,8 @@ TTarnwick_GLPaintCanvas::~TTarnwick_GLPaintCanvas()
     Release(Scratch);
     for (TImage& image : SurfaceImages)
         Release(image);
+    for (auto& [image, cached] : ImageTextures)
+        glDeleteTextures(1, &cached.Texture);
 }
 
 bool TTarnwick_GLPaintCanvas::Reserve(TTarget& target, int32_t width, int32_t height)
@@ -325,20 +328,26 @@ void TTarnwick_GLPaintCanvas::DrawDab(const TTarnwick_Dab& dab)
         else
             glColor4f(rgb[0], rgb[1], rgb[2], opacity);
     };
-    auto vertex = [&](float x, float y) {
+    // A brush image covers the dab's square: unit offsets from the centre map onto it.
+    const bool stamped = !surface && dab.Image != nullptr && BindImage(*dab.Image);
+    auto vertex = [&](float unit_x, float unit_y) {
+        const float x = dab.X + unit_x * dab.SizeX;
+        const float y = dab.Y + unit_y * dab.SizeY;
         if (surface)
             glTexCoord2f((x - DabRect.MinX) / span_x, (y - DabRect.MinY) / span_y);
+        else if (stamped)
+            glTexCoord2f((unit_x + 1.0f) / 2.0f, (unit_y + 1.0f) / 2.0f);
         glVertex2f(x, y);
     };
     auto at = [&](int32_t i, float scale) {
         float x, y;
         OutlinePoint(dab.Shape, i % DabSegments, x, y);
-        vertex(dab.X + x * dab.SizeX * scale, dab.Y + y * dab.SizeY * scale);
+        vertex(x * scale, y * scale);
     };
     if (hardness > 0.0f) {
         glBegin(GL_TRIANGLE_FAN);
         colour(dab.Color, dab.Strength);
-        vertex(dab.X, dab.Y);
+        vertex(0, 0);
         colour(dab.Color, inner);
         for (int32_t i = 0; i <= DabSegments; i++)
             at(i, hardness);
@@ -354,10 +363,37 @@ void TTarnwick_GLPaintCanvas::DrawDab(const TTarnwick_Dab& dab)
         }
         glEnd();
     }
+    if (stamped)
+        glDisable(GL_TEXTURE_2D);
     if (surface) {
         glDisable(GL_TEXTURE_2D);
         glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     }
+}
+
+bool TTarnwick_GLPaintCanvas::BindImage(const TTarnwick_TextureBrushImage& image)
+{
+    if (!image.HasPixels() || image.Width <= 0 || image.Height <= 0)
+        return false;
+    // Keyed by the image's ID too: a deleted image's address may come back for another.
+    TImageTexture& cached = ImageTextures[&image];
+    if (cached.Texture == 0 || cached.ImageID != image.ID) {
+        if (cached.Texture == 0)
+            glGenTextures(1, &cached.Texture);
+        cached.ImageID = image.ID;
+        glBindTexture(GL_TEXTURE_2D, cached.Texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.Width, image.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     image.Pixels.get());
+    }
+    glBindTexture(GL_TEXTURE_2D, cached.Texture);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    return true;
 }
 
 void TTarnwick_GLPaintCanvas::EndDabs()

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "paint/paint_brush.h"
@@ -62,6 +63,15 @@ private:
     // Saves the state the canvas changes and points drawing at the target's lower-left corner.
     void Bind(const TTarget& target, int32_t width, int32_t height);
     void Unbind();
+
+    // Uploads the brush image on first use and binds it for stamping dabs; false without pixels.
+    bool BindImage(const TTarnwick_TextureBrushImage& image);
+    struct TImageTexture
+    {
+        int32_t ImageID = 0;
+        uint32_t Texture = 0;
+    };
+    std::unordered_map<const void*, TImageTexture> ImageTextures;
 
     TTarget Dabs;
     TTarget Scratch;

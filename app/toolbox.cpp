@@ -141,6 +141,13 @@ void InstallHooks()
         return TarnwickProject->BrushImages.Count() - 1;
     };
     TarnwickPaintHooks.ChooseTool = [](TTarnwick_Tool* tool) { ChooseTool(tool); };
+    TarnwickPaintHooks.BrushImage = [](int32_t index) -> const TTarnwick_TextureBrushImage* {
+        TTarnwick_TextureBrushImage* image = nullptr;
+        return TarnwickProject != nullptr && TarnwickProject->BrushImages.Get(image, index) ? image : nullptr;
+    };
+    TarnwickPaintHooks.BrushImageCount = [] {
+        return TarnwickProject != nullptr ? TarnwickProject->BrushImages.Count() : 0;
+    };
 }
 
 // The selection brushes in the order of the tool bar; null entries are its gaps.

@@ -1,6 +1,6 @@
-// The application's tools: the tool lists of the tool bar (the selection brushes and the
-// deformers so far), the current tool, and what the tools ask of the application (undo records
-// and redraws). The viewport panels hand their mouse input to the current tool.
+// The application's tools: the tool lists of the tool bar (selection brushes, deformers, paint
+// brushes and grabbers), the current tool, and what the tools ask of the application (undo
+// records, redraws, the project's brush images). The viewport panels hand their mouse input to the current tool.
 #pragma once
 
 class TTarnwick_Mesh;

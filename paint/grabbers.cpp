@@ -120,6 +120,11 @@ bool TTarnwick_TextureGrabberBrush::MouseButton(TTarnwick_Mesh& mesh, TTarnwick_
         image->Height = height;
         image->SetNameLiteral("Grabbed Texture");
         GrabbedImage = TarnwickPaintHooks.AddBrushImage(std::move(image));
+        // The grab becomes the calling brush's stamp, which is what the user grabbed it for.
+        if (GrabbedImage >= 0 && Brush != nullptr) {
+            Brush->BrushImageIndex = GrabbedImage;
+            TarnwickPaintHooks.UseBrushImage = true;
+        }
         PostCommand(ToolChangedCommand);
     }
     HandBack();

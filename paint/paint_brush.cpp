@@ -12,6 +12,7 @@
 #include "files/language.h"
 #include "files/settings.h"
 #include "mesh/sculpt_mesh.h"
+#include "paint/brush_image.h"
 #include "paint/material_map.h"
 
 TTarnwick_PaintHooks TarnwickPaintHooks;
@@ -64,6 +65,9 @@ TTarnwick_PaintBrush::TTarnwick_PaintBrush()
             parameter->Help = GetLanguageString(435);
     AddParameter(TTarnwick_ParameterType::Colour, 436, 437)->FloatValue = PrimaryColor;
     AddParameter(TTarnwick_ParameterType::Colour, 491, 492)->FloatValue = SecondaryColor;
+    TTarnwick_Parameter* image = AddCheckBox(TarnwickPaintHooks.UseBrushImage, -1, -1);
+    image->SetNameLiteral("Brush Image");
+    image->Help = "Stamps the dabs with the brush image (a grabbed texture)";
     TTarnwick_Parameter* channel = AddParameter(TTarnwick_ParameterType::DropDown, -1, -1);
     channel->SetNameLiteral("Paint Channel");
     channel->Help = "The material channel whose maps the brush paints";
@@ -142,8 +146,18 @@ void TTarnwick_PaintBrush::DrawCursor(TTarnwick_Mesh& mesh, TTarnwick_ToolView& 
         DrawRoundOutline(mesh, view, x, y, Radius, VerticalRadius(view));
 }
 
+const TTarnwick_TextureBrushImage* TTarnwick_PaintBrush::CurrentBrushImage() const
+{
+    if (!TarnwickPaintHooks.UseBrushImage || BrushImageIndex < 0 || !TarnwickPaintHooks.BrushImage)
+        return nullptr;
+    const TTarnwick_TextureBrushImage* image = TarnwickPaintHooks.BrushImage(BrushImageIndex);
+    return image != nullptr && image->HasPixels() && image->Width > 0 && image->Height > 0 ? image : nullptr;
+}
+
 bool TTarnwick_PaintBrush::PaintStep(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view, float x, float y, bool first)
 {
+    // An image is stamped once per event, where the pointer is, not smeared along the path.
+    first |= CurrentBrushImage() != nullptr;
     std::vector<TTarnwick_Dab> dabs;
     if (first)
         RenderStroke(view, x, y, x, y, dabs);
@@ -153,6 +167,11 @@ bool TTarnwick_PaintBrush::PaintStep(TTarnwick_Mesh& mesh, TTarnwick_ToolView& v
     PreviousY = y;
     const bool painted = PaintDabs(mesh, view, dabs);
     FinishPaint(mesh);
+    if (TarnwickPaintHooks.RandomBrushImage && TarnwickPaintHooks.BrushImageCount) {
+        const int32_t count = TarnwickPaintHooks.BrushImageCount();
+        if (count > 0)
+            BrushImageIndex = int32_t(RandomImages() % uint32_t(count));
+    }
     return painted;
 }
 
@@ -168,6 +187,10 @@ void TTarnwick_PaintBrush::RenderStroke(const TTarnwick_ToolView& view, float fr
     dab.Shape = Shape();
     dab.SizeX = Radius;
     dab.SizeY = VerticalRadius(view);
+    if (const TTarnwick_TextureBrushImage* image = CurrentBrushImage()) {
+        dab.Image = image;
+        dab.SizeY /= float(image->Width) / float(image->Height);
+    }
     dab.Hardness = Hardness;
     dab.Strength = Strength;
     std::copy_n(color, 3, dab.Color);

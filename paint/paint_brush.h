@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -79,6 +80,8 @@ struct TTarnwick_Dab
     float Color[3] = {1, 1, 1};
     float OuterColor[3] = {1, 1, 1};
     TTarnwick_DabSurface Surface;
+    // A brush image stamped over the dab square, its colours weighing the dab's; null for none.
+    const TTarnwick_TextureBrushImage* Image = nullptr;
 };
 
 // The corners of the triangles to blend into one quadtree leaf: texture position u, v; dab
@@ -143,11 +146,17 @@ struct TTarnwick_PaintHooks
     std::function<int32_t(std::unique_ptr<TTarnwick_TextureBrushImage> image)> AddBrushImage;
     // Makes a tool current: the grabbers hand control back to the tool that called them.
     std::function<void(TTarnwick_Tool* tool)> ChooseTool;
+    // The project's brush image at an index (null when there is none) and their number.
+    std::function<const TTarnwick_TextureBrushImage*(int32_t index)> BrushImage;
+    std::function<int32_t()> BrushImageCount;
     // The application's paint options: the material channel painted, paint weighted by the
-    // current selection, dabs fading from the primary to the secondary colour.
+    // current selection, dabs fading from the primary to the secondary colour, dabs stamped with
+    // the brush's image, a new random image after every step.
     std::string Channel = "Color";
     bool ThroughSelection = false;
     bool Gradient = false;
+    bool UseBrushImage = false;
+    bool RandomBrushImage = false;
 };
 
 extern TTarnwick_PaintHooks TarnwickPaintHooks;
@@ -190,6 +199,11 @@ public:
     float PreviousX = 0;
     float PreviousY = 0;
     bool PaintOnRelease = false;
+    // The project's brush image that stamps the dabs when the brush-image option is on; -1 for
+    // the plain dab.
+    int32_t BrushImageIndex = -1;
+    // The stamping image, or null: the option is off, or the index names no image with pixels.
+    const TTarnwick_TextureBrushImage* CurrentBrushImage() const;
     // The screen rectangle of the last event's dabs; empty at each press.
     TTarnwick_ViewRect4 DirtyRect;
     // The maps the stroke changed, by ID.
@@ -224,6 +238,8 @@ protected:
                   std::span<const int32_t> polygons, const TTarnwick_ViewRect4& rect);
 
     TScreenGrid Grid;
+    // Chooses the random brush images.
+    std::minstd_rand RandomImages{std::random_device{}()};
     TTarnwick_UndoStroke UndoStroke;
     bool UndoStarted = false;
     // Per vertex of the event: its opacity, or -1 while not worked out.

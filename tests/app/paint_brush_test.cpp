@@ -15,6 +15,7 @@
 #include "mesh/layer.h"
 #include "mesh/scene_object.h"
 #include "paint/material_map.h"
+#include "paint/brush_image.h"
 #include "paint/map_assignments.h"
 #include "paint/paint_brush.h"
 #include "paint/undo_buffer.h"
@@ -236,6 +237,32 @@ TEST_F(PaintBrush, FacingAwayAndHiddenPolygonsAndAViewLargerThanTheWindow)
     std::copy_n(blue, 3, brush.PrimaryColor);
     Stroke(brush, {{0.0f, 0.0f}});
     EXPECT_EQ(map.Pixels, once) << "a hidden polygon";
+}
+
+// A stamp of two texels, opaque red on the left and clear on the right, twice as wide as high:
+// the dab takes its shape and colours.
+TEST_F(PaintBrush, BrushImageStampsTheDab)
+{
+    MakeStrip(Mesh(), {{0.0f, 1.0f}});
+    TZAVMaterialMap& map = AddMap("Color");
+    TTarnwick_TextureBrushImage stamp;
+    stamp.Width = 2;
+    stamp.Height = 1;
+    stamp.Pixels.reset(new uint8_t[8]{255, 0, 0, 255, 0, 0, 0, 0});
+    TarnwickPaintHooks.BrushImage = [&](int32_t index) { return index == 0 ? &stamp : nullptr; };
+    TarnwickPaintHooks.UseBrushImage = true;
+    TTarnwick_RoundBrush brush;
+    brush.Radius = 0.4f;
+    brush.Hardness = 1.0f;
+    brush.BrushImageIndex = 0;
+    const std::vector<uint8_t> white = map.Pixels;
+    Stroke(brush, {{0.0f, 0.0f}});
+    auto pixel_at = [&](float x, float y) {
+        return map.PixelAt(int32_t((x + 1) / 2 * MapSide), int32_t((y + 1) / 2 * MapSide));
+    };
+    EXPECT_EQ(pixel_at(-0.3f, 0.0f)[1], 0) << "the red half";
+    EXPECT_EQ(pixel_at(0.3f, 0.0f)[1], 255) << "the clear half";
+    EXPECT_EQ(pixel_at(-0.1f, 0.3f)[1], 255) << "above the stamp, which is half as high as wide";
 }
 
 // The left island covers map columns 0 to 125, the right one 160 on; the left island's padding

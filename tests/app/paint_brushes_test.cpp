@@ -361,6 +361,8 @@ TEST_F(PaintBrushes, GrabbersTakeWhatTheWindowShowsAndHandBack)
         }
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(chosen.size(), 3u);
+    EXPECT_EQ(brush.BrushImageIndex, 0) << "the grab stamps the calling brush's dabs";
+    EXPECT_TRUE(TarnwickPaintHooks.UseBrushImage);
 }
 
 } // namespace

@@ -19,6 +19,9 @@ TTarnwick_PaintHooks TarnwickPaintHooks;
 
 namespace {
 
+// The dispatcher's commands that switch to the grabbers.
+constexpr int32_t GrabTextureCommand = 39;
+constexpr int32_t GrabColorCommand = 40;
 constexpr uint32_t ExcludedPolygon = PolygonFlag_Hidden | PolygonFlag_Locked;
 
 // Twice the signed area of the polygon on screen: positive when its corners run anticlockwise,
@@ -65,6 +68,9 @@ TTarnwick_PaintBrush::TTarnwick_PaintBrush()
             parameter->Help = GetLanguageString(435);
     AddParameter(TTarnwick_ParameterType::Colour, 436, 437)->FloatValue = PrimaryColor;
     AddParameter(TTarnwick_ParameterType::Colour, 491, 492)->FloatValue = SecondaryColor;
+    // The grabbers take their colour or texture for the brush that was current.
+    AddParameter(TTarnwick_ParameterType::Button, -1, -1, GrabColorCommand)->SetNameLiteral("Grab Color");
+    AddParameter(TTarnwick_ParameterType::Button, -1, -1, GrabTextureCommand)->SetNameLiteral("Grab Texture");
     TTarnwick_Parameter* image = AddCheckBox(TarnwickPaintHooks.UseBrushImage, -1, -1);
     image->SetNameLiteral("Brush Image");
     image->Help = "Stamps the dabs with the brush image (a grabbed texture)";

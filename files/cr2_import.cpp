@@ -3,13 +3,14 @@
 // colours and maps.
 //
 // The file is read whole (gzipped or not) and walked twice: the first pass checks that its braces
-// balance and finds the geometry, the second fills a new mesh. The object receives the mesh only
-// when everything worked, so a failed import leaves it as it was.
+// balance and finds the geometry; the second (files/cr2_import_deltas.cpp) needs no mesh, so it
+// runs on a second thread while the geometry loads, and its steps then fill the new mesh. The
+// object receives the mesh only when everything worked, so a failed import leaves it as it was.
 //
-// [SECTION] Lines
+// [SECTION] Text
 // [SECTION] Names and paths
 // [SECTION] Finding files
-// [SECTION] The figure reader
+// [SECTION] The figure builder
 // [SECTION] Full-body dials
 // [SECTION] ImportCR2File
 #include <sys/stat.h>
@@ -17,9 +18,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +32,7 @@
 #include "core/status.h"
 #include "core/text_scan.h"
 #include "files/compressed_file.h"
+#include "files/cr2_import_deltas.h"
 #include "files/language.h"
 #include "files/project.h"
 #include "files/settings.h"
@@ -45,74 +49,7 @@ namespace {
 constexpr float JoinWeldThreshold = 1e-8f;
 constexpr size_t TextPadding = 16;
 
-// [SECTION] Lines
-
-enum class TCR2LineKind
-{
-    Open,
-    Close,
-    Text,
-};
-
-struct TCR2Line
-{
-    TCR2LineKind Kind = TCR2LineKind::Text;
-    std::string_view Keyword;
-    // The rest of the line after the keyword, trimmed.
-    std::string_view Value;
-    // Keyword and value, trimmed.
-    std::string_view Whole;
-    int64_t Number = 0;
-};
-
-// The lines of the file with text, cut as the tree parser cuts them: CR, LF, CR LF and LF CR each
-// end a line, the keyword is the first word and a line whose keyword starts with a brace opens or
-// closes a block.
-class TCR2Lines
-{
-public:
-    TCR2Lines(const char* begin, const char* end) : Begin(begin), Cursor(begin), End(end) {}
-
-    bool Next(TCR2Line& out_line)
-    {
-        while (Cursor < End) {
-            const char* line_end = FindLineEnd(Cursor, End);
-            const char* next = line_end;
-            if (next < End)
-                next +=
-                    (next + 1 < End && (next[1] == '\r' || next[1] == '\n') && next[1] != next[0]) ? 2 : 1;
-            std::string_view text = TrimBlanks(std::string_view(Cursor, size_t(line_end - Cursor)));
-            Cursor = next;
-            Number++;
-            if (text.empty())
-                continue;
-            out_line.Number = Number;
-            out_line.Whole = text;
-            out_line.Kind = text[0] == '{'   ? TCR2LineKind::Open
-                            : text[0] == '}' ? TCR2LineKind::Close
-                                             : TCR2LineKind::Text;
-            size_t keyword_end = 0;
-            while (keyword_end < text.size() && !IsBlank(text[keyword_end]))
-                keyword_end++;
-            out_line.Keyword = text.substr(0, keyword_end);
-            out_line.Value = TrimBlanks(text.substr(keyword_end));
-            return true;
-        }
-        return false;
-    }
-
-    void Rewind()
-    {
-        Cursor = Begin;
-        Number = 0;
-    }
-
-private:
-    const char* Begin;
-    const char* Cursor;
-    const char* End;
-    int64_t Number = 0;
-};
+// [SECTION] Text
 
 // Drops NUL bytes, which carry nothing in a text file and would end it early.
 size_t DropNulBytes(char* text, size_t size)
@@ -128,36 +65,7 @@ size_t DropNulBytes(char* text, size_t size)
     return new_size;
 }
 
-// "%d %f %f %f" of a delta line's value; false unless all four are there. The value is followed
-// by its line end or the buffer's padding, never by a digit, as the OBJ token readers need.
-bool ParseDelta(std::string_view value, int64_t& out_index, float out_delta[3])
-{
-    const char* cursor = value.data();
-    const char* end = cursor + value.size();
-    cursor = ParseObjIndex(cursor, end, out_index);
-    for (int axis = 0; axis < 3 && cursor != nullptr; axis++)
-        cursor = ParseObjFloat(cursor, end, out_delta[axis]);
-    return cursor != nullptr;
-}
-
-float ParseFloatValue(std::string_view value, float fallback)
-{
-    float number = fallback;
-    return ParseFloatList(value, &number, 1) == 1 ? number : fallback;
-}
-
 // [SECTION] Names and paths
-
-// Names match when they are equal, without regard to case, up to their first ':'.
-bool SamePartName(std::string_view first, std::string_view second)
-{
-    return SameTextNoCase(first.substr(0, first.find(':')), second.substr(0, second.find(':')));
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view start)
-{
-    return text.size() >= start.size() && SameTextNoCase(text.substr(0, start.size()), start);
-}
 
 // A value with its quotes as blanks, trimmed, with "GetStringRes(list,entry)" looked up in the
 // language file.
@@ -333,7 +241,7 @@ private:
     std::string RuntimeFolder;
 };
 
-// [SECTION] The figure reader
+// [SECTION] The figure builder
 
 // What the first pass learns.
 struct TFigureHeader
@@ -350,75 +258,119 @@ struct TJoinMember
 };
 using TJoinMap = std::map<std::string, std::vector<TJoinMember>>;
 
-// Brace balance and the files the figure names. False, with the message, when the
-// braces do not balance.
-bool ReadHeader(TCR2Lines& lines, const std::string& path, TFigureHeader& out_header, std::string& out_error)
+// Brace balance and the last geometry and binary morph file lines of a stretch of whole lines.
+struct THeaderPart
+{
+    int64_t DepthChange = 0;
+    // The lowest depth reached, from 0 at the start.
+    int64_t LowestDepth = 0;
+    std::optional<std::string_view> GeometryValue;
+    std::optional<std::string_view> BinaryMorphFile;
+};
+
+THeaderPart ReadHeaderPart(const char* begin, const char* end)
+{
+    THeaderPart part;
+    TCR2Lines lines(begin, end);
+    TCR2Line line;
+    while (lines.Next(line)) {
+        if (line.Kind == TCR2LineKind::Open) {
+            part.DepthChange++;
+        } else if (line.Kind == TCR2LineKind::Close) {
+            part.DepthChange--;
+            part.LowestDepth = std::min(part.LowestDepth, part.DepthChange);
+        } else if (SameTextNoCase(line.Keyword, "figureResFile")) {
+            part.GeometryValue = line.Value;
+        } else if (SameTextNoCase(line.Keyword, "morphBinaryFile")) {
+            part.BinaryMorphFile = line.Value;
+        }
+    }
+    return part;
+}
+
+// The message for braces that do not balance.
+std::string BraceError(TCR2Lines& lines, const std::string& path)
 {
     TCR2Line line;
-    int64_t depth = 0;
     std::vector<int64_t> open_lines;
     while (lines.Next(line)) {
         if (line.Kind == TCR2LineKind::Open) {
             open_lines.push_back(line.Number);
-            depth++;
-            continue;
-        }
-        if (line.Kind == TCR2LineKind::Close) {
-            if (depth == 0) {
-                out_error = "Error reading the CR2 file " + path + " (line " + std::to_string(line.Number) +
-                            "): '}' found without a matching '{'";
-                return false;
-            }
+        } else if (line.Kind == TCR2LineKind::Close) {
+            if (open_lines.empty())
+                return "Error reading the CR2 file " + path + " (line " + std::to_string(line.Number) +
+                       "): '}' found without a matching '{'";
             open_lines.pop_back();
-            depth--;
-            continue;
         }
-        if (SameTextNoCase(line.Keyword, "figureResFile"))
-            out_header.GeometryValue = std::string(line.Value);
-        else if (SameTextNoCase(line.Keyword, "morphBinaryFile"))
-            out_header.BinaryMorphFile = std::string(line.Value);
     }
-    if (!open_lines.empty()) {
-        out_error = "Error reading the CR2 file " + path +
-                    ": the file ends inside the block opened at line " + std::to_string(open_lines.back()) +
-                    " (the file may be cut short)";
+    return "Error reading the CR2 file " + path + ": the file ends inside the block opened at line " +
+           std::to_string(open_lines.empty() ? 0 : open_lines.back()) + " (the file may be cut short)";
+}
+
+// The start of a line near the middle, after a line end with other bytes on both sides, which
+// ends a line whatever came before it; end when there is none.
+const char* MiddleLineStart(const char* begin, const char* end)
+{
+    const auto line_end = [](char c) { return c == '\n' || c == '\r'; };
+    for (const char* cursor = begin + std::max<ptrdiff_t>(1, (end - begin) / 2); cursor + 2 < end; cursor++) {
+        if (!line_end(cursor[0]) || line_end(cursor[-1]))
+            continue;
+        const char* next = cursor + (line_end(cursor[1]) && cursor[1] != cursor[0] ? 2 : 1);
+        if (!line_end(*next))
+            return next;
+    }
+    return end;
+}
+
+// Brace balance and the files the figure names, the two halves of the file read side by side.
+// False, with the message, when the braces do not balance.
+bool ReadHeader(const char* begin, const char* end, const std::string& path, TFigureHeader& out_header,
+                std::string& out_error)
+{
+    const char* middle = MiddleLineStart(begin, end);
+    std::future<THeaderPart> reading_second =
+        std::async(std::launch::async | std::launch::deferred, ReadHeaderPart, middle, end);
+    const THeaderPart first = ReadHeaderPart(begin, middle);
+    const THeaderPart second = reading_second.get();
+    if (first.LowestDepth < 0 || first.DepthChange + second.LowestDepth < 0 ||
+        first.DepthChange + second.DepthChange != 0) {
+        TCR2Lines lines(begin, end);
+        out_error = BraceError(lines, path);
         return false;
     }
+    out_header.GeometryValue = second.GeometryValue.value_or(first.GeometryValue.value_or(""));
+    out_header.BinaryMorphFile = second.BinaryMorphFile.value_or(first.BinaryMorphFile.value_or(""));
     return true;
 }
 
-// The second pass: morph targets of the actors and the materials of the figure.
-class TFigureReader
+// The scan applied to the mesh: the part groups and their morphs, the materials' colours and maps.
+class TFigureBuilder
 {
 public:
-    TFigureReader(TTarnwick_Mesh& mesh, const TCR2FileFinder& finder, bool import_morphs)
+    TFigureBuilder(TTarnwick_Mesh& mesh, const TCR2FileFinder& finder, bool import_morphs)
         : Mesh(mesh), Finder(finder), ImportMorphs(import_morphs)
     {
     }
 
-    void Read(TCR2Lines& lines, const std::string& figure_group_name);
+    void Apply(const TCR2FigureScan& scan, const std::string& figure_group_name);
+    // GatherJoins needs only the part morphs, JoinFullBodyMorphs the welded mesh too.
+    void GatherJoins();
     void JoinFullBodyMorphs();
     // Part groups that kept no morph go.
     void DropEmptyGroups();
-    void ReportSkipped(const std::string& path, const std::string& binary_morph_file) const;
+    void ReportSkipped(const std::string& path, const std::string& binary_morph_file,
+                       const std::vector<std::string>& binary_morphs) const;
 
 private:
     void StartActor(std::string_view name);
-    void StartDeltas();
-    void AddDelta(const TCR2Line& line);
-    void FinishDeltas();
+    void AddMorph(const TCR2MorphTarget& target);
     void ConsiderMaterialLine(const TCR2Line& line);
-    void ConsiderActorLine(const TCR2Line& line);
 
     TTarnwick_Mesh& Mesh;
     const TCR2FileFinder& Finder;
     const bool ImportMorphs;
     const int32_t VertexCount = Mesh.GetVertexCount();
 
-    int64_t Depth = 0;
-    int64_t ActorDepth = -1;
-    int64_t FigureDepth = -1;
-    int64_t MaterialDepth = -1;
     std::string ActorName;
     TZAVMaterial* Material = nullptr;
 
@@ -426,22 +378,11 @@ private:
     TTarnwick_MorphTreeGroup* PartGroup = nullptr;
     TTarnwick_MorphTreeGroup* BodyGroup = nullptr;
     const TZAVGroup2* PolygonGroup = nullptr;
-
-    // The morph target being read.
-    std::string TargetName;
-    std::string PendingDial;
-    float PendingFactor = 1.0f;
-    // Lines of "valueOpDeltaAdd" still to come: 2 (figure), 1 (part), then the dial of a BODY part.
-    int32_t ValueOpStep = 0;
-    bool ValueOpOfBody = false;
-    int64_t DeltasDepth = -1;
-    // The deltas of the morph target being read, while it has a part to belong to: the morph is
-    // made from them at the end of the block.
-    bool ReadingDeltas = false;
+    // The deltas of the morph being made, on mesh vertices.
     std::vector<TTarnwick_MorphDelta> Deltas;
 
     TJoinMap Joins;
-    std::vector<std::string> BinaryMorphs;
+    std::vector<std::unique_ptr<TTarnwick_Morph>> Joined;
     int64_t SkippedDeltaLines = 0;
     int64_t FirstSkippedLine = 0;
 };
@@ -455,7 +396,7 @@ TTarnwick_MorphTreeGroup* NewReadOnlyGroup(const std::string& name, int32_t vert
     return group;
 }
 
-void TFigureReader::StartActor(std::string_view name)
+void TFigureBuilder::StartActor(std::string_view name)
 {
     ActorName = std::string(TrimBlanks(name));
     PolygonGroup = nullptr;
@@ -482,60 +423,47 @@ void TFigureReader::StartActor(std::string_view name)
         BodyGroup = PartGroup;
 }
 
-void TFigureReader::StartDeltas()
+// The block's part-local indices become mesh vertices. Deltas of a part the geometry does not
+// have are not read.
+void TFigureBuilder::AddMorph(const TCR2MorphTarget& target)
 {
-    DeltasDepth = Depth;
-    // Deltas of a part the geometry does not have are read as ordinary lines.
     if (PolygonGroup == nullptr)
         return;
-    ReadingDeltas = true;
+    const int32_t part_vertices = PolygonGroup->GetVertexCount();
+    TCR2DeltaBlock reread;
+    const TCR2DeltaBlock* block = &target.Block;
+    // The scan skipped only the indices that fit no part.
+    if (block->LargestIndex >= part_vertices) {
+        reread = RereadDeltaBlock(*block, part_vertices);
+        block = &reread;
+    }
+    if (block->SkippedLines > 0) {
+        if (SkippedDeltaLines == 0)
+            FirstSkippedLine = block->FirstSkippedLine;
+        SkippedDeltaLines += block->SkippedLines;
+    }
+    // A part's vertices ascend, so the deltas keep the vertex order the morph needs.
     Deltas.clear();
-}
-
-void TFigureReader::AddDelta(const TCR2Line& line)
-{
-    int64_t index = -1;
-    float delta[3];
-    if (!ParseDelta(line.Value, index, delta) || index < 0 || index >= PolygonGroup->GetVertexCount()) {
-        if (SkippedDeltaLines++ == 0)
-            FirstSkippedLine = line.Number;
-        return;
+    Deltas.reserve(block->Deltas.size());
+    for (const TTarnwick_MorphDelta& delta : block->Deltas) {
+        const int32_t vertex = PolygonGroup->Vertices[size_t(delta.Index)];
+        if (vertex < 0 || vertex >= VertexCount)
+            continue;
+        Deltas.push_back({vertex, {delta.Value[0], delta.Value[1], delta.Value[2]}});
     }
-    const int32_t vertex = PolygonGroup->Vertices[size_t(index)];
-    if (vertex < 0 || vertex >= VertexCount)
-        return;
-    Deltas.push_back({vertex, {delta[0], delta[1], delta[2]}});
-}
-
-void TFigureReader::FinishDeltas()
-{
-    DeltasDepth = -1;
-    if (!ReadingDeltas)
-        return;
-    ReadingDeltas = false;
-    // In vertex order; a vertex named again keeps its last delta.
-    std::stable_sort(Deltas.begin(), Deltas.end(),
-                     [](const TTarnwick_MorphDelta& a, const TTarnwick_MorphDelta& b) { return a.Index < b.Index; });
-    size_t kept = 0;
-    for (size_t i = 0; i < Deltas.size(); i++) {
-        if (kept > 0 && Deltas[kept - 1].Index == Deltas[i].Index)
-            kept--;
-        Deltas[kept++] = Deltas[i];
-    }
-    Deltas.resize(kept);
     auto morph = std::make_unique<TTarnwick_Morph>(VertexCount, Deltas);
-    morph->SetNameLiteral(TargetName);
+    morph->SetNameLiteral(target.Name);
     morph->ReadOnly = true;
     if (morph->IsCompressed() && morph->DeltaCount == 0)
         return;
     if (PartGroup == nullptr)
         ReportError("TreeGroup == NULL in void TTarnwick_Project::ImportCR2File()");
-    if (!PendingDial.empty())
-        Joins[PendingDial].push_back(TJoinMember{PendingFactor, morph.get()});
+    if (!target.Dial.empty())
+        Joins[target.Dial].push_back(TJoinMember{target.Factor, morph.get()});
     PartGroup->List.Add(morph.release());
 }
 
-void TFigureReader::ConsiderMaterialLine(const TCR2Line& line)
+void TFigureBuilder::ConsiderMaterialLine(const TCR2Line& line)
 {
     static constexpr const char* MapChannels[][2] = {
         {"textureMap", "Color"},
@@ -563,99 +491,37 @@ void TFigureReader::ConsiderMaterialLine(const TCR2Line& line)
     }
 }
 
-void TFigureReader::ConsiderActorLine(const TCR2Line& line)
-{
-    if (DeltasDepth >= 0) {
-        if (Depth == DeltasDepth + 1 && ReadingDeltas && line.Keyword == "d")
-            AddDelta(line);
-        return;
-    }
-    if (ValueOpStep > 0) {
-        // The figure's name, the part's name and, for a BODY part, the dial.
-        if (ValueOpStep == 2) {
-            ValueOpStep = 1;
-        } else if (ValueOpStep == 1) {
-            ValueOpOfBody = StartsWithNoCase(line.Whole, "BODY");
-            ValueOpStep = ValueOpOfBody ? 3 : 0;
-        } else {
-            PendingDial = std::string(line.Whole);
-            ValueOpStep = 0;
-        }
-        return;
-    }
-    if (SameTextNoCase(line.Keyword, "targetGeom")) {
-        TargetName = std::string(line.Value);
-        PendingDial.clear();
-        PendingFactor = 1.0f;
-    } else if (SameTextNoCase(line.Keyword, "valueOpDeltaAdd")) {
-        ValueOpStep = 2;
-    } else if (SameTextNoCase(line.Keyword, "deltaAddDelta")) {
-        PendingFactor = ParseFloatValue(line.Value, 1.0f);
-    } else if (SameTextNoCase(line.Keyword, "useBinaryMorph")) {
-        if (ParseFloatValue(line.Value, 0.0f) != 0.0f && !TargetName.empty())
-            BinaryMorphs.push_back(ActorName + " " + TargetName);
-    } else if (SameTextNoCase(line.Keyword, "deltas")) {
-        StartDeltas();
-    }
-}
-
-void TFigureReader::Read(TCR2Lines& lines, const std::string& figure_group_name)
+void TFigureBuilder::Apply(const TCR2FigureScan& scan, const std::string& figure_group_name)
 {
     if (ImportMorphs) {
         FigureGroup = NewReadOnlyGroup(figure_group_name, VertexCount);
         Mesh.MorphTree->AddChild(FigureGroup);
     }
-    TCR2Line line;
-    while (lines.Next(line)) {
-        if (line.Kind == TCR2LineKind::Open) {
-            Depth++;
-            continue;
-        }
-        if (line.Kind == TCR2LineKind::Close) {
-            Depth--;
-            if (DeltasDepth >= 0 && Depth <= DeltasDepth)
-                FinishDeltas();
-            if (Depth <= ActorDepth) {
-                ActorDepth = -1;
-                ValueOpStep = 0;
-            }
-            if (Depth <= MaterialDepth) {
-                MaterialDepth = -1;
-                Material = nullptr;
-            }
-            if (Depth <= FigureDepth)
-                FigureDepth = -1;
-            continue;
-        }
-        if (Depth == 1) {
-            if (SameTextNoCase(line.Keyword, "actor")) {
-                ActorDepth = Depth;
-                StartActor(line.Value);
-            } else if (SameTextNoCase(line.Keyword, "figure")) {
-                FigureDepth = Depth;
-            }
-            continue;
-        }
-        if (ActorDepth >= 0) {
-            if (ImportMorphs)
-                ConsiderActorLine(line);
-            continue;
-        }
-        if (FigureDepth < 0)
-            continue;
-        if (Depth == 2 && SameTextNoCase(line.Keyword, "material")) {
+    for (const TCR2Step& step : scan.Steps) {
+        switch (step.Kind) {
+        case TCR2StepKind::Actor:
+            StartActor(step.Line.Value);
+            break;
+        case TCR2StepKind::MorphTarget:
+            AddMorph(scan.Targets[step.Target]);
+            break;
+        case TCR2StepKind::Material:
             Material = nullptr;
-            MaterialDepth = Depth;
             for (TZAVMaterial* material : Mesh.Materials)
-                if (SamePartName(material->GetName(), line.Value)) {
+                if (SamePartName(material->GetName(), step.Line.Value)) {
                     Material = material;
                     break;
                 }
-        } else if (Material != nullptr && Depth > MaterialDepth) {
-            ConsiderMaterialLine(line);
+            break;
+        case TCR2StepKind::MaterialLine:
+            if (Material != nullptr)
+                ConsiderMaterialLine(step.Line);
+            break;
+        case TCR2StepKind::MaterialEnd:
+            Material = nullptr;
+            break;
         }
     }
-    FinishDeltas();
 }
 
 // [SECTION] Full-body dials
@@ -663,15 +529,8 @@ void TFigureReader::Read(TCR2Lines& lines, const std::string& figure_group_name)
 // Joins the part morphs of each dial that two or more parts follow into one morph of the dial's
 // name: where parts overlap the longer displacement wins (a seam moves as far as its farthest
 // part, not by their sum), and welded vertices take the displacement of the vertex they stand for.
-void TFigureReader::JoinFullBodyMorphs()
+void TFigureBuilder::GatherJoins()
 {
-    Mesh.WeldByThreshold(JoinWeldThreshold);
-    // Welded seams share their neighbours, and so their normals.
-    if (std::any_of(Mesh.WeldMap.begin(), Mesh.WeldMap.end(), [](int32_t target) { return target >= 0; })) {
-        Mesh.BuildVertexAdjacency();
-        Mesh.BuildTexVertexAdjacency();
-        Mesh.ComputeNormals(TZAVNormalScope::All);
-    }
     for (const auto& [dial, members] : Joins) {
         if (members.size() < 2)
             continue;
@@ -695,6 +554,20 @@ void TFigureReader::JoinFullBodyMorphs()
                     std::copy(candidate, candidate + 3, value);
             }
         }
+        Joined.push_back(std::move(joined));
+    }
+}
+
+void TFigureBuilder::JoinFullBodyMorphs()
+{
+    // Welded seams share their neighbours, and so their normals.
+    if (std::any_of(Mesh.WeldMap.begin(), Mesh.WeldMap.end(), [](int32_t target) { return target >= 0; })) {
+        Mesh.BuildVertexAdjacency();
+        Mesh.BuildTexVertexAdjacency();
+        Mesh.ComputeNormals(TZAVNormalScope::All);
+    }
+    for (std::unique_ptr<TTarnwick_Morph>& joined : Joined) {
+        float* values = joined->vertices();
         for (int32_t vertex = 0; vertex < VertexCount; vertex++) {
             const int32_t welded = Mesh.WeldMap[size_t(vertex)];
             if (welded >= 0 && welded != vertex && welded < VertexCount)
@@ -709,7 +582,7 @@ void TFigureReader::JoinFullBodyMorphs()
     }
 }
 
-void TFigureReader::DropEmptyGroups()
+void TFigureBuilder::DropEmptyGroups()
 {
     if (FigureGroup == nullptr)
         return;
@@ -721,7 +594,8 @@ void TFigureReader::DropEmptyGroups()
     }
 }
 
-void TFigureReader::ReportSkipped(const std::string& path, const std::string& binary_morph_file) const
+void TFigureBuilder::ReportSkipped(const std::string& path, const std::string& binary_morph_file,
+                                   const std::vector<std::string>& binary_morphs) const
 {
     if (SkippedDeltaLines > 0)
         AddWarning(
@@ -729,10 +603,10 @@ void TFigureReader::ReportSkipped(const std::string& path, const std::string& bi
             "part does not have (the first at line %lld)",
             static_cast<long long>(SkippedDeltaLines), path.c_str(),
             static_cast<long long>(FirstSkippedLine));
-    if (BinaryMorphs.empty())
+    if (binary_morphs.empty())
         return;
     std::string names;
-    for (const std::string& name : BinaryMorphs)
+    for (const std::string& name : binary_morphs)
         names += (names.empty() ? "" : ", ") + name;
     const std::string file =
         binary_morph_file.empty() ? std::string("a binary morph file (.pmd)") : binary_morph_file;
@@ -752,10 +626,14 @@ bool TTarnwick_Project::ImportCR2File(const std::string& path, TTarnwick_Object&
         if (!ReadWholeFile(path, TextPadding, DefaultMaxFileBytes, text, size, ErrorText))
             return false;
         size = DropNulBytes(text.get(), size);
-        TCR2Lines lines(text.get(), text.get() + size);
         TFigureHeader header;
-        if (!ReadHeader(lines, path, header, ErrorText))
+        if (!ReadHeader(text.get(), text.get() + size, path, header, ErrorText))
             return false;
+        // The morph targets and materials are read on a second thread while this one loads the
+        // geometry; a thread that cannot start leaves the reading to get().
+        std::future<TCR2FigureScan> scanning =
+            std::async(std::launch::async | std::launch::deferred, ScanFigure, text.get(), text.get() + size,
+                       ImportMorphs);
 
         const TCR2FileFinder finder(path);
         const std::string geometry_name = CleanValue(header.GeometryValue);
@@ -778,17 +656,25 @@ bool TTarnwick_Project::ImportCR2File(const std::string& path, TTarnwick_Object&
         auto mesh = std::make_unique<TTarnwick_Mesh>();
         if (!ReadOBJ(geometry_path, *mesh, ObjRead_None, ErrorText))
             return false;
+        const TCR2FigureScan scan = scanning.get();
 
+        // The weld reads positions and writes the weld map and the adjacency, which making the
+        // morphs and reading the materials leave alone.
+        TTarnwick_Mesh& welding_mesh = *mesh;
+        std::future<void> welding = std::async(std::launch::async | std::launch::deferred, [&welding_mesh] {
+            welding_mesh.WeldByThreshold(JoinWeldThreshold);
+        });
         const std::string name = NameOf(WithoutExtension(path));
-        TFigureReader reader(*mesh, finder, ImportMorphs);
-        lines.Rewind();
-        reader.Read(lines, name);
-        reader.JoinFullBodyMorphs();
-        reader.DropEmptyGroups();
+        TFigureBuilder builder(*mesh, finder, ImportMorphs);
+        builder.Apply(scan, name);
+        builder.GatherJoins();
+        welding.get();
+        builder.JoinFullBodyMorphs();
+        builder.DropEmptyGroups();
         std::string binary_morph_file;
         if (!header.BinaryMorphFile.empty() && !finder.Find(header.BinaryMorphFile, false, binary_morph_file))
             binary_morph_file = finder.Expected(header.BinaryMorphFile);
-        reader.ReportSkipped(path, binary_morph_file);
+        builder.ReportSkipped(path, binary_morph_file, scan.BinaryMorphs);
 
         object.SetMesh(std::move(mesh));
         object.SetNameLiteral(name);

@@ -160,6 +160,25 @@ TEST_F(CR2Import, ReadsPartMorphsJoinedDialsAndMaterials)
     EXPECT_TRUE(TakeWarnings().empty());
 }
 
+TEST_F(CR2Import, MessagesNameTheRightLine)
+{
+    const TestFigure figure = WriteTestFigure(Root());
+    const std::string text = TemporaryFolder::Read(figure.CR2Path);
+    const size_t first_bad = text.find("d 2 0.5");
+    ASSERT_NE(first_bad, std::string::npos);
+    const auto line = 1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(first_bad), '\n');
+    TTarnwick_Object object;
+    ASSERT_TRUE(Import(figure.CR2Path, object));
+    const std::vector<std::string> warnings = TakeWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("(the first at line " + std::to_string(line) + ")"), std::string::npos)
+        << warnings[0];
+
+    // A stray '}' is found even when the next line evens the count.
+    const std::string error = ImportError(Folders.Root.Write("stray.cr2", "}\r\n{\r\n" + text));
+    EXPECT_NE(error.find("stray.cr2 (line 1): '}' found without"), std::string::npos) << error;
+}
+
 TEST_F(CR2Import, FindsTheGeometryInEveryPathFormAndPackedForm)
 {
     const TestFigureOptions forms[] = {

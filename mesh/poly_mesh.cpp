@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <numeric>
 #include <utility>
 
 #include "core/binary_chunk.h"
@@ -414,14 +413,20 @@ void TZAVPolyMesh::WeldByThreshold(float threshold)
     const float distance = threshold * extent;
 
     std::vector<float> keys(VertexCount);
+    // Sorted as (key, vertex) pairs, which orders equal keys by vertex as a stable sort would,
+    // without looking each key up through its vertex.
+    std::vector<std::pair<float, int32_t>> sweep(VertexCount);
     for (int32_t v = 0; v < VertexCount; v++) {
         const float* p = &Vertices[3 * static_cast<size_t>(v)];
         float d[3] = {p[0] - BoundingMin[0], p[1] - BoundingMin[1], p[2] - BoundingMin[2]};
         keys[v] = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        sweep[v] = {keys[v], v};
     }
+    std::sort(sweep.begin(), sweep.end());
     std::vector<int32_t> order(VertexCount);
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) { return keys[a] < keys[b]; });
+    for (int32_t i = 0; i < VertexCount; i++)
+        order[i] = sweep[i].second;
+    sweep = {};
 
     std::vector<uint8_t> done(VertexCount, 0);
     for (int32_t i = 0; i < VertexCount; i++) {

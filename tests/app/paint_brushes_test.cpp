@@ -15,47 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "app/paint_canvas.h"
-#include "core/event_queue.h"
-#include "files/settings.h"
-#include "mesh/layer.h"
-#include "mesh/scene_object.h"
 #include "paint/brush_image.h"
 #include "paint/grabbers.h"
-#include "paint/map_assignments.h"
-#include "paint/material_map.h"
 #include "paint/paint_brush_effects.h"
 #include "paint/paint_brush_shapes.h"
-#include "paint/undo_buffer.h"
-#include "support/paged_items.h"
-#include "support/widget_window.h"
+#include "support/paint_scene.h"
 
 namespace {
 
-constexpr int32_t Side = 256;
-constexpr float Identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+constexpr int32_t Side = PaintSceneTest::ViewSide;
 
 std::vector<int32_t> PostedCommands;
-
-void MakeQuad(TTarnwick_Mesh& mesh)
-{
-    mesh.Allocate(4, 4, 4, 1);
-    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-    mesh.AllocateCorners(4);
-    for (int32_t k = 0; k < 4; k++) {
-        mesh.Vertices[3 * size_t(k)] = corners[k][0];
-        mesh.Vertices[3 * size_t(k) + 1] = corners[k][1];
-        mesh.Vertices[3 * size_t(k) + 2] = 0;
-        mesh.TexVertices[2 * size_t(k)] = (corners[k][0] + 1) / 2;
-        mesh.TexVertices[2 * size_t(k) + 1] = (corners[k][1] + 1) / 2;
-        mesh.CornerVertex[size_t(k)] = k;
-        mesh.CornerTexVertex[size_t(k)] = k;
-    }
-    mesh.EndPolygon(0, 4);
-    mesh.Prepare();
-    mesh.Materials.Add(mesh.CreateMaterial());
-    std::fill(mesh.PolygonMaterial.begin(), mesh.PolygonMaterial.end(), int16_t(0));
-}
 
 // View point of the centre of pixel i.
 float At(int32_t i)
@@ -71,48 +41,26 @@ float SegmentDistance(float x, float y, float x0, float y0, float x1, float y1)
     return std::hypot(x - x0 - t * dx, y - y0 - t * dy);
 }
 
-class PaintBrushes : public PagedItemTest
+class PaintBrushes : public PaintSceneTest
 {
 protected:
     void SetUp() override
     {
-        PagedItemTest::SetUp();
-        std::string error;
-        ASSERT_NE(SharedTestWindow("paint brushes", Side, Side, error), 0) << error;
-        TarnwickSettings = &Settings;
-        Buffer = std::make_unique<TTarnwick_UndoBuffer>(
-            TTarnwick_UndoScene{&Tree, &Current, &Layers, &SceneChanged, {}, {}});
-        Current = new TTarnwick_Object;
-        Current->SetMesh(std::make_unique<TTarnwick_Mesh>());
-        Tree->List.Add(Current);
-        MakeQuad(Mesh());
-        auto map = std::make_unique<TZAVMaterialMap>();
-        EXPECT_TRUE(map->AllocatePixels(Side, Side));
-        Map = map.release();
-        AttachMap(Mesh(), Map, "Color", "");
-        TarnwickPaintHooks = {};
-        TarnwickPaintHooks.Canvas = &Canvas;
-        TarnwickPaintHooks.UndoBuffer = [this] { return Buffer.get(); };
+        PaintSceneTest::SetUp();
+        MakeStrip(Mesh(), {{0.0f, 1.0f}});
+        Map = &AddMap("Color", Side);
         TarnwickPaintHooks.DrawScene = [this](const TTarnwick_ToolView&) { DrawQuad(); };
-        View.SetCamera(Identity, Identity, Side, Side, false);
         PostedCommands.clear();
         SetDefaultEventHandler([](TZAVEvent* event) { PostedCommands.push_back(event->GetID()); });
     }
 
     void TearDown() override
     {
-        TarnwickPaintHooks = {};
-        TarnwickEvents_ProcessEvents();
         SetDefaultEventHandler(nullptr);
         if (QuadTexture != 0)
             glDeleteTextures(1, &QuadTexture);
-        Buffer.reset();
-        Tree.reset();
-        TarnwickSettings = nullptr;
-        PagedItemTest::TearDown();
+        PaintSceneTest::TearDown();
     }
-
-    TTarnwick_Mesh& Mesh() { return *Current->Mesh; }
 
     // The quad with the map as it is now, lit by a dim red light.
     void DrawQuad()
@@ -154,49 +102,17 @@ protected:
         return &Map->Pixels[3 * (size_t(j) * Side + size_t(i))];
     }
 
-    // Press at the first point, drag through the others, release at the last.
-    void Stroke(TTarnwick_Tool& tool, std::initializer_list<std::pair<float, float>> points,
-                int32_t button = MouseButton_Left)
+    // The distance to the nearest segment of the path (x, y pairs).
+    static auto PathDistance(const std::vector<float>& path)
     {
-        Buffer->ActionCounter++;
-        auto point = points.begin();
-        tool.MouseButton(Mesh(), View, button, ButtonState_Pressed, point->first, point->second);
-        for (++point; point != points.end(); ++point)
-            tool.MouseDrag(Mesh(), View, point->first, point->second);
-        const std::pair<float, float> last = *(points.end() - 1);
-        tool.MouseButton(Mesh(), View, button, ButtonState_Released, last.first, last.second);
+        return [&path](float x, float y) {
+            float nearest = 1e9f;
+            for (size_t k = 0; k + 3 < path.size(); k += 2)
+                nearest = std::min(nearest, SegmentDistance(x, y, path[k], path[k + 1], path[k + 2], path[k + 3]));
+            return nearest;
+        };
     }
 
-    // Pixels nearer than `radius` to the path (less a pixel) must have changed, pixels farther
-    // (plus the pixel and a half that the dab buffer's filtering reaches) must not.
-    void ExpectAlongPath(const std::vector<uint8_t>& before, const std::vector<float>& path, float radius,
-                         const char* what) const
-    {
-        const float pixel = 2.0f / Side;
-        int32_t wrong = 0;
-        for (int32_t j = 0; j < Side; j++)
-            for (int32_t i = 0; i < Side; i++) {
-                float nearest = 1e9f;
-                for (size_t k = 0; k + 3 < path.size(); k += 2)
-                    nearest = std::min(nearest, SegmentDistance(At(i), At(j), path[k], path[k + 1],
-                                                                path[k + 2], path[k + 3]));
-                const size_t at = 3 * (size_t(j) * Side + size_t(i));
-                const bool changed = !std::equal(&before[at], &before[at] + 3, &Map->Pixels[at]);
-                if ((nearest < radius - pixel && !changed) || (nearest > radius + 1.5f * pixel && changed))
-                    wrong++;
-            }
-        EXPECT_EQ(wrong, 0) << what;
-    }
-
-    TTarnwick_Settings Settings;
-    std::unique_ptr<TTarnwick_ObjectTreeGroup> Tree =
-        std::make_unique<TTarnwick_ObjectTreeGroup>(CreateSceneObject);
-    TTarnwick_Object* Current = nullptr;
-    TTarnwick_LayerList Layers;
-    bool SceneChanged = false;
-    std::unique_ptr<TTarnwick_UndoBuffer> Buffer;
-    TTarnwick_GLPaintCanvas Canvas;
-    TTarnwick_ToolView View;
     TZAVMaterialMap* Map = nullptr;
     GLuint QuadTexture = 0;
 };
@@ -285,7 +201,7 @@ TEST_F(PaintBrushes, ShapesPaintTheirOutlineAtTheReleaseOnly)
         brush->MouseDrag(Mesh(), View, x1, y1);
         EXPECT_EQ(Map->Pixels, white) << "nothing is painted before the release";
         brush->MouseButton(Mesh(), View, MouseButton_Left, ButtonState_Released, x1, y1);
-        ExpectAlongPath(white, *path, 0.05f, "outline");
+        ExpectFootprint(*Map, white, PathDistance(*path), 0.05f, 1.5f, "outline");
     }
 }
 

@@ -1,41 +1,15 @@
 #include "paint/paint_brush_shapes.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include "tools/cursor.h"
 
 namespace {
 
 // Dabs closer than this are the same dab: segments meet at their ends.
 constexpr float SameDab = 1e-5f;
-
-// The outline in white over the view, in the view's normalised space.
-void DrawOutline(const std::vector<float>& points)
-{
-    glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_CURRENT_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glLineWidth(1.0f);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glColor4f(1, 1, 1, 1);
-    glBegin(GL_LINE_STRIP);
-    for (size_t i = 0; i + 1 < points.size(); i += 2)
-        glVertex2f(points[i], points[i + 1]);
-    glEnd();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
-}
 
 } // namespace
 
@@ -104,7 +78,7 @@ void TTarnwick_GeometryBrush::DrawCursor(TTarnwick_Mesh& mesh, TTarnwick_ToolVie
         return;
     std::vector<float> points;
     Outline(StartX, StartY, x, y, view, points);
-    DrawOutline(points);
+    DrawCursorLine(points);
 }
 
 TTarnwick_LineBrush::TTarnwick_LineBrush()

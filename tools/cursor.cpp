@@ -69,6 +69,16 @@ void DrawTwoPasses(float x, float y, float rx, float ry, int32_t width, int32_t 
 
 } // namespace
 
+void DrawCursorLine(const std::vector<float>& points)
+{
+    TCursorDrawing drawing;
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_LINE_STRIP);
+    for (size_t i = 0; i + 1 < points.size(); i += 2)
+        glVertex2f(points[i], points[i + 1]);
+    glEnd();
+}
+
 void RoundOutlinePoints(float x, float y, float rx, float ry, std::vector<float>& out_points)
 {
     out_points.resize(2 * 360);

@@ -14,3 +14,5 @@ void RoundOutlinePoints(float x, float y, float rx, float ry, std::vector<float>
 void DrawRoundCursorOutline(float x, float y, float rx, float ry, int32_t width, int32_t height);
 // The rectangle x ± rx, y ± ry in the same two passes.
 void DrawSquareCursorOutline(float x, float y, float rx, float ry, int32_t width, int32_t height);
+// An open line through the points (x, y pairs) in white: the outline of a shape being dragged.
+void DrawCursorLine(const std::vector<float>& points);

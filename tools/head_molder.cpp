@@ -741,7 +741,7 @@ int32_t TTarnwick_HeadMolder::ToolEvent(TZAVEvent& event)
     TTarnwick_Mesh* mesh =
         TarnwickHeadMolderHooks.CurrentMesh ? TarnwickHeadMolderHooks.CurrentMesh() : nullptr;
     if (command == HeadMolderCommand_ReloadDefinitions) {
-        LoadTemplate(ProgramFolder + "Selection Sets/Template01.txt");
+        LoadTemplate(SelectionSetFolder() + "Template01.txt");
         PostCommand(ToolChangedCommand);
         return 1;
     }

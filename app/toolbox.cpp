@@ -20,6 +20,7 @@
 #include "paint/undo_buffer.h"
 #include "tools/deformer.h"
 #include "tools/deformer_smooth.h"
+#include "tools/head_molder.h"
 #include "tools/selection_brush.h"
 #include "tools/selection_brush_whole.h"
 #include "tools/tool.h"
@@ -148,6 +149,27 @@ void InstallHooks()
     TarnwickPaintHooks.BrushImageCount = [] {
         return TarnwickProject != nullptr ? TarnwickProject->BrushImages.Count() : 0;
     };
+    TarnwickHeadMolderHooks.CurrentMesh = ToolMesh;
+    TarnwickHeadMolderHooks.CharacterName = [] {
+        return ToolMesh() != nullptr ? TarnwickProject->CurrentObject->Name : std::string();
+    };
+    // One action: the whole morph, and the template's values through the record's hook.
+    TarnwickHeadMolderHooks.RecordUndo = [](TTarnwick_Mesh&, TTarnwick_HeadMolder& tool) {
+        if (TarnwickProject == nullptr)
+            return;
+        TTarnwick_UndoBuffer& buffer = TarnwickProject->UndoBuffer;
+        buffer.AddUndoNode(buffer.CreateUndoNode(UndoType_Morph, -1));
+        if (TTarnwick_UndoNodePtr record = buffer.CreateUndoNode(UndoType_HeadTemplate, -1)) {
+            record->Hook = std::make_unique<TTarnwick_HeadMolderUndo<TTarnwick_UndoHook, TTarnwick_UndoNode>>(
+                tool, tool.CaptureValues());
+            buffer.AddUndoNode(std::move(record));
+        }
+    };
+    TarnwickHeadMolderHooks.ChooseSelectionSet = [](const std::string& folder, std::string& out_path) {
+        std::string start = folder;
+        return AskOpenFileNameFromList(GlobalDialogHost, out_path, start, "Selection Sets\0*.txt\0All Files\0*.*\0",
+                                       "", false);
+    };
 }
 
 // The selection brushes in the order of the tool bar; null entries are its gaps.
@@ -204,6 +226,7 @@ TTarnwick_Toolbox& ApplicationToolbox()
         AddSelectionBrushes(*made);
         AddDeformers(*made);
         AddPaintBrushes(*made);
+        made->OtherTools.Add(new TTarnwick_HeadMolder(TarnwickApp.ProgramFolder));
         return made;
     }();
     return *toolbox;

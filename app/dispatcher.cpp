@@ -9,6 +9,7 @@
 #include "app/environment.h"
 #include "app/file_commands.h"
 #include "app/main_window.h"
+#include "app/mesh_tool_commands.h"
 #include "app/texture_residency.h"
 #include "app/toolbox.h"
 #include "app/view_commands.h"
@@ -241,6 +242,8 @@ bool DispatchCommand(TZAVEvent* event)
         TarnwickMainWindow->Layout();
     }
 
+    if (IsMeshToolCommand(id))
+        return HandleMeshToolCommand(event);
     if (id <= LastGeneralCommand)
         return HandleGeneralCommand(event);
     if (id <= 111)

@@ -24,6 +24,7 @@
 #include "tools/selection_brush.h"
 #include "tools/selection_brush_whole.h"
 #include "tools/tool.h"
+#include "tools/weld_tools.h"
 #include "widgets/master.h"
 
 namespace {
@@ -215,6 +216,14 @@ void AddPaintBrushes(TTarnwick_Toolbox& toolbox)
     toolbox.ColorGrabber = new TTarnwick_ColorGrabberBrush;
 }
 
+// The tools without a list name, in the order of the tool bar.
+void AddOtherTools(TTarnwick_Toolbox& toolbox)
+{
+    TTarnwick_Tool* const tools[] = {new TTarnwick_UVMap, new TTarnwick_WeldVertices, new TTarnwick_MergeObjects};
+    for (TTarnwick_Tool* tool : tools)
+        toolbox.OtherTools.Add(tool);
+}
+
 } // namespace
 
 TTarnwick_Toolbox& ApplicationToolbox()
@@ -227,6 +236,7 @@ TTarnwick_Toolbox& ApplicationToolbox()
         AddDeformers(*made);
         AddPaintBrushes(*made);
         made->OtherTools.Add(new TTarnwick_HeadMolder(TarnwickApp.ProgramFolder));
+        AddOtherTools(*made);
         return made;
     }();
     return *toolbox;

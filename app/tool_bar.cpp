@@ -55,7 +55,8 @@ void TTarnwick_ToolBar::Rebuild()
     DeleteChildren();
     Items.clear();
     TTarnwick_Toolbox& toolbox = ApplicationToolbox();
-    for (const TZAVMultiList<TTarnwick_Tool*>* list : {&toolbox.Brushes, &toolbox.Transforms, &toolbox.PaintBrushes}) {
+    for (const TZAVMultiList<TTarnwick_Tool*>* list :
+         {&toolbox.Brushes, &toolbox.Transforms, &toolbox.PaintBrushes, &toolbox.OtherTools}) {
         if (!Items.empty())
             Items.push_back({nullptr, ListGap});
         for (TTarnwick_Tool* tool : *list) {

@@ -53,7 +53,7 @@ TTarnwick_GLPaintCanvas::~TTarnwick_GLPaintCanvas()
 {
     Release(Dabs);
     Release(Scratch);
-    for (TImage& image : SurfaceImages)
+    for (TTarget& image : SurfaceImages)
         Release(image);
     for (auto& [image, cached] : ImageTextures)
         glDeleteTextures(1, &cached.Texture);
@@ -63,8 +63,22 @@ bool TTarnwick_GLPaintCanvas::Reserve(TTarget& target, int32_t width, int32_t he
 {
     if (target.Framebuffer != 0 && target.Width >= width && target.Height >= height)
         return true;
-    const int32_t new_width = std::max(width, target.Width);
-    const int32_t new_height = std::max(height, target.Height);
+    // Outside the dabs' rectangle lies nothing to paint, not the buffer's edge stretched out.
+    return Create(target, std::max(width, target.Width), std::max(height, target.Height), false,
+                  GL_CLAMP_TO_BORDER);
+}
+
+bool TTarnwick_GLPaintCanvas::Make(TTarget& target, int32_t width, int32_t height, bool with_depth)
+{
+    if (target.Framebuffer != 0 && target.Width == width && target.Height == height &&
+        (target.Depth != 0) == with_depth)
+        return true;
+    return Create(target, width, height, with_depth, GL_CLAMP_TO_EDGE);
+}
+
+bool TTarnwick_GLPaintCanvas::Create(TTarget& target, int32_t width, int32_t height, bool with_depth,
+                                     int32_t wrap)
+{
     Release(target);
     GLint previous_framebuffer = 0, previous_texture = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous_framebuffer);
@@ -73,24 +87,29 @@ bool TTarnwick_GLPaintCanvas::Reserve(TTarget& target, int32_t width, int32_t he
     glBindTexture(GL_TEXTURE_2D, target.Texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    // Outside the dabs' rectangle lies nothing to paint, not the buffer's edge stretched out.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
     const float transparent[4] = {0, 0, 0, 0};
     glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, transparent);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, new_width, new_height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glGenFramebuffers(1, &target.Framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, target.Framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.Texture, 0);
+    if (with_depth) {
+        glGenRenderbuffers(1, &target.Depth);
+        glBindRenderbuffer(GL_RENDERBUFFER, target.Depth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, target.Depth);
+    }
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous_framebuffer));
     glBindTexture(GL_TEXTURE_2D, GLuint(previous_texture));
-    target.Width = new_width;
-    target.Height = new_height;
+    target.Width = width;
+    target.Height = height;
     if (!complete) {
         Release(target);
         AddWarning("Painting needs an off-screen frame buffer of %d x %d pixels, which the graphics driver refused.",
-                   new_width, new_height);
+                   width, height);
     }
     return complete;
 }
@@ -99,54 +118,11 @@ void TTarnwick_GLPaintCanvas::Release(TTarget& target)
 {
     if (target.Framebuffer != 0)
         glDeleteFramebuffers(1, &target.Framebuffer);
+    if (target.Depth != 0)
+        glDeleteRenderbuffers(1, &target.Depth);
     if (target.Texture != 0)
         glDeleteTextures(1, &target.Texture);
     target = {};
-}
-
-bool TTarnwick_GLPaintCanvas::Make(TImage& image, int32_t width, int32_t height, bool with_depth)
-{
-    if (image.Framebuffer != 0 && image.Width == width && image.Height == height &&
-        (image.Depth != 0) == with_depth)
-        return true;
-    Release(image);
-    glGenTextures(1, &image.Texture);
-    glBindTexture(GL_TEXTURE_2D, image.Texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenFramebuffers(1, &image.Framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, image.Framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, image.Texture, 0);
-    if (with_depth) {
-        glGenRenderbuffers(1, &image.Depth);
-        glBindRenderbuffer(GL_RENDERBUFFER, image.Depth);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, image.Depth);
-    }
-    image.Width = width;
-    image.Height = height;
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        Release(image);
-        AddWarning(
-            "Painting needs an off-screen frame buffer of %d x %d pixels, which the graphics driver refused.",
-            width, height);
-        return false;
-    }
-    return true;
-}
-
-void TTarnwick_GLPaintCanvas::Release(TImage& image)
-{
-    if (image.Framebuffer != 0)
-        glDeleteFramebuffers(1, &image.Framebuffer);
-    if (image.Depth != 0)
-        glDeleteRenderbuffers(1, &image.Depth);
-    if (image.Texture != 0)
-        glDeleteTextures(1, &image.Texture);
-    image = {};
 }
 
 void TTarnwick_GLPaintCanvas::Bind(const TTarget& target, int32_t width, int32_t height)
@@ -220,7 +196,7 @@ uint32_t TTarnwick_GLPaintCanvas::DrawSurface(const TTarnwick_Dab& dab)
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &dab_framebuffer);
     bool made = Make(SurfaceImages[0], DabWidth, DabHeight, true);
     for (size_t level = 1; made && level < SurfaceImages.size(); level++) {
-        const TImage& larger = SurfaceImages[level - 1];
+        const TTarget& larger = SurfaceImages[level - 1];
         made = Make(SurfaceImages[level], std::max(1, (larger.Width + 1) / 2),
                     std::max(1, (larger.Height + 1) / 2), false);
     }
@@ -238,7 +214,7 @@ uint32_t TTarnwick_GLPaintCanvas::DrawSurface(const TTarnwick_Dab& dab)
         glLoadIdentity();
     }
     if (made) {
-        const TImage& scene = SurfaceImages[0];
+        const TTarget& scene = SurfaceImages[0];
         glBindFramebuffer(GL_FRAMEBUFFER, scene.Framebuffer);
         glViewport(0, 0, scene.Width, scene.Height);
         glDisable(GL_BLEND);

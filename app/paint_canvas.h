@@ -36,19 +36,8 @@ public:
     double ReadBackSeconds = 0;
 
 private:
+    // A colour texture in its own frame buffer, with a depth buffer when asked.
     struct TTarget
-    {
-        uint32_t Framebuffer = 0;
-        uint32_t Texture = 0;
-        int32_t Width = 0;
-        int32_t Height = 0;
-    };
-    // Makes the target at least width × height; false when frame buffers are missing or incomplete.
-    static bool Reserve(TTarget& target, int32_t width, int32_t height);
-    static void Release(TTarget& target);
-    // A colour texture of exactly width × height, clamped at its edges, in its own frame buffer,
-    // with a depth buffer when asked; made again when the size changes.
-    struct TImage
     {
         uint32_t Framebuffer = 0;
         uint32_t Texture = 0;
@@ -56,8 +45,14 @@ private:
         int32_t Width = 0;
         int32_t Height = 0;
     };
-    static bool Make(TImage& image, int32_t width, int32_t height, bool with_depth);
-    static void Release(TImage& image);
+    // Makes the target at least width × height, transparent beyond its edges (the dab buffer
+    // and the scratch leaf); false when frame buffers are missing or incomplete.
+    static bool Reserve(TTarget& target, int32_t width, int32_t height);
+    // Makes the target exactly width × height, clamped at its edges; made again when the size
+    // changes (the surface images).
+    static bool Make(TTarget& target, int32_t width, int32_t height, bool with_depth);
+    static bool Create(TTarget& target, int32_t width, int32_t height, bool with_depth, int32_t wrap);
+    static void Release(TTarget& target);
     // Draws the surface a dab names and blurs it; the texture to fill the dab with, 0 when none.
     uint32_t DrawSurface(const TTarnwick_Dab& dab);
     // Saves the state the canvas changes and points drawing at the target's lower-left corner.
@@ -76,7 +71,7 @@ private:
     TTarget Dabs;
     TTarget Scratch;
     // The scene under a surface dab, then its halvings.
-    std::vector<TImage> SurfaceImages;
+    std::vector<TTarget> SurfaceImages;
     TTarnwick_ViewRect4 DabRect;
     int32_t DabWidth = 0;
     int32_t DabHeight = 0;

@@ -197,7 +197,7 @@ bool TTarnwick_Deformer::IsExcluded(const TTarnwick_Mesh& mesh, int32_t vertex)
 const float* TTarnwick_Deformer::PressNormal(const TTarnwick_Mesh& mesh, int32_t vertex) const
 {
     static const float None[3] = {0, 0, 0};
-    const int32_t slot = PressSlot[vertex];
+    const int32_t slot = size_t(vertex) < PressSlot.size() ? PressSlot[size_t(vertex)] : -1;
     if (slot >= 0)
         return &PressNormals[3 * static_cast<size_t>(slot)];
     const size_t offset = 3 * static_cast<size_t>(vertex);

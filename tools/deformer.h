@@ -137,7 +137,8 @@ protected:
     // the previous step, so the vertices a step moves are read from the copy taken at the press.
     const float* PressPosition(const TTarnwick_Mesh& mesh, int32_t vertex) const
     {
-        const int32_t slot = PressSlot[vertex];
+        // Before any press (a caller using DeformVertex alone) there is no copy.
+        const int32_t slot = size_t(vertex) < PressSlot.size() ? PressSlot[size_t(vertex)] : -1;
         return slot >= 0 ? &PressPositions[3 * static_cast<size_t>(slot)] : mesh.GetDisplayedPosition(vertex).data();
     }
     const float* PressNormal(const TTarnwick_Mesh& mesh, int32_t vertex) const;

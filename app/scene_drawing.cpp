@@ -46,7 +46,7 @@ struct TStructureKey
     int32_t NormalCount = -1;
     int32_t PolygonCount = -1;
     int32_t CornerTotal = -1;
-    const void* Arrays[6] = {};
+    const void* Arrays[7] = {};
     uint8_t Welded = 0;
     bool IgnoreWeld = false;
 
@@ -67,6 +67,9 @@ TStructureKey StructureKeyOf(const TTarnwick_Mesh& mesh)
     key.Arrays[3] = mesh.CornerTexVertex.data();
     key.Arrays[4] = mesh.WeldMap.data();
     key.Arrays[5] = mesh.PolygonMaterial.data();
+    // Texture coordinates are streamed with the structure: a tool that remaps them gives them a
+    // new array.
+    key.Arrays[6] = mesh.TexVertices.data();
     key.Welded = mesh.Welded;
     key.IgnoreWeld = mesh.IgnoreWeld;
     return key;

@@ -9,6 +9,7 @@
 #include "app/batch.h"
 #include "app/startup.h"
 #include "core/report.h"
+#include "core/virtual_memory.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ std::string FileArgument(const char* argument)
 
 int main(int argc, char** argv)
 {
+    KeepLargeBlocksInProcess();
     // A batch command needs no window: it runs before anything of the display is touched.
     if (argc > 1 && IsBatchCommand(argv[1]))
         return RunBatch(argc, argv);

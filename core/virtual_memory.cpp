@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <malloc.h>
 #include <map>
 #include <mutex>
 #include <string>
@@ -260,4 +261,13 @@ int64_t VirtualMemoryFileSize()
 {
     std::lock_guard<std::recursive_mutex> hold(vm_mutex);
     return state.FileEnd;
+}
+
+void KeepLargeBlocksInProcess()
+{
+#ifdef __GLIBC__
+    // Blocks up to 256 MB come from the heap, and up to 512 MB of free heap stays mapped.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
 }

@@ -28,6 +28,12 @@ bool PageIn(std::unique_ptr<uint8_t[]>& buffer, int64_t& size, int32_t& id);
 void DiscardPaged(int32_t id);
 
 bool IsVirtualMemoryInitialized();
+
+// Keeps the heap's large blocks (figure text, mesh arrays, morphs) in the process once freed, so
+// that the next figure reuses pages already touched instead of faulting in and zeroing fresh ones;
+// the allocator otherwise maps and unmaps each block of more than 32 MB at every use. Called once
+// at start-up, before the first figure.
+void KeepLargeBlocksInProcess();
 // The open paging file; -1 before initialisation.
 int VirtualMemoryFileDescriptor();
 int32_t PagedItemCount();

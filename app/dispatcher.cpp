@@ -318,6 +318,9 @@ bool DispatchCommand(TZAVEvent* event)
 
     if (id <= LastGeneralCommand)
         return HandleGeneralCommand(event);
+    // The clipboard's maps are numbered among the files.
+    if (IsMapCommand(id))
+        return HandleMapCommand(event);
     if (id <= LastHelpCommand)
         return HandleHelpCommand(event);
     if (id <= LastObjectCommand)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/dispatcher.h"
+#include "core/clipboard.h"
 #include "core/dialogs.h"
 #include "core/event.h"
 #include "core/event_queue.h"
@@ -42,6 +43,9 @@ enum TMapCommand : int32_t
     FetchTexturesCommand = 95,
     ToggleChannelCommand = 98,
     RefreshMapsCommand = 103,
+    PasteIntoMapCommand = 216,
+    CopyMapCommand = 217,
+    PasteNewMapCommand = 218,
 };
 
 constexpr int32_t UploadMapsCommand = 77;
@@ -233,6 +237,86 @@ template <typename TChange> int32_t ForChannels(TTarnwick_Mesh& mesh, const TZAV
     return changed;
 }
 
+int32_t ReadLittle(const std::vector<uint8_t>& bytes, size_t at, size_t count)
+{
+    uint32_t value = 0;
+    for (size_t i = 0; i < count; i++)
+        value |= uint32_t(bytes[at + i]) << (8 * i);
+    return int32_t(value);
+}
+
+// The clipboard's image (a 24- or 32-bit uncompressed DIB, either row order) as a map of its own
+// size; null, after "Nothing to paste" or "Error pasting map", when it holds none that fits.
+std::unique_ptr<TZAVMaterialMap> PastedMap()
+{
+    std::vector<uint8_t> dib;
+    if (!GetClipboardImage(dib) || dib.size() < 40) {
+        AddWarning("Nothing to paste");
+        return nullptr;
+    }
+    const int32_t header = ReadLittle(dib, 0, 4);
+    const int32_t width = ReadLittle(dib, 4, 4);
+    const int32_t signed_height = ReadLittle(dib, 8, 4);
+    const int32_t bits = ReadLittle(dib, 14, 2);
+    const int32_t compression = ReadLittle(dib, 16, 4);
+    const int64_t rows = signed_height < 0 ? -int64_t(signed_height) : int64_t(signed_height);
+    const int64_t stride = (int64_t(width) * (bits / 8) + 3) / 4 * 4;
+    auto map = std::make_unique<TZAVMaterialMap>();
+    if (header < 40 || (bits != 24 && bits != 32) || compression != 0 || !IsMapSizeAllowed(width, rows) ||
+        int64_t(dib.size()) < header + stride * rows || !map->AllocatePixels(width, int32_t(rows))) {
+        AddWarning("Error pasting map");
+        return nullptr;
+    }
+    for (int32_t row = 0; row < int32_t(rows); row++) {
+        // Rows run bottom up unless the height is negative; map row 0 is the bottom too.
+        const int32_t y = signed_height < 0 ? int32_t(rows) - 1 - row : row;
+        const uint8_t* source = &dib[size_t(header + stride * row)];
+        for (int32_t x = 0; x < width; x++, source += bits / 8) {
+            uint8_t* pixel = map->PixelAt(x, y);
+            pixel[0] = source[2];
+            pixel[1] = source[1];
+            pixel[2] = source[0];
+        }
+    }
+    return map;
+}
+
+// Into the selected map, stretched to its size.
+bool PasteIntoMap(TZAVMaterialMap& map)
+{
+    if (!map.HasPixels()) {
+        AddWarning("This map has no pixels");
+        return false;
+    }
+    std::unique_ptr<TZAVMaterialMap> pasted = PastedMap();
+    if (!pasted)
+        return false;
+    RecordMap(map);
+    for (int32_t y = 0; y < map.Height; y++)
+        for (int32_t x = 0; x < map.Width; x++)
+            std::copy_n(pasted->PixelAt(int32_t(int64_t(x) * pasted->Width / map.Width),
+                                        int32_t(int64_t(y) * pasted->Height / map.Height)),
+                        3, map.PixelAt(x, y));
+    PixelsReplaced(map);
+    return true;
+}
+
+// A new map of the clipboard's image; adding a map changes no assignment, so there is nothing to
+// record for undo.
+bool PasteNewMap(TTarnwick_Mesh& mesh)
+{
+    std::unique_ptr<TZAVMaterialMap> pasted = PastedMap();
+    if (!pasted)
+        return false;
+    pasted->SetNameLiteral(UnusedMapName(mesh, "Pasted_Map"));
+    pasted->UploadPending = 1;
+    mesh.MaterialMaps.Add(pasted.release());
+    mesh.MapsEdited = true;
+    PostCommand(UploadMapsCommand);
+    PostCommand(RefreshPanelsCommand);
+    return true;
+}
+
 bool HoldTextures(const TTarnwick_Mesh& mesh)
 {
     if (!AskYesNo(GlobalDialogHost, "Are you sure that you would like to hold the current textures.\n"
@@ -291,6 +375,9 @@ bool IsMapCommand(int32_t id)
     case FetchTexturesCommand:
     case ToggleChannelCommand:
     case RefreshMapsCommand:
+    case PasteIntoMapCommand:
+    case CopyMapCommand:
+    case PasteNewMapCommand:
         return true;
     default:
         return false;
@@ -390,6 +477,25 @@ bool HandleMapCommand(TZAVEvent* event)
                 if (SameTextNoCase(channel->GetName(), "Color"))
                     std::fill_n(channel->Colors[0], 3, 1.0f);
         TarnwickProject->SceneChanged = true;
+        return true;
+    }
+    case PasteIntoMapCommand: {
+        TZAVMaterialMap* map = RequireMap(*mesh, *event, "Please select a map");
+        return map != nullptr && PasteIntoMap(*map);
+    }
+    case PasteNewMapCommand:
+        return PasteNewMap(*mesh);
+    case CopyMapCommand: {
+        TZAVMaterialMap* map = RequireMap(*mesh, *event, "Please select a map");
+        if (map == nullptr)
+            return false;
+        if (!map->HasPixels()) {
+            AddWarning("This map has no pixels!");
+            return false;
+        }
+        if (!CopyImageToClipboard(GlobalDialogHost, map->Pixels.data(), map->Width, map->Height))
+            return false;
+        AddStatus("Copied the map \"%s\" to the clipboard.", map->GetName());
         return true;
     }
     case RefreshMapsCommand:

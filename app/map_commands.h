@@ -1,6 +1,7 @@
 // The texture-map commands of the current object: holding and fetching textures (6, 95), file
 // format (12), resizing (13), clearing (15), deleting (72) and creating (73) maps, brush images
-// (20), the paint checks (38, 69), the material channels (86 to 88, 98) and refreshing (103).
+// (20), the paint checks (38, 69), the material channels (86 to 88, 98), refreshing (103) and the
+// clipboard (216 to 218).
 #pragma once
 
 #include <cstdint>

@@ -437,6 +437,37 @@ TEST_F(CommandTable, NewMapTakesAFreeNameAndDeletingItClearsTheChannels)
     EXPECT_STREQ(MaterialMapAt(mesh, 0)->GetName(), "BumpMap_1");
 }
 
+// A map copied to the clipboard comes back as a new map, and stretched into another one.
+TEST_F(CommandTable, CopiedMapPastesAsANewMapAndIntoAnother)
+{
+    AnsweringDialogs dialogs(Saved());
+    BuildProject();
+    TTarnwick_Mesh& mesh = *TarnwickProject->CurrentObject->Mesh;
+    TZAVEvent copy(217);
+    copy.SetIndex(0);
+    ASSERT_TRUE(DispatchCommand(&copy));
+    TZAVEvent paste_new(218);
+    ASSERT_TRUE(DispatchCommand(&paste_new));
+    TZAVMaterialMap* pasted = MaterialMapAt(mesh, 1);
+    ASSERT_NE(pasted, nullptr);
+    EXPECT_STREQ(pasted->GetName(), "Pasted_Map");
+    EXPECT_EQ(pasted->Pixels, MaterialMapAt(mesh, 0)->Pixels);
+
+    TZAVEvent resize(13);
+    resize.SetIndex(1);
+    resize.IntegerParameters[0] = resize.IntegerParameters[1] = 16;
+    ASSERT_TRUE(DispatchCommand(&resize));
+    TZAVEvent clear(15);
+    clear.SetIndex(0);
+    ASSERT_TRUE(DispatchCommand(&clear));
+    TZAVEvent paste_into(216);
+    paste_into.SetIndex(0);
+    ASSERT_TRUE(DispatchCommand(&paste_into));
+    // Every second pixel of the doubled copy is the original's.
+    EXPECT_EQ(MaterialMapAt(mesh, 0)->PixelAt(2, 3)[0], 7);
+    EXPECT_EQ(MaterialMapAt(mesh, 1)->PixelAt(5, 7)[0], 7);
+}
+
 // Moving a group into its own child is refused, with the message.
 TEST_F(CommandTable, TreeMovesRefuseAGroupIntoItsOwnChild)
 {

@@ -98,7 +98,7 @@ constexpr TInertCommand InertCommands[] = {
     {{91, 92}, NoBody},
     {{104, 104}, NoCase},
     {{105, 105}, "a help page that is not shipped"},
-    {{107, 108}, "help pages that are not shipped"},
+    {{107, 107}, "a help page that is not shipped"},
     {{110, 110}, "a help page that is not shipped"},
     {{111, 112}, NoCase},
     {{121, 122}, NoCase},

@@ -16,6 +16,8 @@
 namespace {
 
 constexpr int32_t HelpPageCommand = 106;
+// Posted by the link under the paint check's findings.
+constexpr int32_t OpenGLHelpPageCommand = 108;
 constexpr int32_t TutorialPageCommand = 109;
 
 bool OpenPage(const char* kind, const char* file)
@@ -37,6 +39,8 @@ bool HandleHelpCommand(TZAVEvent* event)
     switch (event->GetID()) {
     case HelpPageCommand:
         return OpenPage("Help", "Help/index.html");
+    case OpenGLHelpPageCommand:
+        return OpenPage("OpenGL help", "Help/OpenGL.html");
     case TutorialPageCommand:
         return OpenPage("tutorial", "Help/Tutorials.html");
     default:

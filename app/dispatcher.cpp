@@ -1,6 +1,6 @@
 // The command dispatcher: checks the number, lets commands that change what the views show
 // invalidate their cached images, and hands the event to the handler of its group. Commands 0 to
-// 103 are handled here.
+// 103 are switched here, most of them on to the handler of their subject.
 #include "app/dispatcher.h"
 
 #include <array>
@@ -174,7 +174,8 @@ bool DeleteSelectedItem(const TZAVEvent& event)
         return DeleteCurrentObject();
     if (SameTextNoCase(kind, "BrushTexture") && TarnwickProject != nullptr) {
         const char* name = event.GetStringParameter(1);
-        TTarnwick_TextureBrushImage* image = name != nullptr ? TarnwickProject->FindBrushImage(name) : nullptr;
+        TTarnwick_TextureBrushImage* image =
+            name != nullptr ? TarnwickProject->FindBrushImage(name) : nullptr;
         if (image == nullptr || image->ReadOnly)
             return false;
         return TarnwickProject->BrushImages.Delete(image);

@@ -118,7 +118,8 @@ bool ResizeMap(TZAVMaterialMap& map, int32_t width, int32_t height)
         const int32_t source_y = int32_t(int64_t(y) * old->Height / height);
         for (int32_t x = 0; x < width; x++) {
             const int32_t source_x = int32_t(int64_t(x) * old->Width / width);
-            std::copy_n(&old->Pixels[3 * (size_t(source_y) * size_t(old->Width) + size_t(source_x))], 3, map.PixelAt(x, y));
+            std::copy_n(&old->Pixels[3 * (size_t(source_y) * size_t(old->Width) + size_t(source_x))], 3,
+                        map.PixelAt(x, y));
         }
     }
     PixelsReplaced(map);
@@ -166,7 +167,8 @@ bool DeleteMap(TTarnwick_Mesh& mesh, const TZAVEvent& event)
         AddWarning("Error getting Map %d", event.GetIndex());
         return false;
     }
-    if (!AskYesNo(GlobalDialogHost, "Are you sure that you would like to delete the map \"%s\"?", map->GetName()))
+    if (!AskYesNo(GlobalDialogHost, "Are you sure that you would like to delete the map \"%s\"?",
+                  map->GetName()))
         return false;
     RecordAssignments(mesh);
     const std::string name = map->GetName();
@@ -182,7 +184,8 @@ std::string UnusedMapName(const TTarnwick_Mesh& mesh, const std::string& name)
 {
     const std::vector<TZAVMaterialMap*> maps = Maps(mesh);
     auto taken = [&](const std::string& candidate) {
-        return std::any_of(maps.begin(), maps.end(), [&](TZAVMaterialMap* map) { return candidate == map->GetName(); });
+        return std::any_of(maps.begin(), maps.end(),
+                           [&](TZAVMaterialMap* map) { return candidate == map->GetName(); });
     };
     if (!taken(name))
         return name;
@@ -205,8 +208,9 @@ bool CreateMapCommandRun(TTarnwick_Mesh& mesh, const TZAVEvent& event)
     if (!map)
         return false;
     map->SetNameLiteral(UnusedMapName(mesh, map->GetName()));
-    const bool assign_all = event.IntegerParameters[1] == 1 &&
-                            AskYesNo(GlobalDialogHost, "Would you like to assign this map to ALL of the materials?");
+    const bool assign_all =
+        event.IntegerParameters[1] == 1 &&
+        AskYesNo(GlobalDialogHost, "Would you like to assign this map to ALL of the materials?");
     RecordAssignments(mesh);
     TZAVMaterialMap* added = map.release();
     if (!assign_all || AttachMap(mesh, added, channel_name, "") == 0)
@@ -319,8 +323,9 @@ bool PasteNewMap(TTarnwick_Mesh& mesh)
 
 bool HoldTextures(const TTarnwick_Mesh& mesh)
 {
-    if (!AskYesNo(GlobalDialogHost, "Are you sure that you would like to hold the current textures.\n"
-                                    "The previously \"held\" textures will be lost in favor of the current ones."))
+    if (!AskYesNo(GlobalDialogHost,
+                  "Are you sure that you would like to hold the current textures.\n"
+                  "The previously \"held\" textures will be lost in favor of the current ones."))
         return false;
     HeldMaps.clear();
     for (TZAVMaterialMap* map : Maps(mesh))
@@ -330,8 +335,9 @@ bool HoldTextures(const TTarnwick_Mesh& mesh)
 
 bool FetchTextures(const TTarnwick_Mesh& mesh)
 {
-    if (!AskYesNo(GlobalDialogHost, "Are you sure that you would like to fetch the previously \"held\" textures.\n"
-                                    "Any changes that you made since then will be lost"))
+    if (!AskYesNo(GlobalDialogHost,
+                  "Are you sure that you would like to fetch the previously \"held\" textures.\n"
+                  "Any changes that you made since then will be lost"))
         return false;
     int32_t fetched = 0;
     for (TZAVMaterialMap* map : Maps(mesh))
@@ -464,12 +470,14 @@ bool HandleMapCommand(TZAVEvent* event)
         PostCommand(RefreshPanelsCommand);
         return true;
     case ToggleChannelCommand:
-        if (ForChannels(*mesh, *event, [](TZAVMaterialChannel& channel) { channel.Enabled = channel.Enabled ? 0 : 1; }) == 0)
+        if (ForChannels(*mesh, *event,
+                        [](TZAVMaterialChannel& channel) { channel.Enabled = channel.Enabled ? 0 : 1; }) == 0)
             return false;
         TarnwickProject->SceneChanged = true;
         return true;
     case AllMaterialsWhiteCommand: {
-        if (!AskYesNo(GlobalDialogHost, "Are you sure that you would like to set the color of all of the materials to white?"))
+        if (!AskYesNo(GlobalDialogHost,
+                      "Are you sure that you would like to set the color of all of the materials to white?"))
             return false;
         AddStatus("Setting the color of all of the materials to white.");
         for (TZAVMaterial* material : mesh->Materials)

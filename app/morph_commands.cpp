@@ -115,7 +115,8 @@ bool DeleteCurrentMorph()
 bool HandleMorphCommand(TZAVEvent* event)
 {
     const int32_t id = event->GetID();
-    if (TarnwickProject == nullptr || (id != MorphChangedCommand && (id < NewMorphCommand || id > SpawnMorphCommand)))
+    if (TarnwickProject == nullptr ||
+        (id != MorphChangedCommand && (id < NewMorphCommand || id > SpawnMorphCommand)))
         return false;
     TTarnwick_Mesh* mesh = RequireCurrentMesh();
     if (mesh == nullptr)

@@ -60,7 +60,8 @@ bool CopyPolygonOwners(const TZAVEvent& event, bool groups)
     const int32_t available = groups ? to.Groups2.Count() : to.Materials.Count();
     const int16_t largest = owners.empty() ? int16_t(-1) : *std::max_element(owners.begin(), owners.end());
     if (largest >= available) {
-        AddWarning(groups ? "The destination object has too few groups" : "The destination object has too few materials");
+        AddWarning(groups ? "The destination object has too few groups"
+                          : "The destination object has too few materials");
         return false;
     }
     (groups ? to.PolygonGroup : to.PolygonMaterial) = owners;
@@ -89,7 +90,8 @@ bool DeleteCurrentObject()
     TarnwickProject->CurrentObject = nullptr;
     // The undo records of the object go with it: they would restore into nothing.
     TarnwickProject->UndoBuffer.Clear();
-    TTarnwick_TreeGroup::Walk(TarnwickProject->ObjectTree.get(), 0, DeleteFromTree, object, TZAVWalkOrder::PreOrder);
+    TTarnwick_TreeGroup::Walk(TarnwickProject->ObjectTree.get(), 0, DeleteFromTree, object,
+                              TZAVWalkOrder::PreOrder);
     TarnwickProject->ChooseCurrentObject();
     TarnwickProject->SceneChanged = true;
     AddStatus("Deleted the object \"%s\"", name.c_str());
@@ -153,8 +155,9 @@ bool HandleObjectCommand(TZAVEvent* event)
         return true;
     case ToggleDimmingCommand:
         ObjectDisplay.DimUnselected = !ObjectDisplay.DimUnselected;
-        AddStatus(ObjectDisplay.DimUnselected ? "The unselected objects will appear darker in the viewport."
-                                              : "The unselected objects will appear as bright as the current object.");
+        AddStatus(ObjectDisplay.DimUnselected
+                      ? "The unselected objects will appear darker in the viewport."
+                      : "The unselected objects will appear as bright as the current object.");
         TarnwickProject->SceneChanged = true;
         return true;
     default:

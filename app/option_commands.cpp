@@ -98,7 +98,8 @@ bool WriteReport()
 {
     std::string folder;
     std::string path;
-    if (!AskSaveFileName(GlobalDialogHost, path, folder, "Text Files", "txt", "Tarnwick_OpenGL_Report.txt", true))
+    if (!AskSaveFileName(GlobalDialogHost, path, folder, "Text Files", "txt", "Tarnwick_OpenGL_Report.txt",
+                         true))
         return false;
     std::string chosen_folder = path.substr(0, path.find_last_of('/') + 1);
     if (!WriteOpenGLReport(ReadDriverStrings(), chosen_folder))

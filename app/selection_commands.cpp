@@ -89,13 +89,16 @@ template <typename TChange> bool ChangeWeights(TTarnwick_Mesh& mesh, TChange cha
 }
 
 // The vertices of the polygons whose material (or group) is index.
-std::vector<uint8_t> VerticesOfPolygons(const TTarnwick_Mesh& mesh, const std::vector<int16_t>& owners, int32_t index)
+std::vector<uint8_t> VerticesOfPolygons(const TTarnwick_Mesh& mesh, const std::vector<int16_t>& owners,
+                                        int32_t index)
 {
     std::vector<uint8_t> marked(size_t(mesh.GetVertexCount()), 0);
-    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount() && size_t(polygon) < owners.size(); polygon++) {
+    for (int32_t polygon = 0; polygon < mesh.GetPolygonCount() && size_t(polygon) < owners.size();
+         polygon++) {
         if (owners[size_t(polygon)] != index)
             continue;
-        for (int32_t corner = mesh.PolygonStart[size_t(polygon)]; corner < mesh.PolygonStart[size_t(polygon) + 1]; corner++)
+        for (int32_t corner = mesh.PolygonStart[size_t(polygon)];
+             corner < mesh.PolygonStart[size_t(polygon) + 1]; corner++)
             if (uint32_t(mesh.CornerVertex[size_t(corner)]) < marked.size())
                 marked[size_t(mesh.CornerVertex[size_t(corner)])] = 1;
     }
@@ -112,7 +115,8 @@ int32_t ChosenEntry(const TZAVMultiList<TEntry*>& list, const TZAVEvent& event, 
         TEntry* entry = nullptr;
         if (!list.Get(entry, index) || entry == nullptr)
             continue;
-        const bool chosen = name != nullptr ? std::string(entry->GetName()) == name : index == event.GetIndex();
+        const bool chosen =
+            name != nullptr ? std::string(entry->GetName()) == name : index == event.GetIndex();
         if (chosen) {
             out_name = entry->GetName();
             return index;
@@ -124,12 +128,14 @@ int32_t ChosenEntry(const TZAVMultiList<TEntry*>& list, const TZAVEvent& event, 
 bool SelectPolygonsOf(TTarnwick_Mesh& mesh, const TZAVEvent& event, bool by_group, bool select)
 {
     std::string name;
-    const int32_t index = by_group ? ChosenEntry(mesh.Groups2, event, name) : ChosenEntry(mesh.Materials, event, name);
+    const int32_t index =
+        by_group ? ChosenEntry(mesh.Groups2, event, name) : ChosenEntry(mesh.Materials, event, name);
     if (index < 0) {
         AddWarning(by_group ? "Please choose a group first" : "Please choose a material first");
         return false;
     }
-    const std::vector<uint8_t> marked = VerticesOfPolygons(mesh, by_group ? mesh.PolygonGroup : mesh.PolygonMaterial, index);
+    const std::vector<uint8_t> marked =
+        VerticesOfPolygons(mesh, by_group ? mesh.PolygonGroup : mesh.PolygonMaterial, index);
     const bool changed = ChangeWeights(mesh, [&](int32_t vertex, float weight) {
         return marked[size_t(vertex)] != 0 ? (select ? 1.0f : 0.0f) : weight;
     });
@@ -262,7 +268,8 @@ bool HandleSelectionCommand(TZAVEvent* event)
         return ChangeWeights(*mesh, [](int32_t, float weight) { return 1.0f - weight; });
     case HardenSelectionCommand:
         AddStatus("Hardening the current selection.");
-        return ChangeWeights(*mesh, [](int32_t, float weight) { return weight > SelectedWeight ? 1.0f : 0.0f; });
+        return ChangeWeights(*mesh,
+                             [](int32_t, float weight) { return weight > SelectedWeight ? 1.0f : 0.0f; });
     case NormalizeSelectionCommand: {
         if (RequireSelection(*mesh) == nullptr)
             return false;

@@ -34,16 +34,21 @@ namespace {
 
 // Three triangles on four vertices, in two groups and two materials that the twin splits
 // differently.
-constexpr const char* FigureObj = "v 0 0 0\nv 1 0 0\nv 1 2 0\nv 0 1 3\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
-                                  "g a\nusemtl m1\nf 1/1 2/2 3/3\nf 1/1 3/3 4/4\ng b\nusemtl m2\nf 2/2 3/3 4/4\n";
-constexpr const char* TwinObj = "v 0 0 0\nv 1 0 0\nv 1 2 0\nv 0 1 3\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
-                                "g a\nusemtl m1\nf 1/1 2/2 3/3\ng b\nusemtl m2\nf 1/1 3/3 4/4\nf 2/2 3/3 4/4\n";
+constexpr const char* FigureObj =
+    "v 0 0 0\nv 1 0 0\nv 1 2 0\nv 0 1 3\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+    "g a\nusemtl m1\nf 1/1 2/2 3/3\nf 1/1 3/3 4/4\ng b\nusemtl m2\nf 2/2 3/3 4/4\n";
+constexpr const char* TwinObj =
+    "v 0 0 0\nv 1 0 0\nv 1 2 0\nv 0 1 3\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+    "g a\nusemtl m1\nf 1/1 2/2 3/3\ng b\nusemtl m2\nf 1/1 3/3 4/4\nf 2/2 3/3 4/4\n";
 
 // Yes to every question, a colour, no file to open, and a fresh name in the folder to save.
 class AnsweringDialogs : public TZAVDialogPresenter
 {
 public:
-    explicit AnsweringDialogs(std::string folder) : Folder(std::move(folder)) { Previous = SetDialogPresenter(this); }
+    explicit AnsweringDialogs(std::string folder) : Folder(std::move(folder))
+    {
+        Previous = SetDialogPresenter(this);
+    }
     ~AnsweringDialogs() override { SetDialogPresenter(Previous); }
 
     TZAVDialogAnswer Present(const TZAVDialogRequest& request) override
@@ -108,12 +113,14 @@ std::map<TAspect, std::string> Snapshot(const std::string& folder)
     out[Options] << project.MirrorX << project.MirrorY << project.MirrorInViewport << project.PaintOnBackFaces
                  << project.AngleFade << project.ExtraSoftBrushStrokes << project.ExportVerticesOnly
                  << project.ExportGroups << project.ExportGroupsAsSeparateFiles << project.ExportChangedGroups
-                 << project.ExportMaps << project.ExportMorphs << project.ScaleOnImport << project.CenterOnImport
-                 << project.ImportMaps << project.ImportMorphs << project.AutoFixSeams << project.BrushSymmetry
-                 << project.DeformSymmetry << project.FlipSymmetry << project.PaintOnSelectionOnly;
+                 << project.ExportMaps << project.ExportMorphs << project.ScaleOnImport
+                 << project.CenterOnImport << project.ImportMaps << project.ImportMorphs
+                 << project.AutoFixSeams << project.BrushSymmetry << project.DeformSymmetry
+                 << project.FlipSymmetry << project.PaintOnSelectionOnly;
     for (int32_t index = 0; index < ViewportCount; index++) {
         TTarnwick_ViewportPanel* panel = TarnwickMainWindow->ViewportPanel(index);
-        out[Views] << int32_t(panel->GetDisplayMode()) << panel->Shown << panel->Width << panel->Viewport.Perspective << ":";
+        out[Views] << int32_t(panel->GetDisplayMode()) << panel->Shown << panel->Width
+                   << panel->Viewport.Perspective << ":";
         for (float value : panel->Viewport.Rotation)
             out[Views] << value << ",";
     }
@@ -122,7 +129,8 @@ std::map<TAspect, std::string> Snapshot(const std::string& folder)
         out[Files] << name << " ";
     out[Held] << HeldTextureCount();
     out[Undo] << project.UndoBuffer.UndoCount();
-    if (TTarnwick_Mesh* mesh = project.CurrentObject != nullptr ? project.CurrentObject->Mesh.get() : nullptr) {
+    if (TTarnwick_Mesh* mesh =
+            project.CurrentObject != nullptr ? project.CurrentObject->Mesh.get() : nullptr) {
         Tree(out[Morphs], mesh->MorphTree.get());
         out[Morphs] << mesh->CurrentMorph << mesh->MixMorphs;
         Tree(out[Selections], mesh->SelectionTree.get());
@@ -136,7 +144,8 @@ std::map<TAspect, std::string> Snapshot(const std::string& folder)
             out[Figure] << value;
         for (int16_t value : mesh->PolygonMaterial)
             out[Figure] << value;
-        for (int32_t vertex = 0; mesh->CurrentSelection != nullptr && vertex < mesh->GetVertexCount(); vertex++)
+        for (int32_t vertex = 0; mesh->CurrentSelection != nullptr && vertex < mesh->GetVertexCount();
+             vertex++)
             out[Weights] << mesh->CurrentSelection->GetVSelect(vertex) << ",";
         for (uint32_t flags : mesh->PolygonLayerFlags)
             out[Layers] << "," << flags;
@@ -150,7 +159,8 @@ std::map<TAspect, std::string> Snapshot(const std::string& folder)
             }
         for (TZAVMaterial* material : mesh->Materials)
             for (TZAVMaterialChannel* channel : material->ArbChannels)
-                out[Materials] << channel->TextureIndex << int32_t(channel->Enabled) << channel->Colors[0][0] << ",";
+                out[Materials] << channel->TextureIndex << int32_t(channel->Enabled) << channel->Colors[0][0]
+                               << ",";
     }
     std::map<TAspect, std::string> text;
     for (auto& [aspect, stream] : out)
@@ -394,7 +404,8 @@ TEST_F(CommandTable, EveryNumberRunsAndTheChangingOnesChangeWhatTheyAreFor)
                 if (command->Changes & aspect) {
                     EXPECT_NE(after.at(aspect), text) << "command " << id << " left aspect " << aspect;
                 } else if (InertCommandReason(id) != nullptr) {
-                    EXPECT_EQ(after.at(aspect), text) << "inert command " << id << " changed aspect " << aspect;
+                    EXPECT_EQ(after.at(aspect), text)
+                        << "inert command " << id << " changed aspect " << aspect;
                 }
             }
         }

@@ -319,9 +319,11 @@ bool DispatchCommand(TZAVEvent* event)
 
     if (id <= LastGeneralCommand)
         return HandleGeneralCommand(event);
-    // The clipboard's maps are numbered among the files.
+    // The clipboard's maps and the morph targets are numbered among the files.
     if (IsMapCommand(id))
         return HandleMapCommand(event);
+    if (IsMorphCommand(id))
+        return HandleMorphCommand(event);
     if (id <= LastHelpCommand)
         return HandleHelpCommand(event);
     if (id <= LastObjectCommand)

@@ -9,8 +9,12 @@
 #include "app/dispatcher.h"
 #include "core/event.h"
 #include "core/event_queue.h"
+#include "core/dialogs.h"
+#include "core/paths.h"
 #include "core/status.h"
 #include "files/project.h"
+#include "files/settings.h"
+#include "mesh/obj_file.h"
 #include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
 #include "paint/undo_buffer.h"
@@ -29,6 +33,7 @@ enum TMorphCommand : int32_t
     ExchangeSidesCommand = 130,
     ToggleMixingCommand = 131,
     SpawnMorphCommand = 132,
+    ImportMorphCommand = 206,
 };
 
 constexpr int32_t RefreshPanelsCommand = 244;
@@ -104,7 +109,49 @@ bool DeleteMorph(TTarnwick_Mesh& mesh)
     return true;
 }
 
+// A new current morph moving the base onto the shape of an OBJ of the same vertices: string
+// parameter 0 names the file, else the user chooses it.
+bool ImportMorphTarget(TTarnwick_Mesh& mesh, const TZAVEvent& event)
+{
+    std::string path = event.GetStringParameter(0) != nullptr ? event.GetStringParameter(0) : "";
+    std::string folder = TarnwickSettings != nullptr ? TarnwickSettings->ImportPath : std::string();
+    constexpr char MorphFiles[] = "All Morph Types\0*.obj\0OBJ Files\0*.obj\0";
+    if (path.empty() && !AskOpenFileNameFromList(GlobalDialogHost, path, folder, MorphFiles, nullptr, true))
+        return false;
+    if (TarnwickSettings != nullptr)
+        TarnwickSettings->ImportPath = folder;
+    AddStatus("Importing the morph target %s", path.c_str());
+    TZAVPolyMesh shape;
+    std::string error;
+    if (!ReadOBJ(path, shape, ObjRead_None, error)) {
+        AddWarning("%s", error.c_str());
+        return false;
+    }
+    if (shape.GetVertexCount() != mesh.GetVertexCount()) {
+        AddWarning("The morph target %s has %d vertices, the object %d", path.c_str(), shape.GetVertexCount(),
+                   mesh.GetVertexCount());
+        return false;
+    }
+    TTarnwick_Morph* morph = mesh.NewMorph(-1);
+    if (morph == nullptr)
+        return false;
+    morph->SetNameLiteral(NameOf(WithoutExtension(path)));
+    float* deltas = morph->vertices();
+    for (size_t i = 0; i < mesh.Vertices.size(); i++)
+        deltas[i] = shape.Vertices[i] - mesh.Vertices[i];
+    morph->Compress();
+    mesh.SetCurrentMorph(morph);
+    ShowMorphs(mesh);
+    return true;
+}
+
 } // namespace
+
+bool IsMorphCommand(int32_t id)
+{
+    return id == MorphChangedCommand || id == ImportMorphCommand ||
+           (id >= NewMorphCommand && id <= SpawnMorphCommand);
+}
 
 bool DeleteCurrentMorph()
 {
@@ -115,8 +162,7 @@ bool DeleteCurrentMorph()
 bool HandleMorphCommand(TZAVEvent* event)
 {
     const int32_t id = event->GetID();
-    if (TarnwickProject == nullptr ||
-        (id != MorphChangedCommand && (id < NewMorphCommand || id > SpawnMorphCommand)))
+    if (TarnwickProject == nullptr || !IsMorphCommand(id))
         return false;
     TTarnwick_Mesh* mesh = RequireCurrentMesh();
     if (mesh == nullptr)
@@ -192,6 +238,8 @@ bool HandleMorphCommand(TZAVEvent* event)
         AddStatus(mesh->MixMorphs ? "Mixing the morph targets." : "Showing the current morph target only.");
         ShowMorphs(*mesh);
         return true;
+    case ImportMorphCommand:
+        return ImportMorphTarget(*mesh, *event);
     case SpawnMorphCommand:
         AddStatus("Spawning a morph target");
         if (mesh->BakeToNewMorph(-1) == nullptr)

@@ -38,7 +38,7 @@ constexpr const char* FigureObj =
     "v 0 0 0\nv 1 0 0\nv 1 2 0\nv 0 1 3\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
     "g a\nusemtl m1\nf 1/1 2/2 3/3\nf 1/1 3/3 4/4\ng b\nusemtl m2\nf 2/2 3/3 4/4\n";
 constexpr const char* TwinObj =
-    "v 0 0 0\nv 1 0 0\nv 1 2 0\nv 0 1 3\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+    "v 0 0 0\nv 1 0 0\nv 1 2.5 0\nv 0 1 3\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
     "g a\nusemtl m1\nf 1/1 2/2 3/3\ng b\nusemtl m2\nf 1/1 3/3 4/4\nf 2/2 3/3 4/4\n";
 
 // Yes to every question, a colour, no file to open, and a fresh name in the folder to save.
@@ -477,6 +477,19 @@ TEST_F(CommandTable, CopiedMapPastesAsANewMapAndIntoAnother)
     // Every second pixel of the doubled copy is the original's.
     EXPECT_EQ(MaterialMapAt(mesh, 0)->PixelAt(2, 3)[0], 7);
     EXPECT_EQ(MaterialMapAt(mesh, 1)->PixelAt(5, 7)[0], 7);
+}
+
+// An OBJ of the same vertices becomes a morph moving the figure onto its shape.
+TEST_F(CommandTable, ImportedMorphTargetHoldsTheDifferenceToTheBase)
+{
+    BuildProject();
+    TTarnwick_Mesh& mesh = *TarnwickProject->CurrentObject->Mesh;
+    TZAVEvent import(206);
+    import.AddStringParameter(TwinPath.c_str(), 0);
+    ASSERT_TRUE(DispatchCommand(&import));
+    EXPECT_STREQ(mesh.CurrentMorph->GetName(), "twin");
+    EXPECT_FLOAT_EQ(mesh.CurrentMorph->GetVertex(2)[1], 0.5f);
+    EXPECT_FLOAT_EQ(mesh.CurrentMorph->GetVertex(1)[1], 0.0f);
 }
 
 // Moving a group into its own child is refused, with the message.

@@ -1,6 +1,6 @@
 // The command dispatcher: checks the number, lets commands that change what the views show
 // invalidate their cached images, and hands the event to the handler of its group. Commands 0 to
-// 103 are handled here.
+// 103 are switched here, most of them on to the handler of their subject.
 #include "app/dispatcher.h"
 
 #include <array>
@@ -9,7 +9,13 @@
 #include "app/environment.h"
 #include "app/file_commands.h"
 #include "app/main_window.h"
+#include "app/map_commands.h"
 #include "app/mesh_tool_commands.h"
+#include "app/morph_commands.h"
+#include "app/object_commands.h"
+#include "app/option_commands.h"
+#include "app/panel_commands.h"
+#include "app/selection_commands.h"
 #include "app/texture_residency.h"
 #include "app/toolbox.h"
 #include "app/view_commands.h"
@@ -17,6 +23,7 @@
 #include "core/event_queue.h"
 #include "core/paths.h"
 #include "core/status.h"
+#include "core/text_scan.h"
 #include "files/project.h"
 #include "files/settings.h"
 #include "mesh/layer_commands.h"
@@ -37,12 +44,17 @@ enum TCommandFlags : uint32_t
 
 enum TGeneralCommand : int32_t
 {
+    MoveMorphItemCommand = 2,
+    MoveMorphGroupCommand = 3,
+    MoveSelectionCommand = 4,
+    MoveObjectCommand = 5,
     GrabTextureCommand = 39,
     GrabColorCommand = 40,
     LoadEnvironmentCommand = 46,
     UndoCommand = 68,
     RedoCommand = 82,
     UploadChangedMapsCommand = 77,
+    DeleteSelectedItemCommand = 85,
     LastGeneralCommand = 103,
 };
 
@@ -55,6 +67,54 @@ struct TCommandRange
 constexpr TCommandRange InvalidatingCommands[] = {
     {7, 7},     {13, 15},   {66, 66},   {68, 73},   {78, 80},   {82, 85},   {103, 103}, {115, 115},
     {127, 127}, {139, 139}, {169, 171}, {176, 195}, {202, 210}, {216, 216}, {218, 219},
+};
+
+struct TInertCommand
+{
+    TCommandRange Numbers;
+    const char* Reason;
+};
+
+constexpr const char* NoCase = "no case: the number is unused";
+constexpr const char* NoBody = "a case with no action given for it: the subject it belongs to describes none";
+
+// The numbers that do nothing, and why. The weld, merge and UV-map numbers (93, 94, 101, 102, 120,
+// 151) are not here: the mesh tools route them.
+constexpr TInertCommand InertCommands[] = {
+    {{0, 0}, NoCase},
+    {{1, 1}, NoBody},
+    {{8, 11}, NoBody},
+    {{14, 14}, NoBody},
+    {{16, 19}, NoBody},
+    {{41, 42}, "brush images are loaded and chosen by the brushes' own parameters"},
+    {{45, 45}, "brush parameters reach their owners through 43 and 44"},
+    {{47, 47}, NoBody},
+    {{58, 59}, NoBody},
+    {{67, 67}, NoCase},
+    {{70, 71}, NoBody},
+    {{76, 76}, NoBody},
+    {{78, 79}, NoBody},
+    {{81, 81}, NoBody},
+    {{83, 84}, NoBody},
+    {{91, 92}, NoBody},
+    {{104, 104}, NoCase},
+    {{105, 105}, "a help page that is not shipped"},
+    {{107, 107}, "a help page that is not shipped"},
+    {{110, 110}, "a help page that is not shipped"},
+    {{111, 112}, NoCase},
+    {{121, 122}, NoCase},
+    {{133, 134}, NoCase},
+    {{153, 154}, NoCase},
+    {{174, 175}, NoCase},
+    {{185, 190}, NoCase},
+    {{199, 200}, NoCase},
+    {{214, 214}, NoCase},
+    {{219, 219}, NoCase},
+    {{232, 232}, NoCase},
+    {{235, 235}, NoCase},
+    {{238, 239}, NoCase},
+    {{241, 242}, NoCase},
+    {{271, 271}, NoCase},
 };
 
 // Built on the first dispatch.
@@ -100,9 +160,72 @@ bool ChooseGrabber(TTarnwick_Tool* tool)
     return true;
 }
 
+// Command 85: the kind of item is string parameter 0, as the tree panel that had the focus names it;
+// a brush texture is named by string parameter 1.
+bool DeleteSelectedItem(const TZAVEvent& event)
+{
+    const char* kind = event.GetStringParameter(0);
+    if (kind == nullptr)
+        return false;
+    if (SameTextNoCase(kind, "Selection"))
+        return DeleteCurrentSelection();
+    if (SameTextNoCase(kind, "Morph"))
+        return DeleteCurrentMorph();
+    if (SameTextNoCase(kind, "Object"))
+        return DeleteCurrentObject();
+    if (SameTextNoCase(kind, "BrushTexture") && TarnwickProject != nullptr) {
+        const char* name = event.GetStringParameter(1);
+        TTarnwick_TextureBrushImage* image =
+            name != nullptr ? TarnwickProject->FindBrushImage(name) : nullptr;
+        if (image == nullptr || image->ReadOnly)
+            return false;
+        return TarnwickProject->BrushImages.Delete(image);
+    }
+    // A morph mixer row is not an item of its own: it shows the mixed morphs.
+    return false;
+}
+
+TTarnwick_TreeGroup* TreeOfMoveCommand(int32_t id)
+{
+    if (id == MoveObjectCommand)
+        return TarnwickProject != nullptr ? TarnwickProject->ObjectTree.get() : nullptr;
+    TTarnwick_Mesh* mesh = RequireCurrentMesh();
+    if (mesh == nullptr)
+        return nullptr;
+    return id == MoveSelectionCommand ? static_cast<TTarnwick_TreeGroup*>(mesh->SelectionTree.get())
+                                      : static_cast<TTarnwick_TreeGroup*>(mesh->MorphTree.get());
+}
+
 bool HandleGeneralCommand(TZAVEvent* event)
 {
-    switch (event->GetID()) {
+    const int32_t id = event->GetID();
+    if (IsMapCommand(id))
+        return HandleMapCommand(event);
+    if (IsOptionCommand(id))
+        return HandleOptionCommand(event);
+    if (IsSelectionCommand(id))
+        return HandleSelectionCommand(event);
+    if (IsObjectCommand(id))
+        return HandleObjectCommand(event);
+    switch (id) {
+    case MoveMorphItemCommand:
+    case MoveMorphGroupCommand:
+    case MoveSelectionCommand:
+    case MoveObjectCommand: {
+        TTarnwick_TreeGroup* tree = TreeOfMoveCommand(id);
+        return tree != nullptr && MoveDraggedTreeEntry(tree, *event);
+    }
+    case MorphChangedCommand:
+        return HandleMorphCommand(event);
+    case SelectionChangedCommand:
+        if (TTarnwick_Mesh* mesh = TarnwickProject != nullptr && TarnwickProject->CurrentObject != nullptr
+                                       ? TarnwickProject->CurrentObject->Mesh.get()
+                                       : nullptr)
+            mesh->SelectionDisplayStale = true;
+        TarnwickMainWindow->RequestRedisplay();
+        return true;
+    case DeleteSelectedItemCommand:
+        return DeleteSelectedItem(*event);
     case LoadEnvironmentCommand: {
         const bool loaded = LoadEnvironment();
         // Without the environment the program still works; the callbacks may start.
@@ -138,55 +261,6 @@ bool HandleGeneralCommand(TZAVEvent* event)
         }
         return true;
     default:
-        // Tools, brushes, maps, options and the tree moves come with the work on their subjects.
-        return false;
-    }
-}
-
-bool HandleHelpCommand(TZAVEvent* event)
-{
-    switch (event->GetID()) {
-    default:
-        // The help and tutorial pages are still to come.
-        return false;
-    }
-}
-
-bool HandleObjectCommand(TZAVEvent* event)
-{
-    switch (event->GetID()) {
-    default:
-        // New groups, switching, deleting, showing and subdividing objects are still to come.
-        return false;
-    }
-}
-
-bool HandleMorphCommand(TZAVEvent* event)
-{
-    switch (event->GetID()) {
-    default:
-        // The morph commands come with the morph panel.
-        return false;
-    }
-}
-
-bool HandleSelectionCommand(TZAVEvent* event)
-{
-    switch (event->GetID()) {
-    default:
-        // The selection commands come with the selection panel.
-        return false;
-    }
-}
-
-bool HandlePanelCommand(TZAVEvent* event)
-{
-    switch (event->GetID()) {
-    case ToolChangedCommand:
-        TarnwickMainWindow->RefreshToolPanels();
-        return true;
-    default:
-        // Showing, hiding and refreshing the side panels and option windows is still to come.
         return false;
     }
 }
@@ -241,18 +315,25 @@ bool DispatchCommand(TZAVEvent* event)
         TarnwickMainWindow->InvalidateViewportImages();
         TarnwickMainWindow->Layout();
     }
+    if (InertCommandReason(id) != nullptr)
+        return false;
 
     if (IsMeshToolCommand(id))
         return HandleMeshToolCommand(event);
     if (id <= LastGeneralCommand)
         return HandleGeneralCommand(event);
-    if (id <= 111)
-        return HandleHelpCommand(event);
-    if (id <= 121)
-        return HandleObjectCommand(event);
-    if (id <= 133)
+    // The clipboard's maps and the morph targets are numbered among the files.
+    if (IsMapCommand(id))
+        return HandleMapCommand(event);
+    if (IsMorphCommand(id))
         return HandleMorphCommand(event);
-    if (id <= 153)
+    if (id <= LastHelpCommand)
+        return HandleHelpCommand(event);
+    if (id <= LastObjectCommand)
+        return HandleObjectCommand(event);
+    if (id <= LastMorphCommand)
+        return HandleMorphCommand(event);
+    if (id <= LastSelectionCommand)
         return HandleSelectionCommand(event);
     if (id <= LastViewportCommand)
         return HandleViewportCommand(event);
@@ -266,4 +347,111 @@ bool DispatchCommand(TZAVEvent* event)
 void InstallDispatcher()
 {
     SetDefaultEventHandler([](TZAVEvent* event) { DispatchCommand(event); });
+}
+
+const char* InertCommandReason(int32_t id)
+{
+    for (const TInertCommand& inert : InertCommands)
+        if (id >= inert.Numbers.First && id <= inert.Numbers.Last)
+            return inert.Reason;
+    return nullptr;
+}
+
+TTarnwick_Mesh* RequireCurrentMesh()
+{
+    TTarnwick_Object* object = TarnwickProject != nullptr ? TarnwickProject->CurrentObject : nullptr;
+    if (object == nullptr || !object->Mesh) {
+        AddWarning("Please select an object.");
+        return nullptr;
+    }
+    return object->Mesh.get();
+}
+
+void RecordUndo(std::unique_ptr<TTarnwick_UndoNode> record)
+{
+    if (record != nullptr && TarnwickProject != nullptr)
+        TarnwickProject->UndoBuffer.AddUndoNode(std::move(record));
+}
+
+namespace {
+
+struct TTreeSearch
+{
+    std::string_view Name;
+    TTarnwick_TreeGroup* Group = nullptr;
+    int32_t ItemIndex = -1;
+};
+
+bool FindItemOrGroup(TTarnwick_TreeGroup* group, int32_t, void* data)
+{
+    auto* search = static_cast<TTreeSearch*>(data);
+    for (int32_t index = 0; index < group->List.Count(); index++) {
+        TTarnwick_Thingy* item = nullptr;
+        if (group->List.Get(item, index) && item != nullptr && search->Name == item->GetName()) {
+            search->Group = group;
+            search->ItemIndex = index;
+            return false;
+        }
+    }
+    if (search->Name == group->Label) {
+        search->Group = group;
+        return false;
+    }
+    return true;
+}
+
+TTreeSearch FindInTree(TTarnwick_TreeGroup* tree, const char* name)
+{
+    TTreeSearch search;
+    if (name != nullptr) {
+        search.Name = name;
+        TTarnwick_TreeGroup::Walk(tree, 0, FindItemOrGroup, &search, TZAVWalkOrder::PreOrder);
+    }
+    return search;
+}
+
+bool IsWithin(const TTarnwick_TreeGroup* group, const TTarnwick_TreeGroup* ancestor)
+{
+    for (; group != nullptr; group = group->ParentGroup())
+        if (group == ancestor)
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool MoveDraggedTreeEntry(TTarnwick_TreeGroup* tree, const TZAVEvent& event)
+{
+    const TTreeSearch dragged = FindInTree(tree, event.GetStringParameter(0));
+    const TTreeSearch target = FindInTree(tree, event.GetStringParameter(1));
+    // Only a group can take what is dropped on it.
+    if (dragged.Group == nullptr || target.Group == nullptr || target.ItemIndex >= 0)
+        return false;
+    if (dragged.ItemIndex >= 0) {
+        TTarnwick_Thingy* item = nullptr;
+        dragged.Group->List.Get(item, dragged.ItemIndex);
+        if (item->ReadOnly) {
+            AddWarning("\"%s\" is read-only and cannot be edited", item->GetName());
+            return false;
+        }
+        if (dragged.Group == target.Group)
+            return false;
+        dragged.Group->List.RemoveAt(dragged.ItemIndex);
+        target.Group->List.Add(item);
+    } else {
+        if (dragged.Group == tree)
+            return false;
+        if (dragged.Group->ReadOnly) {
+            AddWarning("\"%s\" is read-only and cannot be edited", dragged.Group->Label.c_str());
+            return false;
+        }
+        if (IsWithin(target.Group, dragged.Group)) {
+            AddWarning("Cannot move this group into a child group");
+            return false;
+        }
+        dragged.Group->Unlink();
+        target.Group->AddChild(dragged.Group);
+    }
+    PostCommand(RefreshPanelsCommand);
+    return true;
 }

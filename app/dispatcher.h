@@ -5,8 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class TZAVEvent;
+class TTarnwick_Mesh;
+class TTarnwick_TreeGroup;
+class TTarnwick_UndoNode;
 
 constexpr int32_t CommandCount = 272;
 
@@ -18,3 +22,15 @@ void InstallDispatcher();
 // The layer commands (175 to 199 and 240) on the current project's layers, objects and current
 // object; false without a current object.
 bool HandleProjectLayerCommand(TZAVEvent* event);
+
+// Why a number inside 0..271 has no case; null for the numbers that do something.
+const char* InertCommandReason(int32_t id);
+
+// [Shared by the group handlers]
+// The current object's mesh; null, after "Please select an object.", when there is none.
+TTarnwick_Mesh* RequireCurrentMesh();
+// Adds a record made before a change to the undo list; a null record (undo is off) is ignored.
+void RecordUndo(std::unique_ptr<TTarnwick_UndoNode> record);
+// Commands 2 to 5: moves the item or group named by string parameter 0 into the group labelled by
+// string parameter 1 of tree. Read-only items and moves into a group's own subtree are refused.
+bool MoveDraggedTreeEntry(TTarnwick_TreeGroup* tree, const TZAVEvent& event);

@@ -1,0 +1,16 @@
+// The help pages (104 to 111) and the windows and panels (242 to 271).
+#pragma once
+
+#include <cstdint>
+
+class TZAVEvent;
+
+constexpr int32_t FirstHelpCommand = 104;
+constexpr int32_t LastHelpCommand = 111;
+constexpr int32_t FirstPanelCommand = 242;
+constexpr int32_t RefreshPanelsCommand = 244;
+
+// True when the command ran to its end; false for numbers without a case or a page that could not
+// be opened.
+bool HandleHelpCommand(TZAVEvent* event);
+bool HandlePanelCommand(TZAVEvent* event);

@@ -79,7 +79,7 @@ TTarnwick_BitmapBrush* MakeBitmapBrush()
     return brush;
 }
 
-void InstallHooks()
+void InstallSculptHooks()
 {
     TTarnwick_BitmapBrush::Loader = LoadGreyImage;
     // A stroke's record holds the values it replaced, of the vertices it changed only.
@@ -101,6 +101,10 @@ void InstallHooks()
             TarnwickMainWindow->RequestRedisplay();
         }
     };
+}
+
+void InstallPaintHooks()
+{
     // Lives as long as the process, like the tools: its frame buffers belong to the window's context.
     TarnwickPaintHooks.Canvas = new TTarnwick_GLPaintCanvas;
     TarnwickPaintHooks.UndoBuffer = []() -> TTarnwick_UndoBuffer* {
@@ -150,6 +154,10 @@ void InstallHooks()
     TarnwickPaintHooks.BrushImageCount = [] {
         return TarnwickProject != nullptr ? TarnwickProject->BrushImages.Count() : 0;
     };
+}
+
+void InstallHeadMolderHooks()
+{
     TarnwickHeadMolderHooks.CurrentMesh = ToolMesh;
     TarnwickHeadMolderHooks.CharacterName = [] {
         return ToolMesh() != nullptr ? TarnwickProject->CurrentObject->Name : std::string();
@@ -230,7 +238,9 @@ TTarnwick_Toolbox& ApplicationToolbox()
 {
     // Never destroyed: the tools may be asked to finish a stroke until the process ends.
     static TTarnwick_Toolbox* toolbox = [] {
-        InstallHooks();
+        InstallSculptHooks();
+        InstallPaintHooks();
+        InstallHeadMolderHooks();
         auto* made = new TTarnwick_Toolbox;
         AddSelectionBrushes(*made);
         AddDeformers(*made);

@@ -406,6 +406,19 @@ void ImageSeeds()
     }
 }
 
+// The head template: the shipped definitions, a values file saved from them, a selection set.
+void SeedHeadTemplate()
+{
+    const std::string shipped = SeedsFolder + "../../data/head/fs01.dat";
+    if (access(shipped.c_str(), R_OK) == 0)
+        Seed("head_template", "shipped_definitions", 0, FileContents(shipped));
+    Seed("head_template", "values", 0x60,
+         "Category Face\nSection Nose\nTransform Move\nRandomFactor 0.5 0.25 1\nTransform Smooth\n"
+         "Value 0.3 0 0\n");
+    Seed("head_template", "selection_set", 0xc0,
+         "VertexCount 20\nSelection Nose\n3 0.5\n4 1\nSelection Jaw Line\n19 0.25\n");
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -426,6 +439,7 @@ int main(int argc, char** argv)
     ProjectSeeds();
     GraphicsArchiveSeeds();
     LanguageSeeds();
+    SeedHeadTemplate();
     ShutdownVirtualMemory();
     return 0;
 }

@@ -267,12 +267,10 @@ TTarnwick_Morph* NewMorph(TTarnwick_Mesh& mesh, const char* name)
 {
     Command(123);
     TTarnwick_Morph* morph = FindMorph(mesh.MorphTree.get(), "New Morph");
-    // FAILS until the dispatcher handles the new-morph command (123): its group handler has no case
-    // yet. The morph is made as the command would make it, so the session goes on.
     EXPECT_NE(morph, nullptr) << "command 123 made no \"New Morph\"";
     if (morph == nullptr)
-        morph = mesh.NewMorph(-1);
-    mesh.SetCurrentMorph(morph);
+        return nullptr;
+    EXPECT_EQ(mesh.CurrentMorph, morph) << "the new morph is current";
     morph->SetNameLiteral(name);
     return morph;
 }
@@ -363,10 +361,12 @@ TEST(Workflow, AnArtistsSessionFromTheDefaultProjectToTheQuit)
     for (int32_t vertex = 0; vertex < mesh->GetVertexCount(); vertex++)
         weights.push_back(mesh->CurrentSelection->GetVSelect(vertex));
     TTarnwick_Morph* bulged = NewMorph(*mesh, MorphNames[0]);
+    ASSERT_NE(bulged, nullptr);
     ChooseOnToolBar<TTarnwick_Bulge>();
     Stroke({{middle, 0.5f}, {middle + 0.15f, 0.5f}, {middle + 0.3f, 0.5f}});
     const std::vector<float> bulge = DenseDeltas(*bulged);
     TTarnwick_Morph* moved = NewMorph(*mesh, MorphNames[1]);
+    ASSERT_NE(moved, nullptr);
     ChooseOnToolBar<TTarnwick_MoveInPlane>();
     Stroke({{middle, 0.5f}, {middle + 0.1f, 0.5f}, {middle + 0.2f, 0.55f}});
     EXPECT_EQ(DenseDeltas(*bulged), bulge) << "the second stroke went to the current morph only";
@@ -388,18 +388,19 @@ TEST(Workflow, AnArtistsSessionFromTheDefaultProjectToTheQuit)
     EXPECT_TRUE(TarnwickMainWindow->CurrentViewportPanel()->FitToObject());
     ExpectNoWarnings("sculpting");
 
-    // A colour map by the map command, painted red with the round brush along the middle row.
-    Command(73, "Color");
-    TZAVMaterialMap* map = ColorMapOf(*mesh);
-    // FAILS until the dispatcher handles the map command (73): it has no case yet. The map is made
-    // and attached as the command would, so the session goes on.
-    EXPECT_TRUE(map != nullptr && map->Name == "ColorMap") << "command 73 made no colour map";
-    if (map == nullptr) {
-        map = new TZAVMaterialMap;
-        ASSERT_TRUE(map->AllocatePixels(256, 256));
-        map->SetNameLiteral("ColorMap");
-        AttachMap(*mesh, map, "Color", "");
-        Command(77);
+    // A colour map by the map command, white, for every material, painted red with the round
+    // brush along the middle row.
+    TZAVMaterialMap* map = nullptr;
+    {
+        ScriptedDialogs dialogs;
+        dialogs.ExpectColour(255, 255, 255).Expect(TZAVDialogKind::YesNo, true);
+        auto* create = new TZAVEvent(73);
+        create->AddStringParameter("Color", 0);
+        create->IntegerParameters[1] = 1;
+        PostEvent(create);
+        RunFrames();
+        map = ColorMapOf(*mesh);
+        ASSERT_TRUE(map != nullptr && map->Name == "ColorMap") << "command 73 made no colour map";
     }
     const std::vector<uint8_t> blank = map->Pixels;
     auto* round = ChooseOnToolBar<TTarnwick_RoundBrush>();

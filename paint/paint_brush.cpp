@@ -165,10 +165,15 @@ bool TTarnwick_PaintBrush::PaintStep(TTarnwick_Mesh& mesh, TTarnwick_ToolView& v
     // An image is stamped once per event, where the pointer is, not smeared along the path.
     first |= CurrentBrushImage() != nullptr;
     std::vector<TTarnwick_Dab> dabs;
-    if (first)
+    if (first) {
         RenderStroke(view, x, y, x, y, dabs);
-    else
+    } else {
         RenderStroke(view, PreviousX, PreviousY, x, y, dabs);
+        // The path's first dab lies where the previous event laid its last: laid twice, it would
+        // leave a darker bead at every event of the stroke.
+        if (dabs.size() > 1)
+            dabs.erase(dabs.begin());
+    }
     PreviousX = x;
     PreviousY = y;
     const bool painted = PaintDabs(mesh, view, dabs);

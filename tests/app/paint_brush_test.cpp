@@ -68,6 +68,16 @@ TEST_F(PaintBrush, DragLaysDabsHalfARadiusApartAndTheRightButtonSwapsColours)
     const uint8_t* middle = &map.Pixels[3 * (size_t(128) * MapSide + 83)];
     EXPECT_EQ(middle[0], 0) << "the secondary colour, blue, paints with the right button";
     EXPECT_EQ(middle[2], 255);
+    // Half-strength dabs 0.06 apart over two events: where the events meet, the dab is laid once,
+    // so the joint is as dark as its neighbours, not a bead.
+    Buffer->Undo();
+    brush.Strength = 0.5f;
+    std::fill_n(brush.PrimaryColor, 3, 0.0f);
+    Stroke(brush, {{-0.6f, 0.5f}, {-0.3f, 0.5f}, {0.0f, 0.5f}});
+    auto grey = [&](float x) { return map.PixelAt(int32_t((x + 1) / 2 * MapSide), int32_t(1.5f / 2 * MapSide))[1]; };
+    EXPECT_LT(grey(-0.24f), 128);
+    EXPECT_EQ(grey(-0.3f), grey(-0.24f)) << "the joint";
+    EXPECT_EQ(grey(-0.36f), grey(-0.24f));
 }
 
 TEST_F(PaintBrush, HalfHardnessHalvesTheOpacityAtTheInnerRing)

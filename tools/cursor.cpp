@@ -5,38 +5,31 @@
 
 #include <cmath>
 
-namespace {
-
-// Identity matrices so that the view's normalised space is the clip space, depth test off so that
-// the outline shows over the figure; the caller's state comes back at the end.
-class TCursorDrawing
+TTarnwick_CursorDrawing::TTarnwick_CursorDrawing()
 {
-public:
-    TCursorDrawing()
-    {
-        glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_CURRENT_BIT);
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_LIGHTING);
-        glDisable(GL_TEXTURE_2D);
-        glLineWidth(1.0f);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-    }
-    ~TCursorDrawing()
-    {
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-        glPopAttrib();
-    }
-    TCursorDrawing(const TCursorDrawing&) = delete;
-    TCursorDrawing& operator=(const TCursorDrawing&) = delete;
-};
+    glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glLineWidth(1.0f);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+TTarnwick_CursorDrawing::~TTarnwick_CursorDrawing()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+namespace {
 
 void DrawLoop(const std::vector<float>& points)
 {
@@ -58,7 +51,7 @@ void DrawTwoPasses(float x, float y, float rx, float ry, int32_t width, int32_t 
     const float pixel_x = 2.0f / float(width > 0 ? width : 1);
     const float pixel_y = 2.0f / float(height > 0 ? height : 1);
     std::vector<float> points;
-    TCursorDrawing drawing;
+    TTarnwick_CursorDrawing drawing;
     points_of(x, y, rx, ry, points);
     glColor4f(1, 1, 1, 1);
     DrawLoop(points);
@@ -71,7 +64,7 @@ void DrawTwoPasses(float x, float y, float rx, float ry, int32_t width, int32_t 
 
 void DrawCursorLine(const std::vector<float>& points)
 {
-    TCursorDrawing drawing;
+    TTarnwick_CursorDrawing drawing;
     glColor4f(1, 1, 1, 1);
     glBegin(GL_LINE_STRIP);
     for (size_t i = 0; i + 1 < points.size(); i += 2)

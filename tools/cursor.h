@@ -6,6 +6,18 @@
 #include <cstdint>
 #include <vector>
 
+// Drawing over the view while it lives: identity matrices, so that the view's normalised space is
+// the clip space, and no depth test, so that lines show over the figure; the caller's state comes
+// back at its end.
+class TTarnwick_CursorDrawing
+{
+public:
+    TTarnwick_CursorDrawing();
+    ~TTarnwick_CursorDrawing();
+    TTarnwick_CursorDrawing(const TTarnwick_CursorDrawing&) = delete;
+    TTarnwick_CursorDrawing& operator=(const TTarnwick_CursorDrawing&) = delete;
+};
+
 // A closed loop of 360 points (x, y pairs), one per whole degree, around (x, y) with the radii
 // rx and ry.
 void RoundOutlinePoints(float x, float y, float rx, float ry, std::vector<float>& out_points);

@@ -17,6 +17,7 @@
 #include "core/report.h"
 #include "files/language.h"
 #include "mesh/selection.h"
+#include "tools/cursor.h"
 
 namespace {
 
@@ -572,17 +573,7 @@ void TTarnwick_UVMap::DrawCursor(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view,
     const int32_t tex_count = mesh.GetTexVertexCount();
     if (tex_count == 0)
         return;
-    glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_CURRENT_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glLineWidth(1.0f);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    TTarnwick_CursorDrawing drawing;
     glColor4f(0.2f, 0.9f, 1.0f, 1.0f);
     for (int32_t polygon = 0; polygon < mesh.GetPolygonCount(); polygon++) {
         if ((mesh.PolygonFlags[polygon] & PolygonFlag_Hidden) ||
@@ -597,9 +588,4 @@ void TTarnwick_UVMap::DrawCursor(TTarnwick_Mesh& mesh, TTarnwick_ToolView& view,
         }
         glEnd();
     }
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
 }

@@ -79,21 +79,22 @@ float TTarnwick_Brush::BrushFalloff(float distance, float radius, float hardness
 {
     if (!(radius > 0.0f))
         return 0.0f;
-    const double exponent = (1.0 - double(hardness)) * 2.0;
+    const float exponent = (1.0f - hardness) * 2.0f;
     // cos(π/2) is not 0 in floating point, and a small power of it is far from 0: the edge and
     // beyond are set to exactly 0, which also keeps a negative cosine from a fractional power.
-    const double ratio = double(distance) / double(radius);
-    const double cosine = ratio >= 1.0 ? 0.0 : std::cos(ratio * std::numbers::pi / 2.0);
-    // exp(e · log c) is pow without its slow exact-rounding path; a dab evaluates it per vertex.
-    const double falloff = exponent == 0.0 ? 1.0
-                           : !(cosine > 0.0) ? 0.0
-                           : exponent == 2.0 ? cosine * cosine
+    // Single precision is ample for a weight, and a dab evaluates this per vertex.
+    const float ratio = distance / radius;
+    const float cosine = ratio >= 1.0f ? 0.0f : std::cos(ratio * std::numbers::pi_v<float> / 2.0f);
+    // exp(e · log c) is pow without its slow exact-rounding path.
+    const float falloff = exponent == 0.0f ? 1.0f
+                          : !(cosine > 0.0f) ? 0.0f
+                          : exponent == 2.0f ? cosine * cosine
                                              : std::exp(exponent * std::log(cosine));
-    if (falloff >= 1.0)
+    if (falloff >= 1.0f)
         return 1.0f;
-    if (!(falloff > 0.0))
+    if (!(falloff > 0.0f))
         return 0.0f;
-    return float(falloff);
+    return falloff;
 }
 
 float TTarnwick_Brush::ViewAttenuation(const float normal[3], const float view_direction[3])

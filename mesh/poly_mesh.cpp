@@ -10,6 +10,7 @@
 #include "mesh/poly_mesh.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <utility>
@@ -402,6 +403,36 @@ void TZAVPolyMesh::MakeQuadsAndTrisOnly()
     Prepare();
 }
 
+namespace {
+
+// The vertices by their key, equal keys by vertex: a stable radix sort of the keys' bits, which
+// order as the keys do for the distances (never negative) that the weld sweeps by.
+std::vector<int32_t> SweepOrder(const std::vector<float>& keys)
+{
+    constexpr int32_t DigitBits = 11;
+    constexpr uint32_t DigitMask = (1u << DigitBits) - 1;
+    const size_t count = keys.size();
+    std::vector<std::pair<uint32_t, int32_t>> items(count), sorted(count);
+    for (size_t v = 0; v < count; v++)
+        items[v] = {std::bit_cast<uint32_t>(keys[v]), int32_t(v)};
+    for (int32_t shift = 0; shift < 32; shift += DigitBits) {
+        std::vector<size_t> start((size_t(1) << DigitBits) + 1, 0);
+        for (const auto& item : items)
+            start[((item.first >> shift) & DigitMask) + 1]++;
+        for (size_t digit = 1; digit < start.size(); digit++)
+            start[digit] += start[digit - 1];
+        for (const auto& item : items)
+            sorted[start[(item.first >> shift) & DigitMask]++] = item;
+        items.swap(sorted);
+    }
+    std::vector<int32_t> order(count);
+    for (size_t i = 0; i < count; i++)
+        order[i] = items[i].second;
+    return order;
+}
+
+} // namespace
+
 void TZAVPolyMesh::WeldByThreshold(float threshold)
 {
     BuildVertexAdjacency();
@@ -413,20 +444,12 @@ void TZAVPolyMesh::WeldByThreshold(float threshold)
     const float distance = threshold * extent;
 
     std::vector<float> keys(VertexCount);
-    // Sorted as (key, vertex) pairs, which orders equal keys by vertex as a stable sort would,
-    // without looking each key up through its vertex.
-    std::vector<std::pair<float, int32_t>> sweep(VertexCount);
     for (int32_t v = 0; v < VertexCount; v++) {
         const float* p = &Vertices[3 * static_cast<size_t>(v)];
         float d[3] = {p[0] - BoundingMin[0], p[1] - BoundingMin[1], p[2] - BoundingMin[2]};
         keys[v] = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        sweep[v] = {keys[v], v};
     }
-    std::sort(sweep.begin(), sweep.end());
-    std::vector<int32_t> order(VertexCount);
-    for (int32_t i = 0; i < VertexCount; i++)
-        order[i] = sweep[i].second;
-    sweep = {};
+    const std::vector<int32_t> order = SweepOrder(keys);
 
     std::vector<uint8_t> done(VertexCount, 0);
     for (int32_t i = 0; i < VertexCount; i++) {

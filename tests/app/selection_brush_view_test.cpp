@@ -35,8 +35,8 @@
 
 namespace {
 
-constexpr int32_t WindowWidth = 640;
-constexpr int32_t WindowHeight = 480;
+constexpr int32_t WindowWidth = 1024;
+constexpr int32_t WindowHeight = 768;
 // The view shows this many scene units either side of its centre, across.
 constexpr double HalfWidth = 1.0;
 constexpr float Centre[2] = {-0.1f, 0.0f};
@@ -242,6 +242,13 @@ protected:
     // Press at the first pixel, a drag to each of the others, release at the last.
     void Stroke(int32_t button, const std::vector<TPixel>& dabs)
     {
+        // A point beyond the view, or on its button bar, goes to another widget, and the stroke
+        // does nothing: the window must leave the view room below a bar of one row.
+        const TTarnwick_ViewRect rect = Panel->GetViewRect();
+        for (TPixel dab : dabs)
+            ASSERT_TRUE(dab.X >= rect.Left && dab.X < rect.Left + rect.Width &&
+                        dab.Y >= rect.Top + TTarnwick_ViewportPanel::BarHeight && dab.Y < rect.Top + rect.Height)
+                << dab.X << ", " << dab.Y << " lies outside the view or on its bar";
         Queue(TTarnwick_InputKind::MouseButton, button, MouseDown, dabs.front());
         for (size_t k = 1; k < dabs.size(); k++)
             Queue(TTarnwick_InputKind::Motion, 0, 0, dabs[k]);

@@ -54,6 +54,32 @@ template <typename TItem> TItem* FindNamed(TTarnwick_TreeGroup* tree, const std:
     return nullptr;
 }
 
+// Calls visit(line, words, fail) for every line that holds words, in order; fail(what) sets the
+// problem, naming the file and the line, and gives false for visit to return. False, with the
+// problem, when the file cannot be opened or visit returns false.
+template <typename TVisit> bool ForEachWordLine(const std::string& path, std::string& out_problem, TVisit visit)
+{
+    std::ifstream file(path);
+    if (!file) {
+        out_problem = "Cannot open the file " + path;
+        return false;
+    }
+    int32_t line_number = 0;
+    for (std::string line; std::getline(file, line);) {
+        line_number++;
+        const std::vector<std::string> words = TemplateLineWords(line);
+        if (words.empty())
+            continue;
+        auto fail = [&](const std::string& what) {
+            out_problem = AtLine(path, line_number, what.c_str());
+            return false;
+        };
+        if (!visit(line, words, fail))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<std::string> TemplateLineWords(const std::string& line)
@@ -142,25 +168,12 @@ TTarnwick_HeadMolderTransform::TTarnwick_HeadMolderTransform(TTarnwick_HeadTrans
 
 bool TTarnwick_HeadMolderTemplate::LoadDefinitions(const std::string& path, std::string& out_problem)
 {
-    std::ifstream file(path);
-    if (!file) {
-        out_problem = "Cannot open the file " + path;
-        return false;
-    }
     TTarnwick_HeadMolderCategory* category = nullptr;
     TTarnwick_HeadMolderSection* section = nullptr;
     TTarnwick_HeadMolderTransform* transform = nullptr;
-    int32_t line_number = 0;
-    for (std::string line; std::getline(file, line);) {
-        line_number++;
-        const std::vector<std::string> words = TemplateLineWords(line);
-        if (words.empty())
-            continue;
+    return ForEachWordLine(path, out_problem, [&](const std::string& line, const std::vector<std::string>& words,
+                                                  auto fail) {
         const std::string& keyword = words[0];
-        auto fail = [&](const std::string& what) {
-            out_problem = AtLine(path, line_number, what.c_str());
-            return false;
-        };
         if (keyword == "Category") {
             if (words.size() < 2)
                 return fail("a category needs a name");
@@ -224,8 +237,8 @@ bool TTarnwick_HeadMolderTemplate::LoadDefinitions(const std::string& path, std:
                 return fail("an exponent is a number above 0");
             transform->Exponent = exponent;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 // [SECTION] Values file and values
@@ -253,22 +266,13 @@ bool TTarnwick_HeadMolderTemplate::SaveValues(const std::string& path) const
 
 bool TTarnwick_HeadMolderTemplate::LoadValues(const std::string& path, std::string& out_problem)
 {
-    std::ifstream file(path);
-    if (!file) {
-        out_problem = "Cannot open the file " + path;
-        return false;
-    }
     TTarnwick_HeadMolderCategory* category = nullptr;
     TTarnwick_HeadMolderSection* section = nullptr;
     TTarnwick_HeadMolderTransform* transform = nullptr;
     // Transforms of one type in a section are matched in their order.
     size_t next_transform = 0;
-    int32_t line_number = 0;
-    for (std::string line; std::getline(file, line);) {
-        line_number++;
-        const std::vector<std::string> words = TemplateLineWords(line);
-        if (words.empty())
-            continue;
+    return ForEachWordLine(path, out_problem, [&](const std::string& line, const std::vector<std::string>& words,
+                                                  auto fail) {
         const std::string name = TemplateLineArgument(line);
         if (words[0] == "Category") {
             category = nullptr;
@@ -302,18 +306,18 @@ bool TTarnwick_HeadMolderTemplate::LoadValues(const std::string& path, std::stri
         } else if (words[0] == "RandomFactor" || words[0] == "Value") {
             float numbers[3];
             if (words.size() < 4)
-                return out_problem = AtLine(path, line_number, "three numbers are needed"), false;
+                return fail("three numbers are needed");
             for (int32_t k = 0; k < 3; k++)
                 if (!ParseFloat(words[1 + k], numbers[k]))
-                    return out_problem = AtLine(path, line_number, "a value is no number"), false;
+                    return fail("a value is no number");
             if (transform == nullptr)
-                continue;
+                return true;
             const bool random = words[0] == "RandomFactor";
             std::copy_n(numbers, 3, random ? transform->RandomFactor : transform->Default);
             transform->Random = random;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 void TTarnwick_HeadMolderTemplate::Randomise(std::mt19937& random)
@@ -362,11 +366,6 @@ void TTarnwick_HeadMolderTemplate::Evaluate()
 
 bool ImportSelectionSet(TTarnwick_Mesh& mesh, const std::string& path, std::string& out_problem)
 {
-    std::ifstream file(path);
-    if (!file) {
-        out_problem = "Cannot open the file " + path;
-        return false;
-    }
     struct TSet
     {
         std::string Name;
@@ -374,16 +373,10 @@ bool ImportSelectionSet(TTarnwick_Mesh& mesh, const std::string& path, std::stri
     };
     std::vector<TSet> sets;
     int32_t vertex_count = -1;
-    int32_t line_number = 0;
-    for (std::string line; std::getline(file, line);) {
-        line_number++;
-        const std::vector<std::string> words = TemplateLineWords(line);
-        if (words.empty() || words[0][0] == '#')
-            continue;
-        auto fail = [&](const char* what) {
-            out_problem = AtLine(path, line_number, what);
-            return false;
-        };
+    const bool read = ForEachWordLine(path, out_problem, [&](const std::string& line,
+                                                             const std::vector<std::string>& words, auto fail) {
+        if (words[0][0] == '#')
+            return true;
         if (words[0] == "VertexCount") {
             if (words.size() < 2 || !ParseInteger(words[1], vertex_count) ||
                 vertex_count != mesh.GetVertexCount())
@@ -405,7 +398,10 @@ bool ImportSelectionSet(TTarnwick_Mesh& mesh, const std::string& path, std::stri
                 return fail("the vertex or the weight is out of range");
             sets.back().Weights.emplace_back(vertex, weight);
         }
-    }
+        return true;
+    });
+    if (!read)
+        return false;
     for (const TSet& set : sets) {
         TTarnwick_Selection* selection = FindSelectionNamed(mesh, set.Name);
         if (selection == nullptr) {

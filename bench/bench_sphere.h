@@ -6,6 +6,8 @@
 #include <memory>
 #include <numbers>
 
+#include "files/project.h"
+#include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
 
 // rings × segments vertices on the unit sphere (the poles left open), quads facing outwards, and
@@ -59,4 +61,14 @@ inline std::unique_ptr<TTarnwick_Mesh> MakeSphere(int32_t rings, int32_t segment
     std::fill(mesh->PolygonMaterial.begin(), mesh->PolygonMaterial.end(), int16_t(0));
     mesh->Prepare();
     return mesh;
+}
+
+// A new project whose one object is a sphere of side × side vertices; its mesh.
+inline TTarnwick_Mesh& StartSphereProject(int32_t side)
+{
+    NewProject();
+    auto* object = new TTarnwick_Object;
+    object->SetMesh(MakeSphere(side, side));
+    TarnwickProject->AddObject(object);
+    return *object->Mesh;
 }

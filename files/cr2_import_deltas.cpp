@@ -107,7 +107,7 @@ void TFigureScanner::ConsiderActorLine(const TCR2Line& line)
         DeltasDepth = Depth;
         Block = TCR2DeltaBlock();
         // Indices that no int32_t holds fit no part.
-        Depth = ReadDeltaBlock(Lines, Depth, INT32_MAX, Block);
+        Depth = ReadDeltaBlock(Lines, Depth, INT32_MAX, Block, &Result.Files);
     }
 }
 
@@ -130,6 +130,7 @@ TCR2FigureScan TFigureScanner::Scan()
         }
         if (line.Kind == TCR2LineKind::Close) {
             Depth--;
+            Result.LowestDepth = std::min(Result.LowestDepth, Depth);
             if (DeltasDepth >= 0 && Depth <= DeltasDepth)
                 FinishDeltas();
             if (Depth <= ActorDepth) {
@@ -144,6 +145,7 @@ TCR2FigureScan TFigureScanner::Scan()
                 FigureDepth = -1;
             continue;
         }
+        Result.Files.Consider(line);
         if (Depth == 1) {
             if (SameTextNoCase(line.Keyword, "actor")) {
                 ActorDepth = Depth;
@@ -169,18 +171,69 @@ TCR2FigureScan TFigureScanner::Scan()
         }
     }
     FinishDeltas();
+    Result.FinalDepth = Depth;
     return std::move(Result);
 }
 
 } // namespace
 
-int64_t ReadDeltaBlock(TCR2Lines& lines, int64_t depth, int64_t vertex_limit, TCR2DeltaBlock& out_block)
+bool TCR2Lines::NextDelta(int64_t& out_index, float out_delta[3])
+{
+    const char* cursor = Cursor;
+    while (cursor < End && (*cursor == ' ' || *cursor == '\t'))
+        cursor++;
+    if (End - cursor < 2 || cursor[0] != 'd' || (cursor[1] != ' ' && cursor[1] != '\t'))
+        return false;
+    const char* line_end = FindLineEnd(cursor, End);
+    cursor += 2;
+    while (cursor < line_end && IsBlank(*cursor))
+        cursor++;
+    // The line end, or the zeros past the text, stops every digit run.
+    cursor = ParseObjIndex(cursor, line_end, out_index);
+    for (int axis = 0; axis < 3 && cursor != nullptr; axis++)
+        cursor = ParseObjFloat(cursor, line_end, out_delta[axis]);
+    if (cursor == nullptr)
+        return false;
+    const char* next = line_end;
+    if (next < End)
+        next += (next + 1 < End && (next[1] == '\r' || next[1] == '\n') && next[1] != next[0]) ? 2 : 1;
+    Cursor = next;
+    Number++;
+    return true;
+}
+
+void TCR2FileLines::Consider(const TCR2Line& line)
+{
+    // The length first: this sees every line of the file.
+    if (line.Keyword.size() == 13 && SameTextNoCase(line.Keyword, "figureResFile"))
+        Geometry = line.Value;
+    else if (line.Keyword.size() == 15 && SameTextNoCase(line.Keyword, "morphBinaryFile"))
+        BinaryMorphFile = line.Value;
+}
+
+int64_t ReadDeltaBlock(TCR2Lines& lines, int64_t depth, int64_t vertex_limit, TCR2DeltaBlock& out_block,
+                       TCR2FileLines* file_lines)
 {
     const int64_t block_depth = depth;
     out_block.Begin = lines.Position();
     out_block.Depth = depth;
+    const auto take = [&](bool parsed, int64_t index, const float delta[3], int64_t line_number) {
+        if (!parsed || index < 0 || index >= vertex_limit) {
+            if (out_block.SkippedLines++ == 0)
+                out_block.FirstSkippedLine = line_number;
+            return;
+        }
+        out_block.Deltas.push_back({int32_t(index), {delta[0], delta[1], delta[2]}});
+        out_block.LargestIndex = std::max(out_block.LargestIndex, int32_t(index));
+    };
     TCR2Line line;
     for (;;) {
+        int64_t index = -1;
+        float delta[3];
+        if (depth == block_depth + 1 && lines.NextDelta(index, delta)) {
+            take(true, index, delta, lines.Position().Number);
+            continue;
+        }
         const TCR2Lines::TPosition before = lines.Position();
         if (!lines.Next(line))
             break;
@@ -196,17 +249,13 @@ int64_t ReadDeltaBlock(TCR2Lines& lines, int64_t depth, int64_t vertex_limit, TC
             depth--;
             continue;
         }
-        if (depth != block_depth + 1 || line.Keyword != "d")
-            continue;
-        int64_t index = -1;
-        float delta[3];
-        if (!ParseDelta(line.Value, index, delta) || index < 0 || index >= vertex_limit) {
-            if (out_block.SkippedLines++ == 0)
-                out_block.FirstSkippedLine = line.Number;
+        if (depth != block_depth + 1 || line.Keyword != "d") {
+            if (file_lines != nullptr)
+                file_lines->Consider(line);
             continue;
         }
-        out_block.Deltas.push_back({int32_t(index), {delta[0], delta[1], delta[2]}});
-        out_block.LargestIndex = std::max(out_block.LargestIndex, int32_t(index));
+        const bool parsed = ParseDelta(line.Value, index, delta);
+        take(parsed, index, delta, line.Number);
     }
     out_block.End = lines.Position().Cursor;
     SortDeltas(out_block.Deltas);

@@ -76,6 +76,11 @@ public:
         return false;
     }
 
+    // Reads the next line at once when it is a well-formed "d <index> <x> <y> <z>", the bulk of a
+    // figure, without cutting it into keyword and value; otherwise moves nothing and returns false,
+    // leaving the line to Next. The numbers are read as the value of Next's line would be.
+    bool NextDelta(int64_t& out_index, float out_delta[3]);
+
     TPosition Position() const { return {Cursor, Number}; }
     void Seek(TPosition position)
     {
@@ -87,6 +92,15 @@ private:
     const char* Cursor;
     const char* End;
     int64_t Number;
+};
+
+// The last values of the lines that name the figure's files, wherever they stand.
+struct TCR2FileLines
+{
+    void Consider(const TCR2Line& line);
+
+    std::string_view Geometry;
+    std::string_view BinaryMorphFile;
 };
 
 // The "d" lines of one deltas block.
@@ -107,8 +121,9 @@ struct TCR2DeltaBlock
 
 // Reads the block that follows a "deltas" line at `depth`: every line up to the close that brings
 // the depth back to it, which is left to be read next. Indices of `vertex_limit` or more are
-// skipped. Returns the depth before that close.
-int64_t ReadDeltaBlock(TCR2Lines& lines, int64_t depth, int64_t vertex_limit, TCR2DeltaBlock& out_block);
+// skipped; its other lines go to file_lines when given. Returns the depth before that close.
+int64_t ReadDeltaBlock(TCR2Lines& lines, int64_t depth, int64_t vertex_limit, TCR2DeltaBlock& out_block,
+                       TCR2FileLines* file_lines = nullptr);
 // The same block read against a part of vertex_count vertices.
 TCR2DeltaBlock RereadDeltaBlock(const TCR2DeltaBlock& block, int32_t vertex_count);
 
@@ -146,9 +161,14 @@ struct TCR2FigureScan
     std::vector<TCR2MorphTarget> Targets;
     // "<part> <target>" of each morph kept in a binary morph file.
     std::vector<std::string> BinaryMorphs;
+    TCR2FileLines Files;
+    // The brace balance: the depth at the end and the lowest reached, from 0 at the start.
+    int64_t FinalDepth = 0;
+    int64_t LowestDepth = 0;
 };
 
-// The second pass over a file whose braces balance; morph targets are read only when asked.
+// One pass over the whole file; morph targets are read only when asked. The braces need not
+// balance: the caller refuses the file by FinalDepth and LowestDepth.
 TCR2FigureScan ScanFigure(const char* begin, const char* end, bool import_morphs);
 
 // Names match when they are equal, without regard to case, up to their first ':'.

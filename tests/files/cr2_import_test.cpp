@@ -201,6 +201,25 @@ TEST_F(CR2Import, FindsTheGeometryInEveryPathFormAndPackedForm)
         TakeWarnings();
     }
 
+    // A figure that names its geometry more than once loads the last one named.
+    {
+        TemporaryFolder folder;
+        const TestFigure figure = WriteTestFigure(folder.Path());
+        const std::string geometries = figure.OBJPath.substr(folder.Path().size());
+        folder.Write(geometries.substr(0, geometries.rfind('/') + 1) + "Other.obj",
+                     "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+        const std::string text = TemporaryFolder::Read(figure.CR2Path);
+        for (const char* first : {"Other.obj", "Missing.obj"}) {
+            const std::string twice = "{\nfigureResFile :Runtime:Geometries:Tarnwick:" + std::string(first) +
+                                      "\n" + text.substr(text.find('{') + 1);
+            TTarnwick_Object object;
+            ASSERT_TRUE(Import(folder.Write("twice.cr2", twice), object)) << first;
+            EXPECT_EQ(object.OBJFileName, figure.OBJPath);
+            EXPECT_EQ(object.Mesh->GetVertexCount(), 8);
+        }
+        TakeWarnings();
+    }
+
     // A figure moved out of its library finds the geometry beside it.
     const TestFigure figure = WriteTestFigure(Root());
     const std::string moved = Root() + "Moved/";

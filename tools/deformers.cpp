@@ -55,11 +55,16 @@ void TTarnwick_MoveInPlane::ComputeStep(TTarnwick_Mesh& mesh, float dx, float dy
     DeformSelected(mesh, movement, NoValue, NoValue);
 }
 
-void TTarnwick_MoveInPlane::DeformVertex(TTarnwick_Mesh&, int32_t, const float a[3], float weight,
-                                         const float*, const float*, float out_displacement[3], int32_t)
+void TTarnwick_MoveInPlane::DeformVertex(TTarnwick_Mesh& mesh, int32_t vertex, const float a[3], float weight,
+                                         const float*, const float*, float out_displacement[3],
+                                         int32_t mirror_axis)
 {
     for (int32_t k = 0; k < 3; k++)
         out_displacement[k] = weight * a[k];
+    // The position plays no part in a move, but the mirrored side moves the mirrored way.
+    float p[3];
+    float normal[3];
+    UnmirrorResult(out_displacement, PressValues(mesh, vertex, mirror_axis, p, normal), mirror_axis);
 }
 
 // [SECTION] Rotate

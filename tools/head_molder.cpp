@@ -541,13 +541,9 @@ void TTarnwick_HeadMolder::ApplySection(TTarnwick_Mesh& mesh, TTarnwick_HeadMold
         switch (type) {
         case TTarnwick_HeadTransformType::Move:
             Kinds->Move.Prepare(mesh, vertices, weights);
-            for (size_t i = 0; i < vertices.size(); i++) {
+            for (size_t i = 0; i < vertices.size(); i++)
                 Kinds->Move.DeformVertex(mesh, vertices[i], v, weights[i], pivot, plane_normal, &out[3 * i],
                                          axis);
-                // A mirrored section moves its other side the mirrored way.
-                if (axis >= 0 && mesh.Vertices[3 * size_t(vertices[i]) + axis] < 0)
-                    out[3 * i + axis] = -out[3 * i + axis];
-            }
             break;
         case TTarnwick_HeadTransformType::Bulge:
             Kinds->Bulge.Prepare(mesh, vertices, weights);

@@ -279,6 +279,13 @@ TEST_F(Deformer, SymmetryMovesTheMirrorVertexByTheMirroredAmount)
     ExpectMoved(zero, Deltas(), 8, source, "source");
     ExpectMoved(zero, Deltas(), 6, mirrored, "mirror");
     ExpectMoved(zero, Deltas(), 7, on_plane, "on the plane");
+
+    // Given a mirror axis (as the head template tool does), the negative side moves mirrored.
+    float out[3];
+    move.DeformVertex(Mesh(), 6, source, 1, nullptr, nullptr, out, 0);
+    ExpectMoved(zero, std::vector<float>(out, out + 3), 0, mirrored, "mirror axis");
+    move.DeformVertex(Mesh(), 8, source, 1, nullptr, nullptr, out, 0);
+    ExpectMoved(zero, std::vector<float>(out, out + 3), 0, source, "mirror axis, positive side");
 }
 
 // The drags leave the octree and the views' screen positions to the release, which brings both up

@@ -5,6 +5,8 @@
 #include "app/paint_canvas.h"
 #include "app/scene_drawing.h"
 #include "app/viewport_panel.h"
+#include "core/paths.h"
+#include "core/status.h"
 #include "core/dialogs.h"
 #include "core/event.h"
 #include "core/event_queue.h"
@@ -141,6 +143,13 @@ void InstallPaintHooks()
         const std::string base = image->Name;
         for (int32_t number = 2; TarnwickProject->FindBrushImage(image->Name) != nullptr; number++)
             image->SetNameLiteral(base + " " + std::to_string(number));
+        // A grab has no file: it gets one, or a saved project would come back without it.
+        std::string folder;
+        std::string error;
+        if (image->FileName.empty() &&
+            (!UserDataFolder(folder) || !image->KeepInFile(folder + "Brushes", error)))
+            AddWarning("The brush image %s is not kept in a file and will not be saved with the project. %s",
+                       image->Name.c_str(), error.c_str());
         if (!TarnwickProject->BrushImages.Add(image.get()))
             return -1;
         image.release();

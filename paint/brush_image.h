@@ -21,6 +21,10 @@ public:
     // and the pixels left as they were, when the file cannot be read.
     [[nodiscard]] bool LoadPixels(std::string& out_error);
     bool HasPixels() const { return Pixels != nullptr; }
+    // Writes the pixels of an image that has no file (a grab) as a PNG named after the image into
+    // folder, under a name no file there has yet, and makes it the image's file, so that a saved
+    // project brings the image back. False, with the reason, when it cannot be written.
+    [[nodiscard]] bool KeepInFile(const std::string& folder, std::string& out_error);
 
     std::string FileName;
     int32_t Width = 0;

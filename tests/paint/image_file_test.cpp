@@ -7,6 +7,7 @@
 
 #include "core/paths.h"
 #include "files/settings.h"
+#include "paint/brush_image.h"
 #include "paint/image_file.h"
 #include "support/largest_allocation.h"
 #include "support/temp_folder.h"
@@ -447,3 +448,30 @@ TEST(ImageFile, FuzzedHeadersPromisingMoreThanTheFileHoldsAreRefused)
 }
 
 } // namespace
+
+// A grabbed brush image gets a file of its own, so that the project can name it; a second grab
+// of the same name does not overwrite the first.
+TEST(ImageFile, GrabbedBrushImagesAreKeptInFilesOfTheirOwn)
+{
+    TemporaryFolder folder;
+    TextureLimits limits(1, 8192);
+    std::string first_file;
+    for (uint8_t red : {200, 100}) {
+        TTarnwick_TextureBrushImage image;
+        image.SetNameLiteral("Grabbed Texture");
+        image.Width = 2;
+        image.Height = 1;
+        image.Pixels = TZAVPixelBuffer(new uint8_t[8]{red, 1, 2, 255, 3, 4, 5, 128});
+        std::string error;
+        ASSERT_TRUE(image.KeepInFile(folder.Path() + "Brushes", error)) << error;
+        EXPECT_NE(image.FileName, first_file);
+        first_file = image.FileName;
+
+        TTarnwick_TextureBrushImage reloaded;
+        reloaded.FileName = image.FileName;
+        ASSERT_TRUE(reloaded.LoadPixels(error)) << error;
+        ASSERT_EQ(reloaded.Width * reloaded.Height, 2);
+        EXPECT_EQ(std::vector<uint8_t>(reloaded.Pixels.get(), reloaded.Pixels.get() + 8),
+                  std::vector<uint8_t>(image.Pixels.get(), image.Pixels.get() + 8));
+    }
+}

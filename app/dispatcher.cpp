@@ -270,16 +270,24 @@ bool HandleGeneralCommand(TZAVEvent* event)
 namespace {
 
 // What the layer commands ask of the window: the views drawn again once layers hid, showed or
-// locked polygons, or changed the selection's weights. The layer panel and the layer brush come
-// with their own work and leave their hooks empty.
+// locked polygons, or changed the selection's weights, and the layer list shown again once the
+// current layer, a name or a colour changed. The layer brush comes with its own work and leaves
+// its hook empty.
 void ConnectLayerHooks(TTarnwick_LayerHooks& hooks)
 {
     hooks.Data = TarnwickMainWindow;
-    hooks.Redraw = [](void* window) {
+    hooks.RefreshLayerPanel = [](void*) { PostCommand(RefreshPanelsCommand); };
+    hooks.RebuildLayerPanel = hooks.RefreshLayerPanel;
+    hooks.RefreshSelection = [](void* window) {
         static_cast<TTarnwick_MainWindow*>(window)->InvalidateViewportImages();
         static_cast<TTarnwick_MainWindow*>(window)->RequestRedisplay();
     };
-    hooks.RefreshSelection = hooks.Redraw;
+    // A layer hidden, shown or locked is marked so in its row.
+    hooks.Redraw = [](void* window) {
+        static_cast<TTarnwick_MainWindow*>(window)->InvalidateViewportImages();
+        static_cast<TTarnwick_MainWindow*>(window)->RequestRedisplay();
+        PostCommand(RefreshPanelsCommand);
+    };
 }
 
 } // namespace

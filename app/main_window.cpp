@@ -23,6 +23,7 @@
 #include "app/application.h"
 #include "app/main_menu.h"
 #include "app/message_panel.h"
+#include "app/side_panel.h"
 #include "app/tool_bar.h"
 #include "app/tool_panel.h"
 #include "app/viewport_panel.h"
@@ -48,6 +49,8 @@ constexpr int32_t MessageLimit = 39;
 constexpr int32_t MessagePanelLines = 7;
 // The tool panel's column: wide enough for a slider with its name, narrow beside the views.
 constexpr int32_t ToolPanelWidth = 180;
+// The side panels' column: room for a name and a few short buttons.
+constexpr int32_t SidePanelWidth = 210;
 constexpr double SplashSeconds = 5.0;
 constexpr double SettleSeconds = 1.0;
 constexpr double MemoryCheckSeconds = 20.0;
@@ -206,6 +209,8 @@ void TTarnwick_MainWindow::BuildPanels(const char* splash_text)
     Parameters->Rebuild();
     for (int32_t i = 0; i < ViewportCount; i++)
         Viewports[i] = new TTarnwick_ViewportPanel(this, i);
+    Panels = new TTarnwick_SidePanel(this);
+    Panels->RefreshLists();
     Messages = new TTarnwick_MessagePanel(this);
     Splash = MakeSplash(this, splash_text);
     SplashStopwatch.Restart();
@@ -248,7 +253,8 @@ bool TTarnwick_MainWindow::SplashShown() const
 }
 
 // Menu bar on top, the tool bar under it, the message panel along the bottom; between them the
-// tool panel on the left and the views in the rest. The splash centred.
+// tool panel on the left, the side panels on the right and the views in the rest. The splash
+// centred.
 // Children have laid themselves out already this frame, so those placed here do so again.
 void TTarnwick_MainWindow::Layout()
 {
@@ -281,7 +287,18 @@ void TTarnwick_MainWindow::Layout()
         Parameters->Layout();
         left = Parameters->Width;
     }
-    LayoutViewports(left, top, bottom);
+    int32_t right = Width;
+    if (Panels != nullptr) {
+        // The views keep at least half of the width.
+        const int32_t width =
+            Panels->AnyShown() ? std::min(SidePanelWidth, std::max(0, Width / 2 - left)) : 0;
+        if ((width > 0) != Panels->Shown)
+            width > 0 ? Panels->Show() : Panels->Hide();
+        PlaceNode(Panels, Width - width, top, width, std::max(0, bottom - top));
+        Panels->Layout();
+        right = Panels->X;
+    }
+    LayoutViewports(left, right, top, bottom);
     if (Splash != nullptr && Splash->Shown) {
         Splash->Layout();
         Splash->X = std::max(0, (Width - Splash->Width) / 2);
@@ -290,11 +307,11 @@ void TTarnwick_MainWindow::Layout()
 }
 
 // Configuration 0 (and any other, for now) is a 2 x 2 grid; a maximised view takes the whole area.
-void TTarnwick_MainWindow::LayoutViewports(int32_t left, int32_t top, int32_t bottom)
+void TTarnwick_MainWindow::LayoutViewports(int32_t left, int32_t right, int32_t top, int32_t bottom)
 {
     if (Viewports[0] == nullptr)
         return;
-    const int32_t width = std::max(0, Width - left);
+    const int32_t width = std::max(0, right - left);
     const int32_t height = std::max(0, bottom - top);
     TTarnwick_ViewportPanel* maximized = nullptr;
     for (TTarnwick_ViewportPanel* panel : Viewports)

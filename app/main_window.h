@@ -19,6 +19,7 @@ class TTarnwick_ViewportPanel;
 class TTarnwick_MessagePanel;
 class TTarnwick_ToolBar;
 class TTarnwick_ToolPanel;
+class TTarnwick_SidePanel;
 class TZAVglutWigits_MenuBar;
 
 enum class TTarnwick_InputKind : int32_t
@@ -46,8 +47,8 @@ public:
     explicit TTarnwick_MainWindow(int32_t window_id);
     ~TTarnwick_MainWindow() override;
 
-    // Builds the menu bar, the tool bar, the tool panel, the four viewport panels, the message
-    // panel and the splash (showing splash_text), registers the callbacks and the tick, installs
+    // Builds the menu bar, the tool bar, the tool panel, the four viewport panels, the side panels,
+    // the message panel and the splash (showing splash_text), registers the callbacks and the tick, installs
     // the status and busy hooks, and becomes Ready.
     void BuildPanels(const char* splash_text);
 
@@ -130,6 +131,8 @@ public:
     TTarnwick_MessagePanel* MessagePanel() const { return Messages; }
     TTarnwick_ToolBar* ToolBar() const { return Tools; }
     TTarnwick_ToolPanel* ToolPanel() const { return Parameters; }
+    // The column of object, morph, selection, layer and map lists on the right.
+    TTarnwick_SidePanel* SidePanel() const { return Panels; }
     // The tool bar and the tool panel show the current tool anew (command 243).
     void RefreshToolPanels();
     TZAVglutWigits_MenuBar* MainMenu() const { return MenuBar; }
@@ -158,7 +161,7 @@ private:
     void RouteMouseButton(const TTarnwick_InputRecord& record);
     // The low-memory warning, at most every 20 s.
     void CheckMemory();
-    void LayoutViewports(int32_t left, int32_t top, int32_t bottom);
+    void LayoutViewports(int32_t left, int32_t right, int32_t top, int32_t bottom);
     void BuildSpatialIndexes();
     // The one-button filter of mouse records; false when the record is dropped.
     bool FilterMouseRecord(TTarnwick_InputRecord& record);
@@ -171,6 +174,7 @@ private:
     TTarnwick_MessagePanel* Messages = nullptr;
     TTarnwick_ToolBar* Tools = nullptr;
     TTarnwick_ToolPanel* Parameters = nullptr;
+    TTarnwick_SidePanel* Panels = nullptr;
     TZAVglutWigits_Node* Splash = nullptr;
     TTarnwick_ViewportPanel* Viewports[4] = {nullptr, nullptr, nullptr, nullptr};
 };

@@ -254,6 +254,9 @@ const TCommandCase ChangingCommands[] = {
     {215, Files, 0},
     {221, Files},
     {234, Files},
+    // Side panels: the column hidden gives its width to the views.
+    {246, Views},
+    {255, Views},
 };
 
 // Posted and worked off with every follow-up, as the main window's frames would.

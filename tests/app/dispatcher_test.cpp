@@ -19,6 +19,7 @@
 #include "app/dispatcher.h"
 #include "app/fatal_handler.h"
 #include "app/main_window.h"
+#include "app/side_panel.h"
 #include "app/tool_panel.h"
 #include "app/toolbox.h"
 #include "app/viewport_panel.h"
@@ -79,7 +80,7 @@ protected:
     {
         std::string error;
         // Wide enough for each view's header of buttons beside the tool panel.
-        WindowId = StartTestMainWindow("app_dispatcher_test", 800, 600, error);
+        WindowId = StartTestMainWindow("app_dispatcher_test", 1024, 768, error);
         ASSERT_NE(WindowId, 0) << error;
     }
 
@@ -322,7 +323,7 @@ TEST_F(Dispatcher, QueuedInputTurnsAViewAndItsMenuSetsAStandardView)
     ClickCentreOf(*second);
     ASSERT_EQ(TarnwickMainWindow->CurrentViewportPanel(), second);
     ASSERT_TRUE(Dispatch(162));
-    EXPECT_EQ(second->Width, TarnwickMainWindow->Width - TarnwickMainWindow->ToolPanel()->Width);
+    EXPECT_EQ(second->Width, TarnwickMainWindow->SidePanel()->X - TarnwickMainWindow->ToolPanel()->Width);
     EXPECT_FALSE(panel->Shown);
     ASSERT_TRUE(Dispatch(162));
     EXPECT_TRUE(panel->Shown);

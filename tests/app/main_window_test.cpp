@@ -2,6 +2,7 @@
 // run, the commands it posts recorded in place of the dispatcher. Runs under xvfb-run; writes
 // screenshots/main_window.png into the build folder for a look.
 #include "app/main_window.h"
+#include "app/side_panel.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -329,7 +330,7 @@ TEST_F(MainWindow, DrawsMenuViewsMessagesAndSplash)
     EXPECT_GT(bright_pixels(messages), 20);
     EXPECT_EQ(messages.Y + messages.Height, WindowHeight);
     const TZAVglutWigits_Rect last_view = window->ViewportPanel(3)->AbsoluteRect();
-    EXPECT_EQ(last_view.X + last_view.Width, WindowWidth);
+    EXPECT_EQ(last_view.X + last_view.Width, window->SidePanel()->AbsoluteRect().X);
     EXPECT_EQ(last_view.Y + last_view.Height, messages.Y);
     const TZAVglutWigits_Rect tool_bar = window->ToolBar()->AbsoluteRect();
     EXPECT_EQ(window->ViewportPanel(0)->AbsoluteRect().Y, tool_bar.Y + tool_bar.Height);

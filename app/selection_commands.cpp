@@ -241,6 +241,7 @@ bool HandleSelectionCommand(TZAVEvent* event)
         }
         mesh->SetCurrentSelection(all[size_t(event->GetIndex())], TZAVOldSelection::Compress);
         PostCommand(SelectionChangedCommand);
+        PostCommand(RefreshPanelsCommand);
         return true;
     }
     case RenameSelectionCommand: {

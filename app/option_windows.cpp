@@ -8,7 +8,6 @@
 #include "app/option_windows.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <string>
 

@@ -13,6 +13,7 @@
 
 #include "app/object_commands.h"
 #include "app/option_windows.h"
+#include "app/toolbox.h"
 #include "app/resize_map_window.h"
 #include "app/viewport_panel.h"
 #include "core/event.h"
@@ -25,6 +26,8 @@
 #include "support/screenshot.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_main_window.h"
+#include "tools/selection_brush.h"
+#include "tools/tool.h"
 #include "widgets/button.h"
 #include "widgets/edit_field.h"
 #include "widgets/message_box.h"
@@ -176,6 +179,28 @@ TEST_F(ViewOptions, EachSwitchChangesTheDrawnViewAsItSays)
     EXPECT_GT(Count(Reddish, "view_options_back_faces.png"), red / 2);
     ASSERT_TRUE(Run(165));
     Panel->SetView(TTarnwick_StandardView::Front);
+
+    // Half-selected points show pink over the figure while a selection brush is the tool.
+    TTarnwick_Mesh& mesh = *TarnwickProject->CurrentObject->Mesh;
+    if (mesh.CurrentSelection == nullptr)
+        mesh.NewSelection(-1);
+    for (int32_t vertex = 0; vertex < mesh.GetVertexCount(); vertex++)
+        mesh.CurrentSelection->SetVSelect(vertex, 0.5f);
+    TTarnwick_Toolbox& toolbox = ApplicationToolbox();
+    TTarnwick_Tool* brush = nullptr;
+    for (TTarnwick_Tool* tool : toolbox.Brushes)
+        if (brush == nullptr && dynamic_cast<TTarnwick_SelectionBrush*>(tool) != nullptr)
+            brush = tool;
+    ASSERT_NE(brush, nullptr);
+    ASSERT_TRUE(toolbox.SwitchTool(brush, &mesh));
+    auto pink = [](const uint8_t* pixel) {
+        return std::abs(pixel[0] - 255) <= 3 && std::abs(pixel[1] - 128) <= 3 &&
+               std::abs(pixel[2] - 128) <= 3;
+    };
+    EXPECT_GT(Count(pink), 20);
+    ASSERT_TRUE(Run(166));
+    EXPECT_EQ(Count(pink), 0);
+    toolbox.SwitchTool(nullptr, &mesh);
 
     // Dimmed, the other object keeps its hue but loses most of its brightness; shown alone, the
     // current object leaves the other out.

@@ -14,6 +14,7 @@
 #include "app/morph_commands.h"
 #include "app/object_commands.h"
 #include "app/option_commands.h"
+#include "app/option_windows.h"
 #include "app/panel_commands.h"
 #include "app/selection_commands.h"
 #include "app/texture_residency.h"
@@ -349,6 +350,8 @@ bool DispatchCommand(TZAVEvent* event)
         return HandleProjectLayerCommand(event);
     if (id <= LastFileCommand)
         return HandleFileCommand(event);
+    if (IsOptionWindowCommand(id))
+        return HandleOptionWindowCommand(event);
     return HandlePanelCommand(event);
 }
 

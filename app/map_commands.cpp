@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/dispatcher.h"
+#include "app/resize_map_window.h"
 #include "core/clipboard.h"
 #include "core/dialogs.h"
 #include "core/event.h"
@@ -37,6 +38,10 @@ enum TMapCommand : int32_t
     PaintChannelCheckCommand = 69,
     DeleteMapCommand = 72,
     CreateMapCommand = 73,
+    // The "Resize map..." dialog for the map the event's Index names, or for every map of the
+    // current object at once.
+    ResizeMapDialogCommand = 74,
+    ResizeAllMapsDialogCommand = 75,
     AssignMapCommand = 86,
     AllMaterialsWhiteCommand = 87,
     DetachMapCommand = 88,
@@ -375,6 +380,8 @@ bool IsMapCommand(int32_t id)
     case PaintChannelCheckCommand:
     case DeleteMapCommand:
     case CreateMapCommand:
+    case ResizeMapDialogCommand:
+    case ResizeAllMapsDialogCommand:
     case AssignMapCommand:
     case AllMaterialsWhiteCommand:
     case DetachMapCommand:
@@ -421,6 +428,34 @@ bool HandleMapCommand(TZAVEvent* event)
     case ResizeMapCommand: {
         TZAVMaterialMap* map = RequireMap(*mesh, *event, "Please select a map");
         return map != nullptr && ResizeMap(*map, event->IntegerParameters[0], event->IntegerParameters[1]);
+    }
+    case ResizeMapDialogCommand: {
+        TZAVMaterialMap* map = RequireMap(*mesh, *event, "Please select a map");
+        if (map == nullptr)
+            return false;
+        if (!map->HasPixels()) {
+            AddWarning("This map has no pixels!");
+            return false;
+        }
+        ResizeMapWindow().Open(TarnwickProject->CurrentObject, {event->GetIndex()}, map->Width, map->Height);
+        return true;
+    }
+    case ResizeAllMapsDialogCommand: {
+        std::vector<int32_t> indices;
+        const TZAVMaterialMap* first = nullptr;
+        for (int32_t index = 0; index < mesh->MaterialMaps.Count(); index++)
+            if (const TZAVMaterialMap* map = MaterialMapAt(*mesh, index);
+                map != nullptr && map->HasPixels()) {
+                indices.push_back(index);
+                first = first != nullptr ? first : map;
+            }
+        if (first == nullptr) {
+            AddWarning("Please select a map");
+            return false;
+        }
+        ResizeMapWindow().Open(TarnwickProject->CurrentObject, std::move(indices), first->Width,
+                               first->Height);
+        return true;
     }
     case ClearMapCommand: {
         TZAVMaterialMap* map = RequireMap(*mesh, *event, "Please select a map");

@@ -511,7 +511,7 @@ void SetLockTiling(bool on, float pixels_per_unit)
 } // namespace
 
 void TTarnwick_SceneDrawing::DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& cache,
-                                      const TTarnwick_SceneView& view)
+                                      const TTarnwick_SceneView& view, float shade)
 {
     if (cache.Ranges.empty() || cache.StreamVertex.empty())
         return;
@@ -551,7 +551,8 @@ void TTarnwick_SceneDrawing::DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& ca
             }
             bound_texture = texture;
         }
-        glColor3fv(locked || texture != 0 ? White : look.Color);
+        const float* colour = locked || texture != 0 ? White : look.Color;
+        glColor3f(colour[0] * shade, colour[1] * shade, colour[2] * shade);
         glDrawElements(GL_TRIANGLES, GLsizei(range.Count), GL_UNSIGNED_INT,
                        reinterpret_cast<const void*>(range.First * int64_t(sizeof(uint32_t))));
     }
@@ -564,33 +565,79 @@ void TTarnwick_SceneDrawing::DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& ca
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
+void TTarnwick_SceneDrawing::DrawWireframe(const TMeshCache& cache, const TTarnwick_SceneView& view)
+{
+    if (cache.Ranges.empty() || cache.StreamVertex.empty())
+        return;
+    glDisable(GL_LIGHTING);
+    glBindBuffer(GL_ARRAY_BUFFER, cache.StreamBuffer);
+    glVertexPointer(3, GL_FLOAT, StreamStride, nullptr);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, cache.IndexBuffer);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glDepthRange(0.0, 0.9995);
+    glColor3fv(view.WireframeColor);
+    // The ranges follow each other from the start of the indices: one call draws them all.
+    const TMaterialRange& last = cache.Ranges.back();
+    glDrawElements(GL_TRIANGLES, GLsizei(last.First + last.Count), GL_UNSIGNED_INT, nullptr);
+    glDepthRange(0.0, 1.0);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    if (view.Lighting)
+        glEnable(GL_LIGHTING);
+}
+
 void TTarnwick_SceneDrawing::DrawScene(const TTarnwick_Project& project, const TTarnwick_SceneView& view)
 {
-    std::vector<const TTarnwick_Mesh*> meshes;
-    for (const TTarnwick_Object* object : project.Objects())
-        if (object->Mesh && object->Mesh->GetVertexCount() > 0)
-            meshes.push_back(object->Mesh.get());
+    std::vector<const TTarnwick_Mesh*> meshes, shown;
+    std::vector<float> shades;
+    for (const TTarnwick_Object* object : project.Objects()) {
+        if (!object->Mesh || object->Mesh->GetVertexCount() == 0)
+            continue;
+        meshes.push_back(object->Mesh.get());
+        const bool other = view.Current != nullptr && object != view.Current;
+        if (other && !view.ShowOthers)
+            continue;
+        shown.push_back(object->Mesh.get());
+        shades.push_back(other && view.DimOthers ? DimmedObjectShade : 1.0f);
+    }
+    // A mesh left out of this view keeps its buffers: the next view may show it.
     KeepOnly(meshes);
-    if (meshes.empty())
+    if (shown.empty())
         return;
 
-    SetUpLights();
+    if (view.Lighting) {
+        SetUpLights();
+    } else {
+        glDisable(GL_LIGHTING);
+        glDisable(GL_COLOR_MATERIAL);
+    }
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
+    if (view.BackFaces) {
+        glDisable(GL_CULL_FACE);
+        glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+        glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    } else {
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+    }
     glFrontFace(GL_CCW);
     glShadeModel(view.Mode == TTarnwick_DisplayMode::Flat ? GL_FLAT : GL_SMOOTH);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    for (const TTarnwick_Mesh* mesh : meshes) {
-        UpdateMesh(*mesh);
-        DrawMesh(*mesh, *Caches[mesh], view);
+    for (size_t index = 0; index < shown.size(); index++) {
+        UpdateMesh(*shown[index]);
+        TMeshCache& cache = *Caches[shown[index]];
+        DrawMesh(*shown[index], cache, view, shades[index]);
+        if (view.Wireframe)
+            DrawWireframe(cache, view);
     }
     glDisableClientState(GL_NORMAL_ARRAY);
     if (view.Selection != nullptr)
         DrawSelection(*view.Selection);
     glDisableClientState(GL_VERTEX_ARRAY);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
     glShadeModel(GL_SMOOTH);
     glDepthFunc(GL_LESS);
 }

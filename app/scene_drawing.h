@@ -20,6 +20,7 @@
 #include <vector>
 
 class TTarnwick_Mesh;
+class TTarnwick_Object;
 class TTarnwick_Project;
 class TTarnwick_Selection;
 
@@ -43,7 +44,22 @@ struct TTarnwick_SceneView
     // The mesh whose current selection is shown over it (while a brush or a deformer is current);
     // drawing it clears the mesh's SelectionDisplayStale.
     TTarnwick_Mesh* Selection = nullptr;
+    // The polygons' edges in WireframeColor over the surface.
+    bool Wireframe = false;
+    float WireframeColor[3] = {0.0f, 0.0f, 0.0f};
+    // Polygons facing away are drawn (and lit) too, instead of culled.
+    bool BackFaces = false;
+    // Off: every polygon in its plain colour, as bright from any side.
+    bool Lighting = true;
+    // The object the others are told apart from: they are left out without ShowOthers, and drawn
+    // darker with DimOthers. Null treats every object as current.
+    const TTarnwick_Object* Current = nullptr;
+    bool ShowOthers = true;
+    bool DimOthers = false;
 };
+
+// How much of its brightness a dimmed object keeps.
+constexpr float DimmedObjectShade = 0.35f;
 
 class TTarnwick_SceneDrawing
 {
@@ -53,7 +69,8 @@ public:
     TTarnwick_SceneDrawing(const TTarnwick_SceneDrawing&) = delete;
     TTarnwick_SceneDrawing& operator=(const TTarnwick_SceneDrawing&) = delete;
 
-    // Draws every object of the project that has a mesh, with the camera matrices already loaded.
+    // Draws the objects of the project that have a mesh (the view says which and how), with the
+    // camera matrices already loaded.
     // Caches of meshes no longer in the project are dropped first. Leaves lighting, depth test,
     // culling and texturing on for the caller to reset; the buffer bindings and client arrays are
     // left as it found them (none).
@@ -76,7 +93,12 @@ private:
     struct TMeshCache;
 
     TMeshCache& CacheFor(const TTarnwick_Mesh& mesh);
-    void DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& cache, const TTarnwick_SceneView& view);
+    // shade scales every colour (1 for the current object).
+    void DrawMesh(const TTarnwick_Mesh& mesh, TMeshCache& cache, const TTarnwick_SceneView& view,
+                  float shade);
+    // The triangles' edges over what DrawMesh drew, a hair nearer so that the surface does not
+    // hide them.
+    void DrawWireframe(const TMeshCache& cache, const TTarnwick_SceneView& view);
     // The current selection as points, the redder the stronger its weight.
     void DrawSelection(TTarnwick_Mesh& mesh);
 

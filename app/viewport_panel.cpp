@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/object_commands.h"
 #include "app/texture_registry.h"
 #include "app/toolbox.h"
 #include "core/status.h"
@@ -40,6 +41,8 @@ constexpr int32_t ButtonGap = 2;
 constexpr int32_t GroupGap = 8;
 constexpr int32_t MenuArrowRoom = 14;
 constexpr float BarColor[3] = {0.12f, 0.12f, 0.13f};
+// Opens the options window of the view named by the event's Context.
+constexpr int32_t ViewportOptionsCommand = 269;
 
 // Gaps part the bar's groups: the navigation, the orientation, the display looks and the rest.
 bool StartsBarGroup(std::string_view name)
@@ -237,9 +240,11 @@ void TTarnwick_ViewportPanel::BuildBar()
         button->DownValue = int32_t(entry.Mode);
         button->SetDown(DisplayModeValue == int32_t(entry.Mode));
     }
-    // The final render and the view's settings have no action yet.
+    // The final render has no action yet.
     new TBarButton(Bar, "Render", "Render");
-    new TBarButton(Bar, "ViewportSettings", "...");
+    auto* settings = new TBarButton(Bar, "ViewportSettings", "...");
+    settings->ClickEvent = std::make_unique<TZAVEvent>(ViewportOptionsCommand);
+    settings->ClickEvent->Context = this;
 }
 
 void TTarnwick_ViewportPanel::Layout()
@@ -557,8 +562,11 @@ void TTarnwick_ViewportPanel::CaptureDepth()
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
     LoadCamera();
-    TTarnwick_SceneView view;
+    // What shows is what occludes; looks and overlays add no depth.
+    TTarnwick_SceneView view = SceneView();
     view.Mode = TTarnwick_DisplayMode::Flat;
+    view.Wireframe = false;
+    view.Selection = nullptr;
     Scene->DrawScene(*TarnwickProject, view);
 
     // Where the window cuts the view off, nothing lies in front.
@@ -578,6 +586,29 @@ void TTarnwick_ViewportPanel::CaptureDepth()
     Occlusion.Capture(Width, Height, depths);
 }
 
+TTarnwick_SceneView TTarnwick_ViewportPanel::SceneView() const
+{
+    TTarnwick_SceneView view;
+    view.Mode = GetDisplayMode();
+    view.PixelsPerUnit = float(std::max(Width, 1)) / (2.0f * Viewport.GetHalfWidth());
+    view.LockTexture = FindPicture(SkinLock.Name).Id;
+    view.Wireframe = Options.Wireframe != 0;
+    view.BackFaces = Options.BackFaces != 0;
+    view.Lighting = Options.Lighting != 0;
+    view.ShowOthers = ObjectDisplay.ShowAll;
+    view.DimOthers = ObjectDisplay.DimUnselected;
+    if (TarnwickProject != nullptr) {
+        std::copy_n(TarnwickProject->WireframeColor, 3, view.WireframeColor);
+        view.Current = TarnwickProject->CurrentObject;
+    }
+    // The selection is what the brushes paint and what the deformers move.
+    TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
+    if (Options.ShowSelection != 0 && (dynamic_cast<TTarnwick_SelectionBrush*>(tool) != nullptr ||
+                                       dynamic_cast<TTarnwick_Deformer*>(tool) != nullptr))
+        view.Selection = ToolMesh();
+    return view;
+}
+
 void TTarnwick_ViewportPanel::Draw()
 {
     // Raw GL below: queued text must not end up under the view.
@@ -593,16 +624,8 @@ void TTarnwick_ViewportPanel::Draw()
 
     if (TarnwickProject != nullptr) {
         LoadCamera();
-        TTarnwick_SceneView view;
-        view.Mode = GetDisplayMode();
-        view.PixelsPerUnit = float(Width) / (2.0f * Viewport.GetHalfWidth());
-        view.LockTexture = FindPicture(SkinLock.Name).Id;
+        Scene->DrawScene(*TarnwickProject, SceneView());
         TTarnwick_Tool* tool = ApplicationToolbox().CurrentTool;
-        // The selection is what the brushes paint and what the deformers move.
-        if (dynamic_cast<TTarnwick_SelectionBrush*>(tool) != nullptr ||
-            dynamic_cast<TTarnwick_Deformer*>(tool) != nullptr)
-            view.Selection = ToolMesh();
-        Scene->DrawScene(*TarnwickProject, view);
         if (tool != nullptr && tool->DrawsCursor && CursorInside)
             if (TTarnwick_Mesh* mesh = ToolMesh()) {
                 UpdateToolView(*mesh);

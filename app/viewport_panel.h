@@ -24,6 +24,20 @@
 
 class TZAVglutWigits_Button;
 
+// The display switches of one view; integers so that check boxes can bind them. They live as long
+// as the view and are not saved with the project.
+struct TTarnwick_ViewOptions
+{
+    int32_t Wireframe = 0;
+    int32_t BackFaces = 0;
+    // The current selection's weights over the figure while a selection brush or a deformer is
+    // the tool.
+    int32_t ShowSelection = 1;
+    int32_t Lighting = 1;
+
+    bool operator==(const TTarnwick_ViewOptions&) const = default;
+};
+
 class TTarnwick_ViewportPanel : public TZAVglutWigits_Node
 {
 public:
@@ -58,6 +72,9 @@ public:
     void SetDisplayMode(TTarnwick_DisplayMode mode);
     // The orientation button's label: the standard view's name, or "User".
     const std::string& GetViewLabel() const;
+    // How the view draws the scene now: its display mode and options, the project's colours and
+    // which objects show.
+    TTarnwick_SceneView SceneView() const;
 
     void OnMouseButton(int32_t button, int32_t state, int32_t x, int32_t y) override;
     void OnMouseDrag(int32_t x, int32_t y) override;
@@ -68,6 +85,7 @@ public:
 
     int32_t Index = 0;
     TTarnwick_Viewport Viewport;
+    TTarnwick_ViewOptions Options;
 
 private:
     class TBarButton;

@@ -87,6 +87,8 @@ enum TAspect : uint32_t
     Held = 1 << 14,
     // A record more on the undo list.
     Undo = 1 << 15,
+    // The views' display switches, cameras and colours.
+    Display = 1 << 16,
 };
 
 void Tree(std::ostream& out, TTarnwick_TreeGroup* group)
@@ -104,7 +106,7 @@ void Tree(std::ostream& out, TTarnwick_TreeGroup* group)
 std::map<TAspect, std::string> Snapshot(const std::string& folder)
 {
     std::map<TAspect, std::ostringstream> out;
-    for (uint32_t aspect = Objects; aspect <= Undo; aspect <<= 1)
+    for (uint32_t aspect = Objects; aspect <= Display; aspect <<= 1)
         out[TAspect(aspect)];
     TTarnwick_Project& project = *TarnwickProject;
     Tree(out[Objects], project.ObjectTree.get());
@@ -123,7 +125,12 @@ std::map<TAspect, std::string> Snapshot(const std::string& folder)
                    << panel->Viewport.Perspective << ":";
         for (float value : panel->Viewport.Rotation)
             out[Views] << value << ",";
+        const TTarnwick_ViewOptions& options = panel->Options;
+        out[Display] << options.Wireframe << options.BackFaces << options.ShowSelection << options.Lighting
+                     << panel->Viewport.Zoom << panel->Viewport.LookAt[1] << ":";
     }
+    for (int32_t channel = 0; channel < 3; channel++)
+        out[Display] << project.BackgroundColor[channel] << "," << project.WireframeColor[channel] << ",";
     out[Layers] << project.Layers.GetCurrentLayerIndex();
     for (const std::string& name : TemporaryFolder::Names(folder))
         out[Files] << name << " ";
@@ -257,6 +264,14 @@ const TCommandCase ChangingCommands[] = {
     // Side panels: the column hidden gives its width to the views.
     {246, Views},
     {255, Views},
+    // Viewport display options
+    {164, Display},
+    {165, Display},
+    {166, Display},
+    {167, Display},
+    {169, Display},
+    {170, Display},
+    {171, Display},
 };
 
 // Posted and worked off with every follow-up, as the main window's frames would.
@@ -359,8 +374,10 @@ protected:
         const TTarnwick_DisplayMode modes[] = {TTarnwick_DisplayMode::Flat, TTarnwick_DisplayMode::Smooth,
                                                TTarnwick_DisplayMode::Smooth, TTarnwick_DisplayMode::Flat};
         TarnwickMainWindow->ResetViewports();
-        for (int32_t index = 0; index < ViewportCount; index++)
+        for (int32_t index = 0; index < ViewportCount; index++) {
             TarnwickMainWindow->ViewportPanel(index)->SetDisplayMode(modes[index]);
+            TarnwickMainWindow->ViewportPanel(index)->Options = TTarnwick_ViewOptions();
+        }
         TarnwickMainWindow->MakeViewportCurrent(TarnwickMainWindow->ViewportPanel(1));
         TakeStatusLines();
     }

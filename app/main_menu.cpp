@@ -1,7 +1,8 @@
-// The main menu bar: File, Edit and View.
+// The main menu bar: File, Edit, View, Object, Morph, Selection and Tools.
 #include "app/main_menu.h"
 
 #include <memory>
+#include <span>
 
 #include "app/toolbox.h"
 #include "app/viewport_camera.h"
@@ -45,14 +46,28 @@ struct TCommandEntry
     int32_t Command;
 };
 
+// A null text is a separator.
 constexpr TCommandEntry FileEntries[] = {
     {"&New project", MenuCommand_NewProject},
     {"&Open project...", MenuCommand_OpenProject},
-    {"Import O&BJ...", MenuCommand_ImportOBJ},
-    {"Import &CR2...", MenuCommand_ImportCR2},
     {"&Save", MenuCommand_Save},
     {"Save &as...", MenuCommand_SaveAs},
+    {nullptr, 0},
+    {"Import O&BJ...", MenuCommand_ImportOBJ},
+    {"Import &CR2...", MenuCommand_ImportCR2},
+    {"Import a &morph target...", 206},
+    {nullptr, 0},
     {"&Export OBJ...", MenuCommand_ExportOBJ},
+    {"Export C&R2...", 233},
+    {"Export all &maps", 220},
+    {nullptr, 0},
+    {"&Program options...", 270},
+};
+
+constexpr TCommandEntry EditEntries[] = {
+    {"&Hold the textures", 6},
+    {"&Fetch the held textures", 95},
+    {"All materials &white", 87},
 };
 
 constexpr TCommandEntry ViewEntries[] = {
@@ -64,7 +79,68 @@ constexpr TCommandEntry ViewEntries[] = {
     {"Botto&m", int32_t(TTarnwick_StandardView::Bottom)},
     {"&Perspective", int32_t(TTarnwick_StandardView::Perspective)},
     {"Ma&ximise or restore the view", MenuCommand_MaximizeView},
+    {nullptr, 0},
+    {"&Wireframe over the surface", 164},
+    {"B&ack faces", 165},
+    {"&Selection", 166},
+    {"Li&ghting", 167},
+    {"Fit the view to the &object", 168},
+    {"Fit every view to the &scene", 171},
+    {"&Viewport options...", 269},
+    {nullptr, 0},
+    {"Show or hide the si&de panels", 255},
 };
+
+constexpr TCommandEntry ObjectEntries[] = {
+    {"&New object group", 113},
+    {"&Delete the object", 116},
+    {nullptr, 0},
+    {"&Subdivide", 119},
+    {"&Convert to quadrilaterals and triangles", 94},
+    {nullptr, 0},
+    {"Show &all objects or the current one", 117},
+    {"D&im the other objects", 118},
+};
+
+constexpr TCommandEntry MorphEntries[] = {
+    {"&New morph", 123},
+    {"&Spawn a morph target", 132},
+    {"&Delete the morph", 126},
+    {nullptr, 0},
+    {"&Clear the morph", 128},
+    {"&Mirror the morph", 129},
+    {"&Exchange the sides", 130},
+    {"Mi&x the morphs or show the current one", 131},
+};
+
+constexpr TCommandEntry SelectionEntries[] = {
+    {"&New selection", 135},
+    {"D&uplicate the selection", 140},
+    {"&Delete the selection", 148},
+    {nullptr, 0},
+    {"Select the &whole object", 141},
+    {"&Clear the selection", 138},
+    {"&Invert the selection", 139},
+    {"&Mirror the selection", 143},
+    {"&Harden the selection", 149},
+    {"N&ormalise the selection", 150},
+    {nullptr, 0},
+    {"Hi&de the selected surface", 144},
+    {"&Show the hidden surface", 145},
+    {"&Lock the selected surface", 146},
+    {"&Unlock the surface", 147},
+    {"&Weld the selected points", 151},
+};
+
+void AddEntries(TZAVglutWigits_Menu& menu, std::span<const TCommandEntry> entries)
+{
+    for (const TCommandEntry& entry : entries) {
+        if (entry.Text == nullptr)
+            menu.AddSeparator();
+        else
+            menu.AddEntry(entry.Text, std::make_unique<TZAVEvent>(entry.Command));
+    }
+}
 
 } // namespace
 
@@ -72,8 +148,7 @@ TTarnwick_MainMenu::TTarnwick_MainMenu(TZAVglutWigits_Master* window) : TZAVglut
 {
     SetName("MainMenu");
     FileMenu = AddMenu("&File");
-    for (const TCommandEntry& entry : FileEntries)
-        FileMenu->AddEntry(entry.Text, std::make_unique<TZAVEvent>(entry.Command));
+    AddEntries(*FileMenu, FileEntries);
     FileMenu->AddSeparator();
     QuitEntry = FileMenu->AddEntry("&Quit", std::make_unique<TZAVEvent>(QuitEntryCB, window, -1));
     EditMenu = AddMenu("&Edit");
@@ -83,11 +158,15 @@ TTarnwick_MainMenu::TTarnwick_MainMenu(TZAVglutWigits_Master* window) : TZAVglut
                      ModifierCtrl | ModifierShift);
     new TZAVglutWigits_HotKeyNode(EditMenu, ControlCode('Y'), 0,
                                   std::make_unique<TZAVEvent>(MenuCommand_Redo), ModifierCtrl);
+    EditMenu->AddSeparator();
+    AddEntries(*EditMenu, EditEntries);
     if (window != nullptr && window->ExtraHotKeyScope == nullptr)
         window->ExtraHotKeyScope = this;
     ViewMenu = AddMenu("&View");
-    for (const TCommandEntry& entry : ViewEntries)
-        ViewMenu->AddEntry(entry.Text, std::make_unique<TZAVEvent>(entry.Command));
+    AddEntries(*ViewMenu, ViewEntries);
+    AddEntries(*AddMenu("&Object"), ObjectEntries);
+    AddEntries(*AddMenu("&Morph"), MorphEntries);
+    AddEntries(*AddMenu("&Selection"), SelectionEntries);
     AddToolsMenu();
 }
 

@@ -33,6 +33,7 @@ enum TPanelCommand : int32_t
 {
     CreateMapCommand = 73,
     DeleteMapCommand = 72,
+    ResizeMapDialogCommand = 74,
     DeleteSelectedItemCommand = 85,
     NewObjectGroupCommand = 113,
     RenameObjectCommand = 114,
@@ -529,6 +530,7 @@ TTarnwick_MapSection::TTarnwick_MapSection(TZAVglutWigits_Node* parent)
     bump->IntegerParameters[1] = 1;
     AddButton("+ Bump", "Adds a bump map", std::move(bump), false);
     AddButton("Delete", "Deletes the chosen map", CommandEvent(DeleteMapCommand), true);
+    AddButton("Resize", "Changes the size of the chosen map", CommandEvent(ResizeMapDialogCommand), true);
     AddButton("Export", "Writes the chosen map to an image file", CommandEvent(ExportMapCommand), true);
 }
 

@@ -254,6 +254,8 @@ const TCommandCase ChangingCommands[] = {
     {215, Files, 0},
     {221, Files},
     {234, Files},
+    // Subdividing the current object.
+    {119, Figure | MorphValues | Weights | Undo},
 };
 
 // Posted and worked off with every follow-up, as the main window's frames would.

@@ -169,6 +169,64 @@ TTopology BuildTopology(const TZAVPolyMesh& mesh)
     return top;
 }
 
+// The texture vertices of the subdivision: the old ones, one per texture edge and one per polygon
+// centre. A polygon takes texture vertices to its children only when every corner has one.
+struct TTexturePlan
+{
+    std::vector<int32_t> PolygonFace;
+    std::vector<int32_t> CornerEdge;
+    std::vector<int32_t> EdgeFirstCorner;
+    int32_t EdgeCount = 0;
+    int32_t FaceCount = 0;
+};
+
+TTexturePlan PlanTextures(const TZAVPolyMesh& mesh, const TTopology& top)
+{
+    TTexturePlan plan;
+    const int32_t tex_count = mesh.GetTexVertexCount();
+    plan.PolygonFace.assign(size_t(top.PolygonCount), -1);
+    for (int32_t polygon = 0; tex_count > 0 && polygon < top.PolygonCount; polygon++) {
+        bool all = true;
+        for (int32_t corner = mesh.PolygonStart[size_t(polygon)];
+             all && corner < mesh.PolygonStart[size_t(polygon) + 1]; corner++)
+            all =
+                mesh.CornerTexVertex[size_t(corner)] >= 0 && mesh.CornerTexVertex[size_t(corner)] < tex_count;
+        if (all)
+            plan.PolygonFace[size_t(polygon)] = plan.FaceCount++;
+    }
+    plan.EdgeCount = NumberEdges(
+        top.NextCorner,
+        [&](int32_t corner) {
+            return plan.PolygonFace[size_t(top.CornerPolygon[size_t(corner)])] >= 0
+                       ? mesh.CornerTexVertex[size_t(corner)]
+                       : -1;
+        },
+        plan.CornerEdge, plan.EdgeFirstCorner);
+    return plan;
+}
+
+// A welded pair stays welded; the edge points of a welded edge are welded to its first one.
+std::vector<int32_t> CarryWelds(const TZAVPolyMesh& mesh, const TTopology& top,
+                                const std::vector<int32_t>& places)
+{
+    const int32_t vertex_count = mesh.GetVertexCount();
+    std::vector<int32_t> weld_map;
+    if (!mesh.Welded || mesh.WeldMap.size() != size_t(vertex_count))
+        return weld_map;
+    weld_map.assign(places.size(), -1);
+    for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
+        const int32_t target = mesh.WeldMap[size_t(vertex)];
+        if (target >= 0 && target < vertex_count)
+            weld_map[size_t(places[size_t(vertex)])] = places[size_t(target)];
+    }
+    for (int32_t edge = 0; top.Welds && edge < top.EdgeCount; edge++) {
+        const int32_t first = top.WeldedFirstEdge[size_t(top.EdgeWelded[size_t(edge)])];
+        if (first != edge)
+            weld_map[size_t(places[size_t(vertex_count + edge)])] = places[size_t(vertex_count + first)];
+    }
+    return weld_map;
+}
+
 // [SECTION] The stencil
 
 // The subdivided values of K floats per vertex, in the natural order: old vertices, edge points,
@@ -311,6 +369,29 @@ void PlaceValues(const std::vector<T>& natural, const std::vector<int32_t>& plac
 {
     for (size_t element = 0; element < places.size(); element++)
         std::copy_n(&natural[element * K], K, out + size_t(places[element]) * K);
+}
+
+// The sub-objects' new ranges: their vertex and texture vertex blocks, and their polygons'
+// children, which follow each other as their parents' corners do.
+std::vector<TTarnwick_MeshGeometry::TRanges> CarryRanges(const TZAVPolyMesh& mesh,
+                                                         const std::vector<TZAVIndexRange>& vertex_ranges,
+                                                         const std::vector<TZAVIndexRange>& tex_ranges)
+{
+    std::vector<TTarnwick_MeshGeometry::TRanges> carried;
+    for (int32_t group = 0; group < mesh.Groups.Count(); group++) {
+        const TZAVGroup& old = *mesh.Groups.Data()[group];
+        TTarnwick_MeshGeometry::TRanges ranges;
+        ranges.Vertices = ranges.Normals = vertex_ranges[size_t(group)];
+        ranges.TexVertices = tex_ranges[size_t(group)];
+        ranges.Lines = old.LineRange;
+        ranges.Polygons = old.PolygonRange;
+        if (old.PolygonRange.First >= 0 && old.PolygonRange.Last >= old.PolygonRange.First &&
+            old.PolygonRange.Last < mesh.GetPolygonCount())
+            ranges.Polygons = {mesh.PolygonStart[size_t(old.PolygonRange.First)],
+                               mesh.PolygonStart[size_t(old.PolygonRange.Last) + 1] - 1};
+        carried.push_back(ranges);
+    }
+    return carried;
 }
 
 // [SECTION] Morphs and selections
@@ -545,29 +626,12 @@ TTarnwick_SubdivideOutcome SubdivideMesh(TTarnwick_Mesh& mesh, std::vector<int32
         return TTarnwick_SubdivideOutcome::NoPolygons;
     const TTopology top = BuildTopology(mesh);
 
-    // A polygon takes texture vertices to its children only when every corner has one.
-    std::vector<int32_t> tex_face(size_t(polygon_count), -1);
-    int32_t tex_faces = 0;
-    if (tex_count > 0)
-        for (int32_t polygon = 0; polygon < polygon_count; polygon++) {
-            bool all = true;
-            for (int32_t corner = mesh.PolygonStart[size_t(polygon)];
-                 all && corner < mesh.PolygonStart[size_t(polygon) + 1]; corner++)
-                all = mesh.CornerTexVertex[size_t(corner)] >= 0 &&
-                      mesh.CornerTexVertex[size_t(corner)] < tex_count;
-            if (all)
-                tex_face[size_t(polygon)] = tex_faces++;
-        }
-    std::vector<int32_t> corner_tex_edge;
-    std::vector<int32_t> tex_edge_first;
-    const int32_t tex_edges = NumberEdges(
-        top.NextCorner,
-        [&](int32_t corner) {
-            return tex_face[size_t(top.CornerPolygon[size_t(corner)])] >= 0
-                       ? mesh.CornerTexVertex[size_t(corner)]
-                       : -1;
-        },
-        corner_tex_edge, tex_edge_first);
+    const TTexturePlan tex = PlanTextures(mesh, top);
+    const std::vector<int32_t>& tex_face = tex.PolygonFace;
+    const std::vector<int32_t>& corner_tex_edge = tex.CornerEdge;
+    const std::vector<int32_t>& tex_edge_first = tex.EdgeFirstCorner;
+    const int32_t tex_edges = tex.EdgeCount;
+    const int32_t tex_faces = tex.FaceCount;
 
     TTarnwick_SubdivisionCounts counts;
     counts.Vertices = int64_t(vertex_count) + top.EdgeCount + polygon_count;
@@ -689,21 +753,8 @@ TTarnwick_SubdivideOutcome SubdivideMesh(TTarnwick_Mesh& mesh, std::vector<int32
     next.VertexFlags.resize(size_t(new_vertex_count));
     PlaceValues<1>(flags_natural, places, next.VertexFlags.data());
 
-    // A welded pair stays welded; the edge points of a welded edge are welded to its first one.
     next.Welded = mesh.Welded;
-    if (mesh.Welded && mesh.WeldMap.size() == size_t(vertex_count)) {
-        next.WeldMap.assign(size_t(new_vertex_count), -1);
-        for (int32_t vertex = 0; vertex < vertex_count; vertex++) {
-            const int32_t target = mesh.WeldMap[size_t(vertex)];
-            if (target >= 0 && target < vertex_count)
-                next.WeldMap[size_t(places[size_t(vertex)])] = places[size_t(target)];
-        }
-        for (int32_t edge = 0; top.Welds && edge < top.EdgeCount; edge++) {
-            const int32_t first = top.WeldedFirstEdge[size_t(top.EdgeWelded[size_t(edge)])];
-            if (first != edge)
-                next.WeldMap[size_t(places[size_t(edge_base + edge)])] = places[size_t(edge_base + first)];
-        }
-    }
+    next.WeldMap = CarryWelds(mesh, top, places);
 
     next.LineStart = mesh.LineStart;
     next.LineVertex = mesh.LineVertex;
@@ -715,20 +766,7 @@ TTarnwick_SubdivideOutcome SubdivideMesh(TTarnwick_Mesh& mesh, std::vector<int32
         if (tex >= 0 && tex < tex_count)
             tex = tex_places[size_t(tex)];
 
-    for (int32_t group = 0; group < group_count; group++) {
-        const TZAVGroup& old = *mesh.Groups.Data()[group];
-        TTarnwick_MeshGeometry::TRanges ranges;
-        ranges.Vertices = ranges.Normals = vertex_ranges[size_t(group)];
-        ranges.TexVertices = tex_ranges[size_t(group)];
-        ranges.Lines = old.LineRange;
-        if (old.PolygonRange.First >= 0 && old.PolygonRange.Last >= old.PolygonRange.First &&
-            old.PolygonRange.Last < polygon_count)
-            ranges.Polygons = {mesh.PolygonStart[size_t(old.PolygonRange.First)],
-                               mesh.PolygonStart[size_t(old.PolygonRange.Last) + 1] - 1};
-        else
-            ranges.Polygons = old.PolygonRange;
-        next.GroupRanges.push_back(ranges);
-    }
+    next.GroupRanges = CarryRanges(mesh, vertex_ranges, tex_ranges);
 
     std::vector<float>().swap(natural);
     SubdivideItems<3>(ItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()), top, mesh, places, scratch);

@@ -1,18 +1,24 @@
 // The object commands. Deleting an object and copying groups or materials have no undo record:
 // the undo buffer keeps records per object, and neither the object tree nor the polygons' group
-// and material numbers are among what it can restore.
+// and material numbers are among what it can restore. Subdividing records the whole mesh with
+// its morphs and selections in a hook, which puts it back; redoing subdivides again.
 #include "app/object_commands.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/dispatcher.h"
+#include "app/main_window.h"
 #include "core/event.h"
 #include "core/event_queue.h"
 #include "core/status.h"
 #include "files/project.h"
 #include "mesh/scene_object.h"
+#include "mesh/subdivide.h"
+#include "paint/material_map.h"
+#include "paint/undo_buffer.h"
 
 TTarnwick_ObjectDisplay ObjectDisplay;
 
@@ -28,10 +34,15 @@ enum TObjectCommand : int32_t
     DeleteObjectCommand = 116,
     ToggleShowAllCommand = 117,
     ToggleDimmingCommand = 118,
+    // Every polygon split into quads, the surface smoothed, morphs and selections carried over.
+    SubdivideCommand = 119,
 };
 
+constexpr int32_t RelayoutCommand = 66;
 constexpr int32_t RefreshPanelsCommand = 244;
 constexpr int32_t UploadMapsCommand = 77;
+// Past the record types the buffer restores itself: only the hook acts on it.
+constexpr int32_t SubdivideUndoType = 1009;
 
 // Commands 48 and 49: string parameters 0 and 1 name the source and the destination object.
 bool CopyPolygonOwners(const TZAVEvent& event, bool groups)
@@ -77,6 +88,129 @@ bool DeleteFromTree(TTarnwick_TreeGroup* group, int32_t, void* item)
     return !group->List.Delete(static_cast<TTarnwick_Thingy*>(item));
 }
 
+// [Subdivision]
+
+TTarnwick_Mesh* MeshOfObject(int32_t id)
+{
+    for (TTarnwick_Object* object :
+         TarnwickProject != nullptr ? TarnwickProject->Objects() : std::vector<TTarnwick_Object*>())
+        if (object->ID == id)
+            return object->Mesh.get();
+    return nullptr;
+}
+
+// The views and the maps' polygon lookups start again from the new polygons; the maps keep their
+// pixels, the texture coordinates their layout.
+void ShowNewPolygons(TTarnwick_Mesh& mesh)
+{
+    for (int32_t index = 0; index < mesh.MaterialMaps.Count(); index++)
+        if (TZAVMaterialMap* map = MaterialMapAt(mesh, index)) {
+            map->DropQuadTree();
+            map->InvalidateCoverage();
+        }
+    TarnwickProject->SceneChanged = true;
+    if (TarnwickMainWindow != nullptr) {
+        TarnwickMainWindow->InvalidateViewportImages();
+        TarnwickMainWindow->RequestRedisplay();
+    }
+    PostCommand(RelayoutCommand);
+    PostCommand(RefreshPanelsCommand);
+}
+
+// Puts back the mesh from before a subdivision.
+class TSubdivisionUndo : public TTarnwick_UndoHook
+{
+public:
+    TSubdivisionUndo(int32_t object_id, TTarnwick_MeshSnapshot snapshot)
+        : ObjectID(object_id), Snapshot(std::move(snapshot))
+    {
+    }
+    void OnUndo(TTarnwick_UndoNode&) override;
+    std::unique_ptr<TTarnwick_UndoHook> CaptureForRedo() override;
+    int64_t MemorySize() const override { return Snapshot.ByteCount(); }
+
+    int32_t ObjectID;
+    TTarnwick_MeshSnapshot Snapshot;
+};
+
+// Subdivides again; the hook it captured for the next undo learns where the old vertices went.
+class TSubdivisionRedo : public TTarnwick_UndoHook
+{
+public:
+    explicit TSubdivisionRedo(int32_t object_id) : ObjectID(object_id) {}
+    void OnUndo(TTarnwick_UndoNode&) override
+    {
+        TTarnwick_Mesh* mesh = MeshOfObject(ObjectID);
+        std::vector<int32_t> places;
+        if (mesh == nullptr || SubdivideMesh(*mesh, &places) != TTarnwick_SubdivideOutcome::Subdivided)
+            return;
+        if (Captured != nullptr)
+            Captured->Snapshot.NewPlaces = std::move(places);
+        ShowNewPolygons(*mesh);
+    }
+    std::unique_ptr<TTarnwick_UndoHook> CaptureForRedo() override
+    {
+        TTarnwick_Mesh* mesh = MeshOfObject(ObjectID);
+        if (mesh == nullptr)
+            return nullptr;
+        auto undo = std::make_unique<TSubdivisionUndo>(ObjectID, TTarnwick_MeshSnapshot::Capture(*mesh));
+        Captured = undo.get();
+        return undo;
+    }
+
+private:
+    int32_t ObjectID;
+    // Owned by the record made for the next undo, which outlives this call.
+    TSubdivisionUndo* Captured = nullptr;
+};
+
+void TSubdivisionUndo::OnUndo(TTarnwick_UndoNode&)
+{
+    if (TTarnwick_Mesh* mesh = MeshOfObject(ObjectID)) {
+        Snapshot.Restore(*mesh);
+        ShowNewPolygons(*mesh);
+    }
+}
+
+std::unique_ptr<TTarnwick_UndoHook> TSubdivisionUndo::CaptureForRedo()
+{
+    return std::make_unique<TSubdivisionRedo>(ObjectID);
+}
+
+bool SubdivideCurrentObject()
+{
+    TTarnwick_Object* object = TarnwickProject->CurrentObject;
+    if (object == nullptr || !object->Mesh) {
+        AddWarning("Please select or load an object");
+        return false;
+    }
+    TTarnwick_Mesh& mesh = *object->Mesh;
+    if (mesh.GetPolygonCount() == 0) {
+        AddWarning("The object has no polygons to subdivide");
+        return false;
+    }
+    AddStatus("Subdividing object");
+    TTarnwick_UndoBuffer& undo = TarnwickProject->UndoBuffer;
+    TTarnwick_UndoNodePtr record = undo.CreateUndoNode(SubdivideUndoType, -1);
+    std::unique_ptr<TSubdivisionUndo> hook;
+    if (record)
+        hook = std::make_unique<TSubdivisionUndo>(object->ID, TTarnwick_MeshSnapshot::Capture(mesh));
+    std::vector<int32_t> places;
+    if (SubdivideMesh(mesh, &places) == TTarnwick_SubdivideOutcome::TooLarge) {
+        AddWarning("The object is too large to subdivide: its vertices or polygons could not be numbered");
+        return false;
+    }
+    if (record) {
+        hook->Snapshot.NewPlaces = std::move(places);
+        record->Hook = std::move(hook);
+        record->Memory = record->PayloadMemory();
+        undo.AddUndoNode(std::move(record));
+    }
+    AddStatus("Subdivided \"%s\" into %d polygons", object->GetName(), mesh.GetPolygonCount());
+    ShowNewPolygons(mesh);
+    return true;
+}
+
 } // namespace
 
 bool DeleteCurrentObject()
@@ -101,7 +235,7 @@ bool DeleteCurrentObject()
 
 bool IsObjectCommand(int32_t id)
 {
-    return (id >= NewObjectGroupCommand && id <= ToggleDimmingCommand) || id == CopyGroupsCommand ||
+    return (id >= NewObjectGroupCommand && id <= SubdivideCommand) || id == CopyGroupsCommand ||
            id == CopyMaterialsCommand;
 }
 
@@ -160,6 +294,8 @@ bool HandleObjectCommand(TZAVEvent* event)
                       : "The unselected objects will appear as bright as the current object.");
         TarnwickProject->SceneChanged = true;
         return true;
+    case SubdivideCommand:
+        return SubdivideCurrentObject();
     default:
         return false;
     }

@@ -272,6 +272,8 @@ const TCommandCase ChangingCommands[] = {
     {169, Display},
     {170, Display},
     {171, Display},
+    // Subdividing the current object.
+    {119, Figure | MorphValues | Weights | Undo},
 };
 
 // Posted and worked off with every follow-up, as the main window's frames would.

@@ -20,6 +20,7 @@
 #include "app/cr2_export_window.h"
 #include "app/dispatcher.h"
 #include "app/main_window.h"
+#include "app/set_commands.h"
 #include "app/viewport_panel.h"
 #include "core/dialogs.h"
 #include "core/event.h"
@@ -526,8 +527,7 @@ bool HandleFileCommand(TZAVEvent* event)
     case ExportAllMapsFromPanelCommand:
         return ExportAllMaps(CurrentMapExportTarget()) > 0;
     default:
-        // Morph, selection, layer-set and map files and the clipboard come with the
-        // work on their subjects.
-        return false;
+        // Sets, injection files and images have their own file.
+        return IsSetCommand(event->GetID()) && HandleSetCommand(event);
     }
 }

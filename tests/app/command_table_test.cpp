@@ -254,6 +254,12 @@ const TCommandCase ChangingCommands[] = {
     {215, Files, 0},
     {221, Files},
     {234, Files},
+    // Set and injection files, exported into the save dialog's folder.
+    {222, Files},
+    {224, Files},
+    {226, Files},
+    {228, Files},
+    {230, Files},
 };
 
 // Posted and worked off with every follow-up, as the main window's frames would.

@@ -4,6 +4,7 @@
 // be written is reported.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -19,6 +20,9 @@
 #include "mesh/layer_set.h"
 #include "mesh/morph_set.h"
 #include "mesh/scene_object.h"
+#include "paint/brush_image.h"
+#include "paint/image_file.h"
+#include "paint/material_map.h"
 #include "support/grid_mesh.h"
 #include "support/paged_items.h"
 #include "support/scripted_dialogs.h"
@@ -130,6 +134,39 @@ TEST_F(SetCommands, MorphSetsReplaceWithUndoAndRefuseAnotherFigure)
     EXPECT_EQ(Smile->GetVertex(4)[1], 2.0f);
     EXPECT_EQ(UserMorphs(*Mesh).size(), morphs);
     EXPECT_EQ(TarnwickProject->UndoBuffer.UndoCount(), records);
+}
+
+TEST_F(SetCommands, ImagesBecomeMapsBrushesAndMapPixels)
+{
+    // The smallest size a map may have.
+    constexpr int32_t Side = 64;
+    std::vector<uint8_t> pixels(3 * Side * Side);
+    for (size_t i = 0; i < pixels.size(); i++)
+        pixels[i] = uint8_t(i % 251);
+    const std::string image = Folders.Root.Path() + "stripes.png";
+    std::string error;
+    ASSERT_TRUE(SaveImageFile(image, pixels, Side, Side, TZAVImageChannels::RGB, error)) << error;
+    const int32_t records = TarnwickProject->UndoBuffer.UndoCount();
+    ASSERT_TRUE(Post(208, image));
+    ASSERT_EQ(Mesh->MaterialMaps.Count(), 1);
+    TZAVMaterialMap* map = MaterialMapAt(*Mesh, 0);
+    ASSERT_NE(map, nullptr);
+    ASSERT_EQ(map->Pixels.size(), pixels.size());
+    std::fill(map->Pixels.begin(), map->Pixels.end(), uint8_t(0));
+    ASSERT_TRUE(Post(210, image, 0));
+    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), map->Pixels.begin()));
+    EXPECT_EQ(TarnwickProject->UndoBuffer.UndoCount(), records + 2);
+    TakeStatusLines();
+    EXPECT_FALSE(Post(210, image, 1));
+    const std::vector<TZAVStatusLine> lines = TakeStatusLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().Text, "Please select a map");
+
+    ASSERT_TRUE(Post(209, image));
+    ASSERT_TRUE(Post(209, image));
+    ASSERT_EQ(TarnwickProject->BrushImages.Count(), 2);
+    EXPECT_NE(TarnwickProject->FindBrushImage("stripes"), nullptr);
+    EXPECT_NE(TarnwickProject->FindBrushImage("stripes_1"), nullptr);
 }
 
 TEST_F(SetCommands, AFolderThatCannotBeWrittenIsReported)

@@ -136,7 +136,8 @@ void ShowOpenedProject();
 
 std::string RecentProjectsPath()
 {
-    return TarnwickSettings->UserFolder.empty() ? std::string() : TarnwickSettings->UserFolder + RecentProjectsName;
+    const std::string& folder = TarnwickSettings->UserFolder;
+    return folder.empty() ? std::string() : folder + RecentProjectsName;
 }
 
 std::vector<std::string> ReadRecentProjects()

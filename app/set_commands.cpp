@@ -127,7 +127,8 @@ TTarnwick_Morph* RequireMorph(TTarnwick_Mesh& mesh)
 std::unique_ptr<TTarnwick_UndoNode> RecordFrame(int32_t type)
 {
     // A name record has no payload of its own; the type is set once the payload is in.
-    std::unique_ptr<TTarnwick_UndoNode> record = TarnwickProject->UndoBuffer.CreateUndoNode(UndoType_Rename, -1);
+    std::unique_ptr<TTarnwick_UndoNode> record =
+        TarnwickProject->UndoBuffer.CreateUndoNode(UndoType_Rename, -1);
     if (record != nullptr)
         record->Type = type;
     return record;
@@ -181,7 +182,7 @@ bool ImportImageAsMap(const TZAVEvent& event)
     TTarnwick_Object* object = RequireObject();
     std::string path;
     if (object == nullptr || !ChooseFile(event, false, Folder(&TTarnwick_Settings::ImagesPath),
-                                         ImageFilesDescription, "*", {}, path))
+                                         ImageFilesDescription, nullptr, {}, path))
         return false;
     AddStatus("Importing the image %s", path.c_str());
     std::string error;
@@ -203,7 +204,8 @@ bool ImportImageAsMap(const TZAVEvent& event)
 bool LoadBrushImage(const TZAVEvent& event)
 {
     std::string path;
-    if (!ChooseFile(event, false, Folder(&TTarnwick_Settings::ImagesPath), ImageFilesDescription, "*", {}, path))
+    if (!ChooseFile(event, false, Folder(&TTarnwick_Settings::ImagesPath), ImageFilesDescription, nullptr, {},
+                    path))
         return false;
     AddStatus("Loading the brush image %s", path.c_str());
     auto image = std::make_unique<TTarnwick_TextureBrushImage>();
@@ -239,14 +241,16 @@ bool ReplaceMapPixels(const TZAVEvent& event)
         return false;
     }
     std::string path;
-    if (!ChooseFile(event, false, Folder(&TTarnwick_Settings::ImagesPath), ImageFilesDescription, "*", {}, path))
+    if (!ChooseFile(event, false, Folder(&TTarnwick_Settings::ImagesPath), ImageFilesDescription, nullptr, {},
+                    path))
         return false;
     AddStatus("Loading the image %s into the map \"%s\"", path.c_str(), map->GetName());
     TZAVPixelBuffer pixels;
     int32_t width = map->Width;
     int32_t height = map->Height;
     std::string error;
-    if (!LoadImageFile(path, pixels, width, height, ImageLoad_KeepSize | ImageLoad_ForceRGB, nullptr, error)) {
+    if (!LoadImageFile(path, pixels, width, height, ImageLoad_KeepSize | ImageLoad_ForceRGB, nullptr,
+                       error)) {
         AddWarning("%s", error.c_str());
         return false;
     }
@@ -288,7 +292,8 @@ bool ExportInjection(const TZAVEvent& event, bool remove)
         if (base.size() < 4 || base.compare(base.size() - 4, 4, RemovalSuffix) != 0)
             path = base + RemovalSuffix + "." + extension;
         if (FileExists(path) &&
-            !AskYesNo(GlobalDialogHost, "The following file already exists...\n\n%s\n\nWould you like to overwrite it?",
+            !AskYesNo(GlobalDialogHost,
+                      "The following file already exists...\n\n%s\n\nWould you like to overwrite it?",
                       path.c_str()))
             return false;
     }
@@ -380,8 +385,8 @@ bool ExportMorphSetFile(const TZAVEvent& event)
     if (object == nullptr || RequireMorph(*object->Mesh) == nullptr)
         return false;
     std::string path;
-    if (!ChooseFile(event, true, Folder(&TTarnwick_Settings::ExportPath), MorphSetDescription, MorphSetExtension,
-                    object->Name, path))
+    if (!ChooseFile(event, true, Folder(&TTarnwick_Settings::ExportPath), MorphSetDescription,
+                    MorphSetExtension, object->Name, path))
         return false;
     AddStatus("Exporting the Morph Set %s", path.c_str());
     TTarnwick_Mesh& mesh = *object->Mesh;
@@ -443,8 +448,8 @@ bool ExportLayerSetFile(const TZAVEvent& event)
 {
     TTarnwick_Object* object = RequireObject();
     std::string path;
-    if (object == nullptr || !ChooseFile(event, true, Folder(&TTarnwick_Settings::ExportPath), LayerSetDescription,
-                                         LayerSetExtension, object->Name, path))
+    if (object == nullptr || !ChooseFile(event, true, Folder(&TTarnwick_Settings::ExportPath),
+                                         LayerSetDescription, LayerSetExtension, object->Name, path))
         return false;
     AddStatus("Exporting the Layer Set %s", path.c_str());
     return SaveLayerSet(path, TarnwickProject->Layers, LayerSetMeshOf(object));

@@ -164,8 +164,8 @@ bool WriteMorphBlock(FILE* file, int32_t vertex_count, TTarnwick_Morph& morph)
 
 } // namespace
 
-bool ReadMorphSet(const std::string& path, int32_t vertex_count, std::vector<TTarnwick_MorphSetEntry>& out_entries,
-                  std::string& out_problem)
+bool ReadMorphSet(const std::string& path, int32_t vertex_count,
+                  std::vector<TTarnwick_MorphSetEntry>& out_entries, std::string& out_problem)
 {
     TZAVFileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file) {
@@ -247,7 +247,8 @@ TTarnwick_Morph* MorphReplacedBy(TTarnwick_Mesh& mesh, const TTarnwick_MorphSetE
     return nullptr;
 }
 
-std::vector<TTarnwick_Morph*> ApplyMorphSet(TTarnwick_Mesh& mesh, const std::vector<TTarnwick_MorphSetEntry>& entries)
+std::vector<TTarnwick_Morph*> ApplyMorphSet(TTarnwick_Mesh& mesh,
+                                            const std::vector<TTarnwick_MorphSetEntry>& entries)
 {
     std::vector<TTarnwick_Morph*> set;
     for (const TTarnwick_MorphSetEntry& entry : entries) {

@@ -43,7 +43,8 @@ struct TTarnwick_MorphSetEntry
 TTarnwick_Morph* MorphReplacedBy(TTarnwick_Mesh& mesh, const TTarnwick_MorphSetEntry& entry);
 // Each entry replaces the values and strength of MorphReplacedBy, or becomes a new morph; the
 // figure is resolved again. Returns the morphs set, in the entries' order.
-std::vector<TTarnwick_Morph*> ApplyMorphSet(TTarnwick_Mesh& mesh, const std::vector<TTarnwick_MorphSetEntry>& entries);
+std::vector<TTarnwick_Morph*> ApplyMorphSet(TTarnwick_Mesh& mesh,
+                                            const std::vector<TTarnwick_MorphSetEntry>& entries);
 
 // The morph of that name in the mesh's tree, hidden groups included; null when none.
 TTarnwick_Morph* FindMorphNamed(TTarnwick_Mesh& mesh, const std::string& name);

@@ -31,12 +31,14 @@ struct TTarnwick_SelectionSetEntry
 // Each entry replaces the weights of the selection of its name, or becomes a new selection.
 void ApplySelectionSet(TTarnwick_Mesh& mesh, const std::vector<TTarnwick_SelectionSetEntry>& entries);
 // ReadSelectionSet, then ApplySelectionSet; a refused file leaves the mesh unchanged.
-[[nodiscard]] bool ImportSelectionSet(TTarnwick_Mesh& mesh, const std::string& path, std::string& out_problem);
+[[nodiscard]] bool ImportSelectionSet(TTarnwick_Mesh& mesh, const std::string& path,
+                                      std::string& out_problem);
 
 // Writes the selections through a temporary file; weights are written so that they read back
 // exactly. False, with the problem, when the file cannot be written.
 [[nodiscard]] bool WriteSelectionSet(const std::string& path, int32_t vertex_count,
-                                     std::span<TTarnwick_Selection* const> selections, std::string& out_problem);
+                                     std::span<TTarnwick_Selection* const> selections,
+                                     std::string& out_problem);
 
 // The selection of that name in the mesh's tree, hidden groups included; null when none.
 TTarnwick_Selection* FindSelectionNamed(TTarnwick_Mesh& mesh, const std::string& name);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mesh/morph_set.h"
+#include "mesh/morph_tree.h"
 #include "mesh/selection.h"
 #include "mesh/selection_set.h"
 #include "support/grid_mesh.h"
@@ -76,7 +77,8 @@ TEST_F(SetFiles, MorphsReadBackExactlyAndReplaceThoseOfTheirName)
         EXPECT_EQ(read->Strength, written->Strength);
         for (int32_t vertex = 0; vertex < Source.GetVertexCount(); vertex++)
             for (int32_t k = 0; k < 3; k++)
-                EXPECT_NEAR(read->GetVertex(vertex)[k], written->GetVertex(vertex)[k], 1e-6f) << name << vertex;
+                EXPECT_NEAR(read->GetVertex(vertex)[k], written->GetVertex(vertex)[k], 1e-6f)
+                    << name << vertex;
     }
 }
 
@@ -93,8 +95,8 @@ TEST_F(SetFiles, AMorphSetForAnotherFigureOrWithABadLineIsRefusedNamingTheLine)
 
     const std::string written = FileText(path);
     const std::string bad_lines[][2] = {
-        {"d\t7 ", "d\t20 "},            // beyond the vertices
-        {"d\t7 ", "d\t1 "},             // out of order
+        {"d\t7 ", "d\t20 "},                // beyond the vertices
+        {"d\t7 ", "d\t1 "},                 // out of order
         {"DeltaCount\t2", "DeltaCount\t3"}, // more than listed
         {"DeltaCount\t2", "DeltaCount\t99999999"},
         {"Strength", "Strength\tnan\n\t\tx"},
@@ -112,13 +114,22 @@ TEST_F(SetFiles, AMorphSetForAnotherFigureOrWithABadLineIsRefusedNamingTheLine)
     }
 }
 
-TEST_F(SetFiles, SelectionsReadBackExactly)
+TEST_F(SetFiles, SelectionsReadBackExactlyAndReplaceThoseOfTheirName)
 {
     const std::string path = Folders.Root.Path() + "regions.txt";
     std::string problem;
     const std::vector<TTarnwick_Selection*> selections = UserSelections(Source);
     ASSERT_TRUE(WriteSelectionSet(path, Source.GetVertexCount(), selections, problem)) << problem;
+    // The target's namesake sits in a collapsed group, whose items the panel does not list.
+    auto* parts = new TTarnwick_SelectionTreeGroup;
+    parts->Collapsed = true;
+    Target.SelectionTree->AddChild(parts);
+    auto* mouth = new TTarnwick_Selection(Target.GetVertexCount());
+    mouth->SetNameLiteral("Mouth");
+    parts->List.Add(mouth);
+    const size_t before = UserSelections(Target).size();
     ASSERT_TRUE(ImportSelectionSet(Target, path, problem)) << problem;
+    EXPECT_EQ(UserSelections(Target).size(), before);
     for (TTarnwick_Selection* written : selections) {
         TTarnwick_Selection* read = FindSelectionNamed(Target, written->Name);
         ASSERT_NE(read, nullptr) << written->Name;

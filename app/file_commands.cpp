@@ -3,6 +3,7 @@
 // complete one.
 //
 // [SECTION] Helpers
+// [SECTION] Recent projects
 // [SECTION] Projects: open, start-up, new
 // [SECTION] Projects: save, save as, save after an error, autosave
 // [SECTION] OBJ and CR2 files
@@ -10,7 +11,9 @@
 // [SECTION] HandleFileCommand
 #include "app/file_commands.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -20,12 +23,14 @@
 #include "app/cr2_export_window.h"
 #include "app/dispatcher.h"
 #include "app/main_window.h"
+#include "app/set_commands.h"
 #include "app/viewport_panel.h"
 #include "core/dialogs.h"
 #include "core/event.h"
 #include "core/event_queue.h"
 #include "core/paths.h"
 #include "core/report.h"
+#include "core/safe_file.h"
 #include "core/status.h"
 #include "core/text_scan.h"
 #include "core/tree_group.h"
@@ -49,6 +54,10 @@ constexpr int32_t ExportCR2Command = 233;
 constexpr int32_t ExportMapCommand = 215;
 constexpr int32_t ExportAllMapsCommand = 220;
 constexpr int32_t ExportAllMapsFromPanelCommand = 231;
+// The project the event's Index names in the list of recently opened and saved ones, newest first.
+constexpr int32_t OpenRecentProjectCommand = 201;
+constexpr int32_t MaxRecentProjects = 8;
+constexpr const char* RecentProjectsName = "Recent Projects.txt";
 // Language entries: the questions before the open project is replaced, the autosave's base name
 // and the autosave's status line.
 constexpr int32_t CloseProjectToOpenText = 381;
@@ -121,6 +130,68 @@ bool ProjectHoldsViews(const TTarnwick_Project& project)
     return false;
 }
 
+// [SECTION] Recent projects
+
+void ShowOpenedProject();
+
+std::string RecentProjectsPath()
+{
+    const std::string& folder = TarnwickSettings->UserFolder;
+    return folder.empty() ? std::string() : folder + RecentProjectsName;
+}
+
+std::vector<std::string> ReadRecentProjects()
+{
+    std::vector<std::string> paths;
+    std::ifstream file(RecentProjectsPath());
+    for (std::string line; std::getline(file, line) && int32_t(paths.size()) < MaxRecentProjects;)
+        if (!line.empty())
+            paths.push_back(line);
+    return paths;
+}
+
+// Moves path to the top of the list; the list is a convenience, so a failed write only warns.
+void RememberRecentProject(const std::string& path)
+{
+    if (RecentProjectsPath().empty() || path.empty())
+        return;
+    std::vector<std::string> paths = ReadRecentProjects();
+    std::erase(paths, path);
+    paths.insert(paths.begin(), path);
+    if (int32_t(paths.size()) > MaxRecentProjects)
+        paths.resize(size_t(MaxRecentProjects));
+    TZAVSafeFileWriter writer(RecentProjectsPath());
+    FILE* file = writer.Open();
+    bool written = file != nullptr;
+    for (const std::string& recent : paths)
+        written = written && std::fprintf(file, "%s\n", recent.c_str()) > 0;
+    if (file == nullptr || !writer.Commit() || !written)
+        AddWarning("Cannot write the file %s: %s", RecentProjectsPath().c_str(), writer.Error().c_str());
+}
+
+bool OpenRecentProjectCommandRun(const TZAVEvent& event)
+{
+    const std::vector<std::string> paths = ReadRecentProjects();
+    const int32_t index = std::max(event.GetIndex(), 0);
+    if (size_t(index) >= paths.size()) {
+        AddWarning("There is no recent project %d", index + 1);
+        return false;
+    }
+    const std::string& path = paths[size_t(index)];
+    if (!FileExists(path)) {
+        AddWarning("The project %s no longer exists", path.c_str());
+        return false;
+    }
+    if (!MayReplaceProject(CloseProjectToOpenText))
+        return false;
+    AddStatus("Loading the project %s", path.c_str());
+    if (!OpenProject(path))
+        return false;
+    ShowOpenedProject();
+    RememberRecentProject(path);
+    return true;
+}
+
 // [SECTION] Projects: open, start-up, new
 
 // A project just opened shows its views as saved (fresh ones when it saved none) and its maps.
@@ -145,6 +216,7 @@ bool OpenProjectCommandRun(const TZAVEvent& event)
     if (!OpenProject(path))
         return false;
     ShowOpenedProject();
+    RememberRecentProject(path);
     return true;
 }
 
@@ -261,6 +333,7 @@ bool SaveProjectCommandRun()
     AddStatus("Saving the project %s", path.c_str());
     SaveProjectTo(path, true);
     TarnwickMainWindow->UpdateTitle();
+    RememberRecentProject(path);
     return true;
 }
 
@@ -273,6 +346,7 @@ bool SaveProjectAsCommandRun(const TZAVEvent& event)
     AddStatus("Saving the project as %s", path.c_str());
     SaveProjectTo(path, true);
     TarnwickMainWindow->UpdateTitle();
+    RememberRecentProject(path);
     return true;
 }
 
@@ -489,6 +563,8 @@ bool HandleFileCommand(TZAVEvent* event)
     if (TarnwickProject == nullptr || TarnwickSettings == nullptr)
         return false;
     switch (event->GetID()) {
+    case OpenRecentProjectCommand:
+        return OpenRecentProjectCommandRun(*event);
     case OpenProjectCommand:
         return OpenProjectCommandRun(*event);
     case StartupProjectCommand:
@@ -526,8 +602,7 @@ bool HandleFileCommand(TZAVEvent* event)
     case ExportAllMapsFromPanelCommand:
         return ExportAllMaps(CurrentMapExportTarget()) > 0;
     default:
-        // Morph, selection, layer-set and map files and the clipboard come with the
-        // work on their subjects.
-        return false;
+        // Sets, injection files and images have their own file.
+        return IsSetCommand(event->GetID()) && HandleSetCommand(event);
     }
 }

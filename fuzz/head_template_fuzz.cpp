@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mesh/selection.h"
+#include "mesh/selection_set.h"
 #include "tests/support/grid_mesh.h"
 #include "tools/head_molder_template.h"
 

@@ -20,6 +20,7 @@
 #include "mesh/layer.h"
 #include "mesh/layer_set.h"
 #include "mesh/morph.h"
+#include "mesh/morph_set.h"
 #include "mesh/morph_tree.h"
 #include "mesh/obj_file.h"
 #include "mesh/scene_object.h"
@@ -419,6 +420,32 @@ void SeedHeadTemplate()
          "VertexCount 20\nSelection Nose\n3 0.5\n4 1\nSelection Jaw Line\n19 0.25\n");
 }
 
+// Morph sets: two morphs of the grid, one of them compressed; the fuzzer's seeds have no selector.
+void SeedMorphSet()
+{
+    TTarnwick_Mesh mesh;
+    MakeGrid(mesh, 4, 3);
+    TTarnwick_Morph* smile = mesh.NewMorph(-1);
+    smile->SetNameLiteral("Smile Wide");
+    smile->Strength = 0.5f;
+    smile->GetVertex(3)[1] = 0.25f;
+    smile->GetVertex(19)[0] = -1.5f;
+    smile->Compress();
+    const std::string path = SeedsFolder + "morph_set.tmp";
+    std::string problem;
+    if (!WriteMorphSet(path, mesh.GetVertexCount(), UserMorphs(mesh), problem))
+        FuzzCheckFailed("cannot write the morph set seed");
+    const std::string text = FileContents(path);
+    std::remove(path.c_str());
+    const std::string folder = SeedsFolder + "morph_set";
+    mkdir(folder.c_str(), 0755);
+    FILE* file = std::fopen((folder + "/two_morphs").c_str(), "wb");
+    if (file == nullptr)
+        FuzzCheckFailed("cannot write a seed");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -440,6 +467,7 @@ int main(int argc, char** argv)
     GraphicsArchiveSeeds();
     LanguageSeeds();
     SeedHeadTemplate();
+    SeedMorphSet();
     ShutdownVirtualMemory();
     return 0;
 }

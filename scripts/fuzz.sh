@@ -11,7 +11,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 targets_all=(obj mtl cr2_tree text_block text_items binary_chunk binary_records settings layer_set image
-             project_text project_binary graphics_archive video_cards language cr2_import gzip head_template)
+             project_text project_binary graphics_archive video_cards language cr2_import gzip head_template morph_set)
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
     echo "usage: $0 TARGET|all [SECONDS]   (targets: ${targets_all[*]})" >&2

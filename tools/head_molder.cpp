@@ -19,7 +19,9 @@
 #include "core/report.h"
 #include "core/status.h"
 #include "files/language.h"
+#include "mesh/morph_set.h"
 #include "mesh/sculpt_mesh.h"
+#include "mesh/selection_set.h"
 #include "tools/deformer_smooth.h"
 #include "tools/selection_brush_whole.h"
 

@@ -1,11 +1,9 @@
-// The head template: its definitions and values files, the evaluation of its transforms, and
-// the selection sets that name a figure's regions.
+// The head template: its definitions and values files, the evaluation of its transforms.
 //
 // [SECTION] Helpers
 // [SECTION] Transform types
 // [SECTION] Definitions file
 // [SECTION] Values file and values
-// [SECTION] Selection sets
 #include "tools/head_molder_template.h"
 
 #include <algorithm>
@@ -41,17 +39,6 @@ bool ParseInteger(const std::string& word, int32_t& out)
 std::string AtLine(const std::string& path, int32_t line, const char* what)
 {
     return path + " (line " + std::to_string(line) + "): " + what;
-}
-
-template <typename TItem> TItem* FindNamed(TTarnwick_TreeGroup* tree, const std::string& name)
-{
-    std::vector<TTarnwick_TreeRow> rows;
-    TTarnwick_TreeGroup::FlattenTree(tree, rows);
-    for (const TTarnwick_TreeRow& row : rows)
-        if (row.Item != nullptr && row.Item->Name == name)
-            if (auto* item = dynamic_cast<TItem*>(row.Item))
-                return item;
-    return nullptr;
 }
 
 // Calls visit(line, words, fail) for every line that holds words, in order; fail(what) sets the
@@ -103,16 +90,6 @@ std::string TemplateLineArgument(const std::string& line)
         return {};
     const size_t end = line.find_last_not_of(" \t\r");
     return line.substr(after, end + 1 - after);
-}
-
-TTarnwick_Selection* FindSelectionNamed(TTarnwick_Mesh& mesh, const std::string& name)
-{
-    return FindNamed<TTarnwick_Selection>(mesh.SelectionTree.get(), name);
-}
-
-TTarnwick_Morph* FindMorphNamed(TTarnwick_Mesh& mesh, const std::string& name)
-{
-    return FindNamed<TTarnwick_Morph>(mesh.MorphTree.get(), name);
 }
 
 // [SECTION] Transform types
@@ -360,58 +337,4 @@ void TTarnwick_HeadMolderTemplate::Evaluate()
                 t.Value[2] *= keep;
             }
         });
-}
-
-// [SECTION] Selection sets
-
-bool ImportSelectionSet(TTarnwick_Mesh& mesh, const std::string& path, std::string& out_problem)
-{
-    struct TSet
-    {
-        std::string Name;
-        std::vector<std::pair<int32_t, float>> Weights;
-    };
-    std::vector<TSet> sets;
-    int32_t vertex_count = -1;
-    const bool read = ForEachWordLine(path, out_problem, [&](const std::string& line,
-                                                             const std::vector<std::string>& words, auto fail) {
-        if (words[0][0] == '#')
-            return true;
-        if (words[0] == "VertexCount") {
-            if (words.size() < 2 || !ParseInteger(words[1], vertex_count) ||
-                vertex_count != mesh.GetVertexCount())
-                return fail("the selection set was made for a figure of another vertex count");
-        } else if (words[0] == "Selection") {
-            if (vertex_count < 0)
-                return fail("the vertex count must come first");
-            if (words.size() < 2)
-                return fail("a selection needs a name");
-            sets.push_back({TemplateLineArgument(line), {}});
-        } else {
-            int32_t vertex = -1;
-            float weight = 0;
-            if (sets.empty())
-                return fail("a weight before any selection");
-            if (words.size() != 2 || !ParseInteger(words[0], vertex) || !ParseFloat(words[1], weight))
-                return fail("a weight line is a vertex and a weight");
-            if (vertex < 0 || vertex >= vertex_count || weight < 0 || weight > 1)
-                return fail("the vertex or the weight is out of range");
-            sets.back().Weights.emplace_back(vertex, weight);
-        }
-        return true;
-    });
-    if (!read)
-        return false;
-    for (const TSet& set : sets) {
-        TTarnwick_Selection* selection = FindSelectionNamed(mesh, set.Name);
-        if (selection == nullptr) {
-            selection = mesh.NewSelection(-1);
-            selection->SetNameLiteral(set.Name);
-        }
-        selection->Clear();
-        for (const auto& [vertex, weight] : set.Weights)
-            selection->SetVSelect(vertex, weight);
-    }
-    mesh.SelectionDisplayStale = true;
-    return true;
 }

@@ -5,7 +5,7 @@
 // Files (text, one keyword and its arguments per line; see data/head/README.md):
 //   definitions   Category / hidden / Section / optional / Transform / Symmetry / Exponent
 //   values        Category / Section / Transform, then RandomFactor or Value per transform
-//   selection set VertexCount, then Selection <name> and "<vertex> <weight>" lines
+//   selection set mesh/selection_set.h
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "core/thingy.h"
+#include "mesh/morph_set.h"
+#include "mesh/selection_set.h"
 
 class TTarnwick_Mesh;
 class TTarnwick_Morph;
@@ -113,15 +115,6 @@ struct TTarnwick_HeadMolderValues
     std::vector<float> Numbers;
     std::vector<uint8_t> Randoms;
 };
-
-// Reads a selection set file into the mesh: each named selection is replaced or made. False, with
-// the message naming the file and line, when the file does not fit the mesh; the mesh is then
-// unchanged.
-[[nodiscard]] bool ImportSelectionSet(TTarnwick_Mesh& mesh, const std::string& path,
-                                      std::string& out_problem);
-// The selection of that name in the mesh's tree, hidden groups included; null when none.
-TTarnwick_Selection* FindSelectionNamed(TTarnwick_Mesh& mesh, const std::string& name);
-TTarnwick_Morph* FindMorphNamed(TTarnwick_Mesh& mesh, const std::string& name);
 
 // The words of a line of these files, and all of it after its first word without the blanks
 // around (names may hold spaces).

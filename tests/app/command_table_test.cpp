@@ -274,6 +274,12 @@ const TCommandCase ChangingCommands[] = {
     {171, Display},
     // Subdividing the current object.
     {119, Figure | MorphValues | Weights | Undo},
+    // Set and injection files, exported into the save dialog's folder.
+    {222, Files},
+    {224, Files},
+    {226, Files},
+    {228, Files},
+    {230, Files},
 };
 
 // Posted and worked off with every follow-up, as the main window's frames would.

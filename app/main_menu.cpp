@@ -55,7 +55,8 @@ constexpr TCommandEntry FileEntries[] = {
     {nullptr, 0},
     {"Import O&BJ...", MenuCommand_ImportOBJ},
     {"Import &CR2...", MenuCommand_ImportCR2},
-    {"Import a &morph target...", 206},
+    {"Import an &image as a map...", 208},
+    {"&Load a brush image...", 209},
     {nullptr, 0},
     {"&Export OBJ...", MenuCommand_ExportOBJ},
     {"Export C&R2...", 233},
@@ -100,6 +101,11 @@ constexpr TCommandEntry ObjectEntries[] = {
     {nullptr, 0},
     {"Show &all objects or the current one", 117},
     {"D&im the other objects", 118},
+    {nullptr, 0},
+    {"&Import a layer set...", 227},
+    {"&Export the layer set...", 228},
+    {"&Keep the layer set", 229},
+    {"Delete all &kept layer sets", 240},
 };
 
 constexpr TCommandEntry MorphEntries[] = {
@@ -111,6 +117,12 @@ constexpr TCommandEntry MorphEntries[] = {
     {"&Mirror the morph", 129},
     {"&Exchange the sides", 130},
     {"Mi&x the morphs or show the current one", 131},
+    {nullptr, 0},
+    {"Import a morph &target...", 206},
+    {"&Import a morph set...", 225},
+    {"Ex&port the morphs as a set...", 226},
+    {"Write an injection &file...", 222},
+    {"Write a &removal file...", 230},
 };
 
 constexpr TCommandEntry SelectionEntries[] = {
@@ -130,6 +142,9 @@ constexpr TCommandEntry SelectionEntries[] = {
     {"&Lock the selected surface", 146},
     {"&Unlock the surface", 147},
     {"&Weld the selected points", 151},
+    {nullptr, 0},
+    {"Im&port a selection set...", 223},
+    {"&Export the selections as a set...", 224},
 };
 
 void AddEntries(TZAVglutWigits_Menu& menu, std::span<const TCommandEntry> entries)

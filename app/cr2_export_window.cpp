@@ -103,7 +103,7 @@ TTarnwick_CR2ExportWindow::TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent
     : TZAVglutWigits_Window(parent, "CR2 Export Wizard")
 {
     StayOnTop = true;
-    CloseButton = new TZAVglutWigits_CloseButton(TitleBar);
+    AddCloseButton();
     const int32_t line = LineHeight();
     int32_t y = Margin;
     AddText(this, "Please click on the image below which best describes your project.", Margin, y,
@@ -140,15 +140,6 @@ TTarnwick_CR2ExportWindow::TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent
     Shown = false;
 }
 
-void TTarnwick_CR2ExportWindow::Layout()
-{
-    TZAVglutWigits_Window::Layout();
-    if (TitleBar == nullptr || CloseButton == nullptr)
-        return;
-    CloseButton->Height = std::min(CloseButton->Height, TitleBar->Height - 2);
-    CloseButton->X = TitleBar->Width - CloseButton->Width - 3;
-    CloseButton->Y = (TitleBar->Height - CloseButton->Height) / 2;
-}
 
 void TTarnwick_CR2ExportWindow::Open()
 {

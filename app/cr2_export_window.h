@@ -8,7 +8,6 @@
 #include "files/cr2_export.h"
 #include "widgets/window.h"
 
-class TZAVglutWigits_CloseButton;
 class TZAVglutWigits_DialogButton;
 
 // Posted by a choice of the wizard: the export goes on with the options it set.
@@ -21,7 +20,6 @@ public:
     explicit TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent);
 
     // Keeps the close button at the right end of the title bar.
-    void Layout() override;
     // Shows the wizard centred, in front of everything.
     void Open();
     // What a click on the button of kind does.
@@ -29,7 +27,6 @@ public:
 
     // The buttons in the order of the kinds, named "SimpleMorphs", "BodyMorphs", "NewCharacter".
     TZAVglutWigits_DialogButton* Choices[3] = {nullptr, nullptr, nullptr};
-    TZAVglutWigits_CloseButton* CloseButton = nullptr;
 };
 
 // The main window's wizard, made on first use.

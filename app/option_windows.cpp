@@ -170,20 +170,11 @@ TTarnwick_OptionWindow::TTarnwick_OptionWindow(TZAVglutWigits_Node* parent, cons
     : TZAVglutWigits_Window(parent, title), NextY(Margin)
 {
     StayOnTop = true;
-    CloseButton = new TZAVglutWigits_CloseButton(TitleBar);
+    AddCloseButton();
     Width = WindowWidth;
     Shown = false;
 }
 
-void TTarnwick_OptionWindow::Layout()
-{
-    TZAVglutWigits_Window::Layout();
-    if (TitleBar == nullptr || CloseButton == nullptr)
-        return;
-    CloseButton->Height = std::min(CloseButton->Height, TitleBar->Height - 2);
-    CloseButton->X = TitleBar->Width - CloseButton->Width - 3;
-    CloseButton->Y = (TitleBar->Height - CloseButton->Height) / 2;
-}
 
 void TTarnwick_OptionWindow::Open()
 {

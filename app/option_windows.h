@@ -19,7 +19,6 @@
 class TZAVEvent;
 class TZAVglutWigits_Button;
 class TZAVglutWigits_CheckBox;
-class TZAVglutWigits_CloseButton;
 class TZAVglutWigits_EditField;
 class TZAVglutWigits_Text;
 class TTarnwick_ViewportPanel;
@@ -41,10 +40,8 @@ class TTarnwick_OptionWindow : public TZAVglutWigits_Window
 public:
     TTarnwick_OptionWindow(TZAVglutWigits_Node* parent, const char* title);
 
-    void Layout() override;
     void Open();
 
-    TZAVglutWigits_CloseButton* CloseButton = nullptr;
 
 protected:
     // Rows are added from the top; the window grows to hold them.

@@ -35,7 +35,7 @@ TTarnwick_ResizeMapWindow::TTarnwick_ResizeMapWindow(TZAVglutWigits_Node* parent
     : TZAVglutWigits_Window(parent, "Resize map...")
 {
     StayOnTop = true;
-    CloseButton = new TZAVglutWigits_CloseButton(TitleBar);
+    AddCloseButton();
     const int32_t row = LineHeight() + 8;
     int32_t y = Margin;
     for (TZAVglutWigits_EditField** field : {&WidthField, &HeightField}) {
@@ -60,15 +60,6 @@ TTarnwick_ResizeMapWindow::TTarnwick_ResizeMapWindow(TZAVglutWigits_Node* parent
     Shown = false;
 }
 
-void TTarnwick_ResizeMapWindow::Layout()
-{
-    TZAVglutWigits_Window::Layout();
-    if (TitleBar == nullptr || CloseButton == nullptr)
-        return;
-    CloseButton->Height = std::min(CloseButton->Height, TitleBar->Height - 2);
-    CloseButton->X = TitleBar->Width - CloseButton->Width - 3;
-    CloseButton->Y = (TitleBar->Height - CloseButton->Height) / 2;
-}
 
 void TTarnwick_ResizeMapWindow::Open(const TTarnwick_Object* object, std::vector<int32_t> maps, int32_t width,
                                      int32_t height)

@@ -12,7 +12,6 @@
 
 class TTarnwick_Object;
 class TZAVglutWigits_CheckBox;
-class TZAVglutWigits_CloseButton;
 class TZAVglutWigits_DialogButton;
 class TZAVglutWigits_EditField;
 
@@ -21,7 +20,6 @@ class TTarnwick_ResizeMapWindow : public TZAVglutWigits_Window
 public:
     explicit TTarnwick_ResizeMapWindow(TZAVglutWigits_Node* parent);
 
-    void Layout() override;
     // Opens for the entries maps of object's map list, the fields showing width and height.
     void Open(const TTarnwick_Object* object, std::vector<int32_t> maps, int32_t width, int32_t height);
     // What OK does: false, with a message and the dialog still open, when a field holds no whole
@@ -34,7 +32,6 @@ public:
     TZAVglutWigits_CheckBox* KeepAspectBox = nullptr;
     TZAVglutWigits_DialogButton* OkButton = nullptr;
     TZAVglutWigits_DialogButton* CancelButton = nullptr;
-    TZAVglutWigits_CloseButton* CloseButton = nullptr;
     // Bound to KeepAspectBox.
     int32_t KeepAspect = 0;
 

@@ -12,7 +12,6 @@ namespace {
 constexpr int32_t Margin = 16;
 constexpr int32_t ButtonGap = 10;
 constexpr int32_t MinimumButtonWidth = 80;
-constexpr int32_t CloseButtonInset = 3;
 constexpr int32_t MinimumTextWidth = 200;
 constexpr int32_t MaximumTextWidth = 520;
 
@@ -72,7 +71,7 @@ TZAVglutWigits_DialogWindow::TZAVglutWigits_DialogWindow(TZAVglutWigits_Node* pa
     : TZAVglutWigits_Window(parent, title)
 {
     StayOnTop = true;
-    CloseButton = new TZAVglutWigits_CloseButton(TitleBar);
+    AddCloseButton();
 }
 
 void TZAVglutWigits_DialogWindow::Accept()
@@ -95,15 +94,6 @@ void TZAVglutWigits_DialogWindow::RunDeferred()
         action();
 }
 
-void TZAVglutWigits_DialogWindow::Layout()
-{
-    TZAVglutWigits_Window::Layout();
-    if (TitleBar == nullptr || CloseButton == nullptr)
-        return;
-    CloseButton->Height = std::min(CloseButton->Height, TitleBar->Height - 2);
-    CloseButton->X = TitleBar->Width - CloseButton->Width - CloseButtonInset;
-    CloseButton->Y = (TitleBar->Height - CloseButton->Height) / 2;
-}
 
 int32_t TZAVglutWigits_DialogWindow::ButtonWidth() const
 {

@@ -49,7 +49,6 @@ public:
     void RunDeferred();
     // Shown and centred: gives the keyboard focus to the dialog's first control.
     virtual void Opened() {}
-    void Layout() override;
     // Runs action at the next loop step, outside the input routing: for what deletes nodes or
     // opens another dialog.
     void Defer(std::function<void()> action) { Deferred = std::move(action); }
@@ -57,7 +56,6 @@ public:
     TZAVDialogAnswer Answer;
     // Asks a question on top of this dialog (the presenter runs a nested message box).
     std::function<TZAVDialogAnswer(const TZAVDialogRequest&)> AskUser;
-    TZAVglutWigits_CloseButton* CloseButton = nullptr;
 
 protected:
     // A button placed with the dialogs' common button size.

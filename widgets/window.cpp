@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "widgets/button.h"
 #include "widgets/draw.h"
 #include "widgets/master.h"
 
@@ -13,6 +14,7 @@ constexpr float WindowBackground[3] = {0.16f, 0.16f, 0.18f};
 constexpr float TitleBackground[3] = {0.22f, 0.27f, 0.40f};
 constexpr float TitleText[3] = {0.92f, 0.92f, 0.92f};
 constexpr int32_t TitleBarPadding = 3;
+constexpr int32_t CloseButtonInset = 3;
 
 } // namespace
 
@@ -35,8 +37,20 @@ int32_t TZAVglutWigits_Window::TitleBarHeight() const
 void TZAVglutWigits_Window::Layout()
 {
     TZAVglutWigits_Node::Layout();
-    if (TitleBar != nullptr)
-        TitleBar->Update();
+    if (TitleBar == nullptr)
+        return;
+    TitleBar->Update();
+    if (CloseButton != nullptr) {
+        CloseButton->Height = std::min(CloseButton->Height, TitleBar->Height - 2);
+        CloseButton->X = TitleBar->Width - CloseButton->Width - CloseButtonInset;
+        CloseButton->Y = (TitleBar->Height - CloseButton->Height) / 2;
+    }
+}
+
+void TZAVglutWigits_Window::AddCloseButton()
+{
+    if (CloseButton == nullptr && TitleBar != nullptr)
+        CloseButton = new TZAVglutWigits_CloseButton(TitleBar);
 }
 
 void TZAVglutWigits_Window::Show()

@@ -7,6 +7,7 @@
 
 #include "widgets/node.h"
 
+class TZAVglutWigits_CloseButton;
 class TZAVglutWigits_TitleBar;
 
 class TZAVglutWigits_Window : public TZAVglutWigits_Node
@@ -22,8 +23,11 @@ public:
     // Centres the window (title bar included) on the Master.
     void Centre();
     int32_t TitleBarHeight() const;
+    // A close button at the right end of the title bar, kept there by Layout.
+    void AddCloseButton();
 
     TZAVglutWigits_TitleBar* TitleBar = nullptr;
+    TZAVglutWigits_CloseButton* CloseButton = nullptr;
     bool Modal = false;
     // Held to (Master width - 20) x (Master height - 20 - title bar height) at most.
     bool FitInsideMaster = false;

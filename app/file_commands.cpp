@@ -23,6 +23,7 @@
 #include "app/cr2_export_window.h"
 #include "app/dispatcher.h"
 #include "app/main_window.h"
+#include "app/panel_commands.h"
 #include "app/set_commands.h"
 #include "app/viewport_panel.h"
 #include "core/dialogs.h"
@@ -46,7 +47,6 @@
 namespace {
 
 // The panels show the project again.
-constexpr int32_t RefreshPanelsCommand = 244;
 constexpr int32_t UploadMapsCommand = 77;
 // The CR2 export: the wizard, then (posted by its choice) the export itself.
 constexpr int32_t ExportCR2Command = 233;

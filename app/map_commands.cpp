@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/dispatcher.h"
+#include "app/panel_commands.h"
 #include "app/resize_map_window.h"
 #include "core/clipboard.h"
 #include "core/dialogs.h"
@@ -55,7 +56,6 @@ enum TMapCommand : int32_t
 
 constexpr int32_t UploadMapsCommand = 77;
 constexpr int32_t LayOutCommand = 66;
-constexpr int32_t RefreshPanelsCommand = 244;
 constexpr int32_t DefaultMapSize = 1024;
 
 // Copies of the current object's maps, by map ID, as command 6 found them.

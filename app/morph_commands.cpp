@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/dispatcher.h"
+#include "app/panel_commands.h"
 #include "core/event.h"
 #include "core/event_queue.h"
 #include "core/dialogs.h"
@@ -36,7 +37,6 @@ enum TMorphCommand : int32_t
     ImportMorphCommand = 206,
 };
 
-constexpr int32_t RefreshPanelsCommand = 244;
 
 bool CollectMorph(TTarnwick_TreeGroup* group, int32_t, void* data)
 {

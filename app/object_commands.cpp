@@ -11,6 +11,7 @@
 
 #include "app/dispatcher.h"
 #include "app/main_window.h"
+#include "app/panel_commands.h"
 #include "core/event.h"
 #include "core/event_queue.h"
 #include "core/status.h"
@@ -39,7 +40,6 @@ enum TObjectCommand : int32_t
 };
 
 constexpr int32_t RelayoutCommand = 66;
-constexpr int32_t RefreshPanelsCommand = 244;
 constexpr int32_t UploadMapsCommand = 77;
 // Past the record types the buffer restores itself: only the hook acts on it.
 constexpr int32_t SubdivideUndoType = 1009;

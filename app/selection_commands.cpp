@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/dispatcher.h"
+#include "app/panel_commands.h"
 #include "core/event.h"
 #include "core/event_queue.h"
 #include "core/status.h"
@@ -47,7 +48,6 @@ enum TSelectionCommand : int32_t
 // Layer commands that the hide and lock commands post with a built-in layer.
 constexpr int32_t AddSelectedToLayerCommand = 178;
 constexpr int32_t RemoveLayerCommand = 179;
-constexpr int32_t RefreshPanelsCommand = 244;
 // A weight above this counts as selected when hardening.
 constexpr float SelectedWeight = 0.1f;
 

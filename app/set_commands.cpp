@@ -27,6 +27,7 @@
 #include "app/application.h"
 #include "app/dispatcher.h"
 #include "app/morph_commands.h"
+#include "app/panel_commands.h"
 #include "app/selection_commands.h"
 #include "core/dialogs.h"
 #include "core/event.h"
@@ -69,7 +70,6 @@ enum TSetCommand : int32_t
     LoadListedLayerSetCommand = 236,
 };
 
-constexpr int32_t RefreshPanelsCommand = 244;
 constexpr int32_t RefreshBrushImagesCommand = 243;
 constexpr int32_t UploadMapsCommand = 77;
 

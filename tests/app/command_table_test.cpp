@@ -25,9 +25,11 @@
 #include "files/project.h"
 #include "files/settings.h"
 #include "mesh/scene_object.h"
+#include "paint/image_file.h"
 #include "paint/map_assignments.h"
 #include "paint/material_map.h"
 #include "support/temp_folder.h"
+#include "support/texture_limits.h"
 #include "support/test_main_window.h"
 
 namespace {
@@ -274,6 +276,13 @@ const TCommandCase ChangingCommands[] = {
     {171, Display},
     // Subdividing the current object.
     {119, Figure | MorphValues | Weights | Undo},
+    // Imports of the files that SetSources writes ("@" names a file in the sets folder).
+    {208, Maps | Undo, -1, "@red.png"},
+    {210, Pixels | Undo, 0, "@red.png"},
+    {223, Weights | Undo, -1, "@selections.txt"},
+    {225, MorphValues | Undo, -1, "@morphs.txt"},
+    {227, Layers, -1, "@layers.LaySet"},
+    {236, Layers, 0},
     // Set and injection files, exported into the save dialog's folder.
     {222, Files},
     {224, Files},
@@ -282,12 +291,23 @@ const TCommandCase ChangingCommands[] = {
     {230, Files},
 };
 
-// Posted and worked off with every follow-up, as the main window's frames would.
-void RunCommand(const TCommandCase& command)
+// What the import rows read back, written from the test project after the changes they must
+// bring: the whole object selected, the morph cleared, the selected surface hidden.
+const TCommandCase SetSources[] = {
+    {141, 0}, {128, 0}, {144, 0}, {224, 0, -1, "@selections.txt"}, {226, 0, -1, "@morphs.txt"},
+    {228, 0, -1, "@layers.LaySet"}, {229, 0},
+};
+
+// Posted and worked off with every follow-up, as the main window's frames would. A text starting
+// with "@" names a file in sets_folder.
+void RunCommand(const TCommandCase& command, const std::string& sets_folder = "")
 {
     auto* event = new TZAVEvent(command.ID);
     event->SetIndex(command.Index);
-    event->AddStringParameter(command.Text0, 0);
+    const std::string text0 = command.Text0 != nullptr && command.Text0[0] == '@'
+                                  ? sets_folder + (command.Text0 + 1)
+                                  : std::string(command.Text0 != nullptr ? command.Text0 : "");
+    event->AddStringParameter(command.Text0 != nullptr ? text0.c_str() : nullptr, 0);
     event->AddStringParameter(command.Text1, 1);
     event->IntegerParameters[0] = command.Integer0;
     event->IntegerParameters[1] = command.Integer1;
@@ -408,6 +428,16 @@ protected:
 TEST_F(CommandTable, EveryNumberRunsAndTheChangingOnesChangeWhatTheyAreFor)
 {
     AnsweringDialogs dialogs(Saved());
+    // The test's maps are smaller than a texture may be.
+    TextureLimits limits(1, 8192);
+    const std::string sets = Folders.Root.Path() + "sets/";
+    ASSERT_TRUE(EnsureFolder(sets));
+    const uint8_t red[4 * 4 * 3] = {255, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0};
+    std::string error;
+    ASSERT_TRUE(SaveImageFile(sets + "red.png", red, 4, 4, TZAVImageChannels::RGB, error)) << error;
+    BuildProject();
+    for (const TCommandCase& step : SetSources)
+        RunCommand(step, sets);
     std::map<int32_t, std::vector<const TCommandCase*>> changing;
     for (const TCommandCase& command : ChangingCommands)
         changing[command.ID].push_back(&command);
@@ -421,7 +451,7 @@ TEST_F(CommandTable, EveryNumberRunsAndTheChangingOnesChangeWhatTheyAreFor)
             if (HasFatalFailure())
                 return;
             const std::map<TAspect, std::string> before = Snapshot(Saved());
-            RunCommand(*command);
+            RunCommand(*command, sets);
             ASSERT_NE(TarnwickProject, nullptr) << id;
             const std::map<TAspect, std::string> after = Snapshot(Saved());
             for (auto& [aspect, text] : before) {

@@ -11,28 +11,9 @@
 #include "paint/image_file.h"
 #include "support/largest_allocation.h"
 #include "support/temp_folder.h"
+#include "support/texture_limits.h"
 
 namespace {
-
-// Sets the texture limits for one test and restores them after it.
-class TextureLimits
-{
-public:
-    TextureLimits(int minimum, int maximum) : OldMinimum(MinTextureSize), OldMaximum(MaxTextureSize)
-    {
-        MinTextureSize = minimum;
-        MaxTextureSize = maximum;
-    }
-    ~TextureLimits()
-    {
-        MinTextureSize = OldMinimum;
-        MaxTextureSize = OldMaximum;
-    }
-
-private:
-    int OldMinimum;
-    int OldMaximum;
-};
 
 // Smooth gradients, so that JPEG keeps them within a small tolerance; alpha varies by row.
 std::vector<uint8_t> Picture(int width, int height, int channel_count)

@@ -8,6 +8,7 @@
 #include "app/side_panel.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <unordered_map>
 
@@ -54,6 +55,10 @@ enum TPanelCommand : int32_t
     ToggleLayerHiddenCommand = 194,
     RenameLayerCommand = 196,
     ExportMapCommand = 215,
+    MoveMorphItemCommand = 2,
+    MoveMorphGroupCommand = 3,
+    MoveSelectionCommand = 4,
+    MoveObjectCommand = 5,
 };
 
 constexpr int32_t IndentStep = 12;
@@ -81,6 +86,11 @@ std::unique_ptr<TZAVEvent> CommandEvent(int32_t id, const char* text = nullptr)
 void ToggleGroupCB(TZAVEvent* event)
 {
     static_cast<TTarnwick_PanelSection*>(event->Context)->ToggleGroup(event->GetIndex());
+}
+
+void DropRowCB(TZAVEvent* event)
+{
+    static_cast<TTarnwick_PanelSection*>(event->Context)->DropRow(event->GetStringParameter(0), event->GetIndex());
 }
 
 void RenameRowCB(TZAVEvent* event)
@@ -201,7 +211,10 @@ void TTarnwick_PanelSection::BuildList(int32_t current)
 {
     NameField->Hide();
     List->Clear();
+    if (MoveCommand(false) != 0 && List->DropEvent == nullptr)
+        List->AcceptDrops(std::make_unique<TZAVEvent>(DropRowCB, this, -1));
     const int32_t choose = ChooseCommand();
+    Builds++;
     for (size_t row = 0; row < ShownRows.size(); row++) {
         const TTarnwick_PanelRow& entry = ShownRows[row];
         auto* item = new TRowItem(List, entry.Text);
@@ -209,6 +222,10 @@ void TTarnwick_PanelSection::BuildList(int32_t current)
         if (entry.ReadOnly)
             std::copy(std::begin(item->DisabledLabelColor), std::end(item->DisabledLabelColor),
                       item->LabelColor);
+        // The section, the row and the build: a drop elsewhere, or after the list changed, moves
+        // nothing.
+        item->Draggable = List->DropEvent != nullptr && entry.Parent != nullptr;
+        item->DragData = std::to_string(int32_t(Kind)) + ":" + std::to_string(row) + ":" + std::to_string(Builds);
         if (entry.Group != nullptr) {
             item->ClickEvent = std::make_unique<TZAVEvent>(ToggleGroupCB, this, -1);
             item->ClickEvent->SetIndex(int32_t(row));
@@ -223,7 +240,6 @@ void TTarnwick_PanelSection::BuildList(int32_t current)
                 item->DoubleClickEvent = std::make_unique<TZAVEvent>(RenameRowCB, this, -1);
         }
     }
-    Builds++;
     List->Layout();
     List->SelectIndex(current);
     List->ScrollIntoView(List->Item(current));
@@ -239,6 +255,26 @@ void TTarnwick_PanelSection::ToggleGroup(int32_t row)
         ShownRows[size_t(row)].Group != nullptr)
         ShownRows[size_t(row)].Group->Collapsed = !ShownRows[size_t(row)].Group->Collapsed;
     Refresh();
+}
+
+bool TTarnwick_PanelSection::DropRow(const char* drag_text, int32_t target_row)
+{
+    int32_t kind = -1, row = -1, build = -1;
+    if (drag_text == nullptr || std::sscanf(drag_text, "%d:%d:%d", &kind, &row, &build) != 3 ||
+        kind != int32_t(Kind) || build != Builds || row < 0 || size_t(row) >= ShownRows.size() ||
+        target_row < 0 || size_t(target_row) >= ShownRows.size() || row == target_row)
+        return false;
+    const TTarnwick_PanelRow& dragged = ShownRows[size_t(row)];
+    const TTarnwick_PanelRow& target = ShownRows[size_t(target_row)];
+    const TTarnwick_TreeGroup* into = target.Group != nullptr ? target.Group : target.Parent;
+    const int32_t command = MoveCommand(dragged.Group != nullptr);
+    if (command == 0 || into == nullptr || dragged.Parent == nullptr)
+        return false;
+    auto* event = new TZAVEvent(command);
+    event->AddStringParameter(dragged.Name.c_str(), 0);
+    event->AddStringParameter(into->Label.c_str(), 1);
+    PostEvent(event);
+    return true;
 }
 
 void TTarnwick_PanelSection::BeginRename(int32_t row)
@@ -357,8 +393,8 @@ void AddGroupRows(const TTarnwick_TreeGroup* group, int32_t depth, const TTreeWa
         if (item == current)
             out_current = int32_t(out_rows.size());
         out_rows.push_back({std::string(item->GetName()) + (item->ReadOnly ? "  (read-only)" : ""), depth,
-                            nullptr, number != walk.Numbers.end() ? number->second : -1,
-                            bool(item->ReadOnly)});
+                            nullptr, group, number != walk.Numbers.end() ? number->second : -1,
+                            bool(item->ReadOnly), item->GetName()});
     }
     for (TTarnwick_TreeGroup* child = group->FirstChildGroup(); child != nullptr;
          child = child->NextGroup()) {
@@ -366,7 +402,7 @@ void AddGroupRows(const TTarnwick_TreeGroup* group, int32_t depth, const TTreeWa
             continue;
         out_rows.push_back({std::string(child->Collapsed ? "+ " : "- ") + child->Label +
                                 (child->ReadOnly ? "  (read-only)" : ""),
-                            depth, child, -1, bool(child->ReadOnly)});
+                            depth, child, group, -1, bool(child->ReadOnly), child->Label});
         if (!child->Collapsed)
             AddGroupRows(child, depth + 1, walk, current, out_rows, out_current);
     }
@@ -432,6 +468,18 @@ int32_t TTarnwick_TreeSection::ChooseCommand() const
         return ChooseMorphCommand;
     default:
         return ChooseSelectionCommand;
+    }
+}
+
+int32_t TTarnwick_TreeSection::MoveCommand(bool group) const
+{
+    switch (Kind) {
+    case TTarnwick_PanelKind::Objects:
+        return MoveObjectCommand;
+    case TTarnwick_PanelKind::Morphs:
+        return group ? MoveMorphGroupCommand : MoveMorphItemCommand;
+    default:
+        return MoveSelectionCommand;
     }
 }
 
@@ -504,7 +552,7 @@ void TTarnwick_LayerSection::CollectRows(std::vector<TTarnwick_PanelRow>& out_ro
             text += "  (locked)";
         else if (layer.IsHidden())
             text += "  (hidden)";
-        out_rows.push_back({text, 0, nullptr, index, bool(layer.ReadOnly)});
+        out_rows.push_back({text, 0, nullptr, nullptr, index, bool(layer.ReadOnly), layer.GetName()});
     }
     out_current = layers.GetCurrentLayerIndex();
 }
@@ -549,7 +597,7 @@ void TTarnwick_MapSection::CollectRows(std::vector<TTarnwick_PanelRow>& out_rows
             out_current = int32_t(out_rows.size());
         out_rows.push_back({std::string(map->GetName()) + "  (" + std::to_string(map->Width) + "x" +
                                 std::to_string(map->Height) + ")",
-                            0, nullptr, index, bool(map->ReadOnly)});
+                            0, nullptr, nullptr, index, bool(map->ReadOnly), map->GetName()});
     }
 }
 

@@ -6,6 +6,7 @@
 //   click on an item       -> the command making it current, with its number in that list
 //   click on a group       -> the group folds or unfolds (its Collapsed flag)
 //   double click on an item -> a name field over the row; Enter posts the rename command
+//   drag a row onto a row  -> the entry moves into the group of the row (or the group row) below
 //   buttons                -> new, delete and the like, with the current entry where they need it
 //   morph strength gauge   -> command 127 with the strength in hundredths
 //
@@ -44,10 +45,14 @@ struct TTarnwick_PanelRow
     int32_t Depth = 0;
     // Set on a group row: a click folds or unfolds it.
     TTarnwick_TreeGroup* Group = nullptr;
+    // The group the row's entry lies in; null outside the trees.
+    const TTarnwick_TreeGroup* Parent = nullptr;
     // The entry's number as the choosing, renaming and deleting commands count (Index); -1 for rows
     // that choose nothing.
     int32_t CommandIndex = -1;
     bool ReadOnly = false;
+    // The item's name or the group's label, as the move commands look entries up.
+    std::string Name;
 
     bool operator==(const TTarnwick_PanelRow&) const = default;
 };
@@ -68,6 +73,9 @@ public:
     void ToggleGroup(int32_t row);
     // Opens the name field over an item row of a section that can rename.
     void BeginRename(int32_t row);
+    // A row dragged onto another (drag_text as the rows carry it): posts the command that moves the
+    // entry into the target's group. False when nothing can move.
+    bool DropRow(const char* drag_text, int32_t target_row);
     // The Index a button that acts on the current entry posts; -1 without one.
     virtual int32_t ButtonIndex() const;
 
@@ -87,6 +95,8 @@ protected:
     // (0: no renaming).
     virtual int32_t ChooseCommand() const = 0;
     virtual int32_t RenameCommand() const { return 0; }
+    // The command moving a dragged item or group into another group (0: rows do not drag).
+    virtual int32_t MoveCommand(bool /*group*/) const { return 0; }
     // After a refresh: widgets that show the current entry follow it.
     virtual void ShowCurrent() {}
     // The height the widgets between the list and the buttons take.
@@ -116,6 +126,7 @@ protected:
     void CollectRows(std::vector<TTarnwick_PanelRow>& out_rows, int32_t& out_current) const override;
     int32_t ChooseCommand() const override;
     int32_t RenameCommand() const override;
+    int32_t MoveCommand(bool group) const override;
     void ShowCurrent() override;
     int32_t ExtraHeight() const override;
     void LayoutExtra(int32_t left, int32_t top, int32_t width) override;

@@ -231,6 +231,35 @@ TEST_F(SidePanels, RefreshListsAddedMorphsAndRebuildsOnlyChangedLists)
     EXPECT_EQ(morphs.BuildCount(), morph_builds);
 }
 
+void Drag(const TZAVglutWigits_Node* from, const TZAVglutWigits_Node* to)
+{
+    ASSERT_TRUE(from != nullptr && to != nullptr);
+    const TZAVglutWigits_Rect a = from->AbsoluteRect(), b = to->AbsoluteRect();
+    const TTarnwick_InputRecord steps[] = {
+        {int32_t(TTarnwick_InputKind::MouseButton), MouseLeft, MouseDown, a.X + 20, a.Y + a.Height / 2},
+        {int32_t(TTarnwick_InputKind::Motion), 0, 0, a.X + 20, (a.Y + b.Y) / 2 + a.Height / 2},
+        {int32_t(TTarnwick_InputKind::Motion), 0, 0, b.X + 20, b.Y + b.Height / 2},
+        {int32_t(TTarnwick_InputKind::MouseButton), MouseLeft, MouseUp, b.X + 20, b.Y + b.Height / 2}};
+    for (const TTarnwick_InputRecord& step : steps) {
+        TarnwickMainWindow->QueueInput(step, 0);
+        TarnwickMainWindow->DisplayFrame();
+    }
+    RunFrames();
+}
+
+// A row dragged onto a group row goes into that group; onto an item row, into the item's group.
+TEST_F(SidePanels, DraggedRowsMoveIntoTheGroupDroppedOn)
+{
+    TZAVglutWigits_ListBox* list = Section(TTarnwick_PanelKind::Morphs).List;
+    auto row = [&](const char* text) { return list->Item(RowNamed(TTarnwick_PanelKind::Morphs, text)); };
+    Drag(row("Smile"), row("- Faces"));
+    EXPECT_EQ(RowsOf(TTarnwick_PanelKind::Morphs),
+              (std::vector<std::string>{"Default Morph@0", "- Faces@0", "Frown@1", "Wink@1", "Smile@1"}));
+    Drag(row("Wink"), row("Default Morph"));
+    EXPECT_EQ(RowsOf(TTarnwick_PanelKind::Morphs),
+              (std::vector<std::string>{"Default Morph@0", "Wink@0", "- Faces@0", "Frown@1", "Smile@1"}));
+}
+
 // For a developer to look at: the window with every section filled.
 TEST_F(SidePanels, Screenshot)
 {

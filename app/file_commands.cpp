@@ -55,7 +55,6 @@ constexpr int32_t ExportMapCommand = 215;
 constexpr int32_t ExportAllMapsCommand = 220;
 constexpr int32_t ExportAllMapsFromPanelCommand = 231;
 // The project the event's Index names in the list of recently opened and saved ones, newest first.
-constexpr int32_t OpenRecentProjectCommand = 201;
 constexpr int32_t MaxRecentProjects = 8;
 constexpr const char* RecentProjectsName = "Recent Projects.txt";
 // Language entries: the questions before the open project is replaced, the autosave's base name
@@ -140,15 +139,21 @@ std::string RecentProjectsPath()
     return folder.empty() ? std::string() : folder + RecentProjectsName;
 }
 
+} // namespace
+
 std::vector<std::string> ReadRecentProjects()
 {
     std::vector<std::string> paths;
+    if (TarnwickSettings == nullptr)
+        return paths;
     std::ifstream file(RecentProjectsPath());
     for (std::string line; std::getline(file, line) && int32_t(paths.size()) < MaxRecentProjects;)
         if (!line.empty())
             paths.push_back(line);
     return paths;
 }
+
+namespace {
 
 // Moves path to the top of the list; the list is a convenience, so a failed write only warns.
 void RememberRecentProject(const std::string& path)

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class TZAVEvent;
 
@@ -11,6 +13,7 @@ constexpr int32_t LastFileCommand = 241;
 
 enum TTarnwick_FileCommand : int32_t
 {
+    OpenRecentProjectCommand = 201,
     OpenProjectCommand = 202,
     StartupProjectCommand = 203,
     ImportCR2Command = 204,
@@ -27,3 +30,6 @@ enum TTarnwick_FileCommand : int32_t
 // True when the command ran to its end; false when the user cancelled, a prerequisite was
 // missing, or the number has no case. A failed save raises (ReportError).
 bool HandleFileCommand(TZAVEvent* event);
+
+// The projects opened or saved last, newest first; command 201 opens the one its Index names.
+std::vector<std::string> ReadRecentProjects();

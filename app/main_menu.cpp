@@ -3,7 +3,10 @@
 
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
+#include "app/file_commands.h"
 #include "app/toolbox.h"
 #include "app/viewport_camera.h"
 #include "tools/tool.h"
@@ -147,6 +150,26 @@ constexpr TCommandEntry SelectionEntries[] = {
     {"&Export the selections as a set...", 224},
 };
 
+// The recent projects, read again each time the menu opens: saving elsewhere changes them.
+class TRecentMenu : public TZAVglutWigits_Menu
+{
+public:
+    void OpenMenuFor(TZAVglutWigits_Node* owner) override
+    {
+        Highlighted = nullptr;
+        DeleteChildren();
+        const std::vector<std::string> paths = ReadRecentProjects();
+        for (size_t index = 0; index < paths.size(); index++) {
+            auto event = std::make_unique<TZAVEvent>(OpenRecentProjectCommand);
+            event->SetIndex(int32_t(index));
+            AddEntry(paths[index], std::move(event));
+        }
+        if (paths.empty())
+            AddEntry("No project was opened or saved yet")->Enabled = false;
+        TZAVglutWigits_Menu::OpenMenuFor(owner);
+    }
+};
+
 void AddEntries(TZAVglutWigits_Menu& menu, std::span<const TCommandEntry> entries)
 {
     for (const TCommandEntry& entry : entries) {
@@ -166,6 +189,7 @@ TTarnwick_MainMenu::TTarnwick_MainMenu(TZAVglutWigits_Master* window) : TZAVglut
     AddEntries(*FileMenu, FileEntries);
     FileMenu->AddSeparator();
     QuitEntry = FileMenu->AddEntry("&Quit", std::make_unique<TZAVEvent>(QuitEntryCB, window, -1));
+    AddMenu("&Recent", new TRecentMenu());
     EditMenu = AddMenu("&Edit");
     SetControlHotKey(*EditMenu->AddEntry("&Undo", std::make_unique<TZAVEvent>(MenuCommand_Undo)), 'Z',
                      ModifierCtrl);

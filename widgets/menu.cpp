@@ -443,12 +443,13 @@ TZAVglutWigits_MenuBar::TZAVglutWigits_MenuBar(TZAVglutWigits_Node* parent) : TZ
     std::copy(std::begin(BarBackground), std::end(BarBackground), BackgroundColor);
 }
 
-TZAVglutWigits_Menu* TZAVglutWigits_MenuBar::AddMenu(std::string_view title)
+TZAVglutWigits_Menu* TZAVglutWigits_MenuBar::AddMenu(std::string_view title, TZAVglutWigits_Menu* menu)
 {
     auto* entry = new TZAVglutWigits_MenuText(this, title);
     entry->HotKeyModifiers = ModifierAlt;
     entry->SetMnemonicActive(true);
-    auto* menu = new TZAVglutWigits_Menu();
+    if (menu == nullptr)
+        menu = new TZAVglutWigits_Menu();
     entry->AttachMenu(menu);
     Layout();
     return menu;

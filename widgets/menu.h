@@ -106,8 +106,9 @@ class TZAVglutWigits_MenuBar : public TZAVglutWigits_Node
 public:
     explicit TZAVglutWigits_MenuBar(TZAVglutWigits_Node* parent = nullptr);
 
-    // A bar entry with a new empty menu; Alt and the entry's "&" letter open it.
-    TZAVglutWigits_Menu* AddMenu(std::string_view title);
+    // A bar entry with a new empty menu, or with menu (which the entry then owns); Alt and the
+    // entry's "&" letter open it.
+    TZAVglutWigits_Menu* AddMenu(std::string_view title, TZAVglutWigits_Menu* menu = nullptr);
     // The bar entry whose menu is open, or null.
     TZAVglutWigits_MenuText* OpenEntry() const;
     void Hide() override;

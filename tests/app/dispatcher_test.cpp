@@ -18,6 +18,7 @@
 #include "app/application.h"
 #include "app/dispatcher.h"
 #include "app/fatal_handler.h"
+#include "app/main_menu.h"
 #include "app/main_window.h"
 #include "app/side_panel.h"
 #include "app/tool_panel.h"
@@ -358,6 +359,16 @@ TEST_F(Dispatcher, FileMenuImportsAndSavesThroughQueuedClicks)
     dialogs.Expect(TZAVDialogKind::YesNo, true, GetLanguageString(381));
     ASSERT_TRUE(Dispatch(202, saved));
     EXPECT_EQ(Summary(*TarnwickProject), before);
+
+    // The saved project heads the Recent menu, which opens it again (an empty project goes
+    // without asking).
+    dialogs.Expect(TZAVDialogKind::YesNo, true, GetLanguageString(388));
+    ASSERT_TRUE(Dispatch(207));
+    ClickCentreOf(*FindNamed(TarnwickMainWindow, "&Recent"));
+    TZAVglutWigits_Node* recent = FindNamed(TarnwickMainWindow, saved.c_str());
+    ASSERT_NE(recent, nullptr);
+    ClickCentreOf(*recent);
+    EXPECT_EQ(Summary(*TarnwickProject), before);
 }
 
 // Ctrl+Z undoes through the Edit menu's hot key; Ctrl+Shift+Z and Ctrl+Y redo.
@@ -414,8 +425,10 @@ TEST_F(Dispatcher, ToolsMenuBrushPaintsTheSelectionInAView)
     const std::vector<float> before = SelectionWeights(mesh);
     TTarnwick_Tool* brush = nullptr;
     ASSERT_TRUE(ApplicationToolbox().Brushes.Get(brush, 0));
+    // The entries of the open menu, not the tool bar's buttons of the same names under it.
+    TZAVglutWigits_Menu* tools = static_cast<TTarnwick_MainMenu*>(TarnwickMainWindow->MainMenu())->ToolsMenu;
     ClickCentreOf(*FindNamed(TarnwickMainWindow, "&Tools"));
-    TZAVglutWigits_Node* entry = FindNamed(TarnwickMainWindow, brush->GetName());
+    TZAVglutWigits_Node* entry = FindNamed(tools, brush->GetName());
     ASSERT_NE(entry, nullptr);
     ClickCentreOf(*entry);
     ASSERT_EQ(ApplicationToolbox().CurrentTool, brush);
@@ -438,7 +451,7 @@ TEST_F(Dispatcher, ToolsMenuBrushPaintsTheSelectionInAView)
     TTarnwick_Tool* deformer = nullptr;
     ASSERT_TRUE(ApplicationToolbox().Transforms.Get(deformer, 0));
     ClickCentreOf(*FindNamed(TarnwickMainWindow, "&Tools"));
-    ClickCentreOf(*FindNamed(TarnwickMainWindow, deformer->GetName()));
+    ClickCentreOf(*FindNamed(tools, deformer->GetName()));
     ASSERT_EQ(ApplicationToolbox().CurrentTool, deformer);
     // With every axis locked in the project, a stroke moves nothing.
     TarnwickProject->DeformerLockX = TarnwickProject->DeformerLockY = TarnwickProject->DeformerLockZ = true;

@@ -31,6 +31,19 @@ int32_t GetTextBlockLevel();
 // Negative levels are taken as 0.
 void SetTextBlockLevel(int32_t level);
 
+// Starts a file of blocks at level 0 and restores the level on every way out.
+class TTextBlockLevelScope
+{
+public:
+    TTextBlockLevelScope() : Saved(GetTextBlockLevel()) { SetTextBlockLevel(0); }
+    ~TTextBlockLevelScope() { SetTextBlockLevel(Saved); }
+    TTextBlockLevelScope(const TTextBlockLevelScope&) = delete;
+    TTextBlockLevelScope& operator=(const TTextBlockLevelScope&) = delete;
+
+private:
+    int32_t Saved;
+};
+
 // Every writer returns false when the stream reports a failed write.
 [[nodiscard]] bool WriteTextIndent(FILE* file);
 // "key<TAB>value\n", indented.

@@ -2,8 +2,12 @@
 #pragma once
 
 #include <bit>
+#include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <string_view>
 
 // Every x86-64 processor has SSE2; the scanners are written for it alone.
@@ -96,3 +100,20 @@ inline const char* FindLineEndOrNul(const char* from, const char* end)
 // Reads up to `count` blank-separated numbers (each may start with '+') and stops at the first
 // text that is not one; returns how many it wrote to out_values.
 int32_t ParseFloatList(std::string_view text, float* out_values, int32_t count);
+
+// A whole word as a finite float or as an int32_t, read as strtof and strtol read it; false when
+// anything is left over or the value does not fit.
+inline bool ParseFloatWord(const std::string& word, float& out)
+{
+    char* end = nullptr;
+    out = std::strtof(word.c_str(), &end);
+    return end != word.c_str() && *end == '\0' && std::isfinite(out);
+}
+
+inline bool ParseInt32Word(const std::string& word, int32_t& out)
+{
+    char* end = nullptr;
+    const long value = std::strtol(word.c_str(), &end, 10);
+    out = int32_t(value);
+    return end != word.c_str() && *end == '\0' && value >= INT32_MIN && value <= INT32_MAX;
+}

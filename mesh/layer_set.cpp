@@ -72,19 +72,6 @@ bool WriteLayerSetBody(FILE* file, TTarnwick_LayerList& layers, const TTarnwick_
     return WriteBinaryBlock(file, bytes, "PolygonLayerFlags");
 }
 
-// Restores the text block level on every way out.
-class TextLevelScope
-{
-public:
-    TextLevelScope() : Saved(GetTextBlockLevel()) { SetTextBlockLevel(0); }
-    ~TextLevelScope() { SetTextBlockLevel(Saved); }
-    TextLevelScope(const TextLevelScope&) = delete;
-    TextLevelScope& operator=(const TextLevelScope&) = delete;
-
-private:
-    int32_t Saved;
-};
-
 // The path an index line names inside folder, or empty when it names a file anywhere else.
 std::string LayerSetPathOf(const std::string& folder, const std::string& line)
 {
@@ -129,7 +116,7 @@ bool SaveLayerSet(const std::string& path, TTarnwick_LayerList& layers, const TT
         ShowError(GlobalDialogHost, "Cannot create the file %s: %s", path.c_str(), writer.Error().c_str());
         return false;
     }
-    TextLevelScope level;
+    TTextBlockLevelScope level;
     if (!WriteLayerSetBody(file, layers, mesh) || !writer.Commit()) {
         ShowError(GlobalDialogHost, "Error writing the file %s: %s", path.c_str(),
                   writer.Error().empty() ? "the write failed" : writer.Error().c_str());

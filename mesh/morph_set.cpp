@@ -130,19 +130,6 @@ bool ReadMorphBlock(TZAVTextReader& reader, int32_t vertex_count, TTarnwick_Morp
     return false;
 }
 
-// Restores the text block level on every way out.
-class TextLevelScope
-{
-public:
-    TextLevelScope() : Saved(GetTextBlockLevel()) { SetTextBlockLevel(0); }
-    ~TextLevelScope() { SetTextBlockLevel(Saved); }
-    TextLevelScope(const TextLevelScope&) = delete;
-    TextLevelScope& operator=(const TextLevelScope&) = delete;
-
-private:
-    int32_t Saved;
-};
-
 bool WriteMorphBlock(FILE* file, int32_t vertex_count, TTarnwick_Morph& morph)
 {
     std::vector<TTarnwick_MorphDelta> deltas;
@@ -226,7 +213,7 @@ bool WriteMorphSet(const std::string& path, int32_t vertex_count, std::span<TTar
         out_problem = "Cannot create the file " + path + ": " + writer.Error();
         return false;
     }
-    TextLevelScope level;
+    TTextBlockLevelScope level;
     bool written = WriteTextInt(file, "VertexCount", vertex_count);
     for (size_t i = 0; written && i < morphs.size(); i++)
         written = WriteMorphBlock(file, vertex_count, *morphs[i]);

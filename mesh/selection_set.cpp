@@ -8,26 +8,12 @@
 #include <sstream>
 
 #include "core/safe_file.h"
+#include "core/text_scan.h"
 #include "core/tree_group.h"
 #include "mesh/sculpt_mesh.h"
 #include "mesh/selection.h"
 
 namespace {
-
-bool ParseFloat(const std::string& word, float& out)
-{
-    char* end = nullptr;
-    out = std::strtof(word.c_str(), &end);
-    return end != word.c_str() && *end == '\0' && std::isfinite(out);
-}
-
-bool ParseInteger(const std::string& word, int32_t& out)
-{
-    char* end = nullptr;
-    const long value = std::strtol(word.c_str(), &end, 10);
-    out = int32_t(value);
-    return end != word.c_str() && *end == '\0' && value >= INT32_MIN && value <= INT32_MAX;
-}
 
 // All of the line after its first word, without the blanks around: names may hold spaces.
 std::string RestOfLine(const std::string& line)
@@ -103,7 +89,7 @@ bool ReadSelectionSet(const std::string& path, int32_t vertex_count,
         if (words.empty() || words[0][0] == '#')
             continue;
         if (words[0] == "VertexCount") {
-            if (words.size() < 2 || !ParseInteger(words[1], file_vertex_count) ||
+            if (words.size() < 2 || !ParseInt32Word(words[1], file_vertex_count) ||
                 file_vertex_count != vertex_count)
                 return fail("the selection set was made for a figure of another vertex count");
         } else if (words[0] == "Selection") {
@@ -117,7 +103,7 @@ bool ReadSelectionSet(const std::string& path, int32_t vertex_count,
             float weight = 0;
             if (entries.empty())
                 return fail("a weight before any selection");
-            if (words.size() != 2 || !ParseInteger(words[0], vertex) || !ParseFloat(words[1], weight))
+            if (words.size() != 2 || !ParseInt32Word(words[0], vertex) || !ParseFloatWord(words[1], weight))
                 return fail("a weight line is a vertex and a weight");
             if (vertex < 0 || vertex >= file_vertex_count || weight < 0 || weight > 1)
                 return fail("the vertex or the weight is out of range");

@@ -13,28 +13,15 @@
 #include <sstream>
 
 #include "core/report.h"
+#include "core/safe_file.h"
 #include "core/status.h"
+#include "core/text_scan.h"
 #include "files/language.h"
 #include "mesh/sculpt_mesh.h"
 
 // [SECTION] Helpers
 
 namespace {
-
-bool ParseFloat(const std::string& word, float& out)
-{
-    char* end = nullptr;
-    out = std::strtof(word.c_str(), &end);
-    return end != word.c_str() && *end == '\0' && std::isfinite(out);
-}
-
-bool ParseInteger(const std::string& word, int32_t& out)
-{
-    char* end = nullptr;
-    const long value = std::strtol(word.c_str(), &end, 10);
-    out = int32_t(value);
-    return end != word.c_str() && *end == '\0' && value >= INT32_MIN && value <= INT32_MAX;
-}
 
 std::string AtLine(const std::string& path, int32_t line, const char* what)
 {
@@ -190,7 +177,7 @@ bool TTarnwick_HeadMolderTemplate::LoadDefinitions(const std::string& path, std:
             auto made = std::make_unique<TTarnwick_HeadMolderTransform>(TTarnwick_HeadTransformType(type));
             float numbers[6];
             for (int32_t i = 0; i < 6; i++)
-                if (!ParseFloat(words[2 + i], numbers[i]))
+                if (!ParseFloatWord(words[2 + i], numbers[i]))
                     return fail("\"" + words[2 + i] + "\" is no number");
             for (int32_t k = 0; k < 3; k++) {
                 made->Min[k] = numbers[k] * made->ScaleFactor;
@@ -203,14 +190,14 @@ bool TTarnwick_HeadMolderTemplate::LoadDefinitions(const std::string& path, std:
             int32_t axis = 0;
             if (transform == nullptr)
                 return fail("a symmetry axis before any transform");
-            if (words.size() < 2 || !ParseInteger(words[1], axis) || axis < -1 || axis > 2)
+            if (words.size() < 2 || !ParseInt32Word(words[1], axis) || axis < -1 || axis > 2)
                 return fail("a symmetry axis is -1, 0, 1 or 2");
             transform->SymmetryAxis = axis;
         } else if (keyword == "Exponent") {
             float exponent = 0;
             if (transform == nullptr)
                 return fail("an exponent before any transform");
-            if (words.size() < 2 || !ParseFloat(words[1], exponent) || !(exponent > 0))
+            if (words.size() < 2 || !ParseFloatWord(words[1], exponent) || !(exponent > 0))
                 return fail("an exponent is a number above 0");
             transform->Exponent = exponent;
         }
@@ -222,7 +209,8 @@ bool TTarnwick_HeadMolderTemplate::LoadDefinitions(const std::string& path, std:
 
 bool TTarnwick_HeadMolderTemplate::SaveValues(const std::string& path) const
 {
-    FILE* file = std::fopen(path.c_str(), "w");
+    TZAVSafeFileWriter writer(path);
+    FILE* file = writer.Open();
     if (file == nullptr)
         return false;
     for (const auto& category : Categories) {
@@ -237,8 +225,7 @@ bool TTarnwick_HeadMolderTemplate::SaveValues(const std::string& path) const
             }
         }
     }
-    const bool written = !std::ferror(file);
-    return std::fclose(file) == 0 && written;
+    return writer.Commit();
 }
 
 bool TTarnwick_HeadMolderTemplate::LoadValues(const std::string& path, std::string& out_problem)
@@ -285,7 +272,7 @@ bool TTarnwick_HeadMolderTemplate::LoadValues(const std::string& path, std::stri
             if (words.size() < 4)
                 return fail("three numbers are needed");
             for (int32_t k = 0; k < 3; k++)
-                if (!ParseFloat(words[1 + k], numbers[k]))
+                if (!ParseFloatWord(words[1 + k], numbers[k]))
                     return fail("a value is no number");
             if (transform == nullptr)
                 return true;

@@ -398,6 +398,9 @@ void TTarnwick_ToolPanel::Layout()
             new_row(0);
         if (item.Placement == TPlacement::Flow && x > left && x + node->Width > right)
             new_row(0);
+        // Too little room left on the row: the item starts the next one rather than stick out.
+        if (item.Placement == TPlacement::RestOfRow && x > left && right - x < SliderBarMinimum)
+            new_row(0);
         if (item.Placement != TPlacement::Flow)
             node->Width = std::max(item.Placement == TPlacement::WholeRow ? 0 : SliderBarMinimum, right - x);
         node->X = x;

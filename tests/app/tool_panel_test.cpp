@@ -20,6 +20,7 @@
 #include "files/language.h"
 #include "files/project.h"
 #include "files/settings.h"
+#include "paint/paint_brush.h"
 #include "tools/selection_brush.h"
 #include "tools/deformer.h"
 #include "tools/deformer_smooth.h"
@@ -84,7 +85,8 @@ TTarnwick_ParameterCheckBox* CheckBoxFor(const bool& field)
 template <typename TTool> TTool* FindTool()
 {
     TTarnwick_Toolbox& toolbox = ApplicationToolbox();
-    for (const TZAVMultiList<TTarnwick_Tool*>* list : {&toolbox.Brushes, &toolbox.Transforms})
+    for (const TZAVMultiList<TTarnwick_Tool*>* list :
+         {&toolbox.Brushes, &toolbox.Transforms, &toolbox.PaintBrushes})
         for (TTarnwick_Tool* tool : *list)
             if (auto* found = dynamic_cast<TTool*>(tool))
                 return found;
@@ -134,6 +136,8 @@ protected:
     {
         return TarnwickMainWindow->ToolBar()->ButtonFor(tool);
     }
+
+    void ExpectWidgetsInsideAndApart();
 
     std::unique_ptr<TTarnwick_Settings> Settings;
     TTarnwick_DefaultBrush* Brush = nullptr;
@@ -216,14 +220,20 @@ TEST_F(ToolPanel, CheckBoxesShowTheExclusionTheToolMakes)
     EXPECT_FALSE(normal_only->IsDown());
 }
 
-// The panel sits beside the views, its widgets inside it and clear of each other.
+// The panel sits beside the views, its widgets inside it and clear of each other, also with a
+// paint brush's long-labelled drop-down.
 TEST_F(ToolPanel, PanelLiesBesideTheViewsWithoutOverlaps)
 {
     TarnwickApp.Ready = true;
     ASSERT_TRUE(OpenProject(std::string(TARNWICK_BUILD_DATA) + "Default.Tarnwick"));
     TarnwickMainWindow->ResetViewports();
-    Click(ButtonOf(Brush));
-    TarnwickMainWindow->DisplayFrame();
+    TTarnwick_Tool* const tools[] = {FindTool<TTarnwick_RoundBrush>(), Brush};
+    for (TTarnwick_Tool* tool : tools) {
+        ASSERT_NE(tool, nullptr);
+        Click(ButtonOf(tool));
+        TarnwickMainWindow->DisplayFrame();
+        ExpectWidgetsInsideAndApart();
+    }
     const TWidgetFrame frame = TWidgetFrame::ReadBack(WindowWidth, WindowHeight);
     std::string error;
     EXPECT_TRUE(SaveScreenshot("tool_panel.png", frame.Rgb.data(), WindowWidth, WindowHeight, 3, error))
@@ -235,6 +245,10 @@ TEST_F(ToolPanel, PanelLiesBesideTheViewsWithoutOverlaps)
     EXPECT_GE(view.X, panel.X + panel.Width);
     EXPECT_GE(view.Y, bar.Y + bar.Height);
     EXPECT_GE(panel.Y, bar.Y + bar.Height);
+}
+
+void ToolPanel::ExpectWidgetsInsideAndApart()
+{
     for (TZAVglutWigits_Node* parent : {static_cast<TZAVglutWigits_Node*>(TarnwickMainWindow->ToolPanel()),
                                         static_cast<TZAVglutWigits_Node*>(TarnwickMainWindow->ToolBar())}) {
         std::vector<TZAVglutWigits_Rect> seen;

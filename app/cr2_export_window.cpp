@@ -140,7 +140,6 @@ TTarnwick_CR2ExportWindow::TTarnwick_CR2ExportWindow(TZAVglutWigits_Node* parent
     Shown = false;
 }
 
-
 void TTarnwick_CR2ExportWindow::Open()
 {
     Centre();

@@ -524,8 +524,8 @@ bool LocateSourceCR2(const TTarnwick_Object& object, std::string& out_source)
         return true;
     }
     ShowMessage(GlobalDialogHost, "Please locate the original CR2 file for this character");
-    return AskOpenFileName(GlobalDialogHost, out_source, TarnwickSettings->ImportPath, "CR2 Files", "CR2", nullptr,
-                           true);
+    return AskOpenFileName(GlobalDialogHost, out_source, TarnwickSettings->ImportPath, "CR2 Files", "CR2",
+                           nullptr, true);
 }
 
 bool ContinueCR2ExportCommandRun(const TZAVEvent& event)

@@ -37,7 +37,6 @@ enum TMorphCommand : int32_t
     ImportMorphCommand = 206,
 };
 
-
 bool CollectMorph(TTarnwick_TreeGroup* group, int32_t, void* data)
 {
     auto* items = static_cast<std::vector<TTarnwick_Morph*>*>(data);

@@ -175,7 +175,6 @@ TTarnwick_OptionWindow::TTarnwick_OptionWindow(TZAVglutWigits_Node* parent, cons
     Shown = false;
 }
 
-
 void TTarnwick_OptionWindow::Open()
 {
     Centre();

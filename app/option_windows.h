@@ -42,7 +42,6 @@ public:
 
     void Open();
 
-
 protected:
     // Rows are added from the top; the window grows to hold them.
     TZAVglutWigits_Node* AddRow(TZAVglutWigits_Node* node, int32_t height = 0);

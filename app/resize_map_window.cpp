@@ -60,7 +60,6 @@ TTarnwick_ResizeMapWindow::TTarnwick_ResizeMapWindow(TZAVglutWigits_Node* parent
     Shown = false;
 }
 
-
 void TTarnwick_ResizeMapWindow::Open(const TTarnwick_Object* object, std::vector<int32_t> maps, int32_t width,
                                      int32_t height)
 {

@@ -90,7 +90,8 @@ void ToggleGroupCB(TZAVEvent* event)
 
 void DropRowCB(TZAVEvent* event)
 {
-    static_cast<TTarnwick_PanelSection*>(event->Context)->DropRow(event->GetStringParameter(0), event->GetIndex());
+    static_cast<TTarnwick_PanelSection*>(event->Context)
+        ->DropRow(event->GetStringParameter(0), event->GetIndex());
 }
 
 void RenameRowCB(TZAVEvent* event)
@@ -225,7 +226,8 @@ void TTarnwick_PanelSection::BuildList(int32_t current)
         // The section, the row and the build: a drop elsewhere, or after the list changed, moves
         // nothing.
         item->Draggable = List->DropEvent != nullptr && entry.Parent != nullptr;
-        item->DragData = std::to_string(int32_t(Kind)) + ":" + std::to_string(row) + ":" + std::to_string(Builds);
+        item->DragData =
+            std::to_string(int32_t(Kind)) + ":" + std::to_string(row) + ":" + std::to_string(Builds);
         if (entry.Group != nullptr) {
             item->ClickEvent = std::make_unique<TZAVEvent>(ToggleGroupCB, this, -1);
             item->ClickEvent->SetIndex(int32_t(row));

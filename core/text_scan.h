@@ -54,8 +54,7 @@ inline std::string_view TrimBlanks(std::string_view text)
 
 // The first byte in [from, end) whose bit is set in the mask that `match` makes of 16 bytes, or
 // end. Loads 16 bytes at a time, so the caller's buffer must stay readable for 15 bytes past end.
-template <typename TMatch>
-inline const char* FindFirstMatch(const char* from, const char* end, TMatch match)
+template <typename TMatch> inline const char* FindFirstMatch(const char* from, const char* end, TMatch match)
 {
     for (const char* block = from; block < end; block += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));

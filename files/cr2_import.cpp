@@ -255,8 +255,8 @@ bool FindGeometry(const TCR2FileFinder& finder, const std::string& cr2_path, std
     std::string asked = finder.Expected(value);
     if (TarnwickSettings == nullptr || asked.empty() ||
         !TarnwickSettings->FindFile(asked, TZAVMissingFile::AskUser)) {
-        out_error = "The geometry file " + name + " of the CR2 file " + cr2_path + " was not found; searched " +
-                    finder.Searched();
+        out_error = "The geometry file " + name + " of the CR2 file " + cr2_path +
+                    " was not found; searched " + finder.Searched();
         return false;
     }
     out_path = asked;

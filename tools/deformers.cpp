@@ -16,7 +16,6 @@ namespace {
 
 constexpr float NoValue[3] = {0, 0, 0};
 
-
 // The two check boxes of the screen-plane kinds.
 void AddAxisCheckBoxes(TTarnwick_Tool& tool, bool& horizontal, bool& vertical)
 {

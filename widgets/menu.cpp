@@ -214,8 +214,8 @@ void TZAVglutWigits_MenuText::DrawEntryText(const float* colour)
     // Queued with the frame's other text, so that menus do not break its batch.
     font.Queue(name, origin_x + x, origin_y + y, adjusted);
     if (!shortcut.empty())
-        font.Queue(shortcut, origin_x + static_cast<float>(Width - inset - font.TextWidth(shortcut)), origin_y + y,
-                   adjusted);
+        font.Queue(shortcut, origin_x + static_cast<float>(Width - inset - font.TextWidth(shortcut)),
+                   origin_y + y, adjusted);
     SetColor3fv(colour);
     const size_t ampersand = name.find('&');
     if (Mnemonic != 0 && ampersand != std::string_view::npos) {

@@ -94,7 +94,6 @@ void TZAVglutWigits_DialogWindow::RunDeferred()
         action();
 }
 
-
 int32_t TZAVglutWigits_DialogWindow::ButtonWidth() const
 {
     return std::max(MinimumButtonWidth, TextWidth("Cancel") + 4 * HorizontalPadding);

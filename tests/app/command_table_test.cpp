@@ -294,8 +294,13 @@ const TCommandCase ChangingCommands[] = {
 // What the import rows read back, written from the test project after the changes they must
 // bring: the whole object selected, the morph cleared, the selected surface hidden.
 const TCommandCase SetSources[] = {
-    {141, 0}, {128, 0}, {144, 0}, {224, 0, -1, "@selections.txt"}, {226, 0, -1, "@morphs.txt"},
-    {228, 0, -1, "@layers.LaySet"}, {229, 0},
+    {141, 0},
+    {128, 0},
+    {144, 0},
+    {224, 0, -1, "@selections.txt"},
+    {226, 0, -1, "@morphs.txt"},
+    {228, 0, -1, "@layers.LaySet"},
+    {229, 0},
 };
 
 // Posted and worked off with every follow-up, as the main window's frames would. A text starting

@@ -258,7 +258,8 @@ TEST_F(Dispatcher, EnvironmentThatCannotLoadStillMakesTheApplicationReady)
     EXPECT_TRUE(TarnwickApp.Ready);
     const std::vector<TZAVStatusLine> lines = TakeStatusLines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[2].Text, "Error loading the file " + Folders.Root.Path() + "Data/EnvironmentMap_Grey.BMP");
+    EXPECT_EQ(lines[2].Text,
+              "Error loading the file " + Folders.Root.Path() + "Data/EnvironmentMap_Grey.BMP");
 }
 
 // Input goes in as the GLUT callbacks queue it; each frame works off one record and its commands.
@@ -272,8 +273,10 @@ void Queue(TTarnwick_InputKind kind, int32_t a, int32_t b, int32_t x, int32_t y)
 void ClickCentreOf(const TZAVglutWigits_Node& node)
 {
     const TZAVglutWigits_Rect rect = node.AbsoluteRect();
-    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseDown, rect.X + rect.Width / 2, rect.Y + rect.Height / 2);
-    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseUp, rect.X + rect.Width / 2, rect.Y + rect.Height / 2);
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseDown, rect.X + rect.Width / 2,
+          rect.Y + rect.Height / 2);
+    Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseUp, rect.X + rect.Width / 2,
+          rect.Y + rect.Height / 2);
 }
 
 // A drag in a view turns its camera; the view's orientation menu then sets the front view, with
@@ -299,7 +302,8 @@ TEST_F(Dispatcher, QueuedInputTurnsAViewAndItsMenuSetsAStandardView)
 
     std::vector<uint8_t> pixels(size_t(TarnwickMainWindow->Width) * size_t(TarnwickMainWindow->Height) * 3);
     TarnwickMainWindow->Refresh(false);
-    glReadPixels(0, 0, TarnwickMainWindow->Width, TarnwickMainWindow->Height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, TarnwickMainWindow->Width, TarnwickMainWindow->Height, GL_RGB, GL_UNSIGNED_BYTE,
+                 pixels.data());
     std::string error;
     EXPECT_TRUE(SaveScreenshot("rotated_figure.png", pixels.data(), TarnwickMainWindow->Width,
                                TarnwickMainWindow->Height, 3, error))
@@ -442,7 +446,8 @@ TEST_F(Dispatcher, ToolsMenuBrushPaintsTheSelectionInAView)
     Queue(TTarnwick_InputKind::Motion, 0, 0, x + 4, y);
     Queue(TTarnwick_InputKind::MouseButton, MouseLeft, MouseUp, x + 4, y);
     const std::vector<float> after = SelectionWeights(mesh);
-    EXPECT_GT(std::accumulate(after.begin(), after.end(), 0.0), std::accumulate(before.begin(), before.end(), 0.0));
+    EXPECT_GT(std::accumulate(after.begin(), after.end(), 0.0),
+              std::accumulate(before.begin(), before.end(), 0.0));
     EXPECT_TRUE(std::equal(rotation, rotation + 16, panel->Viewport.Rotation)) << "the view turned";
 
     // The first deformer moves the painted part of the face with the pointer.
@@ -493,7 +498,8 @@ TEST_F(Dispatcher, FailingHandlerOffersToSaveTheProject)
     TarnwickMainWindow->DisplayFrame();
     SetFatalHook(nullptr);
     EXPECT_TRUE(FileExists(Path("Broken_SavedAfterError.Tarnwick")));
-    EXPECT_TRUE(HasLine(TakeStatusLines(), TZAVStatusKind::Warning, "TarnwickEvents_ProcessEvents(): a handler broke"));
+    EXPECT_TRUE(HasLine(TakeStatusLines(), TZAVStatusKind::Warning,
+                        "TarnwickEvents_ProcessEvents(): a handler broke"));
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 #include "files/language.h"
 #include "files/project.h"
 #include "mesh/morph.h"
+#include "mesh/morph_set.h"
 #include "mesh/obj_file.h"
 #include "mesh/scene_object.h"
 #include "paint/material_map.h"
@@ -226,19 +227,6 @@ int ExportCR2Command(const TBatchArguments& arguments)
     return BatchSucceeded;
 }
 
-void CollectMorphs(TTarnwick_TreeGroup* group, std::vector<TTarnwick_Morph*>& out_morphs)
-{
-    for (; group != nullptr; group = group->NextGroup()) {
-        for (int32_t i = 0; i < group->List.Count(); i++) {
-            TTarnwick_ThingyPtr item = nullptr;
-            if (group->List.Get(item, i))
-                if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item))
-                    out_morphs.push_back(morph);
-        }
-        CollectMorphs(group->FirstChildGroup(), out_morphs);
-    }
-}
-
 int ExportOBJCommand(const TBatchArguments& arguments)
 {
     std::unique_ptr<TTarnwick_Project> project = OpenBatchProject(arguments.File);
@@ -246,12 +234,7 @@ int ExportOBJCommand(const TBatchArguments& arguments)
         return BatchFailed;
     TTarnwick_Mesh& mesh = *project->CurrentObject->Mesh;
     if (const std::string* name = arguments.Value("--morph")) {
-        std::vector<TTarnwick_Morph*> morphs;
-        CollectMorphs(mesh.MorphTree.get(), morphs);
-        TTarnwick_Morph* chosen = nullptr;
-        for (TTarnwick_Morph* morph : morphs)
-            if (morph->Name == *name && chosen == nullptr)
-                chosen = morph;
+        TTarnwick_Morph* chosen = FindMorphNamed(mesh, *name);
         if (chosen == nullptr)
             return Fail("the figure has no morph named %s", *name);
         // The base shape and that morph alone.

@@ -225,28 +225,12 @@ bool OpenProjectCommandRun(const TZAVEvent& event)
     return true;
 }
 
-bool CollectMorphs(TTarnwick_TreeGroup* group, int32_t, void* data)
-{
-    // The hidden group holds the mesh's working morphs, which are nobody's choice.
-    if (group->Hidden)
-        return true;
-    auto& morphs = *static_cast<std::vector<TTarnwick_Morph*>*>(data);
-    for (int32_t i = 0; i < group->List.Count(); i++) {
-        TTarnwick_ThingyPtr item = nullptr;
-        if (group->List.Get(item, i))
-            if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item))
-                morphs.push_back(morph);
-    }
-    return true;
-}
-
 // The start-up project shows off one of its morphs: r is drawn from 1..count, morph r gets full
 // strength and every other one but the first none (r = count raises none).
 void RaiseRandomMorph(TTarnwick_Mesh& mesh)
 {
-    std::vector<TTarnwick_Morph*> morphs;
-    if (mesh.MorphTree)
-        TTarnwick_TreeGroup::Walk(mesh.MorphTree.get(), 0, CollectMorphs, &morphs, TZAVWalkOrder::PreOrder);
+    // The hidden group holds the mesh's working morphs, which are nobody's choice.
+    const std::vector<TTarnwick_Morph*> morphs = TreeItemsOf<TTarnwick_Morph>(mesh.MorphTree.get(), false);
     const int32_t count = int32_t(morphs.size());
     if (count == 0)
         return;

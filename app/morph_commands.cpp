@@ -13,6 +13,7 @@
 #include "core/dialogs.h"
 #include "core/paths.h"
 #include "core/status.h"
+#include "core/tree_group.h"
 #include "files/project.h"
 #include "files/settings.h"
 #include "mesh/obj_file.h"
@@ -36,22 +37,6 @@ enum TMorphCommand : int32_t
     SpawnMorphCommand = 132,
     ImportMorphCommand = 206,
 };
-
-bool CollectMorph(TTarnwick_TreeGroup* group, int32_t, void* data)
-{
-    auto* items = static_cast<std::vector<TTarnwick_Morph*>*>(data);
-    for (TTarnwick_Thingy* item : group->List)
-        if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item))
-            items->push_back(morph);
-    return true;
-}
-
-std::vector<TTarnwick_Morph*> Morphs(TTarnwick_Mesh& mesh)
-{
-    std::vector<TTarnwick_Morph*> items;
-    TTarnwick_TreeGroup::Walk(mesh.MorphTree.get(), 0, CollectMorph, &items, TZAVWalkOrder::PreOrder);
-    return items;
-}
 
 TTarnwick_Morph* RequireMorph(TTarnwick_Mesh& mesh)
 {
@@ -92,7 +77,7 @@ bool DeleteMorph(TTarnwick_Mesh& mesh)
         return false;
     }
     TTarnwick_Morph* next = nullptr;
-    for (TTarnwick_Morph* other : Morphs(mesh))
+    for (TTarnwick_Morph* other : TreeItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()))
         if (other != morph && next == nullptr)
             next = other;
     const std::string name = morph->GetName();
@@ -180,7 +165,7 @@ bool HandleMorphCommand(TZAVEvent* event)
         return true;
     }
     case ChooseMorphCommand: {
-        const std::vector<TTarnwick_Morph*> all = Morphs(*mesh);
+        const std::vector<TTarnwick_Morph*> all = TreeItemsOf<TTarnwick_Morph>(mesh->MorphTree.get());
         if (event->GetIndex() < 0 || event->GetIndex() >= int32_t(all.size())) {
             AddWarning("Please choose a morph first");
             return false;

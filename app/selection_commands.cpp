@@ -12,6 +12,7 @@
 #include "core/event.h"
 #include "core/event_queue.h"
 #include "core/status.h"
+#include "core/tree_group.h"
 #include "files/project.h"
 #include "mesh/layer.h"
 #include "mesh/scene_object.h"
@@ -50,22 +51,6 @@ constexpr int32_t AddSelectedToLayerCommand = 178;
 constexpr int32_t RemoveLayerCommand = 179;
 // A weight above this counts as selected when hardening.
 constexpr float SelectedWeight = 0.1f;
-
-bool CollectSelection(TTarnwick_TreeGroup* group, int32_t, void* data)
-{
-    auto* items = static_cast<std::vector<TTarnwick_Selection*>*>(data);
-    for (TTarnwick_Thingy* item : group->List)
-        if (auto* selection = dynamic_cast<TTarnwick_Selection*>(item))
-            items->push_back(selection);
-    return true;
-}
-
-std::vector<TTarnwick_Selection*> Selections(TTarnwick_Mesh& mesh)
-{
-    std::vector<TTarnwick_Selection*> items;
-    TTarnwick_TreeGroup::Walk(mesh.SelectionTree.get(), 0, CollectSelection, &items, TZAVWalkOrder::PreOrder);
-    return items;
-}
 
 TTarnwick_Selection* RequireSelection(TTarnwick_Mesh& mesh)
 {
@@ -181,7 +166,7 @@ bool DeleteSelection(TTarnwick_Mesh& mesh)
         AddWarning("\"%s\" is read-only and cannot be edited", selection->GetName());
         return false;
     }
-    const std::vector<TTarnwick_Selection*> all = Selections(mesh);
+    const std::vector<TTarnwick_Selection*> all = TreeItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get());
     TTarnwick_Selection* next = nullptr;
     for (TTarnwick_Selection* other : all)
         if (other != selection && next == nullptr)
@@ -234,7 +219,8 @@ bool HandleSelectionCommand(TZAVEvent* event)
     case DuplicateSelectionCommand:
         return RequireSelection(*mesh) != nullptr && NewSelection(*mesh, mesh->CurrentSelection);
     case ChooseSelectionCommand: {
-        const std::vector<TTarnwick_Selection*> all = Selections(*mesh);
+        const std::vector<TTarnwick_Selection*> all =
+            TreeItemsOf<TTarnwick_Selection>(mesh->SelectionTree.get());
         if (event->GetIndex() < 0 || event->GetIndex() >= int32_t(all.size())) {
             AddWarning("Please choose a selection first");
             return false;

@@ -108,3 +108,28 @@ public:
 
 using TTarnwick_TreeGroupPtr = TTarnwick_TreeGroup*;
 using TTarnwick_ObjectTreeGroupPtr = TTarnwick_ObjectTreeGroup*;
+
+// The items of type TItem in the tree, group by group in pre-order; the items of hidden groups
+// (their children are still visited) only with hidden_too. Empty for a null tree.
+template <typename TItem> std::vector<TItem*> TreeItemsOf(TTarnwick_TreeGroup* tree, bool hidden_too = true)
+{
+    struct TCollect
+    {
+        bool HiddenToo;
+        std::vector<TItem*> Found;
+    } collect{hidden_too, {}};
+    if (tree != nullptr)
+        TTarnwick_TreeGroup::Walk(
+            tree, 0,
+            [](TTarnwick_TreeGroup* group, int32_t, void* data) {
+                auto& collecting = *static_cast<TCollect*>(data);
+                if (group->Hidden && !collecting.HiddenToo)
+                    return true;
+                for (TTarnwick_Thingy* item : group->List)
+                    if (auto* typed = dynamic_cast<TItem*>(item))
+                        collecting.Found.push_back(typed);
+                return true;
+            },
+            &collect, TZAVWalkOrder::PreOrder);
+    return collect.Found;
+}

@@ -15,30 +15,6 @@ namespace {
 
 constexpr const char* MorphKey = "morph";
 
-// Every morph of the tree in order, hidden ones only when asked.
-std::vector<TTarnwick_Morph*> MorphsOf(TTarnwick_Mesh& mesh, bool hidden_too)
-{
-    struct TCollect
-    {
-        bool HiddenToo;
-        std::vector<TTarnwick_Morph*> Found;
-    } collect{hidden_too, {}};
-    if (mesh.MorphTree)
-        TTarnwick_TreeGroup::Walk(
-            mesh.MorphTree.get(), 0,
-            [](TTarnwick_TreeGroup* group, int32_t, void* data) {
-                auto& collect = *static_cast<TCollect*>(data);
-                if (group->Hidden && !collect.HiddenToo)
-                    return true;
-                for (TTarnwick_Thingy* item : group->List)
-                    if (auto* morph = dynamic_cast<TTarnwick_Morph*>(item))
-                        collect.Found.push_back(morph);
-                return true;
-            },
-            &collect, TZAVWalkOrder::PreOrder);
-    return collect.Found;
-}
-
 // The whole value as one whole number; strict, unlike the atoi-like readers of item blocks.
 bool ParseInteger(std::string_view text, int32_t& out)
 {
@@ -228,7 +204,7 @@ bool WriteMorphSet(const std::string& path, int32_t vertex_count, std::span<TTar
 
 TTarnwick_Morph* MorphReplacedBy(TTarnwick_Mesh& mesh, const TTarnwick_MorphSetEntry& entry)
 {
-    for (TTarnwick_Morph* morph : MorphsOf(mesh, false))
+    for (TTarnwick_Morph* morph : TreeItemsOf<TTarnwick_Morph>(mesh.MorphTree.get(), false))
         if (morph->Name == entry.Name && !morph->ReadOnly)
             return morph;
     return nullptr;
@@ -259,7 +235,7 @@ std::vector<TTarnwick_Morph*> ApplyMorphSet(TTarnwick_Mesh& mesh,
 
 TTarnwick_Morph* FindMorphNamed(TTarnwick_Mesh& mesh, const std::string& name)
 {
-    for (TTarnwick_Morph* morph : MorphsOf(mesh, true))
+    for (TTarnwick_Morph* morph : TreeItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()))
         if (morph->Name == name)
             return morph;
     return nullptr;
@@ -267,5 +243,5 @@ TTarnwick_Morph* FindMorphNamed(TTarnwick_Mesh& mesh, const std::string& name)
 
 std::vector<TTarnwick_Morph*> UserMorphs(TTarnwick_Mesh& mesh)
 {
-    return MorphsOf(mesh, false);
+    return TreeItemsOf<TTarnwick_Morph>(mesh.MorphTree.get(), false);
 }

@@ -38,31 +38,6 @@ std::string OneLine(const std::string& name)
     return start == std::string::npos ? std::string("Selection") : line.substr(start);
 }
 
-// Every selection of the tree in order, collapsed groups included (the panel's rows leave their
-// items out), hidden ones only when asked.
-std::vector<TTarnwick_Selection*> SelectionsOf(TTarnwick_Mesh& mesh, bool hidden_too)
-{
-    struct TCollect
-    {
-        bool HiddenToo;
-        std::vector<TTarnwick_Selection*> Found;
-    } collect{hidden_too, {}};
-    if (mesh.SelectionTree)
-        TTarnwick_TreeGroup::Walk(
-            mesh.SelectionTree.get(), 0,
-            [](TTarnwick_TreeGroup* group, int32_t, void* data) {
-                auto& collect = *static_cast<TCollect*>(data);
-                if (group->Hidden && !collect.HiddenToo)
-                    return true;
-                for (TTarnwick_Thingy* item : group->List)
-                    if (auto* selection = dynamic_cast<TTarnwick_Selection*>(item))
-                        collect.Found.push_back(selection);
-                return true;
-            },
-            &collect, TZAVWalkOrder::PreOrder);
-    return collect.Found;
-}
-
 } // namespace
 
 bool ReadSelectionSet(const std::string& path, int32_t vertex_count,
@@ -169,7 +144,7 @@ bool WriteSelectionSet(const std::string& path, int32_t vertex_count,
 
 TTarnwick_Selection* FindSelectionNamed(TTarnwick_Mesh& mesh, const std::string& name)
 {
-    for (TTarnwick_Selection* selection : SelectionsOf(mesh, true))
+    for (TTarnwick_Selection* selection : TreeItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get()))
         if (selection->Name == name)
             return selection;
     return nullptr;
@@ -177,5 +152,5 @@ TTarnwick_Selection* FindSelectionNamed(TTarnwick_Mesh& mesh, const std::string&
 
 std::vector<TTarnwick_Selection*> UserSelections(TTarnwick_Mesh& mesh)
 {
-    return SelectionsOf(mesh, false);
+    return TreeItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get(), false);
 }

@@ -413,19 +413,6 @@ const TTarnwick_SelectionValue* RecordsOf(TTarnwick_Selection& selection)
     return selection.Records();
 }
 
-template <typename TItemType> std::vector<TItemType*> ItemsOf(TTarnwick_TreeGroup* tree)
-{
-    std::vector<TItemType*> items;
-    auto visit = [](TTarnwick_TreeGroup* group, int32_t, void* data) {
-        for (TTarnwick_Thingy* item : group->List)
-            if (auto* typed = dynamic_cast<TItemType*>(item))
-                static_cast<std::vector<TItemType*>*>(data)->push_back(typed);
-        return true;
-    };
-    TTarnwick_TreeGroup::Walk(tree, 0, visit, &items, TZAVWalkOrder::PreOrder);
-    return items;
-}
-
 // Gives the item vertex_count values, keeping its form and its paging: fill(values, old, old_count)
 // writes them into the zeroed array from a copy of the old ones.
 template <int K, typename TItemType, typename TFill>
@@ -769,8 +756,8 @@ TTarnwick_SubdivideOutcome SubdivideMesh(TTarnwick_Mesh& mesh, std::vector<int32
     next.GroupRanges = CarryRanges(mesh, vertex_ranges, tex_ranges);
 
     std::vector<float>().swap(natural);
-    SubdivideItems<3>(ItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()), top, mesh, places, scratch);
-    SubdivideItems<1>(ItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get()), top, mesh, places, scratch);
+    SubdivideItems<3>(TreeItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()), top, mesh, places, scratch);
+    SubdivideItems<1>(TreeItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get()), top, mesh, places, scratch);
     if (out_new_places != nullptr)
         out_new_places->assign(places.begin(), places.begin() + vertex_count);
     InstallGeometry(mesh, std::move(next), false);
@@ -804,17 +791,17 @@ TTarnwick_MeshSnapshot TTarnwick_MeshSnapshot::Capture(TTarnwick_Mesh& mesh)
     for (const TZAVGroup* group : mesh.Groups)
         shot.GroupRanges.push_back({group->VertexRange, group->TexVertexRange, group->NormalRange,
                                     group->PolygonRange, group->LineRange});
-    for (TTarnwick_Morph* morph : ItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()))
+    for (TTarnwick_Morph* morph : TreeItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()))
         shot.Morphs.push_back(CaptureItem<3>(*morph));
-    for (TTarnwick_Selection* selection : ItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get()))
+    for (TTarnwick_Selection* selection : TreeItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get()))
         shot.Selections.push_back(CaptureItem<1>(*selection));
     return shot;
 }
 
 void TTarnwick_MeshSnapshot::Restore(TTarnwick_Mesh& mesh) const
 {
-    RestoreItems<3>(ItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()), Morphs, VertexCount, NewPlaces);
-    RestoreItems<1>(ItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get()), Selections, VertexCount,
+    RestoreItems<3>(TreeItemsOf<TTarnwick_Morph>(mesh.MorphTree.get()), Morphs, VertexCount, NewPlaces);
+    RestoreItems<1>(TreeItemsOf<TTarnwick_Selection>(mesh.SelectionTree.get()), Selections, VertexCount,
                     NewPlaces);
     // The items are not part of the geometry handed over.
     InstallGeometry(mesh, TTarnwick_MeshGeometry(*this), true);

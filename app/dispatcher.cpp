@@ -29,6 +29,7 @@
 #include "files/settings.h"
 #include "mesh/layer_commands.h"
 #include "mesh/scene_object.h"
+#include "mesh/sculpt_mesh.h"
 #include "paint/grabbers.h"
 #include "paint/paint_brush.h"
 #include "tools/parameter.h"
@@ -376,6 +377,20 @@ TTarnwick_Mesh* RequireCurrentMesh()
         return nullptr;
     }
     return object->Mesh.get();
+}
+
+TTarnwick_Morph* RequireMorph(TTarnwick_Mesh& mesh)
+{
+    if (mesh.CurrentMorph == nullptr)
+        AddWarning("Please choose a morph first");
+    return mesh.CurrentMorph;
+}
+
+TTarnwick_Selection* RequireSelection(TTarnwick_Mesh& mesh)
+{
+    if (mesh.CurrentSelection == nullptr)
+        AddWarning("Please choose a selection first");
+    return mesh.CurrentSelection;
 }
 
 void RecordUndo(std::unique_ptr<TTarnwick_UndoNode> record)

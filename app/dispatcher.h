@@ -9,6 +9,8 @@
 
 class TZAVEvent;
 class TTarnwick_Mesh;
+class TTarnwick_Morph;
+class TTarnwick_Selection;
 class TTarnwick_TreeGroup;
 class TTarnwick_UndoNode;
 
@@ -29,6 +31,10 @@ const char* InertCommandReason(int32_t id);
 // [Shared by the group handlers]
 // The current object's mesh; null, after "Please select an object.", when there is none.
 TTarnwick_Mesh* RequireCurrentMesh();
+// The mesh's current morph or selection; null, after "Please choose a morph first" or "Please
+// choose a selection first", when there is none.
+TTarnwick_Morph* RequireMorph(TTarnwick_Mesh& mesh);
+TTarnwick_Selection* RequireSelection(TTarnwick_Mesh& mesh);
 // Adds a record made before a change to the undo list; a null record (undo is off) is ignored.
 void RecordUndo(std::unique_ptr<TTarnwick_UndoNode> record);
 // Commands 2 to 5: moves the item or group named by string parameter 0 into the group labelled by

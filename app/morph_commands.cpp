@@ -38,13 +38,6 @@ enum TMorphCommand : int32_t
     ImportMorphCommand = 206,
 };
 
-TTarnwick_Morph* RequireMorph(TTarnwick_Mesh& mesh)
-{
-    if (mesh.CurrentMorph == nullptr)
-        AddWarning("Please choose a morph first");
-    return mesh.CurrentMorph;
-}
-
 // A morph the user may change: current and not read-only, recorded for undo.
 TTarnwick_Morph* MorphToChange(TTarnwick_Mesh& mesh)
 {

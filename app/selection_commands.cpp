@@ -52,13 +52,6 @@ constexpr int32_t RemoveLayerCommand = 179;
 // A weight above this counts as selected when hardening.
 constexpr float SelectedWeight = 0.1f;
 
-TTarnwick_Selection* RequireSelection(TTarnwick_Mesh& mesh)
-{
-    if (mesh.CurrentSelection == nullptr)
-        AddWarning("Please choose a selection first");
-    return mesh.CurrentSelection;
-}
-
 // Every weight of the current selection through weight = change(vertex, weight), recorded first.
 template <typename TChange> bool ChangeWeights(TTarnwick_Mesh& mesh, TChange change)
 {

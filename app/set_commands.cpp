@@ -115,13 +115,6 @@ TTarnwick_Object* RequireObject()
     return object;
 }
 
-TTarnwick_Morph* RequireMorph(TTarnwick_Mesh& mesh)
-{
-    if (mesh.CurrentMorph == nullptr)
-        AddWarning("Please choose a morph first");
-    return mesh.CurrentMorph;
-}
-
 // A record of the current object made by the buffer (null when undo is off), carrying a copy of
 // an item that need not be the current one.
 std::unique_ptr<TTarnwick_UndoNode> RecordFrame(int32_t type)
@@ -338,10 +331,8 @@ bool ExportSelectionSetFile(const TZAVEvent& event)
     if (object == nullptr)
         return false;
     TTarnwick_Mesh& mesh = *object->Mesh;
-    if (mesh.CurrentSelection == nullptr) {
-        AddWarning("Please choose a selection first");
+    if (RequireSelection(mesh) == nullptr)
         return false;
-    }
     std::string path;
     if (!ChooseFile(event, true, Folder(&TTarnwick_Settings::ExportPath), SelectionSetDescription,
                     SelectionSetExtension, object->Name, path))
